@@ -24,6 +24,8 @@ public:
     unsigned int getSlot() const { return mSlot; }
 
 private:
+    friend class AudioTestAccess;
+
     void release();
 
     AudioManager* mManager;

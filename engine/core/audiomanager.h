@@ -29,7 +29,7 @@ class AudioManager : public Ogre::ResourceManager, public Ogre::Singleton<AudioM
 {
 public:
     // The handle index has 12 bits.
-    static const int MAX_CHANNELS = 1 << 12;
+    static constexpr int MAX_CHANNELS = 1 << 12;
 
     // The second argument is not used. A frequency of 0 disables audio. Throws
     // Ogre::InternalErrorException when an opened device cannot be set up, and

@@ -14,8 +14,8 @@ class AudioSample : public Ogre::Resource
 {
 public:
     // Smaller priority values are more important.
-    static const int DEFAULT_PRIORITY = 1000;
-    static const int DEFAULT_LOOPING_PRIORITY = 100;
+    static constexpr int DEFAULT_PRIORITY = 1000;
+    static constexpr int DEFAULT_LOOPING_PRIORITY = 100;
 
     AudioSample(Ogre::ResourceManager* creator, const Ogre::String& name, Ogre::ResourceHandle handle,
                 const Ogre::String& group, bool isManual = false,

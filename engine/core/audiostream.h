@@ -26,9 +26,9 @@ public:
         FAILED = 3
     };
 
-    static const int BUFFER_COUNT = 2;
+    static constexpr int BUFFER_COUNT = 2;
     // Bytes of 16-bit PCM one buffer holds at most.
-    static const int BUFFER_SIZE = 65536;
+    static constexpr int BUFFER_SIZE = 65536;
 
     // Throws Ogre exceptions when the resource is missing or not Ogg Vorbis, or OpenAL refuses
     // the buffers.

@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/core/audiochannel.h"
+#include "engine/core/audioeffect.h"
 #include "engine/core/audiomanager.h"
 #include "engine/core/audiosample.h"
 #include "engine/core/audiostream.h"
@@ -36,6 +37,8 @@ public:
         return stream.mChannel ? stream.mChannel->getSource() : 0;
     }
     static bool decode(AudioStream& stream, unsigned buffer) { return stream.decode(buffer); }
+    static ALuint slot(const AudioManager& manager) { return manager.mEffect->getSlot(); }
+    static ALuint effect(const AudioManager& manager) { return manager.mEffect->mEffect; }
 };
 } // namespace brix
 
@@ -61,6 +64,8 @@ protected:
         for (brix::AudioSamplePtr& sample : mSamples)
             sample.reset();
         mAudio.reset();
+        if (std::getenv("KORVANE_SHOW_LOG"))
+            std::fputs(readFile(mDir.file("application.log")).c_str(), stdout);
         brix::Log::close();
         const char* shared = std::getenv(SHARED_FOLDER);
         if (shared && mDir.path() == shared)
