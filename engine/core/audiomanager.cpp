@@ -150,17 +150,20 @@ Ogre::Resource* AudioManager::createImpl(const Ogre::String& name, Ogre::Resourc
 
 AudioSamplePtr AudioManager::load(const std::string& name, const std::string& group)
 {
-    AudioSamplePtr sample = getByName(name, group);
-    if (!sample)
-        sample = Ogre::static_pointer_cast<AudioSample>(createResource(name, group));
+    AudioSamplePtr sample;
     try
     {
+        sample = getByName(name, group);
+        if (!sample)
+            sample = Ogre::static_pointer_cast<AudioSample>(createResource(name, group));
         sample->load();
     }
     catch (const Ogre::Exception& e)
     {
+        // A sample that cannot be used is dropped, so that a mended file loads next time.
         Log::error(e.getDescription());
-        remove(sample);
+        if (sample)
+            remove(sample);
         return AudioSamplePtr();
     }
     return sample;
@@ -220,9 +223,9 @@ void AudioManager::setAudibleRange(float range)
         return;
     for (AudioChannel* channel : mChannels)
     {
-        alSourcef(channel->getSource(), AL_REFERENCE_DISTANCE, range / 10.0f);
+        alSourcef(channel->getSource(), AL_REFERENCE_DISTANCE, range * REFERENCE_SHARE);
         alSourcef(channel->getSource(), AL_MAX_DISTANCE, range);
-        alSourcef(channel->getSource(), AL_ROLLOFF_FACTOR, 0.95f);
+        alSourcef(channel->getSource(), AL_ROLLOFF_FACTOR, ROLLOFF_FACTOR);
     }
 }
 
@@ -292,7 +295,7 @@ AudioChannel* AudioManager::getChannelFromHandle(unsigned int handle) const
     if (index >= mChannels.size())
         return nullptr;
     AudioChannel* channel = mChannels[index];
-    if (((handle >> HANDLE_GENERATION_SHIFT) & 0xFFFFu) != channel->getGeneration())
+    if (((handle >> HANDLE_GENERATION_SHIFT) & HANDLE_GENERATION_MASK) != channel->getGeneration())
         return nullptr;
     return channel;
 }

@@ -94,6 +94,10 @@ private:
     static const unsigned int HANDLE_TAG_MASK = 0xFu << 28;
     static const int HANDLE_GENERATION_SHIFT = 12;
     static const unsigned int HANDLE_INDEX_MASK = MAX_CHANNELS - 1;
+    static const unsigned int HANDLE_GENERATION_MASK = 0xFFFF;
+    // Full gain up to this share of the audible range, 5 % left at the range.
+    static constexpr float REFERENCE_SHARE = 0.1f;
+    static constexpr float ROLLOFF_FACTOR = 0.95f;
 
     friend class AudioTestAccess;
 

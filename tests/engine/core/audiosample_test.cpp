@@ -168,6 +168,7 @@ TEST_F(AudioSampleTest, LoadGivesNullAndLogsForFilesItCannotUse)
 
     EXPECT_FALSE(mAudio->load("missing.wav", GROUP));
     EXPECT_FALSE(mAudio->getByName("missing.wav", GROUP));
+    EXPECT_FALSE(mAudio->load("tone.wav", "NoSuchGroup"));
 
     // Once the file is mended the same name loads.
     fields.channels = 1;
