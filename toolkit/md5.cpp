@@ -115,6 +115,8 @@ void MD5::transform(const unsigned char* block)
         words[i] = readLittleEndian(block + 4 * i);
 
     uint32_t a = mState[0], b = mState[1], c = mState[2], d = mState[3];
+    // Unrolled so each step has its function, word and shift fixed at compile time.
+#pragma GCC unroll 64
     for (unsigned i = 0; i < 64; ++i)
     {
         uint32_t f;
