@@ -15,7 +15,6 @@ public:
 
     explicit CRC32(unsigned initial = 0);
 
-    using Checksum::add;
     void addRaw(const unsigned char* data, unsigned length) override;
     // Nothing to do: the register is the checksum at every moment.
     void finalize() override {}

@@ -51,11 +51,12 @@ bool createDirectories(const std::string& path)
     return File::createDirectory(path);
 }
 
-// Opens the file for reading and reads its status. An open failure (a directory counts
-// as one) is logged with the open message, a status failure with the caller's message.
+// Opens the file for reading (never waiting on a pipe) and reads its status. An open
+// failure, a directory included, is logged with the open message; a status failure with
+// the caller's message.
 bool statFile(const std::string& path, struct stat& status, const char* statusMessage)
 {
-    int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int handle = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0)
     {
         Log::error("Unable to open file '%s': %s", path.c_str(), errorText(errno).c_str());

@@ -15,7 +15,6 @@ public:
 
     MD5();
 
-    using Checksum::add;
     void addRaw(const unsigned char* data, unsigned length) override;
     void finalize() override;
     unsigned getChecksumLength() const override { return CHECKSUM_LENGTH; }

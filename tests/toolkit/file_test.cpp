@@ -112,6 +112,10 @@ TEST_F(FileTest, SizeAndTimeComeFromTheFileAndAreZeroOnFailure)
     EXPECT_EQ(brix::File::fileTime(file), 1453384987u);
     test::writeFile(file, "");
     EXPECT_EQ(brix::File::fileSize(file), 0u);
+    // A pipe with no writer must not block the caller.
+    std::string pipe = mDir.file("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(brix::File::fileSize(pipe), 0u);
     EXPECT_TRUE(mLog.lines().empty());
 
     std::string missing = mDir.file("missing");
