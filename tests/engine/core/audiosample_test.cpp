@@ -145,6 +145,9 @@ TEST_F(AudioSampleTest, LoadsMonoPcmAtTheLimitsIntoOneBuffer)
     EXPECT_EQ(bufferValue(high, AL_BITS), 16);
     EXPECT_EQ(bufferValue(high, AL_SIZE), 200);
 
+    // A sample asked for in another group is found where its file is.
+    EXPECT_TRUE(mAudio->load("high.wav", Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME));
+
     // A second load finds the same sample; unloading frees its buffer.
     EXPECT_EQ(mAudio->load("high.wav", GROUP), high);
     EXPECT_EQ(mAudio->getByName("high.wav", GROUP), high);

@@ -118,6 +118,7 @@ protected:
     void inFreshProcess(const std::vector<std::pair<std::string, std::string>>& environment,
                         const std::function<void()>& body)
     {
+        const std::string style = GTEST_FLAG_GET(death_test_style);
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         EXPECT_EXIT(
             {
@@ -134,6 +135,7 @@ protected:
                 std::_Exit(failed ? 1 : 0);
             },
             testing::ExitedWithCode(0), "");
+        GTEST_FLAG_SET(death_test_style, style);
     }
 
     // A file in the parent test's folder, the same in a child made by inFreshProcess.
