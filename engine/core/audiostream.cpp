@@ -57,7 +57,7 @@ long tellData(void* source)
 } // namespace
 
 AudioStream::AudioStream(AudioManager* manager, const std::string& name, const std::string& group)
-    : mManager(manager), mName(name)
+    : mManager(manager)
 {
     if (!mManager->isInitialized())
         return;

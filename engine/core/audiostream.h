@@ -65,7 +65,6 @@ private:
     void release();
 
     AudioManager* mManager;
-    std::string mName;
     std::unique_ptr<AudioChannel> mChannel;
     Ogre::DataStreamPtr mData;
     std::unique_ptr<OggVorbis_File> mDecoder;
