@@ -1,0 +1,149 @@
+#include "materialscript.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace assetgen
+{
+namespace
+{
+std::string colourText(const Ogre::ColourValue& colour)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.3f %.3f %.3f %.3f", colour.r, colour.g, colour.b, colour.a);
+    return text;
+}
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    return bool(file);
+}
+
+const char* const BLOCK_PROGRAMS = R"(// Level blocks: a flat colour with a little directional shading, lit by the level's light map.
+// The light map covers the level's box in x and y; its row 0 is the top of the level.
+
+shared_params ambient_lightmap
+{
+    shared_param_named iLightMapDimensions float4 0 0 1 1
+}
+
+vertex_program blocklight_vs glsl
+{
+    source blocklight.vert
+    default_params
+    {
+        param_named_auto worldMatrix world_matrix
+        param_named_auto worldViewProj worldviewproj_matrix
+    }
+}
+
+fragment_program blocklight_fs glsl
+{
+    source blocklight.frag
+    default_params
+    {
+        shared_params_ref ambient_lightmap
+        param_named lightMap int 0
+        param_named surfaceColour float4 1 1 1 1
+    }
+}
+)";
+
+const char* const BLOCK_VERTEX = R"(#version 120
+uniform mat4 worldMatrix;
+uniform mat4 worldViewProj;
+varying vec3 worldPosition;
+varying vec3 worldNormal;
+
+void main()
+{
+    worldPosition = (worldMatrix * gl_Vertex).xyz;
+    worldNormal = mat3(worldMatrix) * gl_Normal;
+    gl_Position = worldViewProj * gl_Vertex;
+}
+)";
+
+const char* const BLOCK_FRAGMENT = R"(#version 120
+uniform sampler2D lightMap;
+// Minimum x, minimum y, width and height of the area the light map covers.
+uniform vec4 iLightMapDimensions;
+uniform vec4 surfaceColour;
+varying vec3 worldPosition;
+varying vec3 worldNormal;
+
+void main()
+{
+    vec2 size = max(iLightMapDimensions.zw, vec2(0.001));
+    vec2 uv = vec2((worldPosition.x - iLightMapDimensions.x) / size.x,
+                   1.0 - (worldPosition.y - iLightMapDimensions.y) / size.y);
+    vec3 light = texture2D(lightMap, uv).rgb;
+    float shade = 0.6 + 0.4 * max(dot(normalize(worldNormal), vec3(0.35, 0.81, 0.47)), 0.0);
+    gl_FragColor = vec4(surfaceColour.rgb * shade * (0.2 + 1.3 * light), surfaceColour.a);
+}
+)";
+} // namespace
+
+void MaterialScript::addBlock(const std::string& name, const Ogre::ColourValue& colour)
+{
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n"
+                         "            vertex_program_ref blocklight_vs\n            {\n            }\n"
+                         "            fragment_program_ref blocklight_fs\n            {\n"
+                         "                param_named surfaceColour float4 " +
+                         colourText(colour) +
+                         "\n            }\n"
+                         "            texture_unit lightmap\n            {\n                texture lightmap\n"
+                         "                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+}
+
+void MaterialScript::addLit(const std::string& name, const Ogre::ColourValue& colour, float shininess)
+{
+    Ogre::ColourValue specular = shininess > 0 ? Ogre::ColourValue(0.4f, 0.4f, 0.4f) : Ogre::ColourValue::Black;
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
+                         "            ambient " + colourText(colour * 0.6f) + "\n            diffuse " +
+                         colourText(colour) + "\n            specular " + colourText(specular) + " " +
+                         std::to_string(int(shininess)) + "\n        }\n    }\n}\n");
+}
+
+void MaterialScript::addTextured(const std::string& name, const std::string& texture, bool lit)
+{
+    std::string lighting = lit ? "            ambient 0.7 0.7 0.7\n            diffuse 1 1 1\n"
+                               : "            lighting off\n";
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" + lighting +
+                         "            texture_unit\n            {\n                texture " + texture +
+                         " 2d 0\n                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+}
+
+void MaterialScript::addGlow(const std::string& name, const Ogre::ColourValue& colour)
+{
+    // Lighting stays on so the emissive colour is used; nothing else adds to it.
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
+                         "            ambient 0 0 0\n            diffuse 0 0 0\n            emissive " +
+                         colourText(colour) + "\n        }\n    }\n}\n");
+}
+
+void MaterialScript::addAdditive(const std::string& name, const Ogre::ColourValue& colour)
+{
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
+                         "            ambient 0 0 0\n            diffuse 0 0 0\n            emissive " +
+                         colourText(colour) +
+                         "\n            scene_blend add\n            depth_write off\n"
+                         "            cull_hardware none\n        }\n    }\n}\n");
+}
+
+bool MaterialScript::save(const std::string& path) const
+{
+    std::string text = "// Made by tools/assetgen/generate: edit the generator, not this file.\n";
+    for (const std::string& material : mMaterials)
+        text += "\n" + material;
+    return writeText(path, text);
+}
+
+bool MaterialScript::saveBlockPrograms(const std::string& folder)
+{
+    return writeText(folder + "/blocklight.program", BLOCK_PROGRAMS) &&
+           writeText(folder + "/blocklight.vert", BLOCK_VERTEX) &&
+           writeText(folder + "/blocklight.frag", BLOCK_FRAGMENT);
+}
+} // namespace assetgen

@@ -1,0 +1,33 @@
+#pragma once
+#include <OgreColourValue.h>
+
+#include <string>
+#include <vector>
+
+namespace assetgen
+{
+// Material definitions collected while the meshes are made, written as one OGRE script.
+class MaterialScript
+{
+public:
+    // Level blocks: a flat colour lit by the level's light map (see the block shader programs).
+    void addBlock(const std::string& name, const Ogre::ColourValue& colour);
+    // Lit by the scene's lights, a flat colour with some specular shine (0 for none).
+    void addLit(const std::string& name, const Ogre::ColourValue& colour, float shininess = 0);
+    // A texture lit by the scene's lights; the texture is sampled without mipmaps, so colour
+    // patches stay apart at any distance.
+    void addTextured(const std::string& name, const std::string& texture, bool lit = true);
+    // Unlit, full colour: lamps, screens, markers.
+    void addGlow(const std::string& name, const Ogre::ColourValue& colour);
+    // Added to what is behind it, not writing depth: flashes and energy.
+    void addAdditive(const std::string& name, const Ogre::ColourValue& colour);
+
+    bool save(const std::string& path) const;
+
+    // The shader programs and the shared light-map parameters the block materials use.
+    static bool saveBlockPrograms(const std::string& folder);
+
+private:
+    std::vector<std::string> mMaterials;
+};
+} // namespace assetgen
