@@ -1,6 +1,7 @@
 #include "meshbuilder.h"
 
 #include <OgreHardwareBufferManager.h>
+#include <OgreMaterialManager.h>
 #include <OgreMesh.h>
 #include <OgreMeshManager.h>
 #include <OgreMeshSerializer.h>
@@ -282,20 +283,36 @@ bool MeshBuilder::writeMesh(const std::string& path, const std::string& skeleton
                 indices.push_back(found->second);
             }
         }
+        // A submesh keeps its material by reference, so the name needs a material to stand for
+        // it here; the scripts define the real ones.
+        Ogre::MaterialManager& materialManager = Ogre::MaterialManager::getSingleton();
+        if (!materialManager.resourceExists(material, mesh->getGroup()))
+            materialManager.create(material, mesh->getGroup());
         Ogre::SubMesh* submesh = mesh->createSubMesh();
         submesh->setMaterialName(material);
         submesh->useSharedVertices = false;
         submesh->vertexData = new Ogre::VertexData();
         submesh->vertexData->vertexCount = bones.size();
+        // Positions and normals get a buffer of their own, apart from the texture coordinates,
+        // as skinning replaces that buffer with its blended copy.
         Ogre::VertexDeclaration* declaration = submesh->vertexData->vertexDeclaration;
-        size_t offset = 0;
-        offset += declaration->addElement(0, offset, Ogre::VET_FLOAT3, Ogre::VES_POSITION).getSize();
-        offset += declaration->addElement(0, offset, Ogre::VET_FLOAT3, Ogre::VES_NORMAL).getSize();
-        declaration->addElement(0, offset, Ogre::VET_FLOAT2, Ogre::VES_TEXTURE_COORDINATES, 0);
-        Ogre::HardwareVertexBufferSharedPtr vertexBuffer = buffers.createVertexBuffer(
-            declaration->getVertexSize(0), bones.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY);
-        vertexBuffer->writeData(0, vertexBuffer->getSizeInBytes(), vertexData.data());
-        submesh->vertexData->vertexBufferBinding->setBinding(0, vertexBuffer);
+        declaration->addElement(0, 0, Ogre::VET_FLOAT3, Ogre::VES_POSITION);
+        declaration->addElement(0, 12, Ogre::VET_FLOAT3, Ogre::VES_NORMAL);
+        declaration->addElement(1, 0, Ogre::VET_FLOAT2, Ogre::VES_TEXTURE_COORDINATES, 0);
+        std::vector<float> geometry, coordinates;
+        for (size_t i = 0; i < bones.size(); ++i)
+        {
+            geometry.insert(geometry.end(), &vertexData[i * 8], &vertexData[i * 8 + 6]);
+            coordinates.insert(coordinates.end(), &vertexData[i * 8 + 6], &vertexData[i * 8 + 8]);
+        }
+        const std::vector<float>* sources[2] = {&geometry, &coordinates};
+        for (unsigned short source = 0; source < 2; ++source)
+        {
+            Ogre::HardwareVertexBufferSharedPtr buffer = buffers.createVertexBuffer(
+                declaration->getVertexSize(source), bones.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY);
+            buffer->writeData(0, buffer->getSizeInBytes(), sources[source]->data());
+            submesh->vertexData->vertexBufferBinding->setBinding(source, buffer);
+        }
 
         bool wide = bones.size() > 0xFFFF;
         Ogre::HardwareIndexBufferSharedPtr indexBuffer = buffers.createIndexBuffer(
