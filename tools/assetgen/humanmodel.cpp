@@ -222,7 +222,7 @@ bool HumanModel::writeSkeleton(const std::string& dataFolder)
     {
         float phase = float(key) / WALK_KEYS;
         keyLegs(skeleton, "walkhigh", phase * ANIMATION_LENGTH, walkPose(phase, 0.0f, 27.0f));
-        keyLegs(skeleton, "walklow", phase * ANIMATION_LENGTH, walkPose(phase, 38.0f, 20.0f));
+        keyLegs(skeleton, "walklow", phase * ANIMATION_LENGTH, walkPose(phase, 38.0f, 34.0f));
     }
     for (float time : {0.0f, ANIMATION_LENGTH})
     {

@@ -11,6 +11,8 @@
 #include <OgreLogManager.h>
 #include <OgreRoot.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -23,6 +25,7 @@ const uint32_t DEFAULT_LIGHT = 0x808080FF;
 bool generate(const std::string& root)
 {
     const std::string data = root + "/data";
+    ::mkdir(data.c_str(), 0755);
     assetgen::MaterialScript blockMaterials, entityMaterials, humanMaterials;
     if (!assetgen::MaterialScript::saveBlockPrograms(data))
         return false;

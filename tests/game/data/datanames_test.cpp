@@ -1,0 +1,205 @@
+// Every name the data files and meshes refer to must exist with exactly that case: file
+// systems and OGRE's resource names are case-sensitive here.
+#include "support/ogre/assetgroup.h"
+#include "support/ogre/headlessogre.h"
+#include "support/tempdir.h"
+
+#include "toolkit/xmlelement.h"
+
+#include <OgreAnimation.h>
+#include <OgreMaterialManager.h>
+#include <OgreMesh.h>
+#include <OgreMeshManager.h>
+#include <OgreSkeleton.h>
+#include <OgreSubMesh.h>
+#include <OgreVector.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace
+{
+std::set<std::string> dataFiles()
+{
+    std::vector<std::string> all = test::AssetGroup::listData("");
+    return std::set<std::string>(all.begin(), all.end());
+}
+
+std::unique_ptr<brix::XMLElement> loadXML(const std::string& relative, const std::string& root)
+{
+    auto element = std::make_unique<brix::XMLElement>("");
+    EXPECT_GE(element->load(test::sourcePath(relative)), 0) << relative << ": " << brix::XMLElement::getLastError();
+    EXPECT_EQ(element->getName(), root) << relative;
+    return element;
+}
+
+template <typename Visit> void forEachChild(const brix::XMLElement& parent, const std::string& name, Visit visit)
+{
+    for (const brix::XMLElement* child = parent.getChild(name); child; child = parent.getNextChild(child, name))
+        visit(*child);
+}
+
+// Names that follow a keyword at the start of a line in the data folder's scripts.
+std::set<std::string> scriptNames(const std::string& suffix, const std::string& keyword)
+{
+    std::set<std::string> names;
+    std::regex line("^\\s*" + keyword + "\\s+(\\S+)");
+    for (const std::string& file : test::AssetGroup::listData(suffix))
+    {
+        std::istringstream text(test::readFile(test::sourcePath("data/" + file)));
+        std::string row;
+        std::smatch match;
+        while (std::getline(text, row))
+            if (std::regex_search(row, match, line))
+                names.insert(match[1]);
+    }
+    return names;
+}
+
+std::vector<Ogre::Vector3> readPoints(const std::string& name)
+{
+    std::string bytes = test::readFile(test::sourcePath("data/" + name));
+    std::vector<Ogre::Vector3> points(bytes.size() / 12);
+    for (size_t i = 0; i < points.size(); ++i)
+        std::memcpy(points[i].ptr(), &bytes[i * 12], 12);
+    return points;
+}
+
+// Positive for a closed surface whose triangles face outward: the volume it encloses.
+float signedVolume(const std::vector<Ogre::Vector3>& points)
+{
+    float volume = 0;
+    for (size_t i = 0; i + 2 < points.size(); i += 3)
+        volume += points[i].dotProduct(points[i + 1].crossProduct(points[i + 2])) / 6.0f;
+    return volume;
+}
+} // namespace
+
+TEST(GameData, BlockCatalogueNamesExistingMeshesAndBodies)
+{
+    const std::set<std::string> files = dataFiles();
+    std::set<std::string> bodies;
+    forEachChild(*loadXML("data/blockbodies.xml", "bodies"), "body",
+                 [&](const brix::XMLElement& body) { bodies.insert(body.getValue("name", "")); });
+
+    std::set<std::string> names, categories;
+    forEachChild(*loadXML("blocks.xml", "blocks"), "block",
+                 [&](const brix::XMLElement& block)
+                 {
+                     std::string name = block.getValue("name", "");
+                     EXPECT_FALSE(name.empty());
+                     EXPECT_TRUE(names.insert(name).second) << "duplicate block " << name;
+                     std::string category = block.getValue("category", "");
+                     EXPECT_FALSE(category.empty()) << name;
+                     categories.insert(category);
+                     EXPECT_EQ(files.count(block.getValue("mesh", "")), 1u) << name;
+                     std::string body = block.getValue("body", "");
+                     if (!body.empty())
+                     {
+                         EXPECT_EQ(bodies.count(body), 1u) << name << " names body " << body;
+                     }
+                 });
+    EXPECT_EQ(categories, (std::set<std::string>{"bridge", "laboratory", "special", "storage", "technical"}));
+    for (const char* block : {"techfloor", "techwall", "techcube", "techledge", "techramp", "techceiling"})
+        EXPECT_EQ(names.count(block), 1u) << block;
+}
+
+TEST(GameData, BodiesNameExistingMaterialsAndOutwardPointFiles)
+{
+    const std::set<std::string> files = dataFiles();
+    std::set<std::string> materials;
+    forEachChild(*loadXML("data/materials.xml", "materials"), "material",
+                 [&](const brix::XMLElement& material)
+                 { EXPECT_TRUE(materials.insert(material.getValue("name", "")).second); });
+    // The level's own body, made in code, takes the material "level".
+    EXPECT_EQ(materials.count("level"), 1u);
+
+    std::set<std::string> names;
+    std::map<std::string, float> volumes;
+    for (const char* file : {"data/blockbodies.xml", "data/entitybodies.xml"})
+        forEachChild(*loadXML(file, "bodies"), "body",
+                     [&](const brix::XMLElement& body)
+                     {
+                         std::string name = body.getValue("name", "");
+                         EXPECT_TRUE(names.insert(name).second) << "duplicate body " << name;
+                         EXPECT_EQ(materials.count(body.getValue("material", "")), 1u) << name;
+                         forEachChild(body, "shape",
+                                      [&](const brix::XMLElement& shape)
+                                      {
+                                          std::string type = shape.getValue("type", "");
+                                          if (type != "mesh" && type != "hull")
+                                              return;
+                                          std::string data = shape.getValue("data", "");
+                                          ASSERT_EQ(files.count(data), 1u) << name << " names " << data;
+                                          size_t size = test::readFile(test::sourcePath("data/" + data)).size();
+                                          EXPECT_TRUE(size > 0 && size % 36 == 0) << data << " " << size;
+                                          volumes[name] += signedVolume(readPoints(data));
+                                      });
+                     });
+    ASSERT_FALSE(volumes.empty());
+    for (const auto& [name, volume] : volumes)
+        EXPECT_GT(volume, 0.0f) << name << " is not wound outward";
+    // A 4 x 1 x 3 slab and a ramp of half a 4 x 2 x 3 box.
+    EXPECT_NEAR(volumes["techfloor"], 12.0f, 1e-3f);
+    EXPECT_NEAR(volumes["techramp"], 12.0f, 1e-3f);
+}
+
+TEST(GameData, ScriptsNameExistingTexturesAndPrograms)
+{
+    const std::set<std::string> files = dataFiles();
+    // The light-map texture is made by the level at run time, not read from a file.
+    for (const std::string& texture : scriptNames(".material", "texture"))
+        if (texture != "lightmap")
+        {
+            EXPECT_EQ(files.count(texture), 1u) << texture;
+        }
+    for (const std::string& source : scriptNames(".program", "source"))
+        EXPECT_EQ(files.count(source), 1u) << source;
+    std::set<std::string> programs = scriptNames(".program", "(?:vertex|fragment)_program");
+    std::set<std::string> used = scriptNames(".material", "(?:vertex|fragment)_program_ref");
+    for (const std::string& program : used)
+        EXPECT_EQ(programs.count(program), 1u) << program;
+    std::set<std::string> materials = scriptNames(".material", "material");
+    for (const char* material : {"skindefault", "skinsecurityguard", "skinmilitaryguard", "skinsupporter", "skins"})
+        EXPECT_EQ(materials.count(material), 1u) << material;
+}
+
+TEST(GameData, MeshesNameDefinedMaterialsAndTheirAnimations)
+{
+    test::HeadlessOgre ogre;
+    test::AssetGroup assets;
+    // A submesh keeps its material only when one of that name exists as the mesh loads, so
+    // a name the scripts do not define comes back empty.
+    for (const std::string& material : scriptNames(".material", "material"))
+        Ogre::MaterialManager::getSingleton().create(material, test::AssetGroup::NAME);
+
+    std::vector<std::string> meshes = test::AssetGroup::listData(".mesh");
+    ASSERT_FALSE(meshes.empty());
+    std::map<std::string, std::set<std::string>> animations;
+    for (const std::string& name : meshes)
+    {
+        Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().load(name, test::AssetGroup::NAME);
+        for (const Ogre::SubMesh* submesh : mesh->getSubMeshes())
+            EXPECT_FALSE(submesh->getMaterialName().empty()) << name << " names an undefined material";
+        if (mesh->hasSkeleton())
+            for (unsigned short i = 0; i < mesh->getSkeleton()->getNumAnimations(); ++i)
+                animations[name].insert(mesh->getSkeleton()->getAnimation(i)->getName());
+    }
+    for (const char* name : {"pistol.mesh", "heavyweapon.mesh", "projectile.mesh", "crate.mesh", "barrel.mesh",
+                             "health.mesh", "ammo.mesh", "key.mesh", "vial.mesh", "exit.mesh", "checkpoint.mesh",
+                             "door.mesh", "platform.mesh", "shield.mesh", "muzzleflash.mesh", "heavyflash.mesh"})
+        EXPECT_TRUE(std::count(meshes.begin(), meshes.end(), name)) << name;
+    using Names = std::set<std::string>;
+    EXPECT_EQ(animations["drone.mesh"], Names{"loop"});
+    EXPECT_EQ(animations["crawler.mesh"], Names{"move"});
+    EXPECT_EQ(animations["sentrygun.mesh"], (Names{"recoil", "powered"}));
+    EXPECT_EQ(animations["human.mesh"].size(), 12u);
+    EXPECT_EQ(animations.size(), 4u);
+}
