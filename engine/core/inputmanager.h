@@ -25,13 +25,13 @@ public:
         JOYSTICK = 4
     };
 
-    static const unsigned int MAX_JOYSTICK_COUNT = 4;
-    static const unsigned int MAX_JOYSTICK_AXES = 16;
-    static const unsigned int MAX_JOYSTICK_BUTTONS = 32;
+    static constexpr unsigned int MAX_JOYSTICK_COUNT = 4;
+    static constexpr unsigned int MAX_JOYSTICK_AXES = 16;
+    static constexpr unsigned int MAX_JOYSTICK_BUTTONS = 32;
     // The key that frees a captured cursor.
-    static const int RELEASE_CURSOR_KEY = 291;
+    static constexpr int RELEASE_CURSOR_KEY = 291;
     // The captured cursor is brought back to the origin once it strays this far.
-    static const int CURSOR_RANGE = 1000;
+    static constexpr int CURSOR_RANGE = 1000;
 
     // GLFW's joystick queries; tests stand in for hardware by replacing them.
     struct TJoystickDriver

@@ -33,13 +33,13 @@ public:
     };
 
     // Workaround bits.
-    static const unsigned int WORKAROUND_FAILSAFE_VIDEO_MODE = 1;
-    static const unsigned int WORKAROUND_DISABLE_MIPMAPS = 2;
+    static constexpr unsigned int WORKAROUND_FAILSAFE_VIDEO_MODE = 1;
+    static constexpr unsigned int WORKAROUND_DISABLE_MIPMAPS = 2;
     // Size of the window when the asked one cannot be had.
-    static const int FAILSAFE_WIDTH = 1280;
-    static const int FAILSAFE_HEIGHT = 720;
+    static constexpr int FAILSAFE_WIDTH = 1280;
+    static constexpr int FAILSAFE_HEIGHT = 720;
     // A frame never carries more ticks than this; an older backlog is dropped.
-    static const unsigned int MAX_TICKS_PER_FRAME = 4;
+    static constexpr unsigned int MAX_TICKS_PER_FRAME = 4;
 
     // Times in milliseconds, truncated toward zero. An empty userDirName works without a user
     // data directory; one that cannot be had throws Ogre::InvalidParametersException.

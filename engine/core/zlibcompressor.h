@@ -8,9 +8,9 @@ namespace brix
 class ZLibCompressor
 {
 public:
-    static const int COMPRESSION_LEVEL = 9;
+    static constexpr int COMPRESSION_LEVEL = 9;
     // Files are read and written in blocks of this many bytes.
-    static const unsigned int BLOCK_SIZE = 1024;
+    static constexpr unsigned int BLOCK_SIZE = 1024;
 
     ZLibCompressor() {}
     virtual ~ZLibCompressor() {}
