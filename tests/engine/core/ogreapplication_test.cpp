@@ -236,18 +236,20 @@ private:
 
 TEST_F(OgreApplicationTest, RunsALitSceneThroughEveryStepAndSavesAScreenshot)
 {
-    const char* argv[] = {"korvane", "--enable-mipmaps"};
+    // Disabling mip-maps wins over enabling them.
+    const char* argv[] = {"korvane", "--enable-mipmaps", "--disable-mipmaps"};
     testing::internal::CaptureStdout();
     {
         DemoApplication application(8);
         application.loadOgrePlugin("lib/RenderSystem_GL.dll", true);
         application.loadOgrePlugin("Codec_STBI", true);
-        application.run(2, argv, 320, 240, false, 0);
+        application.run(3, argv, 320, 240, false, 0);
         EXPECT_EQ(application.steps, (std::vector<std::string>{"preload", "setup", "cleanup"}));
         EXPECT_EQ(application.updates.size(), 8u);
         EXPECT_EQ(application.getRenderWindow(), nullptr);
         EXPECT_EQ(application.getWindow(), nullptr);
-        EXPECT_EQ(application.getWorkarounds(), 0u);
+        EXPECT_EQ(application.getWorkarounds(), brix::OgreApplication::WORKAROUND_DISABLE_MIPMAPS);
+        EXPECT_EQ(application.getWorkaroundNames(), std::vector<std::string>{"disable mipmaps"});
         EXPECT_FALSE(application.getVideoModes().empty());
         for (const RecordingApplication::TUpdate& update : application.updates)
         {
