@@ -5,6 +5,7 @@
 #include <OgreEntity.h>
 #include <OgreLight.h>
 #include <OgreManualObject.h>
+#include <OgreNameGenerator.h>
 #include <OgreParticleSystem.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
@@ -12,16 +13,23 @@
 
 namespace brix
 {
+namespace
+{
+// Particle systems need unique names and take their node's: such nodes get a made-up one.
+Ogre::NameGenerator particleNodeNames("OgreSceneNode");
+} // namespace
+
 OgreScene::OgreScene(Ogre::SceneManager* sceneManager, unsigned int customParameterCount)
     : mSceneManager(sceneManager), mCustomParameterCount(customParameterCount)
 {
 }
 
-Ogre::SceneNode* OgreScene::createNode(Ogre::SceneNode* parent)
+Ogre::SceneNode* OgreScene::createNode(Ogre::SceneNode* parent, bool named)
 {
     if (!parent)
         parent = mSceneManager->getRootSceneNode();
-    return parent->createChildSceneNode();
+    return named ? parent->createChildSceneNode(particleNodeNames.generate())
+                 : parent->createChildSceneNode();
 }
 
 void OgreScene::destroyNode(Ogre::SceneNode*& node)
@@ -65,7 +73,7 @@ void OgreScene::createSceneNode(Ogre::SceneNode*& node, AnimatedLight*& light, O
 void OgreScene::createSceneNode(Ogre::SceneNode*& node, Ogre::ParticleSystem*& system,
                                 Ogre::SceneNode* parent, const std::string& templateName)
 {
-    node = createNode(parent);
+    node = createNode(parent, true);
     system = mSceneManager->createParticleSystem(node->getName(), templateName);
     node->attachObject(system);
 }

@@ -47,7 +47,7 @@ public:
     static void setLightRange(Ogre::Light* light, float range);
 
 private:
-    Ogre::SceneNode* createNode(Ogre::SceneNode* parent);
+    Ogre::SceneNode* createNode(Ogre::SceneNode* parent, bool named = false);
     void destroyNode(Ogre::SceneNode*& node);
 
     Ogre::SceneManager* mSceneManager;

@@ -94,6 +94,12 @@ TEST_F(OgreSceneTest, CreatesAndDestroysEveryKindWithItsNode)
     scene.createSceneNode(lightNode, light, mParent);
     scene.createSceneNode(animatedNode, animated, mParent);
     scene.createSceneNode(particleNode, particles, nullptr, "sparks");
+    // Every particle system needs a name of its own.
+    Ogre::SceneNode* secondNode = nullptr;
+    Ogre::ParticleSystem* second = nullptr;
+    scene.createSceneNode(secondNode, second, nullptr, "sparks");
+    EXPECT_EQ(second->getName(), secondNode->getName());
+    scene.destroySceneNode(secondNode, second);
     scene.createSceneNode(manualNode, manual, mParent);
     EXPECT_EQ(light->getParentSceneNode(), lightNode);
     EXPECT_EQ(animated->getMovableObject()->getParentSceneNode(), animatedNode);
