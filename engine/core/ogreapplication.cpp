@@ -59,11 +59,8 @@ std::string libraryDirectory()
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// Plug-ins are named the Windows way ("lib/RenderSystem_GL.dll"): OGRE's own
-// come from its plug-in folder, the system's own from the folder of this
-// library, with this platform's suffix. There is no Direct3D here: its render
-// system is replaced by GL.
-std::string resolvePluginPath(const std::string& path)
+// The plug-in's file name without folder and suffix.
+std::string pluginName(const std::string& path)
 {
     std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
     for (const char* suffix : {".dll", ".so"})
@@ -72,6 +69,15 @@ std::string resolvePluginPath(const std::string& path)
         if (name.size() > length && name.compare(name.size() - length, length, suffix) == 0)
             name.erase(name.size() - length);
     }
+    return name;
+}
+
+// Plug-ins are named the Windows way ("lib/RenderSystem_GL.dll"): OGRE's own come from its
+// plug-in folder, the system's own from the folder of this library, with this platform's suffix.
+// There is no Direct3D here: its render system is replaced by GL.
+std::string resolvePluginPath(const std::string& path)
+{
+    std::string name = pluginName(path);
     if (name.rfind("RenderSystem_Direct3D", 0) == 0)
     {
         Log::info("Direct3D is not available on this platform, using OpenGL instead");
@@ -84,6 +90,12 @@ std::string resolvePluginPath(const std::string& path)
             return candidate;
     }
     return path;
+}
+
+// Plug-ins the game asks for that this platform's OGRE does not have: the game runs without them.
+bool isUnavailableHere(const std::string& path)
+{
+    return pluginName(path) == "Plugin_CgProgramManager";
 }
 } // namespace
 
@@ -224,7 +236,7 @@ bool OgreApplication::loadOgrePlugin(const std::string& path, bool required)
     }
     catch (const Ogre::Exception& e)
     {
-        if (required)
+        if (required && !isUnavailableHere(path))
             throw;
         Log::info("Unable to load plug-in: " + path + ": " + e.getDescription());
         return false;

@@ -84,8 +84,9 @@ protected:
     // True when name is one of argv[1..argc-1]; with value, the argument after it is stored
     // there, and a match that is the last argument gives false.
     bool getCommandLineOption(int argc, const char** argv, const std::string& name, std::string* value) const;
-    // Loads an OGRE plug-in by path. A required one that fails throws on; an optional one is
-    // logged and gives false.
+    // Loads an OGRE plug-in by its Windows-style path ("lib/Plugin_ParticleFX.dll"). A required
+    // one that fails throws on; an optional one, or one this platform lacks (the Cg program
+    // manager), is logged and gives false.
     bool loadOgrePlugin(const std::string& path, bool required);
 
     // One step of the frame clock at the given reading of the timer (milliseconds): frameStarted
