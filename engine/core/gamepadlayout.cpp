@@ -37,8 +37,7 @@ bool GamepadLayout::loadLayouts(const std::string& path)
     for (const XMLElement* element = root.getChild("gamepad"); element;
          element = root.getNextChild(element, "gamepad"))
     {
-        std::string platform = element->getValue("platform", "");
-        if (!platform.empty() && platform != m_Platform)
+        if (!isReadHere(element))
             continue;
         Layout layout;
         if (!readLayout(element, layout))
@@ -46,6 +45,12 @@ bool GamepadLayout::loadLayouts(const std::string& path)
         mLayouts.push_back(layout);
     }
     return true;
+}
+
+bool GamepadLayout::isReadHere(const XMLElement* element)
+{
+    std::string platform = element->getValue("platform", "");
+    return platform.empty() || platform == m_Platform;
 }
 
 bool GamepadLayout::readLayout(const XMLElement* element, Layout& layout) const
@@ -106,8 +111,10 @@ bool GamepadLayout::saveLayouts(const std::string& path)
 
     for (const Layout& layout : mLayouts)
     {
+        // Only an entry this platform reads is rewritten: another platform's layout of the same
+        // name describes other hardware numbering and stays as it is.
         element = root.getChild("gamepad");
-        while (element && element->getValue("name", "") != layout.name)
+        while (element && (element->getValue("name", "") != layout.name || !isReadHere(element)))
             element = root.getNextChild(element, "gamepad");
         if (!element)
         {

@@ -123,6 +123,8 @@ private:
     Layout* findLayout(const std::string& name);
     const Layout* findLayout(const std::string& name) const;
     const Layout* selectedLayout() const;
+    // True for a "gamepad" entry of this platform or of none.
+    static bool isReadHere(const XMLElement* element);
     bool readLayout(const XMLElement* element, Layout& layout) const;
     void writeLayout(const Layout& layout, XMLElement* element) const;
     void setButton(unsigned int joystick, unsigned int button, bool pressed);

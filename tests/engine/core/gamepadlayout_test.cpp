@@ -157,6 +157,28 @@ TEST_F(GamepadLayoutTest, SavingKeepsOtherPlatformsAndForeignElements)
     EXPECT_EQ(reloaded.getButtonIndex("Xbox", Pad::BUTTON_SELECT), 6u);
 }
 
+TEST_F(GamepadLayoutTest, SavingLeavesAnotherPlatformsLayoutOfTheSameName)
+{
+    std::string path = mDir.file("gamepads.xml");
+    test::writeFile(path,
+                    "<gamepads><gamepad><name>Xbox</name><platform>windows</platform><identifier>XINPUT"
+                    "</identifier><axes><leftx>4</leftx></axes><buttons></buttons></gamepad></gamepads>");
+    ASSERT_TRUE(mPad.loadLayouts(path));
+    ASSERT_TRUE(mPad.createLayout("Xbox", "X-Box"));
+    mPad.setAxisIndex("Xbox", Pad::AXIS_LEFT_X, 0);
+    ASSERT_TRUE(mPad.saveLayouts(path));
+
+    brix::XMLElement saved("gamepads");
+    ASSERT_GT(saved.load(path), 0);
+    const brix::XMLElement* windows = saved.getChild("gamepad");
+    EXPECT_EQ(windows->getValue("identifier", ""), "XINPUT");
+    EXPECT_EQ(windows->getValue("axes/leftx", ""), "4");
+    const brix::XMLElement* ours = saved.getNextChild(windows, "gamepad");
+    ASSERT_NE(ours, nullptr);
+    EXPECT_EQ(ours->getValue("platform", ""), "linux");
+    EXPECT_EQ(ours->getValue("axes/leftx", ""), "0");
+}
+
 TEST_F(GamepadLayoutTest, SavingNeverReplacesAnUnreadableFile)
 {
     std::string path = mDir.file("gamepads.xml");
