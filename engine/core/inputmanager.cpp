@@ -210,7 +210,9 @@ void InputManager::removeListener(InputListener* listener)
 {
     if (!listener)
         return;
-    for (size_t i = 0; i < mListeners.size(); ++i)
+    // An entry the listener adds from its onListenerEnable call is a new registration and stays.
+    size_t count = mListeners.size();
+    for (size_t i = 0; i < count && i < mListeners.size(); ++i)
     {
         if (mListeners[i].listener != listener)
             continue;
