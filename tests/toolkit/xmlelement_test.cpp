@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using brix::XMLElement;
 
@@ -211,6 +212,10 @@ TEST(XMLElement, LoadReportsMissingAndEmptyFiles)
     EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.file("empty.xml") + "'");
     EXPECT_EQ(root.load(dir.path()), -1);
     EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.path() + "'");
+    // A pipe nobody writes to must not hold the reader.
+    ASSERT_EQ(mkfifo(dir.file("pipe.xml").c_str(), 0600), 0);
+    EXPECT_EQ(root.load(dir.file("pipe.xml")), -1);
+    EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.file("pipe.xml") + "'");
 
     test::writeFile(dir.file("blank.xml"), "\n\n");
     EXPECT_EQ(root.load(dir.file("blank.xml")), -1);
