@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -305,6 +306,8 @@ TEST(XMLElement, ConvertsTypedValues)
     EXPECT_EQ(element.getValueAsInteger(), INT_MAX);
     element.setValue("-99999999999999999999");
     EXPECT_EQ(element.getValueAsInteger(), INT_MIN);
+    element.setValue("1e999");
+    EXPECT_EQ(element.getValueAsFloat(), FLT_MAX);
 }
 
 TEST(XMLElement, DeletesChildrenAndKeepsAppending)
