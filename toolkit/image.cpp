@@ -8,7 +8,10 @@
 #include <new>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace brix
 {
@@ -42,6 +45,22 @@ void clipAxis(int64_t sourceStart, int64_t sourceEnd, int64_t sourceSize, int64_
     first = std::max<int64_t>({0, -position, firstIndexReaching(sourceStart, 0, scale)});
     last = std::min<int64_t>(
         {count, destinationSize - position, firstIndexReaching(sourceStart, sourceSize, scale)});
+}
+
+// Opened without blocking, so a named pipe or device in place of the file cannot hang the
+// reader; anything but a regular file is refused.
+FILE* openRegularFile(const std::string& path)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat status;
+    FILE* file = nullptr;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+        file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
 }
 
 bool closeAndReplace(FILE* file, const std::string& temporary, const std::string& path, bool written)
@@ -184,7 +203,7 @@ int Image::blitRaw(uint32_t* destination, int destinationStride, const uint32_t*
 
 int Image::loadTGA(const std::string& path)
 {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = openRegularFile(path);
     if (!file)
         return -1;
     unsigned char header[TGA_HEADER_SIZE];

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 namespace
 {
 // A w x h image whose pixel (x, y) is 0xAA000000 | y << 8 | x, so every pixel tells where it
@@ -117,6 +119,10 @@ TEST(Image, LoadRejectsBadFilesWithTheirCodesAndKeepsTheImage)
     };
     brix::Image image = numbered(3, 3);
     EXPECT_EQ(-1, image.loadTGA(dir.file("missing.tga")));
+    EXPECT_EQ(-1, image.loadTGA(dir.path()));
+    // A pipe with no writer would block an ordinary open.
+    ASSERT_EQ(0, mkfifo(dir.file("pipe.tga").c_str(), 0600));
+    EXPECT_EQ(-1, image.loadTGA(dir.file("pipe.tga")));
     for (const auto& c : cases)
     {
         test::writeFile(dir.file("bad.tga"), c.content);
