@@ -2,6 +2,7 @@
 #include "toolkit/log.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -65,7 +66,8 @@ FILE* openRegularFile(const std::string& path)
 
 bool closeAndReplace(FILE* file, const std::string& temporary, const std::string& path, bool written)
 {
-    written = std::fflush(file) == 0 && written;
+    // On disk before the rename, so a crash leaves either the old file or the whole new one.
+    written = written && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
     written = std::fclose(file) == 0 && written;
     if (written && std::rename(temporary.c_str(), path.c_str()) == 0)
         return true;
@@ -289,7 +291,10 @@ int Image::saveTGA(const std::string& path, int bits) const
     std::string temporary = path + ".tmp";
     FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file)
+    {
+        Log::error("Image::saveTGA: cannot create '%s': %s", temporary.c_str(), std::strerror(errno));
         return -2;
+    }
 
     unsigned char header[TGA_HEADER_SIZE] = {};
     header[TGA_IMAGE_TYPE] = bits == 8 ? TGA_GREY : TGA_TRUE_COLOUR;
@@ -324,7 +329,10 @@ int Image::saveTGA(const std::string& path, int bits) const
         written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
     }
     if (!closeAndReplace(file, temporary, path, written))
+    {
+        Log::error("Image::saveTGA: cannot write '%s': %s", path.c_str(), std::strerror(errno));
         return -3;
+    }
     return mWidth * mHeight;
 }
 

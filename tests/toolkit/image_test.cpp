@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
 #include <string>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace
@@ -147,6 +150,20 @@ TEST(Image, SaveRefusesBadDepthsAndSidesAndKeepsTheOldFile)
     EXPECT_EQ(65535, widest.saveTGA(dir.file("widest.tga"), 8));
 
     EXPECT_EQ(-2, image.saveTGA(dir.file("no/such/folder.tga"), 24));
+
+    // A write that fails half-way (here at a 20-byte file size limit) keeps the old file.
+    struct rlimit limit;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &limit));
+    struct rlimit small = limit;
+    small.rlim_cur = 20;
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    int result = image.saveTGA(dir.file("old.tga"), 24);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(-3, result);
+    EXPECT_EQ("old", test::readFile(dir.file("old.tga")));
+    EXPECT_FALSE(std::ifstream(dir.file("old.tga.tmp")).good());
 }
 
 TEST(Image, BlitClipsToBothImages)
