@@ -12,18 +12,10 @@
 
 namespace
 {
-// One scratch file per process, and its name with a suffix for the written copy.
+// Scratch files of this process, removed again after every input.
 const std::string& inputPath()
 {
-    static const std::string path = []
-    {
-        char pattern[] = "/tmp/korvane-tga-fuzz-XXXXXX";
-        int fd = mkstemp(pattern);
-        if (fd < 0)
-            abort();
-        close(fd);
-        return std::string(pattern);
-    }();
+    static const std::string path = "/tmp/korvane-tga-fuzz-" + std::to_string(getpid()) + ".tga";
     return path;
 }
 
@@ -32,9 +24,8 @@ const std::string& outputPath()
     static const std::string path = inputPath() + ".out";
     return path;
 }
-} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+int check(const uint8_t* data, size_t size)
 {
     FILE* file = fopen(inputPath().c_str(), "wb");
     if (!file)
@@ -49,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     if (result != image.getWidth() * image.getHeight())
         abort();
+    // Reading every pixel lets the sanitizers see the whole buffer.
     uint32_t sum = 0;
     for (int i = 0; i < result; ++i)
         sum += image.getData()[i];
+    volatile uint32_t keep = sum;
+    (void)keep;
 
     if (image.saveTGA(outputPath(), 32) != result)
         abort();
@@ -60,8 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     if (result && memcmp(image.getData(), reloaded.getData(), size_t(result) * 4) != 0)
         abort();
-    // Reading every pixel lets the sanitizers see the whole buffer.
-    volatile uint32_t keep = sum;
-    (void)keep;
     return 0;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    int result = check(data, size);
+    std::remove(inputPath().c_str());
+    std::remove(outputPath().c_str());
+    return result;
 }
