@@ -3,6 +3,10 @@
 
 #include <png.h>
 
+// OGRE keeps its codec data types private, which would hide the methods that take them:
+// those are exported like the rest of the class.
+#define PNG_CODEC_EXPORT __attribute__((visibility("default")))
+
 namespace PNG
 {
 // OGRE's image codec "png" on libpng: decodes every PNG colour type and bit depth into an OGRE
@@ -29,15 +33,15 @@ public:
     using Ogre::ImageCodec::encodeToFile;
 
     // Writing to memory is not offered: always throws Ogre::UnimplementedException.
-    Ogre::DataStreamPtr encode(const Ogre::MemoryDataStreamPtr& input,
-                               const CodecDataPtr& data) const override;
+    PNG_CODEC_EXPORT Ogre::DataStreamPtr encode(const Ogre::MemoryDataStreamPtr& input,
+                                                const CodecDataPtr& data) const override;
     // Writes the pixels (laid out as data's ImageData says) as an 8-bit RGB file; alpha is dropped.
     // The file is written beside its final name and renamed over it only when complete.
-    void encodeToFile(const Ogre::MemoryDataStreamPtr& input, const Ogre::String& fileName,
-                      const CodecDataPtr& data) const override;
+    PNG_CODEC_EXPORT void encodeToFile(const Ogre::MemoryDataStreamPtr& input, const Ogre::String& fileName,
+                                       const CodecDataPtr& data) const override;
     // Reads the whole stream; a short, damaged or unsupported image throws and leaves the
     // stream closed (all but a missing signature, which leaves it open).
-    DecodeResult decode(const Ogre::DataStreamPtr& input) const override;
+    PNG_CODEC_EXPORT DecodeResult decode(const Ogre::DataStreamPtr& input) const override;
     Ogre::String getType() const override;
     // "png" for a buffer of at least four bytes that starts like a PNG file, else "".
     Ogre::String magicNumberToFileExt(const char* magicNumber, size_t maxBytes) const override;

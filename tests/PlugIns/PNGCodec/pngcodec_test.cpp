@@ -415,3 +415,17 @@ TEST_F(PNGCodecTest, ReportsAnUnwritableFileByNameAndKeepsTheOldOneOnAFailedWrit
     EXPECT_EQ(test::readFile(path), "old map");
     EXPECT_EQ(test::readFile(path + ".tmp"), "");
 }
+
+TEST_F(PNGCodecTest, RefusesToSavePixelsShorterThanTheirDescription)
+{
+    auto* description = new Ogre::ImageCodec::ImageData();
+    Ogre::Codec::CodecDataPtr data(description);
+    description->width = 4;
+    description->height = 4;
+    description->format = Ogre::PF_R8G8B8;
+    Ogre::MemoryDataStreamPtr pixels(new Ogre::MemoryDataStream(4 * 4 * 3 - 1));
+    const std::string path = mFolder.file("short.png");
+    PNG::PNGCodec codec;
+    EXPECT_THROW(codec.encodeToFile(pixels, path, data), Ogre::InvalidParametersException);
+    EXPECT_EQ(test::readFile(path), "");
+}
