@@ -42,9 +42,9 @@ public:
     };
 
     // Bytes of one point in a collision-mesh file: three little-endian 32-bit floats.
-    static const unsigned MESH_POINT_SIZE = 12;
+    static constexpr unsigned MESH_POINT_SIZE = 12;
     // A collision-mesh file holds whole triangles, hull files too.
-    static const unsigned MESH_TRIANGLE_SIZE = 3 * MESH_POINT_SIZE;
+    static constexpr unsigned MESH_TRIANGLE_SIZE = 3 * MESH_POINT_SIZE;
 
     // One collision shape in the body frame.
     struct TShape

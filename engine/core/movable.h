@@ -17,9 +17,9 @@ class Movable
 {
 public:
     // Contacts kept between two flushes of the simulator; later ones are dropped.
-    static const unsigned MAX_CONTACTS = 8;
+    static constexpr unsigned MAX_CONTACTS = 8;
     // Contact info flag that asks particles to compute the impact speed of their contacts.
-    static const unsigned CONTACT_SPEED = 4;
+    static constexpr unsigned CONTACT_SPEED = 4;
 
     // One contact as the receiving movable sees it.
     struct TContact

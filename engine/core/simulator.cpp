@@ -332,7 +332,7 @@ void Simulator::startUpdateThread()
     if (mUpdateThreadRunning)
         return;
     mUpdateThreadRunning = true;
-    mAccumulatedTime = 0.0f;
+    mAccumulatedTime = 0.0;
     if (!mThread.start(this))
     {
         mUpdateThreadRunning = false;

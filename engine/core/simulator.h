@@ -145,7 +145,8 @@ private:
     Thread mThread;
     Mutex mMutex;
     std::atomic<bool> mUpdateThreadRunning{false};
-    float mAccumulatedTime = 0.0f;
+    // Double, so that a clamped backlog of whole steps is still exactly that many steps.
+    double mAccumulatedTime = 0.0;
     bool mFlag;
     float mStep;
     btDefaultCollisionConfiguration* mCollisionConfiguration = nullptr;
