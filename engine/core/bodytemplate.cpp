@@ -1,5 +1,10 @@
 #include "engine/core/bodytemplate.h"
+#include "engine/core/ogretransform.h"
 #include "toolkit/log.h"
+#include "toolkit/xmlelement.h"
+
+#include <OgreException.h>
+#include <OgreStringConverter.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +14,34 @@
 
 namespace brix
 {
+namespace
+{
+// Numbers in the body files read as OGRE reads them; a missing element gives the default and
+// an unreadable one 0 (the zero vector for vectors).
+float readReal(const XMLElement* element, const char* name, const char* defaultValue)
+{
+    return Ogre::StringConverter::parseReal(element->getValue(name, defaultValue), 0.0f);
+}
+
+Ogre::Vector3 readVector(const XMLElement* element, const char* name)
+{
+    return Ogre::StringConverter::parseVector3(element->getValue(name, ""), Ogre::Vector3::ZERO);
+}
+
+struct TJointKind
+{
+    const char* name;
+    unsigned type;
+    unsigned axes;
+    bool anchor;
+};
+
+const TJointKind JOINT_KINDS[] = {
+    {"hinge", BodyTemplate::JOINT_HINGE, 1, true},   {"slider", BodyTemplate::JOINT_SLIDER, 1, false},
+    {"universal", BodyTemplate::JOINT_UNIVERSAL, 2, true}, {"fixed", BodyTemplate::JOINT_FIXED, 0, false},
+    {"limit", BodyTemplate::JOINT_LIMIT, 2, false}};
+}
+
 BodyTemplate::BodyTemplate(std::string name) : mName(std::move(name))
 {
 }
@@ -93,6 +126,147 @@ void BodyTemplate::calculateBoundingRadius()
         radius = std::max(radius, shapeRadius);
     }
     mBoundingRadius = radius;
+}
+
+void BodyTemplate::load(const XMLElement* element)
+{
+    mName = element->getValue("name", "unknown");
+    mPosition = readVector(element, "offset");
+    mOrientation = OgreTransform::makeRotation(readVector(element, "rotate"));
+    for (const XMLElement* shape = element->getChild("shape"); shape; shape = element->getNextChild(shape, "shape"))
+        loadShape(shape);
+    calculateBoundingRadius();
+    for (const XMLElement* sensor = element->getChild("sensor"); sensor;
+         sensor = element->getNextChild(sensor, "sensor"))
+        loadSensor(sensor);
+    mMaterial = element->getValue("material", "");
+
+    mLinearDamping = readReal(element, "lineardamping", "0.1");
+    mAngularDamping = readReal(element, "angulardamping", "0.1");
+    if (!(mLinearDamping > 0.0f && mLinearDamping <= 1.0f && mAngularDamping > 0.0f && mAngularDamping <= 1.0f))
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Bad damping factor for body '" + mName + "'",
+                    "BodyTemplate::load");
+    mGravityFactor = readReal(element, "gravityfactor", "1.0");
+    mAutoSleep = element->getValueAsBoolean("autosleep", true);
+    mContinuousCollision = element->getValueAsBoolean("continuouscollision", false);
+    mMass = readReal(element, "mass", "0");
+    if (!(mMass > 0.0f) || !std::isfinite(mMass))
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Bad or missing mass for body '" + mName + "'",
+                    "BodyTemplate::load");
+
+    if (const XMLElement* joint = element->getChild("joint"))
+        loadJoint(joint);
+    for (const XMLElement* child = element->getChild("body"); child; child = element->getNextChild(child, "body"))
+        createChild(child->getValue("name", "unknown"))->load(child);
+    Log::info("Simulator body template '%s' loaded", mName.c_str());
+}
+
+void BodyTemplate::loadShape(const XMLElement* element)
+{
+    static const char* const TYPES[] = {"box", "sphere", "cylinder", "mesh", "hull"};
+    const std::string type = element->getValue("type", "");
+    TShape shape;
+    const char* const* found = std::find(std::begin(TYPES), std::end(TYPES), type);
+    if (found == std::end(TYPES))
+        OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED,
+                    "Unsupported shape type in body '" + mName + "' ('" + type + "')", "BodyTemplate::loadShape");
+    shape.type = static_cast<unsigned>(found - std::begin(TYPES));
+    shape.position = readVector(element, "offset");
+    shape.orientation = OgreTransform::makeRotation(readVector(element, "rotate"));
+
+    if (shape.type == SHAPE_MESH || shape.type == SHAPE_HULL)
+    {
+        const std::string file = element->getValue("data", "");
+        if (file.empty())
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        "Mesh shape with no data (filename) in body '" + mName + "'", "BodyTemplate::loadShape");
+        const std::string path = "data/" + file;
+        if (!loadMeshShapeDataFromFile(path, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, shape.points))
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        "Mesh shape data loading from file '" + path + "' in body '" + mName + "' failed",
+                        "BodyTemplate::loadShape");
+        if (shape.type == SHAPE_HULL)
+            removeDuplicatePointsFromData(shape.points);
+    }
+    else
+    {
+        shape.size = readVector(element, "data");
+        // Negative or endless extents would make shapes the physics library cannot collide.
+        bool usable = shape.size != Ogre::Vector3::ZERO;
+        for (int axis = 0; axis < 3; ++axis)
+            usable = usable && shape.size[axis] >= 0.0f && std::isfinite(shape.size[axis]);
+        if (!usable)
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        "Geometric shape with bad or missing size data in body '" + mName, "BodyTemplate::loadShape");
+    }
+    addShape(shape);
+}
+
+void BodyTemplate::loadSensor(const XMLElement* element)
+{
+    const std::string type = element->getValue("type", "");
+    TSensor sensor;
+    if (type == "ray")
+        sensor.type = SENSOR_RAY;
+    else if (type == "crush")
+        sensor.type = SENSOR_CRUSH;
+    else
+        OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED,
+                    "Unsupported sensor type in body '" + mName + "' ('" + type + "')", "BodyTemplate::loadSensor");
+    sensor.name = element->getValue("name", "");
+    sensor.origin = readVector(element, "origin");
+    sensor.target = readVector(element, "target");
+    addSensor(sensor);
+}
+
+void BodyTemplate::loadJoint(const XMLElement* element)
+{
+    const std::string type = element->getValue("type", "");
+    const TJointKind* kind = nullptr;
+    for (const TJointKind& candidate : JOINT_KINDS)
+        if (type == candidate.name)
+            kind = &candidate;
+    const std::string which = "' ('" + type + "')";
+    if (!kind)
+        OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED, "Unsupported joint type in body '" + mName + which,
+                    "BodyTemplate::loadJoint");
+
+    TJoint joint;
+    joint.type = kind->type;
+    if (kind->anchor)
+    {
+        const XMLElement* anchor = element->getChild("anchor");
+        if (!anchor || anchor->getValue().empty())
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        "Missing anchor for " + type + " joint in body '" + mName + which, "BodyTemplate::loadJoint");
+        joint.anchor = Ogre::StringConverter::parseVector3(anchor->getValue(), Ogre::Vector3::ZERO);
+    }
+
+    unsigned count = 0;
+    for (const XMLElement* axis = element->getChild("axis"); axis && count < kind->axes;
+         axis = element->getNextChild(axis, "axis"), ++count)
+    {
+        TAxis& target = joint.axes[count];
+        target.direction = readVector(axis, "direction");
+        if (kind->type != JOINT_LIMIT)
+        {
+            if (target.direction.isZeroLength())
+                OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Bad axis direction in body '" + mName + which,
+                            "BodyTemplate::loadJoint");
+            target.direction.normalise();
+        }
+        const std::string low = axis->getValue("low", "");
+        const std::string high = axis->getValue("high", "");
+        if (!low.empty() && !high.empty())
+        {
+            target.low = Ogre::StringConverter::parseReal(low, 0.0f);
+            target.high = Ogre::StringConverter::parseReal(high, 0.0f);
+        }
+    }
+    if (count < kind->axes)
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                    "Not enough axes for " + type + " joint in body '" + mName + which, "BodyTemplate::loadJoint");
+    setJoint(joint);
 }
 
 bool BodyTemplate::loadMeshShapeDataFromFile(const std::string& path, const Ogre::Vector3& translation,

@@ -8,9 +8,11 @@
 #include "engine/core/closestrayresultcallback.h"
 #include "engine/core/particle.h"
 #include "toolkit/log.h"
+#include "toolkit/xmlelement.h"
 
 #include <OgreException.h>
 #include <OgreManualObject.h>
+#include <OgreStringConverter.h>
 
 #include <BulletCollision/NarrowPhaseCollision/btRaycastCallback.h>
 #include <btBulletDynamicsCommon.h>
@@ -224,6 +226,73 @@ void Simulator::addMaterial(const std::string& name, float friction, float elast
         OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM, "Duplicate simulator material '" + name + "'",
                     "Simulator::loadMaterials");
     mMaterials[name] = TMaterial{friction, elasticity};
+}
+
+void Simulator::loadTemplates(const std::string& path)
+{
+    if (mIsClone)
+        return;
+    XMLElement root("");
+    int result = root.load(path);
+    if (result < 0)
+    {
+        Log::error("Body definition '%s': %s", path.c_str(), XMLElement::getLastError().c_str());
+        OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
+                    "Body definition '" + path + "' loading failed: " + Ogre::StringConverter::toString(result),
+                    "Simulator::loadTemplates");
+    }
+
+    std::vector<const XMLElement*> bodies;
+    if (root.getName() == "body")
+        bodies.push_back(&root);
+    else if (root.getName() == "bodies")
+        for (const XMLElement* body = root.getChild("body"); body; body = root.getNextChild(body, "body"))
+            bodies.push_back(body);
+    else
+        Log::error("Body definition '%s' has neither a 'bodies' nor a 'body' root", path.c_str());
+
+    for (const XMLElement* body : bodies)
+    {
+        const std::string name = body->getValue("name", "");
+        if (name.empty())
+            OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM, "Missing name in a body template in file " + path,
+                        "Simulator::loadTemplates");
+        BodyTemplate* bodyTemplate = createTemplate(name);
+        try
+        {
+            bodyTemplate->load(body);
+        }
+        catch (...)
+        {
+            removeTemplate(name);
+            throw;
+        }
+    }
+}
+
+void Simulator::loadMaterials(const std::string& path)
+{
+    XMLElement root("");
+    int result = root.load(path);
+    if (result < 0)
+    {
+        Log::error("Simulator material definition '%s': %s", path.c_str(), XMLElement::getLastError().c_str());
+        OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
+                    "Simulator material definition '" + path + "' loading failed: " +
+                        Ogre::StringConverter::toString(result),
+                    "Simulator::loadMaterials");
+    }
+    for (const XMLElement* material = root.getChild("material"); material;
+         material = root.getNextChild(material, "material"))
+    {
+        const std::string name = material->getValue("name", "");
+        if (name.empty())
+            OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM,
+                        "Simulator material without name in material definition file '" + path + "'",
+                        "Simulator::loadMaterials");
+        addMaterial(name, Ogre::StringConverter::parseReal(material->getValue("friction", "0.1"), 0.0f),
+                    Ogre::StringConverter::parseReal(material->getValue("elasticity", "1.0"), 0.0f));
+    }
 }
 
 void Simulator::removeMaterials()
