@@ -24,4 +24,4 @@ public:
 private:
     const Movable* mIgnore;
 };
-}
+} // namespace brix

@@ -4,9 +4,7 @@
 
 namespace brix
 {
-AnimationBlendNode::AnimationBlendNode(Ogre::AnimationState* state) : mAnimationState(state)
-{
-}
+AnimationBlendNode::AnimationBlendNode(Ogre::AnimationState* state) : mAnimationState(state) {}
 
 AnimationBlendNode::~AnimationBlendNode()
 {
@@ -60,4 +58,4 @@ void AnimationBlendNode::disable(bool recursive)
             node->mChildA->disable(true);
     }
 }
-}
+} // namespace brix

@@ -41,4 +41,4 @@ private:
     AnimationBlendNode* mChildA = nullptr;
     AnimationBlendNode* mChildB = nullptr;
 };
-}
+} // namespace brix

@@ -78,8 +78,8 @@ void Body::createCollisionShape()
         }
     }
     if (mTemplate->numShapes() == 0)
-        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Attempt to create a body '" + name + "' with no shape",
-                    "Body::createCollision");
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                    "Attempt to create a body '" + name + "' with no shape", "Body::createCollision");
 
     btCompoundShape* compound = new btCompoundShape(true);
     mOwnedShapes.push_back(compound);
@@ -87,7 +87,8 @@ void Body::createCollisionShape()
     for (unsigned i = 0; i < mTemplate->numShapes(); ++i)
     {
         const BodyTemplate::TShape& shape = mTemplate->getShape(i);
-        compound->addChildShape(Convert::toBullet(shape.orientation, shape.position), createCollisionShape(shape));
+        compound->addChildShape(Convert::toBullet(shape.orientation, shape.position),
+                                createCollisionShape(shape));
     }
 }
 
@@ -190,17 +191,17 @@ void Body::deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orienta
     mRigidBody->setUserPointer(static_cast<Movable*>(this));
     if (!mTemplate->getAutoSleep())
         mRigidBody->setActivationState(DISABLE_DEACTIVATION);
-    btDynamicsWorld* world = mSimulator->getWorld();
-    world->addRigidBody(mRigidBody);
-    mEnabled = true;
-    mRigidBody->setDamping(mTemplate->getLinearDamping(), mTemplate->getAngularDamping());
-    mRigidBody->setGravity(Convert::toBullet(mSimulator->getGravity() * mTemplate->getGravityFactor()));
-
+    // Placed before it enters the world, so the broadphase files it where it is.
     if (mParent)
         setTransformation(mParent->mOrientation * mTemplate->getPosition() + mParent->mPosition,
                           mParent->mOrientation * mTemplate->getOrientation());
     else
         setTransformation(position, orientation);
+    btDynamicsWorld* world = mSimulator->getWorld();
+    world->addRigidBody(mRigidBody);
+    mEnabled = true;
+    mRigidBody->setDamping(mTemplate->getLinearDamping(), mTemplate->getAngularDamping());
+    mRigidBody->setGravity(Convert::toBullet(mSimulator->getGravity() * mTemplate->getGravityFactor()));
 
     if (mTemplate->getContinuousCollision())
     {
@@ -230,12 +231,14 @@ void Body::createJoint()
         return;
     if (!mParent && joint.type >= BodyTemplate::JOINT_HINGE && joint.type <= BodyTemplate::JOINT_FIXED)
     {
-        Log::debug("Joint of type %d in body '%s' requires parent", static_cast<int>(joint.type), getName().c_str());
+        Log::debug("Joint of type %d in body '%s' requires parent", static_cast<int>(joint.type),
+                   getName().c_str());
         return;
     }
 
     // The joint holds the pose the two bodies have now: the child's frame, seen from the parent.
-    const btTransform fromParent = mParent ? mParent->mRigidBody->getWorldTransform().inverse() : btTransform::getIdentity();
+    const btTransform fromParent =
+        mParent ? mParent->mRigidBody->getWorldTransform().inverse() : btTransform::getIdentity();
     const btTransform child = Convert::toBullet(mOrientation, mPosition);
     switch (joint.type)
     {
@@ -244,7 +247,8 @@ void Body::createJoint()
         const Ogre::Quaternion q = joint.axes[0].direction.getRotationTo(Ogre::Vector3::UNIT_X);
         const btTransform frameInA(Convert::toBullet(q), btVector3(0, 0, 0));
         const btTransform frameInB = fromParent * child * frameInA;
-        btSliderConstraint* slider = new btSliderConstraint(*mRigidBody, *mParent->mRigidBody, frameInA, frameInB, true);
+        btSliderConstraint* slider =
+            new btSliderConstraint(*mRigidBody, *mParent->mRigidBody, frameInA, frameInB, true);
         if (joint.axes[0].low != joint.axes[0].high)
         {
             slider->setLowerLinLimit(joint.axes[0].low);
@@ -262,8 +266,8 @@ void Body::createJoint()
         mRigidBody->setAngularFactor(Convert::toBullet(joint.axes[1].direction));
         return;
     default:
-        OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED, "Unsupported joint type in body '" + getName() + "'",
-                    "Body::createJoint");
+        OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED,
+                    "Unsupported joint type in body '" + getName() + "'", "Body::createJoint");
     }
     mSimulator->getWorld()->addConstraint(mJoint, true);
 }
@@ -282,6 +286,9 @@ void Body::setTransformation(const Ogre::Vector3& position, const Ogre::Quaterni
     if (!mRigidBody)
         return;
     mRigidBody->setWorldTransform(Convert::toBullet(orientation, position));
+    // Rays cast before the next step must find the body where it now is.
+    if (mEnabled)
+        mSimulator->getWorld()->updateSingleAabb(mRigidBody);
     mPosition = position;
     mOrientation = orientation;
 }
@@ -468,7 +475,8 @@ Body* Body::getChild(unsigned index) const
 {
     if (index >= mChildren.size())
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
-                    "Body '" + getName() + "' child index " + Ogre::StringConverter::toString(index) + " out of range",
+                    "Body '" + getName() + "' child index " + Ogre::StringConverter::toString(index) +
+                        " out of range",
                     "Body::getChild");
     return mChildren[index];
 }
@@ -488,7 +496,8 @@ Body* Body::getChild(const std::string& name, bool recursive) const
 unsigned Body::addChild(Body* child)
 {
     if (child->mParent)
-        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Can't add child body to multiple parents", "Body::addChild");
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Can't add child body to multiple parents",
+                    "Body::addChild");
     if (child->isDeployed() != isDeployed())
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
                     "Can't mix deployed and non-deployed bodies in body hierarchy", "Body::addChild");
@@ -602,4 +611,4 @@ Movable* Body::trace(const Ogre::Vector3& from, const Ogre::Quaternion& orientat
     }
     return movable;
 }
-}
+} // namespace brix

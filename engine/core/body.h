@@ -135,4 +135,4 @@ private:
     bool mAtRest = false;
     bool mForcesDirty = false;
 };
-}
+} // namespace brix

@@ -36,15 +36,14 @@ struct TJointKind
     bool anchor;
 };
 
-const TJointKind JOINT_KINDS[] = {
-    {"hinge", BodyTemplate::JOINT_HINGE, 1, true},   {"slider", BodyTemplate::JOINT_SLIDER, 1, false},
-    {"universal", BodyTemplate::JOINT_UNIVERSAL, 2, true}, {"fixed", BodyTemplate::JOINT_FIXED, 0, false},
-    {"limit", BodyTemplate::JOINT_LIMIT, 2, false}};
-}
+const TJointKind JOINT_KINDS[] = {{"hinge", BodyTemplate::JOINT_HINGE, 1, true},
+                                  {"slider", BodyTemplate::JOINT_SLIDER, 1, false},
+                                  {"universal", BodyTemplate::JOINT_UNIVERSAL, 2, true},
+                                  {"fixed", BodyTemplate::JOINT_FIXED, 0, false},
+                                  {"limit", BodyTemplate::JOINT_LIMIT, 2, false}};
+} // namespace
 
-BodyTemplate::BodyTemplate(std::string name) : mName(std::move(name))
-{
-}
+BodyTemplate::BodyTemplate(std::string name) : mName(std::move(name)) {}
 
 BodyTemplate::~BodyTemplate()
 {
@@ -133,7 +132,8 @@ void BodyTemplate::load(const XMLElement* element)
     mName = element->getValue("name", "unknown");
     mPosition = readVector(element, "offset");
     mOrientation = OgreTransform::makeRotation(readVector(element, "rotate"));
-    for (const XMLElement* shape = element->getChild("shape"); shape; shape = element->getNextChild(shape, "shape"))
+    for (const XMLElement* shape = element->getChild("shape"); shape;
+         shape = element->getNextChild(shape, "shape"))
         loadShape(shape);
     calculateBoundingRadius();
     for (const XMLElement* sensor = element->getChild("sensor"); sensor;
@@ -143,7 +143,8 @@ void BodyTemplate::load(const XMLElement* element)
 
     mLinearDamping = readReal(element, "lineardamping", "0.1");
     mAngularDamping = readReal(element, "angulardamping", "0.1");
-    if (!(mLinearDamping > 0.0f && mLinearDamping <= 1.0f && mAngularDamping > 0.0f && mAngularDamping <= 1.0f))
+    if (!(mLinearDamping > 0.0f && mLinearDamping <= 1.0f && mAngularDamping > 0.0f &&
+          mAngularDamping <= 1.0f))
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Bad damping factor for body '" + mName + "'",
                     "BodyTemplate::load");
     mGravityFactor = readReal(element, "gravityfactor", "1.0");
@@ -156,7 +157,8 @@ void BodyTemplate::load(const XMLElement* element)
 
     if (const XMLElement* joint = element->getChild("joint"))
         loadJoint(joint);
-    for (const XMLElement* child = element->getChild("body"); child; child = element->getNextChild(child, "body"))
+    for (const XMLElement* child = element->getChild("body"); child;
+         child = element->getNextChild(child, "body"))
         createChild(child->getValue("name", "unknown"))->load(child);
     Log::info("Simulator body template '%s' loaded", mName.c_str());
 }
@@ -169,7 +171,8 @@ void BodyTemplate::loadShape(const XMLElement* element)
     const char* const* found = std::find(std::begin(TYPES), std::end(TYPES), type);
     if (found == std::end(TYPES))
         OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED,
-                    "Unsupported shape type in body '" + mName + "' ('" + type + "')", "BodyTemplate::loadShape");
+                    "Unsupported shape type in body '" + mName + "' ('" + type + "')",
+                    "BodyTemplate::loadShape");
     shape.type = static_cast<unsigned>(found - std::begin(TYPES));
     shape.position = readVector(element, "offset");
     shape.orientation = OgreTransform::makeRotation(readVector(element, "rotate"));
@@ -179,7 +182,8 @@ void BodyTemplate::loadShape(const XMLElement* element)
         const std::string file = element->getValue("data", "");
         if (file.empty())
             OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
-                        "Mesh shape with no data (filename) in body '" + mName + "'", "BodyTemplate::loadShape");
+                        "Mesh shape with no data (filename) in body '" + mName + "'",
+                        "BodyTemplate::loadShape");
         const std::string path = "data/" + file;
         if (!loadMeshShapeDataFromFile(path, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, shape.points))
             OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
@@ -197,7 +201,8 @@ void BodyTemplate::loadShape(const XMLElement* element)
             usable = usable && shape.size[axis] >= 0.0f && std::isfinite(shape.size[axis]);
         if (!usable)
             OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
-                        "Geometric shape with bad or missing size data in body '" + mName, "BodyTemplate::loadShape");
+                        "Geometric shape with bad or missing size data in body '" + mName,
+                        "BodyTemplate::loadShape");
     }
     addShape(shape);
 }
@@ -212,7 +217,8 @@ void BodyTemplate::loadSensor(const XMLElement* element)
         sensor.type = SENSOR_CRUSH;
     else
         OGRE_EXCEPT(Ogre::Exception::ERR_NOT_IMPLEMENTED,
-                    "Unsupported sensor type in body '" + mName + "' ('" + type + "')", "BodyTemplate::loadSensor");
+                    "Unsupported sensor type in body '" + mName + "' ('" + type + "')",
+                    "BodyTemplate::loadSensor");
     sensor.name = element->getValue("name", "");
     sensor.origin = readVector(element, "origin");
     sensor.target = readVector(element, "target");
@@ -238,7 +244,8 @@ void BodyTemplate::loadJoint(const XMLElement* element)
         const XMLElement* anchor = element->getChild("anchor");
         if (!anchor || anchor->getValue().empty())
             OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
-                        "Missing anchor for " + type + " joint in body '" + mName + which, "BodyTemplate::loadJoint");
+                        "Missing anchor for " + type + " joint in body '" + mName + which,
+                        "BodyTemplate::loadJoint");
         joint.anchor = Ogre::StringConverter::parseVector3(anchor->getValue(), Ogre::Vector3::ZERO);
     }
 
@@ -251,8 +258,8 @@ void BodyTemplate::loadJoint(const XMLElement* element)
         if (kind->type != JOINT_LIMIT)
         {
             if (target.direction.isZeroLength())
-                OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Bad axis direction in body '" + mName + which,
-                            "BodyTemplate::loadJoint");
+                OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                            "Bad axis direction in body '" + mName + which, "BodyTemplate::loadJoint");
             target.direction.normalise();
         }
         const std::string low = axis->getValue("low", "");
@@ -265,12 +272,14 @@ void BodyTemplate::loadJoint(const XMLElement* element)
     }
     if (count < kind->axes)
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
-                    "Not enough axes for " + type + " joint in body '" + mName + which, "BodyTemplate::loadJoint");
+                    "Not enough axes for " + type + " joint in body '" + mName + which,
+                    "BodyTemplate::loadJoint");
     setJoint(joint);
 }
 
 bool BodyTemplate::loadMeshShapeDataFromFile(const std::string& path, const Ogre::Vector3& translation,
-                                             const Ogre::Quaternion& rotation, std::vector<Ogre::Vector3>& points)
+                                             const Ogre::Quaternion& rotation,
+                                             std::vector<Ogre::Vector3>& points)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
@@ -304,7 +313,8 @@ bool BodyTemplate::loadMeshShapeDataFromFile(const std::string& path, const Ogre
         for (int axis = 0; axis < 3; ++axis)
         {
             const unsigned char* b = &bytes[i * MESH_POINT_SIZE + axis * 4];
-            uint32_t word = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+            uint32_t word =
+                uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
             std::memcpy(&xyz[axis], &word, sizeof(float));
             // Not-a-number or infinite corners would poison the collision tree built from them.
             if (!std::isfinite(xyz[axis]))
@@ -337,4 +347,4 @@ void BodyTemplate::removeDuplicatePointsFromData(std::vector<Ogre::Vector3>& poi
     }
     points.swap(kept);
 }
-}
+} // namespace brix

@@ -154,7 +154,8 @@ private:
     // transformation. False, with the cause logged, when the file is missing, unreadable,
     // empty or not made of whole triangles.
     static bool loadMeshShapeDataFromFile(const std::string& path, const Ogre::Vector3& translation,
-                                          const Ogre::Quaternion& rotation, std::vector<Ogre::Vector3>& points);
+                                          const Ogre::Quaternion& rotation,
+                                          std::vector<Ogre::Vector3>& points);
     // Keeps the first of exactly equal points, in order.
     static void removeDuplicatePointsFromData(std::vector<Ogre::Vector3>& points);
 
@@ -174,4 +175,4 @@ private:
     float mGravityFactor = 1.0f;
     float mBoundingRadius = 0.0f;
 };
-}
+} // namespace brix

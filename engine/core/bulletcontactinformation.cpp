@@ -53,4 +53,4 @@ void BulletContactInformation::report()
     contact.speed = massB > 0.0f ? massB / (massA + massB) * mLargestImpulse / massB : 0.0f;
     mMovableB->addContact(contact, nullptr);
 }
-}
+} // namespace brix

@@ -35,4 +35,4 @@ private:
     Ogre::Vector3 mNormalSum = Ogre::Vector3::ZERO;
     float mLargestImpulse = 0.0f;
 };
-}
+} // namespace brix

@@ -19,9 +19,12 @@ public:
         return btTransform(toBullet(q), toBullet(v));
     }
     static Ogre::Vector3 toOgre(const btVector3& v) { return Ogre::Vector3(v.x(), v.y(), v.z()); }
-    static Ogre::Quaternion toOgre(const btQuaternion& q) { return Ogre::Quaternion(q.w(), q.x(), q.y(), q.z()); }
+    static Ogre::Quaternion toOgre(const btQuaternion& q)
+    {
+        return Ogre::Quaternion(q.w(), q.x(), q.y(), q.z());
+    }
 
 private:
     BulletConversion() = delete;
 };
-}
+} // namespace brix

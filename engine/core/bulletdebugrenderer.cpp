@@ -11,9 +11,7 @@ BulletDebugRenderer::BulletDebugRenderer(Ogre::ManualObject* object, const std::
 {
 }
 
-void BulletDebugRenderer::setDefaultColors(const DefaultColors& colors)
-{
-}
+void BulletDebugRenderer::setDefaultColors(const DefaultColors& colors) {}
 
 void BulletDebugRenderer::drawLine(const btVector3& from, const btVector3& to, const btVector3& color)
 {
@@ -34,22 +32,16 @@ void BulletDebugRenderer::reportErrorWarning(const char* text)
     Log::info("Bullet warning: %s", text);
 }
 
-void BulletDebugRenderer::draw3dText(const btVector3& location, const char* text)
-{
-}
+void BulletDebugRenderer::draw3dText(const btVector3& location, const char* text) {}
 
-void BulletDebugRenderer::setDebugMode(int mode)
-{
-}
+void BulletDebugRenderer::setDebugMode(int mode) {}
 
 int BulletDebugRenderer::getDebugMode() const
 {
     return DEBUG_MODE;
 }
 
-void BulletDebugRenderer::flushLines()
-{
-}
+void BulletDebugRenderer::flushLines() {}
 
 void BulletDebugRenderer::begin()
 {
@@ -62,4 +54,4 @@ void BulletDebugRenderer::begin()
     else
         mObject->beginUpdate(0);
 }
-}
+} // namespace brix

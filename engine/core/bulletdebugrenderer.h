@@ -16,7 +16,8 @@ class BulletDebugRenderer : public btIDebugDraw
 {
 public:
     // Wireframes, constraints, constraint limits and normals.
-    static constexpr int DEBUG_MODE = DBG_DrawWireframe | DBG_DrawConstraints | DBG_DrawConstraintLimits | DBG_DrawNormals;
+    static constexpr int DEBUG_MODE =
+        DBG_DrawWireframe | DBG_DrawConstraints | DBG_DrawConstraintLimits | DBG_DrawNormals;
 
     // The object stays the caller's and must outlive the renderer.
     BulletDebugRenderer(Ogre::ManualObject* object, const std::string& materialName);
@@ -39,4 +40,4 @@ private:
     Ogre::ManualObject* mObject;
     std::string mMaterialName;
 };
-}
+} // namespace brix

@@ -66,4 +66,4 @@ void Movable::addContact(const TContact& contact, Movable* other)
         other->mContacts.push_back(mirrored);
     }
 }
-}
+} // namespace brix

@@ -98,4 +98,4 @@ protected:
     std::vector<TContact> mContacts;
     bool mTerminated = false;
 };
-}
+} // namespace brix

@@ -12,4 +12,4 @@ void MovableController::applyClampedForce(Movable* movable, Ogre::Vector3 force,
     movable->clearForces(false);
     movable->addForce(force, movable->getPosition(), false);
 }
-}
+} // namespace brix

@@ -18,4 +18,4 @@ protected:
     // movable's only force (children keep theirs), acting at its position so it adds no torque.
     static void applyClampedForce(Movable* movable, Ogre::Vector3 force, float limit);
 };
-}
+} // namespace brix

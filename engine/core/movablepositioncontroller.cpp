@@ -17,4 +17,4 @@ void MovablePositionController::update(Movable* movable, float step)
     force -= movable->getLinearVelocity() * mDamping;
     applyClampedForce(movable, force, mLimit);
 }
-}
+} // namespace brix

@@ -31,4 +31,4 @@ private:
     float mLimit = 0.0f;
     Ogre::Vector3 mError = Ogre::Vector3::ZERO;
 };
-}
+} // namespace brix

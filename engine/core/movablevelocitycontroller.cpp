@@ -3,13 +3,11 @@
 
 namespace brix
 {
-MovableVelocityController::MovableVelocityController(float gain, float limit) : mGain(gain), mLimit(limit)
-{
-}
+MovableVelocityController::MovableVelocityController(float gain, float limit) : mGain(gain), mLimit(limit) {}
 
 void MovableVelocityController::update(Movable* movable, float step)
 {
     mError = mTarget - movable->getLinearVelocity();
     applyClampedForce(movable, mError * mGain, mLimit);
 }
-}
+} // namespace brix

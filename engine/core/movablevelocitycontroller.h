@@ -29,4 +29,4 @@ private:
     float mLimit = 0.0f;
     Ogre::Vector3 mError = Ogre::Vector3::ZERO;
 };
-}
+} // namespace brix

@@ -20,10 +20,11 @@ Ogre::Quaternion OgreTransform::makeRotationToX(const Ogre::Vector3& direction)
     return Ogre::Quaternion(direction, side.crossProduct(direction), side);
 }
 
-Ogre::Matrix4 OgreTransform::makeTransformation(const Ogre::Vector3& position, const Ogre::Quaternion& orientation)
+Ogre::Matrix4 OgreTransform::makeTransformation(const Ogre::Vector3& position,
+                                                const Ogre::Quaternion& orientation)
 {
     Ogre::Matrix4 matrix;
     matrix.makeTransform(position, Ogre::Vector3::UNIT_SCALE, orientation);
     return matrix;
 }
-}
+} // namespace brix

@@ -13,9 +13,10 @@ public:
     static Ogre::Quaternion makeRotation(const Ogre::Vector3& degrees);
     // A rotation whose local x axis is the given direction (which must not be zero).
     static Ogre::Quaternion makeRotationToX(const Ogre::Vector3& direction);
-    static Ogre::Matrix4 makeTransformation(const Ogre::Vector3& position, const Ogre::Quaternion& orientation);
+    static Ogre::Matrix4 makeTransformation(const Ogre::Vector3& position,
+                                            const Ogre::Quaternion& orientation);
 
 private:
     OgreTransform() = delete;
 };
-}
+} // namespace brix

@@ -29,9 +29,7 @@ void Particle::addForceLocal(const Ogre::Vector3& force, const Ogre::Vector3& po
     mForce += force;
 }
 
-void Particle::addTorque(const Ogre::Vector3& torque, bool recursive)
-{
-}
+void Particle::addTorque(const Ogre::Vector3& torque, bool recursive) {}
 
 void Particle::applyImpulse(const Ogre::Vector3& impulse, const Ogre::Vector3& point, bool recursive)
 {
@@ -62,9 +60,7 @@ void Particle::setEnabled(bool enabled)
         mEnabled = enabled;
 }
 
-void Particle::beforeSimulation(const float& step)
-{
-}
+void Particle::beforeSimulation(const float& step) {}
 
 void Particle::afterSimulation(const float& step)
 {
@@ -104,4 +100,4 @@ void Particle::afterSimulation(const float& step)
     if (mController)
         mController->update(this, step);
 }
-}
+} // namespace brix

@@ -51,4 +51,4 @@ private:
     bool mDeployed = false;
     bool mInteractive = true;
 };
-}
+} // namespace brix

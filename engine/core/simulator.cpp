@@ -39,7 +39,7 @@ void collectTree(Movable* movable, std::set<Movable*>& tree)
         for (unsigned i = 0; i < body->numChildren(); ++i)
             collectTree(body->getChild(i), tree);
 }
-}
+} // namespace
 
 Simulator::Simulator(bool flag, float step) : mFlag(flag), mStep(step)
 {
@@ -83,13 +83,9 @@ btDynamicsWorld* Simulator::getWorld() const
     return mWorld;
 }
 
-void Simulator::setWorldLimits(const Ogre::Vector3& minimum, const Ogre::Vector3& maximum)
-{
-}
+void Simulator::setWorldLimits(const Ogre::Vector3& minimum, const Ogre::Vector3& maximum) {}
 
-void Simulator::saveInternalShapeMesh(const Ogre::Vector3* points, int count, const std::string& path)
-{
-}
+void Simulator::saveInternalShapeMesh(const Ogre::Vector3* points, int count, const std::string& path) {}
 
 void Simulator::setDebugObject(Ogre::ManualObject* object, const std::string& materialName)
 {
@@ -238,7 +234,8 @@ void Simulator::loadTemplates(const std::string& path)
     {
         Log::error("Body definition '%s': %s", path.c_str(), XMLElement::getLastError().c_str());
         OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
-                    "Body definition '" + path + "' loading failed: " + Ogre::StringConverter::toString(result),
+                    "Body definition '" + path +
+                        "' loading failed: " + Ogre::StringConverter::toString(result),
                     "Simulator::loadTemplates");
     }
 
@@ -255,8 +252,8 @@ void Simulator::loadTemplates(const std::string& path)
     {
         const std::string name = body->getValue("name", "");
         if (name.empty())
-            OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM, "Missing name in a body template in file " + path,
-                        "Simulator::loadTemplates");
+            OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM,
+                        "Missing name in a body template in file " + path, "Simulator::loadTemplates");
         BodyTemplate* bodyTemplate = createTemplate(name);
         try
         {
@@ -276,10 +273,11 @@ void Simulator::loadMaterials(const std::string& path)
     int result = root.load(path);
     if (result < 0)
     {
-        Log::error("Simulator material definition '%s': %s", path.c_str(), XMLElement::getLastError().c_str());
+        Log::error("Simulator material definition '%s': %s", path.c_str(),
+                   XMLElement::getLastError().c_str());
         OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
-                    "Simulator material definition '" + path + "' loading failed: " +
-                        Ogre::StringConverter::toString(result),
+                    "Simulator material definition '" + path +
+                        "' loading failed: " + Ogre::StringConverter::toString(result),
                     "Simulator::loadMaterials");
     }
     for (const XMLElement* material = root.getChild("material"); material;
@@ -452,7 +450,8 @@ Movable* Simulator::traceRay(const Ogre::Vector3& from, const Ogre::Vector3& to,
     return movable;
 }
 
-void Simulator::traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to, std::vector<TTraceContact>& contacts)
+void Simulator::traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to,
+                            std::vector<TTraceContact>& contacts)
 {
     btVector3 start = Convert::toBullet(from);
     btVector3 end = Convert::toBullet(to);
@@ -516,4 +515,4 @@ Simulator* Simulator::clone()
     copy->mTemplates = mTemplates;
     return copy;
 }
-}
+} // namespace brix

@@ -121,7 +121,8 @@ public:
     Movable* traceRay(const Ogre::Vector3& from, const Ogre::Vector3& to, TTraceContact* contact,
                       const Movable* ignore);
     // Appends every hit, nearest first, without clearing the vector.
-    void traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to, std::vector<TTraceContact>& contacts);
+    void traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to,
+                     std::vector<TTraceContact>& contacts);
     // How hard the movable is squeezed between the objects touching it, from the impulses
     // of the last step.
     float calculateCrushImpulse(Movable* movable);
@@ -163,4 +164,4 @@ private:
     std::map<std::pair<Movable*, Movable*>, BulletContactInformation*> mContactRecords;
     unsigned mStepCount = 0;
 };
-}
+} // namespace brix

@@ -34,7 +34,7 @@ protected:
     Ogre::SkeletonPtr mSkeleton;
     Ogre::AnimationStateSet mStates;
 };
-}
+} // namespace
 
 TEST_F(BlendTree, SplitsTheWeightBetweenTheSides)
 {
@@ -61,7 +61,8 @@ TEST_F(BlendTree, SplitsTheWeightBetweenTheSides)
 
 TEST_F(BlendTree, ChainsPassTheRestDownAndSingleChildrenTakeItAll)
 {
-    // root (no state) -> A: state 0 at 0.5; B: node(no state) -> A: state 1 at 0.5; B: node(state 2) -> A only: state 3.
+    // root (no state) -> A: state 0 at 0.5; B: node(no state) -> A: state 1 at 0.5; B: node(state 2) -> A
+    // only: state 3.
     brix::AnimationBlendNode root(nullptr);
     root.setWeightA(0.5f);
     root.setChildA(new brix::AnimationBlendNode(state(0)));

@@ -49,7 +49,7 @@ brix::BodyTemplate::TShape shape(unsigned type, const Ogre::Vector3& size,
 }
 
 const Ogre::Vector3 ONE(1.0f, 1.0f, 1.0f);
-}
+} // namespace
 
 TEST(Body, BuildsTheCollisionShapeFromTheTemplate)
 {
@@ -58,7 +58,8 @@ TEST(Body, BuildsTheCollisionShapeFromTheTemplate)
     world.shapeTemplate("ball", brix::BodyTemplate::SHAPE_SPHERE, ONE, 1.0f);
     world.shapeTemplate("egg", brix::BodyTemplate::SHAPE_SPHERE, Ogre::Vector3(1, 2, 1), 1.0f);
     world.shapeTemplate("pole", brix::BodyTemplate::SHAPE_CYLINDER, Ogre::Vector3(1, 4, 1), 1.0f);
-    world.simulator.createTemplate("raised")->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE, Ogre::Vector3(0, 1, 0)));
+    world.simulator.createTemplate("raised")->addShape(
+        shape(brix::BodyTemplate::SHAPE_BOX, ONE, Ogre::Vector3(0, 1, 0)));
     brix::BodyTemplate* pair = world.simulator.createTemplate("pair");
     pair->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE));
     pair->addShape(shape(brix::BodyTemplate::SHAPE_SPHERE, ONE, Ogre::Vector3(0, 1, 0)));
@@ -80,7 +81,8 @@ TEST(Body, BuildsTheCollisionShapeFromTheTemplate)
     const btCollisionShape* compound = shapeOf("pair");
     ASSERT_EQ(compound->getShapeType(), COMPOUND_SHAPE_PROXYTYPE);
     EXPECT_EQ(static_cast<const btCompoundShape*>(compound)->getNumChildShapes(), 2);
-    EXPECT_EQ(static_cast<const btCompoundShape*>(compound)->getChildTransform(1).getOrigin(), btVector3(0, 1, 0));
+    EXPECT_EQ(static_cast<const btCompoundShape*>(compound)->getChildTransform(1).getOrigin(),
+              btVector3(0, 1, 0));
 }
 
 TEST(Body, RefusesTemplatesItCannotBuild)
@@ -192,7 +194,8 @@ TEST(Body, ImpulseOnAMasslessTemplateNeitherMovesNorWakesIt)
     world.ticks(2);
     EXPECT_EQ(block->getPosition(), Ogre::Vector3::ZERO);
     EXPECT_EQ(block->getLinearVelocity(), Ogre::Vector3::ZERO);
-    EXPECT_EQ(exceptionText([&] { block->setStatic(false, false); }), "Body 'block' with zero mass can't be set dynamic");
+    EXPECT_EQ(exceptionText([&] { block->setStatic(false, false); }),
+              "Body 'block' with zero mass can't be set dynamic");
 }
 
 TEST(Body, StaticBodiesStayPutAndCanBeMadeDynamicAgain)
@@ -370,7 +373,8 @@ TEST(Body, SensorsReadAfterEveryStep)
     EXPECT_EQ(body->getSensorOrigin(0), Ogre::Vector3(0, 0.5f, 0));
     world.ticks(5);
     EXPECT_NEAR(body->getSensorValue(0), 0.5f, 0.01f);
-    EXPECT_EQ(body->getSensorData(0).contact.movable, world.simulator.getWorld()->getCollisionObjectArray()[0]->getUserPointer());
+    EXPECT_EQ(body->getSensorData(0).contact.movable,
+              world.simulator.getWorld()->getCollisionObjectArray()[0]->getUserPointer());
 
     // Resting on one point of the floor squeezes from one side only: nothing.
     EXPECT_NEAR(body->getSensorValue(1), 0.0f, 1e-3f);
@@ -437,13 +441,17 @@ TEST(Body, TraceSweepsItsShapeAndReportsTheClosestHit)
     brix::Body* crate = world.deployBody("crate", Ogre::Vector3::ZERO);
 
     std::vector<brix::TTraceContact> contacts;
-    EXPECT_EQ(crate->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(10, 0, 0), &contacts), near);
+    EXPECT_EQ(
+        crate->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(10, 0, 0), &contacts),
+        near);
     ASSERT_EQ(contacts.size(), 1u);
     EXPECT_EQ(contacts[0].movable, near);
     // The crate's face (0.5 ahead of its center) meets the wall's face at x = 4.5.
     EXPECT_NEAR(contacts[0].distance, 4.0f, 0.05f);
     EXPECT_NEAR(contacts[0].normal.x, -1.0f, 1e-3f);
-    EXPECT_EQ(crate->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(-10, 0, 0), &contacts), nullptr);
+    EXPECT_EQ(
+        crate->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(-10, 0, 0), &contacts),
+        nullptr);
     EXPECT_EQ(contacts.size(), 1u);
 
     // A compound sweeps its first shape, where it sits in the body.
@@ -451,7 +459,8 @@ TEST(Body, TraceSweepsItsShapeAndReportsTheClosestHit)
     offset->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE, Ogre::Vector3(0, 20, 0)));
     offset->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE, Ogre::Vector3(0, 0, 0)));
     brix::Body* high = world.simulator.createBody("offset");
-    EXPECT_EQ(high->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(10, 0, 0), nullptr), nullptr);
+    EXPECT_EQ(high->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(10, 0, 0), nullptr),
+              nullptr);
 
     brix::BodyTemplate* ground = world.simulator.createTemplate("ground");
     brix::BodyTemplate::TShape mesh = shape(brix::BodyTemplate::SHAPE_MESH, Ogre::Vector3::ZERO);

@@ -59,7 +59,10 @@ protected:
         return "";
     }
 
-    static std::string body(const std::string& inner) { return "<body><name>thing</name>" + inner + "</body>"; }
+    static std::string body(const std::string& inner)
+    {
+        return "<body><name>thing</name>" + inner + "</body>";
+    }
     static std::string massive(const std::string& inner) { return body(inner + "<mass>1</mass>"); }
     static std::string box() { return "<shape><type>box</type><data>1 1 1</data></shape>"; }
 
@@ -67,20 +70,22 @@ protected:
     std::string mPrevious;
     std::unique_ptr<brix::BodyTemplate> mTemplate;
 };
-}
+} // namespace
 
 TEST_F(BodyTemplateFiles, ReadsEveryFieldOfABody)
 {
-    ASSERT_EQ(load(body("<offset>1 2 3</offset><rotate>0 0 90</rotate>"
-                        "<shape><type>cylinder</type><offset>0 1 0</offset><data>2 2 2</data></shape>"
-                        "<shape><type>sphere</type><data>1 2 1</data></shape>"
-                        "<sensor><type>ray</type><name>feet</name><origin>0 0 0</origin><target>0 -2 0</target></sensor>"
-                        "<sensor><type>crush</type></sensor>"
-                        "<material>wood</material><lineardamping>1.0</lineardamping><angulardamping>0.5</angulardamping>"
-                        "<gravityfactor>0.25</gravityfactor><autosleep>false</autosleep>"
-                        "<continuouscollision>true</continuouscollision><mass>3.5</mass>"
-                        "<body><name>arm</name><offset>1 0 0</offset><mass>1</mass></body>")),
-              "");
+    ASSERT_EQ(
+        load(body(
+            "<offset>1 2 3</offset><rotate>0 0 90</rotate>"
+            "<shape><type>cylinder</type><offset>0 1 0</offset><data>2 2 2</data></shape>"
+            "<shape><type>sphere</type><data>1 2 1</data></shape>"
+            "<sensor><type>ray</type><name>feet</name><origin>0 0 0</origin><target>0 -2 0</target></sensor>"
+            "<sensor><type>crush</type></sensor>"
+            "<material>wood</material><lineardamping>1.0</lineardamping><angulardamping>0.5</angulardamping>"
+            "<gravityfactor>0.25</gravityfactor><autosleep>false</autosleep>"
+            "<continuouscollision>true</continuouscollision><mass>3.5</mass>"
+            "<body><name>arm</name><offset>1 0 0</offset><mass>1</mass></body>")),
+        "");
     const brix::BodyTemplate& t = *mTemplate;
     EXPECT_EQ(t.getName(), "thing");
     EXPECT_EQ(t.getPosition(), Ogre::Vector3(1, 2, 3));
@@ -124,7 +129,8 @@ TEST_F(BodyTemplateFiles, ChecksDampingBeforeMass)
 {
     EXPECT_EQ(load(body("<lineardamping>0</lineardamping>")), "Bad damping factor for body 'thing'");
     EXPECT_EQ(load(massive("<angulardamping>1.5</angulardamping>")), "Bad damping factor for body 'thing'");
-    EXPECT_EQ(load(massive("<lineardamping>nonsense</lineardamping>")), "Bad damping factor for body 'thing'");
+    EXPECT_EQ(load(massive("<lineardamping>nonsense</lineardamping>")),
+              "Bad damping factor for body 'thing'");
     EXPECT_EQ(load(body("")), "Bad or missing mass for body 'thing'");
     EXPECT_EQ(load(body("<mass>-2</mass>")), "Bad or missing mass for body 'thing'");
     EXPECT_EQ(load(massive("<lineardamping>1</lineardamping>")), "");
@@ -134,7 +140,8 @@ TEST_F(BodyTemplateFiles, ChecksDampingBeforeMass)
 
 TEST_F(BodyTemplateFiles, RefusesBadShapesSensorsAndJoints)
 {
-    EXPECT_EQ(load(massive("<shape><type>cone</type></shape>")), "Unsupported shape type in body 'thing' ('cone')");
+    EXPECT_EQ(load(massive("<shape><type>cone</type></shape>")),
+              "Unsupported shape type in body 'thing' ('cone')");
     EXPECT_EQ(load(massive("<shape><type>box</type></shape>")),
               "Geometric shape with bad or missing size data in body 'thing");
     EXPECT_EQ(load(massive("<shape><type>box</type><data>1 -1 1</data></shape>")),
@@ -143,7 +150,8 @@ TEST_F(BodyTemplateFiles, RefusesBadShapesSensorsAndJoints)
               "Mesh shape with no data (filename) in body 'thing'");
     EXPECT_EQ(load(massive("<sensor><type>sonar</type></sensor>")),
               "Unsupported sensor type in body 'thing' ('sonar')");
-    EXPECT_EQ(load(massive("<joint><type>ball</type></joint>")), "Unsupported joint type in body 'thing' ('ball')");
+    EXPECT_EQ(load(massive("<joint><type>ball</type></joint>")),
+              "Unsupported joint type in body 'thing' ('ball')");
     EXPECT_EQ(load(massive("<joint><type>hinge</type><axis><direction>0 0 1</direction></axis></joint>")),
               "Missing anchor for hinge joint in body 'thing' ('hinge')");
     EXPECT_EQ(load(massive("<joint><type>universal</type><anchor>0 0 0</anchor>"
@@ -183,9 +191,10 @@ TEST_F(BodyTemplateFiles, ReadsJointsOfEveryKind)
     EXPECT_EQ(joint.axes[0].low, 0.0f);
     EXPECT_EQ(joint.axes[1].direction, Ogre::Vector3::ZERO);
 
-    ASSERT_EQ(load(massive("<joint><type>hinge</type><anchor>x y</anchor><axis><direction>0 0 1</direction></axis>"
-                           "</joint><joint><type>ball</type></joint>")),
-              "");
+    ASSERT_EQ(
+        load(massive("<joint><type>hinge</type><anchor>x y</anchor><axis><direction>0 0 1</direction></axis>"
+                     "</joint><joint><type>ball</type></joint>")),
+        "");
     EXPECT_EQ(mTemplate->getJoint().type, unsigned(brix::BodyTemplate::JOINT_HINGE));
     EXPECT_EQ(mTemplate->getJoint().anchor, Ogre::Vector3::ZERO);
     ASSERT_EQ(load(massive("<joint><type>fixed</type></joint>")), "");
@@ -197,7 +206,8 @@ TEST_F(BodyTemplateFiles, ReadsJointsOfEveryKind)
 TEST_F(BodyTemplateFiles, ReadsWholeTrianglesFromPointFiles)
 {
     writePoints("tri.pts", {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 2, 0});
-    ASSERT_EQ(load(massive("<shape><type>mesh</type><offset>1 0 0</offset><data>tri.pts</data></shape>")), "");
+    ASSERT_EQ(load(massive("<shape><type>mesh</type><offset>1 0 0</offset><data>tri.pts</data></shape>")),
+              "");
     ASSERT_EQ(mTemplate->getShape(0).points.size(), 6u);
     EXPECT_EQ(mTemplate->getShape(0).points[5], Ogre::Vector3(0, 2, 0));
     EXPECT_FLOAT_EQ(mTemplate->getBoundingRadius(), std::sqrt(5.0f));
@@ -232,8 +242,9 @@ TEST_F(BodyTemplateFiles, HullKeepsEachPointOnce)
 TEST_F(BodyTemplateFiles, SimulatorLoadsFilesAndKeepsWhatCameBeforeAnError)
 {
     test::PhysicsWorld world;
-    test::writeFile("materials.xml", "<materials><material><name>ice</name><elasticity>0.05</elasticity></material>"
-                                     "<material><name>ice</name></material></materials>");
+    test::writeFile("materials.xml",
+                    "<materials><material><name>ice</name><elasticity>0.05</elasticity></material>"
+                    "<material><name>ice</name></material></materials>");
     try
     {
         world.simulator.loadMaterials("materials.xml");
@@ -263,8 +274,9 @@ TEST_F(BodyTemplateFiles, SimulatorLoadsFilesAndKeepsWhatCameBeforeAnError)
     world.simulator.loadTemplates("one.xml");
     EXPECT_TRUE(world.simulator.hasTemplate("single"));
 
-    test::writeFile("bodies.xml", "<bodies><body><name>good</name><mass>1</mass></body>"
-                                  "<body><name>bad</name></body><body><name>later</name><mass>1</mass></body></bodies>");
+    test::writeFile("bodies.xml",
+                    "<bodies><body><name>good</name><mass>1</mass></body>"
+                    "<body><name>bad</name></body><body><name>later</name><mass>1</mass></body></bodies>");
     EXPECT_THROW(world.simulator.loadTemplates("bodies.xml"), Ogre::InvalidParametersException);
     EXPECT_TRUE(world.simulator.hasTemplate("good"));
     EXPECT_FALSE(world.simulator.hasTemplate("bad"));
@@ -311,7 +323,8 @@ TEST(OgreTransform, BuildsRotationsFromAnglesAndDirections)
     EXPECT_LT((turn * Ogre::Vector3::UNIT_X).distance(-Ogre::Vector3::UNIT_Z), 1e-5f);
     const Ogre::Quaternion up = brix::OgreTransform::makeRotationToX(Ogre::Vector3::UNIT_Y);
     EXPECT_LT((up * Ogre::Vector3::UNIT_X).distance(Ogre::Vector3::UNIT_Y), 1e-5f);
-    const Ogre::Quaternion side = brix::OgreTransform::makeRotationToX(Ogre::Vector3(1, 1, 0).normalisedCopy());
+    const Ogre::Quaternion side =
+        brix::OgreTransform::makeRotationToX(Ogre::Vector3(1, 1, 0).normalisedCopy());
     EXPECT_LT((side * Ogre::Vector3::UNIT_X).distance(Ogre::Vector3(1, 1, 0).normalisedCopy()), 1e-5f);
     const Ogre::Matrix4 matrix = brix::OgreTransform::makeTransformation(Ogre::Vector3(1, 2, 3), up);
     EXPECT_LT((matrix * Ogre::Vector3::UNIT_X).distance(Ogre::Vector3(1, 3, 3)), 1e-5f);

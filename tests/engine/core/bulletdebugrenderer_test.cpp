@@ -24,7 +24,8 @@ TEST(BulletDebugRenderer, RedrawsOneSectionAfterEachUpdateThatStepped)
     world.ticks(1);
     ASSERT_EQ(object->getSections().size(), 1u);
     EXPECT_EQ(object->getSection(0)->getMaterialName(), "BaseWhiteNoLighting");
-    EXPECT_EQ(object->getSection(0)->getRenderOperation()->operationType, Ogre::RenderOperation::OT_LINE_LIST);
+    EXPECT_EQ(object->getSection(0)->getRenderOperation()->operationType,
+              Ogre::RenderOperation::OT_LINE_LIST);
     // The box's twelve edges, at least, as pairs of points around where it is now.
     size_t vertices = object->getSection(0)->getRenderOperation()->vertexData->vertexCount;
     EXPECT_GE(vertices, 24u);

@@ -13,7 +13,7 @@ brix::Movable::TContact contactWithNormal(float y)
     contact.flags = 3;
     return contact;
 }
-}
+} // namespace
 
 TEST(Movable, KeepsAtMostEightContactsOnEachSide)
 {

@@ -11,7 +11,8 @@ namespace
 class Probe : public brix::Particle
 {
 public:
-    Probe(brix::Simulator* simulator, float mass, const Ogre::Vector3& position, const Ogre::Vector3& velocity)
+    Probe(brix::Simulator* simulator, float mass, const Ogre::Vector3& position,
+          const Ogre::Vector3& velocity)
         : brix::Particle(simulator, mass)
     {
         deploy(position, Ogre::Quaternion::IDENTITY, velocity, Ogre::Vector3::ZERO);
@@ -30,7 +31,7 @@ public:
     Ogre::Vector3 at = Ogre::Vector3::ZERO;
     bool cleared = false;
 };
-}
+} // namespace
 
 TEST(MovablePositionController, HoldsAgainstGravityAndPullsTowardTheTarget)
 {

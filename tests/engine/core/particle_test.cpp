@@ -10,13 +10,14 @@
 
 namespace
 {
-brix::Particle* launch(test::PhysicsWorld& world, const Ogre::Vector3& position, const Ogre::Vector3& velocity)
+brix::Particle* launch(test::PhysicsWorld& world, const Ogre::Vector3& position,
+                       const Ogre::Vector3& velocity)
 {
     brix::Particle* particle = world.simulator.createParticle(0.5f);
     particle->deploy(position, Ogre::Quaternion::IDENTITY, velocity, Ogre::Vector3::ZERO);
     return particle;
 }
-}
+} // namespace
 
 TEST(Particle, MovesOnlyWhenDeployedAndEnabled)
 {
@@ -24,10 +25,12 @@ TEST(Particle, MovesOnlyWhenDeployedAndEnabled)
     brix::Particle* particle = world.simulator.createParticle(1.0f);
     particle->setEnabled(true);
     EXPECT_FALSE(particle->isEnabled());
-    particle->warp(Ogre::Vector3(5, 0, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    particle->warp(Ogre::Vector3(5, 0, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                   Ogre::Vector3::ZERO);
     EXPECT_EQ(particle->getPosition(), Ogre::Vector3::ZERO);
 
-    particle->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(8, 0, 0), Ogre::Vector3(1, 2, 3));
+    particle->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3(8, 0, 0),
+                     Ogre::Vector3(1, 2, 3));
     EXPECT_TRUE(particle->isEnabled());
     EXPECT_EQ(particle->getAngularVelocity(), Ogre::Vector3::ZERO);
     EXPECT_EQ(particle->getOrientation(), Ogre::Quaternion::IDENTITY);

@@ -21,7 +21,8 @@ struct PhysicsWorld
     PhysicsWorld() { simulator.setGravity(Ogre::Vector3(0.0f, -9.8f, 0.0f)); }
 
     // A template of one shape at the body origin.
-    brix::BodyTemplate* shapeTemplate(const std::string& name, unsigned type, const Ogre::Vector3& size, float mass)
+    brix::BodyTemplate* shapeTemplate(const std::string& name, unsigned type, const Ogre::Vector3& size,
+                                      float mass)
     {
         brix::BodyTemplate* bodyTemplate = simulator.createTemplate(name);
         brix::BodyTemplate::TShape shape;
@@ -79,4 +80,4 @@ public:
 private:
     TempDir mDir;
 };
-}
+} // namespace test

@@ -40,7 +40,7 @@ std::string exceptionText(const std::function<void()>& action)
     }
     return "";
 }
-}
+} // namespace
 
 TEST(Simulator, StepsFixedLengthsAndKeepsTheRest)
 {
@@ -76,7 +76,8 @@ TEST(Simulator, DrivesOnlyEnabledDeployedLiveMovablesAndDeletesAtFlush)
     for (brix::Particle* particle : {undeployed, disabled, terminated, live})
         world.simulator.addMovable(particle);
     for (brix::Particle* particle : {disabled, terminated, live})
-        particle->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+        particle->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                         Ogre::Vector3::ZERO);
     disabled->setEnabled(false);
     world.simulator.destroyParticle(terminated);
 
@@ -151,24 +152,29 @@ TEST(Simulator, TraceRayFindsTheClosestHitAndSkipsTheIgnoredMovable)
 
     brix::TTraceContact contact;
     contact.distance = -1.0f;
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), &contact, nullptr), high);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), &contact, nullptr),
+              high);
     EXPECT_FLOAT_EQ(contact.distance, 6.0f);
     EXPECT_LT(contact.position.distance(Ogre::Vector3(0, 4, 0)), 1e-5f);
     EXPECT_LT(contact.normal.distance(Ogre::Vector3::UNIT_Y), 1e-5f);
 
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), &contact, high), low);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), &contact, high),
+              low);
     EXPECT_FLOAT_EQ(contact.distance, 9.0f);
 
     // A ray that only meets the ignored body hits nothing and leaves the contact alone.
     contact.distance = -1.0f;
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, 2, 0), &contact, high), nullptr);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, 2, 0), &contact, high),
+              nullptr);
     EXPECT_EQ(contact.distance, -1.0f);
 
     // A destroyed body stays in the world until the flush.
     world.simulator.destroyBody(high);
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), nullptr, nullptr), high);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), nullptr, nullptr),
+              high);
     world.simulator.flush();
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), nullptr, nullptr), low);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(0, 10, 0), Ogre::Vector3(0, -10, 0), nullptr, nullptr),
+              low);
 }
 
 TEST(Simulator, TraceRayAllAppendsEveryHitNearestFirst)
@@ -205,7 +211,8 @@ TEST(Simulator, MaterialsAndTemplatesByName)
               "Duplicate simulator material 'metal'");
     EXPECT_EQ(exceptionText([&] { world.simulator.createBody("crate"); }), "Body template 'crate' not found");
     world.boxTemplate("crate", Ogre::Vector3(1, 1, 1), 1.0f);
-    EXPECT_EQ(exceptionText([&] { world.simulator.createTemplate("crate"); }), "Body template 'crate' already exists");
+    EXPECT_EQ(exceptionText([&] { world.simulator.createTemplate("crate"); }),
+              "Body template 'crate' already exists");
     EXPECT_THROW(world.simulator.createBody("wood"), Ogre::ItemIdentityException);
 
     world.simulator.removeTemplate("crate");
