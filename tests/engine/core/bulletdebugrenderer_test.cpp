@@ -20,6 +20,15 @@ TEST(BulletDebugRenderer, RedrawsOneSectionAfterEachUpdateThatStepped)
     world.ticks(1);
     EXPECT_TRUE(object->getSections().empty());
 
+    // An empty world draws an empty frame.
+    {
+        test::PhysicsWorld empty;
+        Ogre::ManualObject* nothing = ogre.sceneManager().createManualObject("nothing");
+        empty.simulator.setDebugObject(nothing, "BaseWhiteNoLighting");
+        empty.ticks(2);
+        EXPECT_TRUE(nothing->getSections().empty());
+    }
+
     world.simulator.setDebugObject(object, "BaseWhiteNoLighting");
     world.ticks(1);
     ASSERT_EQ(object->getSections().size(), 1u);
