@@ -114,6 +114,15 @@ TEST(Body, DropsOntoTheFloorAndComesToRest)
     world.ticks(200);
     EXPECT_NEAR(box->getPosition().y, 0.5f, 0.01f);
     EXPECT_TRUE(box->isAtRest());
+
+    // Deploying again would leave a second rigid body behind: it is refused.
+    box->deploy(Ogre::Vector3(0, 9, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    EXPECT_EQ(world.simulator.getWorld()->getNumCollisionObjects(), 2);
+    EXPECT_NEAR(box->getPosition().y, 0.5f, 0.01f);
+
+    // A warped body is where rays look for it at once, before the next step.
+    box->warp(Ogre::Vector3(10, 0.5f, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(10, 5, 0), Ogre::Vector3(10, -5, 0), nullptr, nullptr), box);
 }
 
 TEST(Body, MaterialElasticityBecomesFrictionAndFrictionRestitution)
