@@ -498,6 +498,11 @@ unsigned Body::addChild(Body* child)
     if (child->mParent)
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Can't add child body to multiple parents",
                     "Body::addChild");
+    // A body hung below itself would make every walk over the tree endless.
+    for (const Body* ancestor = this; ancestor; ancestor = ancestor->mParent)
+        if (ancestor == child)
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        "Can't add body '" + child->getName() + "' below itself", "Body::addChild");
     if (child->isDeployed() != isDeployed())
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
                     "Can't mix deployed and non-deployed bodies in body hierarchy", "Body::addChild");

@@ -121,8 +121,10 @@ TEST(Body, DropsOntoTheFloorAndComesToRest)
     EXPECT_NEAR(box->getPosition().y, 0.5f, 0.01f);
 
     // A warped body is where rays look for it at once, before the next step.
-    box->warp(Ogre::Vector3(10, 0.5f, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
-    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(10, 5, 0), Ogre::Vector3(10, -5, 0), nullptr, nullptr), box);
+    box->warp(Ogre::Vector3(10, 0.5f, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+              Ogre::Vector3::ZERO);
+    EXPECT_EQ(world.simulator.traceRay(Ogre::Vector3(10, 5, 0), Ogre::Vector3(10, -5, 0), nullptr, nullptr),
+              box);
 }
 
 TEST(Body, MaterialElasticityBecomesFrictionAndFrictionRestitution)
@@ -268,6 +270,7 @@ TEST(Body, ChildrenMoveBetweenBodyAndSimulator)
     EXPECT_EQ(deployed->addChild(other), 0u);
     EXPECT_EQ(exceptionText([&] { loose->addChild(other); }), "Can't add child body to multiple parents");
     EXPECT_EQ(other->getParent(), deployed);
+    EXPECT_EQ(exceptionText([&] { deployed->addChild(deployed); }), "Can't add body 'part' below itself");
 
     // A child is driven by its parent only; handed back, it is driven by the simulator again.
     world.ticks(1);
