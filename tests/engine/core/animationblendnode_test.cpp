@@ -16,7 +16,9 @@ class BlendTree : public testing::Test
 protected:
     void SetUp() override
     {
-        mSkeleton = Ogre::SkeletonManager::getSingleton().create("blend", "General");
+        mSkeleton = Ogre::SkeletonManager::getSingleton().create("blend", "General", true);
+        // Marked loaded while empty, so that removing it frees the bones and animations made here.
+        mSkeleton->load();
         mSkeleton->createBone("root");
         for (int i = 0; i < 4; ++i)
             mSkeleton->createAnimation("anim" + std::to_string(i), float(i + 1))->createNodeTrack(0);

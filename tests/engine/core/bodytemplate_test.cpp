@@ -36,7 +36,8 @@ protected:
     void writePoints(const std::string& name, const std::vector<float>& values)
     {
         std::string bytes(values.size() * 4, '\0');
-        std::memcpy(&bytes[0], values.data(), bytes.size());
+        if (!values.empty())
+            std::memcpy(&bytes[0], values.data(), bytes.size());
         test::writeFile("data/" + name, bytes);
     }
 
