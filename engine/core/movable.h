@@ -1,6 +1,6 @@
 #pragma once
 #include <OgreQuaternion.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <vector>
 

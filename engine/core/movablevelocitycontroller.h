@@ -1,7 +1,7 @@
 #pragma once
 #include "engine/core/movablecontroller.h"
 
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 namespace brix
 {

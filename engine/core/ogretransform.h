@@ -1,7 +1,7 @@
 #pragma once
 #include <OgreMatrix4.h>
 #include <OgreQuaternion.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 namespace brix
 {

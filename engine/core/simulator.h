@@ -3,7 +3,7 @@
 #include "toolkit/task.h"
 #include "toolkit/thread.h"
 
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <atomic>
 #include <map>

@@ -32,18 +32,18 @@ TEST(BulletDebugRenderer, RedrawsOneSectionAfterEachUpdateThatStepped)
     world.simulator.setDebugObject(object, "BaseWhiteNoLighting");
     world.ticks(1);
     ASSERT_EQ(object->getSections().size(), 1u);
-    EXPECT_EQ(object->getSection(0)->getMaterialName(), "BaseWhiteNoLighting");
-    EXPECT_EQ(object->getSection(0)->getRenderOperation()->operationType,
+    EXPECT_EQ(object->getSections()[0]->getMaterialName(), "BaseWhiteNoLighting");
+    EXPECT_EQ(object->getSections()[0]->getRenderOperation()->operationType,
               Ogre::RenderOperation::OT_LINE_LIST);
     // The box's twelve edges, at least, as pairs of points around where it is now.
-    size_t vertices = object->getSection(0)->getRenderOperation()->vertexData->vertexCount;
+    size_t vertices = object->getSections()[0]->getRenderOperation()->vertexData->vertexCount;
     EXPECT_GE(vertices, 24u);
     EXPECT_EQ(vertices % 2, 0u);
     EXPECT_NEAR(object->getBoundingBox().getCenter().y, 5.0f, 0.6f);
 
     world.ticks(20);
     EXPECT_EQ(object->getSections().size(), 1u);
-    EXPECT_EQ(object->getSection(0)->getRenderOperation()->vertexData->vertexCount, vertices);
+    EXPECT_EQ(object->getSections()[0]->getRenderOperation()->vertexData->vertexCount, vertices);
     EXPECT_LT(object->getBoundingBox().getCenter().y, 4.5f);
 
     // An update that steps nothing leaves the lines as they are; removing the renderer stops drawing.
