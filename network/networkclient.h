@@ -31,12 +31,12 @@ public:
     };
 
     // The most connect data a connect packet carries.
-    static const unsigned int MAX_CONNECT_DATA = PACKET_SIZE - 3;
+    static constexpr unsigned int MAX_CONNECT_DATA = PACKET_SIZE - 3;
     // Connect packets after the first, one second apart; the last three go with punch-through requests.
-    static const unsigned int CONNECT_RETRIES = 5;
-    static const unsigned int CONNECT_INTERVAL = 1000;
+    static constexpr unsigned int CONNECT_RETRIES = 5;
+    static constexpr unsigned int CONNECT_INTERVAL = 1000;
     // A disconnecting client closes this long after it began.
-    static const unsigned int DISCONNECT_LINGER = 1001;
+    static constexpr unsigned int DISCONNECT_LINGER = 1001;
 
     NetworkClient(unsigned int timeout = 5000, unsigned int updateInterval = 50);
     ~NetworkClient() override;

@@ -11,7 +11,7 @@ namespace brix
 class NetworkDecodeStream : public NetworkStream
 {
 public:
-    static const unsigned int MAX_VAR_INT_SIZE = 5;
+    static constexpr unsigned int MAX_VAR_INT_SIZE = 5;
 
     NetworkDecodeStream(const unsigned char* buffer, unsigned int size);
     NetworkDecodeStream(NetworkDecodeStream& parent, unsigned int offset, unsigned int size);

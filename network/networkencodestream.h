@@ -10,7 +10,7 @@ class NetworkEncodeStream : public NetworkStream
 {
 public:
     // The longest var-int of a 32-bit value.
-    static const unsigned int MAX_VAR_INT_SIZE = 5;
+    static constexpr unsigned int MAX_VAR_INT_SIZE = 5;
 
     NetworkEncodeStream(unsigned char* buffer, unsigned int size);
     // A sub-stream from parent's offset + offset (at most size bytes when non-zero); the

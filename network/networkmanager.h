@@ -22,29 +22,29 @@ class NetworkManager
 {
 public:
     // Packet types, the first byte of every datagram.
-    static const unsigned char PACKET_CONNECT = 1;
-    static const unsigned char PACKET_DATA = 2;
-    static const unsigned char PACKET_DISCONNECT = 3;
-    static const unsigned char PACKET_ANNOUNCEMENT = 100;
-    static const unsigned char PACKET_VERIFICATION = 101;
-    static const unsigned char PACKET_PUNCH_THROUGH = 120;
+    static constexpr unsigned char PACKET_CONNECT = 1;
+    static constexpr unsigned char PACKET_DATA = 2;
+    static constexpr unsigned char PACKET_DISCONNECT = 3;
+    static constexpr unsigned char PACKET_ANNOUNCEMENT = 100;
+    static constexpr unsigned char PACKET_VERIFICATION = 101;
+    static constexpr unsigned char PACKET_PUNCH_THROUGH = 120;
 
     // The largest datagram sent or accepted.
-    static const unsigned int PACKET_SIZE = 512;
+    static constexpr unsigned int PACKET_SIZE = 512;
     // Bytes after the type byte: sequence, acknowledged sequence, delay.
-    static const unsigned int DATA_HEADER_SIZE = 5;
+    static constexpr unsigned int DATA_HEADER_SIZE = 5;
     // Object id and length before every chunk.
-    static const unsigned int CHUNK_HEADER_SIZE = 3;
+    static constexpr unsigned int CHUNK_HEADER_SIZE = 3;
     // No packet is started with less room than a header and one chunk header.
-    static const unsigned int MIN_DATA_PACKET_ROOM = DATA_HEADER_SIZE + CHUNK_HEADER_SIZE;
+    static constexpr unsigned int MIN_DATA_PACKET_ROOM = DATA_HEADER_SIZE + CHUNK_HEADER_SIZE;
     // The delay byte's largest value, which also means unknown.
-    static const unsigned int UNKNOWN_DELAY = 255;
+    static constexpr unsigned int UNKNOWN_DELAY = 255;
     // The node id that means no node.
-    static const unsigned short NO_NODE = 65535;
+    static constexpr unsigned short NO_NODE = 65535;
     // Latency samples kept per peer.
-    static const int LATENCY_SAMPLES = 20;
+    static constexpr int LATENCY_SAMPLES = 20;
     // Disconnect reason the layer itself gives for a peer that stopped answering.
-    static const unsigned int REASON_TIMEOUT = 1;
+    static constexpr unsigned int REASON_TIMEOUT = 1;
 
     enum ConnectionState
     {
@@ -154,8 +154,8 @@ protected:
     void beginReceiving() { mPacketsThisUpdate = 0; }
 
     // Larger than a packet, so that a datagram too long is seen whole and dropped.
-    static const unsigned int RECEIVE_BUFFER_SIZE = 2 * PACKET_SIZE;
-    static const unsigned int MAX_PACKETS_PER_UPDATE = 512;
+    static constexpr unsigned int RECEIVE_BUFFER_SIZE = 2 * PACKET_SIZE;
+    static constexpr unsigned int MAX_PACKETS_PER_UPDATE = 512;
 
     std::vector<std::pair<unsigned char, NetworkObject*>> mObjects;
     unsigned int mTimeout;

@@ -22,11 +22,11 @@ public:
     };
 
     // The length before every message.
-    static const unsigned int MESSAGE_HEADER_SIZE = 2;
+    static constexpr unsigned int MESSAGE_HEADER_SIZE = 2;
     // The largest block a data packet can carry beside its headers and the block counter.
-    static const unsigned short MAX_BLOCK_SIZE = 502;
+    static constexpr unsigned short MAX_BLOCK_SIZE = 502;
     // Bytes moved at a time by exchange.
-    static const unsigned int EXCHANGE_PIECE_SIZE = 256;
+    static constexpr unsigned int EXCHANGE_PIECE_SIZE = 256;
 
     // maxBlockSize is kept between 1 and MAX_BLOCK_SIZE.
     NetworkMessageQueue(unsigned short node, unsigned int bufferSize, unsigned short maxBlockSize);
@@ -56,7 +56,7 @@ public:
 
 private:
     // Packets remembered as carriers of the current block.
-    static const unsigned int CARRIER_WINDOW = 32;
+    static constexpr unsigned int CARRIER_WINDOW = 32;
 
     // False when a length in the receive ring can never be assembled.
     bool receivedLengthsValid() const;

@@ -46,15 +46,15 @@ public:
     };
 
     // A client is sent at least one packet in this many ms.
-    static const unsigned int MAX_PACKET_INTERVAL = 200;
+    static constexpr unsigned int MAX_PACKET_INTERVAL = 200;
     // A disconnecting slot is freed this long after the last packet it processed.
-    static const unsigned int DISCONNECT_LINGER = 1001;
+    static constexpr unsigned int DISCONNECT_LINGER = 1001;
     // The first announcements go out this often, then at the longer interval.
-    static const unsigned int FIRST_ANNOUNCE_INTERVAL = 5000;
-    static const unsigned int FIRST_ANNOUNCE_COUNT = 4;
-    static const unsigned int ANNOUNCE_INTERVAL = 20000;
+    static constexpr unsigned int FIRST_ANNOUNCE_INTERVAL = 5000;
+    static constexpr unsigned int FIRST_ANNOUNCE_COUNT = 4;
+    static constexpr unsigned int ANNOUNCE_INTERVAL = 20000;
     // Announcing stops when no verification code has come this long after the start.
-    static const unsigned int VERIFICATION_TIMEOUT = 10000;
+    static constexpr unsigned int VERIFICATION_TIMEOUT = 10000;
 
     NetworkServer(unsigned short gameId = 0, unsigned int maxClients = 8, unsigned int timeout = 5000,
                   unsigned int updateInterval = 50);

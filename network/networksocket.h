@@ -10,7 +10,7 @@ class NetworkSocket
 {
 public:
     // Longest system error text put into a log line.
-    static const unsigned int MAX_ERROR_TEXT = 256;
+    static constexpr unsigned int MAX_ERROR_TEXT = 256;
 
     NetworkSocket();
     virtual ~NetworkSocket();
@@ -28,7 +28,7 @@ public:
     virtual void logSocketError(const char* text);
 
 protected:
-    static const int INVALID_HANDLE = -1;
+    static constexpr int INVALID_HANDLE = -1;
 
     static void closeHandle(int& handle);
     static bool setNonBlocking(int handle);

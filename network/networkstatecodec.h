@@ -34,7 +34,7 @@ public:
 
 private:
     // The widest field; wider requests are narrowed to it.
-    static const unsigned int MAX_BITS = 31;
+    static constexpr unsigned int MAX_BITS = 31;
 
     enum Type
     {

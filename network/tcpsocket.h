@@ -11,9 +11,9 @@ namespace brix
 class TCPSocket : public NetworkSocket
 {
 public:
-    static const unsigned int DEFAULT_TRANSMIT_TIMEOUT = 2000;
+    static constexpr unsigned int DEFAULT_TRANSMIT_TIMEOUT = 2000;
     // Bytes asked for per receive in receiveAll.
-    static const unsigned int RECEIVE_PIECE_SIZE = 1024;
+    static constexpr unsigned int RECEIVE_PIECE_SIZE = 1024;
 
     TCPSocket();
     ~TCPSocket() override;
@@ -43,7 +43,7 @@ public:
 
 private:
     // Milliseconds slept per would-block retry in transmit.
-    static const unsigned int TRANSMIT_RETRY_SLEEP = 10;
+    static constexpr unsigned int TRANSMIT_RETRY_SLEEP = 10;
 
     bool open(unsigned short port);
     bool readLocalAddress();

@@ -9,7 +9,7 @@ namespace brix
 class UDPSocket : public NetworkSocket
 {
 public:
-    static const unsigned int DEFAULT_PACKET_SIZE = 512;
+    static constexpr unsigned int DEFAULT_PACKET_SIZE = 512;
 
     UDPSocket();
     ~UDPSocket() override;
