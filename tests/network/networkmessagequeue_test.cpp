@@ -46,7 +46,7 @@ NetworkStream::Result deliver(NetworkMessageQueue& queue, std::vector<unsigned c
     queue.decodeNetworkData(3, stream, 0);
     return stream.getResult();
 }
-}
+} // namespace
 
 TEST(NetworkMessageQueue, RefusesWhatTheBufferCannotHold)
 {
