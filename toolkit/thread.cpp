@@ -23,7 +23,9 @@ bool Thread::start(Task* task)
     mTask = task;
     try
     {
-        mHandle = std::thread(&Thread::threadFunction, this);
+        // The task travels by value: the thread must not touch this object, which its owner
+        // may destroy while the task still runs.
+        mHandle = std::thread(&Thread::threadFunction, task);
     }
     catch (const std::system_error&)
     {
@@ -44,9 +46,8 @@ void Thread::wait()
     mTask = nullptr;
 }
 
-void Thread::threadFunction()
+void Thread::threadFunction(Task* task)
 {
-    Task* task = mTask;
     if (task)
         task->execute();
 }

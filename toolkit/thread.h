@@ -34,7 +34,7 @@ public:
 
 protected:
     // The body run on the new thread.
-    void threadFunction();
+    static void threadFunction(Task* task);
 
 private:
     std::thread mHandle;
