@@ -238,7 +238,7 @@ TEST(NetworkManager, EstimatesLatencyFromProbesLessThePeersDelay)
     unsigned int now = 1000;
     for (int i = 0; i < 20; ++i)
     {
-        Packet probe = encode(manager, state, now);
+        encode(manager, state, now);
         ASSERT_TRUE(state.probePending);
         manager.updateLatencyEstimate(state.probeSequence, 20, now + 120, state);
         EXPECT_FALSE(state.probePending);

@@ -89,7 +89,8 @@ std::vector<unsigned char> dataPacket(unsigned short sequence, std::vector<unsig
                                          0,
                                          0,
                                          0};
-    packet.insert(packet.end(), chunks.begin(), chunks.end());
+    for (unsigned char byte : chunks)
+        packet.push_back(byte);
     return packet;
 }
 
