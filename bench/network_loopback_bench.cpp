@@ -8,37 +8,21 @@
 #include "network/udpsocket.h"
 #include "toolkit/thread.h"
 
-#include <benchmark/benchmark.h>
+#include "tests/support/loopback.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <string>
 
 namespace
 {
-unsigned short freePort()
-{
-    int handle = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t length = sizeof(local);
-    getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length);
-    close(handle);
-    return ntohs(local.sin_port);
-}
-
 void LoopbackDatagrams(benchmark::State& state)
 {
-    unsigned short port = freePort();
+    unsigned short port = test::freeUdpPort();
     brix::UDPSocket sender, receiver;
     receiver.open(port);
     sender.open(0);
-    brix::NetworkAddress target(0x7F000001, port);
+    brix::NetworkAddress target(test::LOOPBACK, port);
     unsigned char packet[brix::NetworkManager::PACKET_SIZE] = {2};
     unsigned char buffer[1024];
     unsigned int length = 0;
@@ -89,7 +73,7 @@ void BytesPerClientPerSecond(benchmark::State& state)
 {
     for (auto _ : state)
     {
-        unsigned short port = freePort();
+        unsigned short port = test::freeUdpPort();
         Host host;
         Guest guest;
         Flood a, b, c;

@@ -8,10 +8,7 @@
 #include "network/udpsocket.h"
 #include "toolkit/log.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "tests/support/loopback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,19 +16,6 @@
 
 namespace
 {
-unsigned short freePort()
-{
-    int handle = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t length = sizeof(local);
-    getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length);
-    close(handle);
-    return ntohs(local.sin_port);
-}
-
 class Guest : public brix::NetworkClient::Listener
 {
 public:
@@ -68,7 +52,7 @@ public:
 
 struct Rig
 {
-    Rig() : serverPort(freePort())
+    Rig() : serverPort(test::freeUdpPort())
     {
         brix::Log::setLevel(brix::Log::NONE);
         server.open(serverPort);

@@ -9,10 +9,7 @@
 #include "network/udpsocket.h"
 #include "toolkit/log.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "tests/support/loopback.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,21 +17,6 @@
 
 namespace
 {
-const unsigned int LOOPBACK = 0x7F000001;
-
-unsigned short freePort()
-{
-    int handle = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t length = sizeof(local);
-    getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length);
-    close(handle);
-    return ntohs(local.sin_port);
-}
-
 class Host : public brix::NetworkServer::Listener
 {
 public:
@@ -82,7 +64,7 @@ public:
 
 struct Rig
 {
-    Rig() : peerPort(freePort()), serverPort(freePort())
+    Rig() : peerPort(test::freeUdpPort()), serverPort(test::freeUdpPort())
     {
         brix::Log::setLevel(brix::Log::NONE);
         peer.open(peerPort);
@@ -107,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     server.setAnnounceServer("127.0.0.1:" + std::to_string(rig.peerPort));
     if (!server.start(rig.serverPort, &host, "fuzz", "", 0, 0))
         return 0;
-    brix::NetworkAddress target(LOOPBACK, rig.serverPort);
+    brix::NetworkAddress target(test::LOOPBACK, rig.serverPort);
     const unsigned char hello[] = {1, 0};
     rig.peer.transmit(hello, sizeof(hello), target);
     server.update();

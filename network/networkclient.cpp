@@ -201,7 +201,7 @@ bool NetworkClient::transmitConnectPacket()
 
 void NetworkClient::transmitDisconnectPacket()
 {
-    unsigned char packet[1 + 4];
+    unsigned char packet[DISCONNECT_PACKET_SIZE];
     NetworkEncodeStream stream(packet, sizeof(packet));
     stream.encodeUInt8(PACKET_DISCONNECT);
     stream.encodeUInt32(mReason);
@@ -211,7 +211,7 @@ void NetworkClient::transmitDisconnectPacket()
 
 void NetworkClient::transmitNATPunchThroughPacket()
 {
-    unsigned char packet[1 + 4 + 2 + 4 + 2];
+    unsigned char packet[PUNCH_THROUGH_PACKET_SIZE];
     NetworkEncodeStream stream(packet, sizeof(packet));
     stream.encodeUInt8(PACKET_PUNCH_THROUGH);
     stream.encodeUInt32(0);

@@ -11,15 +11,6 @@
 
 namespace brix
 {
-namespace
-{
-// True when sequence a is newer than b, in the 16-bit wrapping sense.
-bool isNewer(unsigned short a, unsigned short b)
-{
-    return static_cast<unsigned short>(b - a) >= 32768;
-}
-} // namespace
-
 NetworkManager::TNodeState::TNodeState()
     : state(DISCONNECTED), received(false), transmitSequence(0), receiveSequence(0), acknowledgeSequence(0),
       acknowledgedSequence(0), objectIndex(0), transmitTime(0), receiveTime(0), probePending(false),
@@ -86,15 +77,20 @@ NetworkObject* NetworkManager::getNetworkObject(unsigned char id) const
 
 bool NetworkManager::setPunchThroughServer(const std::string& text)
 {
+    return setServerAddress(text, "punch-through", mPunchThroughServer);
+}
+
+bool NetworkManager::setServerAddress(const std::string& text, const char* kind, NetworkAddress& address)
+{
     if (text.empty())
     {
-        mPunchThroughServer.setInvalid();
+        address.setInvalid();
         return true;
     }
-    mPunchThroughServer = NetworkAddress(text);
-    if (!mPunchThroughServer.isValid())
+    address = NetworkAddress(text);
+    if (!address.isValid())
     {
-        Log::error("Invalid punch-through server address: %s", text.c_str());
+        Log::error("Invalid %s server address: %s", kind, text.c_str());
         return false;
     }
     return true;
@@ -196,12 +192,12 @@ NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short nod
 
     updateLatencyEstimate(acknowledged, delay, now, nodeState);
 
-    if (nodeState.received && !isNewer(sequence, nodeState.receiveSequence))
+    if (nodeState.received && !isSequenceNewer(sequence, nodeState.receiveSequence))
         return PACKET_DROPPED;
     nodeState.receiveSequence = sequence;
     nodeState.received = true;
 
-    if (isNewer(acknowledged, nodeState.acknowledgedSequence))
+    if (isSequenceNewer(acknowledged, nodeState.acknowledgedSequence))
     {
         for (const auto& entry : mObjects)
             entry.second->acknowledgeNetworkData(node, acknowledged);

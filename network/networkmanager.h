@@ -39,6 +39,10 @@ public:
     static constexpr unsigned int MIN_DATA_PACKET_ROOM = DATA_HEADER_SIZE + CHUNK_HEADER_SIZE;
     // The delay byte's largest value, which also means unknown.
     static constexpr unsigned int UNKNOWN_DELAY = 255;
+    // The bytes of a disconnect packet: type and reason.
+    static constexpr unsigned int DISCONNECT_PACKET_SIZE = 5;
+    // The bytes of a punch-through request or forward.
+    static constexpr unsigned int PUNCH_THROUGH_PACKET_SIZE = 13;
     // The node id that means no node.
     static constexpr unsigned short NO_NODE = 65535;
     // Latency samples kept per peer.
@@ -115,6 +119,12 @@ public:
     virtual void resetStatistics();
     virtual const Statistics& getStatistics() const { return mStatistics; }
 
+    // True when sequence a is newer than b; sequences wrap at 65536.
+    static bool isSequenceNewer(unsigned short a, unsigned short b)
+    {
+        return static_cast<unsigned short>(b - a) >= 32768;
+    }
+
     // The first object registered under id, or null.
     NetworkObject* getNetworkObject(unsigned char id) const;
     void setUpdateInterval(unsigned int milliseconds) { mUpdateInterval = milliseconds; }
@@ -152,6 +162,9 @@ protected:
     // MAX_PACKETS_PER_UPDATE calls in one update so that a flood cannot hold the game.
     bool receivePacket(UDPSocket& socket, unsigned char* buffer, unsigned int& length);
     void beginReceiving() { mPacketsThisUpdate = 0; }
+    // Sets address from "host[:port]", or clears it for empty text; an address that does not
+    // parse logs "Invalid <kind> server address: <text>" and gives false.
+    static bool setServerAddress(const std::string& text, const char* kind, NetworkAddress& address);
 
     // Larger than a packet, so that a datagram too long is seen whole and dropped.
     static constexpr unsigned int RECEIVE_BUFFER_SIZE = 2 * PACKET_SIZE;

@@ -1,6 +1,7 @@
 #include "network/networkmessagequeue.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
+#include "network/networkmanager.h"
 #include "toolkit/log.h"
 
 namespace brix
@@ -83,7 +84,7 @@ void NetworkMessageQueue::acknowledgeNetworkData(unsigned short node, unsigned s
         return;
     // Only a packet that carried the block proves it arrived: one acknowledged after it may
     // have left the block out for want of room while the carrier itself was lost.
-    if (mBlockSize > 0 && mBlockInFlight && static_cast<unsigned short>(mBlockSequence - sequence) >= 32768 &&
+    if (mBlockSize > 0 && mBlockInFlight && NetworkManager::isSequenceNewer(sequence, mBlockSequence) &&
         carriedBlock(sequence))
     {
         mTransmitRing.read(nullptr, mBlockSize, true);

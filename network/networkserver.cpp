@@ -21,18 +21,7 @@ NetworkServer::~NetworkServer() = default;
 
 bool NetworkServer::setAnnounceServer(const std::string& text)
 {
-    if (text.empty())
-    {
-        mAnnounceServer.setInvalid();
-        return true;
-    }
-    mAnnounceServer = NetworkAddress(text);
-    if (!mAnnounceServer.isValid())
-    {
-        Log::error("Invalid announce server address: %s", text.c_str());
-        return false;
-    }
-    return true;
+    return setServerAddress(text, "announce", mAnnounceServer);
 }
 
 bool NetworkServer::start(unsigned short port, Listener* listener, const std::string& matchName,
@@ -240,7 +229,8 @@ void NetworkServer::updateClient(TClient& client, unsigned int now)
     {
         unsigned int answered = state.receiveTime - state.transmitTime;
         unsigned int quiet = now - state.transmitTime;
-        if ((answered >= 1 && answered <= 9999 && quiet >= mUpdateInterval) || quiet >= MAX_PACKET_INTERVAL)
+        if ((answered >= 1 && answered <= RECENT_TRAFFIC && quiet >= mUpdateInterval) ||
+            quiet >= MAX_PACKET_INTERVAL)
         {
             unsigned char buffer[PACKET_SIZE];
             NetworkEncodeStream stream(buffer, sizeof(buffer));
@@ -320,7 +310,7 @@ void NetworkServer::dropClient(TClient& client, unsigned int reason)
 
 void NetworkServer::transmitDisconnectPacket(TClient& client)
 {
-    unsigned char buffer[1 + 4];
+    unsigned char buffer[DISCONNECT_PACKET_SIZE];
     NetworkEncodeStream stream(buffer, sizeof(buffer));
     stream.encodeUInt8(PACKET_DISCONNECT);
     stream.encodeUInt32(client.reason);

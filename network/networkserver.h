@@ -47,6 +47,9 @@ public:
 
     // A client is sent at least one packet in this many ms.
     static constexpr unsigned int MAX_PACKET_INTERVAL = 200;
+    // The client has sent something since our last packet when its newest packet came less
+    // than this many ms after ours (a larger difference is a wrapped, older one).
+    static constexpr unsigned int RECENT_TRAFFIC = 9999;
     // A disconnecting slot is freed this long after the last packet it processed.
     static constexpr unsigned int DISCONNECT_LINGER = 1001;
     // The first announcements go out this often, then at the longer interval.
