@@ -411,16 +411,22 @@ TEST(NetworkServerAnnouncing, AnnouncesOnScheduleUntilVerifiedOrGivenUp)
     EXPECT_EQ(fromVerified[0].value, 9u);
     EXPECT_EQ(fromVerified[0].code, 0x12345678u);
 
-    // Unverified: announced at 5 s, given up on at 10 s, then after the restart announced again
-    // 5 s later with the next match id (and given up on once more about when the test ends).
+    // Unverified: announced at 5 s (and at 10 s when that falls just before the check), given
+    // up on at 10 s, then after the restart announced again 5 s later with the next match id.
     ASSERT_FALSE(ignoredHost.mVerifications.empty());
     EXPECT_FALSE(ignoredHost.mVerifications[0]);
     ASSERT_GE(fromIgnored.size(), 2u);
-    EXPECT_LT(fromIgnored[0].at, 5400u);
-    EXPECT_EQ(fromIgnored[0].matchId, 7);
     EXPECT_EQ(fromIgnored[0].code, 0u);
-    EXPECT_EQ(fromIgnored[1].matchId, 8);
-    EXPECT_GT(fromIgnored[1].at, 15000u);
+    unsigned int restartedAt = 0;
+    for (const Announcement& a : fromIgnored)
+    {
+        if (a.matchId == 7)
+            EXPECT_LT(a.at, 10400u);
+        else if (restartedAt == 0)
+            restartedAt = a.at;
+        EXPECT_TRUE(a.matchId == 7 || a.matchId == 8);
+    }
+    EXPECT_GT(restartedAt, 15000u);
     verified.stop(0);
     ignored.stop(0);
 }
