@@ -182,7 +182,7 @@ TEST_F(ClientTest, HearsOnlyItsServer)
     EXPECT_EQ(mClient.getConnectionState(), NetworkClient::CONNECTING);
 }
 
-TEST_F(ClientTest, StraySpecksDoNotBreakTheConnection)
+TEST_F(ClientTest, StrayDatagramsDoNotBreakTheConnection)
 {
     // A two-byte datagram read as sequence 0 would make every sequence from 32769 on look old.
     establish(32800);
