@@ -8,12 +8,16 @@ namespace brix
 {
 NetworkMessageQueue::NetworkMessageQueue(unsigned short node, unsigned int bufferSize,
                                          unsigned short maxBlockSize)
-    : mTransmitRing(bufferSize), mReceiveRing(bufferSize), mMessageBuffer(bufferSize > 0 ? bufferSize : 1),
-      mBufferSize(bufferSize),
-      mMaxBlockSize(maxBlockSize < 1 ? 1 : (maxBlockSize > MAX_BLOCK_SIZE ? MAX_BLOCK_SIZE : maxBlockSize)),
-      mNode(node), mListener(nullptr)
+    : mTransmitRing(bufferSize), mReceiveRing(bufferSize + clampBlockSize(maxBlockSize)),
+      mMessageBuffer(bufferSize > 0 ? bufferSize : 1), mBufferSize(bufferSize),
+      mMaxBlockSize(clampBlockSize(maxBlockSize)), mNode(node), mListener(nullptr)
 {
     reset();
+}
+
+unsigned short NetworkMessageQueue::clampBlockSize(unsigned short size)
+{
+    return size < 1 ? 1 : (size > MAX_BLOCK_SIZE ? MAX_BLOCK_SIZE : size);
 }
 
 NetworkMessageQueue::~NetworkMessageQueue() = default;

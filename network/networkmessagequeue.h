@@ -58,6 +58,7 @@ private:
     // Packets remembered as carriers of the current block.
     static constexpr unsigned int CARRIER_WINDOW = 32;
 
+    static unsigned short clampBlockSize(unsigned short size);
     // False when a length in the receive ring can never be assembled.
     bool receivedLengthsValid() const;
     unsigned int peekLength(unsigned int position) const;
@@ -66,6 +67,8 @@ private:
     static void move(RingBuffer<unsigned char>& from, RingBuffer<unsigned char>& to);
 
     RingBuffer<unsigned char> mTransmitRing;
+    // One block larger than the buffer: once every whole message is delivered, what is left is
+    // part of one message, and the next block always fits beside it.
     RingBuffer<unsigned char> mReceiveRing;
     std::vector<unsigned char> mMessageBuffer;
     unsigned int mBufferSize;

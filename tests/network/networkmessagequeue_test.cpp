@@ -139,22 +139,48 @@ TEST(NetworkMessageQueue, DeliversASplitMessageOnlyWhenWhole)
     EXPECT_EQ(inbox.mMessages.size(), 2u);
 }
 
-TEST(NetworkMessageQueue, FullReceiveRingRefusesTheBlockUntilDrained)
+TEST(NetworkMessageQueue, TakesEveryBlockOnceWholeMessagesAreDelivered)
 {
-    NetworkMessageQueue sender(3, 20, 20), receiver(3, 20, 20);
+    NetworkMessageQueue sender(3, 100, 30), receiver(3, 100, 30);
     Inbox inbox;
-    std::string sixteen(16, 'x');
-    // The receiver holds an undelivered message, leaving too little room for the next block.
-    std::vector<unsigned char> held = {1, 18, 0};
-    held.insert(held.end(), sixteen.begin(), sixteen.end());
-    held.resize(1 + 2 + 10);
-    ASSERT_EQ(deliver(receiver, held), NetworkStream::SUCCESS);
+    // A message that fills the queue, and one queued as soon as there is room: the fourth
+    // block ends the first and starts the second, while 90 bytes of the first wait.
+    std::string longest(98, 'M');
+    send(sender, longest);
+    unsigned short sequence = 1;
+    sender.acknowledgeNetworkData(3, sequence);
+    bool queued = false;
+    for (int i = 0; i < 6; ++i)
+    {
+        auto block = chunk(sender, ++sequence);
+        chunk(sender, ++sequence);
+        if (!queued)
+            queued = send(sender, std::string(28, 'n'));
+        sender.acknowledgeNetworkData(3, sequence);
+        if (!block.empty())
+        {
+            EXPECT_EQ(deliver(receiver, block), NetworkStream::SUCCESS) << i;
+        }
+    }
+    EXPECT_EQ(receiver.receive(&inbox), 2);
+    ASSERT_EQ(inbox.mMessages.size(), 2u);
+    EXPECT_EQ(inbox.mMessages[0], longest);
 
-    send(sender, sixteen);
-    sender.acknowledgeNetworkData(3, 1);
-    auto block = chunk(sender, 2);
-    EXPECT_EQ(deliver(receiver, block), NetworkStream::BUFFER_OVERFLOW);
-    EXPECT_EQ(receiver.receive(&inbox), 0);
+    // Left undrained, the ring refuses a block it cannot hold, and takes it once drained.
+    NetworkMessageQueue full(3, 20, 20);
+    std::vector<unsigned char> twoMessages = {1, 18, 0};
+    twoMessages.resize(3 + 18, 'a');
+    twoMessages.insert(twoMessages.end(), {16, 0});
+    twoMessages.resize(twoMessages.size() + 16, 'b');
+    ASSERT_EQ(deliver(full, twoMessages), NetworkStream::SUCCESS);
+    std::vector<unsigned char> more(2 + 20, 'c');
+    more[0] = 2;
+    more[1] = 18;
+    more[2] = 0;
+    EXPECT_EQ(deliver(full, more), NetworkStream::BUFFER_OVERFLOW);
+    EXPECT_EQ(full.receive(&inbox), 2);
+    EXPECT_EQ(deliver(full, more), NetworkStream::SUCCESS);
+    EXPECT_EQ(full.receive(&inbox), 1);
 }
 
 TEST(NetworkMessageQueue, ImpossibleLengthIsInvalidData)
