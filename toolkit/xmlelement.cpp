@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace brix
@@ -517,19 +519,33 @@ std::string XMLElement::toString() const
 int XMLElement::load(const std::string& path)
 {
     clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Opened without waiting, so that a pipe or device at the path cannot hold the caller.
+    int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
         return fail("Unable to open source file '" + path + "'", -1);
+    struct stat status;
+    bool failed = ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode);
     std::string content;
     char buffer[65536];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, count);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    std::size_t terminator = content.find('\0');
-    if (terminator != std::string::npos)
-        content.resize(terminator);
+    while (!failed)
+    {
+        ssize_t count = ::read(file, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+        {
+            failed = count < 0;
+            break;
+        }
+        const void* terminator = std::memchr(buffer, '\0', static_cast<std::size_t>(count));
+        if (terminator)
+        {
+            content.append(buffer, static_cast<const char*>(terminator) - buffer);
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(file);
     if (failed || content.empty())
         return fail("Unable to read source file '" + path + "'", -1);
     return parseSource(content);

@@ -1,0 +1,244 @@
+#include "audiotest.h"
+
+#include <OgreException.h>
+
+#include <AL/alc.h>
+
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+using brix::AudioManager;
+using brix::AudioSample;
+using brix::AudioTestAccess;
+
+namespace
+{
+class AudioManagerTest : public test::AudioTest
+{
+protected:
+    bool playing(unsigned index)
+    {
+        ALint state = 0;
+        alGetSourcei(AudioTestAccess::source(*mAudio, index), AL_SOURCE_STATE, &state);
+        return state == AL_PLAYING;
+    }
+    float sourceFloat(unsigned index, ALenum parameter)
+    {
+        ALfloat value = -1.0f;
+        alGetSourcef(AudioTestAccess::source(*mAudio, index), parameter, &value);
+        return value;
+    }
+    Ogre::Vector3 sourcePosition(unsigned index)
+    {
+        ALfloat x = 0, y = 0, z = 0;
+        alGetSource3f(AudioTestAccess::source(*mAudio, index), AL_POSITION, &x, &y, &z);
+        return Ogre::Vector3(x, y, z);
+    }
+    bool sourceRelative(unsigned index)
+    {
+        ALint relative = -1;
+        alGetSourcei(AudioTestAccess::source(*mAudio, index), AL_SOURCE_RELATIVE, &relative);
+        return relative == AL_TRUE;
+    }
+};
+} // namespace
+
+TEST_F(AudioManagerTest, HandlesCarryGenerationAndIndexAndGoStaleWhenTheChannelIsTaken)
+{
+    makeAudio(2);
+    AudioSample* sample = tone("tone.wav");
+    ASSERT_NE(sample, nullptr);
+
+    unsigned first = sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1);
+    unsigned second = sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1);
+    EXPECT_EQ(first, 0xF0001000u);
+    EXPECT_EQ(second, 0xF0001001u);
+
+    // Both busy with equals: the search starts at channel 1 and the last equal visited wins.
+    unsigned third = sample->play(Ogre::Vector3::ZERO, 0.25f, 1.0f, false, -1);
+    EXPECT_EQ(third, 0xF0002000u);
+
+    // The stale handle reaches neither the new sound's placement nor its playing.
+    mAudio->adjust(first, Ogre::Vector3(1, 2, 3), 0.75f, 2.0f);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_GAIN), 0.25f);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_PITCH), 1.0f);
+    mAudio->stop(first);
+    EXPECT_TRUE(playing(0));
+
+    for (unsigned bad : {0u, 0x70002000u, 0xF0002002u, 0xF0002FFFu, 0xF0003000u})
+    {
+        mAudio->stop(bad);
+        mAudio->adjust(bad, Ogre::Vector3::ZERO, 0.0f, 1.0f);
+    }
+    EXPECT_TRUE(playing(0));
+    EXPECT_TRUE(playing(1));
+
+    sample->adjust(third, Ogre::Vector3(1, 2, 3), 0.75f, 2.0f);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_GAIN), 0.75f);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_PITCH), 2.0f);
+    sample->stop(third);
+    EXPECT_FALSE(playing(0));
+    EXPECT_TRUE(playing(1));
+
+    // A free channel is taken before any playing one.
+    EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1), 0xF0003000u);
+}
+
+TEST_F(AudioManagerTest, OneShotsStealFromOneShotsButNotFromLoopingSounds)
+{
+    makeAudio(3);
+    AudioSample* sample = tone("tone.wav");
+    for (int i = 0; i < 3; ++i)
+        ASSERT_NE(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, true, -1), 0u);
+
+    EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1), 0u);
+    EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, AudioSample::DEFAULT_LOOPING_PRIORITY + 1),
+              0u);
+    // As important as the looping sounds, or more: it may take one.
+    EXPECT_NE(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, AudioSample::DEFAULT_LOOPING_PRIORITY),
+              0u);
+    EXPECT_NE(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, 5), 0u);
+
+    // Now one channel holds a sound of priority 5, the others looping ones (100): a looping
+    // sound takes one of those and never the more important one.
+    makeAudio(2);
+    sample = tone("tone2.wav");
+    unsigned important = sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, 5);
+    unsigned oneShot = sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1);
+    unsigned looping = sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, true, -1);
+    EXPECT_EQ(looping & 0xFFFu, oneShot & 0xFFFu);
+    EXPECT_TRUE(playing(important & 0xFFFu));
+    EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false, -1), 0u);
+}
+
+TEST_F(AudioManagerTest, NegativeGainPlaysAtTheListenerWithItsAbsoluteValue)
+{
+    makeAudio(2);
+    AudioSample* sample = tone("tone.wav");
+    unsigned handle = sample->play(Ogre::Vector3(100, 0, 0), -0.5f, 1.5f, false, -1);
+    EXPECT_TRUE(sourceRelative(0));
+    EXPECT_EQ(sourcePosition(0), Ogre::Vector3::ZERO);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_GAIN), 0.5f);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_PITCH), 1.5f);
+
+    mAudio->adjust(handle, Ogre::Vector3(3, 4, 5), 0.0f, 1.0f);
+    EXPECT_FALSE(sourceRelative(0));
+    EXPECT_EQ(sourcePosition(0), Ogre::Vector3(3, 4, 5));
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_GAIN), 0.0f);
+
+    mAudio->adjust(handle, Ogre::Vector3(3, 4, 5), -1.0f, 1.0f);
+    EXPECT_TRUE(sourceRelative(0));
+    EXPECT_EQ(sourcePosition(0), Ogre::Vector3::ZERO);
+    EXPECT_FLOAT_EQ(sourceFloat(0, AL_GAIN), 1.0f);
+}
+
+TEST_F(AudioManagerTest, AudibleRangeSetsReferenceAndMaximumDistanceOfEveryChannel)
+{
+    makeAudio(3);
+    EXPECT_FLOAT_EQ(mAudio->getAudibleRange(), 100.0f);
+    EXPECT_FLOAT_EQ(sourceFloat(2, AL_REFERENCE_DISTANCE), 1.0f);
+
+    mAudio->setAudibleRange(250.0f);
+    for (unsigned i = 0; i < 3; ++i)
+    {
+        EXPECT_FLOAT_EQ(sourceFloat(i, AL_REFERENCE_DISTANCE), 25.0f);
+        EXPECT_FLOAT_EQ(sourceFloat(i, AL_MAX_DISTANCE), 250.0f);
+        EXPECT_FLOAT_EQ(sourceFloat(i, AL_ROLLOFF_FACTOR), 0.95f);
+    }
+    EXPECT_EQ(alGetInteger(AL_DISTANCE_MODEL), AL_LINEAR_DISTANCE_CLAMPED);
+}
+
+TEST_F(AudioManagerTest, FrequencyZeroDisablesAudioAndEveryCallIsHarmless)
+{
+    AudioManager& audio = makeAudio(16, true, 0);
+    EXPECT_TRUE(logged('I', "AudioManager disabled, skipping OpenAL initialization"));
+    EXPECT_FALSE(logged('I', "Detecting OpenAL devices.."));
+    EXPECT_FALSE(audio.isInitialized());
+    EXPECT_FALSE(audio.isEffectsEnabled());
+
+    AudioSample* sample = tone("tone.wav");
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(sample->_getBuffer(), 0u);
+    EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, true, -1), 0u);
+    audio.setListener(Ogre::Vector3::ZERO, Ogre::Vector3::UNIT_Z, Ogre::Vector3::UNIT_Y);
+    audio.setAudibleRange(50.0f);
+    audio.setReverb(1.0f, 0.1f, 0.1f, 1.5f);
+    brix::AudioStream* stream = audio.createStream("missing.ogg", GROUP);
+    stream->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, true);
+    audio.update();
+    EXPECT_EQ(stream->getState(), brix::AudioStream::STOPPED);
+    EXPECT_EQ(stream->getLength(), 0.0f);
+    audio.destroyStream(stream);
+}
+
+TEST_F(AudioManagerTest, WithoutAnyDriverTheManagerStaysInert)
+{
+    inFreshProcess({{"ALSOFT_DRIVERS", "no-such-driver"}},
+                   [this]
+                   {
+                       AudioManager& audio = makeAudio(16, true);
+                       EXPECT_FALSE(audio.isInitialized());
+                       EXPECT_TRUE(logged('E', "OpenAL device opening failed with error: ALC_INVALID_VALUE"));
+                       AudioSample* sample = tone("tone.wav");
+                       ASSERT_NE(sample, nullptr);
+                       EXPECT_EQ(sample->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false, -1), 0u);
+                       sample->stop(0xF0001000u);
+                       audio.setReverb(1.0f, 0.1f, 0.1f, 1.5f);
+                       brix::AudioStream* stream = audio.createStream("missing.ogg", GROUP);
+                       stream->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, false);
+                       stream->setTime(1.0f);
+                       audio.update();
+                       EXPECT_EQ(stream->getState(), brix::AudioStream::STOPPED);
+                   });
+}
+
+TEST_F(AudioManagerTest, OpeningLogsTheDevicesAndRefusesTooManyChannels)
+{
+    makeAudio(1);
+    EXPECT_TRUE(logged('I', "Detecting OpenAL devices.."));
+    EXPECT_TRUE(logged('I', "OpenAL device #0: ", false));
+    EXPECT_TRUE(logged('I', "OpenAL default device: ", false));
+    EXPECT_TRUE(logged('I', "OpenAL renderer: ", false));
+    mAudio.reset();
+
+    EXPECT_THROW(makeAudio(AudioManager::MAX_CHANNELS + 1), Ogre::InvalidParametersException);
+    // Nothing of the failed manager is left registered: another one can be made.
+    EXPECT_TRUE(makeAudio(1).isInitialized());
+}
+
+TEST_F(AudioManagerTest, APlayedSampleIsReallyMixed)
+{
+    const std::string recording = sharedFile("mix.wav");
+    const std::string config = sharedFile("alsoft.conf");
+    test::writeFile(config, "sample-type = int16\n[wave]\nfile = " + recording + "\n");
+    inFreshProcess({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", config}},
+                   [this]
+                   {
+                       makeAudio(2);
+                       AudioSample* sample = tone("tone.wav", 0.2);
+                       ASSERT_NE(sample, nullptr);
+                       std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                       ASSERT_NE(sample->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false, -1), 0u);
+                       std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                       mAudio.reset();
+                   });
+
+    unsigned rate = 0, channels = 0;
+    std::vector<int16_t> mix = test::readWavSamples(recording, rate, channels);
+    ASSERT_GT(rate, 0u);
+    ASSERT_GT(channels, 0u);
+    size_t first = mix.size(), last = 0;
+    for (size_t i = 0; i < mix.size(); ++i)
+        if (std::abs(mix[i]) > 1000)
+        {
+            first = std::min(first, i);
+            last = i;
+        }
+    ASSERT_LT(first, mix.size()) << "the recording of " << mix.size() << " samples is silent";
+    const double onset = double(first / channels) / rate;
+    const double length = double((last - first) / channels) / rate;
+    // Silence until the sound was started, then the 0.2 s tone.
+    EXPECT_GE(onset, 0.1);
+    EXPECT_NEAR(length, 0.2, 0.03);
+}

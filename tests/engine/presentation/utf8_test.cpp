@@ -1,0 +1,27 @@
+#include "engine/presentation/utf8.h"
+
+#include <gtest/gtest.h>
+
+using brix::UTF8;
+
+TEST(UTF8, DecodesEveryWellFormedLength)
+{
+    EXPECT_EQ(U"a\u00E9\u20AC\U0001F600", UTF8::decode("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"));
+    EXPECT_EQ(U"\U0010FFFF\uD7FF\uE000", UTF8::decode("\xF4\x8F\xBF\xBF\xED\x9F\xBF\xEE\x80\x80"));
+    EXPECT_EQ(std::u32string(U"x\0y", 3), UTF8::decode(std::string("x\0y", 3)));
+}
+
+TEST(UTF8, ReplacesEachMaximalBadRunWithOneReplacementCharacter)
+{
+    // Stray continuation, bytes that never start a sequence.
+    EXPECT_EQ(U"\uFFFDa\uFFFD\uFFFD", UTF8::decode("\x80"
+                                                   "a\xC0\xFF"));
+    // Overlong forms, surrogates and values beyond U+10FFFF fail at their second byte.
+    EXPECT_EQ(U"\uFFFD\uFFFD", UTF8::decode("\xE0\x80"));
+    EXPECT_EQ(U"\uFFFD\uFFFD\uFFFD", UTF8::decode("\xED\xA0\x80"));
+    EXPECT_EQ(U"\uFFFD\uFFFD\uFFFD\uFFFD", UTF8::decode("\xF4\x90\x80\x80"));
+    // A sequence cut short by the end or by a new character is one replacement.
+    EXPECT_EQ(U"\uFFFD", UTF8::decode("\xF0\x9F\x98"));
+    EXPECT_EQ(U"\uFFFDb", UTF8::decode("\xE2\x82"
+                                       "b"));
+}

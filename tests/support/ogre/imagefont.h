@@ -1,0 +1,34 @@
+#pragma once
+#include <OgreFont.h>
+
+#include <string>
+
+namespace Ogre
+{
+class FontManager;
+}
+
+namespace test
+{
+// An image font whose glyph coordinates are set in code, for tests without a render system
+// (fonts load their texture only with one). Printable ASCII glyphs are cells 1/16 wide and
+// 1/8 high, so their aspect ratio is 0.5; "M", "W" and U+FFFD are twice as wide (1.0). Other
+// code points are missing. Make it after test::HeadlessOgre and drop it before.
+class ImageFont
+{
+public:
+    static const char* const NAME;
+    static const char* const MATERIAL;
+
+    ImageFont();
+    ~ImageFont();
+    ImageFont(const ImageFont&) = delete;
+    ImageFont& operator=(const ImageFont&) = delete;
+
+    Ogre::Font& font() { return *mFont; }
+
+private:
+    Ogre::FontManager* mOwnManager = nullptr;
+    Ogre::FontPtr mFont;
+};
+} // namespace test
