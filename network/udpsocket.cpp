@@ -78,7 +78,7 @@ bool UDPSocket::receive(unsigned char* buffer, unsigned int size, unsigned int& 
     sockaddr_in sender;
     socklen_t senderSize = sizeof(sender);
     ssize_t received =
-        recvfrom(mHandle, buffer, size, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sender), &senderSize);
+        recvfrom(mHandle, buffer, size, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
     if (received < 0)
     {
         int code = errno;

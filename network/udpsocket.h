@@ -22,8 +22,8 @@ public:
     bool transmit(const unsigned char* data, unsigned int length, const NetworkAddress& to) override;
     // False without a log line when no transmit address is set.
     bool transmit(const unsigned char* data, unsigned int length) override;
-    // False when nothing is waiting. A datagram longer than size is cut to size and length
-    // reports its full length, so callers can tell it was too long.
+    // False when nothing is waiting. A datagram longer than size is cut to size: give a buffer
+    // larger than the longest datagram expected to tell one that is too long.
     bool receive(unsigned char* buffer, unsigned int size, unsigned int& length) override;
     // 0 ms polls.
     bool wait(unsigned int milliseconds) override;
