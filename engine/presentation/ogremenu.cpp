@@ -8,12 +8,12 @@
 namespace brix
 {
 OgreMenu::OgreMenu(Ogre::SceneManager* sceneManager, Ogre::SceneNode* parent, const std::string& fontName,
-                   float textSize, const Ogre::ColourValue& textColour, const Ogre::ColourValue& selectedColour,
-                   bool orthogonal, GLFWwindow* window)
-    : mSceneManager(sceneManager), mWindow(window), mSceneNode(nullptr), mFontName(fontName), mTextSize(textSize),
-      mTextColour(textColour), mSelectedColour(selectedColour), mAspectRatio(1.0f), mOrthogonal(orthogonal),
-      mDefaultPage(0), mCurrentPage(0), mPreviousPage(0), mVisible(false), mTransition(nullptr),
-      mVisibilityFlags(0xFFFFFFFF)
+                   float textSize, const Ogre::ColourValue& textColour,
+                   const Ogre::ColourValue& selectedColour, bool orthogonal, GLFWwindow* window)
+    : mSceneManager(sceneManager), mWindow(window), mSceneNode(nullptr), mFontName(fontName),
+      mTextSize(textSize), mTextColour(textColour), mSelectedColour(selectedColour), mAspectRatio(1.0f),
+      mOrthogonal(orthogonal), mDefaultPage(0), mCurrentPage(0), mPreviousPage(0), mVisible(false),
+      mTransition(nullptr), mVisibilityFlags(0xFFFFFFFF)
 {
     mSceneNode = parent->createChildSceneNode();
 }

@@ -28,9 +28,9 @@ class OgreMenu
 public:
     // Makes the menu's node under parent. The window serves the clipboard and may be null,
     // which turns copy and paste off. Text size is the height of item text in scene units.
-    OgreMenu(Ogre::SceneManager* sceneManager, Ogre::SceneNode* parent, const std::string& fontName, float textSize,
-             const Ogre::ColourValue& textColour, const Ogre::ColourValue& selectedColour, bool orthogonal,
-             GLFWwindow* window);
+    OgreMenu(Ogre::SceneManager* sceneManager, Ogre::SceneNode* parent, const std::string& fontName,
+             float textSize, const Ogre::ColourValue& textColour, const Ogre::ColourValue& selectedColour,
+             bool orthogonal, GLFWwindow* window);
     virtual ~OgreMenu();
     OgreMenu(const OgreMenu&) = delete;
     OgreMenu& operator=(const OgreMenu&) = delete;
@@ -66,7 +66,10 @@ public:
     float getAspectRatio() const { return mAspectRatio; }
     const std::string& getFontName() const { return mFontName; }
     float getTextSize() const { return mTextSize; }
-    const Ogre::ColourValue& getTextColor(bool selected) const { return selected ? mSelectedColour : mTextColour; }
+    const Ogre::ColourValue& getTextColor(bool selected) const
+    {
+        return selected ? mSelectedColour : mTextColour;
+    }
     bool isOrthogonal() const { return mOrthogonal; }
     Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
     Ogre::SceneNode* getSceneNode() const { return mSceneNode; }

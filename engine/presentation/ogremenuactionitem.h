@@ -20,8 +20,8 @@ public:
 
     // Activation is reported whatever the state.
     void handleCommand(Command command) override;
-    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position, const void* customMaterialId,
-                          bool selected) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
 
 private:
     std::string mTargetPage;

@@ -4,7 +4,8 @@ namespace brix
 {
 OgreMenuChoiceItem::OgreMenuChoiceItem(OgreMenuPage* page, const std::string& name, const std::string& title,
                                        const std::string& description, unsigned int count, unsigned int index)
-    : OgreMenuItem(page, name), mTitle(title), mDescription(description), mMinimum(0), mMaximum(0), mIndex(index)
+    : OgreMenuItem(page, name), mTitle(title), mDescription(description), mMinimum(0), mMaximum(0),
+      mIndex(index)
 {
     setChoiceCount(count);
 }

@@ -19,8 +19,8 @@ const float DISABLED_IMAGE_ALPHA = 0.5f;
 } // namespace
 
 OgreMenuImageItem::OgreMenuImageItem(OgreMenuPage* page, const std::string& name, const std::string& title,
-                                     const std::string& description, float height, const OgreImageArray* images,
-                                     unsigned int index)
+                                     const std::string& description, float height,
+                                     const OgreImageArray* images, unsigned int index)
     : OgreMenuChoiceItem(page, name, title, description, images ? images->getCount() : 0, index),
       mHeight(height), mImages(images)
 {
@@ -54,18 +54,19 @@ Ogre::Vector2 OgreMenuImageItem::rebuild(OgreObjectBuilder* builder, const Ogre:
         mSize = Ogre::Vector2(w, h);
         if (!mTitle.empty())
         {
-            const Ogre::Vector2 r = builder->addText(position, mTitle + ":", textSize, colour,
-                                                     OgreObjectBuilder::ALIGN_MIDDLE, OgreObjectBuilder::ALIGN_RIGHT, 0);
+            const Ogre::Vector2 r =
+                builder->addText(position, mTitle + ":", textSize, colour, OgreObjectBuilder::ALIGN_MIDDLE,
+                                 OgreObjectBuilder::ALIGN_RIGHT, 0);
             mSize.x = std::max(mSize.x, r.x);
             mSize.y += r.y + DESCRIPTION_GAP * textSize;
         }
         if (selected && !mDescription.empty())
         {
             const float gap = DESCRIPTION_GAP * textSize;
-            const Ogre::Vector2 d = builder->addText(
-                Ogre::Vector3(position.x, position.y - mSize.y - gap, position.z), mDescription,
-                DESCRIPTION_SIZE * textSize, colour, OgreObjectBuilder::ALIGN_MIDDLE, OgreObjectBuilder::ALIGN_RIGHT,
-                0);
+            const Ogre::Vector2 d =
+                builder->addText(Ogre::Vector3(position.x, position.y - mSize.y - gap, position.z),
+                                 mDescription, DESCRIPTION_SIZE * textSize, colour,
+                                 OgreObjectBuilder::ALIGN_MIDDLE, OgreObjectBuilder::ALIGN_RIGHT, 0);
             mSize.x = std::max(mSize.x, d.x);
             mSize.y += d.y + gap;
         }
@@ -86,7 +87,8 @@ Ogre::Vector2 OgreMenuImageItem::rebuild(OgreObjectBuilder* builder, const Ogre:
         if (mState == STATE_DISABLED)
             colour.a = DISABLED_IMAGE_ALPHA;
         builder->addImage(Ogre::Vector3(position.x - w / 2, position.y - t, position.z),
-                          Ogre::Vector3(position.x + w / 2, position.y - t - h, position.z), uv1, uv2, colour);
+                          Ogre::Vector3(position.x + w / 2, position.y - t - h, position.z), uv1, uv2,
+                          colour);
     }
     return mSize;
 }

@@ -21,8 +21,8 @@ public:
     unsigned int getCustomMaterialCount() const override;
     const void* getCustomMaterialId(unsigned int index) const override;
     std::string getCustomMaterial(unsigned int index) const override;
-    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position, const void* customMaterialId,
-                          bool selected) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
 
 private:
     float mHeight;

@@ -54,9 +54,9 @@ Ogre::Vector2 OgreMenuItem::rebuildBasicTextItem(OgreObjectBuilder* builder, con
 {
     const float height = mPage->getTextSize();
     const Ogre::ColourValue colour = getTextColour(selected);
-    const Ogre::Vector2 textSize = builder->addTextFormatted(position, format, text, height, colour,
-                                                             OgreObjectBuilder::ALIGN_MIDDLE,
-                                                             OgreObjectBuilder::ALIGN_RIGHT);
+    const Ogre::Vector2 textSize =
+        builder->addTextFormatted(position, format, text, height, colour, OgreObjectBuilder::ALIGN_MIDDLE,
+                                  OgreObjectBuilder::ALIGN_RIGHT);
     Ogre::Vector2 size = textSize;
     size.y = std::max(size.y, height);
     if (selected)
@@ -64,18 +64,18 @@ Ogre::Vector2 OgreMenuItem::rebuildBasicTextItem(OgreObjectBuilder* builder, con
         if (!description.empty())
         {
             const float gap = DESCRIPTION_GAP * height;
-            const Ogre::Vector2 d = builder->addText(
-                Ogre::Vector3(position.x, position.y - size.y - gap, position.z), description,
-                DESCRIPTION_SIZE * height, colour, OgreObjectBuilder::ALIGN_MIDDLE, OgreObjectBuilder::ALIGN_RIGHT,
-                0);
+            const Ogre::Vector2 d =
+                builder->addText(Ogre::Vector3(position.x, position.y - size.y - gap, position.z),
+                                 description, DESCRIPTION_SIZE * height, colour,
+                                 OgreObjectBuilder::ALIGN_MIDDLE, OgreObjectBuilder::ALIGN_RIGHT, 0);
             size.x = std::max(size.x, d.x);
             size.y += d.y + gap;
         }
         const float m = textSize.x * 0.5f + MARKER_GAP;
-        builder->addText(Ogre::Vector3(position.x - m, position.y, position.z), angleMarkers ? "<" : "[", height,
-                         colour, OgreObjectBuilder::ALIGN_RIGHT, OgreObjectBuilder::ALIGN_RIGHT, 0);
-        builder->addText(Ogre::Vector3(position.x + m, position.y, position.z), angleMarkers ? ">" : "]", height,
-                         colour, OgreObjectBuilder::ALIGN_LEFT, OgreObjectBuilder::ALIGN_RIGHT, 0);
+        builder->addText(Ogre::Vector3(position.x - m, position.y, position.z), angleMarkers ? "<" : "[",
+                         height, colour, OgreObjectBuilder::ALIGN_RIGHT, OgreObjectBuilder::ALIGN_RIGHT, 0);
+        builder->addText(Ogre::Vector3(position.x + m, position.y, position.z), angleMarkers ? ">" : "]",
+                         height, colour, OgreObjectBuilder::ALIGN_LEFT, OgreObjectBuilder::ALIGN_RIGHT, 0);
     }
     return size;
 }

@@ -28,8 +28,8 @@ public:
     std::string getValue() const override;
     int getValueAsInteger() const override;
     float getValueAsFloat() const override;
-    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position, const void* customMaterialId,
-                          bool selected) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
 
 private:
     Ogre::StringVector mValues;

@@ -86,8 +86,8 @@ OgreMenuTextItem* OgreMenuPage::addTextItem(const std::string& name, const std::
 }
 
 OgreMenuValueItem* OgreMenuPage::addValueItem(const std::string& name, const std::string& title,
-                                              const std::string& description, float min, float max, float step,
-                                              float value)
+                                              const std::string& description, float min, float max,
+                                              float step, float value)
 {
     return append(new OgreMenuValueItem(this, name, title, description, min, max, step, value));
 }
@@ -310,7 +310,8 @@ Ogre::Vector2 OgreMenuPage::rebuildItems(OgreObjectBuilder& builder, const void*
     {
         if (mItems[i]->getState() >= OgreMenuItem::STATE_HIDDEN)
             continue;
-        const Ogre::Vector2 result = mItems[i]->rebuild(&builder, position, customMaterialId, i == mCurrentItem);
+        const Ogre::Vector2 result =
+            mItems[i]->rebuild(&builder, position, customMaterialId, i == mCurrentItem);
         size.x = std::max(size.x, result.x);
         size.y += result.y + gap;
         position.y -= result.y + gap;
@@ -334,9 +335,9 @@ void OgreMenuPage::update(float seconds)
     std::vector<const std::string*> done;
     for (const auto& material : mCustomMaterials)
     {
-        if (!material.first || std::find_if(done.begin(), done.end(), [&](const std::string* name) {
-                                   return *name == material.second;
-                               }) != done.end())
+        if (!material.first ||
+            std::find_if(done.begin(), done.end(),
+                         [&](const std::string* name) { return *name == material.second; }) != done.end())
             continue;
         done.push_back(&material.second);
         builder.begin(material.second, true);

@@ -40,7 +40,8 @@ public:
 
     // Made hidden, under the menu's node; normally through OgreMenu::addPage. The listener
     // is not owned and may be null.
-    OgreMenuPage(OgreMenu* menu, const std::string& name, const std::string& title, OgreMenuListener* listener);
+    OgreMenuPage(OgreMenu* menu, const std::string& name, const std::string& title,
+                 OgreMenuListener* listener);
     virtual ~OgreMenuPage();
     OgreMenuPage(const OgreMenuPage&) = delete;
     OgreMenuPage& operator=(const OgreMenuPage&) = delete;
@@ -48,16 +49,19 @@ public:
     // Each factory appends the item, which the page then owns, and returns it.
     OgreMenuActionItem* addActionItem(const std::string& name, const std::string& title,
                                       const std::string& description, const std::string& targetPage);
-    OgreMenuTextItem* addTextItem(const std::string& name, const std::string& title, const std::string& description,
-                                  unsigned int maxLength, const std::string& value);
+    OgreMenuTextItem* addTextItem(const std::string& name, const std::string& title,
+                                  const std::string& description, unsigned int maxLength,
+                                  const std::string& value);
     OgreMenuValueItem* addValueItem(const std::string& name, const std::string& title,
-                                    const std::string& description, float min, float max, float step, float value);
-    OgreMenuListItem* addListItem(const std::string& name, const std::string& title, const std::string& description,
-                                  const Ogre::StringVector& values, unsigned int index);
+                                    const std::string& description, float min, float max, float step,
+                                    float value);
+    OgreMenuListItem* addListItem(const std::string& name, const std::string& title,
+                                  const std::string& description, const Ogre::StringVector& values,
+                                  unsigned int index);
     // The images are not owned and must outlive the page.
     OgreMenuImageItem* addImageItem(const std::string& name, const std::string& title,
-                                    const std::string& description, float height, const OgreImageArray* images,
-                                    unsigned int index);
+                                    const std::string& description, float height,
+                                    const OgreImageArray* images, unsigned int index);
     // Takes every item of that name out of the page; the caller becomes their owner. The
     // selection stays on the item it was on, or moves back to the nearest selectable one
     // before it when that item went.

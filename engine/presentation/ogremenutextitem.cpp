@@ -49,7 +49,8 @@ void appendUTF8(std::string& out, char32_t c)
 } // namespace
 
 OgreMenuTextItem::OgreMenuTextItem(OgreMenuPage* page, const std::string& name, const std::string& title,
-                                   const std::string& description, unsigned int maxLength, const std::string& value)
+                                   const std::string& description, unsigned int maxLength,
+                                   const std::string& value)
     : OgreMenuItem(page, name), mTitle(title), mDescription(description), mMaxLength(maxLength),
       mValidator(nullptr)
 {

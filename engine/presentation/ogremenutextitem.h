@@ -34,8 +34,8 @@ public:
     // Only in the normal state: 8 removes the last character, other codes below 32 and
     // anything that is not a Unicode scalar value are ignored.
     void handleCharacter(int character) override;
-    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position, const void* customMaterialId,
-                          bool selected) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
 
 private:
     std::string getRawValue() const;

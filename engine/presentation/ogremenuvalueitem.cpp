@@ -6,7 +6,8 @@
 namespace brix
 {
 OgreMenuValueItem::OgreMenuValueItem(OgreMenuPage* page, const std::string& name, const std::string& title,
-                                     const std::string& description, float min, float max, float step, float value)
+                                     const std::string& description, float min, float max, float step,
+                                     float value)
     : OgreMenuItem(page, name), mTitle(title), mDescription(description), mMin(min), mMax(max), mStep(step),
       mValue(0)
 {

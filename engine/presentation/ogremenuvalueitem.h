@@ -22,8 +22,8 @@ public:
     float getValueAsFloat() const override { return mValue; }
     // Left and right step in the normal state only, and report a change even at a limit.
     void handleCommand(Command command) override;
-    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position, const void* customMaterialId,
-                          bool selected) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
 
 private:
     float limit(float value) const;
