@@ -6,6 +6,7 @@
 #include "menutesting.h"
 #include "support/ogre/manualobjectreader.h"
 
+#include <OgreException.h>
 #include <OgreManualObject.h>
 #include <OgreSceneNode.h>
 
@@ -323,4 +324,20 @@ TEST_F(MenuTest, TransitionsKeepBothPagesUntilCompleteOrCut)
     EXPECT_EQ("help", menu.getCurrentPage()->getName());
     menu.update(1.0f);
     EXPECT_TRUE(isShown(menu.getCurrentPage()));
+}
+
+TEST_F(MenuTest, MissingFontIsReportedAtTheFirstRebuild)
+{
+    brix::OgreMenu broken(&ogre.sceneManager(), ogre.sceneManager().getRootSceneNode(), "menufont", 0.1f,
+                          menutest::TEXT_COLOUR, menutest::SELECTED_COLOUR, false, nullptr);
+    broken.addPage("page", "Title", nullptr);
+    try
+    {
+        broken.update(0);
+        FAIL() << "no exception";
+    }
+    catch (const Ogre::InternalErrorException& e)
+    {
+        EXPECT_EQ("Font 'menufont' not found", e.getDescription());
+    }
 }
