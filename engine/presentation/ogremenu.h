@@ -57,9 +57,8 @@ public:
     void setVisibilityFlags(unsigned int flags);
     // The transition is not owned and must stay alive while set; null switches at once.
     void setTransition(OgreMenuTransition* transition) { mTransition = transition; }
-    // Recorded only.
+    // Records the named page (the first, when none has that name); the menu never reads it.
     void setDefaultPage(const std::string& name);
-    unsigned int getDefaultPageIndex() const { return mDefaultPage; }
     // Width over height of a scene unit on screen; applies from each page's next rebuild.
     void setAspectRatio(float aspectRatio) { mAspectRatio = aspectRatio; }
 

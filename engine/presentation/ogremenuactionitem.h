@@ -15,8 +15,6 @@ public:
     // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_". Shown at the page's
     // next rebuild, which this call does not request.
     void setTitleFormat(const std::string& format) { mTitleFormat = format; }
-    const std::string& getTitle() const { return mTitle; }
-    const std::string& getTargetPage() const { return mTargetPage; }
 
     // Activation is reported whatever the state.
     void handleCommand(Command command) override;

@@ -16,8 +16,6 @@ public:
                       const std::string& description, float height, const OgreImageArray* images,
                       unsigned int index);
 
-    const OgreImageArray* getImages() const { return mImages; }
-
     unsigned int getCustomMaterialCount() const override;
     const void* getCustomMaterialId(unsigned int index) const override;
     std::string getCustomMaterial(unsigned int index) const override;

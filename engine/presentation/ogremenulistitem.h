@@ -18,7 +18,6 @@ public:
     // Replaces the entries and resets the limits to all of them. A change is reported only
     // when the index or the chosen entry differs afterwards.
     void setValues(const Ogre::StringVector& values);
-    const Ogre::StringVector& getValues() const { return mValues; }
 
     // Chooses the first entry equal to the value; nothing happens when none is.
     void setValue(const std::string& value) override;

@@ -7,7 +7,10 @@
 
 #include <OgreStringConverter.h>
 
+#define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
+
+#include <algorithm>
 
 namespace brix
 {
@@ -120,9 +123,18 @@ void OgreMenuTextItem::handleCommand(Command command)
     case COMMAND_PASTE:
         if (window)
         {
+            // The value is one line: line breaks, tabs and other control codes in the clipboard
+            // are dropped, as they are when typed.
             const char* text = glfwGetClipboardString(window);
             if (text)
-                setValue(std::string(text));
+            {
+                std::string line(text);
+                line.erase(std::remove_if(line.begin(), line.end(),
+                                          [](char c)
+                                          { return static_cast<unsigned char>(c) < FIRST_PRINTABLE; }),
+                           line.end());
+                setValue(line);
+            }
         }
         break;
     default:

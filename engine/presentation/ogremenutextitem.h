@@ -17,7 +17,6 @@ public:
 
     // The validator is not owned; null accepts every character.
     void setValidator(OgreMenuTextValidator* validator) { mValidator = validator; }
-    unsigned int getMaxLength() const { return mMaxLength; }
 
     // Replaces the value (cut to the maximum length) without reporting a change.
     void setValue(const std::string& value) override;
@@ -29,7 +28,7 @@ public:
     int getValueAsInteger() const override;
     float getValueAsFloat() const override;
     // Activation is reported in every state; copy and paste need the menu's window. Paste
-    // bypasses the state and the validator and reports nothing.
+    // bypasses the state and the validator and reports nothing; control codes are dropped.
     void handleCommand(Command command) override;
     // Only in the normal state: 8 removes the last character, other codes below 32 and
     // anything that is not a Unicode scalar value are ignored.

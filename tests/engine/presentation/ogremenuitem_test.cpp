@@ -157,6 +157,10 @@ TEST_F(MenuItemTest, TextItemCopiesAndPastesThroughTheWindowClipboard)
         windowed.handleCommand(OgreMenuItem::COMMAND_PASTE);
         EXPECT_EQ("hel", to->getValue());
         EXPECT_TRUE(listener.events.empty());
+        // A pasted line break would spill the value over the items below.
+        glfwSetClipboardString(window, "a\nb\tc\r");
+        windowed.handleCommand(OgreMenuItem::COMMAND_PASTE);
+        EXPECT_EQ("abc", to->getValue());
         (void)from;
     }
     glfwDestroyWindow(window);
