@@ -3,11 +3,14 @@
 #include "toolkit/checksum.h"
 #include "toolkit/mutex.h"
 #include "toolkit/stringutil.h"
+#include "toolkit/temporaryfile.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace brix
@@ -517,19 +520,33 @@ std::string XMLElement::toString() const
 int XMLElement::load(const std::string& path)
 {
     clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Opened without waiting, so that a pipe or device at the path cannot hold the caller.
+    int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
         return fail("Unable to open source file '" + path + "'", -1);
+    struct stat status;
+    bool failed = ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode);
     std::string content;
     char buffer[65536];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, count);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    std::size_t terminator = content.find('\0');
-    if (terminator != std::string::npos)
-        content.resize(terminator);
+    while (!failed)
+    {
+        ssize_t count = ::read(file, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+        {
+            failed = count < 0;
+            break;
+        }
+        const void* terminator = std::memchr(buffer, '\0', static_cast<std::size_t>(count));
+        if (terminator)
+        {
+            content.append(buffer, static_cast<const char*>(terminator) - buffer);
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(file);
     if (failed || content.empty())
         return fail("Unable to read source file '" + path + "'", -1);
     return parseSource(content);
@@ -541,29 +558,14 @@ int XMLElement::save(const std::string& path, bool formatted) const
     stream(text, formatted ? 0 : -1);
 
     // The previous file stays whole until the new one is complete on disk.
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
+    TemporaryFile file(path);
+    if (!file.isOpen())
         return fail("Unable to open target file '" + path + "'", -1);
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                   ::fsync(::fileno(file)) == 0;
-    int error = errno;
-    if (std::fclose(file) != 0 && written)
-    {
-        written = false;
-        error = errno;
-    }
-    if (!written)
-    {
-        std::remove(temporary.c_str());
-        return fail("Unable to write target file '" + path + "': " + std::strerror(error), -1);
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        error = errno;
-        std::remove(temporary.c_str());
-        return fail("Unable to replace target file '" + path + "': " + std::strerror(error), -1);
-    }
+    file.write(text.data(), text.size());
+    if (!file.commit())
+        return fail(std::string(file.renameFailed() ? "Unable to replace" : "Unable to write") + " target file '" +
+                        path + "': " + std::strerror(errno),
+                    -1);
     return toResult(text.size());
 }
 

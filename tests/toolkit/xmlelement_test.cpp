@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using brix::XMLElement;
 
@@ -211,6 +213,10 @@ TEST(XMLElement, LoadReportsMissingAndEmptyFiles)
     EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.file("empty.xml") + "'");
     EXPECT_EQ(root.load(dir.path()), -1);
     EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.path() + "'");
+    // A pipe nobody writes to must not hold the reader.
+    ASSERT_EQ(mkfifo(dir.file("pipe.xml").c_str(), 0600), 0);
+    EXPECT_EQ(root.load(dir.file("pipe.xml")), -1);
+    EXPECT_EQ(XMLElement::getLastError(), "Unable to read source file '" + dir.file("pipe.xml") + "'");
 
     test::writeFile(dir.file("blank.xml"), "\n\n");
     EXPECT_EQ(root.load(dir.file("blank.xml")), -1);
@@ -300,6 +306,8 @@ TEST(XMLElement, ConvertsTypedValues)
     EXPECT_EQ(element.getValueAsInteger(), INT_MAX);
     element.setValue("-99999999999999999999");
     EXPECT_EQ(element.getValueAsInteger(), INT_MIN);
+    element.setValue("1e999");
+    EXPECT_EQ(element.getValueAsFloat(), FLT_MAX);
 }
 
 TEST(XMLElement, DeletesChildrenAndKeepsAppending)

@@ -1,0 +1,36 @@
+# Runs TOOL with ARGS ("|"-separated) in WORK on copies of the files in DATA, and checks
+# the exit status EXIT, standard output and error against the files STDOUT and STDERR in DATA,
+# and the written file OUTPUT against EXPECTED in DATA.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(GLOB data_files ${DATA}/*.xml)
+file(COPY ${data_files} DESTINATION ${WORK})
+string(REPLACE "|" ";" arguments "${ARGS}")
+execute_process(COMMAND ${TOOL} ${arguments} WORKING_DIRECTORY ${WORK}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message(STATUS "exit ${status}\n--- stdout\n${out}--- stderr\n${err}---")
+
+if(NOT "${status}" STREQUAL "${EXIT}")
+    message(FATAL_ERROR "exit status ${status}, expected ${EXIT}")
+endif()
+foreach(stream STDOUT STDERR)
+    if(${stream})
+        file(READ ${DATA}/${${stream}} expected)
+        string(TOLOWER ${stream} name)
+        set(actual "${out}")
+        if(stream STREQUAL "STDERR")
+            set(actual "${err}")
+        endif()
+        if(NOT actual STREQUAL expected)
+            message(FATAL_ERROR "${name} differs from ${${stream}}:\n${expected}")
+        endif()
+    endif()
+endforeach()
+if(OUTPUT)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${OUTPUT} ${DATA}/${EXPECTED}
+        RESULT_VARIABLE different)
+    if(different)
+        message(FATAL_ERROR "${OUTPUT} differs from ${EXPECTED}")
+    endif()
+endif()
