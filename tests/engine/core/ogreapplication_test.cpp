@@ -14,6 +14,7 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneManagerEnumerator.h>
 #include <OgreSceneNode.h>
+#include <OgreTextureManager.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
@@ -51,7 +52,14 @@ public:
     bool result = true;
 
 protected:
-    void preload() override { steps.push_back("preload"); }
+    void preload() override
+    {
+        steps.push_back("preload");
+        // The block materials in "data" read the light-map texture that the game's level makes
+        // in its preload step; the frame alone has no level, so it stands in for it.
+        Ogre::TextureManager::getSingleton().createManual("lightmap", "default", Ogre::TEX_TYPE_2D, 1, 1, 0,
+                                                          Ogre::PF_R8G8B8A8);
+    }
     void setup(int, const char**) override { steps.push_back("setup"); }
     bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override
     {

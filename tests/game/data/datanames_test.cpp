@@ -4,6 +4,9 @@
 #include "support/ogre/headlessogre.h"
 #include "support/tempdir.h"
 
+#include "engine/core/body.h"
+#include "engine/core/bodytemplate.h"
+#include "engine/core/simulator.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreAnimation.h>
@@ -202,4 +205,43 @@ TEST(GameData, MeshesNameDefinedMaterialsAndTheirAnimations)
     EXPECT_EQ(animations["sentrygun.mesh"], (Names{"recoil", "powered"}));
     EXPECT_EQ(animations["human.mesh"].size(), 12u);
     EXPECT_EQ(animations.size(), 4u);
+}
+
+TEST(GameData, BodyTemplatesLoadAndDeployInTheSimulator)
+{
+    brix::Simulator simulator(false, 0.0125f);
+    simulator.setGravity(Ogre::Vector3(0, -9.8f, 0));
+    simulator.loadMaterials("data/materials.xml");
+    std::vector<std::string> names;
+    for (const char* file : {"data/blockbodies.xml", "data/entitybodies.xml"})
+    {
+        ASSERT_NO_THROW(simulator.loadTemplates(file)) << file;
+        forEachChild(*loadXML(file, "bodies"), "body",
+                     [&](const brix::XMLElement& body) { names.push_back(body.getValue("name", "")); });
+    }
+    for (const std::string& name : names)
+    {
+        ASSERT_TRUE(simulator.hasTemplate(name)) << name;
+        brix::Body* body = simulator.createBody(name);
+        EXPECT_NO_THROW(body->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                                     Ogre::Vector3::ZERO))
+            << name;
+        simulator.destroyBody(body);
+        simulator.flush();
+    }
+    // The block bodies hold the triangles the level's body is made of: all of their points.
+    const brix::BodyTemplate* floor = simulator.getTemplate("techfloor");
+    ASSERT_EQ(floor->numShapes(), 1u);
+    EXPECT_EQ(floor->getShape(0).type, 3u);
+    EXPECT_EQ(floor->getShape(0).points.size(), 36u);
+    // The human reads sensor 0 of its bodies as its crush measure; so do drones and crawlers.
+    for (const char* name : {"humanstanding", "humancrouching", "drone", "crawler"})
+    {
+        const brix::BodyTemplate* bodyTemplate = simulator.getTemplate(name);
+        ASSERT_GE(bodyTemplate->numSensors(), 1u) << name;
+        EXPECT_EQ(bodyTemplate->getSensor(0).type, 1u) << name;
+    }
+    const brix::BodyTemplate* door = simulator.getTemplate("door");
+    EXPECT_EQ(door->getJoint().type, 2u);
+    EXPECT_EQ(door->getJoint().axes[0].direction, Ogre::Vector3::UNIT_Z);
 }
