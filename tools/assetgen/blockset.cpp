@@ -41,7 +41,8 @@ void solidBox(MeshBuilder& mesh, MeshBuilder& collision, const char* material, c
     collision.addBox(size, 0, transform);
 }
 
-void trimBox(MeshBuilder& mesh, const char* material, const Ogre::Vector3& size, const Ogre::Matrix4& transform)
+void trimBox(MeshBuilder& mesh, const char* material, const Ogre::Vector3& size,
+             const Ogre::Matrix4& transform)
 {
     mesh.setMaterial(material);
     mesh.addBox(size, 0.01f, transform);
@@ -61,25 +62,39 @@ std::vector<TBlock> makeBlocks()
 {
     std::vector<TBlock> blocks;
     // Technical: bare metal and lamps.
-    blocks.push_back({"techfloor", "technical", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
-                      { floorSlab(m, c, {4, 1, DEPTH}, "block/techdark", "block/techmetal", "block/techdark"); }});
-    blocks.push_back({"techwall", "technical", {1, 4, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back(
+        {"techfloor", "technical", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c) {
+             floorSlab(m, c, {4, 1, DEPTH}, "block/techdark", "block/techmetal", "block/techdark");
+         }});
+    blocks.push_back({"techwall",
+                      "technical",
+                      {1, 4, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/techmetal", {1, 4, DEPTH});
                           for (float y : {-1.0f, 1.0f})
                               trimBox(m, "block/techdark", {1.02f, 0.1f, DEPTH + 0.02f}, at(0, y));
                       }});
-    blocks.push_back({"techcube", "technical", {1, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"techcube",
+                      "technical",
+                      {1, 1, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/techmetal", {1, 1, DEPTH});
                           trimBox(m, "block/techdark", {0.7f, 0.7f, DEPTH + 0.02f}, Ogre::Matrix4::IDENTITY);
                       }});
-    blocks.push_back({"techledge", "technical", {2, 0.25f, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"techledge",
+                      "technical",
+                      {2, 0.25f, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/techmetal", {2, 0.25f, DEPTH});
                           trimBox(m, "block/hazard", {2.02f, 0.06f, 0.1f}, at(0, 0, DEPTH * 0.5f - 0.04f));
                       }});
-    blocks.push_back({"techramp", "technical", {4, 2, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"techramp",
+                      "technical",
+                      {4, 2, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           std::vector<Ogre::Vector2> outline = {{-2, -1}, {2, -1}, {2, 1}};
                           m.setMaterial("block/techmetal");
@@ -87,46 +102,69 @@ std::vector<TBlock> makeBlocks()
                           c.addPrism(outline, DEPTH, Ogre::Matrix4::IDENTITY);
                           trimBox(m, "block/techdark", {0.1f, 2.0f, DEPTH + 0.02f}, at(1.95f, 0));
                       }});
-    blocks.push_back({"techceiling", "technical", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"techceiling",
+                      "technical",
+                      {4, 1, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/techdark", {4, 1, DEPTH});
                           for (float x : {-1.0f, 1.0f})
                               trimBox(m, "block/lamp", {1.2f, 0.04f, 0.4f}, at(x, -0.51f));
                       }});
     // Storage: concrete and containers.
-    blocks.push_back({"storagefloor", "storage", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
-                      {
-                          floorSlab(m, c, {4, 1, DEPTH}, "block/concrete", "block/concrete", "block/storagetrim");
-                          trimBox(m, "block/hazard", {4.0f, 0.05f, 0.15f}, at(0, 0.52f, DEPTH * 0.5f - 0.1f));
-                      }});
-    blocks.push_back({"storagewall", "storage", {4, 4, 0.5f}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back(
+        {"storagefloor",
+         "storage",
+         {4, 1, DEPTH},
+         [](MeshBuilder& m, MeshBuilder& c)
+         {
+             floorSlab(m, c, {4, 1, DEPTH}, "block/concrete", "block/concrete", "block/storagetrim");
+             trimBox(m, "block/hazard", {4.0f, 0.05f, 0.15f}, at(0, 0.52f, DEPTH * 0.5f - 0.1f));
+         }});
+    blocks.push_back({"storagewall",
+                      "storage",
+                      {4, 4, 0.5f},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/storagewall", {4, 4, 0.5f});
                           for (float x : {-1.5f, 0.0f, 1.5f})
                               trimBox(m, "block/storagetrim", {0.15f, 4.0f, 0.56f}, at(x, 0));
                       }});
-    blocks.push_back({"storagecube", "storage", {2, 2, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"storagecube",
+                      "storage",
+                      {2, 2, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/container", {2, 2, DEPTH});
                           for (float x = -0.75f; x < 0.8f; x += 0.25f)
                               trimBox(m, "block/container", {0.08f, 1.9f, DEPTH + 0.04f}, at(x, 0));
                       }});
     // Laboratory: white panels with lit windows.
-    blocks.push_back({"labfloor", "laboratory", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
-                      { floorSlab(m, c, {4, 1, DEPTH}, "block/labtrim", "block/labwhite", "block/labtrim"); }});
-    blocks.push_back({"labwall", "laboratory", {4, 4, 0.5f}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"labfloor", "laboratory", {4, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c) {
+                          floorSlab(m, c, {4, 1, DEPTH}, "block/labtrim", "block/labwhite", "block/labtrim");
+                      }});
+    blocks.push_back({"labwall",
+                      "laboratory",
+                      {4, 4, 0.5f},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/labwhite", {4, 4, 0.5f});
                           trimBox(m, "block/labwindow", {3.0f, 1.0f, 0.52f}, at(0, 0.6f));
                           trimBox(m, "block/labtrim", {4.02f, 0.15f, 0.54f}, at(0, -1.6f));
                       }});
-    blocks.push_back({"labcube", "laboratory", {1, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"labcube",
+                      "laboratory",
+                      {1, 1, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/labwhite", {1, 1, DEPTH});
                           trimBox(m, "block/labtrim", {1.02f, 0.12f, DEPTH + 0.02f}, at(0, 0.3f));
                       }});
     // Bridges: a thin deck with railings, and the pillar that holds it.
-    blocks.push_back({"bridge", "bridge", {4, 0.3f, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"bridge",
+                      "bridge",
+                      {4, 0.3f, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/bridgesteel", {4, 0.3f, DEPTH});
                           for (float z : {-1.4f, 1.4f})
@@ -136,24 +174,34 @@ std::vector<TBlock> makeBlocks()
                                   trimBox(m, "block/rail", {0.06f, 0.85f, 0.06f}, at(x, 0.575f, z));
                           }
                       }});
-    blocks.push_back({"bridgepillar", "bridge", {1, 4, 1}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"bridgepillar",
+                      "bridge",
+                      {1, 4, 1},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/bridgesteel", {1, 4, 1});
                           for (float y : {-1.5f, 0.0f, 1.5f})
                               trimBox(m, "block/rail", {1.04f, 0.12f, 1.04f}, at(0, y));
                       }});
     // Special: hazard flooring, and a pipe that is only scenery.
-    blocks.push_back({"hazardfloor", "special", {2, 1, DEPTH}, [](MeshBuilder& m, MeshBuilder& c)
+    blocks.push_back({"hazardfloor",
+                      "special",
+                      {2, 1, DEPTH},
+                      [](MeshBuilder& m, MeshBuilder& c)
                       {
                           solidBox(m, c, "block/techdark", {2, 1, DEPTH});
                           for (float x = -0.75f; x < 0.8f; x += 0.5f)
                               trimBox(m, "block/hazard", {0.25f, 0.03f, DEPTH - 0.1f}, at(x, 0.51f));
                       }});
-    blocks.push_back({"pipe", "special", {4, 0.6f, 0.6f}, [](MeshBuilder& m, MeshBuilder&)
+    blocks.push_back({"pipe",
+                      "special",
+                      {4, 0.6f, 0.6f},
+                      [](MeshBuilder& m, MeshBuilder&)
                       {
                           m.setMaterial("block/pipe");
                           Ogre::Quaternion sideways(Ogre::Degree(90), Ogre::Vector3::UNIT_Z);
-                          m.addCylinder(0.3f, 4.0f, 16, MeshBuilder::makeTransform(Ogre::Vector3::ZERO, sideways));
+                          m.addCylinder(0.3f, 4.0f, 16,
+                                        MeshBuilder::makeTransform(Ogre::Vector3::ZERO, sideways));
                           for (float x : {-1.8f, 1.8f})
                               m.addCylinder(0.36f, 0.15f, 16,
                                             MeshBuilder::makeTransform(Ogre::Vector3(x, 0, 0), sideways));

@@ -35,8 +35,8 @@ void box(MeshBuilder& mesh, const char* material, const Vector3& size, const Ogr
     mesh.addBox(size, bevel, transform);
 }
 
-void cylinder(MeshBuilder& mesh, const char* material, float radius, float length, const Ogre::Matrix4& transform,
-              unsigned segments = 16)
+void cylinder(MeshBuilder& mesh, const char* material, float radius, float length,
+              const Ogre::Matrix4& transform, unsigned segments = 16)
 {
     mesh.setMaterial(material);
     mesh.addCylinder(radius, length, segments, transform);
@@ -110,7 +110,8 @@ bool EntityModels::writeWeapons(const std::string& dataFolder)
     cylinder(projectile, "entity/glowyellow", 0.03f, 0.22f, at(0, 0, 0, ALONG_X), 8);
     flash(projectile, "entity/projectile", 0.5f, 0.12f);
 
-    return pistol.writeMesh(dataFolder + "/pistol.mesh") && heavy.writeMesh(dataFolder + "/heavyweapon.mesh") &&
+    return pistol.writeMesh(dataFolder + "/pistol.mesh") &&
+           heavy.writeMesh(dataFolder + "/heavyweapon.mesh") &&
            muzzle.writeMesh(dataFolder + "/muzzleflash.mesh") &&
            heavyMuzzle.writeMesh(dataFolder + "/heavyflash.mesh") &&
            projectile.writeMesh(dataFolder + "/projectile.mesh");
@@ -136,8 +137,8 @@ bool EntityModels::writeItems(const std::string& dataFolder)
     MeshBuilder barrel;
     cylinder(barrel, "entity/barrelred", 0.35f, 1.0f, at(0, 0), 20);
     for (float y : {-0.46f, -0.15f, 0.15f, 0.46f})
-        cylinder(barrel, y == -0.15f || y == 0.15f ? "entity/hazard" : "entity/darkmetal", 0.36f, 0.06f, at(0, y),
-                 20);
+        cylinder(barrel, y == -0.15f || y == 0.15f ? "entity/hazard" : "entity/darkmetal", 0.36f, 0.06f,
+                 at(0, y), 20);
     cylinder(barrel, "entity/darkmetal", 0.05f, 0.04f, at(0.15f, 0.51f), 8);
 
     MeshBuilder health;
@@ -221,7 +222,8 @@ bool EntityModels::writeFixtures(const std::string& dataFolder)
     for (float y : {-1.1f, 1.1f})
         box(shield, "entity/glowblue", {0.1f, 0.05f, 1.4f}, at(0, y), 0.0f);
 
-    return exit.writeMesh(dataFolder + "/exit.mesh") && checkpoint.writeMesh(dataFolder + "/checkpoint.mesh") &&
+    return exit.writeMesh(dataFolder + "/exit.mesh") &&
+           checkpoint.writeMesh(dataFolder + "/checkpoint.mesh") &&
            door.writeMesh(dataFolder + "/door.mesh") && platform.writeMesh(dataFolder + "/platform.mesh") &&
            shield.writeMesh(dataFolder + "/shield.mesh");
 }
@@ -300,8 +302,9 @@ bool EntityModels::writeCrawler(const std::string& dataFolder)
     MeshBuilder mesh;
     mesh.setBone(skeleton.getHandle("body"));
     mesh.setMaterial("entity/crawlershell");
-    mesh.addSphere(1.0f, 8, 16, MeshBuilder::makeTransform(Vector3::ZERO, Quaternion::IDENTITY,
-                                                           Vector3(0.5f, 0.22f, 0.33f)));
+    mesh.addSphere(
+        1.0f, 8, 16,
+        MeshBuilder::makeTransform(Vector3::ZERO, Quaternion::IDENTITY, Vector3(0.5f, 0.22f, 0.33f)));
     box(mesh, "entity/darkmetal", {0.7f, 0.12f, 0.5f}, at(0, -0.12f), 0.03f);
     box(mesh, "entity/hazard", {0.3f, 0.05f, 0.3f}, at(-0.05f, 0.21f), 0.01f);
     box(mesh, "entity/glowred", {0.06f, 0.06f, 0.2f}, at(0.48f, 0.02f), 0.01f);
@@ -311,8 +314,8 @@ bool EntityModels::writeCrawler(const std::string& dataFolder)
         float x = legX[leg % 3];
         mesh.setBone(skeleton.getHandle(legs[leg]));
         // Upper leg out and up from the hip, lower leg down to the floor at -0.25.
-        box(mesh, "entity/darkmetal", {0.05f, 0.05f, 0.3f}, at(x, 0.06f, outward * 0.42f, about(outward * -20, Vector3::UNIT_X)),
-            0.01f);
+        box(mesh, "entity/darkmetal", {0.05f, 0.05f, 0.3f},
+            at(x, 0.06f, outward * 0.42f, about(outward * -20, Vector3::UNIT_X)), 0.01f);
         box(mesh, "entity/darkmetal", {0.04f, 0.36f, 0.04f},
             at(x, -0.08f, outward * 0.6f, about(outward * 15, Vector3::UNIT_X)), 0.01f);
     }

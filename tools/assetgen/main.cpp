@@ -29,11 +29,14 @@ bool generate(const std::string& root)
     assetgen::MaterialScript blockMaterials, entityMaterials, humanMaterials;
     if (!assetgen::MaterialScript::saveBlockPrograms(data))
         return false;
-    if (!assetgen::PngImage(LIGHT_MAP_SIZE, LIGHT_MAP_SIZE, DEFAULT_LIGHT).save(data + "/defaultlightmap.png"))
+    if (!assetgen::PngImage(LIGHT_MAP_SIZE, LIGHT_MAP_SIZE, DEFAULT_LIGHT)
+             .save(data + "/defaultlightmap.png"))
         return false;
-    return assetgen::BlockSet::write(root, blockMaterials) && blockMaterials.save(data + "/blocks.material") &&
+    return assetgen::BlockSet::write(root, blockMaterials) &&
+           blockMaterials.save(data + "/blocks.material") &&
            assetgen::EntityModels::write(data, entityMaterials) &&
-           entityMaterials.save(data + "/entities.material") && assetgen::HumanModel::write(data, humanMaterials) &&
+           entityMaterials.save(data + "/entities.material") &&
+           assetgen::HumanModel::write(data, humanMaterials) &&
            humanMaterials.save(data + "/human.material") && assetgen::PhysicsData::write(data);
 }
 } // namespace

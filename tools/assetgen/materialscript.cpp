@@ -21,7 +21,8 @@ bool writeText(const std::string& path, const std::string& text)
     return bool(file);
 }
 
-const char* const BLOCK_PROGRAMS = R"(// Level blocks: a flat colour with a little directional shading, lit by the level's light map.
+const char* const BLOCK_PROGRAMS =
+    R"(// Level blocks: a flat colour with a little directional shading, lit by the level's light map.
 // The light map covers the level's box in x and y; its row 0 is the top of the level.
 
 shared_params ambient_lightmap
@@ -87,19 +88,22 @@ void main()
 
 void MaterialScript::addBlock(const std::string& name, const Ogre::ColourValue& colour)
 {
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n"
-                         "            vertex_program_ref blocklight_vs\n            {\n            }\n"
-                         "            fragment_program_ref blocklight_fs\n            {\n"
-                         "                param_named surfaceColour float4 " +
-                         colourText(colour) +
-                         "\n            }\n"
-                         "            texture_unit lightmap\n            {\n                texture lightmap\n"
-                         "                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+    mMaterials.push_back(
+        "material " + name +
+        "\n{\n    technique\n    {\n        pass\n        {\n"
+        "            vertex_program_ref blocklight_vs\n            {\n            }\n"
+        "            fragment_program_ref blocklight_fs\n            {\n"
+        "                param_named surfaceColour float4 " +
+        colourText(colour) +
+        "\n            }\n"
+        "            texture_unit lightmap\n            {\n                texture lightmap\n"
+        "                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
 }
 
 void MaterialScript::addLit(const std::string& name, const Ogre::ColourValue& colour, float shininess)
 {
-    Ogre::ColourValue specular = shininess > 0 ? Ogre::ColourValue(0.4f, 0.4f, 0.4f) : Ogre::ColourValue::Black;
+    Ogre::ColourValue specular =
+        shininess > 0 ? Ogre::ColourValue(0.4f, 0.4f, 0.4f) : Ogre::ColourValue::Black;
     mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
                          "            ambient " + colourText(colour * 0.6f) + "\n            diffuse " +
                          colourText(colour) + "\n            specular " + colourText(specular) + " " +
@@ -108,11 +112,12 @@ void MaterialScript::addLit(const std::string& name, const Ogre::ColourValue& co
 
 void MaterialScript::addTextured(const std::string& name, const std::string& texture, bool lit)
 {
-    std::string lighting = lit ? "            ambient 0.7 0.7 0.7\n            diffuse 1 1 1\n"
-                               : "            lighting off\n";
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" + lighting +
-                         "            texture_unit\n            {\n                texture " + texture +
-                         " 2d 0\n                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+    std::string lighting =
+        lit ? "            ambient 0.7 0.7 0.7\n            diffuse 1 1 1\n" : "            lighting off\n";
+    mMaterials.push_back(
+        "material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" + lighting +
+        "            texture_unit\n            {\n                texture " + texture +
+        " 2d 0\n                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
 }
 
 void MaterialScript::addGlow(const std::string& name, const Ogre::ColourValue& colour)

@@ -173,7 +173,8 @@ void MeshBuilder::addCylinder(float radius, float height, unsigned segments, con
     addCone(radius, radius, height, segments, transform);
 }
 
-void MeshBuilder::addPrism(const std::vector<Ogre::Vector2>& outline, float depth, const Ogre::Matrix4& transform)
+void MeshBuilder::addPrism(const std::vector<Ogre::Vector2>& outline, float depth,
+                           const Ogre::Matrix4& transform)
 {
     Ogre::Vector3 centre = Ogre::Vector3::ZERO;
     for (const Ogre::Vector2& point : outline)
@@ -308,8 +309,9 @@ bool MeshBuilder::writeMesh(const std::string& path, const std::string& skeleton
         const std::vector<float>* sources[2] = {&geometry, &coordinates};
         for (unsigned short source = 0; source < 2; ++source)
         {
-            Ogre::HardwareVertexBufferSharedPtr buffer = buffers.createVertexBuffer(
-                declaration->getVertexSize(source), bones.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY);
+            Ogre::HardwareVertexBufferSharedPtr buffer =
+                buffers.createVertexBuffer(declaration->getVertexSize(source), bones.size(),
+                                           Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY);
             buffer->writeData(0, buffer->getSizeInBytes(), sources[source]->data());
             submesh->vertexData->vertexBufferBinding->setBinding(source, buffer);
         }
@@ -332,7 +334,8 @@ bool MeshBuilder::writeMesh(const std::string& path, const std::string& skeleton
         if (!skeletonName.empty())
             for (size_t i = 0; i < bones.size(); ++i)
                 if (bones[i] != NO_BONE)
-                    submesh->addBoneAssignment(Ogre::VertexBoneAssignment{unsigned(i), uint16_t(bones[i]), 1.0f});
+                    submesh->addBoneAssignment(
+                        Ogre::VertexBoneAssignment{unsigned(i), uint16_t(bones[i]), 1.0f});
     }
     Ogre::Vector3 minimum = getMinimum(), maximum = getMaximum();
     mesh->_setBounds(Ogre::AxisAlignedBox(minimum, maximum));

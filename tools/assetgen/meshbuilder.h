@@ -71,7 +71,8 @@ private:
     // the given centre, so callers never worry about the point order.
     void addFace(const std::vector<Ogre::Vector3>& points, const Ogre::Vector3& centre,
                  const Ogre::Matrix4& transform);
-    void addSmoothTriangle(const TVertex& a, const TVertex& b, const TVertex& c, const Ogre::Matrix4& transform);
+    void addSmoothTriangle(const TVertex& a, const TVertex& b, const TVertex& c,
+                           const Ogre::Matrix4& transform);
 
     std::vector<TTriangle> mTriangles;
     std::string mMaterial = "BaseWhite";

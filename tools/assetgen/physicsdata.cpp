@@ -19,7 +19,7 @@ struct TMaterial
 };
 
 const TMaterial MATERIALS[] = {
-    {"level", 0.0f, 0.8f}, {"metal", 0.1f, 0.4f},  {"wood", 0.2f, 0.7f},
+    {"level", 0.0f, 0.8f},  {"metal", 0.1f, 0.4f}, {"wood", 0.2f, 0.7f},
     {"rubber", 0.6f, 0.9f}, {"flesh", 0.0f, 0.2f}, {"energy", 0.0f, 0.1f},
 };
 
@@ -44,7 +44,8 @@ void addShape(XMLElement* body, const char* type, const Ogre::Vector3& size,
     XMLText::add(shape, "data", XMLText::vector(size));
 }
 
-void addSensor(XMLElement* body, const char* name, const char* type, const Ogre::Vector3& origin = Ogre::Vector3::ZERO,
+void addSensor(XMLElement* body, const char* name, const char* type,
+               const Ogre::Vector3& origin = Ogre::Vector3::ZERO,
                const Ogre::Vector3& target = Ogre::Vector3::ZERO)
 {
     XMLElement* sensor = body->createChild("sensor");

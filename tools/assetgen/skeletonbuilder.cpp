@@ -10,8 +10,8 @@
 
 namespace assetgen
 {
-unsigned SkeletonBuilder::addBone(const std::string& name, const std::string& parent, const Ogre::Vector3& position,
-                                  const Ogre::Quaternion& orientation)
+unsigned SkeletonBuilder::addBone(const std::string& name, const std::string& parent,
+                                  const Ogre::Vector3& position, const Ogre::Quaternion& orientation)
 {
     if (!parent.empty())
         getHandle(parent);
@@ -66,9 +66,10 @@ bool SkeletonBuilder::write(const std::string& path, const std::string& name)
         for (const TKey& key : entry.keys)
         {
             Ogre::ushort handle = Ogre::ushort(getHandle(key.bone));
-            Ogre::NodeAnimationTrack* track = animation->hasNodeTrack(handle)
-                                                  ? animation->getNodeTrack(handle)
-                                                  : animation->createNodeTrack(handle, skeleton->getBone(handle));
+            Ogre::NodeAnimationTrack* track =
+                animation->hasNodeTrack(handle)
+                    ? animation->getNodeTrack(handle)
+                    : animation->createNodeTrack(handle, skeleton->getBone(handle));
             Ogre::TransformKeyFrame* frame = track->createNodeKeyFrame(key.time);
             frame->setRotation(key.rotation);
             frame->setTranslate(key.translation);

@@ -21,8 +21,8 @@ public:
     unsigned getHandle(const std::string& name) const;
 
     void addAnimation(const std::string& name, float length);
-    void setKey(const std::string& animation, float time, const std::string& bone, const Ogre::Quaternion& rotation,
-                const Ogre::Vector3& translation = Ogre::Vector3::ZERO);
+    void setKey(const std::string& animation, float time, const std::string& bone,
+                const Ogre::Quaternion& rotation, const Ogre::Vector3& translation = Ogre::Vector3::ZERO);
 
     // Makes the OGRE skeleton under the given resource name and writes it to the path.
     bool write(const std::string& path, const std::string& name);

@@ -67,8 +67,8 @@ void writeLabel(PngImage& image, int x, int y, const std::string& text)
             continue;
         for (int bit = 0; bit < 15; ++bit)
             if (glyph->second[bit] == '1')
-                image.fillRectangle(x + int(i) * advance + (bit % 3) * scale, y + (bit / 3) * scale, scale, scale,
-                                    LABEL_COLOUR);
+                image.fillRectangle(x + int(i) * advance + (bit % 3) * scale, y + (bit / 3) * scale, scale,
+                                    scale, LABEL_COLOUR);
     }
 }
 
@@ -237,7 +237,8 @@ void Gallery::renderSkinsPicture()
     for (unsigned y = 0; y < TILE; ++y)
         for (unsigned x = 0; x < TILE; ++x)
         {
-            Ogre::ColourValue colour = skins.getColourAt(x * skins.getWidth() / TILE, y * skins.getHeight() / TILE, 0);
+            Ogre::ColourValue colour =
+                skins.getColourAt(x * skins.getWidth() / TILE, y * skins.getHeight() / TILE, 0);
             tile.setPixel(int(x), int(y), colour.getAsRGBA() | 0xFF);
         }
     mTiles.push_back({tile, "skins.png"});
@@ -253,8 +254,9 @@ bool Gallery::render()
     for (const char* skin : {"default", "securityguard", "militaryguard", "supporter"})
         renderMesh("human.mesh", skin, std::string("skin") + skin);
     renderSkinsPicture();
-    for (const char* animation : {"walkhigh", "walklow", "standhigh", "standlow", "crouch", "jump", "aimlight",
-                                  "recoillight", "aimheavy", "recoilheavy", "aimblocked", "reload"})
+    for (const char* animation :
+         {"walkhigh", "walklow", "standhigh", "standlow", "crouch", "jump", "aimlight", "recoillight",
+          "aimheavy", "recoilheavy", "aimblocked", "reload"})
         for (float time : {0.0f, 0.25f, 0.5f, 0.75f})
         {
             // Times as ".25" so the longest label still fits under its tile.

@@ -35,6 +35,7 @@ TEST(AssetGenerator, RemakesTheCommittedFilesByteForByte)
     {
         std::string committed = test::readFile(test::sourcePath(file));
         EXPECT_FALSE(committed.empty()) << file << " is not committed";
-        EXPECT_TRUE(committed == test::readFile(output.file(file))) << file << " differs from what the generator makes";
+        EXPECT_TRUE(committed == test::readFile(output.file(file)))
+            << file << " differs from what the generator makes";
     }
 }

@@ -38,14 +38,17 @@ std::set<std::string> dataFiles()
 std::unique_ptr<brix::XMLElement> loadXML(const std::string& relative, const std::string& root)
 {
     auto element = std::make_unique<brix::XMLElement>("");
-    EXPECT_GE(element->load(test::sourcePath(relative)), 0) << relative << ": " << brix::XMLElement::getLastError();
+    EXPECT_GE(element->load(test::sourcePath(relative)), 0)
+        << relative << ": " << brix::XMLElement::getLastError();
     EXPECT_EQ(element->getName(), root) << relative;
     return element;
 }
 
-template <typename Visit> void forEachChild(const brix::XMLElement& parent, const std::string& name, Visit visit)
+template <typename Visit>
+void forEachChild(const brix::XMLElement& parent, const std::string& name, Visit visit)
 {
-    for (const brix::XMLElement* child = parent.getChild(name); child; child = parent.getNextChild(child, name))
+    for (const brix::XMLElement* child = parent.getChild(name); child;
+         child = parent.getNextChild(child, name))
         visit(*child);
 }
 
@@ -141,7 +144,8 @@ TEST(GameData, BodiesNameExistingMaterialsAndOutwardPointFiles)
                                               return;
                                           std::string data = shape.getValue("data", "");
                                           ASSERT_EQ(files.count(data), 1u) << name << " names " << data;
-                                          size_t size = test::readFile(test::sourcePath("data/" + data)).size();
+                                          size_t size =
+                                              test::readFile(test::sourcePath("data/" + data)).size();
                                           EXPECT_TRUE(size > 0 && size % 36 == 0) << data << " " << size;
                                           volumes[name] += signedVolume(readPoints(data));
                                       });
@@ -170,7 +174,8 @@ TEST(GameData, ScriptsNameExistingTexturesAndPrograms)
     for (const std::string& program : used)
         EXPECT_EQ(programs.count(program), 1u) << program;
     std::set<std::string> materials = scriptNames(".material", "material");
-    for (const char* material : {"skindefault", "skinsecurityguard", "skinmilitaryguard", "skinsupporter", "skins"})
+    for (const char* material :
+         {"skindefault", "skinsecurityguard", "skinmilitaryguard", "skinsupporter", "skins"})
         EXPECT_EQ(materials.count(material), 1u) << material;
 }
 
@@ -195,9 +200,10 @@ TEST(GameData, MeshesNameDefinedMaterialsAndTheirAnimations)
             for (unsigned short i = 0; i < mesh->getSkeleton()->getNumAnimations(); ++i)
                 animations[name].insert(mesh->getSkeleton()->getAnimation(i)->getName());
     }
-    for (const char* name : {"pistol.mesh", "heavyweapon.mesh", "projectile.mesh", "crate.mesh", "barrel.mesh",
-                             "health.mesh", "ammo.mesh", "key.mesh", "vial.mesh", "exit.mesh", "checkpoint.mesh",
-                             "door.mesh", "platform.mesh", "shield.mesh", "muzzleflash.mesh", "heavyflash.mesh"})
+    for (const char* name :
+         {"pistol.mesh", "heavyweapon.mesh", "projectile.mesh", "crate.mesh", "barrel.mesh", "health.mesh",
+          "ammo.mesh", "key.mesh", "vial.mesh", "exit.mesh", "checkpoint.mesh", "door.mesh", "platform.mesh",
+          "shield.mesh", "muzzleflash.mesh", "heavyflash.mesh"})
         EXPECT_TRUE(std::count(meshes.begin(), meshes.end(), name)) << name;
     using Names = std::set<std::string>;
     EXPECT_EQ(animations["drone.mesh"], Names{"loop"});

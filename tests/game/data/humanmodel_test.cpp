@@ -19,7 +19,8 @@
 namespace
 {
 const char* const LEG_ANIMATIONS[] = {"walkhigh", "walklow", "standhigh", "standlow", "crouch", "jump"};
-const char* const ARM_ANIMATIONS[] = {"aimlight", "recoillight", "aimheavy", "recoilheavy", "aimblocked", "reload"};
+const char* const ARM_ANIMATIONS[] = {"aimlight",    "recoillight", "aimheavy",
+                                      "recoilheavy", "aimblocked",  "reload"};
 // The soles lie this far below the foot bone (the ankle) when the foot is level.
 const float SOLE_DEPTH = 0.07f;
 
@@ -41,7 +42,10 @@ protected:
         Ogre::Animation* track = mSkeleton->getAnimation(animation);
         track->apply(mSkeleton.get(), track->getLength() * fraction);
     }
-    Ogre::Vector3 position(const std::string& bone) { return mSkeleton->getBone(bone)->_getDerivedPosition(); }
+    Ogre::Vector3 position(const std::string& bone)
+    {
+        return mSkeleton->getBone(bone)->_getDerivedPosition();
+    }
 
     // The weapon's pointing angle in degrees, as the game measures it: the bone's orientation
     // turned by the fixed correction, applied to the x axis.
@@ -49,8 +53,8 @@ protected:
     {
         const Ogre::Quaternion correction = Ogre::Quaternion(Ogre::Degree(90), Ogre::Vector3::UNIT_Z) *
                                             Ogre::Quaternion(Ogre::Degree(180), Ogre::Vector3::UNIT_X);
-        Ogre::Vector3 direction = mSkeleton->getBone("weapon")->_getDerivedOrientation() * correction *
-                                  Ogre::Vector3::UNIT_X;
+        Ogre::Vector3 direction =
+            mSkeleton->getBone("weapon")->_getDerivedOrientation() * correction * Ogre::Vector3::UNIT_X;
         return Ogre::Math::ATan2(direction.y, direction.x).valueDegrees();
     }
 
@@ -67,12 +71,14 @@ protected:
     {
         brix::XMLElement bodies("");
         EXPECT_GE(bodies.load(test::sourcePath("data/entitybodies.xml")), 0);
-        for (const brix::XMLElement* body = bodies.getChild("body"); body; body = bodies.getNextChild(body, "body"))
+        for (const brix::XMLElement* body = bodies.getChild("body"); body;
+             body = bodies.getNextChild(body, "body"))
             if (body->getValue("name", "") == name)
             {
                 if (mass)
                     *mass = body->getValueAsFloat("mass", 0);
-                Ogre::Vector3 offset = Ogre::StringConverter::parseVector3(body->getValue("shape/offset", ""));
+                Ogre::Vector3 offset =
+                    Ogre::StringConverter::parseVector3(body->getValue("shape/offset", ""));
                 Ogre::Vector3 size = Ogre::StringConverter::parseVector3(body->getValue("shape/data", ""));
                 return offset.y - size.y * 0.5f;
             }

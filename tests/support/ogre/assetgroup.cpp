@@ -37,7 +37,8 @@ std::vector<std::string> AssetGroup::listData(const std::string& suffix)
         while (dirent* entry = readdir(directory))
         {
             std::string name = entry->d_name;
-            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            if (name.size() > suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
                 names.push_back(name);
         }
         closedir(directory);
