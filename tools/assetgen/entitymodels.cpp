@@ -82,6 +82,8 @@ void EntityModels::addMaterials(MaterialScript& materials)
     materials.addAdditive("entity/heavyflash", Ogre::ColourValue(1.0f, 0.55f, 0.2f));
     materials.addAdditive("entity/projectile", Ogre::ColourValue(1.0f, 0.7f, 0.3f));
     materials.addAdditive("entity/shield", Ogre::ColourValue(0.15f, 0.4f, 0.85f));
+    // The sentry gun fades its flash through the entity's custom parameter.
+    materials.addFadingFlash("entity/sentryflash", Ogre::ColourValue(1.0f, 0.6f, 0.25f));
 }
 
 bool EntityModels::writeWeapons(const std::string& dataFolder)
@@ -358,7 +360,7 @@ bool EntityModels::writeSentryGun(const std::string& dataFolder)
     }
 
     MeshBuilder flashMesh;
-    flash(flashMesh, "entity/heavyflash", 0.5f, 0.22f);
+    flash(flashMesh, "entity/sentryflash", 0.5f, 0.22f);
     return mesh.writeMesh(dataFolder + "/sentrygun.mesh", "sentrygun.skeleton") &&
            flashMesh.writeMesh(dataFolder + "/sentryflash.mesh");
 }

@@ -27,7 +27,7 @@ bool generate(const std::string& root)
     const std::string data = root + "/data";
     ::mkdir(data.c_str(), 0755);
     assetgen::MaterialScript blockMaterials, entityMaterials, humanMaterials;
-    if (!assetgen::MaterialScript::saveBlockPrograms(data))
+    if (!assetgen::MaterialScript::savePrograms(data))
         return false;
     if (!assetgen::PngImage(LIGHT_MAP_SIZE, LIGHT_MAP_SIZE, DEFAULT_LIGHT)
              .save(data + "/defaultlightmap.png"))

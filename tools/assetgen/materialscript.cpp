@@ -84,6 +84,48 @@ void main()
     gl_FragColor = vec4(surfaceColour.rgb * shade * (0.2 + 1.3 * light), surfaceColour.a);
 }
 )";
+const char* const FADING_FLASH_PROGRAMS =
+    R"(// A flash whose brightness its owner sets per entity, through custom parameter 0 (its
+// colour is multiplied by that vector), so one material serves flashes fading at their own pace.
+
+vertex_program fadingflash_vs glsl
+{
+    source fadingflash.vert
+    default_params
+    {
+        param_named_auto worldViewProj worldviewproj_matrix
+    }
+}
+
+fragment_program fadingflash_fs glsl
+{
+    source fadingflash.frag
+    default_params
+    {
+        param_named_auto intensity custom 0
+        param_named flashColour float4 1 1 1 1
+    }
+}
+)";
+
+const char* const FADING_FLASH_VERTEX = R"(#version 120
+uniform mat4 worldViewProj;
+
+void main()
+{
+    gl_Position = worldViewProj * gl_Vertex;
+}
+)";
+
+const char* const FADING_FLASH_FRAGMENT = R"(#version 120
+uniform vec4 flashColour;
+uniform vec4 intensity;
+
+void main()
+{
+    gl_FragColor = vec4(flashColour.rgb * intensity.rgb, 1.0);
+}
+)";
 } // namespace
 
 void MaterialScript::addBlock(const std::string& name, const Ogre::ColourValue& colour)
@@ -137,6 +179,17 @@ void MaterialScript::addAdditive(const std::string& name, const Ogre::ColourValu
                          "            cull_hardware none\n        }\n    }\n}\n");
 }
 
+void MaterialScript::addFadingFlash(const std::string& name, const Ogre::ColourValue& colour)
+{
+    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
+                         "            scene_blend add\n            depth_write off\n"
+                         "            cull_hardware none\n"
+                         "            vertex_program_ref fadingflash_vs\n            {\n            }\n"
+                         "            fragment_program_ref fadingflash_fs\n            {\n"
+                         "                param_named flashColour float4 " +
+                         colourText(colour) + "\n            }\n        }\n    }\n}\n");
+}
+
 bool MaterialScript::save(const std::string& path) const
 {
     std::string text = "// Made by tools/assetgen/generate: edit the generator, not this file.\n";
@@ -145,10 +198,13 @@ bool MaterialScript::save(const std::string& path) const
     return writeText(path, text);
 }
 
-bool MaterialScript::saveBlockPrograms(const std::string& folder)
+bool MaterialScript::savePrograms(const std::string& folder)
 {
     return writeText(folder + "/blocklight.program", BLOCK_PROGRAMS) &&
            writeText(folder + "/blocklight.vert", BLOCK_VERTEX) &&
-           writeText(folder + "/blocklight.frag", BLOCK_FRAGMENT);
+           writeText(folder + "/blocklight.frag", BLOCK_FRAGMENT) &&
+           writeText(folder + "/fadingflash.program", FADING_FLASH_PROGRAMS) &&
+           writeText(folder + "/fadingflash.vert", FADING_FLASH_VERTEX) &&
+           writeText(folder + "/fadingflash.frag", FADING_FLASH_FRAGMENT);
 }
 } // namespace assetgen

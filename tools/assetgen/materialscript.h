@@ -22,10 +22,14 @@ public:
     // Added to what is behind it, not writing depth: flashes and energy.
     void addAdditive(const std::string& name, const Ogre::ColourValue& colour);
 
+    // Added like addAdditive, its brightness set per entity through custom parameter 0; at
+    // zero (the value until an owner sets it) it shows nothing.
+    void addFadingFlash(const std::string& name, const Ogre::ColourValue& colour);
+
     bool save(const std::string& path) const;
 
-    // The shader programs and the shared light-map parameters the block materials use.
-    static bool saveBlockPrograms(const std::string& folder);
+    // The shader programs the materials use, with the shared light-map parameters.
+    static bool savePrograms(const std::string& folder);
 
 private:
     std::vector<std::string> mMaterials;

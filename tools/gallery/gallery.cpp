@@ -215,6 +215,9 @@ void Gallery::renderMesh(const std::string& mesh, const std::string& label, cons
     Ogre::Entity* entity = mScene->createEntity(mesh);
     if (!material.empty())
         entity->setMaterialName(material, GROUP);
+    // Flashes that fade through their entity's custom parameter show at full strength.
+    for (unsigned i = 0; i < entity->getNumSubEntities(); ++i)
+        entity->getSubEntity(i)->setCustomParameter(0, Ogre::Vector4(1, 1, 1, 1));
     if (!animation.empty())
     {
         Ogre::AnimationState* state = entity->getAnimationState(animation);
