@@ -177,6 +177,10 @@ TEST(GameData, ScriptsNameExistingTexturesAndPrograms)
     for (const char* material :
          {"skindefault", "skinsecurityguard", "skinmilitaryguard", "skinsupporter", "skins"})
         EXPECT_EQ(materials.count(material), 1u) << material;
+    // Particle systems and overlays draw with materials of the material scripts.
+    for (const char* suffix : {".particle", ".overlay"})
+        for (const std::string& material : scriptNames(suffix, "material"))
+            EXPECT_EQ(materials.count(material), 1u) << material << " in a " << suffix << " script";
 }
 
 TEST(GameData, MeshesNameDefinedMaterialsAndTheirAnimations)
