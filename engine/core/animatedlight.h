@@ -1,6 +1,6 @@
 #pragma once
 #include <OgreColourValue.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 namespace Ogre
 {

@@ -2,7 +2,7 @@
 #include <OgreResourceManager.h>
 #include <OgreSharedPtr.h>
 #include <OgreSingleton.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <string>
 #include <vector>

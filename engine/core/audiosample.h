@@ -1,7 +1,7 @@
 #pragma once
 #include <OgreDataStream.h>
 #include <OgreResource.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 namespace brix
 {

@@ -1,6 +1,6 @@
 #pragma once
 #include <OgreDataStream.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <memory>
 #include <string>

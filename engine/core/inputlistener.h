@@ -1,5 +1,5 @@
 #pragma once
-#include <OgreVector4.h>
+#include <OgreVector.h>
 
 namespace brix
 {

@@ -88,6 +88,11 @@ public:
     Ogre::Vector2 calculateTextSize(const Ogre::UTFString& text, float height) const;
     // The same for UTF-8 text, which may be malformed (bad bytes measure as U+FFFD).
     Ogre::Vector2 calculateTextSize(const std::string& text, float height) const;
+    // Literals would otherwise be ambiguous between the two above.
+    Ogre::Vector2 calculateTextSize(const char* text, float height) const
+    {
+        return calculateTextSize(std::string(text), height);
+    }
     // Draws UTF-8 text and returns the extent of what was drawn, without alignment offsets.
     // A maximum width of 0 means no limit; otherwise the first glyph past it and everything
     // after it are dropped.

@@ -208,7 +208,7 @@ TEST_F(ObjectBuilderTest, BillboardsSpanThePlaneAcrossTheirDirectionAndTurnAbout
 TEST_F(ObjectBuilderTest, TextAdvancesByGlyphSpaceAndLine)
 {
     // Glyphs of the test font are half as wide as high; gaps are 0.05 of the height.
-    EXPECT_EQ(Ogre::Vector2(1.05f, 1), builder.calculateTextSize(std::string("ab"), 1));
+    EXPECT_EQ(Ogre::Vector2(1.05f, 1), builder.calculateTextSize("ab", 1));
     EXPECT_EQ(Ogre::Vector2(4, 2), builder.calculateTextSize(std::string("a M"), 2));
     EXPECT_EQ(Ogre::Vector2(0, 0), builder.calculateTextSize(std::string("   "), 1));
     // Only the first line adds height; a text that starts with a line feed has none.

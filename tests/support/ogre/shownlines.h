@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace Ogre
+{
+class ManualObject;
+}
+
+namespace test
+{
+// The lines of text drawn in section 0 of a manual object with test::ImageFont, top line
+// first, read back from the glyphs' texture cells (blanks are not drawn, so not shown). A
+// glyph outside the font's printable cells reads as "?".
+std::vector<std::string> shownLines(const Ogre::ManualObject& object);
+} // namespace test
