@@ -22,6 +22,8 @@ namespace
 {
 const char* const DEFINITIONS_FILE = "decals.xml";
 const char* const DEFINITIONS_ROOT = "decals";
+// The group of the game's "data" folder.
+const char* const MESH_GROUP = "default";
 
 Ogre::Vector2 readPair(const XMLElement* parent, const std::string& name)
 {
@@ -93,7 +95,7 @@ void DecalManager::loadDecalDefinitions()
             TDecalSource source;
             // Shadow copies keep the data readable without asking the GPU for it.
             source.mesh = Ogre::MeshManager::getSingleton().load(
-                mesh->getValue(), Ogre::RGN_DEFAULT, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY,
+                mesh->getValue(), MESH_GROUP, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY,
                 Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true, true);
             if (source.mesh->getNumSubMeshes() > 0)
                 source.material = source.mesh->getSubMesh(0)->getMaterialName();
