@@ -3,20 +3,21 @@
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/manualobjectreader.h"
 #include "support/tempdir.h"
+#include "support/workingfolder.h"
 
 #include <OgreException.h>
 #include <OgreHardwareBufferManager.h>
 #include <OgreManualObject.h>
 #include <OgreMaterialManager.h>
 #include <OgreMeshManager.h>
+#include <OgreResourceGroupManager.h>
 #include <OgreSceneManager.h>
 #include <OgreSubMesh.h>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <cstdio>
 #include <type_traits>
 
 using brix::DecalManager;
@@ -25,23 +26,6 @@ static_assert(!std::is_copy_constructible<DecalManager>::value, "decals point in
 
 namespace
 {
-// Runs the test in a folder of its own, where the manager finds the test's "decals.xml".
-class WorkingFolder
-{
-public:
-    WorkingFolder() : mPrevious(getcwd(nullptr, 0)) { EXPECT_EQ(0, chdir(mDir.path().c_str())); }
-    ~WorkingFolder()
-    {
-        EXPECT_EQ(0, chdir(mPrevious));
-        free(mPrevious);
-    }
-    void write(const std::string& content) { test::writeFile(mDir.file("decals.xml"), content); }
-
-private:
-    test::TempDir mDir;
-    char* mPrevious;
-};
-
 // "hole": a 2 x 1 quad in "marks" spaced 0.5 apart; "burn": a 1 x 1 quad in "marks" with texture
 // coordinates; "splash": a 1 x 1 quad in "blood".
 const char* const DEFINITIONS = R"(<decals>
@@ -58,7 +42,7 @@ class DecalManagerTest : public testing::Test
 protected:
     DecalManagerTest()
     {
-        mFolder.write(DEFINITIONS);
+        mFolder.write("decals.xml", DEFINITIONS);
         for (const char* material : {"marks", "blood", "stain"})
             Ogre::MaterialManager::getSingleton().create(material, Ogre::RGN_DEFAULT);
     }
@@ -90,7 +74,7 @@ protected:
     }
 
     test::LogCapture mLog;
-    WorkingFolder mFolder;
+    test::WorkingFolder mFolder;
     test::HeadlessOgre mOgre;
     Ogre::SceneManager& mScene = mOgre.sceneManager();
 };
@@ -249,7 +233,7 @@ TEST_F(DecalManagerTest, DefinitionErrorsThrowWithTheirTexts)
     };
     for (const TCase& c : cases)
     {
-        mFolder.write(c.content);
+        mFolder.write("decals.xml", c.content);
         DecalManager decals(&mScene, Ogre::Vector3::ZERO);
         try
         {
@@ -263,7 +247,7 @@ TEST_F(DecalManagerTest, DefinitionErrorsThrowWithTheirTexts)
     }
     EXPECT_THROW(
         {
-            mFolder.write("");
+            mFolder.write("decals.xml", "");
             DecalManager decals(&mScene, Ogre::Vector3::ZERO);
             decals.initialize();
         },
@@ -273,7 +257,7 @@ TEST_F(DecalManagerTest, DefinitionErrorsThrowWithTheirTexts)
 TEST_F(DecalManagerTest, MissingDefinitionFileNamesIt)
 {
     DecalManager decals(&mScene, Ogre::Vector3::ZERO);
-    unlink("decals.xml");
+    std::remove("decals.xml");
     try
     {
         decals.initialize();
@@ -288,11 +272,11 @@ TEST_F(DecalManagerTest, MissingDefinitionFileNamesIt)
 
 namespace
 {
-// A triangle in material "stain" whose positions, normals and texture coordinates each live in a
-// buffer of their own, as exported meshes often have them.
+// A triangle in material "stain", in the group of the game's data folder, whose positions, normals and
+// texture coordinates each live in a buffer of their own, as exported meshes often have them.
 void makeSplitMesh(const std::string& name, bool withNormals)
 {
-    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, Ogre::RGN_DEFAULT);
+    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "default");
     Ogre::SubMesh* sub = mesh->createSubMesh();
     sub->setMaterialName("stain");
     sub->useSharedVertices = false;
@@ -328,10 +312,11 @@ void makeSplitMesh(const std::string& name, bool withNormals)
 
 TEST_F(DecalManagerTest, MeshDecalsReadEachElementFromItsOwnBuffer)
 {
+    Ogre::ResourceGroupManager::getSingleton().createResourceGroup("default");
     makeSplitMesh("splat.mesh", true);
     makeSplitMesh("flat.mesh", false);
-    mFolder.write("<decals><decal><name>splat</name><mesh>splat.mesh</mesh></decal>"
-                  "<decal><name>flat</name><mesh>flat.mesh</mesh></decal></decals>");
+    mFolder.write("decals.xml", "<decals><decal><name>splat</name><mesh>splat.mesh</mesh></decal>"
+                                "<decal><name>flat</name><mesh>flat.mesh</mesh></decal></decals>");
     DecalManager decals(&mScene, Ogre::Vector3::ZERO);
     decals.initialize();
     // Mesh decals are not scaled, only turned and moved.
