@@ -267,7 +267,7 @@ void DecalManager::rebuildGeometry()
         else
         {
             section.sectionIndex = static_cast<uint32_t>(mObject->getSections().size());
-            mObject->begin(section.material, Ogre::RenderOperation::OT_TRIANGLE_LIST, Ogre::RGN_DEFAULT);
+            mObject->begin(section.material, Ogre::RenderOperation::OT_TRIANGLE_LIST, Ogre::RGN_AUTODETECT);
         }
         for (const TDecalInstance& decal : mDecals)
         {
