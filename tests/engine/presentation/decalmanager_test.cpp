@@ -58,14 +58,6 @@ protected:
             centres.push_back((contents.positions[v] + contents.positions[v + 2]) / 2);
         return centres;
     }
-    std::vector<std::string> errors() const
-    {
-        std::vector<std::string> result;
-        for (const std::string& line : mLog.lines())
-            if (line[0] == 'E')
-                result.push_back(line);
-        return result;
-    }
     // Enough frame time for the next update to rebuild.
     void rebuild(DecalManager& decals)
     {
@@ -215,7 +207,7 @@ TEST_F(DecalManagerTest, UnknownKindsAreLoggedAndSkipped)
     decals.initialize();
     decals.createDecal("Hole", at(0), Ogre::Quaternion::IDENTITY);
     EXPECT_EQ(0u, decals.getDecalCount());
-    EXPECT_EQ(std::vector<std::string>{"E Decal definition not found ('Hole')"}, errors());
+    EXPECT_EQ(std::vector<std::string>{"E Decal definition not found ('Hole')"}, mLog.errors());
 }
 
 TEST_F(DecalManagerTest, DefinitionErrorsThrowWithTheirTexts)
@@ -350,5 +342,5 @@ TEST_F(DecalManagerTest, ShippedDefinitionsLoad)
         decals.createDecal(name, at(static_cast<float>(decals.getDecalCount() * 10)),
                            Ogre::Quaternion::IDENTITY);
     EXPECT_EQ(3u, decals.getDecalCount());
-    EXPECT_TRUE(errors().empty());
+    EXPECT_TRUE(mLog.errors().empty());
 }

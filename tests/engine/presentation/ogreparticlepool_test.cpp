@@ -35,14 +35,6 @@ protected:
     Ogre::ParticleSystem* system(const std::string& name) { return mScene.getParticleSystem(name); }
     // A system makes its particles on its first frame.
     void runFrame(const std::string& name) { system(name)->_update(0.0f); }
-    std::vector<std::string> errors() const
-    {
-        std::vector<std::string> result;
-        for (const std::string& line : mLog.lines())
-            if (line[0] == 'E')
-                result.push_back(line);
-        return result;
-    }
 
     test::LogCapture mLog;
     test::HeadlessOgre mOgre{{"Plugin_ParticleFX"}};
@@ -125,7 +117,7 @@ TEST_F(ParticlePoolTest, GivingBackTwiceNeverLendsOneEmitterToTwoOwners)
     pool.destroyEmitter(flame);
     pool.destroyEmitter(flame);
     EXPECT_EQ(std::vector<std::string>{"E Attempt to destroy pooled particle emitter 'flame' twice"},
-              errors());
+              mLog.errors());
     Ogre::ParticleEmitter* a = pool.createEmitter("fire", Ogre::Vector3::ZERO);
     Ogre::ParticleEmitter* b = pool.createEmitter("fire", Ogre::Vector3::ZERO);
     EXPECT_EQ(flame, a);
@@ -181,7 +173,7 @@ TEST_F(ParticlePoolTest, ForeignEmittersAreLoggedAndLeftAlone)
     EXPECT_TRUE(prototype->getEnabled());
     EXPECT_EQ(std::vector<std::string>{"E Attempt to destroy pooled particle emitter 'flame' for particle "
                                        "system not in pool"},
-              errors());
+              mLog.errors());
     // The prototype is not handed out as a free emitter either.
     Ogre::ParticleEmitter* lent = pool.createEmitter("fire", Ogre::Vector3::ZERO);
     EXPECT_NE(prototype, lent);
@@ -197,7 +189,7 @@ TEST_F(ParticlePoolTest, DestroyingThePoolLogsLentEmittersAndRemovesItsSystems)
         pool.destroyEmitter(pool.createEmitter("fire", Ogre::Vector3::ZERO));
     }
     EXPECT_EQ(std::vector<std::string>{"E 2 particle emitters active in pooled particle system 'smoke'"},
-              errors());
+              mLog.errors());
     EXPECT_FALSE(mScene.hasParticleSystem("smoke"));
     EXPECT_FALSE(mScene.hasParticleSystem("fire"));
     EXPECT_EQ(0u, mScene.getRootSceneNode()->numAttachedObjects());
