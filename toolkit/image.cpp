@@ -1,5 +1,6 @@
 #include "toolkit/image.h"
 #include "toolkit/log.h"
+#include "toolkit/temporaryfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -64,16 +65,6 @@ FILE* openRegularFile(const std::string& path)
     return file;
 }
 
-bool closeAndReplace(FILE* file, const std::string& temporary, const std::string& path, bool written)
-{
-    // On disk before the rename, so a crash leaves either the old file or the whole new one.
-    written = written && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    written = std::fclose(file) == 0 && written;
-    if (written && std::rename(temporary.c_str(), path.c_str()) == 0)
-        return true;
-    std::remove(temporary.c_str());
-    return false;
-}
 } // namespace
 
 Image::Image() : mData(nullptr), mWidth(0), mHeight(0) {}
@@ -288,11 +279,10 @@ int Image::saveTGA(const std::string& path, int bits) const
         Log::error("Image::saveTGA: %d x %d does not fit a TGA file: %s", mWidth, mHeight, path.c_str());
         return -1;
     }
-    std::string temporary = path + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
+    TemporaryFile file(path);
+    if (!file.isOpen())
     {
-        Log::error("Image::saveTGA: cannot create '%s': %s", temporary.c_str(), std::strerror(errno));
+        Log::error("Image::saveTGA: cannot create '%s': %s", file.getTemporaryPath().c_str(), std::strerror(errno));
         return -2;
     }
 
@@ -303,7 +293,7 @@ int Image::saveTGA(const std::string& path, int bits) const
     header[TGA_HEIGHT] = mHeight & 0xFF;
     header[TGA_HEIGHT + 1] = (mHeight >> 8) & 0xFF;
     header[TGA_BITS] = (unsigned char)bits;
-    bool written = std::fwrite(header, 1, sizeof(header), file) == sizeof(header);
+    bool written = file.write(header, sizeof(header));
 
     int bytesPerPixel = bits / 8;
     std::vector<unsigned char> row(size_t(mWidth) * bytesPerPixel);
@@ -326,9 +316,9 @@ int Image::saveTGA(const std::string& path, int bits) const
             if (bytesPerPixel == 4)
                 to[3] = (unsigned char)(pixel >> 24);
         }
-        written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+        written = file.write(row.data(), row.size());
     }
-    if (!closeAndReplace(file, temporary, path, written))
+    if (!written || !file.commit())
     {
         Log::error("Image::saveTGA: cannot write '%s': %s", path.c_str(), std::strerror(errno));
         return -3;

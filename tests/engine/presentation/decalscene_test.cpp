@@ -92,7 +92,6 @@ TEST(DecalScene, DrawsDecalsAndPooledEmittersAsReviewed)
     ogre.renderFrame();
     const std::string shot = dir.file("decals.png");
     ogre.renderWindow().writeContentsToFile(shot);
-    std::string message;
-    EXPECT_TRUE(test::matchesReference(shot, REFERENCE, message)) << message;
+    EXPECT_EQ("", test::compareWithReference(shot, REFERENCE));
     EXPECT_EQ(10u, decals.getDecalCount());
 }

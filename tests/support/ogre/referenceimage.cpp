@@ -1,5 +1,4 @@
 #include "support/ogre/referenceimage.h"
-
 #include "support/tempdir.h"
 
 #include <OgreDataStream.h>
@@ -13,41 +12,37 @@ namespace test
 {
 namespace
 {
-Ogre::Image loadPng(const std::string& bytes)
+Ogre::Image loadPng(std::string bytes)
 {
-    std::string copy = bytes;
-    Ogre::DataStreamPtr stream(new Ogre::MemoryDataStream(&copy[0], copy.size(), false));
+    Ogre::DataStreamPtr stream(new Ogre::MemoryDataStream(&bytes[0], bytes.size(), false));
     Ogre::Image image;
     image.load(stream, "png");
     return image;
 }
 } // namespace
 
-bool matchesReference(const std::string& shot, const std::string& reference, std::string& message)
+std::string compareWithReference(const std::string& frame, const std::string& reference)
 {
-    const std::string shotBytes = readFile(shot);
+    const std::string shot = readFile(frame);
+    if (shot.empty())
+        return "no frame in " + frame;
     if (std::getenv("KORVANE_UPDATE_REFERENCE"))
     {
-        std::ofstream(reference, std::ios::binary) << shotBytes;
-        message = "wrote " + reference;
-        return true;
+        std::ofstream(reference, std::ios::binary) << shot;
+        return "";
     }
-    const std::string referenceBytes = readFile(reference);
-    if (referenceBytes.empty())
-    {
-        message = "no reference image " + reference;
-        return false;
-    }
-    const Ogre::Image expected = loadPng(referenceBytes), actual = loadPng(shotBytes);
+    const std::string expectedBytes = readFile(reference);
+    if (expectedBytes.empty())
+        return "no reference image " + reference;
+    const Ogre::Image expected = loadPng(expectedBytes), actual = loadPng(shot);
     if (expected.getWidth() == actual.getWidth() && expected.getHeight() == actual.getHeight() &&
         expected.getFormat() == actual.getFormat() && expected.getSize() == actual.getSize() &&
         std::memcmp(expected.getData(), actual.getData(), expected.getSize()) == 0)
-        return true;
+        return "";
     const char* binary = std::getenv("KORVANE_BINARY_DIR");
     const std::string name = reference.substr(reference.find_last_of('/') + 1);
     const std::string kept = std::string(binary ? binary : "/tmp") + "/" + name;
-    std::ofstream(kept, std::ios::binary) << shotBytes;
-    message = "the frame differs from " + reference + "; it is kept in " + kept;
-    return false;
+    std::ofstream(kept, std::ios::binary) << shot;
+    return "the frame differs from " + reference + "; it is kept in " + kept;
 }
 } // namespace test

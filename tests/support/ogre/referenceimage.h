@@ -3,9 +3,9 @@
 
 namespace test
 {
-// Compares a PNG written by a rendering test with the reviewed reference image, pixel for pixel.
-// With KORVANE_UPDATE_REFERENCE set, the shot replaces the reference instead and the answer is
-// true. On a difference, the shot is kept in the build folder and the message says where.
-// Needs a PNG codec (Codec_STBI or the game's plug-in) loaded.
-bool matchesReference(const std::string& shot, const std::string& reference, std::string& message);
+// Compares a frame a test wrote (a PNG file) with a reviewed reference PNG in the source tree,
+// pixel for pixel; needs a PNG codec (Codec_STBI) loaded. With KORVANE_UPDATE_REFERENCE set,
+// the frame becomes the new reference instead. Returns what went wrong, or "" when the frame
+// matches or was written as the reference; a differing frame is kept in the build folder.
+std::string compareWithReference(const std::string& frame, const std::string& reference);
 } // namespace test
