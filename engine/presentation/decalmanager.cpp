@@ -320,8 +320,11 @@ void DecalManager::addGeometry(Ogre::ManualObject* object, const TDecalSource* s
         declaration->findElementBySemantic(Ogre::VES_POSITION),
         declaration->findElementBySemantic(Ogre::VES_NORMAL),
         declaration->findElementBySemantic(Ogre::VES_TEXTURE_COORDINATES, 0)};
-    for (const Ogre::VertexElement* element : elements)
-        if (!element)
+    // Each element is read as that many floats: a smaller or other type would read past it.
+    const unsigned short floatsNeeded[3] = {3, 3, 2};
+    for (int i = 0; i < 3; ++i)
+        if (!elements[i] || Ogre::VertexElement::getBaseType(elements[i]->getType()) != Ogre::VET_FLOAT1 ||
+            Ogre::VertexElement::getTypeCount(elements[i]->getType()) < floatsNeeded[i])
             return;
 
     // Position, normal and texture coordinates may each live in a buffer of their own: lock each
@@ -331,8 +334,12 @@ void DecalManager::addGeometry(Ogre::ManualObject* object, const TDecalSource* s
     for (int i = 0; i < 3; ++i)
     {
         const unsigned short bufferIndex = elements[i]->getSource();
+        if (!vertexData->vertexBufferBinding->isBufferBound(bufferIndex))
+            return;
         const Ogre::HardwareVertexBufferSharedPtr& buffer =
             vertexData->vertexBufferBinding->getBuffer(bufferIndex);
+        if (vertexData->vertexStart + vertexData->vertexCount > buffer->getNumVertices())
+            return;
         auto lock = locks.find(bufferIndex);
         if (lock == locks.end())
             lock = locks
@@ -345,6 +352,8 @@ void DecalManager::addGeometry(Ogre::ManualObject* object, const TDecalSource* s
                           vertexData->vertexStart * readers[i].stride;
     }
 
+    if (indexData->indexStart + indexData->indexCount > indexData->indexBuffer->getNumIndexes())
+        return;
     Ogre::HardwareBufferLockGuard indexLock(indexData->indexBuffer, Ogre::HardwareBuffer::HBL_READ_ONLY);
     const bool wide = indexData->indexBuffer->getType() == Ogre::HardwareIndexBuffer::IT_32BIT;
     std::vector<uint32_t> indices(indexData->indexCount);
@@ -353,7 +362,7 @@ void DecalManager::addGeometry(Ogre::ManualObject* object, const TDecalSource* s
         const size_t at = indexData->indexStart + i;
         indices[i] = wide ? static_cast<const uint32_t*>(indexLock.pData)[at]
                           : static_cast<const uint16_t*>(indexLock.pData)[at];
-        // An index past the vertices would make the decal read memory that is not its own.
+        // An index past the mesh's vertices would point at another decal's, or past the section.
         if (indices[i] >= vertexData->vertexCount)
             return;
     }

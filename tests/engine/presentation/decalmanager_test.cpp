@@ -266,7 +266,7 @@ namespace
 {
 // A triangle in material "stain", in the group of the game's data folder, whose positions, normals and
 // texture coordinates each live in a buffer of their own, as exported meshes often have them.
-void makeSplitMesh(const std::string& name, bool withNormals)
+void makeSplitMesh(const std::string& name, bool withNormals, uint16_t lastIndex = 2)
 {
     Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "default");
     Ogre::SubMesh* sub = mesh->createSubMesh();
@@ -292,7 +292,7 @@ void makeSplitMesh(const std::string& name, bool withNormals)
     if (withNormals)
         bind(Ogre::VET_FLOAT3, Ogre::VES_NORMAL, normals);
     bind(Ogre::VET_FLOAT2, Ogre::VES_TEXTURE_COORDINATES, uvs);
-    const uint16_t indices[] = {0, 1, 2};
+    const uint16_t indices[] = {0, 1, lastIndex};
     sub->indexData->indexCount = 3;
     sub->indexData->indexBuffer = buffers.createIndexBuffer(Ogre::HardwareIndexBuffer::IT_16BIT, 3,
                                                             Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY);
@@ -307,8 +307,10 @@ TEST_F(DecalManagerTest, MeshDecalsReadEachElementFromItsOwnBuffer)
     Ogre::ResourceGroupManager::getSingleton().createResourceGroup("default");
     makeSplitMesh("splat.mesh", true);
     makeSplitMesh("flat.mesh", false);
+    makeSplitMesh("broken.mesh", true, 3);
     mFolder.write("decals.xml", "<decals><decal><name>splat</name><mesh>splat.mesh</mesh></decal>"
-                                "<decal><name>flat</name><mesh>flat.mesh</mesh></decal></decals>");
+                                "<decal><name>flat</name><mesh>flat.mesh</mesh></decal>"
+                                "<decal><name>broken</name><mesh>broken.mesh</mesh></decal></decals>");
     DecalManager decals(&mScene, Ogre::Vector3::ZERO);
     decals.initialize();
     // Mesh decals are not scaled, only turned and moved.
@@ -325,9 +327,10 @@ TEST_F(DecalManagerTest, MeshDecalsReadEachElementFromItsOwnBuffer)
     EXPECT_EQ((std::vector<Ogre::Vector2>{{0, 0}, {1, 0}, {0, 1}}), splat.uvs);
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), splat.indices);
 
-    // Without normals a mesh gives no geometry.
+    // Without normals a mesh gives no geometry, nor with an index past its vertices.
     decals.destroyAllDecals();
     decals.createDecal("flat", Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    decals.createDecal("broken", Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     rebuild(decals);
     EXPECT_TRUE(test::readSection(object(), 0).positions.empty());
     Ogre::MeshManager::getSingleton().removeAll();
