@@ -1,5 +1,6 @@
 #include "engine/core/ogreapplication.h"
 
+#include "support/ogre/assetgroup.h"
 #include "support/ogre/headlessogre.h"
 #include "support/tempdir.h"
 
@@ -14,7 +15,6 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneManagerEnumerator.h>
 #include <OgreSceneNode.h>
-#include <OgreTextureManager.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
@@ -55,10 +55,7 @@ protected:
     void preload() override
     {
         steps.push_back("preload");
-        // The block materials in "data" read the light-map texture that the game's level makes
-        // in its preload step; the frame alone has no level, so it stands in for it.
-        Ogre::TextureManager::getSingleton().createManual("lightmap", "default", Ogre::TEX_TYPE_2D, 1, 1, 0,
-                                                          Ogre::PF_R8G8B8A8);
+        test::AssetGroup::makeLightMapTexture();
     }
     void setup(int, const char**) override { steps.push_back("setup"); }
     bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override

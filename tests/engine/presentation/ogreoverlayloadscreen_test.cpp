@@ -1,4 +1,5 @@
 #include "engine/presentation/ogreoverlayloadscreen.h"
+#include "support/ogre/assetgroup.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/tempdir.h"
 #include "support/workingfolder.h"
@@ -72,6 +73,7 @@ TEST_F(OverlayLoadScreenTest, StatusLineFollowsResourceLoadingUntilHidden)
 
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
     groups.addResourceLocation("data", "FileSystem", "default", true, true);
+    test::AssetGroup::makeLightMapTexture();
     groups.initialiseResourceGroup("default");
     groups.loadResourceGroup("default");
     EXPECT_EQ((std::vector<std::string>{"", "Parsing resource scripts..", "Loading resources..",

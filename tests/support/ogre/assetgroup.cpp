@@ -1,6 +1,7 @@
 #include "support/ogre/assetgroup.h"
 
 #include <OgreResourceGroupManager.h>
+#include <OgreTextureManager.h>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -27,6 +28,12 @@ AssetGroup::AssetGroup()
 AssetGroup::~AssetGroup()
 {
     Ogre::ResourceGroupManager::getSingleton().destroyResourceGroup(NAME);
+}
+
+void AssetGroup::makeLightMapTexture(const std::string& group)
+{
+    Ogre::TextureManager::getSingleton().createManual("lightmap", group, Ogre::TEX_TYPE_2D, 1, 1, 0,
+                                                      Ogre::PF_R8G8B8A8);
 }
 
 std::vector<std::string> AssetGroup::listData(const std::string& suffix)
