@@ -4,6 +4,7 @@
 #include <OgreTextureManager.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,11 +18,15 @@ AssetGroup::AssetGroup()
 {
     char* data = realpath(sourcePath("data").c_str(), nullptr);
     for (const char* suffix : {".mesh", ".skeleton", ".png"})
-        for (const std::string& name : listData(suffix))
-            symlink((std::string(data ? data : "data") + "/" + name).c_str(), mDir.file(name).c_str());
+        for (const std::string& path : listData(suffix))
+        {
+            for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+                mkdir(mDir.file(path.substr(0, slash)).c_str(), 0755);
+            symlink((std::string(data ? data : "data") + "/" + path).c_str(), mDir.file(path).c_str());
+        }
     std::free(data);
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
-    groups.addResourceLocation(mDir.path(), "FileSystem", NAME);
+    groups.addResourceLocation(mDir.path(), "FileSystem", NAME, true);
     groups.initialiseResourceGroup(NAME);
 }
 
@@ -38,19 +43,31 @@ void AssetGroup::makeLightMapTexture(const std::string& group)
 
 std::vector<std::string> AssetGroup::listData(const std::string& suffix)
 {
-    std::vector<std::string> names;
-    if (DIR* directory = opendir(sourcePath("data").c_str()))
+    std::vector<std::string> paths;
+    std::vector<std::string> folders = {""};
+    while (!folders.empty())
     {
+        std::string folder = folders.back();
+        folders.pop_back();
+        DIR* directory = opendir(sourcePath("data" + folder).c_str());
+        if (!directory)
+            continue;
         while (dirent* entry = readdir(directory))
         {
             std::string name = entry->d_name;
-            if (name.size() > suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                names.push_back(name);
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder.empty() ? name : folder.substr(1) + "/" + name;
+            if (entry->d_type == DT_DIR)
+                folders.push_back(folder + "/" + name);
+            else if (name.size() > suffix.size() &&
+                     name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                paths.push_back(path);
         }
         closedir(directory);
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
+
 } // namespace test

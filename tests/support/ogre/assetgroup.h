@@ -6,7 +6,7 @@
 
 namespace test
 {
-// A resource group over the binary assets of the source tree's "data" folder (meshes,
+// A resource group over the binary assets below the source tree's "data" folder (meshes,
 // skeletons, images), without its scripts: those name shader programs, which need a render
 // system to parse. Make it after test::HeadlessOgre and drop it before.
 class AssetGroup
@@ -24,7 +24,8 @@ public:
     // first (needs a render system).
     static void makeLightMapTexture(const std::string& group = "default");
 
-    // The file names in the source tree's "data" folder that end in the suffix, sorted.
+    // The files below the source tree's "data" folder whose names end in the suffix, as paths
+    // relative to it (the names OGRE knows them by), sorted.
     static std::vector<std::string> listData(const std::string& suffix);
 
 private:
