@@ -44,18 +44,12 @@ void addShape(XMLElement* body, const char* type, const Ogre::Vector3& size,
     XMLText::add(shape, "data", XMLText::vector(size));
 }
 
-void addSensor(XMLElement* body, const char* name, const char* type,
-               const Ogre::Vector3& origin = Ogre::Vector3::ZERO,
-               const Ogre::Vector3& target = Ogre::Vector3::ZERO)
+// The crush sensor measures how hard the body is squeezed; the game reads it as sensor 0.
+void addCrushSensor(XMLElement* body)
 {
     XMLElement* sensor = body->createChild("sensor");
-    XMLText::add(sensor, "name", name);
-    XMLText::add(sensor, "type", type);
-    if (type != std::string("crush"))
-    {
-        XMLText::add(sensor, "origin", XMLText::vector(origin));
-        XMLText::add(sensor, "target", XMLText::vector(target));
-    }
+    XMLText::add(sensor, "name", "crush");
+    XMLText::add(sensor, "type", "crush");
 }
 
 // Holds a body to the given translations and rotations (1 free, 0 held).
@@ -104,14 +98,14 @@ bool PhysicsData::write(const std::string& dataFolder)
     // upright, and the crush sensor comes first: the human reads sensor 0.
     XMLElement* standing = addBody(&bodies, "humanstanding", "flesh", HUMAN_MASS);
     addShape(standing, "sphere", {0.6f, 1.55f, 0.6f}, {0, 0.075f, 0});
-    addSensor(standing, "crush", "crush");
+    addCrushSensor(standing);
     add(standing, "lineardamping", "0.01");
     add(standing, "angulardamping", "1");
     add(standing, "autosleep", "false");
     addLimit(standing, Ogre::Vector3::UNIT_SCALE, upright);
     XMLElement* crouching = addBody(&bodies, "humancrouching", "flesh", HUMAN_MASS);
     addShape(crouching, "sphere", {0.6f, 0.8f, 0.6f}, {0, -0.1f, 0});
-    addSensor(crouching, "crush", "crush");
+    addCrushSensor(crouching);
     add(crouching, "lineardamping", "0.01");
     add(crouching, "angulardamping", "1");
     add(crouching, "autosleep", "false");
@@ -147,13 +141,12 @@ bool PhysicsData::write(const std::string& dataFolder)
     // Drone and crawler read their crush sensor as sensor 0.
     XMLElement* drone = addBody(&bodies, "drone", "metal", 15);
     addShape(drone, "sphere", {0.9f, 0.9f, 0.9f});
-    addSensor(drone, "crush", "crush");
+    addCrushSensor(drone);
     add(drone, "autosleep", "false");
     addLimit(drone, Ogre::Vector3::UNIT_SCALE, upright);
     XMLElement* crawler = addBody(&bodies, "crawler", "metal", 30);
     addShape(crawler, "sphere", {1.0f, 0.5f, 0.7f});
-    addSensor(crawler, "crush", "crush");
-    addSensor(crawler, "ground", "ray", Ogre::Vector3::ZERO, {0, -1.0f, 0});
+    addCrushSensor(crawler);
     add(crawler, "autosleep", "false");
     addLimit(crawler, Ogre::Vector3::UNIT_SCALE, upright);
 
