@@ -287,7 +287,8 @@ int Image::saveTGA(const std::string& path, int bits) const
     TemporaryFile file(path);
     if (!file.isOpen())
     {
-        Log::error("Image::saveTGA: cannot create '%s': %s", file.getTemporaryPath().c_str(), std::strerror(errno));
+        Log::error("Image::saveTGA: cannot create '%s': %s", file.getTemporaryPath().c_str(),
+                   std::strerror(errno));
         return -2;
     }
 
