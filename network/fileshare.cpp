@@ -160,7 +160,8 @@ bool FileShare::containsIgnoringCase(const std::string& text, const std::string&
     Log::debug("Search '%s' in '%s'", part.c_str(), text.c_str());
     if (part.empty())
         return true;
-    auto lower = [](std::string s) {
+    auto lower = [](std::string s)
+    {
         for (char& c : s)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;

@@ -44,7 +44,8 @@ public:
     static constexpr unsigned int MAX_NAME_LENGTH = 128;
 
     // server is "host:port"; localDirectory is where downloads land and uploads are read.
-    FileShare(const std::string& server, const std::string& remoteDirectory, const std::string& localDirectory);
+    FileShare(const std::string& server, const std::string& remoteDirectory,
+              const std::string& localDirectory);
     // Waits for a running job.
     ~FileShare() override;
 

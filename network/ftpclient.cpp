@@ -173,7 +173,8 @@ NetworkAddress FTPClient::parsePasvAddress(const std::string& text)
         ++position;
         std::size_t start = position;
         unsigned int value = 0;
-        while (position < text.size() && position - start < 3 && std::isdigit(static_cast<unsigned char>(text[position])))
+        while (position < text.size() && position - start < 3 &&
+               std::isdigit(static_cast<unsigned char>(text[position])))
             value = value * 10 + static_cast<unsigned int>(text[position++] - '0');
         char separator = i < 5 ? ',' : ')';
         valid = position > start && value <= 255 && position < text.size() && text[position] == separator;

@@ -28,7 +28,8 @@ std::string encodePathSegment(const std::string& text)
     for (;;)
     {
         std::size_t at = text.find('@', start);
-        out += HTTPQueryString::urlEncode(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        out += HTTPQueryString::urlEncode(
+            text.substr(start, at == std::string::npos ? std::string::npos : at - start));
         if (at == std::string::npos)
             return out;
         out += '@';
@@ -37,8 +38,9 @@ std::string encodePathSegment(const std::string& text)
 }
 } // namespace
 
-HighScoreManager::HighScoreManager(const std::string& localFile, const std::string& serverUrl, unsigned int gameId,
-                                   unsigned int maxPerLevel, const std::string& key, unsigned int version)
+HighScoreManager::HighScoreManager(const std::string& localFile, const std::string& serverUrl,
+                                   unsigned int gameId, unsigned int maxPerLevel, const std::string& key,
+                                   unsigned int version)
     : mLocalFile(localFile), mServerUrl(serverUrl), mGameId(gameId), mMaxPerLevel(maxPerLevel), mKey(key),
       mVersion(version), mHasPending(false), mPendingUpload(false), mRunning(true), mThreadStarted(false),
       mListener(nullptr), mUploadEnabled(true)
@@ -82,7 +84,8 @@ void HighScoreManager::finalize(const std::string& name)
     if (!mLocalFile.empty())
     {
         LevelEntry& entry = mLocalTable[level];
-        if (entry.count < mMaxPerLevel || (!entry.scores.empty() && mPendingScore.score > entry.scores.back().score))
+        if (entry.count < mMaxPerLevel ||
+            (!entry.scores.empty() && mPendingScore.score > entry.scores.back().score))
         {
             insertScore(entry, mPendingScore);
             entry.status = STATUS_AVAILABLE;
@@ -172,7 +175,8 @@ int HighScoreManager::testOnlineHighScore(const std::string& level, int score)
     return rank;
 }
 
-HighScoreManager::Status HighScoreManager::getLocalHighScores(const std::string& level, std::list<HighScore>& list)
+HighScoreManager::Status HighScoreManager::getLocalHighScores(const std::string& level,
+                                                              std::list<HighScore>& list)
 {
     auto it = mLocalTable.find(level);
     if (it != mLocalTable.end())
@@ -180,7 +184,8 @@ HighScoreManager::Status HighScoreManager::getLocalHighScores(const std::string&
     return STATUS_AVAILABLE;
 }
 
-HighScoreManager::Status HighScoreManager::getOnlineHighScores(const std::string& level, std::list<HighScore>& list)
+HighScoreManager::Status HighScoreManager::getOnlineHighScores(const std::string& level,
+                                                               std::list<HighScore>& list)
 {
     mMutex.lock();
     Status status = STATUS_NONE;
@@ -276,8 +281,8 @@ bool HighScoreManager::addOnlineRequest(const OnlineRequest& request)
     return true;
 }
 
-std::string HighScoreManager::signScore(const std::string& gameId, const std::string& version, const HighScore& score,
-                                        const std::string& key)
+std::string HighScoreManager::signScore(const std::string& gameId, const std::string& version,
+                                        const HighScore& score, const std::string& key)
 {
     MD5 md5;
     md5.add(gameId);
@@ -291,7 +296,8 @@ std::string HighScoreManager::signScore(const std::string& gameId, const std::st
     return md5.getChecksumHex();
 }
 
-void HighScoreManager::createUploadRequest(std::string& url, HTTPMessage& request, const HighScore& score) const
+void HighScoreManager::createUploadRequest(std::string& url, HTTPMessage& request,
+                                           const HighScore& score) const
 {
     const std::string gameId = StringUtil::toString(mGameId);
     const std::string version = StringUtil::versionNumberToString(mVersion);
@@ -308,7 +314,8 @@ void HighScoreManager::createUploadRequest(std::string& url, HTTPMessage& reques
     request.setHeader("Content-type", "application/xml");
 }
 
-void HighScoreManager::createDownloadRequest(std::string& url, HTTPMessage& request, const std::string& level) const
+void HighScoreManager::createDownloadRequest(std::string& url, HTTPMessage& request,
+                                             const std::string& level) const
 {
     HTTPQueryString query;
     query.setParameter("limit", static_cast<int>(mMaxPerLevel));
@@ -330,11 +337,13 @@ bool HighScoreManager::parseDownloadResponse(const HTTPMessage& reply, std::list
     if (root.parse(reply.getBody()) < 0 || root.getName() != "highscores")
     {
         Log::error("Failed to parse high-score download response: %s",
-                   root.getName() == "highscores" || root.getName().empty() ? XMLElement::getLastError().c_str()
-                                                                             : "root is not 'highscores'");
+                   root.getName() == "highscores" || root.getName().empty()
+                       ? XMLElement::getLastError().c_str()
+                       : "root is not 'highscores'");
         return false;
     }
-    for (const XMLElement* child = root.getChild("highscore"); child; child = root.getNextChild(child, "highscore"))
+    for (const XMLElement* child = root.getChild("highscore"); child;
+         child = root.getNextChild(child, "highscore"))
     {
         HighScore score;
         score.level = child->getValue("level", "");
@@ -362,7 +371,8 @@ void HighScoreManager::execute()
         OnlineRequest request = mQueue.front();
         mQueue.pop_front();
         mMutex.unlock();
-        Log::debug("High-score manager thread processing request (%d, '%s')", request.type, request.level.c_str());
+        Log::debug("High-score manager thread processing request (%d, '%s')", request.type,
+                   request.level.c_str());
 
         std::string url;
         HTTPMessage message;
@@ -394,7 +404,8 @@ void HighScoreManager::execute()
             else
             {
                 request.result = STATUS_AVAILABLE;
-                Log::info("Uploaded new high-score %d for level '%s'", request.score.score, request.level.c_str());
+                Log::info("Uploaded new high-score %d for level '%s'", request.score.score,
+                          request.level.c_str());
             }
         }
 
@@ -439,7 +450,8 @@ bool HighScoreManager::saveLocal()
     root.createChild("checksum")->setValue(md5.getChecksumHex());
     if (root.save(mLocalFile, true) < 0)
     {
-        Log::error("Error saving high-score file '%s': %s", mLocalFile.c_str(), XMLElement::getLastError().c_str());
+        Log::error("Error saving high-score file '%s': %s", mLocalFile.c_str(),
+                   XMLElement::getLastError().c_str());
         return false;
     }
     return true;
@@ -455,12 +467,14 @@ bool HighScoreManager::loadLocal()
     XMLElement root("");
     if (root.load(mLocalFile) < 0)
     {
-        Log::error("Error loading high-score file '%s': %s", mLocalFile.c_str(), XMLElement::getLastError().c_str());
+        Log::error("Error loading high-score file '%s': %s", mLocalFile.c_str(),
+                   XMLElement::getLastError().c_str());
         return false;
     }
     MD5 md5;
     const int64_t loaded = now();
-    for (const XMLElement* child = root.getChild("highscore"); child; child = root.getNextChild(child, "highscore"))
+    for (const XMLElement* child = root.getChild("highscore"); child;
+         child = root.getNextChild(child, "highscore"))
     {
         HighScore score;
         score.level = child->getValue("level", "");

@@ -105,8 +105,8 @@ public:
     // The entries of a download reply in reply order.
     static bool parseDownloadResponse(const HTTPMessage& reply, std::list<HighScore>& list);
     // The upload signature: MD5 hex of gameid, version, level, name, score, custom and key.
-    static std::string signScore(const std::string& gameId, const std::string& version, const HighScore& score,
-                                 const std::string& key);
+    static std::string signScore(const std::string& gameId, const std::string& version,
+                                 const HighScore& score, const std::string& key);
 
     void execute() override;
 

@@ -44,8 +44,8 @@ bool HTTPClient::decodeURL(const std::string& url, NetworkAddress& address, std:
     }
     std::size_t hostStart = schemeEnd + 3;
     std::size_t pathStart = url.find('/', hostStart);
-    std::string host = url.substr(hostStart, pathStart == std::string::npos ? std::string::npos
-                                                                            : pathStart - hostStart);
+    std::string host =
+        url.substr(hostStart, pathStart == std::string::npos ? std::string::npos : pathStart - hostStart);
     path = pathStart == std::string::npos ? std::string("/") : url.substr(pathStart);
     if (host.empty())
     {
@@ -93,8 +93,8 @@ bool HTTPClient::parseResponse(const std::string& text, HTTPMessage& out)
     unsigned int status = 0;
     while (position < text.size() && text[position] >= '0' && text[position] <= '9' && position - digits < 9)
         status = status * 10 + static_cast<unsigned int>(text[position++] - '0');
-    if (position == digits || (position < text.size() && text[position] != ' ' && text[position] != '\r' &&
-                               text[position] != '\n'))
+    if (position == digits ||
+        (position < text.size() && text[position] != ' ' && text[position] != '\r' && text[position] != '\n'))
     {
         Log::error("Invalid status code in HTTP response");
         return false;
@@ -112,8 +112,8 @@ bool HTTPClient::parseResponse(const std::string& text, HTTPMessage& out)
     for (;;)
     {
         lineEnd = text.find('\n', position);
-        std::string line = text.substr(position, lineEnd == std::string::npos ? std::string::npos
-                                                                              : lineEnd - position);
+        std::string line =
+            text.substr(position, lineEnd == std::string::npos ? std::string::npos : lineEnd - position);
         position = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
         if (line.empty() || line == "\r")
             break;

@@ -4,13 +4,9 @@
 
 namespace brix
 {
-HTTPMessage::HTTPMessage() : mStatus(0)
-{
-}
+HTTPMessage::HTTPMessage() : mStatus(0) {}
 
-HTTPMessage::HTTPMessage(const std::string& body) : mStatus(0), mBody(body)
-{
-}
+HTTPMessage::HTTPMessage(const std::string& body) : mStatus(0), mBody(body) {}
 
 HTTPMessage::~HTTPMessage() = default;
 

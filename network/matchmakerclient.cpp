@@ -25,7 +25,8 @@ bool MatchMakerClient::getMatch(const std::string& name, Match& out)
         Log::error("Matchmaker query request encoding failed: %s", stream.getResultText());
         return false;
     }
-    return query(MESSAGE_MATCH_QUERY, body, stream.getOffset(), reply) && decodeSingleMatch(reply, mGameId, out);
+    return query(MESSAGE_MATCH_QUERY, body, stream.getOffset(), reply) &&
+           decodeSingleMatch(reply, mGameId, out);
 }
 
 bool MatchMakerClient::getMatches(const std::string& nameFilter, unsigned int value1, unsigned int value2,
@@ -53,7 +54,8 @@ bool MatchMakerClient::getMatches(unsigned short maxCount, std::vector<Match>& o
     return getMatches("", 0, 0, 0, maxCount, out);
 }
 
-bool MatchMakerClient::query(unsigned char id, const unsigned char* body, unsigned int length, std::string& reply)
+bool MatchMakerClient::query(unsigned char id, const unsigned char* body, unsigned int length,
+                             std::string& reply)
 {
     if (!mSocket.connect(mServer, CONNECT_TIMEOUT))
     {
@@ -76,7 +78,8 @@ bool MatchMakerClient::query(unsigned char id, const unsigned char* body, unsign
     return received;
 }
 
-bool MatchMakerClient::decodeResponseHeader(NetworkDecodeStream& stream, unsigned int size, unsigned short gameId)
+bool MatchMakerClient::decodeResponseHeader(NetworkDecodeStream& stream, unsigned int size,
+                                            unsigned short gameId)
 {
     if (size == 0)
     {

@@ -45,8 +45,8 @@ public:
 
     bool getMatch(const std::string& name, Match& out);
     // Appends to out (not cleared); records decoded before a damaged one stay.
-    bool getMatches(const std::string& nameFilter, unsigned int value1, unsigned int value2, unsigned int value3,
-                    unsigned short maxCount, std::vector<Match>& out);
+    bool getMatches(const std::string& nameFilter, unsigned int value1, unsigned int value2,
+                    unsigned int value3, unsigned short maxCount, std::vector<Match>& out);
     bool getMatches(unsigned short maxCount, std::vector<Match>& out);
 
     // Decodes a whole list reply for gameId, appending each record to out.

@@ -34,7 +34,8 @@ Files parse(const std::string& text, bool* ok = nullptr)
 // replies in one write, as vsftpd often does.
 ScriptedServer::Script retrieve(const std::string& content, const std::string& pasvHost, bool complete = true)
 {
-    return [=](int control) {
+    return [=](int control)
+    {
         ScriptedServer::send(control, "220-Welcome\r\n220 Ready\r\n");
         ScriptedServer::readLine(control);
         ScriptedServer::send(control, "331 Password\r\n");
@@ -45,8 +46,9 @@ ScriptedServer::Script retrieve(const std::string& content, const std::string& p
         ScriptedServer::readLine(control);
         unsigned short port = 0;
         int listener = ScriptedServer::listenOn(port);
-        ScriptedServer::send(control, "227 Entering Passive Mode (" + pasvHost + "," + std::to_string(port / 256) +
-                                          "," + std::to_string(port % 256) + ")\r\n");
+        ScriptedServer::send(control, "227 Entering Passive Mode (" + pasvHost + "," +
+                                          std::to_string(port / 256) + "," + std::to_string(port % 256) +
+                                          ")\r\n");
         int data = ScriptedServer::acceptOne(listener, 3000);
         ScriptedServer::readLine(control);
         if (data >= 0)
@@ -178,7 +180,8 @@ TEST(FileShare, SkipsIndexEntriesThatAreNotPlainFileNames)
 {
     bool ok = false;
     Files files = parse("../../evil t a 1 1\n/etc/passwd t a 1 1\nsub/x.xml t a 1 1\n\"a\tb\" t a 1 1\n"
-                        "good.xml t a 1 1\n" + std::string(200, 'n') + " t a 1 1\n",
+                        "good.xml t a 1 1\n" +
+                            std::string(200, 'n') + " t a 1 1\n",
                         &ok);
     ASSERT_TRUE(ok);
     ASSERT_EQ(1u, files.size());
@@ -193,16 +196,18 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
 {
     test::FileShareService service;
     ASSERT_TRUE(service.process.isRunning());
-    test::writeFile(service.levels() + "/canyon.xml",
-                    "<level><title>Red Canyon</title><author>Ann Lee</author><points><point><name>spstart</name>"
-                    "</point></points></level>\n");
+    test::writeFile(
+        service.levels() + "/canyon.xml",
+        "<level><title>Red Canyon</title><author>Ann Lee</author><points><point><name>spstart</name>"
+        "</point></points></level>\n");
     test::TempDir local;
     FileShare share(service.server(), "/korvane/levels", local.path());
 
     // The filing job indexes the new level within a few scans.
     Files files;
     bool listed = test::pollUntil(
-        [&] {
+        [&]
+        {
             if (share.refresh() && share.getResult() == FileShare::RESULT_SUCCESS)
                 share.getFileList(files);
         },
@@ -235,18 +240,23 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
     ASSERT_TRUE(share.upload("mine.xml", "guess"));
     EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
     EXPECT_TRUE(test::pollUntil(
-        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/mine.xml#guess"); }, 10000, 100,
-        200));
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/mine.xml#guess"); }, 10000,
+        100, 200));
     EXPECT_EQ(mine, test::readFile(service.levels() + "/mine.xml"));
     const std::string update = "<level><title>Mine 2</title><author>Bob</author></level>\n";
     test::writeFile(local.file("mine.xml"), update);
     ASSERT_TRUE(share.upload("mine.xml", "secret"));
     EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
-    EXPECT_TRUE(test::pollUntil([] {}, [&] { return test::readFile(service.levels() + "/mine.xml") == update; },
-                                10000, 100, 200));
-    EXPECT_TRUE(test::pollUntil([] {}, [&] {
-        return test::readFile(service.levels() + "/index").find("mine.xml \"Mine 2\" Bob 0 ") != std::string::npos;
-    }, 10000, 100, 200));
+    EXPECT_TRUE(test::pollUntil(
+        [] {}, [&] { return test::readFile(service.levels() + "/mine.xml") == update; }, 10000, 100, 200));
+    EXPECT_TRUE(test::pollUntil(
+        [] {},
+        [&]
+        {
+            return test::readFile(service.levels() + "/index").find("mine.xml \"Mine 2\" Bob 0 ") !=
+                   std::string::npos;
+        },
+        10000, 100, 200));
 
     EXPECT_TRUE(share.download("missing.xml"));
     EXPECT_EQ(FileShare::RESULT_TRANSFER_FAILED, share.getResult());

@@ -66,12 +66,14 @@ std::vector<int> scores(const std::list<HighScore>& list)
 bool waitFor(HighScoreManager& manager, const Recorder& recorder, std::size_t count)
 {
     return test::pollUntil([&] { manager.update(); },
-                           [&] { return recorder.updates.size() + recorder.uploads.size() >= count; }, 10000, 10, 1000);
+                           [&] { return recorder.updates.size() + recorder.uploads.size() >= count; }, 10000,
+                           10, 1000);
 }
 
 ScriptedServer::Script answer(const std::string& reply)
 {
-    return [reply](int socket) {
+    return [reply](int socket)
+    {
         ScriptedServer::readAvailable(socket, 200);
         ScriptedServer::send(socket, reply);
     };
@@ -181,10 +183,13 @@ TEST(HighScoreManager, BuildsSignedRequestsWithEncodedLevelNames)
     manager.createUploadRequest(url, request, score("canyon", 42, "Ann & Co"));
     EXPECT_EQ("http://127.0.0.1:1/scores/", url);
     EXPECT_EQ("application/xml", request.getHeader("content-type"));
-    const std::string signature = HighScoreManager::signScore("1", "1.4.2", score("canyon", 42, "Ann & Co"), KEY);
-    EXPECT_EQ("<highscore><gameid>1</gameid><version>1.4.2</version><level>canyon</level><name>Ann &amp; Co</name>"
-              "<score>42</score><custom>12.5|3|2</custom><checksum>" + signature + "</checksum></highscore>",
-              request.getBody());
+    const std::string signature =
+        HighScoreManager::signScore("1", "1.4.2", score("canyon", 42, "Ann & Co"), KEY);
+    EXPECT_EQ(
+        "<highscore><gameid>1</gameid><version>1.4.2</version><level>canyon</level><name>Ann &amp; Co</name>"
+        "<score>42</score><custom>12.5|3|2</custom><checksum>" +
+            signature + "</checksum></highscore>",
+        request.getBody());
     EXPECT_EQ(32u, signature.size());
     EXPECT_NE(signature, HighScoreManager::signScore("1", "1.4.2", score("canyon", 43, "Ann & Co"), KEY));
 }
@@ -219,7 +224,8 @@ TEST(HighScoreManager, ReportsFailedDownloadsAndAFullQueue)
     std::atomic<int> served(0);
     // The first request keeps the worker busy until the queue has been filled.
     ScriptedServer server(
-        [&](int socket) {
+        [&](int socket)
+        {
             ScriptedServer::readAvailable(socket, 100);
             if (served++ == 0)
                 brix::Thread::sleep(1000);

@@ -26,7 +26,8 @@ bool logged(const test::LogCapture& log, const std::string& text)
 // A server that answers any request with the given bytes and closes.
 ScriptedServer::Script answer(const std::string& reply)
 {
-    return [reply](int socket) {
+    return [reply](int socket)
+    {
         ScriptedServer::readAvailable(socket, 200);
         ScriptedServer::send(socket, reply);
     };
@@ -110,7 +111,8 @@ TEST(HTTPQueryString, EncodesInNameOrderAndDecodesUntilAFault)
 TEST(HTTPClient, FetchesFromALoopbackServer)
 {
     ScriptedServer server(answer("HTTP/1.0 200 OK\r\nContent-type: application/xml\r\n\r\n<a>1</a>"));
-    HTTPMessage reply = HTTPClient().send("http://" + server.address() + "/x", HTTPClient::GET, HTTPMessage(), 0);
+    HTTPMessage reply =
+        HTTPClient().send("http://" + server.address() + "/x", HTTPClient::GET, HTTPMessage(), 0);
     EXPECT_EQ(200u, reply.getStatus());
     EXPECT_EQ("<a>1</a>", reply.getBody());
 }
@@ -120,23 +122,28 @@ TEST(HTTPClient, FailsCleanlyOnHostileServers)
     {
         // Larger than the caller allows.
         ScriptedServer server(answer("HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'x')));
-        HTTPMessage reply = HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 4096);
+        HTTPMessage reply =
+            HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 4096);
         EXPECT_EQ(0u, reply.getStatus());
         EXPECT_TRUE(reply.getBody().empty());
     }
     {
         ScriptedServer server(answer("garbage without a status\r\n\r\n"));
-        HTTPMessage reply = HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
+        HTTPMessage reply =
+            HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
         EXPECT_EQ(0u, reply.getStatus());
     }
     {
         // Answers but never closes: the idle time-out ends the wait.
-        ScriptedServer server([](int socket) {
-            ScriptedServer::readAvailable(socket, 200);
-            ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\n\r\npartial");
-            ScriptedServer::readAvailable(socket, HTTPClient::RECEIVE_IDLE_TIMEOUT + 2000);
-        });
-        HTTPMessage reply = HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
+        ScriptedServer server(
+            [](int socket)
+            {
+                ScriptedServer::readAvailable(socket, 200);
+                ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\n\r\npartial");
+                ScriptedServer::readAvailable(socket, HTTPClient::RECEIVE_IDLE_TIMEOUT + 2000);
+            });
+        HTTPMessage reply =
+            HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
         EXPECT_EQ(0u, reply.getStatus());
     }
 }

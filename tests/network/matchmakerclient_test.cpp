@@ -99,15 +99,16 @@ TEST(MatchMakerClient, SendsTheListQueryInItsOrder)
     MatchMakerClient client(NetworkAddress("127.0.0.1:" + std::to_string(server.getPort())), GAME_ID);
     std::vector<MatchMakerClient::Match> matches;
     EXPECT_FALSE(client.getMatches("ab", 5, 6, 7, 100, matches));
-    const unsigned char expected[] = {103, 19, 0, 1, 0, 2, 'a', 'b', 7, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 100, 0};
+    const unsigned char expected[] = {103, 19, 0, 1, 0, 2, 'a', 'b', 7, 0,   0,
+                                      0,   5,  0, 0, 0, 6, 0,   0,   0, 100, 0};
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(expected), sizeof(expected)), request);
 }
 
 TEST(MatchMakerClient, StalledServerTimesOut)
 {
-    ScriptedServer server([](int socket) {
-        ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 2000);
-    });
+    ScriptedServer server(
+        [](int socket)
+        { ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 2000); });
     MatchMakerClient client(NetworkAddress("127.0.0.1:" + std::to_string(server.getPort())), GAME_ID);
     std::vector<MatchMakerClient::Match> matches;
     EXPECT_FALSE(client.getMatches(10, matches));
@@ -130,7 +131,8 @@ TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)
     std::vector<MatchMakerClient::Match> matches;
     // The match is listed once its second announcement carries the verification code.
     bool listed = test::pollUntil(
-        [&] {
+        [&]
+        {
             server.update();
             matches.clear();
             client.getMatches("", 0, 0, PROTOCOL_VERSION, 100, matches);
@@ -172,8 +174,9 @@ TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)
     ASSERT_TRUE(joiner.transmit(request, sizeof(request), NetworkAddress(maker)));
     unsigned char relayed[64];
     unsigned int length = 0;
-    bool arrived = test::pollUntil([&] { server.update(); },
-                                   [&] { return joiner.receive(relayed, sizeof(relayed), length); }, 5000, 10, 500);
+    bool arrived =
+        test::pollUntil([&] { server.update(); },
+                        [&] { return joiner.receive(relayed, sizeof(relayed), length); }, 5000, 10, 500);
     ASSERT_TRUE(arrived);
     ASSERT_EQ(13u, length);
     EXPECT_EQ(serverPort, joiner.getRemoteAddress().getPort());

@@ -21,7 +21,8 @@ bool runCheck(UpdateChecker& checker)
 
 ScriptedServer::Script answer(const std::string& body, std::string* request = nullptr)
 {
-    return [=](int socket) {
+    return [=](int socket)
+    {
         std::string text = ScriptedServer::readAvailable(socket, 200);
         if (request)
             *request = text;
@@ -71,14 +72,16 @@ TEST(UpdateChecker, KeepsNoVersionFromBadReplies)
     {
         // Too large to be an answer: refused whole.
         ScriptedServer server(answer("<update><version>9.0.0</version><message>" +
-                                     std::string(UpdateChecker::MAX_RESPONSE_SIZE, 'x') + "</message></update>"));
+                                     std::string(UpdateChecker::MAX_RESPONSE_SIZE, 'x') +
+                                     "</message></update>"));
         UpdateChecker checker("http://" + server.address() + "/", 1, CURRENT_VERSION);
         ASSERT_TRUE(runCheck(checker));
         EXPECT_EQ(0u, checker.getVersion());
         EXPECT_EQ("", checker.getMessage());
     }
     auto lines = log.lines();
-    EXPECT_NE(lines.end(), std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-                  return line.rfind("E Failed to parse version check response: ", 0) == 0;
-              }));
+    EXPECT_NE(lines.end(),
+              std::find_if(lines.begin(), lines.end(),
+                           [](const std::string& line)
+                           { return line.rfind("E Failed to parse version check response: ", 0) == 0; }));
 }

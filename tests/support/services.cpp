@@ -77,7 +77,8 @@ ServiceProcess::~ServiceProcess()
         return;
     kill(-mPid, SIGTERM);
     int status = 0;
-    bool ended = pollUntil([] {}, [this, &status] { return waitpid(mPid, &status, WNOHANG) == mPid; }, 5000, 10, 600);
+    bool ended =
+        pollUntil([] {}, [this, &status] { return waitpid(mPid, &status, WNOHANG) == mPid; }, 5000, 10, 600);
     if (!ended)
     {
         kill(-mPid, SIGKILL);
@@ -108,8 +109,8 @@ std::string WebService::url(const std::string& path) const
 
 FileShareService::FileShareService()
     : port(freeTcpPort()), process("fileshare.py",
-                                   {"--root", dir.path(), "--address", "127.0.0.1", "--port", std::to_string(port),
-                                    "--interval", "0.2"},
+                                   {"--root", dir.path(), "--address", "127.0.0.1", "--port",
+                                    std::to_string(port), "--interval", "0.2"},
                                    port)
 {
 }
@@ -117,16 +118,18 @@ FileShareService::FileShareService()
 ScriptedServer::ScriptedServer(Script script, unsigned int connections, unsigned int timeoutMs)
 {
     mListener = listenOn(mPort);
-    mThread = std::thread([this, script, connections, timeoutMs] {
-        for (unsigned int i = 0; i < connections; ++i)
+    mThread = std::thread(
+        [this, script, connections, timeoutMs]
         {
-            int connection = acceptOne(mListener, timeoutMs);
-            if (connection < 0)
-                return;
-            script(connection);
-            close(connection);
-        }
-    });
+            for (unsigned int i = 0; i < connections; ++i)
+            {
+                int connection = acceptOne(mListener, timeoutMs);
+                if (connection < 0)
+                    return;
+                script(connection);
+                close(connection);
+            }
+        });
 }
 
 ScriptedServer::~ScriptedServer()

@@ -32,6 +32,8 @@ PUNCH_THROUGH_SIZE = 13
 MAX_REQUEST_BODY = 509
 MAX_RESPONSE = 65535
 QUERY_TIMEOUT = 4.0
+# Announcers remembered at once (listed or waiting for verification); more are ignored.
+MAX_MATCHES = 10000
 
 
 class Match:
@@ -92,6 +94,8 @@ class MatchMaker:
             match = self.matches.get(sender)
             if match is None or match.code == 0 or code != match.code:
                 if match is None:
+                    if len(self.matches) >= MAX_MATCHES:
+                        return None
                     match = Match(sender)
                     self.matches[sender] = match
                 if match.code == 0:
