@@ -32,7 +32,8 @@ Files parse(const std::string& text, bool* ok = nullptr)
 
 // Logs in a client and serves one RETR of the given content; reply150and226 sends both
 // replies in one write, as vsftpd often does.
-ScriptedServer::Script retrieve(const std::string& content, const std::string& pasvHost, bool complete = true)
+ScriptedServer::Script retrieve(const std::string& content, const std::string& pasvHost, bool complete = true,
+                                bool streamed = false)
 {
     return [=](int control)
     {
@@ -51,14 +52,17 @@ ScriptedServer::Script retrieve(const std::string& content, const std::string& p
                                           ")\r\n");
         int data = ScriptedServer::acceptOne(listener, 3000);
         ScriptedServer::readLine(control);
+        // A large file streams while the client reads, so its preliminary reply goes first.
+        if (streamed)
+            ScriptedServer::send(control, "150 Opening\r\n");
         if (data >= 0)
         {
             ScriptedServer::send(data, content);
             close(data);
         }
-        ScriptedServer::send(control, complete ? "150 Opening\r\n226 Done\r\n" : "150 Opening\r\n");
-        if (!complete)
-            ScriptedServer::send(control, "426 Broken\r\n");
+        // Both replies in one write, as vsftpd's often arrive.
+        ScriptedServer::send(control, std::string(streamed ? "" : "150 Opening\r\n") +
+                                          (complete ? "226 Done\r\n" : "426 Broken\r\n"));
         ScriptedServer::readAvailable(control, 300);
         close(listener);
     };
@@ -134,6 +138,17 @@ TEST(FTPClient, FailedDownloadKeepsTheExistingLevel)
     EXPECT_FALSE(client.getFile("a.xml", dir.file("a.xml")));
     EXPECT_EQ("my level", test::readFile(dir.file("a.xml")));
     EXPECT_FALSE(brix::File::fileExists(dir.file("a.xml.tmp")));
+
+    test::LogCapture log;
+    // A server that sends more than any level may be is cut off.
+    ScriptedServer flood(
+        retrieve(std::string(FTPClient::MAX_DOWNLOAD_SIZE + 1, 'x'), "127,0,0,1", true, true));
+    FTPClient second;
+    ASSERT_NE(nullptr, loggedIn(second, flood));
+    EXPECT_FALSE(second.getFile("a.xml", dir.file("a.xml")));
+    EXPECT_EQ("my level", test::readFile(dir.file("a.xml")));
+    auto lines = log.lines();
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "E TCP socket receive size exceeded"));
 }
 
 TEST(FTPClient, StalledServerTimesOut)
