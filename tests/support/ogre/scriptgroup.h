@@ -1,0 +1,36 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ogre
+{
+class TextureManager;
+}
+
+namespace test
+{
+// A resource group over one folder of OGRE scripts (materials, particle systems), initialised
+// with the script compiler's errors collected instead of only logged. Make it after
+// test::HeadlessOgre (with "Plugin_ParticleFX" for particle scripts) and drop it before.
+class ScriptGroup
+{
+public:
+    ScriptGroup(const std::string& name, const std::string& folder);
+    ~ScriptGroup();
+    ScriptGroup(const ScriptGroup&) = delete;
+    ScriptGroup& operator=(const ScriptGroup&) = delete;
+
+    const std::string& name() const { return mName; }
+    // "file:line: message" for every error the compiler reported.
+    const std::vector<std::string>& errors() const { return mErrors; }
+
+private:
+    class ErrorListener;
+
+    std::string mName;
+    std::vector<std::string> mErrors;
+    std::unique_ptr<ErrorListener> mListener;
+    Ogre::TextureManager* mOwnTextures = nullptr;
+};
+} // namespace test
