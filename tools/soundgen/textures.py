@@ -367,24 +367,21 @@ def rotate_cursor():
 
 def write_all(root):
     font = ImageFont(os.path.join(root, "data", "menufont.fontdef"))
-    materials = os.path.join(root, "data", "materials")
-    particles = os.path.join(root, "data", "particles")
-    os.makedirs(materials, exist_ok=True)
-    os.makedirs(particles, exist_ok=True)
+    data = os.path.join(root, "data")
     images = [
-        (materials, "blobshadow.png", blob_shadow),
-        (materials, "menulogo.png", menu_logo),
-        (materials, "keyboardinfo.png", lambda: help_panel(font, "KEYBOARD", KEYBOARD_ROWS)),
-        (materials, "gamepadinfo.png", lambda: help_panel(font, "GAMEPAD", GAMEPAD_ROWS)),
-        (materials, "editinfoleft.png", lambda: help_panel(font, "EDITOR: MOUSE", EDITOR_MOUSE_ROWS)),
-        (materials, "editinforight.png", lambda: help_panel(font, "EDITOR: KEYS", EDITOR_KEY_ROWS)),
-        (materials, "editormovecursor.png", move_cursor),
-        (materials, "editorrotatecursor.png", rotate_cursor),
-        (particles, "particledot.png", particle_dot),
-        (particles, "particlesmoke.png", particle_smoke),
-        (particles, "particleflame.png", particle_flame),
-        (particles, "particledebris.png", particle_debris),
+        ("blobshadow.png", blob_shadow),
+        ("menulogo.png", menu_logo),
+        ("keyboardinfo.png", lambda: help_panel(font, "KEYBOARD", KEYBOARD_ROWS)),
+        ("gamepadinfo.png", lambda: help_panel(font, "GAMEPAD", GAMEPAD_ROWS)),
+        ("editinfoleft.png", lambda: help_panel(font, "EDITOR: MOUSE", EDITOR_MOUSE_ROWS)),
+        ("editinforight.png", lambda: help_panel(font, "EDITOR: KEYS", EDITOR_KEY_ROWS)),
+        ("editormovecursor.png", move_cursor),
+        ("editorrotatecursor.png", rotate_cursor),
+        ("particledot.png", particle_dot),
+        ("particlesmoke.png", particle_smoke),
+        ("particleflame.png", particle_flame),
+        ("particledebris.png", particle_debris),
     ]
-    for folder, name, make in images:
-        make().save(os.path.join(folder, name))
-        print("wrote", os.path.relpath(os.path.join(folder, name), root))
+    for name, make in images:
+        make().save(os.path.join(data, name))
+        print("wrote data/" + name)

@@ -1,5 +1,5 @@
-// The material scripts shipped in data/materials: they compile, define every material the game
-// asks for by name, and name only textures that are there.
+// The material scripts of the shadow, glow, menu logo, HUD and editor: they compile, define every material
+// the game asks for by name, and name only textures that are there.
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/scriptgroup.h"
 
@@ -14,13 +14,15 @@
 
 namespace
 {
-const char* const FOLDER = "data/materials";
+const char* const FOLDER = "data";
 
 class MaterialScripts : public testing::Test
 {
 protected:
     test::HeadlessOgre mOgre;
-    test::ScriptGroup mGroup{"MaterialScripts", FOLDER};
+    test::ScriptGroup mGroup{
+        "MaterialScripts",
+        {"data/world.material", "data/menu.material", "data/hud.material", "data/editor.material"}};
 };
 
 TEST_F(MaterialScripts, CompileWithoutErrorsAndDefineTheMaterialsTheGameNames)

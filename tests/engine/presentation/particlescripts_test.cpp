@@ -1,5 +1,5 @@
-// The particle scripts shipped in data/particles, read the way the game reads them: OGRE's
-// ParticleFX compiles them, and systems made from the templates emit.
+// The particle scripts shipped in data, with the materials they draw with, read the way the
+// game reads them: OGRE's ParticleFX compiles them, and systems made from the templates emit.
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/scriptgroup.h"
 
@@ -13,12 +13,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
 namespace
 {
-const char* const FOLDER = "data/particles";
+const char* const FOLDER = "data";
+
+// Every particle script in the folder, after the script of the particle materials.
+std::vector<std::string> scripts()
+{
+    std::vector<std::string> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(FOLDER))
+        if (entry.path().extension() == ".particle")
+            paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    paths.insert(paths.begin(), std::string(FOLDER) + "/particles.material");
+    return paths;
+}
 
 class ParticleScripts : public testing::Test
 {
@@ -56,7 +69,7 @@ protected:
     }
 
     test::HeadlessOgre mOgre{"Plugin_ParticleFX"};
-    test::ScriptGroup mGroup{"ParticleScripts", FOLDER};
+    test::ScriptGroup mGroup{"ParticleScripts", scripts()};
 };
 
 TEST_F(ParticleScripts, CompileWithoutErrorsAndDefineTheEffectsTheGameNames)

@@ -4,6 +4,8 @@
 #include <OgreScriptCompiler.h>
 #include <OgreTextureManager.h>
 
+#include <fstream>
+
 namespace test
 {
 class ScriptGroup::ErrorListener : public Ogre::ScriptCompilerListener
@@ -21,16 +23,26 @@ private:
     std::vector<std::string>& mErrors;
 };
 
-ScriptGroup::ScriptGroup(const std::string& name, const std::string& folder)
+ScriptGroup::ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths)
     : mName(name), mListener(std::make_unique<ErrorListener>(mErrors))
 {
     // Material scripts name textures, which needs a texture manager even when nothing loads.
     if (!Ogre::TextureManager::getSingletonPtr())
         mOwnTextures = new Ogre::DefaultTextureManager();
     Ogre::ScriptCompilerManager::getSingleton().setListener(mListener.get());
-    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
-    groups.addResourceLocation(folder, "FileSystem", name);
-    groups.initialiseResourceGroup(name);
+    Ogre::ResourceGroupManager::getSingleton().createResourceGroup(name);
+    for (const std::string& path : scriptPaths)
+    {
+        auto* file = new std::ifstream(path, std::ios::binary);
+        if (!*file)
+        {
+            delete file;
+            mErrors.push_back(path + ": cannot be opened");
+            continue;
+        }
+        Ogre::DataStreamPtr stream(new Ogre::FileStreamDataStream(path, file, true));
+        Ogre::ScriptCompilerManager::getSingleton().parseScript(stream, name);
+    }
 }
 
 ScriptGroup::~ScriptGroup()

@@ -10,19 +10,20 @@ class TextureManager;
 
 namespace test
 {
-// A resource group over one folder of OGRE scripts (materials, particle systems), initialised
-// with the script compiler's errors collected instead of only logged. Make it after
-// test::HeadlessOgre (with "Plugin_ParticleFX" for particle scripts) and drop it before.
+// A resource group of the resources that the given OGRE scripts (materials, particle systems)
+// define, compiled in order with the compiler's errors collected instead of only logged. Make it
+// after test::HeadlessOgre (with "Plugin_ParticleFX" for particle scripts) and drop it before.
 class ScriptGroup
 {
 public:
-    ScriptGroup(const std::string& name, const std::string& folder);
+    ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths);
     ~ScriptGroup();
     ScriptGroup(const ScriptGroup&) = delete;
     ScriptGroup& operator=(const ScriptGroup&) = delete;
 
     const std::string& name() const { return mName; }
-    // "file:line: message" for every error the compiler reported.
+    // "file:line: message" for every error the compiler reported, and a line for each script
+    // that could not be opened.
     const std::vector<std::string>& errors() const { return mErrors; }
 
 private:
