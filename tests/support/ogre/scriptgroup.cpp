@@ -23,14 +23,18 @@ private:
     std::vector<std::string>& mErrors;
 };
 
-ScriptGroup::ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths)
+ScriptGroup::ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths,
+                         const std::string& folder)
     : mName(name), mListener(std::make_unique<ErrorListener>(mErrors))
 {
     // Material scripts name textures, which needs a texture manager even when nothing loads.
     if (!Ogre::TextureManager::getSingletonPtr())
         mOwnTextures = new Ogre::DefaultTextureManager();
     Ogre::ScriptCompilerManager::getSingleton().setListener(mListener.get());
-    Ogre::ResourceGroupManager::getSingleton().createResourceGroup(name);
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.createResourceGroup(name);
+    if (!folder.empty())
+        groups.addResourceLocation(folder, "FileSystem", name);
     for (const std::string& path : scriptPaths)
     {
         auto* file = new std::ifstream(path, std::ios::binary);

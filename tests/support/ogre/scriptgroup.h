@@ -16,7 +16,10 @@ namespace test
 class ScriptGroup
 {
 public:
-    ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths);
+    // Files the scripts name (textures, program sources) are found in the optional folder,
+    // which is not searched for scripts of its own.
+    ScriptGroup(const std::string& name, const std::vector<std::string>& scriptPaths,
+                const std::string& folder = std::string());
     ~ScriptGroup();
     ScriptGroup(const ScriptGroup&) = delete;
     ScriptGroup& operator=(const ScriptGroup&) = delete;
