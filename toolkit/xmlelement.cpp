@@ -3,6 +3,7 @@
 #include "toolkit/checksum.h"
 #include "toolkit/mutex.h"
 #include "toolkit/stringutil.h"
+#include "toolkit/temporaryfile.h"
 
 #include <cerrno>
 #include <climits>
@@ -557,29 +558,14 @@ int XMLElement::save(const std::string& path, bool formatted) const
     stream(text, formatted ? 0 : -1);
 
     // The previous file stays whole until the new one is complete on disk.
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
+    TemporaryFile file(path);
+    if (!file.isOpen())
         return fail("Unable to open target file '" + path + "'", -1);
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                   ::fsync(::fileno(file)) == 0;
-    int error = errno;
-    if (std::fclose(file) != 0 && written)
-    {
-        written = false;
-        error = errno;
-    }
-    if (!written)
-    {
-        std::remove(temporary.c_str());
-        return fail("Unable to write target file '" + path + "': " + std::strerror(error), -1);
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        error = errno;
-        std::remove(temporary.c_str());
-        return fail("Unable to replace target file '" + path + "': " + std::strerror(error), -1);
-    }
+    file.write(text.data(), text.size());
+    if (!file.commit())
+        return fail(std::string(file.renameFailed() ? "Unable to replace" : "Unable to write") + " target file '" +
+                        path + "': " + std::strerror(errno),
+                    -1);
     return toResult(text.size());
 }
 

@@ -1,7 +1,7 @@
 #include "engine/core/zlibcompressor.h"
 
-#include "toolkit/file.h"
 #include "toolkit/log.h"
+#include "toolkit/temporaryfile.h"
 
 #include <zlib.h>
 
@@ -80,9 +80,9 @@ unsigned int ZLibCompressor::compressFile(const std::string& path, unsigned char
 unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned int size,
                                             const std::string& path)
 {
-    const std::string temporaryPath = path + ".tmp";
-    FILE* file = std::fopen(temporaryPath.c_str(), "wb");
-    if (!file)
+    // The old file stays until the new one is restored whole.
+    TemporaryFile file(path);
+    if (!file.isOpen())
     {
         Log::error("Unable to write data to %s", path.c_str());
         return 0;
@@ -94,8 +94,6 @@ unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned 
     if (result != Z_OK)
     {
         Log::error("ZLib inflateInit failed: %s", errorText(stream, result));
-        std::fclose(file);
-        std::remove(temporaryPath.c_str());
         return 0;
     }
 
@@ -111,8 +109,7 @@ unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned 
             Log::error("ZLib inflate failed: %s", errorText(stream, result));
             break;
         }
-        size_t produced = sizeof(block) - stream.avail_out;
-        if (std::fwrite(block, 1, produced, file) != produced)
+        if (!file.write(block, sizeof(block) - stream.avail_out))
         {
             Log::error("Unable to write data to %s", path.c_str());
             break;
@@ -126,19 +123,11 @@ unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned 
     unsigned long total = stream.total_out;
     inflateEnd(&stream);
 
-    if (std::fclose(file) != 0 && complete)
-    {
-        Log::error("Unable to write data to %s", path.c_str());
-        complete = false;
-    }
-    if (complete && !File::renameFile(temporaryPath, path))
-    {
-        Log::error("Unable to write data to %s", path.c_str());
-        complete = false;
-    }
     if (!complete)
+        return 0;
+    if (!file.commit())
     {
-        std::remove(temporaryPath.c_str());
+        Log::error("Unable to write data to %s", path.c_str());
         return 0;
     }
     return static_cast<unsigned int>(total);

@@ -1,0 +1,27 @@
+#pragma once
+#include "engine/core/movable.h"
+
+#include <btBulletCollisionCommon.h>
+
+namespace brix
+{
+// Bullet's all-hits ray callback that can look through one movable's own objects.
+class AllHitsRayResultCallback : public btCollisionWorld::AllHitsRayResultCallback
+{
+public:
+    AllHitsRayResultCallback(const btVector3& from, const btVector3& to, const Movable* ignore)
+        : btCollisionWorld::AllHitsRayResultCallback(from, to), mIgnore(ignore)
+    {
+    }
+
+    btScalar addSingleResult(btCollisionWorld::LocalRayResult& result, bool normalInWorldSpace) override
+    {
+        if (mIgnore && result.m_collisionObject->getUserPointer() == mIgnore)
+            return 1.0f;
+        return btCollisionWorld::AllHitsRayResultCallback::addSingleResult(result, normalInWorldSpace);
+    }
+
+private:
+    const Movable* mIgnore;
+};
+} // namespace brix

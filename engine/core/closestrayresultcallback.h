@@ -1,0 +1,27 @@
+#pragma once
+#include "engine/core/movable.h"
+
+#include <btBulletCollisionCommon.h>
+
+namespace brix
+{
+// Bullet's closest-hit ray callback that looks through one movable's own objects.
+class ClosestRayResultCallback : public btCollisionWorld::ClosestRayResultCallback
+{
+public:
+    ClosestRayResultCallback(const btVector3& from, const btVector3& to, const Movable* ignore)
+        : btCollisionWorld::ClosestRayResultCallback(from, to), mIgnore(ignore)
+    {
+    }
+
+    btScalar addSingleResult(btCollisionWorld::LocalRayResult& result, bool normalInWorldSpace) override
+    {
+        if (mIgnore && result.m_collisionObject->getUserPointer() == mIgnore)
+            return 1.0f;
+        return btCollisionWorld::ClosestRayResultCallback::addSingleResult(result, normalInWorldSpace);
+    }
+
+private:
+    const Movable* mIgnore;
+};
+} // namespace brix
