@@ -377,11 +377,12 @@ def write_all(root):
         ("editinforight.png", lambda: help_panel(font, "EDITOR: KEYS", EDITOR_KEY_ROWS)),
         ("editormovecursor.png", move_cursor),
         ("editorrotatecursor.png", rotate_cursor),
-        ("particledot.png", particle_dot),
-        ("particlesmoke.png", particle_smoke),
-        ("particleflame.png", particle_flame),
-        ("particledebris.png", particle_debris),
+        ("particles/particledot.png", particle_dot),
+        ("particles/particlesmoke.png", particle_smoke),
+        ("particles/particleflame.png", particle_flame),
+        ("particles/particledebris.png", particle_debris),
     ]
     for name, make in images:
+        os.makedirs(os.path.dirname(os.path.join(data, name)), exist_ok=True)
         make().save(os.path.join(data, name))
         print("wrote data/" + name)

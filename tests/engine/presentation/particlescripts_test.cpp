@@ -1,4 +1,4 @@
-// The particle scripts shipped in data, with the materials they draw with, read the way the
+// The particle scripts shipped in data/particles, with the materials they draw with, read the way the
 // game reads them: OGRE's ParticleFX compiles them, and systems made from the templates emit.
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/scriptgroup.h"
@@ -19,17 +19,20 @@
 
 namespace
 {
+// The game's data folder, which the game scans with its subfolders: textures are named by
+// their path below it.
 const char* const FOLDER = "data";
+const char* const PARTICLES = "data/particles";
 
-// Every particle script in the folder, after the script of the particle materials.
+// Every particle script, after the script of the particle materials.
 std::vector<std::string> scripts()
 {
     std::vector<std::string> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(FOLDER))
+    for (const auto& entry : std::filesystem::directory_iterator(PARTICLES))
         if (entry.path().extension() == ".particle")
             paths.push_back(entry.path().string());
     std::sort(paths.begin(), paths.end());
-    paths.insert(paths.begin(), std::string(FOLDER) + "/particles.material");
+    paths.insert(paths.begin(), std::string(PARTICLES) + "/particles.material");
     return paths;
 }
 

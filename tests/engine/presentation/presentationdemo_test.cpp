@@ -135,8 +135,7 @@ TEST(PresentationDemo, DrawsLabelsMessagesAndShapesAsReviewed)
 {
     test::TempDir dir;
     const std::string shot = dir.file("presentation.png");
-    // ParticleFX for the particle scripts among the game's data.
-    test::OgreWindow ogre(640, 480, {"Codec_STBI", "Plugin_ParticleFX"});
+    test::OgreWindow ogre(640, 480, {"Codec_STBI"});
     // The overlay system brings the font manager, which reads the .fontdef scripts.
     std::unique_ptr<Ogre::OverlaySystem> overlays(new Ogre::OverlaySystem());
     Ogre::ResourceGroupManager::getSingleton().addResourceLocation("data", "FileSystem");
