@@ -4,7 +4,7 @@ whatever rings past the end sounds again at the start and the loop has no seam."
 import math
 import random
 
-from synth import RATE, SAW, SINE, TABLE_SIZE, count, wavetable
+from synth import RATE, SINE, TABLE_SIZE, count, wavetable
 
 PAD = wavetable([(1, 1.0), (2, 0.35), (3, 0.2), (4, 0.08), (5, 0.05)])
 PLUCK = wavetable([(1, 1.0), (2, 0.5), (3, 0.25), (5, 0.1)])

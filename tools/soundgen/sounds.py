@@ -3,9 +3,11 @@
 import math
 import random
 
-from synth import (RATE, SAW, SINE, SQUARE, bandpass, clip_soft, count, decay, envelope, fade, highpass,
+from synth import (RATE, SAW, SQUARE, TWO_PI, bandpass, clip_soft, count, decay, envelope, fade, highpass,
                    lowpass, make_loop, mix, multiply, noise, oscillator, scale, silence, sine)
 
+
+# Formant frequencies (Hz) of the vowels the voices speak.
 VOWELS = {
     "a": (730, 1090, 2440),
     "e": (530, 1840, 2480),
@@ -143,7 +145,7 @@ def zap(rng):
 
 def beam_loop(rng):
     seconds = 1.0
-    buzz = oscillator(SAW, lambda t: 110 + 3 * math.sin(TWO_PI_LOOP * 2 * t), seconds + 0.2)
+    buzz = oscillator(SAW, lambda t: 110 + 3 * math.sin(TWO_PI * 2 * t), seconds + 0.2)
     crackle_source = noise(rng, seconds + 0.2)
     crackle = [x if rng.random() < 0.02 else x * 0.05 for x in crackle_source]
     hum = sine(220, seconds + 0.2)
@@ -209,7 +211,7 @@ def ricochet(rng):
 def scrape_loop(rng):
     seconds = 1.0
     grind = bandpass(noise(rng, seconds + 0.25), 1600, 1.5)
-    wobble = [0.7 + 0.3 * math.sin(TWO_PI_LOOP * 7 * i / RATE) for i in range(len(grind))]
+    wobble = [0.7 + 0.3 * math.sin(TWO_PI * 7 * i / RATE) for i in range(len(grind))]
     return make_loop(multiply(grind, wobble), seconds, 0.25)
 
 
@@ -235,7 +237,7 @@ def sweep_tone(start, end, seconds):
 def motor_loop(pitch):
     def make(rng):
         seconds = 1.0
-        whine = oscillator(SAW, lambda t: pitch + 2 * math.sin(TWO_PI_LOOP * 3 * t), seconds + 0.2)
+        whine = oscillator(SAW, lambda t: pitch + 2 * math.sin(TWO_PI * 3 * t), seconds + 0.2)
         rumble = lowpass(noise(rng, seconds + 0.2), 300)
         return make_loop(mix((lowpass(whine, 1200), 0.5), (rumble, 0.6)), seconds, 0.2)
     return make
@@ -319,8 +321,6 @@ def fire_loop(rng):
     pops = lowpass(highpass(pops, 1200), 6000)
     return make_loop(mix((bed, 1.0), (pops, 2.5)), seconds, 0.3)
 
-
-TWO_PI_LOOP = 2.0 * math.pi
 
 # Name, recipe, seed. Every sound is mono 16-bit at 22050 Hz. Names ending in "loop" are
 # loops: their end runs on into their start.
