@@ -80,7 +80,8 @@ TEST_F(ParticleScripts, CompileWithoutErrorsAndDefineTheEffectsTheGameNames)
     for (const std::string& error : mGroup.errors())
         ADD_FAILURE() << error;
     const std::map<std::string, Ogre::ParticleSystem*> found = templates();
-    for (const char* name : {"bloodsplatter", "flame", "smoke", "debris", "fire", "trail", "beamsparks"})
+    for (const char* name :
+         {"bloodsplatter", "flame", "smokecloud", "debris", "burning", "trail", "beamsparks"})
         EXPECT_EQ(1u, found.count(name)) << name;
 
     Ogre::ParticleSystem* blood = found.at("bloodsplatter");
@@ -110,8 +111,8 @@ TEST_F(ParticleScripts, BurstsEndByThemselvesAndSteadyEffectsKeepEmitting)
 {
     // The game switches a burst's emitter on and never off again; a steady effect stays on
     // until its owner gives it back.
-    const std::map<std::string, bool> bursts = {{"bloodsplatter", true}, {"flame", true}, {"debris", true},
-                                                {"smoke", true},         {"fire", false}, {"trail", false},
+    const std::map<std::string, bool> bursts = {{"bloodsplatter", true}, {"flame", true},    {"debris", true},
+                                                {"smokecloud", true},    {"burning", false}, {"trail", false},
                                                 {"beamsparks", false}};
     for (const auto& [name, burst] : bursts)
     {
