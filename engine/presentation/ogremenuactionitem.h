@@ -1,0 +1,30 @@
+#pragma once
+#include "engine/presentation/ogremenuitem.h"
+
+namespace brix
+{
+// A line that reports its activation and then, when it names one, shows another page.
+class OgreMenuActionItem : public OgreMenuItem
+{
+public:
+    OgreMenuActionItem(OgreMenuPage* page, const std::string& name, const std::string& title,
+                       const std::string& description, const std::string& targetPage);
+
+    void setTitle(const std::string& title);
+    void setDescription(const std::string& description);
+    // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_". Shown at the page's
+    // next rebuild, which this call does not request.
+    void setTitleFormat(const std::string& format) { mTitleFormat = format; }
+
+    // Activation is reported whatever the state.
+    void handleCommand(Command command) override;
+    Ogre::Vector2 rebuild(OgreObjectBuilder* builder, const Ogre::Vector3& position,
+                          const void* customMaterialId, bool selected) override;
+
+private:
+    std::string mTargetPage;
+    std::string mTitle;
+    std::string mTitleFormat;
+    std::string mDescription;
+};
+} // namespace brix
