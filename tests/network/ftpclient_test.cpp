@@ -273,6 +273,18 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
         },
         10000, 100, 200));
 
+    FTPClient client;
+    ASSERT_TRUE(client.connect(service.server(), "ftp", ""));
+    ASSERT_TRUE(client.changeDirectory("/korvane/levels"));
+    std::list<std::string> names;
+    ASSERT_TRUE(client.listFiles("", names));
+    EXPECT_NE(names.end(), std::find(names.begin(), names.end(), "canyon.xml"));
+    EXPECT_NE(names.end(), std::find(names.begin(), names.end(), "index"));
+    // Anonymous players may not delete shared levels.
+    EXPECT_FALSE(client.deleteFile("canyon.xml"));
+    EXPECT_EQ(0u, client.getLastError().find("550 "));
+    client.disconnect();
+
     EXPECT_TRUE(share.download("missing.xml"));
     EXPECT_EQ(FileShare::RESULT_TRANSFER_FAILED, share.getResult());
 }
