@@ -244,7 +244,10 @@ void Body::createJoint()
     {
     case BodyTemplate::JOINT_SLIDER:
     {
-        const Ogre::Quaternion q = joint.axes[0].direction.getRotationTo(Ogre::Vector3::UNIT_X);
+        // Bullet measures the slider's travel from this body to the parent along the frame's x
+        // axis; pointing that axis against the joint direction makes the limits count how far
+        // this body has moved along the direction.
+        const Ogre::Quaternion q = Ogre::Vector3::UNIT_X.getRotationTo(-joint.axes[0].direction);
         const btTransform frameInA(Convert::toBullet(q), btVector3(0, 0, 0));
         const btTransform frameInB = fromParent * child * frameInA;
         btSliderConstraint* slider =

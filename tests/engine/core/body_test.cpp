@@ -1,5 +1,6 @@
 #include "engine/core/body.h"
 #include "engine/core/movablecontroller.h"
+#include "engine/core/movablevelocitycontroller.h"
 #include "physicsworld.h"
 
 #include <OgreException.h>
@@ -328,6 +329,47 @@ TEST(Body, JointsHoldChildrenToTheirParent)
     hinged->getChild(0)->setJoint(hinge);
     EXPECT_EQ(exceptionText([&] { world.deployBody("hinged", Ogre::Vector3(30, 0, 0)); }),
               "Unsupported joint type in body 'leaf'");
+}
+
+TEST(Body, SliderTravelsAlongItsDirectionBetweenLowAndHigh)
+{
+    // Where a slider from 0 to 2 lets a block go when it is driven along a direction.
+    auto travel = [](const Ogre::Vector3& direction, const Ogre::Vector3& drive)
+    {
+        test::PhysicsWorld world;
+        world.simulator.setGravity(Ogre::Vector3::ZERO);
+        brix::BodyTemplate* rail = world.boxTemplate("rail", Ogre::Vector3(0.2f, 0.2f, 0.2f), 0.0f);
+        brix::BodyTemplate* car = rail->createChild("car");
+        car->addShape(shape(brix::BodyTemplate::SHAPE_BOX, Ogre::Vector3(0.5f, 0.5f, 0.5f)));
+        car->setMass(10.0f);
+        car->setPosition(Ogre::Vector3(3, 0, 0));
+        brix::BodyTemplate::TJoint slider;
+        slider.type = brix::BodyTemplate::JOINT_SLIDER;
+        slider.axes[0].direction = direction.normalisedCopy();
+        slider.axes[0].high = 2.0f;
+        car->setJoint(slider);
+        brix::Body* body = world.deployBody("rail", Ogre::Vector3(1, 2, 3));
+        brix::Body* moving = body->getChild(0u);
+        const Ogre::Vector3 start = moving->getPosition();
+        brix::MovableVelocityController controller(10000.0f, 2000.0f);
+        controller.setTarget(drive);
+        moving->setController(&controller);
+        world.ticks(200);
+        return moving->getPosition() - start;
+    };
+    const float tolerance = 0.01f;
+    // The door's depth axis, both ways.
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_Z, Ogre::Vector3::UNIT_Z).distance(Ogre::Vector3(0, 0, 2)),
+              tolerance);
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_Z, -Ogre::Vector3::UNIT_Z).length(), tolerance);
+    // Along x the limits are not mirrored.
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_X, Ogre::Vector3::UNIT_X).distance(Ogre::Vector3(2, 0, 0)),
+              tolerance);
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_X, -Ogre::Vector3::UNIT_X).length(), tolerance);
+    // A slanted direction slides along itself, not across.
+    const Ogre::Vector3 slant = Ogre::Vector3(1, 1, 0).normalisedCopy();
+    EXPECT_LT(travel(slant, slant).distance(slant * 2.0f), tolerance);
+    EXPECT_LT(travel(slant, Ogre::Vector3(1, -1, 0)).length(), tolerance);
 }
 
 TEST(Body, SliderWithoutRangeIsFreeAndLimitJointHoldsThePlane)
