@@ -172,6 +172,10 @@ void Body::deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orienta
         Log::error("Body '%s' is already deployed", getName().c_str());
         return;
     }
+    // A child takes its pose and its joint from the parent's rigid body.
+    if (mParent && !mParent->isDeployed())
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                    "Can't mix deployed and non-deployed bodies in body hierarchy", "Body::deploy");
 
     const float mass = mTemplate->getMass();
     btVector3 inertia(0, 0, 0);

@@ -42,7 +42,8 @@ public:
     // Does nothing for a template of mass 0.
     void applyImpulse(const Ogre::Vector3& impulse, const Ogre::Vector3& point, bool recursive) override;
     // A child takes its pose from its parent and its template, not from the arguments. Runs
-    // once per body; throws for an unknown material or an unsupported joint.
+    // once per body; throws for an unknown material, an unsupported joint, or a child whose
+    // parent is not deployed yet.
     void deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orientation,
                 const Ogre::Vector3& linearVelocity, const Ogre::Vector3& angularVelocity) override;
     // Neither moves the children nor wakes the body.

@@ -273,6 +273,29 @@ TEST(Body, ChildrenMoveBetweenBodyAndSimulator)
     EXPECT_EQ(other->getParent(), deployed);
     EXPECT_EQ(exceptionText([&] { deployed->addChild(deployed); }), "Can't add body 'part' below itself");
 
+    // A child deploys with its parent, never before it: its joint and pose need the parent's.
+    brix::BodyTemplate* rail = world.boxTemplate("rail", ONE, 0.0f);
+    brix::BodyTemplate* car = rail->createChild("car");
+    car->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE));
+    car->setMass(1.0f);
+    brix::BodyTemplate::TJoint fixed;
+    fixed.type = brix::BodyTemplate::JOINT_FIXED;
+    car->setJoint(fixed);
+    brix::Body* track = world.simulator.createBody("rail");
+    EXPECT_EQ(exceptionText(
+                  [&]
+                  {
+                      track->getChild(0u)->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY,
+                                                  Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+                  }),
+              "Can't mix deployed and non-deployed bodies in body hierarchy");
+    EXPECT_FALSE(track->getChild(0u)->isDeployed());
+    track->deploy(Ogre::Vector3(0, 10, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                  Ogre::Vector3::ZERO);
+    EXPECT_TRUE(track->getChild(0u)->isDeployed());
+    EXPECT_EQ(world.simulator.getWorld()->getNumConstraints(), 1);
+    world.simulator.destroyBody(track);
+
     // A child is driven by its parent only; handed back, it is driven by the simulator again.
     world.ticks(1);
     EXPECT_LT(other->getPosition().y, 0.0f);
