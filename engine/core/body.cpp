@@ -516,7 +516,19 @@ unsigned Body::addChild(Body* child)
     mSimulator->removeMovable(child);
     child->mParent = this;
     if (isDeployed())
-        child->createJoint();
+    {
+        try
+        {
+            child->createJoint();
+        }
+        catch (...)
+        {
+            // Refused: the body stays the simulator's, or nobody would ever delete it.
+            child->mParent = nullptr;
+            mSimulator->addMovable(child);
+            throw;
+        }
+    }
     mChildren.push_back(child);
     return static_cast<unsigned>(mChildren.size() - 1);
 }

@@ -84,7 +84,8 @@ public:
     Body* getChild(unsigned index) const;
     Body* getChild(const std::string& name, bool recursive) const;
     // Takes a parentless body of the same deployed state out of the simulator's list and
-    // returns its index. Throws otherwise.
+    // returns its index. Throws otherwise, or when the child's joint cannot be built; the
+    // body then stays in the simulator's list.
     unsigned addChild(Body* child);
     Body* createChild(const std::string& templateName);
     // Hands the child back to the simulator's list and returns it.

@@ -352,6 +352,19 @@ TEST(Body, JointsHoldChildrenToTheirParent)
     hinged->getChild(0)->setJoint(hinge);
     EXPECT_EQ(exceptionText([&] { world.deployBody("hinged", Ogre::Vector3(30, 0, 0)); }),
               "Unsupported joint type in body 'leaf'");
+
+    // A body whose joint cannot be built is refused as a child and stays the simulator's.
+    brix::BodyTemplate* leaf = world.boxTemplate("leaf", ONE, 1.0f);
+    leaf->setJoint(hinge);
+    brix::Body* loose = world.deployBody("leaf", Ogre::Vector3(40, 0, 0));
+    brix::Body* holder = world.deployBody("lonely", Ogre::Vector3(40, 5, 0));
+    const int objects = world.simulator.getWorld()->getNumCollisionObjects();
+    EXPECT_EQ(exceptionText([&] { holder->addChild(loose); }), "Unsupported joint type in body 'leaf'");
+    EXPECT_EQ(loose->getParent(), nullptr);
+    EXPECT_EQ(holder->numChildren(), 0u);
+    world.simulator.destroyBody(loose);
+    world.simulator.flush();
+    EXPECT_EQ(world.simulator.getWorld()->getNumCollisionObjects(), objects - 1);
 }
 
 TEST(Body, SliderTravelsAlongItsDirectionBetweenLowAndHigh)
