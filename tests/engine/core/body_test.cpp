@@ -12,22 +12,11 @@
 
 #include <functional>
 
-using testing::HasSubstr;
+using test::exceptionText;
+using testing::Contains;
 
 namespace
 {
-std::string exceptionText(const std::function<void()>& action)
-{
-    try
-    {
-        action();
-    }
-    catch (const Ogre::Exception& e)
-    {
-        return e.getDescription();
-    }
-    return "";
-}
 
 // The rigid body Bullet holds for a deployed body.
 const btRigidBody* rigidBodyOf(brix::Simulator& simulator, brix::Body* body)
@@ -342,7 +331,7 @@ TEST(Body, JointsHoldChildrenToTheirParent)
     lonely->setJoint(fixed);
     world.deployBody("lonely", Ogre::Vector3(20, 0, 0));
     EXPECT_EQ(world.simulator.getWorld()->getNumConstraints(), 1);
-    EXPECT_THAT(log.text(), HasSubstr("Joint of type 4 in body 'lonely' requires parent"));
+    EXPECT_THAT(log.lines(), Contains("D Joint of type 4 in body 'lonely' requires parent"));
 
     // Hinges load but cannot be built.
     brix::BodyTemplate* hinged = world.boxTemplate("hinged", ONE, 1.0f);
@@ -559,5 +548,5 @@ TEST(Body, TraceSweepsItsShapeAndReportsTheClosestHit)
     EXPECT_EQ(world.simulator.createBody("ground")->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY,
                                                           Ogre::Vector3(10, 0, 0), nullptr),
               nullptr);
-    EXPECT_THAT(log.text(), HasSubstr("Convex cast using body 'ground' with incompatible shape"));
+    EXPECT_THAT(log.lines(), Contains("E Convex cast using body 'ground' with incompatible shape"));
 }

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testing::Contains;
 using testing::HasSubstr;
 
 namespace
@@ -217,17 +218,17 @@ TEST_F(BodyTemplateFiles, ReadsWholeTrianglesFromPointFiles)
     writePoints("short.pts", {0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5});
     EXPECT_EQ(load(massive("<shape><type>mesh</type><data>short.pts</data></shape>")),
               "Mesh shape data loading from file 'data/short.pts' in body 'thing' failed");
-    EXPECT_THAT(log.text(), HasSubstr("Collision mesh file 'data/short.pts' size 48 invalid"));
+    EXPECT_THAT(log.lines(), Contains("E Collision mesh file 'data/short.pts' size 48 invalid"));
     writePoints("empty.pts", {});
     EXPECT_EQ(load(massive("<shape><type>hull</type><data>empty.pts</data></shape>")),
               "Mesh shape data loading from file 'data/empty.pts' in body 'thing' failed");
-    EXPECT_THAT(log.text(), HasSubstr("Collision mesh file 'data/empty.pts' size 0 invalid"));
+    EXPECT_THAT(log.lines(), Contains("E Collision mesh file 'data/empty.pts' size 0 invalid"));
     EXPECT_EQ(load(massive("<shape><type>mesh</type><data>missing.pts</data></shape>")),
               "Mesh shape data loading from file 'data/missing.pts' in body 'thing' failed");
-    EXPECT_THAT(log.text(), HasSubstr("Collision mesh file 'data/missing.pts' opening failed"));
+    EXPECT_THAT(log.lines(), Contains("E Collision mesh file 'data/missing.pts' opening failed"));
     writePoints("broken.pts", {0, 0, 0, 1, 0, 0, 0, std::nanf(""), 0});
     EXPECT_NE(load(massive("<shape><type>mesh</type><data>broken.pts</data></shape>")), "");
-    EXPECT_THAT(log.text(), HasSubstr("Collision mesh file 'data/broken.pts' reading failed"));
+    EXPECT_THAT(log.lines(), Contains("E Collision mesh file 'data/broken.pts' reading failed"));
 }
 
 TEST_F(BodyTemplateFiles, HullKeepsEachPointOnce)
