@@ -85,7 +85,7 @@ int runDemo()
         {"humanstanding", place(simulator, "humanstanding", Ogre::Vector3(0, 2, 0))},
         {"humancrouching", place(simulator, "humancrouching", Ogre::Vector3(3, 2, 0))},
     };
-    // The door hangs in its frame and slides down to the floor, held by its joint.
+    // The door hangs in its frame: its joint lets it slide up by 2.4 from where it hangs, not down.
     brix::Body* frame = place(simulator, "doorframe", Ogre::Vector3(6, 4, 0));
     brix::Body* door = place(simulator, "door", Ogre::Vector3(6, 2.75f, 0));
     frame->addChild(door);
