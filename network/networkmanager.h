@@ -47,8 +47,10 @@ public:
     static constexpr unsigned short NO_NODE = 65535;
     // Latency samples kept per peer.
     static constexpr int LATENCY_SAMPLES = 20;
-    // Disconnect reason the layer itself gives for a peer that stopped answering.
+    // Disconnect reasons the layer itself gives: a peer that stopped answering, and one that
+    // sent data that can never be right (the value of the stream result "Invalid data").
     static constexpr unsigned int REASON_TIMEOUT = 1;
+    static constexpr unsigned int REASON_INVALID_DATA = 3;
 
     enum ConnectionState
     {

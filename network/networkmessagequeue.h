@@ -1,4 +1,5 @@
 #pragma once
+#include "network/networkmanager.h"
 #include "network/networkobject.h"
 #include "network/ringbuffer.h"
 
@@ -24,7 +25,9 @@ public:
     // The length before every message.
     static constexpr unsigned int MESSAGE_HEADER_SIZE = 2;
     // The largest block a data packet can carry beside its headers and the block counter.
-    static constexpr unsigned short MAX_BLOCK_SIZE = 502;
+    static constexpr unsigned short MAX_BLOCK_SIZE = NetworkManager::PACKET_SIZE - 1 -
+                                                     NetworkManager::DATA_HEADER_SIZE -
+                                                     NetworkManager::CHUNK_HEADER_SIZE - 1;
     // Bytes moved at a time by exchange.
     static constexpr unsigned int EXCHANGE_PIECE_SIZE = 256;
 

@@ -200,7 +200,7 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             updateReceiveStatistics(1, length);
             NetworkDecodeStream stream(data + 1, length - 1);
             if (decodeDataPacket(client.node, stream, now, client.nodeState) == PACKET_INVALID)
-                dropClient(client, NetworkStream::INVALID_DATA);
+                dropClient(client, REASON_INVALID_DATA);
         }
         else if (client.nodeState.state == DISCONNECTING)
             transmitDisconnectPacket(client);

@@ -77,8 +77,7 @@ bool UDPSocket::receive(unsigned char* buffer, unsigned int size, unsigned int& 
         return false;
     sockaddr_in sender;
     socklen_t senderSize = sizeof(sender);
-    ssize_t received =
-        recvfrom(mHandle, buffer, size, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
+    ssize_t received = recvfrom(mHandle, buffer, size, 0, reinterpret_cast<sockaddr*>(&sender), &senderSize);
     if (received < 0)
     {
         int code = errno;

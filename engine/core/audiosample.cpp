@@ -6,6 +6,7 @@
 
 #include <AL/al.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -168,7 +169,13 @@ unsigned char* AudioSample::loadWavFile(Ogre::DataStreamPtr& stream, int& format
     reader.u32(); // byte rate
     reader.u16(); // block alignment
     uint16_t bits = reader.u16();
-    stream->skip((long)(chunkSize - FORMAT_CHUNK_SIZE));
+    // A chunk that claims more than the stream holds leaves no data chunk behind it. Memory
+    // streams abort on a skip past their end, so the skip stops there.
+    const size_t rest = streamSize - std::min(stream->tell(), streamSize);
+    if (chunkSize - FORMAT_CHUNK_SIZE > rest)
+        stream->seek(streamSize);
+    else
+        stream->skip((long)(chunkSize - FORMAT_CHUNK_SIZE));
 
     if (audioFormat != 1)
         refuse("Unsupported non-PCM sample ('" + name + "')");

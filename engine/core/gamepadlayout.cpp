@@ -70,10 +70,7 @@ bool GamepadLayout::readLayout(const XMLElement* element, Layout& layout) const
         Log::error("Gamepad layout '%s' with no 'axes' element in 'gamepads.xml'", layout.name.c_str());
         return false;
     }
-    layout.axisIndices[AXIS_NONE] = UNDEFINED_INDEX;
-    for (unsigned int axis = 1; axis < AXIS_COUNT; ++axis)
-        layout.axisIndices[axis] = static_cast<unsigned int>(
-            axes->getValueAsInteger(m_AxisElementNames[axis], static_cast<int>(UNDEFINED_INDEX)));
+    readIndices(axes, m_AxisElementNames, layout.axisIndices, AXIS_COUNT);
 
     const XMLElement* buttons = element->findChild("buttons");
     if (!buttons)
@@ -81,11 +78,29 @@ bool GamepadLayout::readLayout(const XMLElement* element, Layout& layout) const
         Log::error("Gamepad layout '%s' with no 'buttons' element in 'gamepads.xml'", layout.name.c_str());
         return false;
     }
-    layout.buttonIndices[BUTTON_NONE] = UNDEFINED_INDEX;
-    for (unsigned int button = 1; button < BUTTON_COUNT; ++button)
-        layout.buttonIndices[button] = static_cast<unsigned int>(
-            buttons->getValueAsInteger(m_ButtonElementNames[button], static_cast<int>(UNDEFINED_INDEX)));
+    readIndices(buttons, m_ButtonElementNames, layout.buttonIndices, BUTTON_COUNT);
     return true;
+}
+
+void GamepadLayout::readIndices(const XMLElement* element, const std::string names[], unsigned int indices[],
+                                unsigned int count)
+{
+    indices[0] = UNDEFINED_INDEX;
+    for (unsigned int control = 1; control < count; ++control)
+        indices[control] = static_cast<unsigned int>(
+            element->getValueAsInteger(names[control], static_cast<int>(UNDEFINED_INDEX)));
+}
+
+void GamepadLayout::writeIndices(XMLElement* element, const std::string names[], const unsigned int indices[],
+                                 unsigned int count)
+{
+    for (unsigned int control = 1; control < count; ++control)
+    {
+        if (indices[control] != UNDEFINED_INDEX)
+            element->findChild(names[control], true)->setValue(static_cast<int>(indices[control]));
+        else
+            element->deleteChild(names[control]);
+    }
 }
 
 bool GamepadLayout::saveLayouts(const std::string& path)
@@ -141,24 +156,9 @@ void GamepadLayout::writeLayout(const Layout& layout, XMLElement* element) const
     else
         element->deleteChild("flags");
 
-    XMLElement* axes = element->findChild("axes", true);
-    for (unsigned int axis = 1; axis < AXIS_COUNT; ++axis)
-    {
-        if (layout.axisIndices[axis] != UNDEFINED_INDEX)
-            axes->findChild(m_AxisElementNames[axis], true)
-                ->setValue(static_cast<int>(layout.axisIndices[axis]));
-        else
-            axes->deleteChild(m_AxisElementNames[axis]);
-    }
-    XMLElement* buttons = element->findChild("buttons", true);
-    for (unsigned int button = 1; button < BUTTON_COUNT; ++button)
-    {
-        if (layout.buttonIndices[button] != UNDEFINED_INDEX)
-            buttons->findChild(m_ButtonElementNames[button], true)
-                ->setValue(static_cast<int>(layout.buttonIndices[button]));
-        else
-            buttons->deleteChild(m_ButtonElementNames[button]);
-    }
+    writeIndices(element->findChild("axes", true), m_AxisElementNames, layout.axisIndices, AXIS_COUNT);
+    writeIndices(element->findChild("buttons", true), m_ButtonElementNames, layout.buttonIndices,
+                 BUTTON_COUNT);
 }
 
 bool GamepadLayout::createLayout(const std::string& name, const std::string& identifier)

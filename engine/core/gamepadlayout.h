@@ -127,6 +127,13 @@ private:
     static bool isReadHere(const XMLElement* element);
     bool readLayout(const XMLElement* element, Layout& layout) const;
     void writeLayout(const Layout& layout, XMLElement* element) const;
+    // The joystick numbers of the named controls 1 to count - 1 under element ("axes" or
+    // "buttons"); a control without its child has none, and control 0 never has one.
+    static void readIndices(const XMLElement* element, const std::string names[], unsigned int indices[],
+                            unsigned int count);
+    // Writes the defined numbers and removes the children of the undefined ones.
+    static void writeIndices(XMLElement* element, const std::string names[], const unsigned int indices[],
+                             unsigned int count);
     void setButton(unsigned int joystick, unsigned int button, bool pressed);
 
     std::vector<Layout> mLayouts;

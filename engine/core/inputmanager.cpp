@@ -211,6 +211,7 @@ void InputManager::removeListener(InputListener* listener)
     if (!listener)
         return;
     // An entry the listener adds from its onListenerEnable call is a new registration and stays.
+    ++mDeliveryDepth;
     size_t count = mListeners.size();
     for (size_t i = 0; i < count && i < mListeners.size(); ++i)
     {
@@ -223,7 +224,7 @@ void InputManager::removeListener(InputListener* listener)
         if (wasEnabled)
             listener->onListenerEnable(false);
     }
-    if (mDeliveryDepth == 0)
+    if (--mDeliveryDepth == 0)
         dropRemovedListeners();
 }
 
@@ -239,8 +240,13 @@ void InputManager::dropRemovedListeners()
 void InputManager::setListenerEnableMask(unsigned int mask)
 {
     mListenerEnableMask = mask;
+    // Telling a listener is a delivery too: one that leaves from its call must not shift the
+    // list under this loop and cost the next one its notice.
+    ++mDeliveryDepth;
     for (size_t i = 0; i < mListeners.size(); ++i)
         updateListenerEnable(i);
+    if (--mDeliveryDepth == 0)
+        dropRemovedListeners();
 }
 
 void InputManager::updateListenerEnable(size_t index)

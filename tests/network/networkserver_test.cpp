@@ -227,7 +227,7 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     peer.send(dataPacket(2, {4, 3, 0, 1, 0xFF, 0xFF}));
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
-    EXPECT_EQ(mHost.mDisconnects[0].second, static_cast<unsigned int>(brix::NetworkStream::INVALID_DATA));
+    EXPECT_EQ(mHost.mDisconnects[0].second, NetworkServer::REASON_INVALID_DATA);
     pump(50);
     bool told = false;
     for (auto& packet : peer.drain())

@@ -29,4 +29,13 @@ std::vector<std::string> LogCapture::lines() const
             result.push_back(line.substr(0, 2) + line.substr(TEXT_COLUMN));
     return result;
 }
+
+std::vector<std::string> LogCapture::errors() const
+{
+    std::vector<std::string> result;
+    for (const std::string& line : lines())
+        if (line.compare(0, 2, "E ") == 0)
+            result.push_back(line);
+    return result;
+}
 } // namespace test

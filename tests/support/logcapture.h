@@ -19,6 +19,8 @@ public:
     // Each line logged since the log was opened, as its tag, a blank and its text (the
     // time stamp left out), without the log's own "X" lines.
     std::vector<std::string> lines() const;
+    // The same, only the error lines ("E ...").
+    std::vector<std::string> errors() const;
 
 private:
     TempDir mDir;

@@ -109,6 +109,9 @@ TEST_F(AudioSampleTest, RefusesFilesItCannotPlayWithTheirMessages)
     hugeFormat[16] = '\xF0';
     hugeFormat[19] = '\x7F';
     EXPECT_EQ(refusal("hugefmt.wav", hugeFormat), "Bad sample data chunk ('hugefmt.wav')");
+    // The same from memory, where a skip past the end would abort the program.
+    EXPECT_EQ(brix::AudioTestAccess::wavRefusal("hugefmt.wav", hugeFormat),
+              "Bad sample data chunk ('hugefmt.wav')");
 
     fields = WavFields();
     fields.pcm = pcm(100);

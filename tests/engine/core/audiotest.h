@@ -10,6 +10,8 @@
 #include "support/sounds.h"
 #include "support/tempdir.h"
 
+#include <OgreDataStream.h>
+#include <OgreException.h>
 #include <OgreResourceGroupManager.h>
 
 #include <AL/al.h>
@@ -37,6 +39,22 @@ public:
         return stream.mChannel ? stream.mChannel->getSource() : 0;
     }
     static bool decode(AudioStream& stream, unsigned buffer) { return stream.decode(buffer); }
+    // The text of the refusal of a WAV file held in memory, or "" when it reads.
+    static std::string wavRefusal(const std::string& name, const std::string& content)
+    {
+        Ogre::DataStreamPtr stream(
+            new Ogre::MemoryDataStream(name, const_cast<char*>(content.data()), content.size(), false, true));
+        int format = 0, size = 0, frequency = 0;
+        try
+        {
+            delete[] AudioSample::loadWavFile(stream, format, size, frequency);
+        }
+        catch (const Ogre::InternalErrorException& e)
+        {
+            return e.getDescription();
+        }
+        return "";
+    }
     static ALuint slot(const AudioManager& manager) { return manager.mEffect->getSlot(); }
     static ALuint effect(const AudioManager& manager) { return manager.mEffect->mEffect; }
 };

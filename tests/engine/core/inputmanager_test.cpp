@@ -24,7 +24,12 @@ public:
     {
     }
 
-    void onListenerEnable(bool enabled) override { note("enable(" + std::to_string(enabled) + ")"); }
+    void onListenerEnable(bool enabled) override
+    {
+        note("enable(" + std::to_string(enabled) + ")");
+        if (onEnable)
+            onEnable(enabled);
+    }
     void onKeyPress(brix::KeyCode key, unsigned int character) override
     {
         note("press(" + std::to_string(key) + "," + std::to_string(character) + ")");
@@ -60,6 +65,7 @@ public:
     }
 
     std::function<void()> onPress;
+    std::function<void(bool)> onEnable;
 
 private:
     void note(const std::string& call) { mJournal.push_back(mName + ":" + call); }
@@ -276,4 +282,29 @@ TEST_F(InputManagerTest, ListenersMayComeAndGoWhileInputIsDelivered)
     input.keyCallback(mWindow.window(), 32, 0, GLFW_PRESS, 0);
     EXPECT_EQ(mJournal, (std::vector<std::string>{"menu:press(32,0)", "editor:press(32,0)",
                                                   "editor:enable(0)", "menu:press(32,0)"}));
+}
+
+TEST_F(InputManagerTest, AListenerLeavingWhenDisabledCostsNoOtherItsNotice)
+{
+    brix::InputManager input(mWindow.window(), brix::InputManager::KEYBOARD);
+    RecordingListener menu("menu", mJournal), game("game", mJournal), hud("hud", mJournal);
+    // The menu goes away as soon as it loses the input.
+    menu.onEnable = [&](bool enabled)
+    {
+        if (!enabled)
+            input.removeListener(&menu);
+    };
+    input.addListener(&menu, 1);
+    input.addListener(&game, 1);
+    input.addListener(&hud, 1);
+    mJournal.clear();
+
+    input.setListenerEnableMask(2);
+    EXPECT_EQ(mJournal, (std::vector<std::string>{"menu:enable(0)", "game:enable(0)", "hud:enable(0)"}));
+
+    mJournal.clear();
+    input.setListenerEnableMask(1);
+    input.keyCallback(mWindow.window(), 65, 0, GLFW_PRESS, 0);
+    EXPECT_EQ(mJournal, (std::vector<std::string>{"game:enable(1)", "hud:enable(1)", "game:press(65,0)",
+                                                  "hud:press(65,0)"}));
 }
