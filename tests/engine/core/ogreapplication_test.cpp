@@ -245,6 +245,8 @@ TEST_F(OgreApplicationTest, RunsALitSceneThroughEveryStepAndSavesAScreenshot)
     {
         DemoApplication application(8);
         application.loadOgrePlugin("lib/RenderSystem_GL.dll", true);
+        // The game's data holds particle scripts, which only compile with ParticleFX.
+        application.loadOgrePlugin("lib/Plugin_ParticleFX.dll", true);
         application.loadOgrePlugin("Codec_STBI", true);
         application.run(3, argv, 320, 240, false, 0);
         EXPECT_EQ(application.steps, (std::vector<std::string>{"preload", "setup", "cleanup"}));
