@@ -304,7 +304,6 @@ TEST_F(MenuItemTest, ImagesAreDrawnUnderTheTitleAndFadedWhenDisabled)
     EXPECT_EQ(Ogre::ColourValue::White, images.colours[0]);
 
     face->setState(OgreMenuItem::STATE_DISABLED);
-    page->setModified();
     menu.update(0);
     EXPECT_NEAR(0.5f, test::readSection(*page->getManualObject(), 1).colours[0].a, 1.0f / 255);
 }
