@@ -82,7 +82,7 @@ int runDemo()
     };
     std::vector<Dropped> dropped = {
         {"crate", place(simulator, "crate", Ogre::Vector3(-6, 3, 0))},
-        {"ball", place(simulator, "ball", Ogre::Vector3(-3, 2, 0))},
+        {"barrel", place(simulator, "barrel", Ogre::Vector3(-3, 2, 0))},
         {"humanstanding", place(simulator, "humanstanding", Ogre::Vector3(0, 2, 0))},
         {"humancrouching", place(simulator, "humancrouching", Ogre::Vector3(3, 2, 0))},
     };
