@@ -144,6 +144,8 @@ void NetworkClient::handlePacket(const unsigned char* data, unsigned int length,
             mNodeState.state = CONNECTED;
             mTransmitClock = now;
             mNodeState.received = false;
+            // The time-out counts from here even when this first packet cannot be used whole.
+            mNodeState.receiveTime = now;
             if (mListener)
                 mListener->onConnect();
         }
