@@ -67,6 +67,10 @@ void NetworkServer::stop(unsigned int reason)
         return;
     for (TClient& client : mClients)
         disconnect(client.node, reason, false);
+    // The listener goes with this match: a lingering slot must not report its node, which the
+    // next match may give to someone else, to the listener of a later start.
+    for (TClient& client : mClients)
+        client.node = NO_NODE;
     mSocket.close();
     ++mMatchId;
     mListener = nullptr;
