@@ -115,6 +115,8 @@ public:
 
     // Appends; the same id may be registered more than once.
     virtual void registerObject(NetworkObject* object, unsigned char id);
+    // Also safe from inside an object's call (a message listener that removes a player): the
+    // object is called no more from then on, and may be deleted once this returns.
     virtual void unregisterObject(NetworkObject* object);
     virtual void unregisterObject(unsigned char id);
     virtual void update() = 0;
@@ -179,8 +181,25 @@ protected:
     Statistics mStatistics;
 
 private:
+    // Marks a walk over the registry: entries unregistered meanwhile are blanked, and removed
+    // when the outermost walk ends, so that no index or reference of the walk goes stale.
+    class RegistryWalk
+    {
+    public:
+        explicit RegistryWalk(NetworkManager& manager) : mManager(manager) { ++mManager.mWalks; }
+        ~RegistryWalk();
+        RegistryWalk(const RegistryWalk&) = delete;
+        RegistryWalk& operator=(const RegistryWalk&) = delete;
+
+    private:
+        NetworkManager& mManager;
+    };
+
+    template <typename Match> void removeObjects(Match match);
     void addLatencySample(int sample, TNodeState& nodeState);
 
     unsigned int mPacketsThisUpdate;
+    unsigned int mWalks;
+    bool mBlanked;
 };
 } // namespace brix
