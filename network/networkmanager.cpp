@@ -200,6 +200,19 @@ void NetworkManager::encodeDataPacket(unsigned short node, NetworkEncodeStream& 
     nodeState.transmitTime = now;
 }
 
+void NetworkManager::transmitDataPacket(UDPSocket& socket, const NetworkAddress& address, unsigned short node,
+                                        unsigned int now, TNodeState& nodeState)
+{
+    unsigned char packet[PACKET_SIZE];
+    NetworkEncodeStream stream(packet, sizeof(packet));
+    stream.encodeUInt8(PACKET_DATA);
+    encodeDataPacket(node, stream, now, nodeState);
+    if (stream.getResult() != NetworkStream::SUCCESS)
+        Log::debug("Data packet encoding failed: %s", stream.getResultText());
+    else if (socket.transmit(packet, stream.getOffset(), address))
+        updateTransmitStatistics(1, stream.getOffset());
+}
+
 NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short node,
                                                               NetworkDecodeStream& stream, unsigned int now,
                                                               TNodeState& nodeState)

@@ -152,6 +152,10 @@ protected:
     // The caller has written the type byte. Leaves the stream failed when no packet fits.
     void encodeDataPacket(unsigned short node, NetworkEncodeStream& stream, unsigned int now,
                           TNodeState& nodeState);
+    // Builds the next data packet for a peer and sends it to address; a packet that cannot be
+    // built is logged and not sent.
+    void transmitDataPacket(UDPSocket& socket, const NetworkAddress& address, unsigned short node,
+                            unsigned int now, TNodeState& nodeState);
     // The caller has read the type byte.
     PacketResult decodeDataPacket(unsigned short node, NetworkDecodeStream& stream, unsigned int now,
                                   TNodeState& nodeState);

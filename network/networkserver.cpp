@@ -235,16 +235,7 @@ void NetworkServer::updateClient(TClient& client, unsigned int now)
         unsigned int quiet = now - state.transmitTime;
         if ((answered >= 1 && answered <= RECENT_TRAFFIC && quiet >= mUpdateInterval) ||
             quiet >= MAX_PACKET_INTERVAL)
-        {
-            unsigned char buffer[PACKET_SIZE];
-            NetworkEncodeStream stream(buffer, sizeof(buffer));
-            stream.encodeUInt8(PACKET_DATA);
-            encodeDataPacket(client.node, stream, now, state);
-            if (stream.getResult() != NetworkStream::SUCCESS)
-                Log::debug("Data packet encoding failed: %s", stream.getResultText());
-            else if (mSocket.transmit(buffer, stream.getOffset(), client.address))
-                updateTransmitStatistics(1, stream.getOffset());
-        }
+            transmitDataPacket(mSocket, client.address, client.node, now, state);
         if (now - state.receiveTime > mTimeout)
         {
             unsigned short node = client.node;
