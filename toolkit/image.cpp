@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -93,7 +94,11 @@ void Image::create(int width, int height)
     mHeight = height;
     if (width > 0 && height > 0)
     {
-        mData = new (std::nothrow) uint32_t[size_t(width) * size_t(height)];
+        // A buffer larger than the address space can index fails like any other shortage
+        // instead of throwing from the allocation.
+        size_t pixels = size_t(width) * size_t(height);
+        if (pixels <= size_t(PTRDIFF_MAX) / sizeof(uint32_t))
+            mData = new (std::nothrow) uint32_t[pixels];
         if (!mData)
         {
             Log::error("Image::create: no memory for %d x %d pixels", width, height);
@@ -282,7 +287,8 @@ int Image::saveTGA(const std::string& path, int bits) const
     TemporaryFile file(path);
     if (!file.isOpen())
     {
-        Log::error("Image::saveTGA: cannot create '%s': %s", file.getTemporaryPath().c_str(), std::strerror(errno));
+        Log::error("Image::saveTGA: cannot create '%s': %s", file.getTemporaryPath().c_str(),
+                   std::strerror(errno));
         return -2;
     }
 

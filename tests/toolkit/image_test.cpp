@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <fstream>
 #include <string>
@@ -248,6 +249,12 @@ TEST(Image, FlipCopyAndReset)
     brix::Image flat(0, 5);
     EXPECT_EQ(nullptr, flat.getData());
     EXPECT_EQ(5, flat.getHeight());
+
+    // A size no buffer can hold leaves an empty image rather than ending the program.
+    brix::Image huge(INT_MAX, INT_MAX);
+    EXPECT_EQ(nullptr, huge.getData());
+    EXPECT_EQ(0, huge.getWidth());
+    EXPECT_EQ(0, huge.blit(image, image.getSize(), 0, 0));
     copy.reset();
     EXPECT_EQ(nullptr, copy.getData());
     EXPECT_EQ(0, copy.getWidth());

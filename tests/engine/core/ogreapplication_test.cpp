@@ -4,11 +4,13 @@
 #include "support/tempdir.h"
 
 #include <OgreCamera.h>
+#include <OgreCodec.h>
 #include <OgreDataStream.h>
 #include <OgreException.h>
 #include <OgreImage.h>
 #include <OgreLight.h>
 #include <OgreManualObject.h>
+#include <OgrePlugin.h>
 #include <OgreRenderWindow.h>
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -245,6 +248,8 @@ TEST_F(OgreApplicationTest, RunsALitSceneThroughEveryStepAndSavesAScreenshot)
     {
         DemoApplication application(8);
         application.loadOgrePlugin("lib/RenderSystem_GL.dll", true);
+        // The game's data holds particle scripts, which only compile with ParticleFX.
+        application.loadOgrePlugin("lib/Plugin_ParticleFX.dll", true);
         application.loadOgrePlugin("Codec_STBI", true);
         application.run(3, argv, 320, 240, false, 0);
         EXPECT_EQ(application.steps, (std::vector<std::string>{"preload", "setup", "cleanup"}));
@@ -281,4 +286,79 @@ TEST_F(OgreApplicationTest, RunsALitSceneThroughEveryStepAndSavesAScreenshot)
     EXPECT_NEAR(corner.b, 0.2f, 0.01f);
     EXPECT_GT(centre.r, 0.5f) << "the square is lit red";
     EXPECT_LT(centre.g, centre.r);
+}
+
+namespace
+{
+// Loads the plug-ins the game asks for, in the game's order, and notes which codec OGRE holds
+// for "png" while the window is up. Its screenshot on tear-down is written and read back
+// through that codec.
+class PluginApplication : public RecordingApplication
+{
+public:
+    static constexpr const char* PLUGINS[] = {"lib/RenderSystem_GL.dll", "lib/Plugin_ParticleFX.dll",
+                                              "lib/Plugin_OctreeSceneManager.dll",
+                                              "lib/Plugin_CgProgramManager.dll", "lib/imagepng.dll"};
+
+    std::vector<std::string> installedPlugins;
+    std::string pngCodecType;
+    std::string screenshotHeader;
+    Ogre::ColourValue screenshotColour;
+
+protected:
+    void setup(int argc, const char** argv) override
+    {
+        RecordingApplication::setup(argc, argv);
+        for (Ogre::Plugin* plugin : getRoot()->getInstalledPlugins())
+            installedPlugins.push_back(plugin->getName());
+        if (Ogre::Codec::isCodecRegistered("png"))
+            pngCodecType = Ogre::Codec::getCodec("png")->getType();
+        Ogre::SceneManager* scene = createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME);
+        Ogre::Camera* camera = scene->createCamera("camera");
+        scene->getRootSceneNode()->createChildSceneNode()->attachObject(camera);
+        getRenderWindow()->addViewport(camera)->setBackgroundColour(Ogre::ColourValue(0.2f, 0.4f, 0.6f));
+    }
+
+    bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override
+    {
+        RecordingApplication::update(ticks, elapsedSeconds, sinceTickSeconds);
+        return updates.size() < 2;
+    }
+
+    void cleanup() override
+    {
+        RecordingApplication::cleanup();
+        const std::string path = getUserDataDirectory() + "/screenshot.png";
+        getRenderWindow()->writeContentsToFile(path);
+        const std::string bytes = test::readFile(path);
+        screenshotHeader = bytes.substr(0, 8);
+        Ogre::DataStreamPtr stream(new Ogre::MemoryDataStream(const_cast<char*>(bytes.data()), bytes.size()));
+        Ogre::Image image;
+        image.load(stream, "png");
+        screenshotColour = image.getColourAt(image.getWidth() / 2, image.getHeight() / 2, 0);
+    }
+};
+} // namespace
+
+TEST_F(OgreApplicationTest, LoadsThePngCodecPluginFromTheEnginesOwnFolder)
+{
+    const char* argv[] = {"korvane"};
+    {
+        PluginApplication application;
+        for (const char* plugin : PluginApplication::PLUGINS)
+            application.loadOgrePlugin(plugin, true);
+        application.run(1, argv, 160, 120, false, 0);
+        EXPECT_EQ(application.pngCodecType, "png");
+        EXPECT_NE(std::find(application.installedPlugins.begin(), application.installedPlugins.end(),
+                            "TevraPNGPlugin"),
+                  application.installedPlugins.end());
+        EXPECT_EQ(application.screenshotHeader, std::string("\x89PNG\r\n\x1a\n", 8));
+        EXPECT_NEAR(application.screenshotColour.b, 0.6f, 0.01f);
+        EXPECT_NEAR(application.screenshotColour.g, 0.4f, 0.01f);
+    }
+    // The plug-in next to the engine's library, with this platform's suffix.
+    const char* binary = std::getenv("KORVANE_BINARY_DIR");
+    ASSERT_NE(binary, nullptr);
+    EXPECT_TRUE(logged('I', "Loading library " + std::string(binary) + "/lib/imagepng.so")) << log();
+    EXPECT_FALSE(Ogre::Codec::isCodecRegistered("png"));
 }

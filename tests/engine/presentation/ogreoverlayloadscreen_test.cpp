@@ -54,7 +54,8 @@ protected:
         return false;
     }
 
-    test::OgreWindow mOgre{640, 480, {"Codec_STBI"}};
+    // ParticleFX for the particle scripts among the game's data.
+    test::OgreWindow mOgre{640, 480, {"Codec_STBI", "Plugin_ParticleFX"}};
     std::unique_ptr<Ogre::OverlaySystem> mOverlays{new Ogre::OverlaySystem()};
     Ogre::SceneManager& mScene = mOgre.sceneManager();
     FrameWatch mFrames;

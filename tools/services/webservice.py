@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Korvane web services: the high-score service and the update check on one HTTP port.
+
+Paths: /api/v1/highscores (see highscores.py) and /api/v1/updates (see updates.py).
+"""
+
+import argparse
+import http.server
+import logging
+import socketserver
+
+import highscores
+import updates
+
+HIGHSCORES_PATH = "/api/v1/highscores"
+UPDATES_PATH = "/api/v1/updates"
+MAX_BODY = 64 * 1024
+REQUEST_TIMEOUT = 10
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    server_version = "KorvaneServices/1"
+    protocol_version = "HTTP/1.0"
+    timeout = REQUEST_TIMEOUT
+
+    def route(self):
+        path, _, query = self.path.partition("?")
+        for base, service in ((HIGHSCORES_PATH, self.server.highscores), (UPDATES_PATH, self.server.updates)):
+            if path == base or path.startswith(base + "/"):
+                parts = [part for part in path[len(base):].split("/") if part]
+                return service, parts, query
+        return None, None, None
+
+    def do_GET(self):
+        service, parts, query = self.route()
+        if service is None:
+            return self.reply(404, "<error><message>unknown resource</message></error>")
+        self.reply(*service.get(parts, query))
+
+    def do_POST(self):
+        service, parts, _ = self.route()
+        if service is not self.server.highscores or parts:
+            return self.reply(404, "<error><message>unknown resource</message></error>")
+        try:
+            length = int(self.headers.get("Content-length", "-1"))
+        except ValueError:
+            length = -1
+        if length < 0 or length > MAX_BODY:
+            return self.reply(413 if length > MAX_BODY else 411, "<error><message>bad length</message></error>")
+        body = self.rfile.read(length)
+        self.reply(*service.post(body))
+
+    def reply(self, status, text):
+        data = text.encode("utf-8")
+        self.send_response(status)
+        self.send_header("Content-type", highscores.CONTENT_TYPE)
+        self.send_header("Content-length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def log_message(self, format, *args):
+        logging.info("%s %s", self.address_string(), format % args)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--host", default="0.0.0.0", help="address to listen on (default all)")
+    parser.add_argument("--port", type=int, default=80, help="HTTP port (default 80)")
+    parser.add_argument("--database", default="highscores.sqlite", help="SQLite file for the scores")
+    parser.add_argument("--key", default=highscores.DEFAULT_KEY, help="the game's score signing key")
+    parser.add_argument("--latest-version", default="1.4.2", help="newest game version, major.minor.patch")
+    parser.add_argument("--download-url", default="", help="where players get the newest version")
+    parser.add_argument("--message", default="", help="a message shown to players after the check")
+    args = parser.parse_args()
+    logging.basicConfig(level=logging.INFO, format="%(asctime)s webservice %(message)s")
+    server = Server((args.host, args.port), Handler)
+    server.highscores = highscores.HighScores(args.database, args.key)
+    server.updates = updates.Updates(args.latest_version, args.download_url, args.message)
+    logging.info("Web services on %s port %d", args.host, args.port)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()
