@@ -272,8 +272,12 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(1, manager.testOnlineHighScore("canyon@2", 300));
 
-    manager.add(score("canyon@2", 300), true);
-    manager.finalize("Zoë \"Z\" <3");
+    // The document drops the name's trailing blank; a no-break space ending the custom text
+    // stays. Both must still verify at the service.
+    HighScore mine = score("canyon@2", 300);
+    mine.custom += "\u00a0";
+    manager.add(mine, true);
+    manager.finalize("Zoë \"Z\" <3 ");
     ASSERT_TRUE(waitFor(manager, recorder, 4));
     EXPECT_EQ((std::vector<std::string>{"canyon@2 uploaded"}), recorder.uploads);
 
@@ -283,7 +287,7 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     ASSERT_EQ(1u, list.size());
     EXPECT_EQ("Zoë \"Z\" <3", list.front().name);
     EXPECT_EQ(300, list.front().score);
-    EXPECT_EQ("12.5|3|2", list.front().custom);
+    EXPECT_EQ("12.5|3|2\u00a0", list.front().custom);
 
     // A score signed with another key is refused by the service.
     HighScoreManager forger("", service.url("/api/v1/highscores"), 1, 5, "badbadbadbadbad0", VERSION);
