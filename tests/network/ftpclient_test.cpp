@@ -275,6 +275,16 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
         },
         10000, 100, 200));
 
+    // A level the host put in by hand belongs to nobody's password.
+    const std::string canyon = test::readFile(service.levels() + "/canyon.xml");
+    test::writeFile(local.file("canyon.xml"), "<level><title>Stolen</title></level>\n");
+    ASSERT_TRUE(share.upload("canyon.xml", "first"));
+    EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
+    EXPECT_TRUE(test::pollUntil(
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/canyon.xml#first"); }, 10000,
+        100, 200));
+    EXPECT_EQ(canyon, test::readFile(service.levels() + "/canyon.xml"));
+
     FTPClient client;
     ASSERT_TRUE(client.connect(service.server(), "ftp", ""));
     ASSERT_TRUE(client.changeDirectory("/korvane/levels"));

@@ -5,7 +5,7 @@ files what players upload.
 Layout below --root: korvane/levels/ holds the shared levels and "index"; players upload into
 korvane/levels/upload/ as "<file>#<password>". A new file name is filed and remembers its
 password; an existing one is replaced only when the password matches, otherwise the upload
-is dropped. After each filing "index" is written anew (one line per level: file name, title,
+is dropped (a level the host put in by hand has no password and is never replaced). After each filing "index" is written anew (one line per level: file name, title,
 author, flags, upload time). vsftpd needs root here for its chroot; the share itself is
 readable by everyone and writable only in upload/.
 """
@@ -169,7 +169,8 @@ class Share:
             return False  # maybe still arriving
         if (not os.path.isfile(path) or os.path.islink(path) or not plain_name(name) or
                 name in (INDEX_FILE, UPLOAD_DIRECTORY) or info.st_size > MAX_LEVEL_SIZE or not complete(path) or
-                (known is not None and known["password"] != secret)):
+                (known is not None and known["password"] != secret) or
+                (known is None and os.path.exists(target))):
             logging.info("Upload '%s' refused", os.path.basename(path))
             os.remove(path)
             return False
