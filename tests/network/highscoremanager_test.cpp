@@ -1,5 +1,8 @@
 #include "network/highscoremanager.h"
+#include "network/httpclient.h"
 #include "network/httpmessage.h"
+#include "network/networkaddress.h"
+#include "network/tcpsocket.h"
 #include "toolkit/thread.h"
 
 #include "support/logcapture.h"
@@ -299,4 +302,47 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     forger.finalize("Mallory");
     ASSERT_TRUE(waitFor(forger, forged, 3));
     EXPECT_EQ((std::vector<std::string>{"canyon@2 failed"}), forged.uploads);
+}
+
+TEST(HighScoreManager, ServiceAnswersOnlyWellFormedRequestsAndKeepsTablesReadable)
+{
+    test::WebService service;
+    ASSERT_TRUE(service.process.isRunning());
+    const std::string base = service.url("/api/v1/highscores");
+    brix::HTTPClient client;
+
+    // Malformed or unknown requests are answered with nothing at all.
+    for (const char* path : {"/elsewhere", "/api/v1/highscores/x/canyon", "/api/v1/highscores/1/canyon?limit=many",
+                             "/api/v1/updates/beta"})
+        EXPECT_EQ(0u, client.send(service.url(path), brix::HTTPClient::GET, HTTPMessage(), 4096).getStatus())
+            << path;
+    for (const char* body : {"<highscore", "<result><name>x</name></result>",
+                             "<highscore><gameid>one</gameid><level>a</level><name>b</name></highscore>"})
+        EXPECT_EQ(0u, client.send(base, brix::HTTPClient::POST, HTTPMessage(body), 4096).getStatus()) << body;
+    brix::TCPSocket raw;
+    ASSERT_TRUE(raw.connect(brix::NetworkAddress("127.0.0.1:" + std::to_string(service.port)), 2000));
+    const std::string garbage = "BREW /pot\r\n\r\n";
+    ASSERT_TRUE(raw.transmit(reinterpret_cast<const unsigned char*>(garbage.data()), garbage.size()));
+    std::string reply;
+    EXPECT_TRUE(raw.receiveAll(reply, 4096, 3000, 6000));
+    EXPECT_EQ("", reply);
+
+    // Five signed scores whose names swell when escaped would not fit the game's reply limit
+    // together; the table it reads is cut to the best that fit.
+    HighScoreManager manager("", base, 1, 5, "5be07a3c91d4f268", VERSION);
+    for (int i = 1; i <= 5; ++i)
+    {
+        std::string url;
+        HTTPMessage request;
+        manager.createUploadRequest(url, request, score("canyon", i * 100, std::string(200, '&')));
+        EXPECT_EQ(200u, client.send(url, brix::HTTPClient::POST, request, 4096).getStatus());
+    }
+    Recorder recorder;
+    manager.setListener(&recorder);
+    manager.refresh("canyon");
+    ASSERT_TRUE(waitFor(manager, recorder, 2));
+    std::list<HighScore> list;
+    ASSERT_EQ(HighScoreManager::STATUS_AVAILABLE, manager.getOnlineHighScores("canyon", list));
+    EXPECT_EQ((std::vector<int>{500, 400, 300}), scores(list));
+    EXPECT_EQ(std::string(200, '&'), list.front().name);
 }
