@@ -205,6 +205,7 @@ TEST(FileShare, SkipsIndexEntriesThatAreNotPlainFileNames)
     FileShare share("127.0.0.1:1", "/korvane/levels", "/tmp");
     EXPECT_FALSE(share.download("../configuration.xml"));
     EXPECT_FALSE(share.upload("a/b.xml", ""));
+    EXPECT_FALSE(share.upload("a#b.xml", "secret"));
 }
 
 TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
