@@ -3,6 +3,7 @@
 #include "network/httpmessage.h"
 #include "network/networkaddress.h"
 #include "network/tcpsocket.h"
+#include "toolkit/md5.h"
 #include "toolkit/thread.h"
 
 #include "support/logcapture.h"
@@ -319,6 +320,14 @@ TEST(HighScoreManager, ServiceAnswersOnlyWellFormedRequestsAndKeepsTablesReadabl
     for (const char* body : {"<highscore", "<result><name>x</name></result>",
                              "<highscore><gameid>one</gameid><level>a</level><name>b</name></highscore>"})
         EXPECT_EQ(0u, client.send(base, brix::HTTPClient::POST, HTTPMessage(body), 4096).getStatus()) << body;
+    // Correctly signed, but a score the game could not hold.
+    brix::MD5 md5;
+    md5.add("11.4.2canyonEve1099511627776" + std::string("5be07a3c91d4f268"));
+    md5.finalize();
+    const std::string wide = "<highscore><gameid>1</gameid><version>1.4.2</version><level>canyon</level>"
+                             "<name>Eve</name><score>1099511627776</score><custom></custom><checksum>" +
+                             md5.getChecksumHex() + "</checksum></highscore>";
+    EXPECT_EQ(0u, client.send(base, brix::HTTPClient::POST, HTTPMessage(wide), 4096).getStatus());
     brix::TCPSocket raw;
     ASSERT_TRUE(raw.connect(brix::NetworkAddress("127.0.0.1:" + std::to_string(service.port)), 2000));
     const std::string garbage = "BREW /pot\r\n\r\n";

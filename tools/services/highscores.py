@@ -76,6 +76,9 @@ class HighScores:
             score = int(fields["score"])
         except ValueError:
             return None
+        # The game keeps scores in 32 bits; anything wider would read back as another score.
+        if not (0 <= game_id <= 0xFFFFFFFF and -2**31 <= score < 2**31):
+            return None
         signed = "".join(fields[name] for name in ("gameid", "version", "level", "name", "score", "custom"))
         expected = hashlib.md5((signed + self.key).encode("utf-8")).hexdigest()
         if fields["checksum"].lower() != expected:
