@@ -253,6 +253,16 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
     EXPECT_TRUE(test::pollUntil([] {}, [&] { return test::readFile(service.levels() + "/mine.xml") == mine; },
                                 10000, 100, 200));
 
+    // A name that is not UTF-8 is refused by the filing job, which goes on working (below).
+    const std::string odd = "caf\xE9.xml";
+    test::writeFile(local.file(odd), mine);
+    ASSERT_TRUE(share.upload(odd, "pw"));
+    EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
+    EXPECT_TRUE(test::pollUntil(
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/" + odd + "#pw"); }, 10000, 100,
+        200));
+    EXPECT_FALSE(brix::File::fileExists(service.levels() + "/" + odd));
+
     // Someone else's upload under the same name must not replace it; the owner's may.
     test::writeFile(local.file("mine.xml"), "<level><title>Stolen</title></level>\n");
     ASSERT_TRUE(share.upload("mine.xml", "guess"));

@@ -64,6 +64,11 @@ syslog_enable=NO
 
 
 def plain_name(name):
+    try:
+        # A name that is not UTF-8 (listed with stand-in characters) could not be written to "index".
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        return False
     return (0 < len(name) <= MAX_NAME_LENGTH and ".." not in name and
             not any(c in name for c in "/\\:#\"") and all(ord(c) >= 32 and ord(c) != 127 for c in name))
 
@@ -244,7 +249,7 @@ def main():
     while server.poll() is None:
         try:
             share.file_uploads()
-        except OSError as error:
+        except Exception as error:  # one bad upload must not end the filing for everyone
             logging.error("Filing uploads failed: %s", error)
         time.sleep(args.interval)
     logging.error("vsftpd ended with %s", server.returncode)
