@@ -172,6 +172,10 @@ void Body::deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orienta
         Log::error("Body '%s' is already deployed", getName().c_str());
         return;
     }
+    // A child takes its pose and its joint from the parent's rigid body.
+    if (mParent && !mParent->isDeployed())
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                    "Can't mix deployed and non-deployed bodies in body hierarchy", "Body::deploy");
 
     const float mass = mTemplate->getMass();
     btVector3 inertia(0, 0, 0);
@@ -244,7 +248,10 @@ void Body::createJoint()
     {
     case BodyTemplate::JOINT_SLIDER:
     {
-        const Ogre::Quaternion q = joint.axes[0].direction.getRotationTo(Ogre::Vector3::UNIT_X);
+        // Bullet measures the slider's travel from this body to the parent along the frame's x
+        // axis; pointing that axis against the joint direction makes the limits count how far
+        // this body has moved along the direction.
+        const Ogre::Quaternion q = Ogre::Vector3::UNIT_X.getRotationTo(-joint.axes[0].direction);
         const btTransform frameInA(Convert::toBullet(q), btVector3(0, 0, 0));
         const btTransform frameInB = fromParent * child * frameInA;
         btSliderConstraint* slider =
@@ -509,7 +516,19 @@ unsigned Body::addChild(Body* child)
     mSimulator->removeMovable(child);
     child->mParent = this;
     if (isDeployed())
-        child->createJoint();
+    {
+        try
+        {
+            child->createJoint();
+        }
+        catch (...)
+        {
+            // Refused: the body stays the simulator's, or nobody would ever delete it.
+            child->mParent = nullptr;
+            mSimulator->addMovable(child);
+            throw;
+        }
+    }
     mChildren.push_back(child);
     return static_cast<unsigned>(mChildren.size() - 1);
 }

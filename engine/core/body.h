@@ -42,7 +42,8 @@ public:
     // Does nothing for a template of mass 0.
     void applyImpulse(const Ogre::Vector3& impulse, const Ogre::Vector3& point, bool recursive) override;
     // A child takes its pose from its parent and its template, not from the arguments. Runs
-    // once per body; throws for an unknown material or an unsupported joint.
+    // once per body; throws for an unknown material, an unsupported joint, or a child whose
+    // parent is not deployed yet.
     void deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orientation,
                 const Ogre::Vector3& linearVelocity, const Ogre::Vector3& angularVelocity) override;
     // Neither moves the children nor wakes the body.
@@ -83,7 +84,8 @@ public:
     Body* getChild(unsigned index) const;
     Body* getChild(const std::string& name, bool recursive) const;
     // Takes a parentless body of the same deployed state out of the simulator's list and
-    // returns its index. Throws otherwise.
+    // returns its index. Throws otherwise, or when the child's joint cannot be built; the
+    // body then stays in the simulator's list.
     unsigned addChild(Body* child);
     Body* createChild(const std::string& templateName);
     // Hands the child back to the simulator's list and returns it.

@@ -31,6 +31,16 @@ Movable* movableOf(const btCollisionObject* object)
     return object ? static_cast<Movable*>(object->getUserPointer()) : nullptr;
 }
 
+// Every ray query sees all objects as filter group 1 and skips the back faces of meshes.
+void castRay(btCollisionWorld* world, const btVector3& from, const btVector3& to,
+             btCollisionWorld::RayResultCallback& callback)
+{
+    callback.m_collisionFilterGroup = 1;
+    callback.m_collisionFilterMask = -1;
+    callback.m_flags = btTriangleRaycastCallback::kF_FilterBackfaces;
+    world->rayTest(from, to, callback);
+}
+
 // The movable and every body hanging below it.
 void collectTree(Movable* movable, std::set<Movable*>& tree)
 {
@@ -433,10 +443,7 @@ Movable* Simulator::traceRay(const Ogre::Vector3& from, const Ogre::Vector3& to,
     btVector3 start = Convert::toBullet(from);
     btVector3 end = Convert::toBullet(to);
     ClosestRayResultCallback callback(start, end, ignore);
-    callback.m_collisionFilterGroup = 1;
-    callback.m_collisionFilterMask = -1;
-    callback.m_flags = btTriangleRaycastCallback::kF_FilterBackfaces;
-    mWorld->rayTest(start, end, callback);
+    castRay(mWorld, start, end, callback);
     if (!callback.hasHit())
         return nullptr;
     Movable* movable = movableOf(callback.m_collisionObject);
@@ -456,10 +463,7 @@ void Simulator::traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to,
     btVector3 start = Convert::toBullet(from);
     btVector3 end = Convert::toBullet(to);
     AllHitsRayResultCallback callback(start, end, nullptr);
-    callback.m_collisionFilterGroup = 1;
-    callback.m_collisionFilterMask = -1;
-    callback.m_flags = btTriangleRaycastCallback::kF_FilterBackfaces;
-    mWorld->rayTest(start, end, callback);
+    castRay(mWorld, start, end, callback);
 
     // Bullet reports hits in broadphase order; line-of-sight code walks them nearest first.
     std::vector<int> order(callback.m_collisionObjects.size());

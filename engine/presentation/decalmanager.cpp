@@ -346,6 +346,10 @@ void DecalManager::addGeometry(Ogre::ManualObject* object, const TDecalSource* s
                        .emplace(std::piecewise_construct, std::forward_as_tuple(bufferIndex),
                                 std::forward_as_tuple(buffer, Ogre::HardwareBuffer::HBL_READ_ONLY))
                        .first;
+        // An element that does not fit in its buffer's vertex would be read from the next vertex,
+        // or past the buffer's end.
+        if (elements[i]->getOffset() + elements[i]->getSize() > buffer->getVertexSize())
+            return;
         readers[i].element = elements[i];
         readers[i].stride = buffer->getVertexSize();
         readers[i].base = static_cast<const unsigned char*>(lock->second.pData) +

@@ -1,4 +1,5 @@
 #include "engine/presentation/messagedisplay.h"
+#include "engine/core/ogrescene.h"
 #include "engine/presentation/ogreobjectbuilder.h"
 
 #include "toolkit/thread.h"
@@ -24,9 +25,7 @@ MessageDisplay::MessageDisplay(Ogre::SceneManager* sceneManager, unsigned int ma
       mLifetime(static_cast<unsigned int>(lifetime * 1000)), mFontName(fontName), mTextSize(textSize),
       mColour(colour), mObject(nullptr), mNode(nullptr), mAspectRatio(1.0f), mLastLineFinal(false)
 {
-    mNode = sceneManager->getRootSceneNode()->createChildSceneNode();
-    mObject = sceneManager->createManualObject();
-    mNode->attachObject(mObject);
+    OgreScene(sceneManager, 0).createSceneNode(mNode, mObject, nullptr);
     mObject->setRenderQueueGroup(RENDER_QUEUE);
     // Vertices are given straight in screen coordinates, -1 to 1 with y up.
     mObject->setUseIdentityView(true);
@@ -35,9 +34,7 @@ MessageDisplay::MessageDisplay(Ogre::SceneManager* sceneManager, unsigned int ma
 
 MessageDisplay::~MessageDisplay()
 {
-    mNode->detachObject(mObject);
-    mSceneManager->destroyManualObject(mObject);
-    mSceneManager->destroySceneNode(mNode);
+    OgreScene(mSceneManager, 0).destroySceneNode(mNode, mObject);
 }
 
 unsigned int MessageDisplay::now() const

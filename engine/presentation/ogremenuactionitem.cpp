@@ -17,6 +17,12 @@ void OgreMenuActionItem::setTitle(const std::string& title)
     mPage->setModified();
 }
 
+void OgreMenuActionItem::setTitleFormat(const std::string& format)
+{
+    mTitleFormat = format;
+    mPage->setModified();
+}
+
 void OgreMenuActionItem::setDescription(const std::string& description)
 {
     mDescription = description;

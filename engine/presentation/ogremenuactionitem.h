@@ -12,9 +12,8 @@ public:
 
     void setTitle(const std::string& title);
     void setDescription(const std::string& description);
-    // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_". Shown at the page's
-    // next rebuild, which this call does not request.
-    void setTitleFormat(const std::string& format) { mTitleFormat = format; }
+    // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_".
+    void setTitleFormat(const std::string& format);
 
     // Activation is reported whatever the state.
     void handleCommand(Command command) override;

@@ -31,6 +31,8 @@ void OgreMenuItem::setState(State state)
         return;
     mState = state;
     mPage->checkCurrentItem();
+    // The state decides whether and how the item is drawn.
+    mPage->setModified();
 }
 
 Ogre::ColourValue OgreMenuItem::getTextColour(bool selected) const

@@ -45,7 +45,8 @@ public:
     virtual ~OgreMenuItem();
 
     virtual State getState() const { return mState; }
-    // Moves the page's selection off this item when it stops being selectable.
+    // Moves the page's selection off this item when it stops being selectable, and has the page
+    // redrawn.
     virtual void setState(State state);
     virtual void setIndex(unsigned int index) {}
     virtual void setValue(float value) {}

@@ -5,6 +5,7 @@
 #include <OgreFontManager.h>
 #include <OgreManualObject.h>
 #include <OgreMaterial.h>
+#include <OgreMaterialManager.h>
 #include <OgreQuaternion.h>
 #include <OgreResourceGroupManager.h>
 #include <OgreStringConverter.h>
@@ -95,6 +96,12 @@ void OgreObjectBuilder::begin(std::string materialName, bool dynamic)
 {
     if (materialName.empty())
         materialName = mFont->getMaterial()->getName();
+    // OGRE draws a section whose material is missing in its default material and names the
+    // section after that one; looking for the missing name again would append a section on
+    // every rebuild.
+    Ogre::MaterialManager& materials = Ogre::MaterialManager::getSingleton();
+    if (!materials.getByName(materialName, Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME))
+        materialName = materials.getDefaultMaterial()->getName();
     const std::vector<Ogre::ManualObject::ManualObjectSection*>& sections = mObject->getSections();
     auto found = std::find_if(sections.begin(), sections.end(),
                               [&](Ogre::ManualObject::ManualObjectSection* section)

@@ -147,7 +147,9 @@ void OgreParticlePool::emitParticles(const std::string& path, unsigned int count
     std::string emitterName;
     TPooledSystem& pooled = findPrototype(path, "OgreParticlePool::emitParticles", prototype, emitterName);
 
+    // New emitters are copies of the prototype, so it is left exactly as it was, its heading too.
     const Ogre::Vector3 oldPosition = prototype->getPosition();
+    const Ogre::Vector3 oldDirection = prototype->getDirection(), oldUp = prototype->getUp();
     const Ogre::ColourValue oldStart = prototype->getColourRangeStart(),
                             oldEnd = prototype->getColourRangeEnd();
     prototype->setPosition(position);
@@ -166,6 +168,8 @@ void OgreParticlePool::emitParticles(const std::string& path, unsigned int count
     }
     prototype->setPosition(oldPosition);
     prototype->setColour(oldStart, oldEnd);
+    prototype->setDirection(oldDirection);
+    prototype->setUp(oldUp);
 }
 
 Ogre::Particle* OgreParticlePool::createParticle(const std::string& systemName)

@@ -41,7 +41,8 @@ public:
     // pool did not lend, or one already given back, is logged and left alone.
     void destroyEmitter(Ogre::ParticleEmitter* emitter);
     // Emits count particles at once from the prototype at position, heading in direction, each
-    // moved by offset afterwards. A colour of Ogre::ColourValue::ZERO keeps the prototype's.
+    // moved by offset afterwards. A colour of Ogre::ColourValue::ZERO keeps the prototype's. The
+    // prototype is left as it was.
     void emitParticles(const std::string& path, unsigned int count, const Ogre::Vector3& position,
                        const Ogre::Vector3& direction, const Ogre::ColourValue& colour,
                        const Ogre::Vector3& offset);

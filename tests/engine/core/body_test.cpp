@@ -1,5 +1,6 @@
 #include "engine/core/body.h"
 #include "engine/core/movablecontroller.h"
+#include "engine/core/movablevelocitycontroller.h"
 #include "physicsworld.h"
 
 #include <OgreException.h>
@@ -11,22 +12,11 @@
 
 #include <functional>
 
-using testing::HasSubstr;
+using test::exceptionText;
+using testing::Contains;
 
 namespace
 {
-std::string exceptionText(const std::function<void()>& action)
-{
-    try
-    {
-        action();
-    }
-    catch (const Ogre::Exception& e)
-    {
-        return e.getDescription();
-    }
-    return "";
-}
 
 // The rigid body Bullet holds for a deployed body.
 const btRigidBody* rigidBodyOf(brix::Simulator& simulator, brix::Body* body)
@@ -272,6 +262,29 @@ TEST(Body, ChildrenMoveBetweenBodyAndSimulator)
     EXPECT_EQ(other->getParent(), deployed);
     EXPECT_EQ(exceptionText([&] { deployed->addChild(deployed); }), "Can't add body 'part' below itself");
 
+    // A child deploys with its parent, never before it: its joint and pose need the parent's.
+    brix::BodyTemplate* rail = world.boxTemplate("rail", ONE, 0.0f);
+    brix::BodyTemplate* car = rail->createChild("car");
+    car->addShape(shape(brix::BodyTemplate::SHAPE_BOX, ONE));
+    car->setMass(1.0f);
+    brix::BodyTemplate::TJoint fixed;
+    fixed.type = brix::BodyTemplate::JOINT_FIXED;
+    car->setJoint(fixed);
+    brix::Body* track = world.simulator.createBody("rail");
+    EXPECT_EQ(exceptionText(
+                  [&]
+                  {
+                      track->getChild(0u)->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY,
+                                                  Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+                  }),
+              "Can't mix deployed and non-deployed bodies in body hierarchy");
+    EXPECT_FALSE(track->getChild(0u)->isDeployed());
+    track->deploy(Ogre::Vector3(0, 10, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                  Ogre::Vector3::ZERO);
+    EXPECT_TRUE(track->getChild(0u)->isDeployed());
+    EXPECT_EQ(world.simulator.getWorld()->getNumConstraints(), 1);
+    world.simulator.destroyBody(track);
+
     // A child is driven by its parent only; handed back, it is driven by the simulator again.
     world.ticks(1);
     EXPECT_LT(other->getPosition().y, 0.0f);
@@ -318,7 +331,7 @@ TEST(Body, JointsHoldChildrenToTheirParent)
     lonely->setJoint(fixed);
     world.deployBody("lonely", Ogre::Vector3(20, 0, 0));
     EXPECT_EQ(world.simulator.getWorld()->getNumConstraints(), 1);
-    EXPECT_THAT(log.text(), HasSubstr("Joint of type 4 in body 'lonely' requires parent"));
+    EXPECT_THAT(log.lines(), Contains("D Joint of type 4 in body 'lonely' requires parent"));
 
     // Hinges load but cannot be built.
     brix::BodyTemplate* hinged = world.boxTemplate("hinged", ONE, 1.0f);
@@ -328,6 +341,60 @@ TEST(Body, JointsHoldChildrenToTheirParent)
     hinged->getChild(0)->setJoint(hinge);
     EXPECT_EQ(exceptionText([&] { world.deployBody("hinged", Ogre::Vector3(30, 0, 0)); }),
               "Unsupported joint type in body 'leaf'");
+
+    // A body whose joint cannot be built is refused as a child and stays the simulator's.
+    brix::BodyTemplate* leaf = world.boxTemplate("leaf", ONE, 1.0f);
+    leaf->setJoint(hinge);
+    brix::Body* loose = world.deployBody("leaf", Ogre::Vector3(40, 0, 0));
+    brix::Body* holder = world.deployBody("lonely", Ogre::Vector3(40, 5, 0));
+    const int objects = world.simulator.getWorld()->getNumCollisionObjects();
+    EXPECT_EQ(exceptionText([&] { holder->addChild(loose); }), "Unsupported joint type in body 'leaf'");
+    EXPECT_EQ(loose->getParent(), nullptr);
+    EXPECT_EQ(holder->numChildren(), 0u);
+    world.simulator.destroyBody(loose);
+    world.simulator.flush();
+    EXPECT_EQ(world.simulator.getWorld()->getNumCollisionObjects(), objects - 1);
+}
+
+TEST(Body, SliderTravelsAlongItsDirectionBetweenLowAndHigh)
+{
+    // Where a slider from 0 to 2 lets a block go when it is driven along a direction.
+    auto travel = [](const Ogre::Vector3& direction, const Ogre::Vector3& drive)
+    {
+        test::PhysicsWorld world;
+        world.simulator.setGravity(Ogre::Vector3::ZERO);
+        brix::BodyTemplate* rail = world.boxTemplate("rail", Ogre::Vector3(0.2f, 0.2f, 0.2f), 0.0f);
+        brix::BodyTemplate* car = rail->createChild("car");
+        car->addShape(shape(brix::BodyTemplate::SHAPE_BOX, Ogre::Vector3(0.5f, 0.5f, 0.5f)));
+        car->setMass(10.0f);
+        car->setPosition(Ogre::Vector3(3, 0, 0));
+        brix::BodyTemplate::TJoint slider;
+        slider.type = brix::BodyTemplate::JOINT_SLIDER;
+        slider.axes[0].direction = direction.normalisedCopy();
+        slider.axes[0].high = 2.0f;
+        car->setJoint(slider);
+        brix::Body* body = world.deployBody("rail", Ogre::Vector3(1, 2, 3));
+        brix::Body* moving = body->getChild(0u);
+        const Ogre::Vector3 start = moving->getPosition();
+        brix::MovableVelocityController controller(10000.0f, 2000.0f);
+        controller.setTarget(drive);
+        moving->setController(&controller);
+        world.ticks(200);
+        return moving->getPosition() - start;
+    };
+    const float tolerance = 0.01f;
+    // The door's depth axis, both ways.
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_Z, Ogre::Vector3::UNIT_Z).distance(Ogre::Vector3(0, 0, 2)),
+              tolerance);
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_Z, -Ogre::Vector3::UNIT_Z).length(), tolerance);
+    // Along x the limits are not mirrored.
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_X, Ogre::Vector3::UNIT_X).distance(Ogre::Vector3(2, 0, 0)),
+              tolerance);
+    EXPECT_LT(travel(Ogre::Vector3::UNIT_X, -Ogre::Vector3::UNIT_X).length(), tolerance);
+    // A slanted direction slides along itself, not across.
+    const Ogre::Vector3 slant = Ogre::Vector3(1, 1, 0).normalisedCopy();
+    EXPECT_LT(travel(slant, slant).distance(slant * 2.0f), tolerance);
+    EXPECT_LT(travel(slant, Ogre::Vector3(1, -1, 0)).length(), tolerance);
 }
 
 TEST(Body, SliderWithoutRangeIsFreeAndLimitJointHoldsThePlane)
@@ -481,5 +548,5 @@ TEST(Body, TraceSweepsItsShapeAndReportsTheClosestHit)
     EXPECT_EQ(world.simulator.createBody("ground")->trace(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY,
                                                           Ogre::Vector3(10, 0, 0), nullptr),
               nullptr);
-    EXPECT_THAT(log.text(), HasSubstr("Convex cast using body 'ground' with incompatible shape"));
+    EXPECT_THAT(log.lines(), Contains("E Convex cast using body 'ground' with incompatible shape"));
 }

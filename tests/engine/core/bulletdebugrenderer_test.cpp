@@ -59,7 +59,7 @@ TEST(BulletDebugRenderer, ReportsWarningsToTheLogAndKeepsItsMode)
     test::LogCapture log;
     brix::BulletDebugRenderer renderer(nullptr, "none");
     renderer.reportErrorWarning("solver gave up");
-    EXPECT_THAT(log.text(), testing::HasSubstr("Bullet warning: solver gave up"));
+    EXPECT_THAT(log.lines(), testing::Contains("I Bullet warning: solver gave up"));
     renderer.setDebugMode(0);
     EXPECT_EQ(renderer.getDebugMode(), 0x5801);
 }

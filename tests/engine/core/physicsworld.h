@@ -2,9 +2,11 @@
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
 #include "engine/core/simulator.h"
-#include "support/tempdir.h"
-#include "toolkit/log.h"
+#include "support/logcapture.h"
 
+#include <OgreException.h>
+
+#include <functional>
 #include <string>
 
 namespace test
@@ -65,19 +67,17 @@ struct PhysicsWorld
     }
 };
 
-// Routes brix::Log into a temporary file for the life of the object.
-class LogCapture
+// The description of the OGRE exception the action throws, or "" when it throws none.
+inline std::string exceptionText(const std::function<void()>& action)
 {
-public:
-    LogCapture()
+    try
     {
-        brix::Log::open(mDir.file("application.log").c_str(), false);
-        brix::Log::setLevel(brix::Log::DEBUG);
+        action();
     }
-    ~LogCapture() { brix::Log::close(); }
-    std::string text() const { return readFile(mDir.file("application.log")); }
-
-private:
-    TempDir mDir;
-};
+    catch (const Ogre::Exception& e)
+    {
+        return e.getDescription();
+    }
+    return "";
+}
 } // namespace test

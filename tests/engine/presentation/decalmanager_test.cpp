@@ -266,7 +266,7 @@ namespace
 {
 // A triangle in material "stain", in the group of the game's data folder, whose positions, normals and
 // texture coordinates each live in a buffer of their own, as exported meshes often have them.
-void makeSplitMesh(const std::string& name, bool withNormals, uint16_t lastIndex = 2)
+void makeSplitMesh(const std::string& name, bool withNormals, uint16_t lastIndex = 2, size_t normalOffset = 0)
 {
     Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "default");
     Ogre::SubMesh* sub = mesh->createSubMesh();
@@ -282,7 +282,7 @@ void makeSplitMesh(const std::string& name, bool withNormals, uint16_t lastIndex
     unsigned short source = 0;
     auto bind = [&](Ogre::VertexElementType type, Ogre::VertexElementSemantic semantic, const float* data)
     {
-        declaration->addElement(source, 0, type, semantic);
+        declaration->addElement(source, semantic == Ogre::VES_NORMAL ? normalOffset : 0, type, semantic);
         Ogre::HardwareVertexBufferSharedPtr buffer = buffers.createVertexBuffer(
             Ogre::VertexElement::getTypeSize(type), 3, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
         buffer->writeData(0, buffer->getSizeInBytes(), data);
@@ -308,9 +308,11 @@ TEST_F(DecalManagerTest, MeshDecalsReadEachElementFromItsOwnBuffer)
     makeSplitMesh("splat.mesh", true);
     makeSplitMesh("flat.mesh", false);
     makeSplitMesh("broken.mesh", true, 3);
+    makeSplitMesh("skewed.mesh", true, 2, 4);
     mFolder.write("decals.xml", "<decals><decal><name>splat</name><mesh>splat.mesh</mesh></decal>"
                                 "<decal><name>flat</name><mesh>flat.mesh</mesh></decal>"
-                                "<decal><name>broken</name><mesh>broken.mesh</mesh></decal></decals>");
+                                "<decal><name>broken</name><mesh>broken.mesh</mesh></decal>"
+                                "<decal><name>skewed</name><mesh>skewed.mesh</mesh></decal></decals>");
     DecalManager decals(&mScene, Ogre::Vector3::ZERO);
     decals.initialize();
     // Mesh decals are not scaled, only turned and moved.
@@ -327,10 +329,12 @@ TEST_F(DecalManagerTest, MeshDecalsReadEachElementFromItsOwnBuffer)
     EXPECT_EQ((std::vector<Ogre::Vector2>{{0, 0}, {1, 0}, {0, 1}}), splat.uvs);
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), splat.indices);
 
-    // Without normals a mesh gives no geometry, nor with an index past its vertices.
+    // Without normals a mesh gives no geometry, nor with an index past its vertices or an element
+    // that overruns its vertex.
     decals.destroyAllDecals();
     decals.createDecal("flat", Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     decals.createDecal("broken", Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    decals.createDecal("skewed", Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     rebuild(decals);
     EXPECT_TRUE(test::readSection(object(), 0).positions.empty());
     Ogre::MeshManager::getSingleton().removeAll();

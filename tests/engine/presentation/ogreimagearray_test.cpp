@@ -1,4 +1,5 @@
 #include "engine/presentation/ogreimagearray.h"
+#include "menutesting.h"
 #include "support/logcapture.h"
 #include "support/ogre/headlessogre.h"
 
@@ -25,20 +26,6 @@ protected:
         delete textures;
     }
 
-    // A material whose first texture unit shows a texture of the given size.
-    void addSheet(const std::string& name, unsigned width, unsigned height)
-    {
-        // Without a render system a texture cannot load: it is measured as declared.
-        Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().create(name + ".png", "General");
-        texture->setWidth(width);
-        texture->setHeight(height);
-        Ogre::MaterialManager::getSingleton()
-            .create(name, "General")
-            ->getTechnique(0)
-            ->getPass(0)
-            ->createTextureUnitState(name + ".png");
-    }
-
     test::LogCapture log;
     test::HeadlessOgre ogre;
     Ogre::TextureManager* textures;
@@ -47,7 +34,7 @@ protected:
 
 TEST_F(ImageArrayTest, CellsAreNumberedRowByRowFromTheTopLeft)
 {
-    addSheet("portraits", 512, 256);
+    menutest::ImageSheet sheet("portraits", 512, 256);
     OgreImageArray images("portraits", 4, 2);
     EXPECT_EQ(8u, images.getCount());
     EXPECT_FLOAT_EQ(1.0f, images.getAspectRatio());
@@ -65,10 +52,10 @@ TEST_F(ImageArrayTest, CellsAreNumberedRowByRowFromTheTopLeft)
 
 TEST_F(ImageArrayTest, AspectRatioUsesWholePixelCells)
 {
-    addSheet("thumbnails", 100, 50);
+    menutest::ImageSheet thumbnails("thumbnails", 100, 50);
     EXPECT_FLOAT_EQ(33.0f / 50.0f, OgreImageArray("thumbnails", 3, 1).getAspectRatio());
     // More divisions than pixels would divide by zero: logged, and the ratio stays 1.
-    addSheet("tiny", 2, 2);
+    menutest::ImageSheet tiny("tiny", 2, 2);
     EXPECT_FLOAT_EQ(1.0f, OgreImageArray("tiny", 1, 3).getAspectRatio());
     EXPECT_EQ(std::vector<std::string>{"E Image array texture 'tiny.png' is too small for 1 x 3 images"},
               log.lines());
@@ -76,7 +63,7 @@ TEST_F(ImageArrayTest, AspectRatioUsesWholePixelCells)
 
 TEST_F(ImageArrayTest, ZeroDivisionsThrow)
 {
-    addSheet("portraits", 512, 256);
+    menutest::ImageSheet sheet("portraits", 512, 256);
     for (unsigned x : {0u, 1u})
     {
         try

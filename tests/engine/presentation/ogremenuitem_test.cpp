@@ -304,7 +304,6 @@ TEST_F(MenuItemTest, ImagesAreDrawnUnderTheTitleAndFadedWhenDisabled)
     EXPECT_EQ(Ogre::ColourValue::White, images.colours[0]);
 
     face->setState(OgreMenuItem::STATE_DISABLED);
-    page->setModified();
     menu.update(0);
     EXPECT_NEAR(0.5f, test::readSection(*page->getManualObject(), 1).colours[0].a, 1.0f / 255);
 }
@@ -326,4 +325,9 @@ TEST_F(MenuItemTest, SelectedLinesShowMarkersAndDescriptionAndDisabledOnesFade)
     const test::SectionContents text = test::readSection(*page->getManualObject());
     EXPECT_EQ(4u * (4 + 3 + 6 + 2), text.positions.size());
     EXPECT_NEAR(0.3f, text.colours.back().a, 1.0f / 255);
+
+    // A new column format shows at the next update: here the underline's stroke.
+    b->setTitleFormat("1l_");
+    menu.update(0);
+    EXPECT_EQ(text.positions.size() + 4, test::readSection(*page->getManualObject()).positions.size());
 }

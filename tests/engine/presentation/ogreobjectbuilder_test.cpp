@@ -100,6 +100,17 @@ TEST_F(ObjectBuilderTest, BeginReusesSectionsByMaterialAndRestartsTheVertexCount
     EXPECT_EQ(2u, object->getSections().size());
     EXPECT_EQ(8u, test::readSection(*object, 0).positions.size());
     EXPECT_EQ(4u, test::readSection(*object, 1).positions.size());
+
+    // A missing material gets one section, drawn in the default material, and keeps it.
+    for (int rebuild = 0; rebuild < 2; ++rebuild)
+    {
+        OgreObjectBuilder again(object, "testfont", SOLID, EDGE_A, EDGE_B);
+        again.begin("Missing", true);
+        again.addRectangle(Ogre::Vector3(0, 0, 0), Ogre::Vector3(1, 1, 0), RED);
+        again.end();
+        ASSERT_EQ(3u, object->getSections().size());
+        EXPECT_EQ(4u, test::readSection(*object, 2).positions.size());
+    }
 }
 
 TEST_F(ObjectBuilderTest, RectangleAndImageShareCornersButWindOppositeWays)

@@ -101,15 +101,16 @@ TEST_F(OverlayLoadScreenTest, HideWaitsOutTheMinimumTimeOnlyOnce)
     screen.hide(400);
     const unsigned waited = brix::Thread::timer() - shown;
     EXPECT_GE(waited, 390u);
+    // The bounds below only tell "no wait" from the wait asked for, on a busy machine too.
     const unsigned before = brix::Thread::timer();
     screen.hide(400);
-    EXPECT_LT(brix::Thread::timer() - before, 50u);
+    EXPECT_LT(brix::Thread::timer() - before, 300u);
 
     // A screen never shown does not wait.
     OgreOverlayLoadScreen unused(&mScene, mOverlays.get(), &mOgre.renderWindow());
     const unsigned start = brix::Thread::timer();
     unused.hide(5000);
-    EXPECT_LT(brix::Thread::timer() - start, 50u);
+    EXPECT_LT(brix::Thread::timer() - start, 2500u);
 }
 
 TEST_F(OverlayLoadScreenTest, DeletingAShownScreenTakesItDown)

@@ -216,6 +216,7 @@ TEST_F(ParticlePoolTest, EmittedParticlesLeaveThePrototypeAsItWas)
     OgreParticlePool pool(&mScene, false);
     Ogre::ParticleEmitter* prototype = system("fire")->getEmitter(0);
     const Ogre::ColourValue colour = prototype->getColour();
+    const Ogre::Vector3 up = prototype->getUp();
     runFrame("fire");
     pool.emitParticles("fire", 6, Ogre::Vector3(10, 0, 0), Ogre::Vector3::UNIT_X, Ogre::ColourValue::Red,
                        Ogre::Vector3(0, 0, 5));
@@ -227,4 +228,10 @@ TEST_F(ParticlePoolTest, EmittedParticlesLeaveThePrototypeAsItWas)
     EXPECT_EQ(Ogre::Vector3::ZERO, prototype->getPosition());
     EXPECT_EQ(colour, prototype->getColour());
     EXPECT_FALSE(prototype->getEnabled());
+    // Emitters lent afterwards still head the template's way.
+    EXPECT_EQ(Ogre::Vector3::UNIT_Y, prototype->getDirection());
+    EXPECT_EQ(up, prototype->getUp());
+    Ogre::ParticleEmitter* lent = pool.createEmitter("fire", Ogre::Vector3::ZERO);
+    EXPECT_EQ(Ogre::Vector3::UNIT_Y, lent->getDirection());
+    pool.destroyEmitter(lent);
 }
