@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 using brix::FileShare;
 using brix::FTPClient;
@@ -310,6 +311,18 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
 
     EXPECT_TRUE(share.download("missing.xml"));
     EXPECT_EQ(FileShare::RESULT_TRANSFER_FAILED, share.getResult());
+
+    // One address cannot open sessions (each a process on the host) without end.
+    std::vector<std::unique_ptr<FTPClient>> sessions;
+    int refused = 0;
+    for (int i = 0; i < 14; ++i)
+    {
+        sessions.emplace_back(new FTPClient());
+        if (!sessions.back()->connect(service.server(), "ftp", "") &&
+            sessions.back()->getLastError().compare(0, 4, "421 ") == 0)
+            ++refused;
+    }
+    EXPECT_GE(refused, 4);
 }
 
 TEST(FileShare, ReportsAnUnreachableServer)

@@ -31,6 +31,9 @@ MAX_LEVEL_SIZE = 16 * 1024 * 1024
 SETTLE_TIME = 1.0
 # An upload that is still not a whole level after this many seconds is dropped.
 STALE_TIME = 60.0
+# Sessions vsftpd serves at once, in all and from one address; each is a process of its own.
+MAX_CLIENTS = 100
+MAX_PER_IP = 10
 FLAG_SINGLE_PLAYER = 1
 FLAG_MULTIPLAYER = 2
 
@@ -52,6 +55,8 @@ anon_other_write_enable=NO
 anon_world_readable_only=NO
 anon_umask=022
 pasv_enable=YES
+max_clients={max_clients}
+max_per_ip={max_per_ip}
 pasv_address={pasv_address}
 connect_from_port_20=NO
 seccomp_sandbox=NO
@@ -231,7 +236,8 @@ def main():
     config = os.path.join(state_directory, "vsftpd.conf")
     with open(config, "w") as out:
         out.write(VSFTPD_CONFIG.format(address=args.address, port=args.port, ftp_user=args.ftp_user, root=root,
-                                       pasv_address=args.pasv_address, empty=empty,
+                                       pasv_address=args.pasv_address, empty=empty, max_clients=MAX_CLIENTS,
+                                       max_per_ip=MAX_PER_IP,
                                        log=os.path.join(state_directory, "vsftpd.log")))
     server = subprocess.Popen([args.vsftpd, config])
 
