@@ -1,11 +1,8 @@
 // Cost of decals on a headless OGRE Root: rebuilding the geometry of 1,000 and 5,000 decals, and
 // placing one decal into a full list (with and without a spacing test over every decal).
 #include "engine/presentation/decalmanager.h"
+#include "support/ogre/headlessogre.h"
 
-#include <OgreDefaultHardwareBufferManager.h>
-#include <OgreLogManager.h>
-#include <OgreMaterialManager.h>
-#include <OgreRoot.h>
 #include <OgreSceneManager.h>
 
 #include <benchmark/benchmark.h>
@@ -23,12 +20,6 @@ struct Headless
 {
     Headless()
     {
-        logs.createLog("bench-ogre.log", true, false, true);
-        root = std::make_unique<Ogre::Root>("", "", "");
-        buffers = std::make_unique<Ogre::DefaultHardwareBufferManager>();
-        Ogre::MaterialManager::getSingleton().initialise();
-        scene = root->createSceneManager();
-
         char pattern[] = "/tmp/korvane-decal-bench-XXXXXX";
         folder = mkdtemp(pattern);
         std::filesystem::current_path(folder);
@@ -42,15 +33,11 @@ struct Headless
     }
     ~Headless()
     {
-        root->destroySceneManager(scene);
-        root.reset();
         std::filesystem::remove_all(folder);
     }
 
-    Ogre::LogManager logs;
-    std::unique_ptr<Ogre::Root> root;
-    std::unique_ptr<Ogre::DefaultHardwareBufferManager> buffers;
-    Ogre::SceneManager* scene;
+    test::HeadlessOgre ogre;
+    Ogre::SceneManager* scene = &ogre.sceneManager();
     std::string folder;
 };
 

@@ -3,12 +3,9 @@
 #include "engine/presentation/ogremenu.h"
 #include "engine/presentation/ogremenuitem.h"
 #include "engine/presentation/ogremenupage.h"
+#include "support/ogre/headlessogre.h"
+#include "support/ogre/imagefont.h"
 
-#include <OgreDefaultHardwareBufferManager.h>
-#include <OgreFontManager.h>
-#include <OgreLogManager.h>
-#include <OgreMaterialManager.h>
-#include <OgreRoot.h>
 #include <OgreSceneManager.h>
 
 #include <benchmark/benchmark.h>
@@ -20,25 +17,13 @@ namespace
 {
 const unsigned int ITEMS = 25;
 
-// A Root without a render system, an image font "menubenchfont" whose glyphs are set in code,
+// A Root without a render system, an image font whose glyphs are set in code,
 // and a menu in it with one page of 25 items of every text kind.
 struct MenuScene
 {
     MenuScene()
     {
-        logs.createLog("bench-ogre.log", true, false, true);
-        root = std::make_unique<Ogre::Root>("", "", "");
-        buffers = std::make_unique<Ogre::DefaultHardwareBufferManager>();
-        Ogre::MaterialManager::getSingleton().initialise();
-        fonts = std::make_unique<Ogre::FontManager>();
-        Ogre::FontPtr font = fonts->create("menubenchfont", "General");
-        font->setType(Ogre::FT_IMAGE);
-        for (Ogre::Font::CodePoint c = 33; c < 127; ++c)
-            font->setGlyphTexCoords(c, (c % 16) / 16.0f, (c / 16) / 8.0f, (c % 16 + 1) / 16.0f,
-                                    (c / 16 + 1) / 8.0f, 1);
-        font->_setMaterial(Ogre::MaterialManager::getSingleton().create("MenuBenchFont", "General"));
-        scene = root->createSceneManager();
-        menu = std::make_unique<brix::OgreMenu>(scene, scene->getRootSceneNode(), "menubenchfont", 0.05f,
+        menu = std::make_unique<brix::OgreMenu>(scene, scene->getRootSceneNode(), test::ImageFont::NAME, 0.05f,
                                                 Ogre::ColourValue::White, Ogre::ColourValue(1, 0.8f, 0.2f),
                                                 true, nullptr);
         page = menu->addPage("options", "Options", nullptr);
@@ -67,16 +52,11 @@ struct MenuScene
     ~MenuScene()
     {
         menu.reset();
-        root->destroySceneManager(scene);
-        fonts.reset();
-        root.reset();
     }
 
-    Ogre::LogManager logs;
-    std::unique_ptr<Ogre::Root> root;
-    std::unique_ptr<Ogre::DefaultHardwareBufferManager> buffers;
-    std::unique_ptr<Ogre::FontManager> fonts;
-    Ogre::SceneManager* scene;
+    test::HeadlessOgre ogre;
+    test::ImageFont font;
+    Ogre::SceneManager* scene = &ogre.sceneManager();
     std::unique_ptr<brix::OgreMenu> menu;
     brix::OgreMenuPage* page;
 };

@@ -5,13 +5,10 @@
 #include "engine/presentation/ogreobjectbuilder.h"
 #include "engine/presentation/textlabel.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "support/ogre/headlessogre.h"
+#include "support/ogre/imagefont.h"
 
-#include <OgreDefaultHardwareBufferManager.h>
-#include <OgreFontManager.h>
-#include <OgreLogManager.h>
 #include <OgreManualObject.h>
-#include <OgreMaterialManager.h>
-#include <OgreRoot.h>
 #include <OgreSceneManager.h>
 
 #include <benchmark/benchmark.h>
@@ -23,36 +20,12 @@ namespace
 {
 const Ogre::Vector2 SOLID(0.03125f, 0.03125f), EDGE_A(0.015f, 0.03125f), EDGE_B(0.0475f, 0.03125f);
 
-// A Root without a render system and an image font "benchfont" whose glyphs are set in code.
+// A Root without a render system and an image font whose glyphs are set in code.
 struct Headless
 {
-    Headless()
-    {
-        logs.createLog("bench-ogre.log", true, false, true);
-        root = std::make_unique<Ogre::Root>("", "", "");
-        buffers = std::make_unique<Ogre::DefaultHardwareBufferManager>();
-        Ogre::MaterialManager::getSingleton().initialise();
-        fonts = std::make_unique<Ogre::FontManager>();
-        Ogre::FontPtr font = fonts->create("benchfont", "General");
-        font->setType(Ogre::FT_IMAGE);
-        for (Ogre::Font::CodePoint c = 33; c < 127; ++c)
-            font->setGlyphTexCoords(c, (c % 16) / 16.0f, (c / 16) / 8.0f, (c % 16 + 1) / 16.0f,
-                                    (c / 16 + 1) / 8.0f, 1);
-        font->_setMaterial(Ogre::MaterialManager::getSingleton().create("BenchFont", "General"));
-        scene = root->createSceneManager();
-    }
-    ~Headless()
-    {
-        root->destroySceneManager(scene);
-        fonts.reset();
-        root.reset();
-    }
-
-    Ogre::LogManager logs;
-    std::unique_ptr<Ogre::Root> root;
-    std::unique_ptr<Ogre::DefaultHardwareBufferManager> buffers;
-    std::unique_ptr<Ogre::FontManager> fonts;
-    Ogre::SceneManager* scene;
+    test::HeadlessOgre ogre;
+    test::ImageFont font;
+    Ogre::SceneManager* scene = &ogre.sceneManager();
 };
 
 Headless& headless()
@@ -80,7 +53,7 @@ void BuilderGlyphs(benchmark::State& state)
         glyphs += c > ' ';
     for (auto _ : state)
     {
-        brix::OgreObjectBuilder builder(object, "benchfont", SOLID, EDGE_A, EDGE_B);
+        brix::OgreObjectBuilder builder(object, test::ImageFont::NAME, SOLID, EDGE_A, EDGE_B);
         builder.begin(true);
         builder.addText(Ogre::Vector3::ZERO, text, 0.05f, Ogre::ColourValue::White,
                         brix::OgreObjectBuilder::ALIGN_MIDDLE, brix::OgreObjectBuilder::ALIGN_MIDDLE, 0);
@@ -97,7 +70,7 @@ void LabelFrame(benchmark::State& state)
 {
     Ogre::SceneNode* node = headless().scene->getRootSceneNode()->createChildSceneNode();
     {
-        brix::LabelManager labels(headless().scene, node, "benchfont", 4);
+        brix::LabelManager labels(headless().scene, node, test::ImageFont::NAME, 4);
         labels.registerLabelType(new brix::TextLabelFactory());
         std::vector<brix::TextLabel*> all;
         for (int i = 0; i < 60; ++i)
@@ -126,7 +99,7 @@ BENCHMARK(LabelFrame)->Arg(0)->Arg(1);
 
 void MessageWrite(benchmark::State& state)
 {
-    brix::MessageDisplay messages(headless().scene, 8, 5, "benchfont", 0.05f, Ogre::ColourValue::White);
+    brix::MessageDisplay messages(headless().scene, 8, 5, test::ImageFont::NAME, 0.05f, Ogre::ColourValue::White);
     for (auto _ : state)
         messages.writeMessage("Player Korva connected from 127.0.0.1", true);
 }

@@ -93,6 +93,13 @@ bool FileShare::upload(const std::string& name, const std::string& suffix)
         Log::error("Invalid file share upload suffix");
         return false;
     }
+    // The server splits "<name>#<suffix>" at the first '#': a '#' in the name would file the
+    // level under a shorter name.
+    if (name.find('#') != std::string::npos)
+    {
+        Log::error("Refusing file share upload name '%s'", name.substr(0, MAX_NAME_LENGTH).c_str());
+        return false;
+    }
     return startJob(JOB_UPLOAD, name, suffix.empty() ? name : name + "#" + suffix);
 }
 

@@ -53,7 +53,8 @@ public:
     // name that is not a plain file name).
     bool refresh();
     bool download(const std::string& name);
-    // Stored on the server as "upload/<name>#<suffix>" (without "#" for an empty suffix).
+    // Stored on the server as "upload/<name>#<suffix>" (without "#" for an empty suffix); a
+    // name holding '#' is refused.
     bool upload(const std::string& name, const std::string& suffix);
 
     bool isBusy();

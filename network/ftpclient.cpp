@@ -307,7 +307,7 @@ bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxS
     std::string content;
     if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT))
     {
-        Log::error("Data socket read failed");
+        Log::error("Data socket read timeout");
         return false;
     }
     if (!out.write(content.data(), static_cast<std::streamsize>(content.size())))

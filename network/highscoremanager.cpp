@@ -308,7 +308,13 @@ void HighScoreManager::createUploadRequest(std::string& url, HTTPMessage& reques
     root.createChild("name")->setValue(score.name);
     root.createChild("score")->setValue(score.score);
     root.createChild("custom")->setValue(score.custom);
-    root.createChild("checksum")->setValue(signScore(gameId, version, score, mKey));
+    // The service checks the texts as they stand in the document, where leading and trailing
+    // blanks are gone; sign those, not the texts as the game gave them.
+    HighScore written = score;
+    written.level = root.getValue("level", "");
+    written.name = root.getValue("name", "");
+    written.custom = root.getValue("custom", "");
+    root.createChild("checksum")->setValue(signScore(gameId, version, written, mKey));
     url = mServerUrl;
     request = HTTPMessage(root.toString());
     request.setHeader("Content-type", "application/xml");

@@ -13,18 +13,20 @@ namespace brix
 {
 namespace
 {
-// Reads a decimal number of at most ten digits; false when there is none.
+// Reads a decimal number; false when there is none. A number too long for any field reads
+// as OUT_OF_RANGE, so that it is refused like any other value that is too large.
+const unsigned long OUT_OF_RANGE = 0xFFFFFFFFul + 1;
+
 bool readNumber(const char*& text, unsigned long& value)
 {
     if (*text < '0' || *text > '9')
         return false;
     value = 0;
-    int digits = 0;
     while (*text >= '0' && *text <= '9')
     {
-        if (++digits > 10)
-            return false;
         value = value * 10 + static_cast<unsigned long>(*text - '0');
+        if (value > OUT_OF_RANGE)
+            value = OUT_OF_RANGE;
         ++text;
     }
     return true;

@@ -97,14 +97,7 @@ void NetworkClient::update()
     case CONNECTED:
         if (now - mTransmitClock >= mUpdateInterval)
         {
-            unsigned char packet[PACKET_SIZE];
-            NetworkEncodeStream stream(packet, sizeof(packet));
-            stream.encodeUInt8(PACKET_DATA);
-            encodeDataPacket(0, stream, now, mNodeState);
-            if (stream.getResult() != NetworkStream::SUCCESS)
-                Log::debug("Data packet encoding failed: %s", stream.getResultText());
-            else if (mSocket.transmit(packet, stream.getOffset()))
-                updateTransmitStatistics(1, stream.getOffset());
+            transmitDataPacket(mSocket, mSocket.getTransmitAddress(), 0, now, mNodeState);
             // A steady rate: after a stall one packet goes out and the schedule restarts.
             mTransmitClock += mUpdateInterval;
             if (now - mTransmitClock >= mUpdateInterval)
@@ -144,6 +137,8 @@ void NetworkClient::handlePacket(const unsigned char* data, unsigned int length,
             mNodeState.state = CONNECTED;
             mTransmitClock = now;
             mNodeState.received = false;
+            // The time-out counts from here even when this first packet cannot be used whole.
+            mNodeState.receiveTime = now;
             if (mListener)
                 mListener->onConnect();
         }

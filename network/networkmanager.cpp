@@ -39,7 +39,7 @@ unsigned int NetworkManager::TNodeState::getLatencyJitter() const
 }
 
 NetworkManager::NetworkManager(unsigned int timeout, unsigned int updateInterval)
-    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0)
+    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0), mWalks(0), mBlanked(false)
 {
     std::memset(&mStatistics, 0, sizeof(mStatistics));
 }
@@ -51,26 +51,45 @@ void NetworkManager::registerObject(NetworkObject* object, unsigned char id)
     mObjects.emplace_back(id, object);
 }
 
+template <typename Match> void NetworkManager::removeObjects(Match match)
+{
+    if (mWalks > 0)
+    {
+        for (auto& entry : mObjects)
+            if (entry.second && match(entry))
+            {
+                entry.second = nullptr;
+                mBlanked = true;
+            }
+        return;
+    }
+    mObjects.erase(std::remove_if(mObjects.begin(), mObjects.end(), match), mObjects.end());
+}
+
+NetworkManager::RegistryWalk::~RegistryWalk()
+{
+    if (--mManager.mWalks > 0 || !mManager.mBlanked)
+        return;
+    mManager.mBlanked = false;
+    mManager.removeObjects([](const std::pair<unsigned char, NetworkObject*>& entry)
+                           { return !entry.second; });
+}
+
 void NetworkManager::unregisterObject(NetworkObject* object)
 {
-    mObjects.erase(std::remove_if(mObjects.begin(), mObjects.end(),
-                                  [object](const std::pair<unsigned char, NetworkObject*>& entry)
-                                  { return entry.second == object; }),
-                   mObjects.end());
+    removeObjects([object](const std::pair<unsigned char, NetworkObject*>& entry)
+                  { return entry.second == object; });
 }
 
 void NetworkManager::unregisterObject(unsigned char id)
 {
-    mObjects.erase(std::remove_if(mObjects.begin(), mObjects.end(),
-                                  [id](const std::pair<unsigned char, NetworkObject*>& entry)
-                                  { return entry.first == id; }),
-                   mObjects.end());
+    removeObjects([id](const std::pair<unsigned char, NetworkObject*>& entry) { return entry.first == id; });
 }
 
 NetworkObject* NetworkManager::getNetworkObject(unsigned char id) const
 {
     for (const auto& entry : mObjects)
-        if (entry.first == id)
+        if (entry.first == id && entry.second)
             return entry.second;
     return nullptr;
 }
@@ -136,6 +155,7 @@ void NetworkManager::encodeDataPacket(unsigned short node, NetworkEncodeStream& 
 
     if (!mObjects.empty())
     {
+        RegistryWalk walk(*this);
         unsigned short start = nodeState.objectIndex;
         bool packetEmpty = true;
         do
@@ -144,21 +164,23 @@ void NetworkManager::encodeDataPacket(unsigned short node, NetworkEncodeStream& 
             // waits for the next packet rather than failing this one.
             if (stream.getRemaining() < CHUNK_HEADER_SIZE + 1)
                 break;
-            const auto& entry = mObjects[nodeState.objectIndex];
+            unsigned char id = mObjects[nodeState.objectIndex].first;
+            NetworkObject* object = mObjects[nodeState.objectIndex].second;
             NetworkEncodeStream chunk(stream, CHUNK_HEADER_SIZE, 0);
-            entry.second->encodeNetworkData(node, chunk, nodeState.transmitSequence);
+            if (object)
+                object->encodeNetworkData(node, chunk, nodeState.transmitSequence);
             NetworkStream::Result result = chunk.getResult();
             if (result == NetworkStream::BUFFER_OVERFLOW && !packetEmpty)
                 break;
             if (result == NetworkStream::BUFFER_OVERFLOW)
                 Log::error("Network object %u data does not fit an empty packet: skipped",
-                           static_cast<unsigned>(entry.first));
+                           static_cast<unsigned>(id));
             else if (result != NetworkStream::SUCCESS)
-                Log::debug("Network object %u data encoding failed: %s", static_cast<unsigned>(entry.first),
+                Log::debug("Network object %u data encoding failed: %s", static_cast<unsigned>(id),
                            chunk.getResultText());
             else if (chunk.getOffset() > 0)
             {
-                stream.encodeUInt8(entry.first);
+                stream.encodeUInt8(id);
                 stream.encodeUInt16(static_cast<unsigned short>(chunk.getOffset()));
                 stream.skip(chunk.getOffset());
                 packetEmpty = false;
@@ -176,6 +198,19 @@ void NetworkManager::encodeDataPacket(unsigned short node, NetworkEncodeStream& 
     }
     ++nodeState.transmitSequence;
     nodeState.transmitTime = now;
+}
+
+void NetworkManager::transmitDataPacket(UDPSocket& socket, const NetworkAddress& address, unsigned short node,
+                                        unsigned int now, TNodeState& nodeState)
+{
+    unsigned char packet[PACKET_SIZE];
+    NetworkEncodeStream stream(packet, sizeof(packet));
+    stream.encodeUInt8(PACKET_DATA);
+    encodeDataPacket(node, stream, now, nodeState);
+    if (stream.getResult() != NetworkStream::SUCCESS)
+        Log::debug("Data packet encoding failed: %s", stream.getResultText());
+    else if (socket.transmit(packet, stream.getOffset(), address))
+        updateTransmitStatistics(1, stream.getOffset());
 }
 
 NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short node,
@@ -197,10 +232,12 @@ NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short nod
     nodeState.receiveSequence = sequence;
     nodeState.received = true;
 
+    RegistryWalk walk(*this);
     if (isSequenceNewer(acknowledged, nodeState.acknowledgedSequence))
     {
-        for (const auto& entry : mObjects)
-            entry.second->acknowledgeNetworkData(node, acknowledged);
+        for (size_t i = 0; i < mObjects.size(); ++i)
+            if (NetworkObject* object = mObjects[i].second)
+                object->acknowledgeNetworkData(node, acknowledged);
         nodeState.acknowledgedSequence = acknowledged;
     }
 
@@ -214,12 +251,13 @@ NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short nod
         // Objects only ever send chunks of one byte or more.
         if (length == 0)
             continue;
-        for (const auto& entry : mObjects)
+        for (size_t i = 0; i < mObjects.size(); ++i)
         {
-            if (entry.first != id)
+            NetworkObject* object = mObjects[i].second;
+            if (mObjects[i].first != id || !object)
                 continue;
             NetworkDecodeStream chunk(stream, 0, length);
-            entry.second->decodeNetworkData(node, chunk, sequence);
+            object->decodeNetworkData(node, chunk, sequence);
             if (chunk.getResult() == NetworkStream::INVALID_DATA)
             {
                 Log::error("Invalid data for network object %u from node %u", static_cast<unsigned>(id),

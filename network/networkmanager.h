@@ -115,6 +115,8 @@ public:
 
     // Appends; the same id may be registered more than once.
     virtual void registerObject(NetworkObject* object, unsigned char id);
+    // Also safe from inside an object's call (a message listener that removes a player): the
+    // object is called no more from then on, and may be deleted once this returns.
     virtual void unregisterObject(NetworkObject* object);
     virtual void unregisterObject(unsigned char id);
     virtual void update() = 0;
@@ -150,6 +152,10 @@ protected:
     // The caller has written the type byte. Leaves the stream failed when no packet fits.
     void encodeDataPacket(unsigned short node, NetworkEncodeStream& stream, unsigned int now,
                           TNodeState& nodeState);
+    // Builds the next data packet for a peer and sends it to address; a packet that cannot be
+    // built is logged and not sent.
+    void transmitDataPacket(UDPSocket& socket, const NetworkAddress& address, unsigned short node,
+                            unsigned int now, TNodeState& nodeState);
     // The caller has read the type byte.
     PacketResult decodeDataPacket(unsigned short node, NetworkDecodeStream& stream, unsigned int now,
                                   TNodeState& nodeState);
@@ -179,8 +185,25 @@ protected:
     Statistics mStatistics;
 
 private:
+    // Marks a walk over the registry: entries unregistered meanwhile are blanked, and removed
+    // when the outermost walk ends, so that no index or reference of the walk goes stale.
+    class RegistryWalk
+    {
+    public:
+        explicit RegistryWalk(NetworkManager& manager) : mManager(manager) { ++mManager.mWalks; }
+        ~RegistryWalk();
+        RegistryWalk(const RegistryWalk&) = delete;
+        RegistryWalk& operator=(const RegistryWalk&) = delete;
+
+    private:
+        NetworkManager& mManager;
+    };
+
+    template <typename Match> void removeObjects(Match match);
     void addLatencySample(int sample, TNodeState& nodeState);
 
     unsigned int mPacketsThisUpdate;
+    unsigned int mWalks;
+    bool mBlanked;
 };
 } // namespace brix

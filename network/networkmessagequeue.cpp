@@ -33,6 +33,7 @@ void NetworkMessageQueue::reset()
     mBlockInFlight = false;
     mCarrierSequence = 0;
     mCarriers = 0;
+    mCarrierRunStart = 0;
 }
 
 bool NetworkMessageQueue::transmit(const unsigned char* data, unsigned short length)
@@ -78,8 +79,12 @@ int NetworkMessageQueue::receive(Listener* listener)
 
 bool NetworkMessageQueue::carriedBlock(unsigned short sequence) const
 {
+    if (NetworkManager::isSequenceNewer(sequence, mCarrierSequence))
+        return false;
     unsigned short age = static_cast<unsigned short>(mCarrierSequence - sequence);
-    return age < CARRIER_WINDOW && (mCarriers >> age & 1u) != 0;
+    if (age < CARRIER_WINDOW)
+        return (mCarriers >> age & 1u) != 0;
+    return !NetworkManager::isSequenceNewer(mCarrierRunStart, sequence);
 }
 
 void NetworkMessageQueue::acknowledgeNetworkData(unsigned short node, unsigned short sequence)
@@ -114,8 +119,11 @@ void NetworkMessageQueue::encodeNetworkData(unsigned short node, NetworkEncodeSt
         mBlockInFlight = true;
         mCarrierSequence = sequence;
         mCarriers = 0;
+        mCarrierRunStart = sequence;
     }
     unsigned short advance = static_cast<unsigned short>(sequence - mCarrierSequence);
+    if (advance > 1)
+        mCarrierRunStart = sequence;
     mCarriers = advance >= CARRIER_WINDOW ? 0 : mCarriers << advance;
     mCarriers |= 1u;
     mCarrierSequence = sequence;

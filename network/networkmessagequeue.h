@@ -86,5 +86,8 @@ private:
     // The newest packet that carried the block, and bit k set when packet newest - k did.
     unsigned short mCarrierSequence;
     unsigned int mCarriers;
+    // The first of the unbroken run of packets up to the newest that all carried the block,
+    // for acknowledgements that lag behind it by more than the window.
+    unsigned short mCarrierRunStart;
 };
 } // namespace brix

@@ -67,6 +67,10 @@ void NetworkServer::stop(unsigned int reason)
         return;
     for (TClient& client : mClients)
         disconnect(client.node, reason, false);
+    // The listener goes with this match: a lingering slot must not report its node, which the
+    // next match may give to someone else, to the listener of a later start.
+    for (TClient& client : mClients)
+        client.node = NO_NODE;
     mSocket.close();
     ++mMatchId;
     mListener = nullptr;
@@ -231,16 +235,7 @@ void NetworkServer::updateClient(TClient& client, unsigned int now)
         unsigned int quiet = now - state.transmitTime;
         if ((answered >= 1 && answered <= RECENT_TRAFFIC && quiet >= mUpdateInterval) ||
             quiet >= MAX_PACKET_INTERVAL)
-        {
-            unsigned char buffer[PACKET_SIZE];
-            NetworkEncodeStream stream(buffer, sizeof(buffer));
-            stream.encodeUInt8(PACKET_DATA);
-            encodeDataPacket(client.node, stream, now, state);
-            if (stream.getResult() != NetworkStream::SUCCESS)
-                Log::debug("Data packet encoding failed: %s", stream.getResultText());
-            else if (mSocket.transmit(buffer, stream.getOffset(), client.address))
-                updateTransmitStatistics(1, stream.getOffset());
-        }
+            transmitDataPacket(mSocket, client.address, client.node, now, state);
         if (now - state.receiveTime > mTimeout)
         {
             unsigned short node = client.node;

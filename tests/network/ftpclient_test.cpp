@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 using brix::FileShare;
 using brix::FTPClient;
@@ -205,6 +206,7 @@ TEST(FileShare, SkipsIndexEntriesThatAreNotPlainFileNames)
     FileShare share("127.0.0.1:1", "/korvane/levels", "/tmp");
     EXPECT_FALSE(share.download("../configuration.xml"));
     EXPECT_FALSE(share.upload("a/b.xml", ""));
+    EXPECT_FALSE(share.upload("a#b.xml", "secret"));
 }
 
 TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
@@ -252,6 +254,16 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
     EXPECT_TRUE(test::pollUntil([] {}, [&] { return test::readFile(service.levels() + "/mine.xml") == mine; },
                                 10000, 100, 200));
 
+    // A name that is not UTF-8 is refused by the filing job, which goes on working (below).
+    const std::string odd = "caf\xE9.xml";
+    test::writeFile(local.file(odd), mine);
+    ASSERT_TRUE(share.upload(odd, "pw"));
+    EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
+    EXPECT_TRUE(test::pollUntil(
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/" + odd + "#pw"); }, 10000, 100,
+        200));
+    EXPECT_FALSE(brix::File::fileExists(service.levels() + "/" + odd));
+
     // Someone else's upload under the same name must not replace it; the owner's may.
     test::writeFile(local.file("mine.xml"), "<level><title>Stolen</title></level>\n");
     ASSERT_TRUE(share.upload("mine.xml", "guess"));
@@ -275,6 +287,16 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
         },
         10000, 100, 200));
 
+    // A level the host put in by hand belongs to nobody's password.
+    const std::string canyon = test::readFile(service.levels() + "/canyon.xml");
+    test::writeFile(local.file("canyon.xml"), "<level><title>Stolen</title></level>\n");
+    ASSERT_TRUE(share.upload("canyon.xml", "first"));
+    EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
+    EXPECT_TRUE(test::pollUntil(
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/canyon.xml#first"); }, 10000,
+        100, 200));
+    EXPECT_EQ(canyon, test::readFile(service.levels() + "/canyon.xml"));
+
     FTPClient client;
     ASSERT_TRUE(client.connect(service.server(), "ftp", ""));
     ASSERT_TRUE(client.changeDirectory("/korvane/levels"));
@@ -289,6 +311,18 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
 
     EXPECT_TRUE(share.download("missing.xml"));
     EXPECT_EQ(FileShare::RESULT_TRANSFER_FAILED, share.getResult());
+
+    // One address cannot open sessions (each a process on the host) without end.
+    std::vector<std::unique_ptr<FTPClient>> sessions;
+    int refused = 0;
+    for (int i = 0; i < 14; ++i)
+    {
+        sessions.emplace_back(new FTPClient());
+        if (!sessions.back()->connect(service.server(), "ftp", "") &&
+            sessions.back()->getLastError().compare(0, 4, "421 ") == 0)
+            ++refused;
+    }
+    EXPECT_GE(refused, 4);
 }
 
 TEST(FileShare, ReportsAnUnreachableServer)

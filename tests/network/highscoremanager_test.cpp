@@ -1,5 +1,9 @@
 #include "network/highscoremanager.h"
+#include "network/httpclient.h"
 #include "network/httpmessage.h"
+#include "network/networkaddress.h"
+#include "network/tcpsocket.h"
+#include "toolkit/md5.h"
 #include "toolkit/thread.h"
 
 #include "support/logcapture.h"
@@ -272,8 +276,12 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(1, manager.testOnlineHighScore("canyon@2", 300));
 
-    manager.add(score("canyon@2", 300), true);
-    manager.finalize("Zoë \"Z\" <3");
+    // The document drops the name's trailing blank; a no-break space ending the custom text
+    // stays. Both must still verify at the service.
+    HighScore mine = score("canyon@2", 300);
+    mine.custom += "\u00a0";
+    manager.add(mine, true);
+    manager.finalize("Zoë \"Z\" <3 ");
     ASSERT_TRUE(waitFor(manager, recorder, 4));
     EXPECT_EQ((std::vector<std::string>{"canyon@2 uploaded"}), recorder.uploads);
 
@@ -283,7 +291,7 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     ASSERT_EQ(1u, list.size());
     EXPECT_EQ("Zoë \"Z\" <3", list.front().name);
     EXPECT_EQ(300, list.front().score);
-    EXPECT_EQ("12.5|3|2", list.front().custom);
+    EXPECT_EQ("12.5|3|2\u00a0", list.front().custom);
 
     // A score signed with another key is refused by the service.
     HighScoreManager forger("", service.url("/api/v1/highscores"), 1, 5, "badbadbadbadbad0", VERSION);
@@ -295,4 +303,55 @@ TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
     forger.finalize("Mallory");
     ASSERT_TRUE(waitFor(forger, forged, 3));
     EXPECT_EQ((std::vector<std::string>{"canyon@2 failed"}), forged.uploads);
+}
+
+TEST(HighScoreManager, ServiceAnswersOnlyWellFormedRequestsAndKeepsTablesReadable)
+{
+    test::WebService service;
+    ASSERT_TRUE(service.process.isRunning());
+    const std::string base = service.url("/api/v1/highscores");
+    brix::HTTPClient client;
+
+    // Malformed or unknown requests are answered with nothing at all.
+    for (const char* path : {"/elsewhere", "/api/v1/highscores/x/canyon", "/api/v1/highscores/1/canyon?limit=many",
+                             "/api/v1/updates/beta"})
+        EXPECT_EQ(0u, client.send(service.url(path), brix::HTTPClient::GET, HTTPMessage(), 4096).getStatus())
+            << path;
+    for (const char* body : {"<highscore", "<result><name>x</name></result>",
+                             "<highscore><gameid>one</gameid><level>a</level><name>b</name></highscore>"})
+        EXPECT_EQ(0u, client.send(base, brix::HTTPClient::POST, HTTPMessage(body), 4096).getStatus()) << body;
+    // Correctly signed, but a score the game could not hold.
+    brix::MD5 md5;
+    md5.add("11.4.2canyonEve1099511627776" + std::string("5be07a3c91d4f268"));
+    md5.finalize();
+    const std::string wide = "<highscore><gameid>1</gameid><version>1.4.2</version><level>canyon</level>"
+                             "<name>Eve</name><score>1099511627776</score><custom></custom><checksum>" +
+                             md5.getChecksumHex() + "</checksum></highscore>";
+    EXPECT_EQ(0u, client.send(base, brix::HTTPClient::POST, HTTPMessage(wide), 4096).getStatus());
+    brix::TCPSocket raw;
+    ASSERT_TRUE(raw.connect(brix::NetworkAddress("127.0.0.1:" + std::to_string(service.port)), 2000));
+    const std::string garbage = "BREW /pot\r\n\r\n";
+    ASSERT_TRUE(raw.transmit(reinterpret_cast<const unsigned char*>(garbage.data()), garbage.size()));
+    std::string reply;
+    EXPECT_TRUE(raw.receiveAll(reply, 4096, 3000, 6000));
+    EXPECT_EQ("", reply);
+
+    // Five signed scores whose names swell when escaped would not fit the game's reply limit
+    // together; the table it reads is cut to the best that fit.
+    HighScoreManager manager("", base, 1, 5, "5be07a3c91d4f268", VERSION);
+    for (int i = 1; i <= 5; ++i)
+    {
+        std::string url;
+        HTTPMessage request;
+        manager.createUploadRequest(url, request, score("canyon", i * 100, std::string(200, '&')));
+        EXPECT_EQ(200u, client.send(url, brix::HTTPClient::POST, request, 4096).getStatus());
+    }
+    Recorder recorder;
+    manager.setListener(&recorder);
+    manager.refresh("canyon");
+    ASSERT_TRUE(waitFor(manager, recorder, 2));
+    std::list<HighScore> list;
+    ASSERT_EQ(HighScoreManager::STATUS_AVAILABLE, manager.getOnlineHighScores("canyon", list));
+    EXPECT_EQ((std::vector<int>{500, 400, 300}), scores(list));
+    EXPECT_EQ(std::string(200, '&'), list.front().name);
 }

@@ -2,6 +2,7 @@
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "network/networkserver.h"
+#include "network/tcpsocket.h"
 #include "network/udpsocket.h"
 
 #include "support/logcapture.h"
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <memory>
 
 using brix::MatchMakerClient;
 using brix::NetworkAddress;
@@ -195,4 +199,31 @@ TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)
     const unsigned char junk[] = {100, 1};
     ASSERT_TRUE(joiner.transmit(junk, sizeof(junk), NetworkAddress(maker)));
     EXPECT_FALSE(joiner.wait(500));
+}
+
+TEST(MatchMakerService, KeepsServingThroughAFloodOfIdleConnections)
+{
+    // The service gets few file handles, so the flood below would use them all up.
+    rlimit saved = {};
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &small));
+    std::unique_ptr<test::MatchMakerService> service(new test::MatchMakerService());
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &saved));
+    ASSERT_TRUE(service->process.isRunning());
+    const NetworkAddress maker("127.0.0.1:" + std::to_string(service->port));
+
+    std::vector<std::unique_ptr<brix::TCPSocket>> flood;
+    for (int i = 0; i < 100; ++i)
+    {
+        flood.emplace_back(new brix::TCPSocket());
+        flood.back()->connect(maker, 1000);
+    }
+    test::pollFor([] {}, 500, 50);
+    flood.clear();
+
+    MatchMakerClient client(maker, GAME_ID);
+    std::vector<MatchMakerClient::Match> matches;
+    EXPECT_TRUE(test::pollUntil([] {}, [&] { return client.getMatches(10, matches); }, 5000, 100, 50));
 }

@@ -2,6 +2,7 @@
 #include "network/tcpsocket.h"
 #include "network/udpsocket.h"
 
+#include "support/logcapture.h"
 #include "support/loopback.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,14 @@ TEST(NetworkAddress, ParsesDottedTextWithoutLookingUpBadNumbers)
     EXPECT_EQ(full, NetworkAddress(0xC0A80105, 27015));
     EXPECT_FALSE(NetworkAddress("10.0.0.1:70000").isValid());
     EXPECT_FALSE(NetworkAddress("300.1.1.1:80").isValid());
+    {
+        // Numbers too long to hold are too large, not missing: no port 0, no look-up.
+        test::LogCapture log;
+        EXPECT_FALSE(NetworkAddress("10.0.0.1:99999999999").isValid());
+        EXPECT_FALSE(NetworkAddress("99999999999.0.0.1:80").isValid());
+        EXPECT_EQ(NetworkAddress("10.0.0.1:000000000080").getPort(), 80);
+        EXPECT_TRUE(log.errors().empty());
+    }
     EXPECT_FALSE(NetworkAddress("localhost:99999").isValid());
     EXPECT_FALSE(NetworkAddress("localhost:x").isValid());
 

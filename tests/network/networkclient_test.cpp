@@ -206,6 +206,21 @@ TEST_F(ClientTest, StrayDatagramsDoNotBreakTheConnection)
     EXPECT_EQ(mJoiner.mReasons, (std::vector<unsigned int>{7}));
 }
 
+TEST_F(ClientTest, FirstPacketCutInsideAChunkStillConnects)
+{
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(mServer.wait(1000));
+    drain(mServer, 0);
+    mClientAddress = mServer.getRemoteAddress();
+    auto cut = data(100, 0);
+    cut.insert(cut.end(), {7, 10, 0, 1, 2});
+    reply(cut);
+    test::pollFor([&] { mClient.update(); }, 100);
+    EXPECT_EQ(mJoiner.mConnects, 1);
+    EXPECT_TRUE(mJoiner.mReasons.empty());
+    EXPECT_EQ(mClient.getConnectionState(), NetworkClient::CONNECTED);
+}
+
 TEST_F(ClientTest, KeepsASteadyPacketRateAndTimesOut)
 {
     establish();

@@ -301,3 +301,38 @@ TEST(NetworkManager, RegistryAndStatisticsRates)
     EXPECT_TRUE(manager.setPunchThroughServer("127.0.0.1:9000"));
     EXPECT_FALSE(manager.setPunchThroughServer("127.0.0.1:99999"));
 }
+
+// An object may unregister another, or itself, from inside its own call: the other is called
+// no more, even within the same packet.
+TEST(NetworkManager, ObjectsMayLeaveFromInsideTheirCalls)
+{
+    Manager walked;
+    class Leaver : public Filler
+    {
+    public:
+        Leaver(Manager& manager, brix::NetworkObject& other) : Filler(3, 0), mManager(manager), mOther(other)
+        {
+        }
+        void acknowledgeNetworkData(unsigned short node, unsigned short sequence) override
+        {
+            Filler::acknowledgeNetworkData(node, sequence);
+            mManager.unregisterObject(&mOther);
+            mManager.unregisterObject(this);
+        }
+        Manager& mManager;
+        brix::NetworkObject& mOther;
+    };
+    Filler gone(4, 0);
+    Leaver leaver(walked, gone);
+    walked.registerObject(&leaver, 5);
+    walked.registerObject(&gone, 5);
+    NetworkManager::TNodeState state;
+    auto packet = header(1, 1, 0);
+    packet.insert(packet.end(), {5, 1, 0, 9});
+    EXPECT_EQ(decode(walked, state, packet, 100), Manager::PACKET_ACCEPTED);
+    EXPECT_EQ(leaver.mAcks, (std::vector<unsigned short>{1}));
+    EXPECT_TRUE(gone.mAcks.empty());
+    EXPECT_TRUE(gone.mChunks.empty());
+    EXPECT_TRUE(leaver.mChunks.empty());
+    EXPECT_EQ(walked.getNetworkObject(5), nullptr);
+}

@@ -258,6 +258,14 @@ TEST_F(ServerTest, ClientDisconnectAndServerStop)
     ASSERT_FALSE(packets.empty());
     EXPECT_EQ(packets.back(), (std::vector<unsigned char>{3, 5, 0, 0, 0}));
     EXPECT_EQ(mHost.mDisconnects.size(), 1u);
+
+    // The next match on the same port never hears of a client of the last one.
+    Host next;
+    ASSERT_TRUE(mServer->start(mPort, &next, "", "", 0, 0));
+    staying.send({3, 9, 0, 0, 0});
+    pump(50);
+    EXPECT_TRUE(next.mDisconnects.empty());
+    EXPECT_TRUE(next.mConnects.empty());
 }
 
 TEST_F(ServerTest, RelaysPunchThroughOnlyFromItsServer)

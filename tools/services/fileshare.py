@@ -5,7 +5,7 @@ files what players upload.
 Layout below --root: korvane/levels/ holds the shared levels and "index"; players upload into
 korvane/levels/upload/ as "<file>#<password>". A new file name is filed and remembers its
 password; an existing one is replaced only when the password matches, otherwise the upload
-is dropped. After each filing "index" is written anew (one line per level: file name, title,
+is dropped (a level the host put in by hand has no password and is never replaced). After each filing "index" is written anew (one line per level: file name, title,
 author, flags, upload time). vsftpd needs root here for its chroot; the share itself is
 readable by everyone and writable only in upload/.
 """
@@ -31,6 +31,9 @@ MAX_LEVEL_SIZE = 16 * 1024 * 1024
 SETTLE_TIME = 1.0
 # An upload that is still not a whole level after this many seconds is dropped.
 STALE_TIME = 60.0
+# Sessions vsftpd serves at once, in all and from one address; each is a process of its own.
+MAX_CLIENTS = 100
+MAX_PER_IP = 10
 FLAG_SINGLE_PLAYER = 1
 FLAG_MULTIPLAYER = 2
 
@@ -52,6 +55,8 @@ anon_other_write_enable=NO
 anon_world_readable_only=NO
 anon_umask=022
 pasv_enable=YES
+max_clients={max_clients}
+max_per_ip={max_per_ip}
 pasv_address={pasv_address}
 connect_from_port_20=NO
 seccomp_sandbox=NO
@@ -64,6 +69,11 @@ syslog_enable=NO
 
 
 def plain_name(name):
+    try:
+        # A name that is not UTF-8 (listed with stand-in characters) could not be written to "index".
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        return False
     return (0 < len(name) <= MAX_NAME_LENGTH and ".." not in name and
             not any(c in name for c in "/\\:#\"") and all(ord(c) >= 32 and ord(c) != 127 for c in name))
 
@@ -169,7 +179,8 @@ class Share:
             return False  # maybe still arriving
         if (not os.path.isfile(path) or os.path.islink(path) or not plain_name(name) or
                 name in (INDEX_FILE, UPLOAD_DIRECTORY) or info.st_size > MAX_LEVEL_SIZE or not complete(path) or
-                (known is not None and known["password"] != secret)):
+                (known is not None and known["password"] != secret) or
+                (known is None and os.path.exists(target))):
             logging.info("Upload '%s' refused", os.path.basename(path))
             os.remove(path)
             return False
@@ -225,7 +236,8 @@ def main():
     config = os.path.join(state_directory, "vsftpd.conf")
     with open(config, "w") as out:
         out.write(VSFTPD_CONFIG.format(address=args.address, port=args.port, ftp_user=args.ftp_user, root=root,
-                                       pasv_address=args.pasv_address, empty=empty,
+                                       pasv_address=args.pasv_address, empty=empty, max_clients=MAX_CLIENTS,
+                                       max_per_ip=MAX_PER_IP,
                                        log=os.path.join(state_directory, "vsftpd.log")))
     server = subprocess.Popen([args.vsftpd, config])
 
@@ -243,7 +255,7 @@ def main():
     while server.poll() is None:
         try:
             share.file_uploads()
-        except OSError as error:
+        except Exception as error:  # one bad upload must not end the filing for everyone
             logging.error("Filing uploads failed: %s", error)
         time.sleep(args.interval)
     logging.error("vsftpd ended with %s", server.returncode)

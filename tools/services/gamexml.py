@@ -38,6 +38,11 @@ def parse(text):
         raise XMLError(str(error))
 
 
+# The blanks the game's reader drops around a value; other white space (a no-break space, say)
+# is part of the text the game signed.
+BLANKS = " \t\r\n"
+
+
 def child_text(root, name):
     child = root.find(name)
-    return (child.text or "").strip() if child is not None else ""
+    return (child.text or "").strip(BLANKS) if child is not None else ""

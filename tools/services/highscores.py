@@ -2,6 +2,8 @@
 
 GET  <base>/<gameid>/<level>?limit=N  the best N scores of a level (at most 100), best first
 POST <base>                           one signed "highscore" document
+
+Malformed requests get no answer (None); a badly signed score is refused with 403.
 """
 
 import hashlib
@@ -16,6 +18,9 @@ DEFAULT_KEY = "5be07a3c91d4f268"
 MAX_LIMIT = 100
 MAX_FIELD = 256
 CONTENT_TYPE = "application/xml"
+# The game takes at most 4096 bytes of reply, headers included; a table is cut short (losing
+# its lowest entries) rather than grow past this, so long names cannot make it unreadable.
+MAX_TABLE_BODY = 3584
 
 
 class HighScores:
@@ -31,40 +36,49 @@ class HighScores:
     def get(self, parts, query):
         """parts: the path below the base, split at "/"."""
         if len(parts) != 2 or not parts[0].isdigit() or not parts[1]:
-            return 404, gamexml.document("error", [("message", "unknown resource")])
+            return None
         game_id = int(parts[0])
         level = urllib.parse.unquote(parts[1])
         try:
             limit = int(urllib.parse.parse_qs(query).get("limit", ["5"])[0])
         except ValueError:
-            return 400, gamexml.document("error", [("message", "bad limit")])
+            return None
         limit = max(0, min(limit, MAX_LIMIT))
         with self.lock:
             rows = self.db.execute("SELECT level, name, score, custom, timestamp FROM highscore"
                                    " WHERE gameid = ? AND level = ? ORDER BY score DESC, timestamp ASC LIMIT ?",
                                    (game_id, level, limit)).fetchall()
-        entries = [gamexml.element("highscore", [gamexml.element("level", row[0]), gamexml.element("name", row[1]),
-                                                 gamexml.element("score", row[2]), gamexml.element("custom", row[3]),
-                                                 gamexml.element("timestamp", row[4])])
-                   for row in rows]
+        entries = []
+        size = len(gamexml.document("highscores", []))
+        for row in rows:
+            entry = gamexml.element("highscore", [gamexml.element("level", row[0]), gamexml.element("name", row[1]),
+                                                  gamexml.element("score", row[2]), gamexml.element("custom", row[3]),
+                                                  gamexml.element("timestamp", row[4])])
+            size += len(entry.encode("utf-8"))
+            if size > MAX_TABLE_BODY:
+                break
+            entries.append(entry)
         return 200, gamexml.document("highscores", entries)
 
     def post(self, body):
         try:
             root = gamexml.parse(body.decode("utf-8"))
-        except (UnicodeDecodeError, gamexml.XMLError) as error:
-            return 400, gamexml.document("error", [("message", "bad document: %s" % error)])
+        except (UnicodeDecodeError, gamexml.XMLError):
+            return None
         if root.tag != "highscore":
-            return 400, gamexml.document("error", [("message", "root must be highscore")])
+            return None
         fields = {name: gamexml.child_text(root, name)
                   for name in ("gameid", "version", "level", "name", "score", "custom", "checksum")}
         if any(len(value) > MAX_FIELD for value in fields.values()) or not fields["level"] or not fields["name"]:
-            return 400, gamexml.document("error", [("message", "missing or oversize field")])
+            return None
         try:
             game_id = int(fields["gameid"])
             score = int(fields["score"])
         except ValueError:
-            return 400, gamexml.document("error", [("message", "bad number")])
+            return None
+        # The game keeps scores in 32 bits; anything wider would read back as another score.
+        if not (0 <= game_id <= 0xFFFFFFFF and -2**31 <= score < 2**31):
+            return None
         signed = "".join(fields[name] for name in ("gameid", "version", "level", "name", "score", "custom"))
         expected = hashlib.md5((signed + self.key).encode("utf-8")).hexdigest()
         if fields["checksum"].lower() != expected:

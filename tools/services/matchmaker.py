@@ -34,6 +34,9 @@ MAX_RESPONSE = 65535
 QUERY_TIMEOUT = 4.0
 # Announcers remembered at once (listed or waiting for verification); more are ignored.
 MAX_MATCHES = 10000
+# TCP queries served at once; connections beyond this are closed unanswered, so a flood of
+# idle connections cannot use up the process's threads or file handles.
+MAX_QUERIES = 32
 
 
 class Match:
@@ -61,6 +64,7 @@ class MatchMaker:
         self.tcp.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self.tcp.bind((host, port))
         self.tcp.listen(16)
+        self.queries = threading.BoundedSemaphore(MAX_QUERIES)
 
     # --- UDP ---------------------------------------------------------------------------
 
@@ -155,6 +159,7 @@ class MatchMaker:
             logging.debug("Query dropped: %s", error)
         finally:
             connection.close()
+            self.queries.release()
 
     def answer(self, request):
         reader = wire.Reader(request)
@@ -210,15 +215,33 @@ class MatchMaker:
         selector.register(self.tcp, selectors.EVENT_READ, "tcp")
         while True:
             for key, _ in selector.select(timeout=1.0):
-                if key.data == "udp":
-                    data, sender = self.udp.recvfrom(MAX_DATAGRAM + 1)
-                    reply = self.handle_datagram(data, sender)
-                    if reply and len(reply[1]) <= len(data):
-                        self.udp.sendto(reply[1], reply[0])
-                else:
-                    connection, _ = self.tcp.accept()
-                    threading.Thread(target=self.handle_query, args=(connection,), daemon=True).start()
+                try:
+                    if key.data == "udp":
+                        self.serve_datagram()
+                    else:
+                        self.serve_connection()
+                except OSError as error:
+                    # Out of handles, or a peer that vanished: drop it and go on serving.
+                    logging.warning("%s socket: %s", key.data.upper(), error)
+                    time.sleep(0.05)
             self.expire()
+
+    def serve_datagram(self):
+        data, sender = self.udp.recvfrom(MAX_DATAGRAM + 1)
+        reply = self.handle_datagram(data, sender)
+        if reply and len(reply[1]) <= len(data):
+            self.udp.sendto(reply[1], reply[0])
+
+    def serve_connection(self):
+        connection, _ = self.tcp.accept()
+        if not self.queries.acquire(blocking=False):
+            connection.close()
+            return
+        try:
+            threading.Thread(target=self.handle_query, args=(connection,), daemon=True).start()
+        except RuntimeError:
+            connection.close()
+            self.queries.release()
 
 
 def struct_address(address):

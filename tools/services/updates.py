@@ -1,5 +1,6 @@
 """Korvane update check: answers GET <base>/<channel>?message=1&version=x.y.z with the
-"update" document naming the latest version, where to get it and a message."""
+"update" document naming the latest version, where to get it and a message. Other requests
+get no answer (None)."""
 
 import urllib.parse
 
@@ -14,7 +15,7 @@ class Updates:
 
     def get(self, parts, query):
         if len(parts) != 1 or not parts[0].isdigit():
-            return 404, gamexml.document("error", [("message", "unknown channel")])
+            return None
         wants_message = urllib.parse.parse_qs(query).get("message", ["0"])[0] == "1"
         return 200, gamexml.document("update", [("version", self.version), ("url", self.url),
                                                 ("message", self.message if wants_message else "")])

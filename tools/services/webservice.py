@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Korvane web services: the high-score service and the update check on one HTTP port.
 
-Paths: /api/v1/highscores (see highscores.py) and /api/v1/updates (see updates.py).
+Paths: /api/v1/highscores (see highscores.py) and /api/v1/updates (see updates.py). Malformed
+or unknown requests get no answer: the connection is closed without a byte.
 """
 
 import argparse
@@ -33,24 +34,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         service, parts, query = self.route()
-        if service is None:
-            return self.reply(404, "<error><message>unknown resource</message></error>")
-        self.reply(*service.get(parts, query))
+        self.reply(service.get(parts, query) if service is not None else None)
 
     def do_POST(self):
         service, parts, _ = self.route()
         if service is not self.server.highscores or parts:
-            return self.reply(404, "<error><message>unknown resource</message></error>")
+            return
         try:
             length = int(self.headers.get("Content-length", "-1"))
         except ValueError:
-            length = -1
-        if length < 0 or length > MAX_BODY:
-            return self.reply(413 if length > MAX_BODY else 411, "<error><message>bad length</message></error>")
-        body = self.rfile.read(length)
-        self.reply(*service.post(body))
+            return
+        if 0 <= length <= MAX_BODY:
+            body = self.rfile.read(length)
+            if len(body) == length:
+                self.reply(service.post(body))
 
-    def reply(self, status, text):
+    def send_error(self, code, message=None, explain=None):
+        # Requests the server cannot read, or methods it does not serve, get no answer.
+        logging.info("%s dropped a request (%d)", self.address_string(), code)
+        self.close_connection = True
+
+    def reply(self, answer):
+        """answer: (status, document), or None for no answer at all."""
+        if answer is None:
+            logging.info("%s dropped %s", self.address_string(), self.path[:200])
+            return
+        status, text = answer
         data = text.encode("utf-8")
         self.send_response(status)
         self.send_header("Content-type", highscores.CONTENT_TYPE)
