@@ -1,8 +1,5 @@
 #include "pngimage.h"
-
-#include <png.h>
-
-#include <cstdio>
+#include "common/pngwriter.h"
 
 namespace assetgen
 {
@@ -58,32 +55,6 @@ void PngImage::paste(const PngImage& other, int x, int y)
 
 bool PngImage::save(const std::string& path) const
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info)
-    {
-        png_destroy_write_struct(&png, nullptr);
-        std::fclose(file);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png)))
-    {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, mWidth, mHeight, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 9);
-    png_write_info(png, info);
-    for (unsigned row = 0; row < mHeight; ++row)
-        png_write_row(png, &mPixels[size_t(row) * mWidth * 4]);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return tools::PngWriter::write(path, mWidth, mHeight, 4, mPixels.data(), 9);
 }
 } // namespace assetgen

@@ -10,9 +10,10 @@
 // data/menufont comes from
 //   fontgen /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf menufont 32 512 data
 
+#include "common/pngwriter.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <png.h>
 
 #include <algorithm>
 #include <cctype>
@@ -33,36 +34,13 @@ struct Glyph
     int x, y, width;
 };
 
+// White everywhere: the glyphs are in the alpha channel alone.
 bool writePng(const std::string& path, int size, const std::vector<unsigned char>& alpha)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)))
-    {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<unsigned char> row(size * 2);
-    for (int y = 0; y < size; ++y)
-    {
-        for (int x = 0; x < size; ++x)
-        {
-            row[x * 2] = 255;
-            row[x * 2 + 1] = alpha[y * size + x];
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    std::vector<unsigned char> samples(alpha.size() * 2, 255);
+    for (size_t i = 0; i < alpha.size(); ++i)
+        samples[i * 2 + 1] = alpha[i];
+    return tools::PngWriter::write(path, size, size, 2, samples.data());
 }
 
 // The glyph's name in a font definition: the character itself for letters and digits, else

@@ -12,7 +12,7 @@
 // The shipped files come from
 //   texturegen .
 
-#include <png.h>
+#include "common/pngwriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,37 +65,15 @@ public:
 
     bool write(const std::string& path) const
     {
-        FILE* file = std::fopen(path.c_str(), "wb");
-        if (!file)
-            return false;
-        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop info = png_create_info_struct(png);
-        if (setjmp(png_jmpbuf(png)))
+        std::vector<unsigned char> samples(mPixels.size() * 4);
+        for (size_t i = 0; i < mPixels.size(); ++i)
         {
-            png_destroy_write_struct(&png, &info);
-            std::fclose(file);
-            return false;
+            const Colour& p = mPixels[i];
+            const float channels[4] = {p.r, p.g, p.b, p.a};
+            for (int c = 0; c < 4; ++c)
+                samples[i * 4 + c] = static_cast<unsigned char>(std::lround(std::clamp(channels[c], 0.0f, 1.0f) * 255));
         }
-        png_init_io(png, file);
-        png_set_IHDR(png, info, mWidth, mHeight, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        std::vector<unsigned char> row(mWidth * 4);
-        for (int y = 0; y < mHeight; ++y)
-        {
-            for (int x = 0; x < mWidth; ++x)
-            {
-                const Colour& p = mPixels[y * mWidth + x];
-                const float channels[4] = {p.r, p.g, p.b, p.a};
-                for (int c = 0; c < 4; ++c)
-                    row[x * 4 + c] =
-                        static_cast<unsigned char>(std::lround(std::clamp(channels[c], 0.0f, 1.0f) * 255));
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-        png_destroy_write_struct(&png, &info);
-        return std::fclose(file) == 0;
+        return tools::PngWriter::write(path, mWidth, mHeight, 4, samples.data());
     }
 
 private:
