@@ -34,10 +34,11 @@ template <typename Step> void pollFor(Step step, unsigned int milliseconds, unsi
         step, [] { return false; }, milliseconds, sleepMs);
 }
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-inline unsigned short freeUdpPort()
+// A port of the given socket type (SOCK_DGRAM or SOCK_STREAM) on 127.0.0.1 that was free a
+// moment ago.
+inline unsigned short freeLoopbackPort(int type)
 {
-    int handle = socket(AF_INET, SOCK_DGRAM, 0);
+    int handle = socket(AF_INET, type, 0);
     sockaddr_in local = {};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -46,6 +47,11 @@ inline unsigned short freeUdpPort()
     getsockname(handle, reinterpret_cast<sockaddr*>(&local), &size);
     close(handle);
     return ntohs(local.sin_port);
+}
+
+inline unsigned short freeUdpPort()
+{
+    return freeLoopbackPort(SOCK_DGRAM);
 }
 
 // 127.0.0.1 in host byte order.

@@ -37,15 +37,7 @@ bool waitReadable(int socket, unsigned int timeoutMs)
 
 unsigned short freeTcpPort()
 {
-    int handle = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t size = sizeof(local);
-    getsockname(handle, reinterpret_cast<sockaddr*>(&local), &size);
-    close(handle);
-    return ntohs(local.sin_port);
+    return freeLoopbackPort(SOCK_STREAM);
 }
 
 ServiceProcess::ServiceProcess(const std::string& script, const std::vector<std::string>& arguments,
