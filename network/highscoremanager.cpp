@@ -15,6 +15,18 @@ namespace brix
 {
 namespace
 {
+// One "highscore" element, as both the local file and the service's replies hold it.
+HighScore readHighScore(const XMLElement& element)
+{
+    HighScore score;
+    score.level = element.getValue("level", "");
+    score.name = element.getValue("name", "");
+    score.custom = element.getValue("custom", "");
+    score.score = element.getValueAsInteger("score", 0);
+    score.timestamp = StringUtil::stringToUInt(element.getValue("timestamp", ""));
+    return score;
+}
+
 int64_t now()
 {
     return static_cast<int64_t>(std::time(nullptr));
@@ -351,12 +363,7 @@ bool HighScoreManager::parseDownloadResponse(const HTTPMessage& reply, std::list
     for (const XMLElement* child = root.getChild("highscore"); child;
          child = root.getNextChild(child, "highscore"))
     {
-        HighScore score;
-        score.level = child->getValue("level", "");
-        score.name = child->getValue("name", "");
-        score.custom = child->getValue("custom", "");
-        score.score = child->getValueAsInteger("score", 0);
-        score.timestamp = StringUtil::stringToUInt(child->getValue("timestamp", ""));
+        HighScore score = readHighScore(*child);
         list.push_back(score);
     }
     return true;
@@ -482,12 +489,7 @@ bool HighScoreManager::loadLocal()
     for (const XMLElement* child = root.getChild("highscore"); child;
          child = root.getNextChild(child, "highscore"))
     {
-        HighScore score;
-        score.level = child->getValue("level", "");
-        score.name = child->getValue("name", "");
-        score.custom = child->getValue("custom", "");
-        score.score = child->getValueAsInteger("score", 0);
-        score.timestamp = StringUtil::stringToUInt(child->getValue("timestamp", ""));
+        HighScore score = readHighScore(*child);
         LevelEntry& entry = mLocalTable[score.level];
         entry.scores.push_back(score);
         entry.count = static_cast<unsigned int>(entry.scores.size());
