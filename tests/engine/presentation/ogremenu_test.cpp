@@ -255,17 +255,17 @@ TEST_F(MenuTest, ImagesAddedAfterTheFirstRebuildAreDrawn)
     OgreMenuPage* page = addPage("page");
     page->addActionItem("a", "A", "", "");
     menu.update(0);
-    EXPECT_EQ(1u, page->getManualObject()->getNumSections());
+    EXPECT_EQ(1u, page->getManualObject()->getSections().size());
 
     page->addImageItem("face", "Face", "", 0.3f, &portraits, 5);
     menu.update(0);
-    ASSERT_EQ(2u, page->getManualObject()->getNumSections());
-    EXPECT_EQ("portraits", page->getManualObject()->getSection(1)->getMaterialName());
+    ASSERT_EQ(2u, page->getManualObject()->getSections().size());
+    EXPECT_EQ("portraits", page->getManualObject()->getSections()[1]->getMaterialName());
     EXPECT_EQ(4u, test::readSection(*page->getManualObject(), 1).positions.size());
 
     page->setTitleImage(&levels, 1, 0.2f);
     menu.update(0);
-    ASSERT_EQ(3u, page->getManualObject()->getNumSections());
+    ASSERT_EQ(3u, page->getManualObject()->getSections().size());
     EXPECT_EQ(4u, test::readSection(*page->getManualObject(), 2).positions.size());
     // The text is still in the first section.
     EXPECT_FALSE(test::readSection(*page->getManualObject(), 0).positions.empty());
@@ -274,7 +274,7 @@ TEST_F(MenuTest, ImagesAddedAfterTheFirstRebuildAreDrawn)
     brix::OgreImageArray halves("portraits", 2, 1);
     page->addImageItem("half", "", "", 0.3f, &halves, 0);
     menu.update(0);
-    ASSERT_EQ(3u, page->getManualObject()->getNumSections());
+    ASSERT_EQ(3u, page->getManualObject()->getSections().size());
     EXPECT_EQ(8u, test::readSection(*page->getManualObject(), 1).positions.size());
 }
 

@@ -278,13 +278,13 @@ TEST_F(MenuItemTest, ImageItemCyclesWithinItsLimits)
     page->setCurrentItem("none");
     EXPECT_EQ(0u, send({OgreMenuItem::COMMAND_RIGHT}));
     menu.update(0);
-    EXPECT_EQ(2u, page->getManualObject()->getNumSections());
+    EXPECT_EQ(2u, page->getManualObject()->getSections().size());
 
     // An array whose material is missing (logged by the array) still draws its quad.
     brix::OgreImageArray missing("nosuchmaterial", 2, 2);
     page->addImageItem("missing", "", "", 0.3f, &missing, 0);
     menu.update(0);
-    EXPECT_EQ(3u, page->getManualObject()->getNumSections());
+    EXPECT_EQ(3u, page->getManualObject()->getSections().size());
 }
 
 TEST_F(MenuItemTest, ImagesAreDrawnUnderTheTitleAndFadedWhenDisabled)
