@@ -84,6 +84,8 @@ void EntityModels::addMaterials(MaterialScript& materials)
     materials.addAdditive("entity/shield", Ogre::ColourValue(0.15f, 0.4f, 0.85f));
     // The sentry gun fades its flash through the entity's custom parameter.
     materials.addFadingFlash("entity/sentryflash", Ogre::ColourValue(1.0f, 0.6f, 0.25f));
+    materials.addLit("entity/backdrop", Ogre::ColourValue(0.1f, 0.12f, 0.16f));
+    materials.addLit("entity/backdropframe", Ogre::ColourValue(0.2f, 0.22f, 0.26f), 10);
 }
 
 bool EntityModels::writeWeapons(const std::string& dataFolder)
@@ -365,10 +367,24 @@ bool EntityModels::writeSentryGun(const std::string& dataFolder)
            flashMesh.writeMesh(dataFolder + "/sentryflash.mesh");
 }
 
+bool EntityModels::writeBackground(const std::string& dataFolder)
+{
+    // A wall of dark panels behind a lattice of girders, 12 units apart, wide enough to fill
+    // the view at any level size the cameras follow it over.
+    MeshBuilder background;
+    box(background, "entity/backdrop", {240.0f, 160.0f, 1.0f}, at(0, 0, -0.5f), 0);
+    for (int column = -10; column <= 10; ++column)
+        box(background, "entity/backdropframe", {1.2f, 160.0f, 1.0f}, at(column * 12.0f, 0, 0.5f), 0.1f);
+    for (int row = -6; row <= 6; ++row)
+        box(background, "entity/backdropframe", {240.0f, 0.6f, 0.6f}, at(0, row * 12.0f, 0.3f), 0.1f);
+    return background.writeMesh(dataFolder + "/background.mesh");
+}
+
 bool EntityModels::write(const std::string& dataFolder, MaterialScript& materials)
 {
     addMaterials(materials);
     return writeWeapons(dataFolder) && writeItems(dataFolder) && writeFixtures(dataFolder) &&
-           writeDrone(dataFolder) && writeCrawler(dataFolder) && writeSentryGun(dataFolder);
+           writeDrone(dataFolder) && writeCrawler(dataFolder) && writeSentryGun(dataFolder) &&
+           writeBackground(dataFolder);
 }
 } // namespace assetgen

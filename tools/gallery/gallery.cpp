@@ -184,6 +184,8 @@ PngImage Gallery::renderTile(Ogre::Entity* entity, bool fixedHumanFrame)
     Ogre::Vector3 view = Ogre::Vector3(0.55f, 0.35f, 1.0f).normalisedCopy();
     mCameraNode->setPosition(centre + view * distance);
     mCameraNode->lookAt(centre, Ogre::Node::TS_WORLD);
+    // The backdrop spans a hundred times a prop: keep all of it in front of the far plane.
+    mCamera->setFarClipDistance(std::max(200.0f, distance + 2 * radius));
     mTarget->update();
 
     const unsigned size = TILE * OVERSAMPLE;

@@ -292,7 +292,7 @@ TEST_F(GamepadLayoutTest, FollowsOneJoystickAndForgetsOnDisable)
 
 TEST_F(GamepadLayoutTest, ShippedLayoutsLoadAndDetectCommonPads)
 {
-    ASSERT_TRUE(mPad.loadLayouts(test::sourcePath("data/gamepads.xml")));
+    ASSERT_TRUE(mPad.loadLayouts(test::sourcePath("gamepads.xml")));
     EXPECT_TRUE(mPad.detectLayout("Microsoft X-Box 360 pad"));
     EXPECT_EQ(mPad.getLayout(), "Xbox");
     EXPECT_TRUE(mPad.detectLayout("Sony Interactive Entertainment Wireless Controller"));

@@ -345,7 +345,7 @@ TEST_F(DecalManagerTest, ShippedDefinitionsLoad)
     test::writeFile("decals.xml", test::readFile(test::sourcePath("decals.xml")));
     DecalManager decals(&mScene, Ogre::Vector3::ZERO);
     decals.initialize();
-    for (const char* name : {"blood", "scorch", "bullethole"})
+    for (const char* name : {"bloodstain", "scorch", "bullethole"})
         decals.createDecal(name, at(static_cast<float>(decals.getDecalCount() * 10)),
                            Ogre::Quaternion::IDENTITY);
     EXPECT_EQ(3u, decals.getDecalCount());

@@ -68,8 +68,8 @@ TEST(DecalScene, DrawsDecalsAndPooledEmittersAsReviewed)
     decals.createDecal("scorch", Ogre::Vector3(-2.2f, 0.6f, 0), wall);
     for (int i = 0; i < 6; ++i)
         decals.createDecal("bullethole", Ogre::Vector3(0.4f + 0.35f * i, 1.4f - 0.2f * (i % 3), 0), wall);
-    decals.createDecal("blood", Ogre::Vector3(2.4f, -0.6f, 0), wall);
-    decals.createDecal("blood", Ogre::Vector3(1.2f, -1.5f, 1.2f), floor);
+    decals.createDecal("bloodstain", Ogre::Vector3(2.4f, -0.6f, 0), wall);
+    decals.createDecal("bloodstain", Ogre::Vector3(1.2f, -1.5f, 1.2f), floor);
     decals.createDecal("scorch", Ogre::Vector3(-2.2f, -1.5f, 1), floor);
     decals.update(1.0f);
     decals.update(0.0f);

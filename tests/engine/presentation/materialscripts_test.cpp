@@ -32,7 +32,7 @@ TEST_F(MaterialScripts, CompileWithoutErrorsAndDefineTheMaterialsTheGameNames)
     Ogre::MaterialManager& materials = Ogre::MaterialManager::getSingleton();
     for (const char* name : {"blobshadow", "glowignore", "menulogo", "keyboardinfo", "gamepadinfo",
                              "editinfoleft", "editinforight", "editorgrid", "editorselection", "editorlink",
-                             "editormovecursor", "editorrotatecursor"})
+                             "editormovecursor", "editorrotatecursor", "menufont"})
         EXPECT_TRUE(materials.getByName(name, mGroup.name())) << name;
 }
 
