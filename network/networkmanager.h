@@ -47,10 +47,11 @@ public:
     static constexpr unsigned short NO_NODE = 65535;
     // Latency samples kept per peer.
     static constexpr int LATENCY_SAMPLES = 20;
-    // Disconnect reasons the layer itself gives: a peer that stopped answering, and one that
-    // sent data that can never be right (the value of the stream result "Invalid data").
+    // Disconnect reasons the layer itself gives, from the game's own list so that the game
+    // shows their texts: a peer that stopped answering ("Timeout"), and one that sent data
+    // that can never be right ("Invalid data").
     static constexpr unsigned int REASON_TIMEOUT = 1;
-    static constexpr unsigned int REASON_INVALID_DATA = 3;
+    static constexpr unsigned int REASON_INVALID_DATA = 100;
 
     enum ConnectionState
     {

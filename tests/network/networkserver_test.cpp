@@ -227,11 +227,12 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     peer.send(dataPacket(2, {4, 3, 0, 1, 0xFF, 0xFF}));
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
-    EXPECT_EQ(mHost.mDisconnects[0].second, NetworkServer::REASON_INVALID_DATA);
+    // The game's reason 100 "Invalid data", never one of its other reasons (3 is "Client shutdown").
+    EXPECT_EQ(mHost.mDisconnects[0].second, 100u);
     pump(50);
     bool told = false;
     for (auto& packet : peer.drain())
-        told = told || packet == std::vector<unsigned char>{3, 3, 0, 0, 0};
+        told = told || packet == std::vector<unsigned char>{3, 100, 0, 0, 0};
     EXPECT_TRUE(told);
     mServer->unregisterObject(&queue);
 }
