@@ -114,6 +114,7 @@ void NetworkClient::update()
         break;
     }
     updateTimedStatistics(now);
+    reportStrayPackets();
 }
 
 void NetworkClient::handlePacket(const unsigned char* data, unsigned int length, unsigned int now)
@@ -121,8 +122,9 @@ void NetworkClient::handlePacket(const unsigned char* data, unsigned int length,
     // Only the server may speak to us.
     if (mSocket.getRemoteAddress() != mSocket.getTransmitAddress())
     {
-        Log::debug("Packet %d from unexpected address: %s", data[0],
-                   mSocket.getRemoteAddress().toString().c_str());
+        if (logStrayPacket())
+            Log::debug("Packet %d from unexpected address: %s", data[0],
+                       mSocket.getRemoteAddress().toString().c_str());
         return;
     }
     switch (data[0])

@@ -4,6 +4,7 @@
 #include "network/networkobject.h"
 #include "network/udpsocket.h"
 #include "toolkit/log.h"
+#include "toolkit/thread.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,7 +40,8 @@ unsigned int NetworkManager::TNodeState::getLatencyJitter() const
 }
 
 NetworkManager::NetworkManager(unsigned int timeout, unsigned int updateInterval)
-    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0), mWalks(0), mBlanked(false)
+    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0), mStrayPackets(0),
+      mStrayPacketLogTime(0), mStrayPacketLogged(false), mWalks(0), mBlanked(false)
 {
     std::memset(&mStatistics, 0, sizeof(mStatistics));
 }
@@ -358,12 +360,42 @@ bool NetworkManager::receivePacket(UDPSocket& socket, unsigned char* buffer, uns
             continue;
         if (length > PACKET_SIZE)
         {
-            Log::debug("Oversize packet of %u bytes from address: %s", length,
-                       socket.getRemoteAddress().toString().c_str());
+            if (logStrayPacket())
+                Log::debug("Oversize packet of %u bytes from address: %s", length,
+                           socket.getRemoteAddress().toString().c_str());
             continue;
         }
         return true;
     }
     return false;
+}
+
+bool NetworkManager::isStrayPacketLineDue(unsigned int now) const
+{
+    return !mStrayPacketLogged || now - mStrayPacketLogTime >= STRAY_PACKET_LOG_INTERVAL;
+}
+
+bool NetworkManager::logStrayPacket()
+{
+    unsigned int now = Thread::timer();
+    if (mStrayPackets == 0 && isStrayPacketLineDue(now))
+    {
+        mStrayPacketLogged = true;
+        mStrayPacketLogTime = now;
+        return true;
+    }
+    ++mStrayPackets;
+    return false;
+}
+
+void NetworkManager::reportStrayPackets()
+{
+    unsigned int now = Thread::timer();
+    if (mStrayPackets == 0 || !isStrayPacketLineDue(now))
+        return;
+    Log::debug("%u more unexpected packets ignored", mStrayPackets);
+    mStrayPackets = 0;
+    mStrayPacketLogged = true;
+    mStrayPacketLogTime = now;
 }
 } // namespace brix

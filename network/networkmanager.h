@@ -171,6 +171,13 @@ protected:
     // MAX_PACKETS_PER_UPDATE calls in one update so that a flood cannot hold the game.
     bool receivePacket(UDPSocket& socket, unsigned char* buffer, unsigned int& length);
     void beginReceiving() { mPacketsThisUpdate = 0; }
+    // Datagrams nobody expects (a stranger's, an unexpected type, an oversize one) are logged
+    // one line a second at most, so that a flood of them neither fills the log nor slows the
+    // game: the first after a quiet second gets its own line, the rest are counted. True
+    // when the caller is to log this one.
+    bool logStrayPacket();
+    // Logs "<count> more unexpected packets ignored" when a line is due; once per update.
+    void reportStrayPackets();
     // Sets address from "host[:port]", or clears it for empty text; an address that does not
     // parse logs "Invalid <kind> server address: <text>" and gives false.
     static bool setServerAddress(const std::string& text, const char* kind, NetworkAddress& address);
@@ -178,6 +185,8 @@ protected:
     // Larger than a packet, so that a datagram too long is seen whole and dropped.
     static constexpr unsigned int RECEIVE_BUFFER_SIZE = 2 * PACKET_SIZE;
     static constexpr unsigned int MAX_PACKETS_PER_UPDATE = 512;
+    // The shortest time between two log lines about unexpected datagrams, in ms.
+    static constexpr unsigned int STRAY_PACKET_LOG_INTERVAL = 1000;
 
     std::vector<std::pair<unsigned char, NetworkObject*>> mObjects;
     unsigned int mTimeout;
@@ -203,7 +212,13 @@ private:
     template <typename Match> void removeObjects(Match match);
     void addLatencySample(int sample, TNodeState& nodeState);
 
+    bool isStrayPacketLineDue(unsigned int now) const;
+
     unsigned int mPacketsThisUpdate;
+    // Unexpected datagrams counted but not logged yet, and when the last line about them went out.
+    unsigned int mStrayPackets;
+    unsigned int mStrayPacketLogTime;
+    bool mStrayPacketLogged;
     unsigned int mWalks;
     bool mBlanked;
 };

@@ -131,6 +131,7 @@ void NetworkServer::update()
         }
     }
     updateTimedStatistics(Thread::timer());
+    reportStrayPackets();
 }
 
 void NetworkServer::handlePacket(const unsigned char* data, unsigned int length, unsigned int now)
@@ -142,7 +143,9 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
     {
         if (sender != mAnnounceServer)
         {
-            Log::debug("Match verification packet from unexpected address: %s", sender.toString().c_str());
+            if (logStrayPacket())
+                Log::debug("Match verification packet from unexpected address: %s",
+                           sender.toString().c_str());
             return;
         }
         NetworkDecodeStream stream(data + 1, length - 1);
@@ -171,7 +174,8 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
     {
         if (type != PACKET_CONNECT)
         {
-            Log::debug("Unexpected packet %d from address: %s", type, sender.toString().c_str());
+            if (logStrayPacket())
+                Log::debug("Unexpected packet %d from address: %s", type, sender.toString().c_str());
             return;
         }
         // A full server drops the request silently; the client gives up after its tries.
@@ -223,7 +227,9 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             mListener->onClientDisconnect(node, client.address.toString(), reason);
         return;
     }
-    Log::debug("Unexpected packet %d for connected client from address: %s", type, sender.toString().c_str());
+    if (logStrayPacket())
+        Log::debug("Unexpected packet %d for connected client from address: %s", type,
+                   sender.toString().c_str());
 }
 
 void NetworkServer::updateClient(TClient& client, unsigned int now)
@@ -344,7 +350,8 @@ void NetworkServer::forwardNATPunchThrough(const unsigned char* data, unsigned i
 {
     if (!mPunchThroughServer.isValid() || mSocket.getRemoteAddress() != mPunchThroughServer)
     {
-        Log::debug("Ignoring NAT punch-through packet from unexpected address");
+        if (logStrayPacket())
+            Log::debug("Ignoring NAT punch-through packet from unexpected address");
         return;
     }
     NetworkDecodeStream stream(data + 1, length - 1);

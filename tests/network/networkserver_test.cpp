@@ -4,6 +4,7 @@
 #include "network/networkserver.h"
 #include "network/udpsocket.h"
 
+#include "support/logcapture.h"
 #include "support/loopback.h"
 
 #include <gtest/gtest.h>
@@ -235,6 +236,52 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
         told = told || packet == std::vector<unsigned char>{3, 100, 0, 0, 0};
     EXPECT_TRUE(told);
     mServer->unregisterObject(&queue);
+}
+
+TEST_F(ServerTest, CountsStrayDatagramsInsteadOfLoggingEachOne)
+{
+    test::LogCapture log;
+    start();
+    unsigned short strangerPort = test::freeUdpPort();
+    Peer stranger(mPort, strangerPort);
+    unsigned int began = Thread::timer();
+    // A thousand tiny datagrams from an address without a slot, in bursts the socket holds.
+    for (int burst = 0; burst < 20; ++burst)
+    {
+        for (int i = 0; i < 50; ++i)
+            stranger.send({7});
+        pump(5);
+    }
+    // One line for the first, then a count of the rest at most once a second.
+    const std::string counted = " more unexpected packets ignored";
+    auto strayLines = [&]
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : log.lines())
+            if (line.find("nexpected packet") != std::string::npos)
+                lines.push_back(line);
+        return lines;
+    };
+    test::pollUntil([&] { mServer->update(); },
+                    [&]
+                    {
+                        auto lines = strayLines();
+                        return !lines.empty() && lines.back().find(counted) != std::string::npos;
+                    },
+                    2000, 10);
+    unsigned int seconds = (Thread::timer() - began) / 1000;
+    auto lines = strayLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_LE(lines.size(), 2u + seconds);
+    EXPECT_EQ(lines[0], "D Unexpected packet 7 from address: 127.0.0.1:" + std::to_string(strangerPort));
+    unsigned long total = 0;
+    for (size_t i = 1; i < lines.size(); ++i)
+    {
+        ASSERT_EQ(lines[i].substr(0, 2), "D ") << lines[i];
+        ASSERT_EQ(lines[i].substr(lines[i].size() - counted.size()), counted) << lines[i];
+        total += std::stoul(lines[i].substr(2));
+    }
+    EXPECT_EQ(total, 999u);
 }
 
 TEST_F(ServerTest, ClientDisconnectAndServerStop)
