@@ -46,7 +46,8 @@ bool MatchMakerClient::getMatches(const std::string& nameFilter, unsigned int va
         return false;
     }
     std::string reply;
-    return query(MESSAGE_LIST_QUERY, body, stream.getOffset(), reply) && decodeMatches(reply, mGameId, out);
+    return query(MESSAGE_LIST_QUERY, body, stream.getOffset(), reply) &&
+           decodeMatches(reply, mGameId, maxCount, out);
 }
 
 bool MatchMakerClient::getMatches(unsigned short maxCount, std::vector<Match>& out)
@@ -127,13 +128,14 @@ bool MatchMakerClient::decodeMatch(NetworkDecodeStream& stream, Match& out)
     return true;
 }
 
-bool MatchMakerClient::decodeMatches(const std::string& reply, unsigned short gameId, std::vector<Match>& out)
+bool MatchMakerClient::decodeMatches(const std::string& reply, unsigned short gameId, unsigned short maxCount,
+                                     std::vector<Match>& out)
 {
     const unsigned int size = static_cast<unsigned int>(reply.size());
     NetworkDecodeStream stream(reinterpret_cast<const unsigned char*>(reply.data()), size);
     if (!decodeResponseHeader(stream, size, gameId))
         return false;
-    while (stream.getOffset() < size)
+    for (unsigned int count = 0; stream.getOffset() < size && count < maxCount; ++count)
     {
         Match match;
         if (!decodeMatch(stream, match))

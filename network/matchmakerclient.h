@@ -44,13 +44,16 @@ public:
     virtual ~MatchMakerClient();
 
     bool getMatch(const std::string& name, Match& out);
-    // Appends to out (not cleared); records decoded before a damaged one stay.
+    // Appends at most maxCount records to out (not cleared), whatever the server sends;
+    // records decoded before a damaged one stay.
     bool getMatches(const std::string& nameFilter, unsigned int value1, unsigned int value2,
                     unsigned int value3, unsigned short maxCount, std::vector<Match>& out);
     bool getMatches(unsigned short maxCount, std::vector<Match>& out);
 
-    // Decodes a whole list reply for gameId, appending each record to out.
-    static bool decodeMatches(const std::string& reply, unsigned short gameId, std::vector<Match>& out);
+    // Decodes a whole list reply for gameId, appending each record to out, at most maxCount;
+    // records beyond those are not read.
+    static bool decodeMatches(const std::string& reply, unsigned short gameId, unsigned short maxCount,
+                              std::vector<Match>& out);
     // Decodes a whole single-match reply for gameId.
     static bool decodeSingleMatch(const std::string& reply, unsigned short gameId, Match& out);
 

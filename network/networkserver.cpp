@@ -155,7 +155,8 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             Log::debug("Too small verification packet from address: %s", sender.toString().c_str());
             return;
         }
-        if (code == mVerificationCode)
+        // 0 is the announcement's "no code yet": it can never verify a match.
+        if (code == mVerificationCode || code == 0)
             return;
         mVerificationCode = code;
         Log::info("Match verification code updated: %08X", code);

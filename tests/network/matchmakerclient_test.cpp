@@ -71,10 +71,10 @@ TEST(MatchMakerClient, DecodesRepliesAndKeepsRecordsBeforeADamagedOne)
 {
     test::LogCapture log;
     std::vector<MatchMakerClient::Match> matches;
-    ASSERT_TRUE(MatchMakerClient::decodeMatches(reply(GAME_ID, {}), GAME_ID, matches));
+    ASSERT_TRUE(MatchMakerClient::decodeMatches(reply(GAME_ID, {}), GAME_ID, 100, matches));
     EXPECT_TRUE(matches.empty());
 
-    ASSERT_TRUE(MatchMakerClient::decodeMatches(reply(GAME_ID, {"a", "b"}), GAME_ID, matches));
+    ASSERT_TRUE(MatchMakerClient::decodeMatches(reply(GAME_ID, {"a", "b"}), GAME_ID, 100, matches));
     ASSERT_EQ(2u, matches.size());
     EXPECT_EQ("b", matches[1].name);
     EXPECT_EQ("info", matches[1].info);
@@ -82,30 +82,39 @@ TEST(MatchMakerClient, DecodesRepliesAndKeepsRecordsBeforeADamagedOne)
     EXPECT_EQ("127.0.0.1:4001", matches[1].address.toString());
 
     matches.clear();
-    EXPECT_FALSE(MatchMakerClient::decodeMatches(reply(GAME_ID, {"kept", "cut"}, true), GAME_ID, matches));
+    EXPECT_FALSE(
+        MatchMakerClient::decodeMatches(reply(GAME_ID, {"kept", "cut"}, true), GAME_ID, 100, matches));
     ASSERT_EQ(1u, matches.size());
     EXPECT_EQ("kept", matches[0].name);
 
-    EXPECT_FALSE(MatchMakerClient::decodeMatches(reply(7, {"x"}), GAME_ID, matches));
+    EXPECT_FALSE(MatchMakerClient::decodeMatches(reply(7, {"x"}), GAME_ID, 100, matches));
     EXPECT_TRUE(logged(log, "E Mismatching game id 7 in matchmaker query response"));
-    EXPECT_FALSE(MatchMakerClient::decodeMatches("", GAME_ID, matches));
+    EXPECT_FALSE(MatchMakerClient::decodeMatches("", GAME_ID, 100, matches));
     EXPECT_TRUE(logged(log, "E No response from matchmaker server (query rejected)"));
-    EXPECT_FALSE(MatchMakerClient::decodeMatches(std::string("\x68\x00", 2), GAME_ID, matches));
-    EXPECT_FALSE(MatchMakerClient::decodeMatches(std::string("\x65\0\0\1\0\0\0", 7), GAME_ID, matches));
+    EXPECT_FALSE(MatchMakerClient::decodeMatches(std::string("\x68\x00", 2), GAME_ID, 100, matches));
+    EXPECT_FALSE(MatchMakerClient::decodeMatches(std::string("\x65\0\0\1\0\0\0", 7), GAME_ID, 100, matches));
     EXPECT_TRUE(logged(log, "E Invalid message id 101 in matchmaker query response"));
     EXPECT_EQ(1u, matches.size());
 }
 
-TEST(MatchMakerClient, SendsTheListQueryInItsOrder)
+TEST(MatchMakerClient, SendsTheListQueryInItsOrderAndKeepsToItsCount)
 {
     std::string request;
-    ScriptedServer server([&](int socket) { request = ScriptedServer::readAvailable(socket, 300); });
+    ScriptedServer server(
+        [&](int socket)
+        {
+            request = ScriptedServer::readAvailable(socket, 300);
+            ScriptedServer::send(socket, reply(GAME_ID, {"a", "b", "c"}));
+        });
     MatchMakerClient client(NetworkAddress("127.0.0.1:" + std::to_string(server.getPort())), GAME_ID);
     std::vector<MatchMakerClient::Match> matches;
-    EXPECT_FALSE(client.getMatches("ab", 5, 6, 7, 100, matches));
-    const unsigned char expected[] = {103, 19, 0, 1, 0, 2, 'a', 'b', 7, 0,   0,
-                                      0,   5,  0, 0, 0, 6, 0,   0,   0, 100, 0};
+    EXPECT_TRUE(client.getMatches("ab", 5, 6, 7, 2, matches));
+    const unsigned char expected[] = {103, 19, 0, 1, 0, 2, 'a', 'b', 7, 0, 0,
+                                      0,   5,  0, 0, 0, 6, 0,   0,   0, 2, 0};
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(expected), sizeof(expected)), request);
+    // The server sent more than were asked for.
+    ASSERT_EQ(2u, matches.size());
+    EXPECT_EQ("b", matches[1].name);
 }
 
 TEST(MatchMakerClient, StalledServerTimesOut)

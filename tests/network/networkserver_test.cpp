@@ -426,11 +426,14 @@ TEST(NetworkServerAnnouncing, AnnouncesOnScheduleUntilVerifiedOrGivenUp)
 
     const unsigned char code[] = {NetworkServer::PACKET_VERIFICATION, 0x78, 0x56, 0x34, 0x12};
     NetworkAddress verifiedAt(test::LOOPBACK, verifiedPort);
-    // A stranger cannot verify, a short packet is not read, the match maker can; once.
+    // A stranger cannot verify, a short packet is not read, the match maker can; once. Code 0,
+    // the announcement's "no code yet", neither verifies nor takes the code back.
+    const unsigned char noCode[] = {NetworkServer::PACKET_VERIFICATION, 0, 0, 0, 0};
     stranger.transmit(code, sizeof(code), verifiedAt);
     maker.transmit(code, 3, verifiedAt);
     maker.transmit(code, sizeof(code), verifiedAt);
     maker.transmit(code, sizeof(code), verifiedAt);
+    maker.transmit(noCode, sizeof(noCode), verifiedAt);
 
     std::vector<Announcement> fromVerified, fromIgnored;
     bool restarted = false;
@@ -459,13 +462,13 @@ TEST(NetworkServerAnnouncing, AnnouncesOnScheduleUntilVerifiedOrGivenUp)
     {
         EXPECT_GT(fromVerified[i].at, 5000 * (i + 1)) << i;
         EXPECT_LT(fromVerified[i].at, 5000 * (i + 1) + 400) << i;
+        EXPECT_EQ(fromVerified[i].code, 0x12345678u) << i;
     }
     EXPECT_EQ(fromVerified[0].gameId, 77);
     EXPECT_EQ(fromVerified[0].name, "Verified");
     EXPECT_EQ(fromVerified[0].info, "ctf");
     EXPECT_EQ(fromVerified[0].flags, 3u);
     EXPECT_EQ(fromVerified[0].value, 9u);
-    EXPECT_EQ(fromVerified[0].code, 0x12345678u);
 
     // Unverified: announced at 5 s (and at 10 s when that falls just before the check), given
     // up on at 10 s, then after the restart announced again 5 s later with the next match id.
