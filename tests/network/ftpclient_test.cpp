@@ -254,14 +254,21 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
     EXPECT_TRUE(test::pollUntil([] {}, [&] { return test::readFile(service.levels() + "/mine.xml") == mine; },
                                 10000, 100, 200));
 
+    // An upload past the size cap goes at the next scan, even one still arriving that may
+    // never end in a whole level.
+    const std::string endless = service.levels() + "/upload/endless.xml#pw";
+    test::writeFile(endless, "<level><title>Endless</title>");
+    ASSERT_EQ(0, truncate(endless.c_str(), 16 * 1024 * 1024 + 1));
+    EXPECT_TRUE(test::pollUntil([] {}, [&] { return !brix::File::fileExists(endless); }, 2000, 50, 100));
+
     // A name that is not UTF-8 is refused by the filing job, which goes on working (below).
     const std::string odd = "caf\xE9.xml";
     test::writeFile(local.file(odd), mine);
     ASSERT_TRUE(share.upload(odd, "pw"));
     EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
     EXPECT_TRUE(test::pollUntil(
-        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/" + odd + "#pw"); }, 10000, 100,
-        200));
+        [] {}, [&] { return !brix::File::fileExists(service.levels() + "/upload/" + odd + "#pw"); }, 10000,
+        100, 200));
     EXPECT_FALSE(brix::File::fileExists(service.levels() + "/" + odd));
 
     // Someone else's upload under the same name must not replace it; the owner's may.

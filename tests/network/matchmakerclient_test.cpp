@@ -11,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -132,6 +137,45 @@ TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)
     test::MatchMakerService service;
     ASSERT_TRUE(service.process.isRunning());
     const std::string maker = "127.0.0.1:" + std::to_string(service.port);
+
+    // Announcements from forged addresses, more than the service lists matches, come first:
+    // waiting for verification, they must not keep the real host below from being listed.
+    unsigned char spoof[64];
+    brix::NetworkEncodeStream announcement(spoof, sizeof(spoof));
+    announcement.encodeUInt8(NetworkServer::PACKET_ANNOUNCEMENT);
+    announcement.encodeUInt16(GAME_ID);
+    announcement.encodeUInt16(0);
+    announcement.encodeUInt8(0);
+    announcement.encodeString("Spoof");
+    announcement.encodeString("");
+    announcement.encodeUInt32(FLAGS);
+    announcement.encodeUInt32(PROTOCOL_VERSION);
+    announcement.encodeUInt32(0);
+    sockaddr_in makerAddress = {};
+    makerAddress.sin_family = AF_INET;
+    makerAddress.sin_addr.s_addr = htonl(test::LOOPBACK);
+    makerAddress.sin_port = htons(service.port);
+    for (unsigned int batch = 0; batch < 120; ++batch)
+    {
+        // Each batch from an address of its own, each of its sockets on a port of its own.
+        sockaddr_in from = {};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(test::LOOPBACK + 0x100 + batch);
+        std::vector<int> forged;
+        for (int i = 0; i < 100; ++i)
+        {
+            forged.push_back(socket(AF_INET, SOCK_DGRAM, 0));
+            ASSERT_EQ(0, bind(forged.back(), reinterpret_cast<sockaddr*>(&from), sizeof(from)));
+            sendto(forged.back(), spoof, announcement.getOffset(), 0,
+                   reinterpret_cast<sockaddr*>(&makerAddress), sizeof(makerAddress));
+        }
+        // The service answers each in turn: waiting for the last answer keeps its receive
+        // buffer from dropping any.
+        pollfd last = {forged.back(), POLLIN, 0};
+        poll(&last, 1, 200);
+        for (int handle : forged)
+            close(handle);
+    }
 
     Host host;
     NetworkServer server(GAME_ID);

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace test
 {
@@ -78,9 +80,19 @@ ServiceProcess::~ServiceProcess()
     }
 }
 
+int ServiceProcess::threads() const
+{
+    std::ifstream status("/proc/" + std::to_string(mPid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, 8, "Threads:") == 0)
+            return std::atoi(line.c_str() + 8);
+    return 0;
+}
+
 MatchMakerService::MatchMakerService()
     : port(freeTcpPort()),
-      process("matchmaker.py", {"--host", "127.0.0.1", "--port", std::to_string(port), "--verbose"}, port)
+      process("matchmaker.py", {"--host", "127.0.0.1", "--port", std::to_string(port)}, port)
 {
 }
 

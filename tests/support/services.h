@@ -25,6 +25,8 @@ public:
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
     bool isRunning() const { return mRunning; }
+    // The threads the service runs now; 0 when that cannot be read.
+    int threads() const;
 
 private:
     int mPid;

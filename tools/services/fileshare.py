@@ -153,6 +153,11 @@ class Share:
                 info = os.lstat(path)
             except FileNotFoundError:
                 continue
+            # Whether or not it is still arriving: an upload that never ends must not grow on.
+            if info.st_size > MAX_LEVEL_SIZE:
+                logging.info("Upload '%s' refused (over %d bytes)", entry, MAX_LEVEL_SIZE)
+                os.remove(path)
+                continue
             if now - info.st_mtime < SETTLE_TIME:
                 continue
             name, _, password = entry.partition("#")

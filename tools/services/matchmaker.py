@@ -11,6 +11,7 @@ requests get no answer, and no UDP reply is ever larger than its request.
 """
 
 import argparse
+import collections
 import logging
 import random
 import selectors
@@ -32,8 +33,14 @@ PUNCH_THROUGH_SIZE = 13
 MAX_REQUEST_BODY = 509
 MAX_RESPONSE = 65535
 QUERY_TIMEOUT = 4.0
-# Announcers remembered at once (listed or waiting for verification); more are ignored.
+# Listed matches remembered at once; more are not listed.
 MAX_MATCHES = 10000
+# Announcers waiting for verification, kept apart from the listed matches and only briefly:
+# anyone can announce from a forged address, and such announcements must never crowd out a
+# real host. When the table is full the oldest waiting announcer makes room; a game answers
+# with its code five seconds after its first announcement.
+MAX_PENDING = 1000
+PENDING_EXPIRY = 30.0
 # TCP queries served at once; connections beyond this are closed unanswered, so a flood of
 # idle connections cannot use up the process's threads or file handles.
 MAX_QUERIES = 32
@@ -57,6 +64,8 @@ class MatchMaker:
     def __init__(self, host, port, expiry):
         self.expiry = expiry
         self.matches = {}
+        # Announcers waiting for verification, oldest first.
+        self.pending = collections.OrderedDict()
         self.lock = threading.Lock()
         self.udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.udp.bind((host, port))
@@ -95,18 +104,26 @@ class MatchMaker:
             return None
         now = time.monotonic()
         with self.lock:
-            match = self.matches.get(sender)
-            if match is None or match.code == 0 or code != match.code:
+            match = self.matches.get(sender) or self.pending.get(sender)
+            if match is None or code != match.code:
                 if match is None:
-                    if len(self.matches) >= MAX_MATCHES:
-                        return None
+                    self.expire_pending(now)
+                    if len(self.pending) >= MAX_PENDING:
+                        self.pending.popitem(last=False)
                     match = Match(sender)
-                    self.matches[sender] = match
-                if match.code == 0:
                     match.code = random.randint(1, 0xFFFFFFFF)
-                match.seen = now
-                logging.info("Verifying announcement from %s:%d", *sender)
+                    match.seen = now
+                    self.pending[sender] = match
+                elif match.verified:
+                    match.seen = now
+                # One line per datagram from unverified senders would let a flood fill the log.
+                logging.debug("Verifying announcement from %s:%d", *sender)
                 return sender, wire.uint8(VERIFICATION) + wire.uint32(match.code)
+            if not match.verified:
+                if len(self.matches) >= MAX_MATCHES:
+                    return None
+                del self.pending[sender]
+                self.matches[sender] = match
             match.game_id, match.match_id, match.name, match.info = game_id, match_id, name, info
             match.flags, match.value, match.verified, match.seen = flags, value, True, now
         logging.info("Match '%s' from %s:%d listed", name, *sender)
@@ -133,10 +150,17 @@ class MatchMaker:
         return target, forward
 
     def expire(self):
-        limit = time.monotonic() - self.expiry
+        now = time.monotonic()
+        limit = now - self.expiry
         with self.lock:
             for key in [key for key, match in self.matches.items() if match.seen < limit]:
                 del self.matches[key]
+            self.expire_pending(now)
+
+    def expire_pending(self, now):
+        """Drops announcers that did not answer in time; the caller holds the lock."""
+        while self.pending and next(iter(self.pending.values())).seen < now - PENDING_EXPIRY:
+            self.pending.popitem(last=False)
 
     # --- TCP ---------------------------------------------------------------------------
 

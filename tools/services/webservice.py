@@ -9,6 +9,7 @@ import argparse
 import http.server
 import logging
 import socketserver
+import threading
 
 import highscores
 import updates
@@ -17,6 +18,9 @@ HIGHSCORES_PATH = "/api/v1/highscores"
 UPDATES_PATH = "/api/v1/updates"
 MAX_BODY = 64 * 1024
 REQUEST_TIMEOUT = 10
+# Connections served at once, each on a thread of its own; more are closed unanswered, so
+# that a flood of idle connections cannot use up the process's threads or file handles.
+MAX_CONNECTIONS = 32
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -74,6 +78,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.connections = threading.BoundedSemaphore(MAX_CONNECTIONS)
+
+    def process_request(self, request, client_address):
+        if not self.connections.acquire(blocking=False):
+            self.shutdown_request(request)
+            return
+        try:
+            super().process_request(request, client_address)
+        except Exception:
+            # No thread to serve it (the caller closes the connection).
+            self.connections.release()
+            raise
+
+    def process_request_thread(self, request, client_address):
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            self.connections.release()
 
 
 def main():
