@@ -2,7 +2,6 @@
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "network/networkserver.h"
-#include "network/tcpsocket.h"
 #include "network/udpsocket.h"
 
 #include "support/logcapture.h"
@@ -267,14 +266,10 @@ TEST(MatchMakerService, KeepsServingThroughAFloodOfIdleConnections)
     ASSERT_TRUE(service->process.isRunning());
     const NetworkAddress maker("127.0.0.1:" + std::to_string(service->port));
 
-    std::vector<std::unique_ptr<brix::TCPSocket>> flood;
-    for (int i = 0; i < 100; ++i)
     {
-        flood.emplace_back(new brix::TCPSocket());
-        flood.back()->connect(maker, 1000);
+        test::IdleConnections flood(service->port, 100, 1000);
+        test::pollFor([] {}, 500, 50);
     }
-    test::pollFor([] {}, 500, 50);
-    flood.clear();
 
     MatchMakerClient client(maker, GAME_ID);
     std::vector<MatchMakerClient::Match> matches;

@@ -1,15 +1,10 @@
 #include "network/updatechecker.h"
-#include "network/networkaddress.h"
-#include "network/tcpsocket.h"
 
 #include "support/logcapture.h"
 #include "support/loopback.h"
 #include "support/services.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
 
 using brix::UpdateChecker;
 using test::ScriptedServer;
@@ -51,18 +46,14 @@ TEST(UpdateChecker, SeesANewerVersionAtTheServiceAfterAFloodOfIdleConnections)
 
     // The service serves a bounded number of connections at once, each on a thread: idle
     // connections beyond that are closed, not given a thread each.
-    std::vector<std::unique_ptr<brix::TCPSocket>> flood;
-    for (int i = 0; i < 100; ++i)
     {
-        flood.emplace_back(new brix::TCPSocket());
         // Some find the listen queue full: those give up soon, and are no threads either way.
-        flood.back()->connect(brix::NetworkAddress("127.0.0.1:" + std::to_string(service.port)), 100);
+        test::IdleConnections flood(service.port, 100, 100);
+        test::pollFor([] {}, 500, 50);
+        const int mainThread = 1, connections = 32;
+        EXPECT_LE(service.process.threads(), mainThread + connections);
+        EXPECT_GT(service.process.threads(), mainThread);
     }
-    test::pollFor([] {}, 500, 50);
-    const int mainThread = 1, connections = 32;
-    EXPECT_LE(service.process.threads(), mainThread + connections);
-    EXPECT_GT(service.process.threads(), mainThread);
-    flood.clear();
 
     UpdateChecker checker(service.url("/api/v1/updates"), 1, CURRENT_VERSION);
     ASSERT_TRUE(runCheck(checker));

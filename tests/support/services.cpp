@@ -3,6 +3,7 @@
 #include "support/loopback.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -88,6 +90,40 @@ int ServiceProcess::threads() const
         if (line.compare(0, 8, "Threads:") == 0)
             return std::atoi(line.c_str() + 8);
     return 0;
+}
+
+IdleConnections::IdleConnections(unsigned short port, int count, unsigned int timeoutMs)
+{
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    for (int i = 0; i < count; ++i)
+    {
+        int handle = socket(AF_INET, SOCK_STREAM, 0);
+        if (handle < 0)
+            break;
+        fcntl(handle, F_SETFL, fcntl(handle, F_GETFL) | O_NONBLOCK);
+        bool connected = connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        if (!connected && errno == EINPROGRESS)
+        {
+            pollfd entry = {handle, POLLOUT, 0};
+            int error = 0;
+            socklen_t size = sizeof(error);
+            connected = poll(&entry, 1, static_cast<int>(timeoutMs)) > 0 &&
+                        getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        }
+        if (connected)
+            mHandles.push_back(handle);
+        else
+            close(handle);
+    }
+}
+
+IdleConnections::~IdleConnections()
+{
+    for (int handle : mHandles)
+        close(handle);
 }
 
 MatchMakerService::MatchMakerService()

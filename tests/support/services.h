@@ -33,6 +33,21 @@ private:
     bool mRunning;
 };
 
+// Idle TCP connections to a port on 127.0.0.1, opened one after another as a flood opens
+// them, and closed when the object dies. Each connect gives up after timeoutMs (a full
+// listen queue keeps some out).
+class IdleConnections
+{
+public:
+    IdleConnections(unsigned short port, int count, unsigned int timeoutMs);
+    ~IdleConnections();
+    IdleConnections(const IdleConnections&) = delete;
+    IdleConnections& operator=(const IdleConnections&) = delete;
+
+private:
+    std::vector<int> mHandles;
+};
+
 // The match maker on free ports.
 struct MatchMakerService
 {
