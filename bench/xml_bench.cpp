@@ -5,6 +5,9 @@
 #ifdef HAVE_TINYXML2
 #include <tinyxml2.h>
 #endif
+#ifdef HAVE_PUGIXML
+#include <pugixml.hpp>
+#endif
 
 #include <cstdio>
 #include <string>
@@ -160,5 +163,50 @@ void TinyXML2Write(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(written));
 }
 BENCHMARK(TinyXML2Write)->Unit(benchmark::kMillisecond);
+#endif
+
+#ifdef HAVE_PUGIXML
+void PugiXMLParse(benchmark::State& state)
+{
+    const std::string& text = levelText();
+    for (auto _ : state)
+    {
+        // A copy of the text, as the other readers keep their own.
+        pugi::xml_document document;
+        pugi::xml_parse_result result = document.load_buffer(text.data(), text.size());
+        if (!result)
+            state.SkipWithError(result.description());
+        benchmark::DoNotOptimize(result.status);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(PugiXMLParse)->Unit(benchmark::kMillisecond);
+
+// Unformatted, into memory, like the other writers.
+class StringWriter : public pugi::xml_writer
+{
+public:
+    void write(const void* data, std::size_t size) override
+    {
+        mText.append(static_cast<const char*>(data), size);
+    }
+    std::string mText;
+};
+
+void PugiXMLWrite(benchmark::State& state)
+{
+    pugi::xml_document document;
+    document.load_buffer(levelText().data(), levelText().size());
+    std::size_t written = 0;
+    for (auto _ : state)
+    {
+        StringWriter writer;
+        document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+        written += writer.mText.size();
+        benchmark::DoNotOptimize(writer.mText.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(written));
+}
+BENCHMARK(PugiXMLWrite)->Unit(benchmark::kMillisecond);
 #endif
 } // namespace
