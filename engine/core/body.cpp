@@ -138,8 +138,10 @@ btCollisionShape* Body::createCollisionShape(const BodyTemplate::TShape& shape)
                         "Hull shape without points in body '" + mTemplate->getName() + "'",
                         "Body::createCollisionShape");
         btConvexHullShape* hull = new btConvexHullShape();
+        // The bounds are a pass over all points: computed once, not after every point.
         for (const Ogre::Vector3& point : shape.points)
-            hull->addPoint(Convert::toBullet(point), true);
+            hull->addPoint(Convert::toBullet(point), false);
+        hull->recalcLocalAabb();
         result = hull;
         break;
     }

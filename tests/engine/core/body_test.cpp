@@ -75,6 +75,39 @@ TEST(Body, BuildsTheCollisionShapeFromTheTemplate)
               btVector3(0, 1, 0));
 }
 
+TEST(Body, HullBoundsHoldEveryPoint)
+{
+    test::PhysicsWorld world;
+    brix::BodyTemplate::TShape hull = shape(brix::BodyTemplate::SHAPE_HULL, ONE);
+    for (int i = 0; i < 3000; ++i)
+        hull.points.emplace_back(float(i % 10) * 0.2f - 1.0f, float(i / 10 % 10) * 0.2f - 1.0f,
+                                 float(i / 100 % 10) * 0.2f - 1.0f);
+    // The farthest points on each side come first, in the middle and last.
+    hull.points[0] = Ogre::Vector3(3.0f, 0.0f, 0.0f);
+    hull.points[1500] = Ogre::Vector3(0.0f, -2.0f, 0.0f);
+    hull.points[1501] = Ogre::Vector3(0.0f, 0.0f, -4.0f);
+    hull.points.emplace_back(-1.5f, 0.0f, 0.0f);
+    hull.points.emplace_back(0.0f, 2.5f, 0.0f);
+    hull.points.emplace_back(0.0f, 0.0f, 5.0f);
+    brix::BodyTemplate* bodyTemplate = world.simulator.createTemplate("hull");
+    bodyTemplate->addShape(hull);
+    bodyTemplate->setMass(1.0f);
+
+    const btCollisionShape* built =
+        rigidBodyOf(world.simulator, world.deployBody("hull", Ogre::Vector3::ZERO))->getCollisionShape();
+    ASSERT_EQ(built->getShapeType(), CONVEX_HULL_SHAPE_PROXYTYPE);
+    EXPECT_EQ(static_cast<const btConvexHullShape*>(built)->getNumPoints(), 3003);
+    btVector3 low, high;
+    built->getAabb(btTransform::getIdentity(), low, high);
+    // Bullet pads the bounds by the 0.04 collision margin twice.
+    EXPECT_NEAR(low.x(), -1.58f, 1e-5f);
+    EXPECT_NEAR(low.y(), -2.08f, 1e-5f);
+    EXPECT_NEAR(low.z(), -4.08f, 1e-5f);
+    EXPECT_NEAR(high.x(), 3.08f, 1e-5f);
+    EXPECT_NEAR(high.y(), 2.58f, 1e-5f);
+    EXPECT_NEAR(high.z(), 5.08f, 1e-5f);
+}
+
 TEST(Body, RefusesTemplatesItCannotBuild)
 {
     test::PhysicsWorld world;
