@@ -26,6 +26,8 @@ namespace
 const float STEP = 0.0125f;
 const float TICK = 0.025f;
 const Ogre::Vector3 GRAVITY(0.0f, -9.8f, 0.0f);
+// Linear and angular damping of every body, written out so the plain-Bullet baseline can match it.
+const float DAMPING = 0.1f;
 
 void addBoxTemplate(brix::Simulator& simulator, const std::string& name, const Ogre::Vector3& size,
                     float mass)
@@ -36,6 +38,8 @@ void addBoxTemplate(brix::Simulator& simulator, const std::string& name, const O
     shape.size = size;
     bodyTemplate->addShape(shape);
     bodyTemplate->setMass(mass);
+    bodyTemplate->setLinearDamping(DAMPING);
+    bodyTemplate->setAngularDamping(DAMPING);
 }
 
 brix::Body* place(brix::Simulator& simulator, const std::string& name, const Ogre::Vector3& position)
@@ -220,6 +224,7 @@ void BM_PlainBulletBoxesOnBlocksPerTick(benchmark::State& state)
         body->setWorldTransform(
             btTransform(btQuaternion::getIdentity(), btVector3(position.x, position.y, position.z)));
         world.addRigidBody(body);
+        body->setDamping(DAMPING, DAMPING);
         body->setGravity(world.getGravity());
         return body;
     };
