@@ -1,5 +1,6 @@
 // The physics world under the game's load: a demo that drops the game's own bodies on a floor
-// and prints where they come to rest, then Google Benchmark figures for bodies, rays and
+// and prints where they come to rest, then Google Benchmark figures for bodies (beside the
+// same scene in plain Bullet, to show what the wrapper adds), hull building, rays and
 // particles. Run from the source root (the demo reads data/materials.xml and
 // data/entitybodies.xml); --demo-only skips the benchmarks.
 #include "engine/core/body.h"
