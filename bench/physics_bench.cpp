@@ -1,5 +1,6 @@
 // The physics world under the game's load: a demo that drops the game's own bodies on a floor
-// and prints where they come to rest, then Google Benchmark figures for bodies, rays and
+// and prints where they come to rest, then Google Benchmark figures for bodies (beside the
+// same scene in plain Bullet, to show what the wrapper adds), hull building, rays and
 // particles. Run from the source root (the demo reads data/materials.xml and
 // data/entitybodies.xml); --demo-only skips the benchmarks.
 #include "engine/core/body.h"
@@ -9,6 +10,8 @@
 #include "engine/core/simulator.h"
 
 #include <OgreException.h>
+
+#include <btBulletDynamicsCommon.h>
 
 #include <benchmark/benchmark.h>
 
@@ -24,6 +27,8 @@ namespace
 const float STEP = 0.0125f;
 const float TICK = 0.025f;
 const Ogre::Vector3 GRAVITY(0.0f, -9.8f, 0.0f);
+// Linear and angular damping of every body, written out so the plain-Bullet baseline can match it.
+const float DAMPING = 0.1f;
 
 void addBoxTemplate(brix::Simulator& simulator, const std::string& name, const Ogre::Vector3& size,
                     float mass)
@@ -34,6 +39,8 @@ void addBoxTemplate(brix::Simulator& simulator, const std::string& name, const O
     shape.size = size;
     bodyTemplate->addShape(shape);
     bodyTemplate->setMass(mass);
+    bodyTemplate->setLinearDamping(DAMPING);
+    bodyTemplate->setAngularDamping(DAMPING);
 }
 
 brix::Body* place(brix::Simulator& simulator, const std::string& name, const Ogre::Vector3& position)
@@ -127,19 +134,53 @@ int runDemo()
     return 0;
 }
 
-// 200 dynamic boxes resting and jostling on 1,000 static blocks, one game tick (two steps
-// and the flush) per iteration. Argument: 1 keeps the boxes awake, 0 lets them sleep.
+// The boxes-on-blocks scene: 1,000 static 1 m blocks (a row 100 wide and 10 deep whose top is
+// y = 0) and 200 dynamic 0.8 m boxes of 10 kg stacked four high above them, let settle for 80
+// ticks. The same scene is built once through the wrapper and once in plain Bullet, so the
+// two figures show what the wrapper costs on top of the library.
+const int BLOCKS = 1000;
+const int BOXES = 200;
+const float BOX_SIZE = 0.8f;
+const float BOX_MASS = 10.0f;
+const int SETTLING_TICKS = 80;
+
+Ogre::Vector3 boxStart(int i)
+{
+    return Ogre::Vector3(float(i % 50) * 1.5f - 37.0f, 0.5f + float(i / 50), 0.0f);
+}
+
+// One box a tick is knocked up and sideways at its own centre, as the game's explosions and
+// humans do; the side alternates so the boxes hop about without drifting off the blocks.
+Ogre::Vector3 knock(unsigned kick)
+{
+    return Ogre::Vector3((kick / BOXES) % 2 ? -5.0f : 5.0f, 20.0f, 0.0f);
+}
+
+// Boxes whose centre is still above the top of the blocks and within the row.
+template <typename Position> int boxesOnBlocks(int count, Position position)
+{
+    int on = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        Ogre::Vector3 p = position(i);
+        if (p.y > 0.0f && p.x > -50.5f && p.x < 49.5f)
+            ++on;
+    }
+    return on;
+}
+
+// One game tick (two steps and the flush) of the boxes-on-blocks scene per iteration.
+// Argument: 1 keeps the boxes awake, 0 lets them sleep.
 void BM_BoxesOnBlocksPerTick(benchmark::State& state)
 {
-    std::unique_ptr<brix::Simulator> simulator = blockWorld(1000);
-    addBoxTemplate(*simulator, "box", Ogre::Vector3(0.8f, 0.8f, 0.8f), 10.0f);
+    std::unique_ptr<brix::Simulator> simulator = blockWorld(BLOCKS);
+    addBoxTemplate(*simulator, "box", Ogre::Vector3(BOX_SIZE), BOX_MASS);
     if (state.range(0))
         const_cast<brix::BodyTemplate*>(simulator->getTemplate("box"))->setAutoSleep(false);
     std::vector<brix::Body*> boxes;
-    for (int i = 0; i < 200; ++i)
-        boxes.push_back(
-            place(*simulator, "box", Ogre::Vector3(float(i % 50) * 1.5f - 37.0f, 0.5f + float(i / 50), 0)));
-    for (int i = 0; i < 80; ++i)
+    for (int i = 0; i < BOXES; ++i)
+        boxes.push_back(place(*simulator, "box", boxStart(i)));
+    for (int i = 0; i < SETTLING_TICKS; ++i)
     {
         simulator->update(TICK, false);
         simulator->flush();
@@ -147,13 +188,99 @@ void BM_BoxesOnBlocksPerTick(benchmark::State& state)
     unsigned kick = 0;
     for (auto _ : state)
     {
-        // One box a tick is knocked, as the game's explosions and humans do.
-        boxes[kick++ % boxes.size()]->applyImpulse(Ogre::Vector3(5, 20, 0), boxes[0]->getPosition(), false);
+        brix::Body* box = boxes[kick % BOXES];
+        box->applyImpulse(knock(kick++), box->getPosition(), false);
         simulator->update(TICK, false);
         simulator->flush();
     }
+    state.counters["on blocks"] = boxesOnBlocks(BOXES, [&](int i) { return boxes[i]->getPosition(); });
 }
 BENCHMARK(BM_BoxesOnBlocksPerTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same scene and knocks in Bullet alone, set up as the wrapper sets up its world: the
+// baseline for BM_BoxesOnBlocksPerTick.
+void BM_PlainBulletBoxesOnBlocksPerTick(benchmark::State& state)
+{
+    btDefaultCollisionConfiguration configuration;
+    btCollisionDispatcher dispatcher(&configuration);
+    btDbvtBroadphase broadphase;
+    btSequentialImpulseConstraintSolver solver;
+    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
+    world.getDispatchInfo().m_useContinuous = true;
+    world.setGravity(btVector3(GRAVITY.x, GRAVITY.y, GRAVITY.z));
+
+    std::vector<std::unique_ptr<btCollisionShape>> shapes;
+    std::vector<std::unique_ptr<btRigidBody>> bodies;
+    auto add = [&](const Ogre::Vector3& size, float mass, const Ogre::Vector3& position, bool awake)
+    {
+        shapes.push_back(std::make_unique<btBoxShape>(btVector3(size.x, size.y, size.z) * 0.5f));
+        btVector3 inertia(0, 0, 0);
+        if (mass > 0.0f)
+            shapes.back()->calculateLocalInertia(mass, inertia);
+        btRigidBody::btRigidBodyConstructionInfo info(mass, nullptr, shapes.back().get(), inertia);
+        bodies.push_back(std::make_unique<btRigidBody>(info));
+        btRigidBody* body = bodies.back().get();
+        if (awake)
+            body->setActivationState(DISABLE_DEACTIVATION);
+        body->setWorldTransform(
+            btTransform(btQuaternion::getIdentity(), btVector3(position.x, position.y, position.z)));
+        world.addRigidBody(body);
+        body->setDamping(DAMPING, DAMPING);
+        body->setGravity(world.getGravity());
+        return body;
+    };
+    const int columns = BLOCKS / 10;
+    for (int i = 0; i < BLOCKS; ++i)
+        add(Ogre::Vector3(1, 1, 1), 0.0f,
+            Ogre::Vector3(float(i % columns - columns / 2), -0.5f - float(i / columns), 0.0f), false);
+    std::vector<btRigidBody*> boxes;
+    for (int i = 0; i < BOXES; ++i)
+        boxes.push_back(add(Ogre::Vector3(BOX_SIZE), BOX_MASS, boxStart(i), state.range(0) != 0));
+    for (int i = 0; i < SETTLING_TICKS * 2; ++i)
+        world.stepSimulation(STEP, 0, 1.0f / 60.0f);
+    unsigned kick = 0;
+    for (auto _ : state)
+    {
+        btRigidBody* box = boxes[kick % BOXES];
+        Ogre::Vector3 impulse = knock(kick++);
+        box->applyImpulse(btVector3(impulse.x, impulse.y, impulse.z), btVector3(0, 0, 0));
+        box->activate(false);
+        world.stepSimulation(STEP, 0, 1.0f / 60.0f);
+        world.stepSimulation(STEP, 0, 1.0f / 60.0f);
+    }
+    state.counters["on blocks"] = boxesOnBlocks(BOXES,
+                                                [&](int i)
+                                                {
+                                                    const btVector3& p =
+                                                        boxes[i]->getWorldTransform().getOrigin();
+                                                    return Ogre::Vector3(p.x(), p.y(), p.z());
+                                                });
+    for (auto& body : bodies)
+        world.removeRigidBody(body.get());
+}
+BENCHMARK(BM_PlainBulletBoxesOnBlocksPerTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Building a body whose hull has 10,000 points, as a detailed prop's collision hull would.
+void BM_HullBody(benchmark::State& state)
+{
+    brix::Simulator simulator(false, STEP);
+    brix::BodyTemplate* bodyTemplate = simulator.createTemplate("hull");
+    brix::BodyTemplate::TShape shape;
+    shape.type = brix::BodyTemplate::SHAPE_HULL;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> coordinate(-1.0f, 1.0f);
+    for (int i = 0; i < 10000; ++i)
+        shape.points.emplace_back(coordinate(random), coordinate(random), coordinate(random));
+    bodyTemplate->addShape(shape);
+    bodyTemplate->setMass(1.0f);
+    for (auto _ : state)
+    {
+        brix::Body* body = simulator.createBody("hull");
+        simulator.destroyBody(body);
+        simulator.flush();
+    }
+}
+BENCHMARK(BM_HullBody)->Unit(benchmark::kMillisecond);
 
 // Closest-hit rays into a field of 1,000 blocks. Argument 0: the game's common case, probes
 // of 4 m straight down from 0.5 to 2 m above the ground (ground sensors, shadows, shots

@@ -138,8 +138,10 @@ btCollisionShape* Body::createCollisionShape(const BodyTemplate::TShape& shape)
                         "Hull shape without points in body '" + mTemplate->getName() + "'",
                         "Body::createCollisionShape");
         btConvexHullShape* hull = new btConvexHullShape();
+        // The bounds are a pass over all points: computed once, not after every point.
         for (const Ogre::Vector3& point : shape.points)
-            hull->addPoint(Convert::toBullet(point), true);
+            hull->addPoint(Convert::toBullet(point), false);
+        hull->recalcLocalAabb();
         result = hull;
         break;
     }
@@ -203,6 +205,7 @@ void Body::deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orienta
         setTransformation(position, orientation);
     btDynamicsWorld* world = mSimulator->getWorld();
     world->addRigidBody(mRigidBody);
+    mFixedInWorld = mRigidBody->isStaticObject();
     mEnabled = true;
     mRigidBody->setDamping(mTemplate->getLinearDamping(), mTemplate->getAngularDamping());
     mRigidBody->setGravity(Convert::toBullet(mSimulator->getGravity() * mTemplate->getGravityFactor()));
@@ -230,6 +233,7 @@ void Body::deploy(const Ogre::Vector3& position, const Ogre::Quaternion& orienta
 void Body::createJoint()
 {
     destroyJoint();
+    disturb();
     const BodyTemplate::TJoint& joint = mTemplate->getJoint();
     if (joint.type == BodyTemplate::JOINT_NONE || !mRigidBody)
         return;
@@ -283,6 +287,7 @@ void Body::destroyJoint()
 {
     if (!mJoint)
         return;
+    disturb();
     mSimulator->getWorld()->removeConstraint(mJoint);
     delete mJoint;
     mJoint = nullptr;
@@ -292,6 +297,7 @@ void Body::setTransformation(const Ogre::Vector3& position, const Ogre::Quaterni
 {
     if (!mRigidBody)
         return;
+    disturb();
     mRigidBody->setWorldTransform(Convert::toBullet(orientation, position));
     // Rays cast before the next step must find the body where it now is.
     if (mEnabled)
@@ -316,10 +322,12 @@ void Body::setEnabled(bool enabled)
 {
     if (!mRigidBody || enabled == mEnabled)
         return;
+    disturb();
     btDynamicsWorld* world = mSimulator->getWorld();
     if (enabled)
     {
         world->addRigidBody(mRigidBody);
+        mFixedInWorld = mRigidBody->isStaticObject();
         // Adding hands the body the world's gravity; its own factor must survive a re-enable.
         mRigidBody->setGravity(Convert::toBullet(mSimulator->getGravity() * mTemplate->getGravityFactor()));
     }
@@ -347,6 +355,7 @@ void Body::addForce(const Ogre::Vector3& force, const Ogre::Vector3& point, bool
     mForce += force;
     mTorque += (point - mPosition).crossProduct(force);
     mForcesDirty = true;
+    disturb();
     if (recursive)
         for (Body* child : mChildren)
             child->addForce(force, point, true);
@@ -361,6 +370,7 @@ void Body::addTorque(const Ogre::Vector3& torque, bool recursive)
 {
     mTorque += torque;
     mForcesDirty = true;
+    disturb();
     if (recursive)
         for (Body* child : mChildren)
             child->addTorque(torque, true);
@@ -372,6 +382,7 @@ void Body::applyImpulse(const Ogre::Vector3& impulse, const Ogre::Vector3& point
     {
         mRigidBody->applyImpulse(Convert::toBullet(impulse), Convert::toBullet(point - mPosition));
         mForcesDirty = true;
+        disturb();
     }
     if (recursive)
         for (Body* child : mChildren)
@@ -395,6 +406,7 @@ void Body::beforeSimulation(const float& step)
     }
     for (Body* child : mChildren)
         child->beforeSimulation(step);
+    mQuietStep = canIdle();
 }
 
 void Body::afterSimulation(const float& step)
@@ -433,6 +445,19 @@ void Body::afterSimulation(const float& step)
     }
     for (Body* child : mChildren)
         child->afterSimulation(step);
+    mIdle = mQuietStep && canIdle();
+}
+
+bool Body::canIdle() const
+{
+    return mFixedInWorld && !mController && mChildren.empty() && mSensorData.empty() && !mForcesDirty &&
+           mForce == Ogre::Vector3::ZERO && mTorque == Ogre::Vector3::ZERO;
+}
+
+void Body::disturb()
+{
+    mIdle = false;
+    mQuietStep = false;
 }
 
 void Body::clearContacts(bool recursive)
@@ -515,6 +540,8 @@ unsigned Body::addChild(Body* child)
                     "Can't mix deployed and non-deployed bodies in body hierarchy", "Body::addChild");
     mSimulator->removeMovable(child);
     child->mParent = this;
+    child->disturb();
+    disturb();
     if (isDeployed())
     {
         try
@@ -545,7 +572,9 @@ Body* Body::removeChild(unsigned index)
     Body* child = getChild(index);
     child->destroyJoint();
     child->mParent = nullptr;
+    child->disturb();
     mChildren.erase(mChildren.begin() + index);
+    disturb();
     mSimulator->addMovable(child);
     return child;
 }
@@ -565,6 +594,7 @@ void Body::setStatic(bool isStatic, bool recursive)
 {
     if (!mRigidBody)
         return;
+    disturb();
     if (isStatic)
         mRigidBody->setMassProps(0.0f, btVector3(0, 0, 0));
     else
@@ -576,6 +606,7 @@ void Body::setStatic(bool isStatic, bool recursive)
         btVector3 inertia(0, 0, 0);
         mCollisionShape->calculateLocalInertia(mass, inertia);
         mRigidBody->setMassProps(mass, inertia);
+        mFixedInWorld = false;
     }
     mRigidBody->updateInertiaTensor();
     mStatic = isStatic;

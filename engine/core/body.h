@@ -114,6 +114,11 @@ private:
     void destroyJoint();
     void setTransformation(const Ogre::Vector3& position, const Ogre::Quaternion& orientation);
     void checkSensorIndex(unsigned index, const char* source) const;
+    // The step work of this body would change nothing: it is fixed in the world and has no
+    // controller, children, sensors or forces. A level's blocks spend their lives like this.
+    bool canIdle() const;
+    // Something about the body changed: the next step runs its whole step work again.
+    void disturb();
 
     const BodyTemplate* mTemplate;
     Body* mParent;
@@ -136,5 +141,10 @@ private:
     bool mEnabled = false;
     bool mAtRest = false;
     bool mForcesDirty = false;
+    // The rigid body entered the world static and stayed so: Bullet neither moves it nor
+    // changes its activation state.
+    bool mFixedInWorld = false;
+    // The last beforeSimulation found the body able to idle.
+    bool mQuietStep = false;
 };
 } // namespace brix

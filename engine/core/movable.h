@@ -87,8 +87,15 @@ public:
 
     Simulator* getSimulator() const { return mSimulator; }
     // Not owned; null detaches. The controller must outlive its attachment.
-    void setController(MovableController* controller) { mController = controller; }
+    void setController(MovableController* controller)
+    {
+        mController = controller;
+        mIdle = false;
+    }
     MovableController* getController() const { return mController; }
+    // Nothing would change around the next step: the simulator leaves the movable out of
+    // beforeSimulation and afterSimulation until anything about it changes.
+    bool isIdle() const { return mIdle; }
 
 protected:
     Simulator* mSimulator;
@@ -97,5 +104,8 @@ protected:
     unsigned mContactInfoFlags = 0xFFFFFFFFu;
     std::vector<TContact> mContacts;
     bool mTerminated = false;
+    // Set only by a movable that knows its step work has nothing left to do; cleared by
+    // every call that could change that.
+    bool mIdle = false;
 };
 } // namespace brix

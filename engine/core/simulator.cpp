@@ -64,8 +64,6 @@ Simulator::Simulator(bool flag, float step) : mFlag(flag), mStep(step)
 Simulator::~Simulator()
 {
     stopUpdateThread();
-    for (auto& record : mContactRecords)
-        delete record.second;
     mContactRecords.clear();
     for (Movable* movable : mMovables)
         delete movable;
@@ -171,16 +169,12 @@ void Simulator::forgetContacts(Movable* movable)
         return;
     std::set<Movable*> tree;
     collectTree(movable, tree);
-    for (auto it = mContactRecords.begin(); it != mContactRecords.end();)
-    {
-        if (tree.count(it->first.first) || tree.count(it->first.second))
-        {
-            delete it->second;
-            it = mContactRecords.erase(it);
-        }
-        else
-            ++it;
-    }
+    mContactRecords.erase(std::remove_if(mContactRecords.begin(), mContactRecords.end(),
+                                         [&](const TContactRecord& record) {
+                                             return tree.count(record.key.first) ||
+                                                    tree.count(record.key.second);
+                                         }),
+                          mContactRecords.end());
 }
 
 BodyTemplate* Simulator::createTemplate(const std::string& name)
@@ -346,14 +340,16 @@ bool Simulator::internalUpdate()
         for (size_t i = 0; i < mMovables.size(); ++i)
         {
             Movable* movable = mMovables[i];
-            if (movable->isEnabled() && movable->isDeployed() && !movable->isTerminated())
+            if (!movable->isIdle() && movable->isEnabled() && movable->isDeployed() &&
+                !movable->isTerminated())
                 movable->beforeSimulation(step);
         }
         mWorld->stepSimulation(step, 0, 1.0f / 60.0f);
         for (size_t i = 0; i < mMovables.size(); ++i)
         {
             Movable* movable = mMovables[i];
-            if (movable->isEnabled() && movable->isDeployed() && !movable->isTerminated())
+            if (!movable->isIdle() && movable->isEnabled() && movable->isDeployed() &&
+                !movable->isTerminated())
                 movable->afterSimulation(step);
         }
         processContacts();
@@ -375,33 +371,38 @@ void Simulator::processContacts()
     for (int i = 0; i < count; ++i)
     {
         btPersistentManifold* manifold = mDispatcher->getManifoldByIndexInternal(i);
+        // Most manifolds are of pairs that are only near each other: skip them before
+        // touching their bodies.
+        if (manifold->getNumContacts() == 0)
+            continue;
         const btRigidBody* first = btRigidBody::upcast(manifold->getBody0());
         const btRigidBody* second = btRigidBody::upcast(manifold->getBody1());
-        if (!first || !second || manifold->getNumContacts() == 0)
+        if (!first || !second)
             continue;
         Movable* a = movableOf(first);
         Movable* b = movableOf(second);
         if (!a || !b)
             continue;
         std::pair<Movable*, Movable*> key = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
-        auto it = mContactRecords.find(key);
-        if (it == mContactRecords.end())
-            it = mContactRecords.emplace(key, new BulletContactInformation(a, b)).first;
-        it->second->addManifold(manifold, mStepCount);
+        auto it = std::lower_bound(mContactRecords.begin(), mContactRecords.end(), key,
+                                   [](const TContactRecord& record, const std::pair<Movable*, Movable*>& k)
+                                   { return record.key < k; });
+        if (it == mContactRecords.end() || it->key != key)
+            it = mContactRecords.insert(it, TContactRecord{key, BulletContactInformation(a, b)});
+        it->contact.addManifold(manifold, mStepCount);
     }
-    for (auto it = mContactRecords.begin(); it != mContactRecords.end();)
+    // Pairs in contact in this step report; the others have separated and are dropped.
+    auto kept = mContactRecords.begin();
+    for (auto it = mContactRecords.begin(); it != mContactRecords.end(); ++it)
     {
-        if (it->second->getLastStep() == mStepCount)
-        {
-            it->second->report();
-            ++it;
-        }
-        else
-        {
-            delete it->second;
-            it = mContactRecords.erase(it);
-        }
+        if (it->contact.getLastStep() != mStepCount)
+            continue;
+        it->contact.report();
+        if (kept != it)
+            *kept = *it;
+        ++kept;
     }
+    mContactRecords.erase(kept, mContactRecords.end());
 }
 
 void Simulator::startUpdateThread()

@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/core/bulletcontactinformation.h"
 #include "toolkit/mutex.h"
 #include "toolkit/task.h"
 #include "toolkit/thread.h"
@@ -27,7 +28,6 @@ namespace brix
 {
 class Body;
 class BodyTemplate;
-class BulletContactInformation;
 class BulletDebugRenderer;
 class Movable;
 class Particle;
@@ -138,6 +138,13 @@ private:
         float elasticity;
     };
 
+    // The contact state of a pair of movables, the smaller pointer first in the key.
+    struct TContactRecord
+    {
+        std::pair<Movable*, Movable*> key;
+        BulletContactInformation contact;
+    };
+
     bool internalUpdate();
     void processContacts();
     // Drops the contact records naming the movable or any body below it.
@@ -161,7 +168,9 @@ private:
     std::vector<Movable*> mMovables;
     bool mIsClone = false;
     BulletDebugRenderer* mDebugRenderer = nullptr;
-    std::map<std::pair<Movable*, Movable*>, BulletContactInformation*> mContactRecords;
+    // Sorted by key, so contacts reach the movables in key order; kept in place from step to
+    // step, so the steady state allocates nothing.
+    std::vector<TContactRecord> mContactRecords;
     unsigned mStepCount = 0;
 };
 } // namespace brix

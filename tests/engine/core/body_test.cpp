@@ -75,6 +75,39 @@ TEST(Body, BuildsTheCollisionShapeFromTheTemplate)
               btVector3(0, 1, 0));
 }
 
+TEST(Body, HullBoundsHoldEveryPoint)
+{
+    test::PhysicsWorld world;
+    brix::BodyTemplate::TShape hull = shape(brix::BodyTemplate::SHAPE_HULL, ONE);
+    for (int i = 0; i < 3000; ++i)
+        hull.points.emplace_back(float(i % 10) * 0.2f - 1.0f, float(i / 10 % 10) * 0.2f - 1.0f,
+                                 float(i / 100 % 10) * 0.2f - 1.0f);
+    // The farthest points on each side come first, in the middle and last.
+    hull.points[0] = Ogre::Vector3(3.0f, 0.0f, 0.0f);
+    hull.points[1500] = Ogre::Vector3(0.0f, -2.0f, 0.0f);
+    hull.points[1501] = Ogre::Vector3(0.0f, 0.0f, -4.0f);
+    hull.points.emplace_back(-1.5f, 0.0f, 0.0f);
+    hull.points.emplace_back(0.0f, 2.5f, 0.0f);
+    hull.points.emplace_back(0.0f, 0.0f, 5.0f);
+    brix::BodyTemplate* bodyTemplate = world.simulator.createTemplate("hull");
+    bodyTemplate->addShape(hull);
+    bodyTemplate->setMass(1.0f);
+
+    const btCollisionShape* built =
+        rigidBodyOf(world.simulator, world.deployBody("hull", Ogre::Vector3::ZERO))->getCollisionShape();
+    ASSERT_EQ(built->getShapeType(), CONVEX_HULL_SHAPE_PROXYTYPE);
+    EXPECT_EQ(static_cast<const btConvexHullShape*>(built)->getNumPoints(), 3003);
+    btVector3 low, high;
+    built->getAabb(btTransform::getIdentity(), low, high);
+    // Bullet pads the bounds by the 0.04 collision margin twice.
+    EXPECT_NEAR(low.x(), -1.58f, 1e-5f);
+    EXPECT_NEAR(low.y(), -2.08f, 1e-5f);
+    EXPECT_NEAR(low.z(), -4.08f, 1e-5f);
+    EXPECT_NEAR(high.x(), 3.08f, 1e-5f);
+    EXPECT_NEAR(high.y(), 2.58f, 1e-5f);
+    EXPECT_NEAR(high.z(), 5.08f, 1e-5f);
+}
+
 TEST(Body, RefusesTemplatesItCannotBuild)
 {
     test::PhysicsWorld world;
@@ -212,6 +245,70 @@ TEST(Body, StaticBodiesStayPutAndCanBeMadeDynamicAgain)
     crate->addForce(Ogre::Vector3::ZERO, crate->getPosition(), false);
     world.ticks(10);
     EXPECT_LT(crate->getPosition().y, 5.0f);
+}
+
+TEST(Body, StaticBlocksKeepReportingContactsAndFollowEveryChange)
+{
+    struct Counter : brix::MovableController
+    {
+        void update(brix::Movable* movable, float step) override { ++calls; }
+        int calls = 0;
+    } counter;
+    test::PhysicsWorld world;
+    world.boxTemplate("block", Ogre::Vector3(1, 1, 2), 0.0f);
+    world.boxTemplate("plank", Ogre::Vector3(1.6f, 1, 1), 1.0f)->setAutoSleep(false);
+    brix::Body* left = world.deployBody("block", Ogre::Vector3(-0.5f, -0.5f, 0));
+    brix::Body* right = world.deployBody("block", Ogre::Vector3(0.5f, -0.5f, 0));
+    brix::Body* plank = world.deployBody("plank", Ogre::Vector3(0, 0.5f, 0));
+    world.ticks(40);
+
+    // Long after settling, each block still hears of the plank on every step and the plank of both.
+    for (int tick = 0; tick < 3; ++tick)
+    {
+        world.ticks(1, false);
+        ASSERT_EQ(left->numContacts(), 2u);
+        ASSERT_EQ(right->numContacts(), 2u);
+        ASSERT_EQ(plank->numContacts(), 4u);
+        for (brix::Body* block : {left, right})
+        {
+            EXPECT_EQ(block->getContact(1).movable, plank);
+            EXPECT_NEAR(block->getContact(1).normal.y, -1.0f, 1e-3f);
+        }
+        int onLeft = 0;
+        for (unsigned i = 0; i < 4; ++i)
+            onLeft += plank->getContact(i).movable == left;
+        EXPECT_EQ(onLeft, 2);
+        world.simulator.flush();
+    }
+    EXPECT_TRUE(left->isAtRest());
+    EXPECT_NEAR(plank->getPosition().y, 0.5f, 0.01f);
+
+    // Forces reach the rigid body on the next step and leave it once cleared.
+    const btRigidBody* rigid = rigidBodyOf(world.simulator, left);
+    left->addForce(Ogre::Vector3(0, 5, 0), left->getPosition(), false);
+    world.ticks(1);
+    EXPECT_EQ(rigid->getTotalForce(), btVector3(0, 5, 0));
+    left->clearForces(false);
+    world.ticks(1);
+    EXPECT_EQ(rigid->getTotalForce(), btVector3(0, 0, 0));
+
+    left->setController(&counter);
+    world.ticks(2);
+    EXPECT_EQ(counter.calls, 4);
+    left->setController(nullptr);
+
+    // Warped, the block reads its pose back from the world after the next step: the same
+    // turn of 45 degrees about y, with the sign the world keeps.
+    const Ogre::Quaternion turned(-0.9238795f, 0.0f, -0.3826834f, 0.0f);
+    right->warp(Ogre::Vector3(0.5f, -0.5f, 10), turned, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    world.ticks(1);
+    const btQuaternion held = rigidBodyOf(world.simulator, right)->getWorldTransform().getRotation();
+    EXPECT_GT(held.w(), 0.0f);
+    EXPECT_EQ(right->getOrientation(), Ogre::Quaternion(held.w(), held.x(), held.y(), held.z()));
+    EXPECT_EQ(right->getPosition(), Ogre::Vector3(0.5f, -0.5f, 10));
+    EXPECT_EQ(
+        world.simulator.traceRay(Ogre::Vector3(0.5f, 5, 10), Ogre::Vector3(0.5f, -5, 10), nullptr, nullptr),
+        right);
 }
 
 TEST(Body, DeploysEachChildOnceFromTheParentsPose)
