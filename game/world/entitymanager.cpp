@@ -180,11 +180,17 @@ Entity* EntityManager::instantiate(Entity* prototype)
         brix::Log::error("Dynamic entity array full");
         return nullptr;
     }
+    return placeInstance(prototype, index);
+}
+
+Entity* EntityManager::placeInstance(Entity* prototype, unsigned index)
+{
     Entity* entity = prototype->createInstance();
     entity->copyDefinition(prototype);
     entity->setId(index + 1, isAuthoritative());
     mDynamicEntities[index] = entity;
     mDeathTicks[index] = 0;
+    // Slots a client fills from the server's records count as used too.
     if (index > mHighestIndex)
         mHighestIndex = index;
     return entity;
@@ -596,7 +602,10 @@ void EntityManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeSt
 {
     if (!isSyncEnabled() || node == 0)
         return;
-    Observer* observer = const_cast<Observer*>(getObserver(node));
+    Observer* observer = nullptr;
+    for (Observer& record : mObservers)
+        if (record.node && record.node == node)
+            observer = &record;
     if (!observer || !stream.encodeTest(HEADER_SIZE + RECORD_SIZE))
         return;
     stream.encodeUInt16(mApplicationTick);
@@ -718,16 +727,7 @@ void EntityManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
                 brix::Log::error("Entity prototype not found for client entity (id %d at index %d)", id,
                                  static_cast<int>(index));
             else
-            {
-                Entity* prototype = mPrototypes[found->second];
-                entity = prototype->createInstance();
-                entity->copyDefinition(prototype);
-                entity->setId(index + 1, isAuthoritative());
-                mDynamicEntities[index] = entity;
-                mDeathTicks[index] = 0;
-                if (index > mHighestIndex)
-                    mHighestIndex = index;
-            }
+                entity = placeInstance(mPrototypes[found->second], index);
         }
         if (stream.getRemaining() < length)
         {

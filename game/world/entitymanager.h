@@ -194,6 +194,8 @@ private:
     Entity* allocatePrototype(const std::string& elementName);
     Entity* instantiate(const std::string& name, const char* source);
     Entity* instantiate(Entity* prototype);
+    // A new instance of the prototype in the free dynamic slot, with the id of that slot.
+    Entity* placeInstance(Entity* prototype, unsigned index);
     void purgeEntities(bool force);
     void clearSlot(unsigned index);
     void killOutsideLevel();

@@ -70,6 +70,14 @@ protected:
         client.entities().setSyncEnabled(true);
     }
 
+    // The node looks through the entity: one server tick and the relevance it gives.
+    void lookFrom(const game::Entity* focus, int ticks = 1)
+    {
+        server.entities().setObserverFocus(NODE, focus->getId());
+        server.tick(ticks);
+        server.entities().updateObserverVisibility();
+    }
+
     test::GameOgre ogre;
     test::GameWorld server{nullptr};
     test::GameWorld client{nullptr, false};
@@ -101,9 +109,7 @@ TEST_F(ReplicationTest, SendsRelevantEntitiesInFullAndRestingOnesEveryEighthPass
     game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
     server.create("crate", Ogre::Vector3(2.0f, 0.5f, 0.0f));
     server.create("crate", Ogre::Vector3(40.0f, 0.5f, 0.0f));
-    server.entities().setObserverFocus(NODE, player->getId());
-    server.tick(120);
-    server.entities().updateObserverVisibility();
+    lookFrom(player, 120);
 
     int fullCrates = 0;
     for (int pass = 0; pass < 16; ++pass)
@@ -133,9 +139,7 @@ TEST_F(ReplicationTest, ClientMirrorsSlotsAndDisablesWhatItCannotSee)
     game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
     game::Entity* crate = server.create("crate", Ogre::Vector3(2.0f, 3.0f, 0.0f));
     server.create("crate", Ogre::Vector3(40.0f, 0.5f, 0.0f));
-    server.entities().setObserverFocus(NODE, player->getId());
-    server.tick(1);
-    server.entities().updateObserverVisibility();
+    lookFrom(player);
     decode(client.entities(), encode(server.entities()));
 
     game::Entity* mirror = client.entities().getEntity(crate->getId());
@@ -153,8 +157,7 @@ TEST_F(ReplicationTest, ClientMirrorsSlotsAndDisablesWhatItCannotSee)
 
     // Out of view: kept, but disabled and left out of queries.
     player->setPosition(Ogre::Vector3(-60.0f, 1.0f, 0.0f));
-    server.tick(1);
-    server.entities().updateObserverVisibility();
+    lookFrom(player);
     decode(client.entities(), encode(server.entities()));
     EXPECT_EQ(client.entities().getEntity(crate->getId()), mirror);
     EXPECT_FALSE(mirror->isEnabled());
@@ -164,8 +167,7 @@ TEST_F(ReplicationTest, ClientMirrorsSlotsAndDisablesWhatItCannotSee)
     crate->kill();
     server.tick(1);
     EXPECT_EQ(server.create("player", Ogre::Vector3(-60.0f, 3.0f, 0.0f))->getId(), crate->getId());
-    server.tick(1);
-    server.entities().updateObserverVisibility();
+    lookFrom(player);
     decode(client.entities(), encode(server.entities()));
     EXPECT_EQ(client.entities().getEntity(2)->getType(), "human");
 }
@@ -215,9 +217,7 @@ TEST_F(ReplicationTest, PacketFullKeepsTheEntityFirstForTheNextOne)
 {
     game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
     server.create("crate", Ogre::Vector3(2.0f, 3.0f, 0.0f));
-    server.entities().setObserverFocus(NODE, player->getId());
-    server.tick(1);
-    server.entities().updateObserverVisibility();
+    lookFrom(player);
     // Room for the header, the player's record and a little: the crate does not fit.
     Bytes message = encode(server.entities(), 6 + 11 + 8);
     EXPECT_EQ(message.size(), 17u);
@@ -226,6 +226,28 @@ TEST_F(ReplicationTest, PacketFullKeepsTheEntityFirstForTheNextOne)
     ASSERT_FALSE(next.empty());
     EXPECT_EQ(next[0].index, 1u);
     EXPECT_EQ(next[0].control, 0xCEu);
+}
+
+TEST_F(ReplicationTest, StateTooLargeForARecordIsLoggedAndPassedOver)
+{
+    test::LogCapture log;
+    game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    game::Entity* big = server.create("player", Ogre::Vector3(1.0f, 1.0f, 0.0f));
+    server.create("crate", Ogre::Vector3(2.0f, 3.0f, 0.0f));
+    // 9 bytes of pose and 56 more: two bytes past what a record's length can say.
+    unsigned int extra[16] = {};
+    for (unsigned int& field : extra)
+        big->getStateCodec()->bind(&field, 28);
+    lookFrom(player);
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        std::vector<test::UpdateRecord> sent = records(encode(server.entities()));
+        ASSERT_GE(sent.size(), 3u);
+        EXPECT_EQ(sent[1].control, 0x81u);
+        EXPECT_EQ(sent[2].index, 2u);
+        EXPECT_EQ(sent[2].control, 0xCEu);
+    }
+    EXPECT_THAT(log.errors(), Contains("E Entity 1 (at index 1) state encoding failed: Buffer overflow"));
 }
 
 TEST_F(ReplicationTest, ClientTickSnapsFarAndDriftsNear)
