@@ -637,7 +637,8 @@ void EntityManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeSt
                 // State that can never be sent must not hold up the slots behind it.
                 brix::Log::error("Entity %d (at index %d) state encoding failed: %s",
                                  static_cast<int>(entity->getDefinitionId()), static_cast<int>(index),
-                                 data.getOffset() == 0 ? "Empty state" : data.getResultText());
+                                 data.getResult() == brix::NetworkStream::SUCCESS ? "Empty state"
+                                                                                  : data.getResultText());
             }
             else
             {
