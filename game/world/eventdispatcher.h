@@ -55,8 +55,8 @@ public:
         ControllersChanged = 35    //
     };
 
-    static const unsigned int FIRST_EVENT = MatchStarted;
-    static const unsigned int LAST_EVENT = ControllersChanged;
+    static constexpr unsigned int FIRST_EVENT = MatchStarted;
+    static constexpr unsigned int LAST_EVENT = ControllersChanged;
 
     // A receiver of game events. Not owned by the dispatcher: a listener removes itself
     // before it dies. One removed during delivery hears nothing more, not even the rest of
