@@ -55,7 +55,6 @@ public:
         ControllersChanged = 35
     };
 
-
     // A receiver of game events. Not owned by the dispatcher: a listener removes itself
     // before it dies. One removed during delivery hears nothing more, not even the rest of
     // the event being delivered.
