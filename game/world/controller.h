@@ -48,16 +48,16 @@ public:
         BUTTON_SHIELD = 64
     };
 
-    static const unsigned int INPUT_COUNT = 50;
-    static const unsigned int BLOCK_RECORDS = 5;
-    static const unsigned int RECORD_SIZE = 6;
-    static const unsigned int BLOCK_SIZE = BLOCK_RECORDS * RECORD_SIZE;
+    static constexpr unsigned int INPUT_COUNT = 50;
+    static constexpr unsigned int BLOCK_RECORDS = 5;
+    static constexpr unsigned int RECORD_SIZE = 6;
+    static constexpr unsigned int BLOCK_SIZE = BLOCK_RECORDS * RECORD_SIZE;
     static constexpr float AXIS_SCALE = 127.0f;
     // A record less than this many ticks before the newest one is a repeat or stale, and is
     // dropped; one further back is taken as newer, the tick counter having wrapped.
-    static const unsigned int STALE_TICKS = 100;
+    static constexpr unsigned int STALE_TICKS = 100;
     // The input manager's listener group of game-play controls.
-    static const unsigned int INPUT_GROUP = 2;
+    static constexpr unsigned int INPUT_GROUP = 2;
 
     // nodeId: 0 for a client's own controller, a remote client's node (slot + 1) for the
     // server's controller of that client. Registers with the input manager when there is one.

@@ -16,7 +16,7 @@ class EventTrigger
 {
 public:
     // The width humans, drones and crawlers replicate their triggers with.
-    static const unsigned int DEFAULT_BITS = 2;
+    static constexpr unsigned int DEFAULT_BITS = 2;
 
     EventTrigger();
     virtual ~EventTrigger();

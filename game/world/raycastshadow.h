@@ -27,6 +27,9 @@ public:
     void setLength(float length);
 
 private:
+    // The blob's opacity for a ray that meets the world at the point.
+    float fadeAt(const Ogre::Vector3& hitPoint) const;
+
     Ogre::Vector3 mOrigin = Ogre::Vector3::ZERO;
     float mRadius = 0.0f;
     brix::Movable* mIgnore = nullptr;
@@ -35,5 +38,7 @@ private:
     float mLength = 1.0f;
     // The radius of the blob drawn; 0 when nothing is drawn.
     float mCurrentRadius = 0.0f;
+    // The opacity it is drawn with.
+    float mAlpha = 1.0f;
 };
 } // namespace game

@@ -67,7 +67,7 @@ bool ShadowManager::update()
     if (!mDirty)
         return false;
 
-    if (mObject->getNumSections() > 0)
+    if (!mObject->getSections().empty())
         mObject->beginUpdate(0);
     else
         mObject->begin(mMaterialName, Ogre::RenderOperation::OT_TRIANGLE_LIST,
