@@ -327,6 +327,9 @@ void EntityManager::killOutsideLevel()
     if (!mLevel)
         return;
     const Ogre::AxisAlignedBox& box = mLevel->getBoundingBox();
+    // A level whose box is not built yet bounds nothing.
+    if (box.isNull())
+        return;
     for (unsigned index = 0; index <= mHighestIndex; ++index)
     {
         Entity* entity = mDynamicEntities[index];
