@@ -115,6 +115,9 @@ void EntityManager::loadEntityPrototypes(const std::string& file)
     for (const brix::XMLElement* element = root.getChild(""); element;
          element = root.getNextChild(element, ""))
     {
+        // Comments stay in the tree as elements named "!...".
+        if (element->getName().compare(0, 1, "!") == 0)
+            continue;
         Entity* prototype = allocatePrototype(element->getName());
         size_t index = mPrototypes.size();
         mPrototypes.push_back(prototype);

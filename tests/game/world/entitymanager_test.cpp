@@ -105,6 +105,28 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     EXPECT_THAT(log.lines(), Contains("I State data size for entity: 14 bytes (108 bits)"));
 }
 
+// The shipped prototypes load into the classes the game makes by element name, and every one of
+// them can be placed in a world and ticked.
+TEST(EntityManagerLoading, LoadsAndSpawnsTheShippedPrototypes)
+{
+    test::LogCapture log;
+    test::GameOgre ogre;
+    test::GameWorld world(ogre.createSceneManager());
+    world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
+    std::vector<std::string> names;
+    world.entities().getPrototypeNames("", names, true);
+    ASSERT_GT(names.size(), 20u);
+    float x = -40.0f;
+    for (const std::string& name : names)
+    {
+        game::Entity* entity = world.create(name, Ogre::Vector3(x += 3.0f, 2.0f, 0.0f));
+        ASSERT_NE(entity, nullptr) << name;
+        EXPECT_LE(entity->getStateCodec()->getSizeBytes(), game::EntityManager::MAX_RECORD_DATA) << name;
+    }
+    world.tick(40);
+    EXPECT_THAT(log.errors(), testing::IsEmpty());
+}
+
 TEST_F(EntityManagerTest, RefusesThe201stDynamicEntityAndReusesAPurgedSlot)
 {
     test::LogCapture log;
