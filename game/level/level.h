@@ -1,0 +1,215 @@
+#pragma once
+#include "game/level/levelpoint.h"
+
+#include <OgreAxisAlignedBox.h>
+#include <OgreColourValue.h>
+#include <OgreImage.h>
+#include <OgreQuaternion.h>
+#include <OgreSharedPtr.h>
+#include <OgreVector.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ogre
+{
+class SceneManager;
+class StaticGeometry;
+} // namespace Ogre
+
+namespace brix
+{
+class Body;
+class DecalManager;
+class Movable;
+class Simulator;
+class XMLElement;
+} // namespace brix
+
+namespace game
+{
+class Block;
+class LevelCache;
+class LevelEntityQuery;
+
+// The running level: the level file's header and points, the block catalogue, the level's
+// static physics body and its render geometry, the sound map, and the start and trigger
+// points. One exists for the whole run; levels are loaded into it (or created empty for the
+// editor), their scene built, played, torn down and cleared again. It owns its blocks and the
+// level cache.
+//
+// Calling order: construct; initialize; then per level load, createScene, play or edit,
+// destroyScene, clear. Load starts with clear, and clear with destroyScene.
+//
+// Everything but the render geometry and the GPU parameters works without a render system:
+// a level made with no scene manager (a headless server, a tool, a test) loads fully and
+// builds its physics. Main thread only.
+class Level
+{
+public:
+    // The body template, the body, the physics material and the static geometry of a level.
+    static const char* const LEVEL_BODY;
+    // The built-in levels' folder, the user's level folder below the user data directory and
+    // the resource group that maps both.
+    static const char* const LEVEL_FOLDER;
+    static const char* const RESOURCE_GROUP;
+    static const char* const FILE_EXTENSION;
+    static const char* const SOUND_MAP_SUFFIX;
+    // The level box reaches this far past the block points' main positions.
+    static const Ogre::Vector3 BOX_MARGIN;
+    // The physics world ends this far past the level box.
+    static const Ogre::Vector3 WORLD_LIMIT_MARGIN;
+    // The invisible walls of the level body that keep objects in the play depth.
+    static constexpr float DEPTH_WALL_Z = 1.5f;
+    // Decals only go on surfaces strictly nearer the play plane than this.
+    static constexpr float DECAL_DEPTH_LIMIT = 1.4f;
+    // How near (in x and in y) a position must come to take a trigger point.
+    static constexpr float TRIGGER_RANGE = 1.0f;
+    // Entity flags that let a hit entity take decals: it must have both.
+    static const unsigned ENTITY_STATIC = 0x1;
+    static const unsigned ENTITY_DECALS = 0x2;
+
+    // A "hint" or "sound" special point, armed from resetTriggerPoints until it is taken.
+    struct TTriggerPoint
+    {
+        unsigned point;
+        bool armed;
+    };
+
+    // Neither the scene manager nor the simulator is owned; a null scene manager makes a
+    // headless level. Creates the level cache on the user data directory.
+    Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator, const std::string& userDataDirectory);
+    virtual ~Level();
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+    // Stores the decal manager (may be null) and reads the block catalogue "blocks.xml".
+    // Catalogue errors throw OGRE exceptions.
+    virtual void initialize(brix::DecalManager* decals);
+    // Clears, then with create only names the level (its file in the user's level folder);
+    // otherwise reads the file the cache knows for the name. False, logged, when the name is
+    // unknown or the file unreadable or invalid; the level is then left cleared.
+    virtual bool load(const std::string& name, bool create);
+    virtual unsigned getChecksum() const { return mChecksum; }
+    // Writes the level file from the header and the points; does not recompute the checksum.
+    virtual bool save();
+    // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
+    virtual void clear();
+    virtual void createScene();
+    virtual void destroyScene();
+    // Appends every block name in name order.
+    virtual void getBlockNames(std::vector<std::string>& names) const;
+    // Null for a name that is not in the catalogue.
+    virtual Block* getBlock(const std::string& name) const;
+
+    const std::string& getName() const { return mName; }
+    const std::string& getFileName() const { return mFile; }
+    const std::string& getUserDataDirectory() const { return mUserDataDirectory; }
+    const Ogre::AxisAlignedBox& getBoundingBox() const { return mBoundingBox; }
+    Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
+    brix::Simulator* getSimulator() const { return mSimulator; }
+    // The level's static body, null without a scene; doors attach to it.
+    brix::Body* getBody() const { return mBody; }
+    // The points in file order; the editor edits them in place before saving.
+    std::vector<LevelPoint>& getPoints() { return mPoints; }
+    const std::vector<LevelPoint>& getPoints() const { return mPoints; }
+    unsigned getVersion() const { return mVersion; }
+    bool isBuiltin() const { return mBuiltin; }
+    float getTargetTime() const { return mTargetTime; }
+    void setTargetTime(float seconds) { mTargetTime = seconds; }
+    std::string getTitle() const { return mTitle; }
+    std::string getAuthor() const { return mAuthor; }
+    std::string getNext() const { return mNext; }
+    void setTitle(const std::string& title) { mTitle = title; }
+    void setAuthor(const std::string& author) { mAuthor = author; }
+    void setNext(const std::string& next) { mNext = next; }
+    LevelCache* getLevelCache() const { return mLevelCache.get(); }
+    bool hasSoundMap() const { return mSoundMap.getData() != nullptr; }
+    // Tells the level what its traces hit; null (the default) lets no entity take decals.
+    void setEntityQuery(const LevelEntityQuery* query) { mEntityQuery = query; }
+
+    // True when the level's file is a shipped one whose checksum no longer matches.
+    bool isModified() const;
+    // Rescans the level folders.
+    void updateLevelCache();
+
+    // Both log and answer the box centre when the level has no such start.
+    Ogre::Vector3 getRandomMultiplayerStart() const;
+    Ogre::Vector3 getSinglePlayerStart() const;
+    // Indices into the points of the "mpstart" points, in file order.
+    const std::vector<unsigned>& getMultiplayerStarts() const { return mMultiplayerStarts; }
+
+    // Arms every trigger point; loading leaves them disarmed.
+    void resetTriggerPoints();
+    // Copies and disarms the first armed trigger within TRIGGER_RANGE of the position in x
+    // and y (z is ignored). False when there is none.
+    bool takeTriggerPoint(const Ogre::Vector3& position, LevelPoint& point);
+
+    // The name scores of a level are kept under: the name of a built-in level, else the name,
+    // "@" and the cached checksum in lower-case hexadecimal.
+    std::string getHighScoreName(const std::string& levelName) const;
+    // The text before the first "@", or the whole text.
+    static std::string getLevelNameOfHighScoreName(const std::string& highScoreName);
+
+    // Rebuild the level box (and with it the physics world limits) and the level body template
+    // from the current block points; the editor calls them after changing blocks.
+    void updateBoundingBox();
+    void createBodyTemplate();
+
+    // Shoots a decal of that kind along the direction onto the level or a static entity that
+    // takes decals; nothing is placed when the ray hits nothing else. A zero facing turns the
+    // decal to the hit surface.
+    void createDecal(std::string material, const Ogre::Vector3& origin, const Ogre::Vector3& direction,
+                     float distance, const brix::Movable* ignore, const Ogre::Vector3& facing);
+    // Count decals shot in random directions around the origin, mostly in the play plane.
+    void createScatteredDecals(std::string material, const Ogre::Vector3& origin, unsigned count,
+                               float distance, const brix::Movable* ignore);
+
+    // Loads the level's sound map from the resource group, or empties it.
+    void loadSoundMap();
+    // The sound map's red and green at the position; both 0.5 without a sound map.
+    void sampleSoundMap(const Ogre::Vector3& position, float& red, float& green) const;
+    // Bilinear sample with texel (i, j) at (u, v) = (i, j); black outside the image.
+    static Ogre::ColourValue sampleImage(const Ogre::Image& image, float u, float v);
+
+protected:
+    bool readPoints(const brix::XMLElement* element);
+    void writePoints(brix::XMLElement* element) const;
+    void preloadSounds();
+    void loadBlocks();
+    void unloadBlocks();
+    void buildGeometry();
+
+private:
+    void destroyGeometry();
+    // Opens a file of the resource group "levels", looking into its folders as they are now:
+    // maps written while the game runs are found too. Null when no folder holds it.
+    static Ogre::DataStreamPtr openLevelResource(const std::string& file);
+
+    Ogre::SceneManager* mSceneManager;
+    brix::Simulator* mSimulator;
+    brix::DecalManager* mDecalManager = nullptr;
+    const LevelEntityQuery* mEntityQuery = nullptr;
+    std::unique_ptr<LevelCache> mLevelCache;
+    Ogre::StaticGeometry* mGeometry = nullptr;
+    std::string mUserDataDirectory;
+    std::string mName;
+    std::string mFile;
+    Ogre::AxisAlignedBox mBoundingBox;
+    std::map<std::string, Block*> mBlocks;
+    std::vector<LevelPoint> mPoints;
+    brix::Body* mBody = nullptr;
+    std::vector<unsigned> mMultiplayerStarts;
+    unsigned mVersion = 0;
+    bool mBuiltin = false;
+    std::string mTitle;
+    std::string mAuthor;
+    float mTargetTime = 0.0f;
+    std::string mNext;
+    unsigned mChecksum = 0;
+    Ogre::Image mSoundMap;
+    std::vector<TTriggerPoint> mTriggerPoints;
+};
+} // namespace game

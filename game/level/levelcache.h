@@ -1,0 +1,79 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+namespace game
+{
+// The header of every level the game can find (title, author, file, next level, flags,
+// modification time and checksum) by level name, so that menus, the match handshake and the
+// high-score names need not open level files. Kept as "levels.xml" in the user data
+// directory; refreshed from the resource group "levels" by update. Owned by the level.
+class LevelCache
+{
+public:
+    // The cache file's "version"; any other value rejects the file.
+    static const unsigned VERSION = 0x01040200;
+    static const char* const FILE_NAME;
+    // The resource group searched, and the archive name of the built-in levels in it.
+    static const char* const RESOURCE_GROUP;
+    static const char* const BUILTIN_ARCHIVE;
+
+    enum Flags
+    {
+        FLAG_SINGLE_PLAYER = 1,
+        FLAG_MULTIPLAYER = 2,
+        FLAG_BUILTIN = 4
+    };
+
+    struct Entry
+    {
+        std::string title;
+        std::string author;
+        // The path the level was found under: archive name, "/", file name.
+        std::string file;
+        std::string next;
+        unsigned flags = 0;
+        // Low 32 bits of the archive's modification time of the file.
+        unsigned modificationTime = 0;
+        unsigned checksum = 0;
+    };
+
+    // Loads "levels.xml" from the directory; a missing, unreadable or older cache starts
+    // empty. Does not scan the level folders.
+    explicit LevelCache(const std::string& userDataDirectory);
+    virtual ~LevelCache();
+    LevelCache(const LevelCache&) = delete;
+    LevelCache& operator=(const LevelCache&) = delete;
+
+    // Rescans the resource group: adds new levels, rescans changed ones, drops missing and
+    // unreadable ones, and saves the cache when anything changed.
+    void update();
+    // False, with the cause logged, for an unreadable file or another version; entries read
+    // before are kept.
+    bool load(const std::string& path);
+    // Failures are logged.
+    void save(const std::string& path) const;
+
+    // Lookups by exact level name; 0 or empty for a level not in the cache.
+    bool hasLevel(const std::string& name) const;
+    unsigned getChecksum(const std::string& name) const;
+    unsigned getFlags(const std::string& name) const;
+    std::string getTitle(const std::string& name) const;
+    std::string getAuthor(const std::string& name) const;
+    std::string getNext(const std::string& name) const;
+    std::string getFileName(const std::string& name) const;
+    // Appends, in name order, every level whose flags AND mask equal the value.
+    void getLevelNames(std::vector<std::string>& names, unsigned value, unsigned mask) const;
+
+    // Reads one level file's header into the entry (modification time 0, built-in flag only
+    // from its "builtin" element). False, logged, when the file cannot be read.
+    static bool scanLevelFile(const std::string& path, Entry& entry);
+
+private:
+    const Entry* find(const std::string& name) const;
+
+    std::map<std::string, Entry> mEntries;
+    std::string mUserDataDirectory;
+};
+} // namespace game

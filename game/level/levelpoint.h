@@ -1,0 +1,64 @@
+#pragma once
+#include <OgreQuaternion.h>
+#include <OgreVector.h>
+
+#include <string>
+#include <vector>
+
+namespace brix
+{
+class XMLElement;
+}
+
+namespace game
+{
+// One point of a level file: a block placed in the level, an entity to create from its
+// prototype, or a special point (a start, an exit, a hint...). The game world and the editor
+// read and write these fields directly; the editor marks a point deleted by setting its type
+// to TYPE_DELETED, and saving leaves such points out.
+struct LevelPoint
+{
+    enum Type
+    {
+        TYPE_DELETED = 0,
+        TYPE_BLOCK = 1,
+        TYPE_ENTITY = 2,
+        TYPE_SPECIAL = 3
+    };
+
+    // The names of special points the level itself looks at; the game world interprets more.
+    static const char* const SINGLE_PLAYER_START;
+    static const char* const MULTIPLAYER_START;
+    static const char* const HINT;
+    static const char* const SOUND;
+
+    unsigned type = TYPE_DELETED;
+    // The main position first, then extra ones (the route of a moving platform). Never empty
+    // in a loaded level.
+    std::vector<Ogre::Vector3> positions;
+    Ogre::Quaternion orientation = Ogre::Quaternion::IDENTITY;
+    // The block name, the entity prototype name or the special kind.
+    std::string name;
+    // The initial state of an entity point.
+    std::string state;
+    // The text of a special point (a hint's words, a sound's sample name).
+    std::string value;
+
+    // The main position; zero for a point without positions.
+    Ogre::Vector3 getPosition() const;
+    bool isSpecial(const char* kind) const;
+
+    // "block", "entity" or "special"; null for a type that is never written.
+    static const char* getTypeName(unsigned type);
+    // TYPE_DELETED for a word that names no type.
+    static unsigned getTypeFromName(const std::string& name);
+
+    // Reads every child of a "point" element whatever the type: positions in order (a
+    // malformed one reads as zero), orientation (identity when missing or malformed), name,
+    // state and value. Returns false, with the cause in the error text, for a type that is not
+    // one of the three words or for a point without positions; the record is then partial.
+    bool read(const brix::XMLElement& element, std::string& error);
+    // Appends the point's children in file order; only what its type uses is written.
+    void write(brix::XMLElement& element) const;
+};
+} // namespace game
