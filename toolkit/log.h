@@ -13,7 +13,9 @@ class Mutex;
 class Log
 {
 public:
-    enum Level
+    // Any int is a level (the configuration allows up to 7): a message is written when the
+    // level is at least its kind's.
+    enum Level : int
     {
         NONE = 0,
         ERROR = 1,
@@ -47,4 +49,4 @@ private:
     static Mutex* m_LogMutex;
     static std::ofstream* m_LogStream;
 };
-}
+} // namespace brix

@@ -549,6 +549,13 @@ int XMLElement::load(const std::string& path)
     ::close(file);
     if (failed || content.empty())
         return fail("Unable to read source file '" + path + "'", -1);
+    // Read as text: a file saved with Windows line ends gives the same values, and so the same
+    // checksum, as one with plain line feeds. A lone carriage return stays.
+    std::string::size_type kept = 0;
+    for (std::string::size_type i = 0; i < content.size(); ++i)
+        if (content[i] != '\r' || i + 1 == content.size() || content[i + 1] != '\n')
+            content[kept++] = content[i];
+    content.resize(kept);
     return parseSource(content);
 }
 
@@ -563,8 +570,8 @@ int XMLElement::save(const std::string& path, bool formatted) const
         return fail("Unable to open target file '" + path + "'", -1);
     file.write(text.data(), text.size());
     if (!file.commit())
-        return fail(std::string(file.renameFailed() ? "Unable to replace" : "Unable to write") + " target file '" +
-                        path + "': " + std::strerror(errno),
+        return fail(std::string(file.renameFailed() ? "Unable to replace" : "Unable to write") +
+                        " target file '" + path + "': " + std::strerror(errno),
                     -1);
     return toResult(text.size());
 }

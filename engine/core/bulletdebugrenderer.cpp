@@ -47,9 +47,9 @@ void BulletDebugRenderer::begin()
 {
     if (mObject->getSections().empty())
     {
+        // The material is looked for in every group: the game's own live in its data group.
         mObject->setDynamic(true);
-        mObject->begin(mMaterialName, Ogre::RenderOperation::OT_LINE_LIST,
-                       Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+        mObject->begin(mMaterialName, Ogre::RenderOperation::OT_LINE_LIST, Ogre::RGN_AUTODETECT);
     }
     else
         mObject->beginUpdate(0);

@@ -236,8 +236,13 @@ bool OgreApplication::loadOgrePlugin(const std::string& path, bool required)
     }
     catch (const Ogre::Exception& e)
     {
+        // Thrown on as a new Ogre::Exception with the plug-in's description and source: the
+        // plug-in's own exception, and a copy of it, point into the plug-in's code for its type
+        // and file names, and that code is unloaded with the Root, often before the caller
+        // catches it.
         if (required && !isUnavailableHere(path))
-            throw;
+            throw Ogre::Exception(Ogre::Exception::ERR_INTERNAL_ERROR, e.getDescription(), e.getSource(),
+                                  "Exception", "", 0);
         Log::info("Unable to load plug-in: " + path + ": " + e.getDescription());
         return false;
     }

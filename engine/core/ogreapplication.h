@@ -85,8 +85,9 @@ protected:
     // there, and a match that is the last argument gives false.
     bool getCommandLineOption(int argc, const char** argv, const std::string& name, std::string* value) const;
     // Loads an OGRE plug-in by its Windows-style path ("lib/Plugin_ParticleFX.dll"). A required
-    // one that fails throws on; an optional one, or one this platform lacks (the Cg program
-    // manager), is logged and gives false.
+    // one that fails throws on, as a plain Ogre::Exception with the plug-in's description and
+    // source, which outlives the plug-in's code; an optional one, or one this platform lacks
+    // (the Cg program manager), is logged and gives false.
     bool loadOgrePlugin(const std::string& path, bool required);
 
     // One step of the frame clock at the given reading of the timer (milliseconds): frameStarted

@@ -83,9 +83,9 @@ void OgreObjectBuilder::begin(bool dynamic)
 {
     if (mObject->getSections().empty())
     {
+        const Ogre::MaterialPtr& material = mFont->getMaterial();
         mObject->setDynamic(dynamic);
-        mObject->begin(mFont->getMaterial()->getName(), Ogre::RenderOperation::OT_TRIANGLE_LIST,
-                       Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+        mObject->begin(material->getName(), Ogre::RenderOperation::OT_TRIANGLE_LIST, material->getGroup());
     }
     else
         mObject->beginUpdate(0);
@@ -94,14 +94,17 @@ void OgreObjectBuilder::begin(bool dynamic)
 
 void OgreObjectBuilder::begin(std::string materialName, bool dynamic)
 {
-    if (materialName.empty())
-        materialName = mFont->getMaterial()->getName();
-    // OGRE draws a section whose material is missing in its default material and names the
-    // section after that one; looking for the missing name again would append a section on
-    // every rebuild.
-    Ogre::MaterialManager& materials = Ogre::MaterialManager::getSingleton();
-    if (!materials.getByName(materialName, Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME))
-        materialName = materials.getDefaultMaterial()->getName();
+    // The game's materials live in its own resource group, not OGRE's default one, so they are
+    // looked for in every group. OGRE draws a section whose material is missing in its default
+    // material and names the section after that one; looking for the missing name again would
+    // append a section on every rebuild.
+    Ogre::MaterialPtr material =
+        materialName.empty() ? mFont->getMaterial()
+                             : Ogre::MaterialManager::getSingleton().getByName(
+                                   materialName, Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
+    if (!material)
+        material = Ogre::MaterialManager::getSingleton().getDefaultMaterial();
+    materialName = material->getName();
     const std::vector<Ogre::ManualObject::ManualObjectSection*>& sections = mObject->getSections();
     auto found = std::find_if(sections.begin(), sections.end(),
                               [&](Ogre::ManualObject::ManualObjectSection* section)
@@ -111,8 +114,7 @@ void OgreObjectBuilder::begin(std::string materialName, bool dynamic)
     else
     {
         mObject->setDynamic(dynamic);
-        mObject->begin(materialName, Ogre::RenderOperation::OT_TRIANGLE_LIST,
-                       Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+        mObject->begin(materialName, Ogre::RenderOperation::OT_TRIANGLE_LIST, material->getGroup());
     }
     mVertexCount = 0;
 }

@@ -8,6 +8,7 @@
 
 #include <regex>
 #include <sstream>
+#include <type_traits>
 #include <vector>
 
 namespace
@@ -28,7 +29,7 @@ protected:
     test::TempDir mDir;
     std::string mPath = mDir.file("application.log");
 };
-}
+} // namespace
 
 TEST_F(LogTest, WritesNothingBeforeOpen)
 {
@@ -44,7 +45,8 @@ TEST_F(LogTest, OpenEmptiesOrAppendsAndStampsEachLine)
     ASSERT_TRUE(brix::Log::open(mPath.c_str(), false));
     auto first = lines(mPath);
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_TRUE(std::regex_match(first[0], std::regex(R"(X \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Log opened)")))
+    EXPECT_TRUE(
+        std::regex_match(first[0], std::regex(R"(X \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} Log opened)")))
         << first[0];
     brix::Log::close();
 
@@ -74,13 +76,19 @@ TEST_F(LogTest, LevelFiltersMessagesAndIsResetByOpen)
     brix::Log::error("shown %s", "here");
     brix::Log::setLevel(brix::Log::NONE);
     brix::Log::error("hidden");
+    // The configuration allows levels up to 7: stored as they are without a line of their
+    // own, they pass every message. The level type holds any int, so such a value is defined.
+    EXPECT_TRUE((std::is_same<std::underlying_type<brix::Log::Level>::type, int>::value));
     brix::Log::setLevel(static_cast<brix::Log::Level>(7));
+    EXPECT_EQ(static_cast<int>(brix::Log::getLevel()), 7);
+    brix::Log::debug("shown at %d", 7);
 
     auto all = lines(mPath);
-    ASSERT_EQ(all.size(), 4u);
+    ASSERT_EQ(all.size(), 5u);
     EXPECT_EQ(all[1].substr(0, 2) + all[1].substr(26), "X Log level set to ERROR");
     EXPECT_EQ(all[2].substr(0, 2) + all[2].substr(26), "E shown here");
     EXPECT_EQ(all[3].substr(0, 2) + all[3].substr(26), "X Log level set to NONE");
+    EXPECT_EQ(all[4].substr(0, 2) + all[4].substr(26), "D shown at 7");
 }
 
 TEST_F(LogTest, FormattedTextIsCutAt1023BytesButStringsAreWhole)
@@ -111,7 +119,7 @@ public:
 private:
     std::string mText;
 };
-}
+} // namespace
 
 TEST_F(LogTest, LinesFromSeveralThreadsNeverInterleave)
 {

@@ -199,6 +199,23 @@ TEST(XMLElement, SaveAndLoadKeepTheTree)
     // Reading stops at the first zero byte.
     test::writeFile(path, std::string("<a>1</a>\0<b>", 12));
     EXPECT_EQ(loaded.load(path), 8);
+
+    // Windows line ends read as plain line feeds, so the tree and its checksum are the same;
+    // a lone carriage return is text.
+    const std::string lf = "<level>\n\t<!-- two\n\tlines -->\n\t<text>one\ntwo\rthree</text>\n</level>\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    test::writeFile(path, crlf);
+    EXPECT_EQ(loaded.load(path), static_cast<int>(lf.size()) - 1);
+    EXPECT_EQ(loaded.getValue("text", ""), "one\ntwo\rthree");
+    EXPECT_EQ(loaded.getChild("")->getName(), "!-- two\n\tlines --");
+    XMLElement plain("");
+    ASSERT_GE(plain.parse(lf), 0);
+    brix::CRC32 ofLoaded, ofPlain;
+    loaded.calculateChecksum(ofLoaded);
+    plain.calculateChecksum(ofPlain);
+    EXPECT_EQ(ofLoaded.getChecksumInteger(), ofPlain.getChecksumInteger());
 }
 
 TEST(XMLElement, LoadReportsMissingAndEmptyFiles)

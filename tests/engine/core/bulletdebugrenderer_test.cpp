@@ -3,6 +3,7 @@
 #include "support/ogre/headlessogre.h"
 
 #include <OgreManualObject.h>
+#include <OgreMaterialManager.h>
 #include <OgreSceneManager.h>
 
 #include <gmock/gmock.h>
@@ -29,10 +30,12 @@ TEST(BulletDebugRenderer, RedrawsOneSectionAfterEachUpdateThatStepped)
         EXPECT_TRUE(nothing->getSections().empty());
     }
 
-    world.simulator.setDebugObject(object, "BaseWhiteNoLighting");
+    // The lines' material comes with the game's data, in the game's own resource group.
+    Ogre::MaterialManager::getSingleton().create("menufont", test::dataGroup());
+    world.simulator.setDebugObject(object, "menufont");
     world.ticks(1);
     ASSERT_EQ(object->getSections().size(), 1u);
-    EXPECT_EQ(object->getSections()[0]->getMaterialName(), "BaseWhiteNoLighting");
+    EXPECT_EQ(object->getSections()[0]->getMaterialName(), "menufont");
     EXPECT_EQ(object->getSections()[0]->getRenderOperation()->operationType,
               Ogre::RenderOperation::OT_LINE_LIST);
     // The box's twelve edges, at least, as pairs of points around where it is now.

@@ -173,6 +173,29 @@ TEST_F(OgreApplicationTest, LoadsPluginsByTheirWindowsNames)
     EXPECT_TRUE(logged('I', "Unable to load plug-in: lib/Plugin_CgProgramManager.dll: ")) << log();
 }
 
+TEST_F(OgreApplicationTest, APluginThatFailsToStartIsReportedAfterTheApplicationIsGone)
+{
+    // Without a display the GL render system fails inside its own start-up code, and it is
+    // unloaded with the application before the caller reads what went wrong.
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    std::string full;
+    try
+    {
+        RecordingApplication application;
+        application.loadOgrePlugin("lib/RenderSystem_GL.dll", true);
+        ADD_FAILURE() << "no exception";
+    }
+    catch (const Ogre::Exception& e)
+    {
+        full = e.getFullDescription();
+    }
+    if (display)
+        setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(full, "Exception: Couldn`t open X display  in GLXGLSupport::getGLDisplay");
+}
+
 TEST_F(OgreApplicationTest, RefusesAUserDirectoryThatCannotBeMade)
 {
     test::writeFile(mDir.file("file"), "not a folder");

@@ -5,6 +5,7 @@
 #include "engine/presentation/ogremenulistitem.h"
 #include "engine/presentation/ogremenupage.h"
 #include "engine/presentation/ogremenutextitem.h"
+#include "support/ogre/headlessogre.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/ogre/referenceimage.h"
 #include "support/tempdir.h"
@@ -15,7 +16,6 @@
 #include <OgreOverlaySystem.h>
 #include <OgrePass.h>
 #include <OgreRenderWindow.h>
-#include <OgreResourceGroupManager.h>
 #include <OgreSceneManager.h>
 #include <OgreTechnique.h>
 #include <OgreTextureManager.h>
@@ -37,7 +37,7 @@ void makePortraits()
 {
     const int w = 128, h = 32;
     Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().createManual(
-        "demoportraits", "General", Ogre::TEX_TYPE_2D, w, h, 0, Ogre::PF_BYTE_RGBA);
+        "demoportraits", test::dataGroup(), Ogre::TEX_TYPE_2D, w, h, 0, Ogre::PF_BYTE_RGBA);
     static const unsigned char COLOURS[4][3] = {
         {220, 90, 70}, {90, 190, 110}, {80, 120, 230}, {230, 200, 70}};
     std::vector<unsigned char> pixels(w * h * 4);
@@ -54,7 +54,8 @@ void makePortraits()
             p[3] = 255;
         }
     texture->getBuffer()->blitFromMemory(Ogre::PixelBox(w, h, 1, Ogre::PF_BYTE_RGBA, pixels.data()));
-    Ogre::MaterialPtr material = Ogre::MaterialManager::getSingleton().create("DemoPortraits", "General");
+    Ogre::MaterialPtr material =
+        Ogre::MaterialManager::getSingleton().create("DemoPortraits", test::dataGroup());
     material->setLightingEnabled(false);
     material->setDepthCheckEnabled(false);
     material->getTechnique(0)->getPass(0)->setSceneBlending(Ogre::SBT_TRANSPARENT_ALPHA);
@@ -69,11 +70,10 @@ TEST(MenuDemo, DrawsAPageWithEveryItemKindAsReviewed)
 {
     test::TempDir dir;
     const std::string shot = dir.file("menu.png");
-    test::OgreWindow ogre(WIDTH, HEIGHT, {"Codec_STBI"});
+    test::OgreWindow ogre(WIDTH, HEIGHT, {"Codec_STBI", "Plugin_ParticleFX"});
     // The overlay system brings the font manager, which reads the .fontdef scripts.
     std::unique_ptr<Ogre::OverlaySystem> overlays(new Ogre::OverlaySystem());
-    Ogre::ResourceGroupManager::getSingleton().addResourceLocation("data", "FileSystem");
-    Ogre::ResourceGroupManager::getSingleton().initialiseAllResourceGroups();
+    ogre.loadGameData();
     {
         Ogre::SceneManager& scene = ogre.sceneManager();
         ogre.renderWindow().getViewport(0)->setBackgroundColour(Ogre::ColourValue(0.12f, 0.1f, 0.16f));

@@ -42,19 +42,20 @@ public:
     {
         if (!Ogre::TextureManager::getSingletonPtr())
             mTextures.reset(new Ogre::DefaultTextureManager());
-        Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().create(name + ".png", "General");
+        Ogre::TexturePtr texture =
+            Ogre::TextureManager::getSingleton().create(name + ".png", test::dataGroup());
         texture->setWidth(width);
         texture->setHeight(height);
         Ogre::MaterialManager::getSingleton()
-            .create(name, "General")
+            .create(name, test::dataGroup())
             ->getTechnique(0)
             ->getPass(0)
             ->createTextureUnitState(name + ".png");
     }
     ~ImageSheet()
     {
-        Ogre::MaterialManager::getSingleton().remove(mName, "General");
-        Ogre::TextureManager::getSingleton().remove(mName + ".png", "General");
+        Ogre::MaterialManager::getSingleton().remove(mName, test::dataGroup());
+        Ogre::TextureManager::getSingleton().remove(mName + ".png", test::dataGroup());
     }
 
 private:

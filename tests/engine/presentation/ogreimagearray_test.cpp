@@ -82,14 +82,14 @@ TEST_F(ImageArrayTest, ZeroDivisionsThrow)
 TEST_F(ImageArrayTest, MissingResourcesAreLoggedAndLeaveARatioOfOne)
 {
     EXPECT_FLOAT_EQ(1.0f, OgreImageArray("nothing", 2, 2).getAspectRatio());
-    Ogre::MaterialManager::getSingleton().create("plain", "General");
+    Ogre::MaterialManager::getSingleton().create("plain", test::dataGroup());
     EXPECT_FLOAT_EQ(1.0f, OgreImageArray("plain", 2, 2).getAspectRatio());
     Ogre::MaterialManager::getSingleton()
-        .create("lost", "General")
+        .create("lost", test::dataGroup())
         ->getTechnique(0)
         ->getPass(0)
         ->createTextureUnitState("lost.png");
-    Ogre::TextureManager::getSingleton().remove("lost.png", "General");
+    Ogre::TextureManager::getSingleton().remove("lost.png", test::dataGroup());
     EXPECT_FLOAT_EQ(1.0f, OgreImageArray("lost", 2, 2).getAspectRatio());
     EXPECT_EQ(
         (std::vector<std::string>{"E Image array material 'nothing' not found",

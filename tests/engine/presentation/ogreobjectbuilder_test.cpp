@@ -77,7 +77,7 @@ TEST(ObjectBuilder, MissingFontThrowsWithItsName)
 
 TEST_F(ObjectBuilderTest, BeginReusesSectionsByMaterialAndRestartsTheVertexCount)
 {
-    Ogre::MaterialManager::getSingleton().create("Other", "General");
+    Ogre::MaterialManager::getSingleton().create("Other", test::dataGroup());
     builder.begin(false);
     builder.addRectangle(Ogre::Vector3(0, 0, 0), Ogre::Vector3(1, 1, 0), RED);
     builder.end();

@@ -5,6 +5,7 @@
 #include "support/workingfolder.h"
 #include "toolkit/thread.h"
 
+#include <OgreImage.h>
 #include <OgreOverlay.h>
 #include <OgreOverlayElement.h>
 #include <OgreOverlayManager.h>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using brix::OgreOverlayLoadScreen;
@@ -126,6 +128,49 @@ TEST_F(OverlayLoadScreenTest, DeletingAShownScreenTakesItDown)
     // A later screen can take the same camera name.
     OgreOverlayLoadScreen again(&mScene, mOverlays.get(), &mOgre.renderWindow());
     EXPECT_TRUE(again.show());
+}
+
+namespace
+{
+// The widest run of columns without ink between the first and the last inked column of the
+// status line as drawn, in pixels.
+unsigned widestGap(test::OgreWindow& ogre)
+{
+    ogre.renderFrame();
+    const Ogre::Box line(80, 420, 560, 446);
+    Ogre::Image frame(Ogre::PF_BYTE_RGBA, line.getWidth(), line.getHeight());
+    ogre.renderWindow().copyContentsToMemory(line, frame.getPixelBox(), Ogre::RenderTarget::FB_AUTO);
+    unsigned widest = 0, gap = 0;
+    bool inked = false;
+    for (unsigned x = 0; x < line.getWidth(); ++x)
+    {
+        bool ink = false;
+        for (unsigned y = 0; y < line.getHeight(); ++y)
+            ink = ink || frame.getColourAt(x, y, 0).r > 0.5f;
+        if (ink && inked)
+            widest = std::max(widest, gap);
+        gap = ink ? 0 : gap + 1;
+        inked = inked || ink;
+    }
+    return widest;
+}
+} // namespace
+
+// A blank in the status line is as wide as the loader font's own space, 0.318 of its em (the
+// em is 20/24 of the 20-pixel line, the glyph cells being 24 pixels tall for a 20-pixel font):
+// 5.3 pixels, not the width of a digit (10.8).
+TEST_F(OverlayLoadScreenTest, StatusLineBlanksAreTheFontsOwnSpace)
+{
+    OgreOverlayLoadScreen screen(&mScene, mOverlays.get(), &mOgre.renderWindow());
+    ASSERT_TRUE(screen.show());
+    Ogre::OverlayElement* text = Ogre::OverlayManager::getSingleton().getOverlayElement("statustext");
+    text->setCaption("ll");
+    const unsigned touching = widestGap(mOgre);
+    text->setCaption("l l");
+    const unsigned spaced = widestGap(mOgre);
+    EXPECT_GE(spaced - touching, 4u) << touching << " " << spaced;
+    EXPECT_LE(spaced - touching, 6u) << touching << " " << spaced;
+    screen.hide(0);
 }
 
 namespace

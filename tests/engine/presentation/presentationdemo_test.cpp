@@ -4,6 +4,7 @@
 #include "engine/presentation/ogreobjectbuilder.h"
 #include "engine/presentation/textlabel.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "support/ogre/headlessogre.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/ogre/referenceimage.h"
 #include "support/tempdir.h"
@@ -17,7 +18,6 @@
 #include <OgreMaterialManager.h>
 #include <OgreMaterial.h>
 #include <OgreOverlaySystem.h>
-#include <OgreResourceGroupManager.h>
 #include <OgreViewport.h>
 #include <OgrePass.h>
 #include <OgreRenderWindow.h>
@@ -59,7 +59,7 @@ void addBox(Ogre::SceneManager& scene, const Ogre::Vector3& at, const Ogre::Colo
 void makeSheet()
 {
     Ogre::TexturePtr texture = Ogre::TextureManager::getSingleton().createManual(
-        "demosheet", "General", Ogre::TEX_TYPE_2D, 64, 64, 0, Ogre::PF_BYTE_RGBA);
+        "demosheet", test::dataGroup(), Ogre::TEX_TYPE_2D, 64, 64, 0, Ogre::PF_BYTE_RGBA);
     std::vector<unsigned char> pixels(64 * 64 * 4);
     static const unsigned char COLOURS[4][3] = {{230, 60, 60}, {60, 200, 80}, {70, 110, 240}, {240, 210, 50}};
     for (int y = 0; y < 64; ++y)
@@ -74,7 +74,7 @@ void makeSheet()
             p[3] = 255;
         }
     texture->getBuffer()->blitFromMemory(Ogre::PixelBox(64, 64, 1, Ogre::PF_BYTE_RGBA, pixels.data()));
-    Ogre::MaterialPtr material = Ogre::MaterialManager::getSingleton().create("DemoSheet", "General");
+    Ogre::MaterialPtr material = Ogre::MaterialManager::getSingleton().create("DemoSheet", test::dataGroup());
     material->setLightingEnabled(false);
     material->getTechnique(0)->getPass(0)->createTextureUnitState("demosheet");
 }
@@ -135,11 +135,10 @@ TEST(PresentationDemo, DrawsLabelsMessagesAndShapesAsReviewed)
 {
     test::TempDir dir;
     const std::string shot = dir.file("presentation.png");
-    test::OgreWindow ogre(640, 480, {"Codec_STBI"});
+    test::OgreWindow ogre(640, 480, {"Codec_STBI", "Plugin_ParticleFX"});
     // The overlay system brings the font manager, which reads the .fontdef scripts.
     std::unique_ptr<Ogre::OverlaySystem> overlays(new Ogre::OverlaySystem());
-    Ogre::ResourceGroupManager::getSingleton().addResourceLocation("data", "FileSystem");
-    Ogre::ResourceGroupManager::getSingleton().initialiseAllResourceGroups();
+    ogre.loadGameData();
     {
         Ogre::Camera& camera = ogre.camera();
         ogre.renderWindow().getViewport(0)->setBackgroundColour(Ogre::ColourValue(0.1f, 0.12f, 0.2f));
@@ -182,7 +181,7 @@ TEST(PresentationDemo, DrawsLabelsMessagesAndShapesAsReviewed)
         ogre.renderFrame();
         ogre.renderWindow().writeContentsToFile(shot);
 
-        Ogre::FontPtr font = Ogre::FontManager::getSingleton().getByName("menufont");
+        Ogre::FontPtr font = Ogre::FontManager::getSingleton().getByName("menufont", test::dataGroup());
         ASSERT_TRUE(font);
         EXPECT_NE(0, font->getGlyphTexCoords(0xFC).width());
         EXPECT_NE(0, font->getGlyphTexCoords(0xFFFD).width());

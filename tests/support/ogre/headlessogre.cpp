@@ -6,10 +6,20 @@
 #include <OgreLogManager.h>
 #include <OgreMaterialManager.h>
 #include <OgreParticleSystemManager.h>
+#include <OgreResourceGroupManager.h>
 #include <OgreRoot.h>
 
 namespace test
 {
+const char* dataGroup()
+{
+    static const char* const NAME = "default";
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    if (!groups.resourceGroupExists(NAME))
+        groups.createResourceGroup(NAME);
+    return NAME;
+}
+
 HeadlessOgre::HeadlessOgre(std::initializer_list<const char*> plugins)
 {
     mLogManager = std::make_unique<Ogre::LogManager>();
@@ -43,4 +53,4 @@ std::string HeadlessOgre::pluginDirectory()
 {
     return OGRE_TEST_PLUGIN_DIR;
 }
-}
+} // namespace test

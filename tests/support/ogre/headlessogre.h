@@ -9,10 +9,15 @@ class SceneManager;
 class DefaultHardwareBufferManager;
 class ControllerManager;
 class LogManager;
-}
+} // namespace Ogre
 
 namespace test
 {
+// The resource group the game loads its "data" folder into, made when first asked for. It is
+// not OGRE's default group: tests declare here the fonts and materials that stand for the
+// game's data, so they are found the way the game finds its own.
+const char* dataGroup();
+
 // An OGRE Root with no render system and no window: scene managers, manual objects, meshes,
 // particle scripts and overlays work; textures do not (see the platform notes). One per test.
 // OGRE's log goes to a file in the temporary folder, never to the console.
@@ -37,4 +42,4 @@ private:
     Ogre::ControllerManager* mControllers = nullptr;
     Ogre::SceneManager* mSceneManager = nullptr;
 };
-}
+} // namespace test

@@ -1,4 +1,5 @@
 #include "support/ogre/imagefont.h"
+#include "support/ogre/headlessogre.h"
 
 #include <OgreFontManager.h>
 #include <OgreMaterialManager.h>
@@ -13,7 +14,7 @@ ImageFont::ImageFont()
 {
     if (!Ogre::FontManager::getSingletonPtr())
         mOwnManager = new Ogre::FontManager();
-    const std::string group = Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME;
+    const std::string group = dataGroup();
     mFont = Ogre::FontManager::getSingleton().create(NAME, group);
     mFont->setType(Ogre::FT_IMAGE);
     mFont->setSource("testfont.png");
@@ -32,8 +33,7 @@ ImageFont::~ImageFont()
 {
     Ogre::FontManager::getSingleton().remove(mFont);
     mFont.reset();
-    Ogre::MaterialManager::getSingleton().remove(MATERIAL,
-                                                 Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+    Ogre::MaterialManager::getSingleton().remove(MATERIAL, dataGroup());
     delete mOwnManager;
 }
 } // namespace test

@@ -13,7 +13,8 @@ namespace test
 // An image font whose glyph coordinates are set in code, for tests without a render system
 // (fonts load their texture only with one). Printable ASCII glyphs are cells 1/16 wide and
 // 1/8 high, so their aspect ratio is 0.5; "M", "W" and U+FFFD are twice as wide (1.0). Other
-// code points are missing. Make it after test::HeadlessOgre and drop it before.
+// code points are missing. It lives in the game's data group, as the game's fonts do. Make it
+// after test::HeadlessOgre and drop it before.
 class ImageFont
 {
 public:

@@ -1,10 +1,12 @@
 #include "support/ogre/ogrewindow.h"
 
+#include "support/ogre/assetgroup.h"
 #include "support/ogre/headlessogre.h"
 
 #include <OgreCamera.h>
 #include <OgreLogManager.h>
 #include <OgreRenderWindow.h>
+#include <OgreResourceGroupManager.h>
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
 #include <OgreViewport.h>
@@ -75,5 +77,13 @@ void OgreWindow::renderFrame()
 {
     glfwPollEvents();
     mRoot->renderOneFrame();
+}
+
+void OgreWindow::loadGameData()
+{
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.addResourceLocation("data", "FileSystem", dataGroup(), true, true);
+    AssetGroup::makeLightMapTexture(dataGroup());
+    groups.initialiseResourceGroup(dataGroup());
 }
 } // namespace test

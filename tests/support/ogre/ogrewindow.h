@@ -39,6 +39,11 @@ public:
     // Polls the window's events and renders one frame.
     void renderFrame();
 
+    // Declares the source tree's "data" folder the way the game does: in the game's data group,
+    // with the light-map texture its block materials read. Its particle scripts need the window
+    // made with "Plugin_ParticleFX", its fonts an Ogre::OverlaySystem.
+    void loadGameData();
+
 private:
     std::unique_ptr<Ogre::LogManager> mLogManager;
     Ogre::Root* mRoot = nullptr;
