@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 using brix::MatchMakerClient;
@@ -110,12 +111,20 @@ TEST(MatchMakerClient, SendsTheListQueryInItsOrder)
 
 TEST(MatchMakerClient, StalledServerTimesOut)
 {
+    test::LogCapture log;
     ScriptedServer server(
         [](int socket)
-        { ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 2000); });
+        { ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 3000); });
     MatchMakerClient client(NetworkAddress("127.0.0.1:" + std::to_string(server.getPort())), GAME_ID);
     std::vector<MatchMakerClient::Match> matches;
+    auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.getMatches(10, matches));
+    auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(waited.count(), MatchMakerClient::RECEIVE_IDLE_TIMEOUT);
+    EXPECT_LT(waited.count(), MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 2500);
+    EXPECT_TRUE(logged(log, "E TCP socket receive timeout (receive idle time)"));
+    EXPECT_TRUE(matches.empty());
 }
 
 TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)
