@@ -58,19 +58,20 @@ TEST(Matrix, MultiplyComposesRightToLeftWithTheTranslationInTheLastColumn)
     brix::Matrix::multiplyV(both, x, out);
     expectVector(out, 5, 7, 7);
 
-    // Every element of a product of two full matrices, worked out by hand.
+    // Every element of a product of two full matrices, neither of them symmetric, worked out
+    // by hand: element 4r + c of a is 4r + c, of b (4r + c) mod 3.
     float a[16], b[16], ab[16];
     for (int i = 0; i < 16; ++i)
     {
         a[i] = float(i);
-        b[i] = float(i % 4 == i / 4 ? 2 : 0) + (i == 3 ? 1.0f : 0.0f);
+        b[i] = float(i % 3);
     }
     brix::Matrix::multiply(a, b, ab);
-    const float doubled[16] = {0, 2, 4, 6, 8, 10, 12, 18, 16, 18, 20, 30, 24, 26, 28, 42};
+    const float full[16] = {5, 5, 8, 5, 17, 21, 28, 17, 29, 37, 48, 29, 41, 53, 68, 41};
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(doubled[i], ab[i]) << i;
+        EXPECT_EQ(full[i], ab[i]) << i;
     brix::Matrix::add(a, b, ab);
-    const float sum[16] = {2, 1, 2, 4, 4, 7, 6, 7, 8, 9, 12, 11, 12, 13, 14, 17};
+    const float sum[16] = {0, 2, 4, 3, 5, 7, 6, 8, 10, 9, 11, 13, 12, 14, 16, 15};
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(sum[i], ab[i]) << i;
 
