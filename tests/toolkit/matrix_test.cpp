@@ -59,19 +59,19 @@ TEST(Matrix, MultiplyComposesRightToLeftWithTheTranslationInTheLastColumn)
     expectVector(out, 5, 7, 7);
 
     // Every element of a product of two full matrices, neither of them symmetric, worked out
-    // by hand: element 4r + c of a is 4r + c, of b (4r + c) mod 3.
+    // by hand: element 4r + c of a is 4r + c, of b (4r + c) mod 5.
     float a[16], b[16], ab[16];
     for (int i = 0; i < 16; ++i)
     {
         a[i] = float(i);
-        b[i] = float(i % 3);
+        b[i] = float(i % 5);
     }
     brix::Matrix::multiply(a, b, ab);
-    const float full[16] = {5, 5, 8, 5, 17, 21, 28, 17, 29, 37, 48, 29, 41, 53, 68, 41};
+    const float full[16] = {16, 17, 13, 4, 52, 49, 41, 28, 88, 81, 69, 52, 124, 113, 97, 76};
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(full[i], ab[i]) << i;
     brix::Matrix::add(a, b, ab);
-    const float sum[16] = {0, 2, 4, 3, 5, 7, 6, 8, 10, 9, 11, 13, 12, 14, 16, 15};
+    const float sum[16] = {0, 2, 4, 6, 8, 5, 7, 9, 11, 13, 10, 12, 14, 16, 18, 15};
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(sum[i], ab[i]) << i;
 
