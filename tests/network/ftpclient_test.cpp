@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 using brix::FileShare;
@@ -155,9 +156,19 @@ TEST(FTPClient, FailedDownloadKeepsTheExistingLevel)
 TEST(FTPClient, StalledServerTimesOut)
 {
     test::LogCapture log;
-    ScriptedServer server([](int control) { ScriptedServer::readAvailable(control, 3000); });
+    // Silent until it closes, long after the client's response time-out.
+    ScriptedServer server(
+        [](int control)
+        { ScriptedServer::readAvailable(control, FTPClient::DEFAULT_RESPONSE_TIMEOUT + 10000); });
     FTPClient client;
+    auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.connect(server.address(), "ftp", ""));
+    auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(waited.count(), FTPClient::DEFAULT_RESPONSE_TIMEOUT);
+    EXPECT_LT(waited.count(), FTPClient::DEFAULT_RESPONSE_TIMEOUT + 5000);
+    auto errors = log.errors();
+    EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), "E Response wait timeout"));
 }
 
 TEST(FileShare, ParsesQuotedAndPlainIndexTokens)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 using brix::HTTPClient;
 using brix::HTTPMessage;
@@ -119,31 +120,51 @@ TEST(HTTPClient, FetchesFromALoopbackServer)
 
 TEST(HTTPClient, FailsCleanlyOnHostileServers)
 {
+    test::LogCapture log;
+    const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
     {
-        // Larger than the caller allows.
-        ScriptedServer server(answer("HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'x')));
+        // Exactly as large as the caller allows: taken whole.
+        ScriptedServer server(answer(head + std::string(4096 - head.size(), 'x')));
+        HTTPMessage reply =
+            HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 4096);
+        EXPECT_EQ(200u, reply.getStatus());
+        EXPECT_EQ(4096 - head.size(), reply.getBody().size());
+        EXPECT_FALSE(logged(log, "E TCP socket receive size exceeded"));
+    }
+    {
+        // One byte larger.
+        ScriptedServer server(answer(head + std::string(4097 - head.size(), 'x')));
         HTTPMessage reply =
             HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 4096);
         EXPECT_EQ(0u, reply.getStatus());
         EXPECT_TRUE(reply.getBody().empty());
+        EXPECT_TRUE(logged(log, "E TCP socket receive size exceeded"));
     }
     {
         ScriptedServer server(answer("garbage without a status\r\n\r\n"));
         HTTPMessage reply =
             HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
         EXPECT_EQ(0u, reply.getStatus());
+        EXPECT_TRUE(logged(log, "E Invalid status code in HTTP response"));
     }
     {
-        // Answers but never closes: the idle time-out ends the wait.
+        // Answers but never closes: the idle time-out ends the wait, before the total one and
+        // long before the server would close.
         ScriptedServer server(
             [](int socket)
             {
                 ScriptedServer::readAvailable(socket, 200);
                 ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\n\r\npartial");
-                ScriptedServer::readAvailable(socket, HTTPClient::RECEIVE_IDLE_TIMEOUT + 2000);
+                ScriptedServer::readAvailable(socket, HTTPClient::RECEIVE_TOTAL_TIMEOUT + 5000);
             });
+        auto start = std::chrono::steady_clock::now();
         HTTPMessage reply =
             HTTPClient().send("http://" + server.address() + "/", HTTPClient::GET, HTTPMessage(), 0);
+        auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         EXPECT_EQ(0u, reply.getStatus());
+        EXPECT_TRUE(logged(log, "E TCP socket receive timeout (receive idle time)"));
+        EXPECT_GE(waited.count(), HTTPClient::RECEIVE_IDLE_TIMEOUT);
+        EXPECT_LT(waited.count(), HTTPClient::RECEIVE_TOTAL_TIMEOUT);
     }
 }

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 using brix::MatchMakerClient;
@@ -123,12 +124,21 @@ TEST(MatchMakerClient, SendsTheListQueryInItsOrderAndKeepsToItsCount)
 
 TEST(MatchMakerClient, StalledServerTimesOut)
 {
+    // Silent until it closes: the idle time-out ends the wait, before the total one.
+    test::LogCapture log;
     ScriptedServer server(
         [](int socket)
-        { ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_IDLE_TIMEOUT + 2000); });
+        { ScriptedServer::readAvailable(socket, MatchMakerClient::RECEIVE_TOTAL_TIMEOUT + 5000); });
     MatchMakerClient client(NetworkAddress("127.0.0.1:" + std::to_string(server.getPort())), GAME_ID);
     std::vector<MatchMakerClient::Match> matches;
+    auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.getMatches(10, matches));
+    auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(waited.count(), MatchMakerClient::RECEIVE_IDLE_TIMEOUT);
+    EXPECT_LT(waited.count(), MatchMakerClient::RECEIVE_TOTAL_TIMEOUT);
+    EXPECT_TRUE(logged(log, "E TCP socket receive timeout (receive idle time)"));
+    EXPECT_TRUE(matches.empty());
 }
 
 TEST(MatchMakerService, ListsAVerifiedMatchAndRelaysPunchThrough)

@@ -21,8 +21,10 @@ TEST(NetworkAddress, ParsesDottedTextWithoutLookingUpBadNumbers)
     NetworkAddress full("192.168.1.5:27015");
     EXPECT_EQ(full.toString(), "192.168.1.5:27015");
     EXPECT_EQ(full, NetworkAddress(0xC0A80105, 27015));
-    EXPECT_FALSE(NetworkAddress("10.0.0.1:70000").isValid());
-    EXPECT_FALSE(NetworkAddress("300.1.1.1:80").isValid());
+    EXPECT_EQ(NetworkAddress("10.0.0.1:65535").getPort(), 65535);
+    EXPECT_FALSE(NetworkAddress("10.0.0.1:65536").isValid());
+    EXPECT_EQ(NetworkAddress("255.0.0.1:80").getAddress(), 0xFF000001u);
+    EXPECT_FALSE(NetworkAddress("256.0.0.1:80").isValid());
     {
         // Numbers too long to hold are too large, not missing: no port 0, no look-up.
         test::LogCapture log;
@@ -31,7 +33,7 @@ TEST(NetworkAddress, ParsesDottedTextWithoutLookingUpBadNumbers)
         EXPECT_EQ(NetworkAddress("10.0.0.1:000000000080").getPort(), 80);
         EXPECT_TRUE(log.errors().empty());
     }
-    EXPECT_FALSE(NetworkAddress("localhost:99999").isValid());
+    EXPECT_FALSE(NetworkAddress("localhost:65536").isValid());
     EXPECT_FALSE(NetworkAddress("localhost:x").isValid());
 
     NetworkAddress named("localhost:80");

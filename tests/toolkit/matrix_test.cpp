@@ -30,12 +30,17 @@ TEST(Matrix, RotationsTurnCounterClockwiseAboutTheirAxis)
     brix::Matrix::multiplyV(m, z, out);
     expectVector(out, 1, 0, 0);
 
-    // About an arbitrary axis the same as about the named ones.
-    float axisRotation[16], named[16];
-    brix::Matrix::makeRotate(z, 0.7f, axisRotation);
-    brix::Matrix::makeRotateZ(0.7f, named);
+    // About an axis with three different components, by an angle whose cosine is 3/5 and
+    // sine 4/5: every element worked out by hand from Rodrigues' formula.
+    float axis[3] = {2.0f / 7, 3.0f / 7, 6.0f / 7};
+    const float expected[4][4] = {{31.0f / 49, -156.0f / 245, 108.0f / 245, 0},
+                                  {36.0f / 49, 33.0f / 49, -4.0f / 49, 0},
+                                  {-12.0f / 49, 92.0f / 245, 219.0f / 245, 0},
+                                  {0, 0, 0, 1}};
+    float general[16];
+    brix::Matrix::makeRotate(axis, std::atan2(0.8f, 0.6f), general);
     for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(named[i], axisRotation[i], 1e-6f) << i;
+        EXPECT_NEAR(expected[i / 4][i % 4], general[i], 1e-6f) << i;
 }
 
 TEST(Matrix, MultiplyComposesRightToLeftWithTheTranslationInTheLastColumn)
@@ -47,8 +52,28 @@ TEST(Matrix, MultiplyComposesRightToLeftWithTheTranslationInTheLastColumn)
     EXPECT_EQ(7.0f, translate[11]);
     brix::Matrix::makeRotateZ(PI / 2, rotate);
     brix::Matrix::multiply(translate, rotate, both);
+    const float product[16] = {0, -1, 0, 5, 1, 0, 0, 6, 0, 0, 1, 7, 0, 0, 0, 1};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(product[i], both[i], 1e-6f) << i;
     brix::Matrix::multiplyV(both, x, out);
     expectVector(out, 5, 7, 7);
+
+    // Every element of a product of two full matrices, neither of them symmetric, worked out
+    // by hand: element 4r + c of a is 4r + c, of b (4r + c) mod 5.
+    float a[16], b[16], ab[16];
+    for (int i = 0; i < 16; ++i)
+    {
+        a[i] = float(i);
+        b[i] = float(i % 5);
+    }
+    brix::Matrix::multiply(a, b, ab);
+    const float full[16] = {16, 17, 13, 4, 52, 49, 41, 28, 88, 81, 69, 52, 124, 113, 97, 76};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(full[i], ab[i]) << i;
+    brix::Matrix::add(a, b, ab);
+    const float sum[16] = {0, 2, 4, 6, 8, 5, 7, 9, 11, 13, 10, 12, 14, 16, 18, 15};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(sum[i], ab[i]) << i;
 
     float transposed[16];
     brix::Matrix::transpose(both, transposed);

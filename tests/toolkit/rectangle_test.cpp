@@ -37,6 +37,13 @@ TEST(Rectangle, IntersectAndCombine)
     brix::Rectangle fromArray(edges);
     fromArray.grow(1);
     expectEdges(fromArray, 0, 1, 4, 5);
+    fromArray.offset(-3, 5);
+    expectEdges(fromArray, -3, 6, 1, 10);
+    fromArray.shrink(2);
+    expectEdges(fromArray, -1, 8, -1, 8);
+    EXPECT_TRUE(fromArray.empty());
+    b.clipRectangle(a);
+    expectEdges(a, 2, 3, 4, 4);
     expectEdges(brix::Rectangle(nullptr), 0, 0, 0, 0);
 }
 
@@ -47,6 +54,12 @@ TEST(Rectangle, ClipMovesTheCompanionByTheScaledDistance)
     bounds.clipRectangle(r, companion, 2);
     expectEdges(r, 0, 0, 10, 10);
     expectEdges(companion, 4, 2, 24, 22);
+
+    // Touching the right edge still clips; one pixel further is apart.
+    brix::Rectangle touching(10, 3, 15, 5), moved(0, 0, 50, 20);
+    bounds.clipRectangle(touching, moved, 3);
+    expectEdges(touching, 10, 3, 10, 5);
+    expectEdges(moved, 0, 0, 35, 20);
 
     brix::Rectangle apart(11, 0, 15, 5), other(1, 2, 3, 4);
     bounds.clipRectangle(apart, other, 1);

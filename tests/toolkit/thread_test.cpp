@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 
 namespace
 {
@@ -36,7 +37,7 @@ public:
     std::atomic<bool> mStarted{false};
     std::atomic<int> mRuns{0};
 };
-}
+} // namespace
 
 TEST(Thread, RefusesASecondStartUntilWaitedFor)
 {
@@ -81,11 +82,16 @@ TEST(Thread, DestroyingARunningThreadDoesNotEndTheProgram)
 
 TEST(Thread, TimerCountsMilliseconds)
 {
+    // Checked against the standard library's clock read outside the timer's two readings:
+    // the timer may not run faster than it, nor count less than the sleep.
+    auto clockBefore = std::chrono::steady_clock::now();
     unsigned before = brix::Thread::timer();
-    brix::Thread::sleep(20);
+    brix::Thread::sleep(100);
     unsigned elapsed = brix::Thread::timer() - before;
-    EXPECT_GE(elapsed, 20u);
-    EXPECT_LT(elapsed, 5000u);
+    auto clockElapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - clockBefore);
+    EXPECT_GE(elapsed, 99u);
+    EXPECT_LE(elapsed, unsigned(clockElapsed.count()) + 1);
 }
 
 TEST(Condition, RemembersOneSignalGivenBeforeTheWait)
@@ -120,7 +126,7 @@ public:
     brix::Mutex& mMutex;
     std::atomic<bool> mGot{false};
 };
-}
+} // namespace
 
 TEST(Condition, WaitReleasesOneLevelAndRelocksTheMutex)
 {
@@ -134,8 +140,17 @@ TEST(Condition, WaitReleasesOneLevelAndRelocksTheMutex)
     for (int i = 0; i < 200 && !locker.mGot; ++i)
         condition.wait(mutex, 5);
     EXPECT_TRUE(locker.mGot);
+    thread.wait();
+
+    // The wait returned holding the mutex again: another thread has to wait for the unlock.
+    condition.wait(mutex, 5);
+    Locker late(mutex);
+    ASSERT_TRUE(thread.start(&late));
+    brix::Thread::sleep(30);
+    EXPECT_FALSE(late.mGot);
     mutex.unlock();
     thread.wait();
+    EXPECT_TRUE(late.mGot);
 }
 
 TEST(Mutex, IsRecursiveAndNeedsAsManyUnlocks)

@@ -276,12 +276,39 @@ TEST_F(PNGCodecTest, ReportsEveryTruncationAndDamageAsALoadError)
 {
     const std::string png = test::encodePng(makeImage(PNG_COLOR_TYPE_RGB_ALPHA, 8, 9, 5, true, false));
     for (size_t length = 8; length < png.size(); ++length)
-        ASSERT_EQ(decodeError(png.substr(0, length)), "Error: PNG load error") << length << " bytes";
+    {
+        // libpng reports its reason on stderr: the image must fail at the read that comes up
+        // short, not later on a checksum over whatever the buffer held before.
+        testing::internal::CaptureStderr();
+        const std::string error = decodeError(png.substr(0, length));
+        const std::string reason = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(error, "Error: PNG load error") << length << " bytes";
+        ASSERT_EQ(reason, "libpng error: Read error: the image ends early\n") << length << " bytes";
+    }
 
     // A flipped bit in the image data fails its chunk's checksum.
     std::string damaged = png;
     damaged[png.size() / 2] ^= 0x10;
     EXPECT_EQ(decodeError(damaged), "Error: PNG load error");
+
+    // A stream that throws past the signature, as a damaged archive's may: the read fails
+    // there and the exception never crosses libpng.
+    struct ThrowingStream : Ogre::MemoryDataStream
+    {
+        using Ogre::MemoryDataStream::MemoryDataStream;
+        size_t read(void* buffer, size_t count) override
+        {
+            if (tell() >= 8)
+                OGRE_EXCEPT(Ogre::Exception::ERR_INTERNAL_ERROR, "archive damaged", "test");
+            return Ogre::MemoryDataStream::read(buffer, count);
+        }
+    };
+    auto* throwing = new ThrowingStream(png.size());
+    png.copy(reinterpret_cast<char*>(throwing->getPtr()), png.size());
+    testing::internal::CaptureStderr();
+    Ogre::Image image;
+    EXPECT_THROW(image.load(Ogre::DataStreamPtr(throwing), "png"), Ogre::InvalidParametersException);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "libpng error: Read error: the image ends early\n");
 }
 
 TEST_F(PNGCodecTest, RefusesImagesLargerThanTheLimitBeforeAllocatingThem)

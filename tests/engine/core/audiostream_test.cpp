@@ -34,6 +34,42 @@ protected:
     // What a source does when it has played all it was given.
     void runDry(AudioStream* stream) { alSourceStop(AudioTestAccess::source(*stream)); }
 
+    // The Ogg file with the type bit of every audio packet (the fourth packet on) set and the
+    // page checksums made good again: its length is known and it seeks, but the decoder skips
+    // each packet as not audio, so it decodes to nothing.
+    static std::string withoutAudio(std::string file)
+    {
+        size_t packet = 0;
+        for (size_t at = 0; at + 27 <= file.size();)
+        {
+            const unsigned segments = static_cast<unsigned char>(file[at + 26]);
+            size_t offset = at + 27 + segments;
+            bool starts = !(file[at + 5] & 1);
+            for (unsigned i = 0; i < segments; ++i)
+            {
+                const unsigned lacing = static_cast<unsigned char>(file[at + 27 + i]);
+                if (starts && packet++ >= 3 && lacing > 0)
+                    file[offset] |= 1;
+                starts = lacing < 255;
+                offset += lacing;
+            }
+            // Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its
+            // checksum field zero.
+            file.replace(at + 22, 4, 4, '\0');
+            uint32_t crc = 0;
+            for (size_t i = at; i < offset; ++i)
+            {
+                crc ^= static_cast<uint32_t>(static_cast<unsigned char>(file[i])) << 24;
+                for (int bit = 0; bit < 8; ++bit)
+                    crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+            }
+            for (int i = 0; i < 4; ++i)
+                file[at + 22 + i] = static_cast<char>(crc >> (8 * i));
+            at = offset;
+        }
+        return file;
+    }
+
     // Decodes the stream's next block into a buffer of the test's own and returns its size.
     ALint decodeSize(AudioStream* stream, ALint* channels = nullptr)
     {
@@ -133,6 +169,17 @@ TEST_F(AudioStreamTest, AnEmptyLoopingStreamEndsInsteadOfRewindingForever)
     // There is no start to rewind to.
     EXPECT_EQ(music->getState(), AudioStream::FAILED);
     EXPECT_TRUE(logged('E', "Ogg stream rewinding failed: OV_EINVAL"));
+
+    // One that rewinds but still yields nothing ends after the one rewind.
+    ASSERT_TRUE(test::writeOgg(mDir.file("silent.ogg"), test::sinePcm16(22050, 5.0, 440.0, 0.5), 22050, 1));
+    addFile("silent.ogg", withoutAudio(test::readFile(mDir.file("silent.ogg"))));
+    AudioStream* silent = mAudio->createStream("silent.ogg", GROUP);
+    EXPECT_GT(silent->getLength(), 1.0f);
+    silent->play(Ogre::Vector3::ZERO, 1.0f, 1.0f, true);
+    EXPECT_EQ(sourceValue(silent, AL_BUFFERS_QUEUED), 0);
+    EXPECT_TRUE(logged('D', "EOF"));
+    mAudio->update();
+    EXPECT_EQ(silent->getState(), AudioStream::FINISHED);
 }
 
 TEST_F(AudioStreamTest, AStreamThatIsNotOggVorbisIsRefused)

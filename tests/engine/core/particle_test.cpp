@@ -102,6 +102,20 @@ TEST(Particle, StopsAtTheFirstSurfaceAndRecordsTheContact)
     ASSERT_EQ(quiet->numContacts(), 1u);
     EXPECT_EQ(quiet->getContact(0).flags, 0x11u);
     EXPECT_EQ(quiet->getContact(0).speed, 0.0f);
+
+    // Against a body coming the other way at 20 the impact speed is 120, the difference of the
+    // two velocities (the body's damping takes off less than 0.1).
+    world.boxTemplate("crate", Ogre::Vector3(1, 1, 1), 1.0f);
+    brix::Body* crate = world.simulator.createBody("crate");
+    crate->deploy(Ogre::Vector3(3.0f, 6, 0), Ogre::Quaternion::IDENTITY, Ogre::Vector3(-20, 0, 0),
+                  Ogre::Vector3::ZERO);
+    brix::Particle* fast = launch(world, Ogre::Vector3(0, 6, 0), Ogre::Vector3(100, 0, 0));
+    fast->setContactInfoFlags(brix::Movable::CONTACT_SPEED);
+    world.simulator.update(test::PhysicsWorld::STEP, false);
+    world.simulator.update(test::PhysicsWorld::STEP, false);
+    ASSERT_EQ(fast->numContacts(), 1u);
+    EXPECT_EQ(fast->getContact(0).movable, crate);
+    EXPECT_NEAR(fast->getContact(0).speed, 120.0f, 0.1f);
 }
 
 TEST(Particle, PassesThroughObjectsWithoutAMovable)

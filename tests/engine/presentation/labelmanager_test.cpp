@@ -239,5 +239,12 @@ TEST(LabelManager, RefusesMoreLayersThanFlagBits)
 {
     test::HeadlessOgre ogre;
     Ogre::SceneNode* node = ogre.sceneManager().getRootSceneNode();
-    EXPECT_THROW(LabelManager(&ogre.sceneManager(), node, "menufont", 33), Ogre::InvalidParametersException);
+    EXPECT_THROW(LabelManager(&ogre.sceneManager(), node, "menufont", LabelManager::MAX_LAYERS + 1),
+                 Ogre::InvalidParametersException);
+    // One per flag bit is allowed.
+    {
+        LabelManager full(&ogre.sceneManager(), node, "menufont", LabelManager::MAX_LAYERS);
+        EXPECT_EQ(node->numAttachedObjects(), 32u);
+    }
+    EXPECT_EQ(node->numAttachedObjects(), 0u);
 }
