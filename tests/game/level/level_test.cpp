@@ -150,9 +150,18 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_TRUE(level.getPoints().empty());
         EXPECT_TRUE(level.getMultiplayerStarts().empty());
     }
+    // Nor does a level the cache does not know, or one whose file no longer reads.
+    test::LevelBuilder timed;
+    ASSERT_TRUE(world.load(timed.smallRoom().targetTime(30), "timed"));
+    test::writeFile(world.userLevelFile("timed"), "<level><title>Cut</level>");
     test::LogCapture log;
+    EXPECT_FALSE(world.level().load("timed", false));
+    EXPECT_EQ(0.0f, world.level().getTargetTime());
+    ASSERT_TRUE(world.load(timed, "timed"));
     EXPECT_FALSE(world.level().load("missing", false));
     EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
+    EXPECT_EQ("", world.level().getName());
+    EXPECT_EQ(0.0f, world.level().getTargetTime());
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
