@@ -314,11 +314,31 @@ TEST(Level, BuildsRenderGeometryOnlyWithASceneManager)
     EXPECT_FALSE(world.sceneManager().hasStaticGeometry(game::Level::LEVEL_BODY));
 }
 
+// The height of the first surface straight below the point in the play plane.
+float surfaceBelow(brix::Simulator& simulator, float x, float fromY)
+{
+    brix::TTraceContact contact;
+    if (!simulator.traceRay(Ogre::Vector3(x, fromY, 0), Ogre::Vector3(x, fromY - 20, 0), &contact, nullptr))
+        return -1000.0f;
+    return contact.position.y;
+}
+
 TEST(Level, LoadsTheShippedLevels)
 {
     test::LevelWorld world;
     ASSERT_TRUE(world.load("sp01", true));
     game::Level& level = world.level();
+    // Who falls into the gap climbs back out: from its floor, steps no higher than a jump lead
+    // up to the raised floor beyond it.
+    float last = surfaceBelow(world.simulator(), 20.0f, 3.0f);
+    EXPECT_NEAR(0.0f, last, 1e-3f);
+    for (float x : {21.5f, 23.0f})
+    {
+        const float top = surfaceBelow(world.simulator(), x, 3.0f);
+        EXPECT_LE(top - last, 1.05f) << "at x = " << x;
+        last = top;
+    }
+    EXPECT_NEAR(2.0f, last, 1e-3f);
     EXPECT_TRUE(level.isBuiltin());
     EXPECT_EQ("levels/sp01.xml", level.getFileName());
     EXPECT_FALSE(level.isModified());
