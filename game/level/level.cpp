@@ -150,6 +150,9 @@ bool Level::load(const std::string& name, bool create)
         return true;
     }
 
+    // Clearing keeps the target time for the editor's new level; a level that fails to load
+    // must not pass on the previous one's either.
+    mTargetTime = 0.0f;
     const std::string file = mLevelCache->getFileName(name);
     if (file.empty())
     {

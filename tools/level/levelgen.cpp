@@ -43,11 +43,14 @@ void buildSp01(LevelBuilder& layout)
     layout.block("techcube", at(10.5f, 0.5f));
     layout.block("storagecube", at(14, 1));
     layout.block("techfloor", at(17, 1.5f));
-    // The gap from 19 to 22; a fall lands on the ground floor, and a step there leads back up.
+    // The gap from 19 to 22; a fall lands on the ground floor, and a step there leads back up
+    // (crouching under the raised floor, which hangs 1 above the ground, leads nowhere).
     layout.block("techfloor", at(24, 1.5f));
+    layout.block("techcube", at(21.5f, 0.5f));
+    // The way back up from below the ledges.
     layout.block("techcube", at(26.5f, 0.5f));
 
-    // Ledges up to the high platform, each 1.25 above the last.
+    // Ledges up to the high platform: the first 1.25 above the raised floor, then each 1 higher.
     layout.block("techledge", at(28, 3.125f));
     layout.block("techledge", at(31, 4.125f));
     layout.block("techledge", at(34, 5.125f));

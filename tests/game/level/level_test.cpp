@@ -150,9 +150,18 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_TRUE(level.getPoints().empty());
         EXPECT_TRUE(level.getMultiplayerStarts().empty());
     }
+    // Nor does a level the cache does not know, or one whose file no longer reads.
+    test::LevelBuilder timed;
+    ASSERT_TRUE(world.load(timed.smallRoom().targetTime(30), "timed"));
+    test::writeFile(world.userLevelFile("timed"), "<level><title>Cut</level>");
     test::LogCapture log;
+    EXPECT_FALSE(world.level().load("timed", false));
+    EXPECT_EQ(0.0f, world.level().getTargetTime());
+    ASSERT_TRUE(world.load(timed, "timed"));
     EXPECT_FALSE(world.level().load("missing", false));
     EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
+    EXPECT_EQ("", world.level().getName());
+    EXPECT_EQ(0.0f, world.level().getTargetTime());
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
@@ -305,11 +314,31 @@ TEST(Level, BuildsRenderGeometryOnlyWithASceneManager)
     EXPECT_FALSE(world.sceneManager().hasStaticGeometry(game::Level::LEVEL_BODY));
 }
 
+// The height of the first surface straight below the point in the play plane.
+float surfaceBelow(brix::Simulator& simulator, float x, float fromY)
+{
+    brix::TTraceContact contact;
+    if (!simulator.traceRay(Ogre::Vector3(x, fromY, 0), Ogre::Vector3(x, fromY - 20, 0), &contact, nullptr))
+        return -1000.0f;
+    return contact.position.y;
+}
+
 TEST(Level, LoadsTheShippedLevels)
 {
     test::LevelWorld world;
     ASSERT_TRUE(world.load("sp01", true));
     game::Level& level = world.level();
+    // Who falls into the gap climbs back out: from its floor, steps no higher than a jump lead
+    // up to the raised floor beyond it.
+    float last = surfaceBelow(world.simulator(), 20.0f, 3.0f);
+    EXPECT_NEAR(0.0f, last, 1e-3f);
+    for (float x : {21.5f, 23.0f})
+    {
+        const float top = surfaceBelow(world.simulator(), x, 3.0f);
+        EXPECT_LE(top - last, 1.05f) << "at x = " << x;
+        last = top;
+    }
+    EXPECT_NEAR(2.0f, last, 1e-3f);
     EXPECT_TRUE(level.isBuiltin());
     EXPECT_EQ("levels/sp01.xml", level.getFileName());
     EXPECT_FALSE(level.isModified());
