@@ -20,6 +20,7 @@
 #include "engine/presentation/textlabelfactory.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
+#include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
 #include "toolkit/desktop.h"
 #include "toolkit/file.h"
@@ -50,12 +51,13 @@ namespace game
 const char* const Application::TITLE = "Korvane";
 const char* const Application::USER_DIRECTORY_NAME = "korvane";
 const char* const Application::CONFIGURATION_FILE = "configuration.xml";
+const char* const Application::SCREENSHOT_FOLDER = "screenshots";
+const char* const Application::SCREENSHOT_TIME_FORMAT = "%Y%m%d-%H%M%S";
 
 namespace
 {
 const char* const LEVEL_FOLDER = "levels";
 const char* const LEVEL_GROUP = "levels";
-const char* const SCREENSHOT_FOLDER = "screenshots";
 const char* const FONT_NAME = "menufont";
 const char* const MENU_NODE = "menu";
 const char* const GAMEPAD_LAYOUT_FILE = "gamepads.xml";
@@ -65,6 +67,7 @@ const char* const HIGH_SCORE_KEY = "5be07a3c91d4f268";
 const unsigned int GAME_ID = 1;
 const unsigned int HIGH_SCORES_PER_LEVEL = 5;
 const unsigned int UPDATE_CHANNEL = 1;
+const char* const SHADOW_MATERIAL = "blobshadow";
 const char* const VERSION_BANNER_RIGHT = "Side-view action in the Brix engine";
 
 // A configuration parameter: b boolean, i integer, f float, s string (limits are lengths).
@@ -479,13 +482,7 @@ template <typename T> void destroy(T*& object, const char* what)
 
 Application::Application()
     : brix::OgreApplication(TITLE, TICK_MS, MIN_FRAME_MS, MAX_FRAME_MS, USER_DIRECTORY_NAME),
-      mConfiguration(APPLICATION_VERSION), mPrediction(1.0f), mRunning(false), mPaused(false),
-      mHostRequested(false), mDeveloperMode(false), mVideoChanged(false), mAudioChanged(false),
-      mNewVersionAvailable(false), mGameMode(MODE_MENUS), mControllerInfo(0), mSceneManager(nullptr),
-      mLoadScreen(nullptr), mInputManager(nullptr), mAudioManager(nullptr), mSimulator(nullptr),
-      mCamera(nullptr), mParticlePool(nullptr), mDecalManager(nullptr), mLabelManager(nullptr),
-      mHighScoreManager(nullptr), mMessageDisplay(nullptr), mMenuNode(nullptr), mMenu(nullptr),
-      mMenuImages(nullptr), mMenuFrame(nullptr), mMenuController(nullptr), mUpdateChecker(nullptr)
+      mConfiguration(APPLICATION_VERSION)
 {
     std::srand(static_cast<unsigned int>(std::time(nullptr)));
     brix::Log::info("Application version: %s",
@@ -645,8 +642,8 @@ void Application::setup(int argc, const char** argv)
     viewport->setClearEveryFrame(true);
     viewport->setVisibilityMask(MAIN_VIEWPORT_FLAGS);
 
-    // The event dispatcher is made here, with the Application as its first listener, once
-    // the multiplayer part of the game is built.
+    mEventDispatcher = new EventDispatcher();
+    mEventDispatcher->addListener(this);
     mParticlePool = new brix::OgreParticlePool(mSceneManager, true);
     mDecalManager = new brix::DecalManager(mSceneManager, Ogre::Vector3(40, 40, 10));
     mLabelManager = new brix::LabelManager(mSceneManager, mSceneManager->getRootSceneNode(), FONT_NAME, 2);
@@ -654,8 +651,9 @@ void Application::setup(int argc, const char** argv)
     mLabelManager->setLayerVisibilityFlags(1, 2);
     // The world's "interaction" and "character" labels register after this one when they exist.
     mLabelManager->registerLabelType(new brix::TextLabelFactory());
-    // The shadow manager and the player manager follow here when the world and multiplayer
-    // parts of the game exist.
+    mShadowManager =
+        new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
+    // The player manager follows here when multiplayer exists.
 
     mHighScoreManager =
         new brix::HighScoreManager(brix::File::filePath(getUserDataDirectory(), HIGH_SCORE_FILE),
@@ -679,7 +677,7 @@ void Application::setup(int argc, const char** argv)
     mMenuFrame = new MenuFrame(mSceneManager, mSceneManager->getRootSceneNode(), mMenu);
     mMenuFrame->setAspectRatio(getWindowAspectRatio());
     mMenuFrame->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
-    mMenuController = new MenuController(mMenu);
+    mMenuController = new MenuController(mMenu, mEventDispatcher);
     mInputManager->addListener(mMenuController, INPUT_MENU);
     showVersionBanner();
 
@@ -773,14 +771,19 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         // Then each local client receives what the network has for it.
     }
 
-    // The fixed ticks of the server, the clients, the world, the player manager and the event
-    // dispatcher run here once they exist: each tick goes to predictTick of the entity
-    // manager's next tick unless paused, and stays at its current tick while paused.
+    for (unsigned int tick = 0; tick < ticks; ++tick)
+    {
+        // The server, the clients, the world and the player manager tick here once they
+        // exist: to predictTick of the entity manager's next tick, or while paused to its
+        // current tick with the world and the player manager standing still.
+        mEventDispatcher->dispatch();
+    }
 
     if (!mPaused)
     {
         mDecalManager->update(elapsedSeconds);
         mLabelManager->update(elapsedSeconds);
+        mShadowManager->update();
         mMessageDisplay->update();
     }
 
@@ -816,9 +819,11 @@ void Application::cleanup()
     destroy(mMenuImages, "menu images");
     destroy(mMessageDisplay, "message display");
     destroy(mHighScoreManager, "high-score manager");
+    destroy(mShadowManager, "shadow manager");
     destroy(mLabelManager, "label manager");
     destroy(mDecalManager, "decal manager");
     destroy(mParticlePool, "particle pool");
+    destroy(mEventDispatcher, "event dispatcher");
     destroy(mSimulator, "simulator");
     destroy(mAudioManager, "audio manager");
     destroy(mInputManager, "input manager");
@@ -946,6 +951,92 @@ Ogre::Technique* Application::handleSchemeNotFound(unsigned short, const Ogre::S
     Ogre::MaterialPtr fallback = Ogre::MaterialManager::getSingleton().getByName(
         "glowignore", Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
     return fallback ? fallback->getTechnique(0) : nullptr;
+}
+
+// ---- Game events -------------------------------------------------------------------------
+
+void Application::onEvent(unsigned int id, int a, int b, const std::string& text)
+{
+    // The match, music, scoreboard and controller events are handled here as the match, the
+    // music player and the controllers exist.
+    switch (id)
+    {
+    case EventDispatcher::ToggleControllerInfo:
+        if (a == 0 || a == 1)
+            toggleControllerInfo(1u << a);
+        break;
+    case EventDispatcher::ToggleHelp:
+        toggleControllerInfo(16u);
+        break;
+    case EventDispatcher::MenuEscape:
+        if (mMenu->isVisible() && mGameMode != MODE_MENUS)
+            closeMenu(false);
+        else
+        {
+            openMenu(mNextMenuPage);
+            mNextMenuPage.clear();
+        }
+        break;
+    case EventDispatcher::MenuChat:
+        if (mGameMode != MODE_EDITOR && !mMenu->isVisible())
+            openMenu("chat");
+        break;
+    case EventDispatcher::MenuCommand:
+        onMenuCommand(a);
+        break;
+    default:
+        break;
+    }
+}
+
+void Application::toggleControllerInfo(unsigned int bit)
+{
+    mConfiguration.setInteger("misc/controllerinfo", static_cast<int>(mControllerInfo ^ bit));
+    mConfiguration.save();
+}
+
+void Application::onMenuCommand(int key)
+{
+    // F5 to F7 show the statistics of the cameras and the network once those exist.
+    switch (key)
+    {
+    case 4:
+        if (!mNewVersionAvailable)
+            break;
+        {
+            // Only a web address is opened; the game goes on when the stored one is not.
+            const std::string& address = mConfiguration.getString("misc/latestversionurl");
+            if (address.compare(0, 7, "http://") == 0 || address.compare(0, 8, "https://") == 0)
+            {
+                brix::launchWebBrowser(address.c_str());
+                mRunning = false;
+            }
+            else
+                brix::Log::error("Download address '%s' is not a web address", address.c_str());
+        }
+        break;
+    case 9:
+        takeScreenshot();
+        break;
+    case 12:
+        mRunning = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void Application::takeScreenshot()
+{
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local;
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
+    const std::string path =
+        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
+    getRenderWindow()->writeContentsToFile(path);
+    brix::Log::info("Screenshot saved to '%s'", path.c_str());
 }
 
 void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)

@@ -2,6 +2,7 @@
 #include "engine/core/ogreapplication.h"
 #include "engine/presentation/ogremenulistener.h"
 #include "engine/presentation/ogremenutextvalidator.h"
+#include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
 
@@ -39,6 +40,7 @@ namespace game
 {
 class MenuController;
 class MenuFrame;
+class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
 // manager and the menu tree, runs the fixed-tick update and tears everything down in reverse.
@@ -52,6 +54,7 @@ class Application : public brix::OgreApplication,
                     public brix::OgreMenuListener,
                     public brix::OgreMenuTextValidator,
                     public Ogre::MaterialManager::Listener,
+                    public EventDispatcher::Listener,
                     public brix::HighScoreManager::Listener
 {
 public:
@@ -76,6 +79,9 @@ public:
     static const unsigned int INPUT_MENU = 1;
     static const unsigned int INPUT_PLAYERS = 2;
     static const unsigned int INPUT_EDITOR = 4;
+    static const char* const SCREENSHOT_FOLDER;
+    // Local time in screenshot names ("screenshot-20261209-093012.png").
+    static const char* const SCREENSHOT_TIME_FORMAT;
 
     // Game modes.
     enum GameMode
@@ -115,6 +121,7 @@ public:
     brix::Configuration& getConfiguration() { return mConfiguration; }
     brix::OgreMenu* getMenu() const { return mMenu; }
     MenuFrame* getMenuFrame() const { return mMenuFrame; }
+    EventDispatcher* getEventDispatcher() const { return mEventDispatcher; }
     brix::InputManager* getInputManager() const { return mInputManager; }
     unsigned int getGameMode() const { return mGameMode; }
     bool isPaused() const { return mPaused; }
@@ -130,6 +137,7 @@ public:
     Ogre::Technique* handleSchemeNotFound(unsigned short schemeIndex, const Ogre::String& schemeName,
                                           Ogre::Material* originalMaterial, unsigned short lodIndex,
                                           const Ogre::Renderable* renderable) override;
+    void onEvent(unsigned int id, int a, int b, const std::string& text) override;
     void onHighScoresUpdate(const std::string& level, bool online,
                             brix::HighScoreManager::Status status) override;
     void onHighScoreUpload(const std::string& level, bool success) override;
@@ -150,38 +158,45 @@ private:
     void startVersionCheck();
     void updateVersionCheck();
     void showVersionMessages();
+    void onMenuCommand(int key);
+    void takeScreenshot();
+    void toggleControllerInfo(unsigned int bit);
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
 
     brix::Configuration mConfiguration;
-    float mPrediction;
-    bool mRunning;
-    bool mPaused;
-    bool mHostRequested;
-    bool mDeveloperMode;
-    bool mVideoChanged;
-    bool mAudioChanged;
-    bool mNewVersionAvailable;
-    unsigned int mGameMode;
-    unsigned int mControllerInfo;
+    float mPrediction = 1.0f;
+    bool mRunning = false;
+    bool mPaused = false;
+    bool mHostRequested = false;
+    bool mDeveloperMode = false;
+    bool mVideoChanged = false;
+    bool mAudioChanged = false;
+    bool mNewVersionAvailable = false;
+    // The page the next Escape opens; empty for the default page.
+    std::string mNextMenuPage;
+    unsigned int mGameMode = MODE_MENUS;
+    unsigned int mControllerInfo = 0;
 
-    Ogre::SceneManager* mSceneManager;
-    brix::OgreOverlayLoadScreen* mLoadScreen;
-    brix::InputManager* mInputManager;
-    brix::AudioManager* mAudioManager;
-    brix::Simulator* mSimulator;
-    Ogre::Camera* mCamera;
-    brix::OgreParticlePool* mParticlePool;
-    brix::DecalManager* mDecalManager;
-    brix::LabelManager* mLabelManager;
-    brix::HighScoreManager* mHighScoreManager;
-    brix::MessageDisplay* mMessageDisplay;
-    Ogre::SceneNode* mMenuNode;
-    brix::OgreMenu* mMenu;
-    brix::OgreImageArray* mMenuImages;
-    MenuFrame* mMenuFrame;
-    MenuController* mMenuController;
-    brix::UpdateChecker* mUpdateChecker;
+    Ogre::SceneManager* mSceneManager = nullptr;
+    brix::OgreOverlayLoadScreen* mLoadScreen = nullptr;
+    brix::InputManager* mInputManager = nullptr;
+    brix::AudioManager* mAudioManager = nullptr;
+    brix::Simulator* mSimulator = nullptr;
+    Ogre::Camera* mCamera = nullptr;
+    EventDispatcher* mEventDispatcher = nullptr;
+    brix::OgreParticlePool* mParticlePool = nullptr;
+    brix::DecalManager* mDecalManager = nullptr;
+    brix::LabelManager* mLabelManager = nullptr;
+    ShadowManager* mShadowManager = nullptr;
+    brix::HighScoreManager* mHighScoreManager = nullptr;
+    brix::MessageDisplay* mMessageDisplay = nullptr;
+    Ogre::SceneNode* mMenuNode = nullptr;
+    brix::OgreMenu* mMenu = nullptr;
+    brix::OgreImageArray* mMenuImages = nullptr;
+    MenuFrame* mMenuFrame = nullptr;
+    MenuController* mMenuController = nullptr;
+    brix::UpdateChecker* mUpdateChecker = nullptr;
 };
 } // namespace game

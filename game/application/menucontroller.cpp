@@ -1,6 +1,7 @@
 #include "game/application/menucontroller.h"
 
 #include "engine/presentation/ogremenu.h"
+#include "game/world/eventdispatcher.h"
 
 namespace game
 {
@@ -12,15 +13,25 @@ bool isControl(brix::KeyCode key)
 }
 } // namespace
 
-MenuController::MenuController(brix::OgreMenu* menu) : mMenu(menu), mControlHeld(false) {}
+MenuController::MenuController(brix::OgreMenu* menu, EventDispatcher* dispatcher)
+    : mMenu(menu), mDispatcher(dispatcher), mControlHeld(false)
+{
+}
 
 MenuController::~MenuController() {}
 
 void MenuController::onKeyPress(brix::KeyCode key, unsigned int character)
 {
-    // Escape, T, Tab and the function keys become game events here, heard in every game mode,
-    // once the event dispatcher is part of the game.
-    if (isControl(key))
+    // Game events, whether or not the menu is visible; the function keys carry their number.
+    if (key == KEY_ESCAPE)
+        mDispatcher->post(EventDispatcher::MenuEscape, 0, 0, std::string());
+    else if (key == KEY_T)
+        mDispatcher->post(EventDispatcher::MenuChat, 0, 0, std::string());
+    else if (key == KEY_TAB)
+        mDispatcher->post(EventDispatcher::MenuScoreboard, 0, 0, std::string());
+    else if (key >= KEY_F4 && key <= KEY_F12)
+        mDispatcher->post(EventDispatcher::MenuCommand, 4 + (key - KEY_F4), 0, std::string());
+    else if (isControl(key))
         mControlHeld = true;
 
     if (!mMenu->isVisible())

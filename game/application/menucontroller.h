@@ -8,13 +8,21 @@ class OgreMenu;
 
 namespace game
 {
-// Turns the keyboard into menu commands and typed characters. It listens in the menu's input
-// group, which every game mode keeps enabled, and acts only while the menu is visible.
-// Main thread only: input arrives during the input manager's polling.
+class EventDispatcher;
+
+// Turns the keyboard into menu commands and typed characters, and posts the menu keys the game
+// answers even during play (Escape, T, Tab and F4 to F12) as game events. It listens in the
+// menu's input group, which every game mode keeps enabled; navigation and typing act only
+// while the menu is visible. Main thread only: input arrives during the input manager's polling.
 class MenuController : public brix::InputListener
 {
 public:
     // GLFW key codes the menu answers to.
+    static const brix::KeyCode KEY_T = 84;
+    static const brix::KeyCode KEY_ESCAPE = 256;
+    static const brix::KeyCode KEY_TAB = 258;
+    static const brix::KeyCode KEY_F4 = 293;
+    static const brix::KeyCode KEY_F12 = 301;
     static const brix::KeyCode KEY_C = 67;
     static const brix::KeyCode KEY_V = 86;
     static const brix::KeyCode KEY_ENTER = 257;
@@ -31,8 +39,8 @@ public:
     static const unsigned int FIRST_CHARACTER = 32;
     static const unsigned int LAST_CHARACTER = 254;
 
-    // The menu is borrowed.
-    explicit MenuController(brix::OgreMenu* menu);
+    // Both are borrowed.
+    MenuController(brix::OgreMenu* menu, EventDispatcher* dispatcher);
     virtual ~MenuController();
 
     void onKeyPress(brix::KeyCode key, unsigned int character) override;
@@ -42,6 +50,7 @@ public:
 
 private:
     brix::OgreMenu* mMenu;
+    EventDispatcher* mDispatcher;
     bool mControlHeld;
 };
 } // namespace game

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -728,4 +729,54 @@ TEST(ApplicationStart, MissingPluginEndsTheGameWithItsErrorAndExitCodeOne)
     EXPECT_NE(error.find("imagepng"), std::string::npos) << error;
     EXPECT_NE(error.find("\n\nSee application.log for details."), std::string::npos) << error;
     EXPECT_NE(test::readFile(user.file("application.log")).find("imagepng"), std::string::npos);
+}
+
+TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
+{
+    UserFolder user;
+    user.writeTestConfiguration();
+    std::vector<std::string> pages;
+    auto see = [&pages](GameRun& game) { pages.push_back(game.currentPage()); };
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.thenPress(test::KEY_DOWN);
+            game.thenPress(test::KEY_ENTER);
+            game.then(see);
+            // Escape outside a game opens the main page again; events arrive with the next tick.
+            game.thenPress(test::KEY_ESCAPE);
+            game.wait(5);
+            game.then(see);
+            game.thenPress(test::KEY_F9);
+            game.wait(5);
+            // With the menu closed, T opens the chat page.
+            game.then([](GameRun& game) { game.closeMenu(true); });
+            game.then(see);
+            game.thenPress(static_cast<test::Key>(84));
+            game.wait(5);
+            game.then(see);
+            game.thenPress(static_cast<test::Key>(301));
+            game.wait(50);
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_TRUE(outcome.endedByGame) << "F12 ends the game";
+    EXPECT_EQ(pages, (std::vector<std::string>{"mp", "main", "", "chat"}));
+
+    std::vector<std::string> shots;
+    if (DIR* folder = opendir(user.file("screenshots").c_str()))
+    {
+        while (dirent* entry = readdir(folder))
+            if (entry->d_name[0] != '.')
+                shots.push_back(entry->d_name);
+        closedir(folder);
+    }
+    ASSERT_EQ(shots.size(), 1u);
+    // "screenshot-" + YYYYmmdd-HHMMSS + ".png"
+    const std::string& shot = shots[0];
+    ASSERT_EQ(shot.size(), 30u) << shot;
+    EXPECT_EQ(shot.substr(0, 11), "screenshot-");
+    EXPECT_EQ(shot.substr(19, 1), "-");
+    EXPECT_EQ(shot.substr(26), ".png");
+    EXPECT_EQ(test::readFile(user.file("screenshots/" + shot)).substr(1, 3), "PNG");
 }
