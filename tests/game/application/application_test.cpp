@@ -780,3 +780,93 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
     EXPECT_EQ(shot.substr(26), ".png");
     EXPECT_EQ(test::readFile(user.file("screenshots/" + shot)).substr(1, 3), "PNG");
 }
+
+namespace
+{
+struct TVersionCheck
+{
+    bool asked = false;
+    bool newVersion = false;
+};
+
+// Starts the game with these stored values and runs it until its version check, if it makes
+// one, has its answer, at most 400 frames. Asked: the stored time of the last check changed.
+TVersionCheck checkVersion(const UserFolder& user, std::vector<std::pair<std::string, std::string>> values)
+{
+    std::string lastCheck = "0";
+    for (const auto& value : values)
+        if (value.first == "misc/versionchecktime")
+            lastCheck = value.second;
+    user.writeTestConfiguration(values);
+    TVersionCheck check;
+    GameRun::play(
+        [&](GameRun& game)
+        {
+            for (int frame = 0; frame < 400; ++frame)
+                game.then(
+                    [&](GameRun& game)
+                    {
+                        check.newVersion = game.isNewVersionAvailable();
+                        if (!game.isUpdateCheckRunning())
+                            game.stop();
+                    });
+        });
+    check.asked = storedValue(user.file("configuration.xml"), "misc/versionchecktime") != lastCheck;
+    return check;
+}
+} // namespace
+
+TEST(ApplicationVersionCheck, AsksOnceADayAndKeepsTheAnswer)
+{
+    test::WebService service("1.5.0");
+    ASSERT_TRUE(service.process.isRunning());
+    UserFolder user;
+    const std::string configuration = user.file("configuration.xml");
+    const int64_t before = static_cast<int64_t>(std::time(nullptr));
+    TVersionCheck check = checkVersion(user, {{"network/versioncheckurl", service.url("/api/v1/updates")}});
+    EXPECT_TRUE(check.asked);
+    EXPECT_TRUE(check.newVersion);
+    EXPECT_EQ(storedValue(configuration, "misc/latestversion"), "1.5.0");
+    EXPECT_EQ(storedValue(configuration, "misc/latestversionurl"), "http://example.invalid/korvane");
+    EXPECT_EQ(storedValue(configuration, "misc/message"), "A new version is out");
+    const int64_t checked = std::stoll(storedValue(configuration, "misc/versionchecktime"));
+    EXPECT_GE(checked, before);
+    EXPECT_LE(checked, static_cast<int64_t>(std::time(nullptr)));
+
+    // Within a day the stored answer is shown without asking.
+    const std::string now = std::to_string(std::time(nullptr) - 100);
+    check = checkVersion(user, {{"network/versioncheckurl", service.url("/api/v1/updates")},
+                                {"misc/versionchecktime", now},
+                                {"misc/latestversion", "1.4.3"}});
+    EXPECT_FALSE(check.asked);
+    EXPECT_TRUE(check.newVersion);
+    // The running version itself is no news.
+    check = checkVersion(user, {{"misc/versionchecktime", now}, {"misc/latestversion", "1.4.2"}});
+    EXPECT_FALSE(check.newVersion);
+    // No address, no check.
+    check = checkVersion(user, {{"network/versioncheckurl", ""}});
+    EXPECT_FALSE(check.asked);
+    EXPECT_FALSE(check.newVersion);
+}
+
+TEST(ApplicationVersionCheck, FailedCheckKeepsTheLastAnswerAndWaitsADay)
+{
+    UserFolder user;
+    const std::string configuration = user.file("configuration.xml");
+    // Nothing listens there: the request fails.
+    const std::string closed = "http://127.0.0.1:" + std::to_string(test::freeTcpPort()) + "/api/v1/updates";
+    TVersionCheck check = checkVersion(user, {{"network/versioncheckurl", closed},
+                                              {"misc/latestversion", "1.4.2"},
+                                              {"misc/message", "Stored"},
+                                              {"misc/versionchecktime", "1000"}});
+    EXPECT_TRUE(check.asked);
+    EXPECT_FALSE(check.newVersion);
+    EXPECT_EQ(storedValue(configuration, "misc/latestversion"), "1.4.2");
+    EXPECT_EQ(storedValue(configuration, "misc/message"), "Stored");
+    EXPECT_GT(std::stoll(storedValue(configuration, "misc/versionchecktime")), 1000);
+
+    // "--no-update-check" starts none, whatever the time.
+    user.writeTestConfiguration({{"network/versioncheckurl", closed}});
+    GameRun::play([](GameRun& game) { game.wait(20); }, {"--no-update-check"});
+    EXPECT_EQ(storedValue(configuration, "misc/versionchecktime"), "0");
+}

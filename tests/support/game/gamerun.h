@@ -123,6 +123,9 @@ public:
         then([key](GameRun& game) { game.press(key); });
     }
 
+    // The script ends after this step.
+    void stop() { mNextStep = mSteps.size(); }
+
     void press(int key)
     {
         getInputManager()->keyCallback(getWindow(), key, 0, 1, 0);
