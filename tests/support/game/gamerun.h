@@ -123,6 +123,12 @@ public:
         then([key](GameRun& game) { game.press(key); });
     }
 
+    // One more update of the game with these times, outside the frame clock.
+    bool updateGame(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds)
+    {
+        return game::Application::update(ticks, elapsedSeconds, sinceTickSeconds);
+    }
+
     // The script ends after this step.
     void stop() { mNextStep = mSteps.size(); }
 
