@@ -5,6 +5,7 @@
 #include <OgreColourValue.h>
 #include <OgreImage.h>
 #include <OgreQuaternion.h>
+#include <OgreSharedPtr.h>
 #include <OgreVector.h>
 
 #include <map>
@@ -183,6 +184,9 @@ protected:
 
 private:
     void destroyGeometry();
+    // Opens a file of the resource group "levels", looking into its folders as they are now:
+    // maps written while the game runs are found too. Null when no folder holds it.
+    static Ogre::DataStreamPtr openLevelResource(const std::string& file);
 
     Ogre::SceneManager* mSceneManager;
     brix::Simulator* mSimulator;

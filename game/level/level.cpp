@@ -1,0 +1,572 @@
+#include "game/level/level.h"
+
+#include "engine/core/audiomanager.h"
+#include "engine/core/body.h"
+#include "engine/core/bodytemplate.h"
+#include "engine/core/simulator.h"
+#include "engine/presentation/decalmanager.h"
+#include "game/level/block.h"
+#include "game/level/datafile.h"
+#include "game/level/levelcache.h"
+#include "game/level/levelentityquery.h"
+#include "toolkit/file.h"
+#include "toolkit/log.h"
+#include "toolkit/stringutil.h"
+#include "toolkit/xmlelement.h"
+
+#include <OgreArchive.h>
+#include <OgreEntity.h>
+#include <OgreException.h>
+#include <OgreGpuProgramManager.h>
+#include <OgreMath.h>
+#include <OgreMatrix4.h>
+#include <OgreResourceGroupManager.h>
+#include <OgreSceneManager.h>
+#include <OgreStaticGeometry.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace game
+{
+const char* const Level::LEVEL_BODY = "level";
+const char* const Level::LEVEL_FOLDER = "levels";
+const char* const Level::RESOURCE_GROUP = "levels";
+const char* const Level::FILE_EXTENSION = ".xml";
+const char* const Level::SOUND_MAP_SUFFIX = "_soundmap.png";
+const Ogre::Vector3 Level::BOX_MARGIN(5.0f, 5.0f, 10.0f);
+const Ogre::Vector3 Level::WORLD_LIMIT_MARGIN(5.0f, 5.0f, 10.0f);
+
+namespace
+{
+const char* const BLOCK_CATALOGUE = "blocks.xml";
+const char* const BLOCK_CATALOGUE_ROOT = "blocks";
+const char* const LEVEL_ROOT = "level";
+// Level files and the level cache carry the application version.
+const unsigned APPLICATION_VERSION = LevelCache::VERSION;
+const char* const SOUND_GROUP = "default";
+const char* const LIGHT_MAP_PARAMETERS = "ambient_lightmap";
+const char* const LIGHT_MAP_DIMENSIONS = "iLightMapDimensions";
+const char* const GEOMETRY_ENTITY = "levelblock";
+const Ogre::Vector3 GEOMETRY_REGION(40.0f, 40.0f, 10.0f);
+// Decals are shot from a little behind the origin, so a surface right at it is still hit.
+const float DECAL_BACKSTEP = 0.1f;
+// Scattered decals leave the play plane by at most this angle.
+const float SCATTER_PITCH = Ogre::Math::PI / 6.0f;
+const float NO_SOUND_MAP = 0.5f;
+// The codec of the map images, as their suffix says.
+const char* const MAP_IMAGE_TYPE = "png";
+
+// Appends a rectangle of two triangles in the plane z, facing the play plane (z = 0): ray
+// tests skip back faces, so a wall facing away would let everything through.
+void addDepthWall(std::vector<Ogre::Vector3>& vertices, const Ogre::AxisAlignedBox& box, float z)
+{
+    const Ogre::Vector3 a(box.getMinimum().x, box.getMinimum().y, z);
+    const Ogre::Vector3 b(box.getMinimum().x, box.getMaximum().y, z);
+    const Ogre::Vector3 c(box.getMaximum().x, box.getMaximum().y, z);
+    const Ogre::Vector3 d(box.getMaximum().x, box.getMinimum().y, z);
+    // (b - a) x (c - a) points to -z: right for the far wall, reversed for the near one.
+    if (z > 0.0f)
+        vertices.insert(vertices.end(), {a, b, c, a, c, d});
+    else
+        vertices.insert(vertices.end(), {a, c, b, a, d, c});
+}
+
+Ogre::ColourValue blend(const Ogre::ColourValue& first, const Ogre::ColourValue& second, float fraction)
+{
+    return first * (1.0f - fraction) + second * fraction;
+}
+} // namespace
+
+Level::Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator,
+             const std::string& userDataDirectory)
+    : mSceneManager(sceneManager), mSimulator(simulator),
+      mLevelCache(std::make_unique<LevelCache>(userDataDirectory)), mUserDataDirectory(userDataDirectory)
+{
+}
+
+Level::~Level()
+{
+    clear();
+    unloadBlocks();
+}
+
+void Level::initialize(brix::DecalManager* decals)
+{
+    mDecalManager = decals;
+    loadBlocks();
+}
+
+void Level::loadBlocks()
+{
+    brix::XMLElement root(BLOCK_CATALOGUE_ROOT);
+    std::string error;
+    if (!loadDataTree(BLOCK_CATALOGUE, BLOCK_CATALOGUE_ROOT, root, error))
+        OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND, "Error loading block definitions: " + error,
+                    "Level::loadBlocks");
+    for (const brix::XMLElement* element = root.getChild("block"); element;
+         element = root.getNextChild(element, "block"))
+    {
+        std::unique_ptr<Block> block = std::make_unique<Block>(this);
+        block->load(*element);
+        const std::string name = block->getName();
+        if (mBlocks.count(name))
+            OGRE_EXCEPT(Ogre::Exception::ERR_DUPLICATE_ITEM, "Duplicate block name '" + name + "'",
+                        "Level::loadBlocks");
+        mBlocks[name] = block.release();
+        brix::Log::info("Block '%s' definition loaded", name.c_str());
+    }
+}
+
+void Level::unloadBlocks()
+{
+    for (auto& entry : mBlocks)
+        delete entry.second;
+    mBlocks.clear();
+}
+
+void Level::getBlockNames(std::vector<std::string>& names) const
+{
+    for (const auto& entry : mBlocks)
+        names.push_back(entry.first);
+}
+
+Block* Level::getBlock(const std::string& name) const
+{
+    auto entry = mBlocks.find(name);
+    return entry == mBlocks.end() ? nullptr : entry->second;
+}
+
+bool Level::load(const std::string& name, bool create)
+{
+    clear();
+    if (create)
+    {
+        mName = name;
+        mFile = brix::File::filePath(mUserDataDirectory, LEVEL_FOLDER) + "/" + name + FILE_EXTENSION;
+        loadSoundMap();
+        return true;
+    }
+
+    const std::string file = mLevelCache->getFileName(name);
+    if (file.empty())
+    {
+        brix::Log::error("File name for level '%s' not found in cache", name.c_str());
+        return false;
+    }
+    brix::XMLElement root(LEVEL_ROOT);
+    std::string error;
+    if (!loadDataTree(file, LEVEL_ROOT, root, error))
+    {
+        brix::Log::error("Error loading level '%s': %s", file.c_str(), error.c_str());
+        return false;
+    }
+    mChecksum = calculateDataChecksum(root);
+    mVersion = brix::StringUtil::versionStringToNumber(root.getValue("version", ""));
+    mBuiltin = root.getValueAsBoolean("builtin", false);
+    mTitle = root.getValue("title", "");
+    mAuthor = root.getValue("author", "");
+    mTargetTime = root.getValueAsFloat("targettime", 0.0f);
+    mNext = root.getValue("next", "");
+    if (const brix::XMLElement* points = root.getChild("points"))
+        if (!readPoints(points))
+        {
+            // Nothing of a level that failed half-way may pass for a level.
+            clear();
+            mTargetTime = 0.0f;
+            return false;
+        }
+    preloadSounds();
+    mName = name;
+    mFile = file;
+    loadSoundMap();
+    return true;
+}
+
+bool Level::readPoints(const brix::XMLElement* element)
+{
+    mPoints.clear();
+    for (const brix::XMLElement* child = element->getChild("point"); child;
+         child = element->getNextChild(child, "point"))
+    {
+        LevelPoint point;
+        std::string error;
+        if (!point.read(*child, error))
+        {
+            brix::Log::error("%s", error.c_str());
+            return false;
+        }
+        if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
+        {
+            brix::Log::error("Reference to non-existing level block '%s'", point.name.c_str());
+            return false;
+        }
+        if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
+        {
+            brix::Log::error("Level entity point with no name");
+            return false;
+        }
+        const unsigned index = static_cast<unsigned>(mPoints.size());
+        mPoints.push_back(point);
+        if (point.isSpecial(LevelPoint::MULTIPLAYER_START))
+            mMultiplayerStarts.push_back(index);
+        else if (point.isSpecial(LevelPoint::HINT) || point.isSpecial(LevelPoint::SOUND))
+            mTriggerPoints.push_back({index, false});
+    }
+    return true;
+}
+
+void Level::writePoints(brix::XMLElement* element) const
+{
+    for (const LevelPoint& point : mPoints)
+        if (LevelPoint::getTypeName(point.type))
+            point.write(*element->createChild("point"));
+}
+
+bool Level::save()
+{
+    if (mFile.empty())
+    {
+        brix::Log::error("Level without a file cannot be saved");
+        return false;
+    }
+    brix::XMLElement root(LEVEL_ROOT);
+    root.createChild("version")->setValue(brix::StringUtil::versionNumberToString(APPLICATION_VERSION));
+    root.createChild("builtin")->setValue(mBuiltin);
+    root.createChild("title")->setValue(mTitle);
+    root.createChild("author")->setValue(mAuthor);
+    root.createChild("targettime")->setValue(mTargetTime);
+    root.createChild("next")->setValue(mNext);
+    writePoints(root.createChild("points"));
+    if (root.save(mFile, true) < 0)
+    {
+        brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
+                         brix::XMLElement::getLastError().c_str());
+        return false;
+    }
+    return true;
+}
+
+void Level::preloadSounds()
+{
+    brix::AudioManager* audio = brix::AudioManager::getSingletonPtr();
+    if (!audio)
+        return;
+    for (const LevelPoint& point : mPoints)
+        if (point.isSpecial(LevelPoint::SOUND) && !point.value.empty())
+            audio->load(point.value, SOUND_GROUP);
+}
+
+void Level::clear()
+{
+    destroyScene();
+    mSoundMap.freeMemory();
+    mMultiplayerStarts.clear();
+    mTriggerPoints.clear();
+    mPoints.clear();
+    mName.clear();
+    mFile.clear();
+    mVersion = 0;
+    mBuiltin = false;
+    mTitle.clear();
+    mAuthor.clear();
+    mNext.clear();
+    mChecksum = 0;
+}
+
+bool Level::isModified() const
+{
+    unsigned shipped = 0;
+    return getDataFileChecksum(mFile, shipped) && shipped != mChecksum;
+}
+
+void Level::updateLevelCache()
+{
+    mLevelCache->update();
+}
+
+Ogre::Vector3 Level::getRandomMultiplayerStart() const
+{
+    if (mMultiplayerStarts.empty())
+    {
+        brix::Log::error("No multiplayer start points found in level");
+        return mBoundingBox.getCenter();
+    }
+    return mPoints[mMultiplayerStarts[std::rand() % mMultiplayerStarts.size()]].getPosition();
+}
+
+Ogre::Vector3 Level::getSinglePlayerStart() const
+{
+    for (const LevelPoint& point : mPoints)
+        if (point.isSpecial(LevelPoint::SINGLE_PLAYER_START))
+            return point.getPosition();
+    brix::Log::error("No single player start point found in level");
+    return mBoundingBox.getCenter();
+}
+
+void Level::resetTriggerPoints()
+{
+    for (TTriggerPoint& trigger : mTriggerPoints)
+        trigger.armed = true;
+}
+
+bool Level::takeTriggerPoint(const Ogre::Vector3& position, LevelPoint& point)
+{
+    for (TTriggerPoint& trigger : mTriggerPoints)
+    {
+        if (!trigger.armed)
+            continue;
+        const Ogre::Vector3 offset = mPoints[trigger.point].getPosition() - position;
+        if (std::abs(offset.x) <= TRIGGER_RANGE && std::abs(offset.y) <= TRIGGER_RANGE)
+        {
+            point = mPoints[trigger.point];
+            trigger.armed = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Level::getHighScoreName(const std::string& levelName) const
+{
+    if (mLevelCache->getFlags(levelName) & LevelCache::FLAG_BUILTIN)
+        return levelName;
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, "@%x", mLevelCache->getChecksum(levelName));
+    return levelName + checksum;
+}
+
+std::string Level::getLevelNameOfHighScoreName(const std::string& highScoreName)
+{
+    return highScoreName.substr(0, highScoreName.find('@'));
+}
+
+void Level::updateBoundingBox()
+{
+    mBoundingBox.setNull();
+    for (const LevelPoint& point : mPoints)
+        if (point.type == LevelPoint::TYPE_BLOCK)
+            mBoundingBox.merge(point.getPosition());
+    // A level without blocks still gets a box, around the origin.
+    if (mBoundingBox.isNull())
+        mBoundingBox.merge(Ogre::Vector3::ZERO);
+    mBoundingBox.setExtents(mBoundingBox.getMinimum() - BOX_MARGIN, mBoundingBox.getMaximum() + BOX_MARGIN);
+    mSimulator->setWorldLimits(mBoundingBox.getMinimum() - WORLD_LIMIT_MARGIN,
+                               mBoundingBox.getMaximum() + WORLD_LIMIT_MARGIN);
+
+    // The level material maps its light map over the box; the parameters exist only with a
+    // render system that has read the material scripts.
+    Ogre::GpuProgramManager* programs = Ogre::GpuProgramManager::getSingletonPtr();
+    if (!programs)
+        return;
+    const auto& shared = programs->getAvailableSharedParameters();
+    auto parameters = shared.find(LIGHT_MAP_PARAMETERS);
+    if (parameters == shared.end())
+        return;
+    const Ogre::Vector3 size = mBoundingBox.getSize();
+    parameters->second->setNamedConstant(
+        LIGHT_MAP_DIMENSIONS,
+        Ogre::Vector4(mBoundingBox.getMinimum().x, mBoundingBox.getMinimum().y, size.x, size.y));
+}
+
+void Level::createBodyTemplate()
+{
+    mSimulator->removeTemplate(LEVEL_BODY);
+    brix::BodyTemplate* levelTemplate = mSimulator->createTemplate(LEVEL_BODY);
+    levelTemplate->setMaterial(LEVEL_BODY);
+
+    brix::BodyTemplate::TShape mesh;
+    mesh.type = brix::BodyTemplate::SHAPE_MESH;
+    for (const LevelPoint& point : mPoints)
+    {
+        const Block* block = point.type == LevelPoint::TYPE_BLOCK ? getBlock(point.name) : nullptr;
+        if (!block || block->getBodyTemplateName().empty())
+            continue;
+        const brix::BodyTemplate* blockTemplate = mSimulator->getTemplate(block->getBodyTemplateName());
+        if (!blockTemplate)
+            continue;
+        Ogre::Matrix4 transform;
+        transform.makeTransform(point.getPosition(), block->getScale(), point.orientation);
+        for (unsigned index = 0; index < blockTemplate->numShapes(); ++index)
+        {
+            const brix::BodyTemplate::TShape& shape = blockTemplate->getShape(index);
+            if (shape.type != brix::BodyTemplate::SHAPE_MESH)
+                continue;
+            for (const Ogre::Vector3& vertex : shape.points)
+                mesh.points.push_back(transform * vertex);
+        }
+    }
+    addDepthWall(mesh.points, mBoundingBox, DEPTH_WALL_Z);
+    addDepthWall(mesh.points, mBoundingBox, -DEPTH_WALL_Z);
+    brix::Log::debug("Created level body template with %d vertices", static_cast<int>(mesh.points.size()));
+    levelTemplate->addShape(mesh);
+}
+
+void Level::createScene()
+{
+    updateBoundingBox();
+    createBodyTemplate();
+    mBody = mSimulator->createBody(LEVEL_BODY);
+    mBody->deploy(Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    mBody->setContactInfoFlags(0);
+    buildGeometry();
+}
+
+void Level::buildGeometry()
+{
+    destroyGeometry();
+    if (!mSceneManager)
+        return;
+    mGeometry = mSceneManager->createStaticGeometry(LEVEL_BODY);
+    mGeometry->setRegionDimensions(GEOMETRY_REGION);
+    for (const LevelPoint& point : mPoints)
+    {
+        const Block* block = point.type == LevelPoint::TYPE_BLOCK ? getBlock(point.name) : nullptr;
+        if (!block)
+            continue;
+        Ogre::Entity* entity = mSceneManager->createEntity(GEOMETRY_ENTITY, block->getMesh());
+        mGeometry->addEntity(entity, point.getPosition(), point.orientation, block->getScale());
+        mSceneManager->destroyEntity(entity);
+    }
+    mGeometry->build();
+}
+
+void Level::destroyGeometry()
+{
+    if (!mGeometry)
+        return;
+    mSceneManager->destroyStaticGeometry(mGeometry);
+    mGeometry = nullptr;
+}
+
+void Level::destroyScene()
+{
+    destroyGeometry();
+    if (mDecalManager)
+        mDecalManager->destroyAllDecals();
+    if (mBody)
+    {
+        mSimulator->destroyBody(mBody);
+        mBody = nullptr;
+        // The body is deleted before its template goes, not at the next tick.
+        mSimulator->flush();
+    }
+    mSimulator->removeTemplate(LEVEL_BODY);
+}
+
+void Level::createDecal(std::string material, const Ogre::Vector3& origin, const Ogre::Vector3& direction,
+                        float distance, const brix::Movable* ignore, const Ogre::Vector3& facing)
+{
+    if (!mDecalManager)
+        return;
+    brix::TTraceContact contact;
+    brix::Movable* hit = mSimulator->traceRay(origin - direction * DECAL_BACKSTEP,
+                                              origin + direction * distance, &contact, ignore);
+    if (!hit)
+        return;
+    if (const void* entity = hit->getUserData())
+    {
+        const unsigned flags = mEntityQuery ? mEntityQuery->getEntityFlags(entity) : 0;
+        if ((flags & (ENTITY_STATIC | ENTITY_DECALS)) != (ENTITY_STATIC | ENTITY_DECALS))
+            return;
+    }
+    if (!(contact.position.z > -DECAL_DEPTH_LIMIT && contact.position.z < DECAL_DEPTH_LIMIT))
+        return;
+    const Ogre::Quaternion roll(Ogre::Degree(Ogre::Math::RangeRandom(0.0f, 360.0f)), Ogre::Vector3::UNIT_X);
+    const Ogre::Vector3 face = facing == Ogre::Vector3::ZERO ? contact.normal : facing;
+    mDecalManager->createDecal(material, contact.position, Ogre::Vector3::UNIT_X.getRotationTo(-face) * roll);
+}
+
+void Level::createScatteredDecals(std::string material, const Ogre::Vector3& origin, unsigned count,
+                                  float distance, const brix::Movable* ignore)
+{
+    for (unsigned index = 0; index < count; ++index)
+    {
+        const Ogre::Quaternion turn(Ogre::Radian(Ogre::Math::RangeRandom(-Ogre::Math::PI, Ogre::Math::PI)),
+                                    Ogre::Vector3::UNIT_Z);
+        const Ogre::Quaternion pitch(Ogre::Radian(Ogre::Math::RangeRandom(-SCATTER_PITCH, SCATTER_PITCH)),
+                                     Ogre::Vector3::UNIT_Y);
+        createDecal(material, origin, turn * pitch * Ogre::Vector3::UNIT_X, distance, ignore,
+                    Ogre::Vector3::ZERO);
+    }
+}
+
+Ogre::DataStreamPtr Level::openLevelResource(const std::string& file)
+{
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    if (!groups.resourceGroupExists(RESOURCE_GROUP))
+        return Ogre::DataStreamPtr();
+    // The group's index only knows the files that were there when it was set up.
+    Ogre::FileInfoListPtr found = groups.findResourceFileInfo(RESOURCE_GROUP, file);
+    for (const Ogre::FileInfo& info : *found)
+        if (info.archive && info.filename == file)
+            return info.archive->open(info.filename);
+    return Ogre::DataStreamPtr();
+}
+
+void Level::loadSoundMap()
+{
+    const std::string file = mName + SOUND_MAP_SUFFIX;
+    try
+    {
+        Ogre::DataStreamPtr stream = openLevelResource(file);
+        if (stream)
+        {
+            mSoundMap.load(stream, MAP_IMAGE_TYPE);
+            brix::Log::info("Sound map image %s loaded", file.c_str());
+            return;
+        }
+        brix::Log::error("Sound map image %s not found", file.c_str());
+    }
+    catch (const Ogre::Exception& exception)
+    {
+        // An unreadable image counts as none: play goes on without reverb data.
+        brix::Log::error("Sound map image %s unreadable: %s", file.c_str(),
+                         exception.getDescription().c_str());
+    }
+    mSoundMap.freeMemory();
+}
+
+void Level::sampleSoundMap(const Ogre::Vector3& position, float& red, float& green) const
+{
+    if (!hasSoundMap() || !mBoundingBox.isFinite())
+    {
+        red = green = NO_SOUND_MAP;
+        return;
+    }
+    const Ogre::Vector3 size = mBoundingBox.getSize();
+    const float u = (position.x - mBoundingBox.getMinimum().x) / size.x * mSoundMap.getWidth();
+    const float v = (mBoundingBox.getMaximum().y - position.y) / size.y * mSoundMap.getHeight();
+    const Ogre::ColourValue colour = sampleImage(mSoundMap, u, v);
+    red = colour.r;
+    green = colour.g;
+}
+
+Ogre::ColourValue Level::sampleImage(const Ogre::Image& image, float u, float v)
+{
+    const int width = static_cast<int>(image.getWidth());
+    const int height = static_cast<int>(image.getHeight());
+    // Checked before truncating, so that far-away and not-a-number positions stay outside.
+    if (!(u > -1.0f && v > -1.0f && u < width && v < height))
+        return Ogre::ColourValue::Black;
+    const int x0 = static_cast<int>(u);
+    const int y0 = static_cast<int>(v);
+    const bool right = x0 + 1 < width;
+    const bool below = y0 + 1 < height;
+    const Ogre::ColourValue here = image.getColourAt(x0, y0, 0);
+    if (!right && !below)
+        return here;
+    // Truncation maps the sliver just outside the first texel onto it; it takes that texel's
+    // colour instead of an extrapolation.
+    const float fx = std::max(0.0f, u - x0);
+    const float fy = std::max(0.0f, v - y0);
+    if (right && below)
+        return blend(blend(here, image.getColourAt(x0 + 1, y0, 0), fx),
+                     blend(image.getColourAt(x0, y0 + 1, 0), image.getColourAt(x0 + 1, y0 + 1, 0), fx), fy);
+    if (right)
+        return blend(here, image.getColourAt(x0 + 1, y0, 0), fx);
+    return blend(here, image.getColourAt(x0, y0 + 1, 0), fy);
+}
+} // namespace game

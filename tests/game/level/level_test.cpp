@@ -1,0 +1,333 @@
+#include "support/game/levelbuilder.h"
+#include "support/game/levelworld.h"
+#include "support/logcapture.h"
+
+#include "engine/core/body.h"
+#include "engine/core/bodytemplate.h"
+#include "engine/core/simulator.h"
+#include "game/level/block.h"
+#include "game/level/datafile.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "toolkit/xmlelement.h"
+
+#include <OgreSceneManager.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+using game::LevelPoint;
+
+bool contains(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+// A body template of a box 0.5 wide, 1 high and 0.5 deep that falls.
+void addCrateTemplate(brix::Simulator& simulator)
+{
+    brix::BodyTemplate* crate = simulator.createTemplate("testcrate");
+    brix::BodyTemplate::TShape box;
+    box.type = brix::BodyTemplate::SHAPE_BOX;
+    box.size = Ogre::Vector3(0.5f, 1.0f, 0.5f);
+    crate->addShape(box);
+    crate->setMass(10.0f);
+    crate->setMaterial("level");
+}
+
+brix::Body* dropCrate(brix::Simulator& simulator, const Ogre::Vector3& position,
+                      const Ogre::Vector3& velocity = Ogre::Vector3::ZERO)
+{
+    brix::Body* crate = simulator.createBody("testcrate");
+    crate->deploy(position, Ogre::Quaternion::IDENTITY, velocity, Ogre::Vector3::ZERO);
+    return crate;
+}
+
+// Writes a level file by hand into the user's level folder, for contents the level itself
+// would never write.
+void writeUserLevel(test::LevelWorld& world, const std::string& name, const std::string& points)
+{
+    test::writeFile(world.userLevelFile(name),
+                    "<level><version>1.4.2</version><title>Hand made</title><targettime>42.5</targettime>" +
+                        points + "</level>");
+}
+
+TEST(Level, SavesAndReloadsEveryKindOfPointWithItsHeader)
+{
+    test::LevelWorld world;
+    const Ogre::Quaternion turned(Ogre::Degree(90), Ogre::Vector3::UNIT_Z);
+    test::LevelBuilder builder;
+    builder.title("Round trip").author("Tester").next("sp01").targetTime(75.5f);
+    builder.block("techfloor", Ogre::Vector3(0, -0.5f, 0), turned)
+        .entity("platform", Ogre::Vector3(1, 2, 0.5f), "closed", turned, {Ogre::Vector3(1, 6, 0.5f)})
+        .special("hint", Ogre::Vector3(3, 1, 0), "Jump!");
+    // What each type does not use is dropped on saving.
+    std::vector<LevelPoint> points = builder.points();
+    points[0].state = "lost";
+    points[0].value = "lost";
+    points[1].value = "lost";
+    points[2].orientation = turned;
+    ASSERT_TRUE(builder.save(world.level(), "roundtrip"));
+    world.level().getPoints() = points;
+    ASSERT_TRUE(world.level().save());
+
+    ASSERT_TRUE(world.load("roundtrip"));
+    game::Level& level = world.level();
+    EXPECT_EQ("roundtrip", level.getName());
+    EXPECT_EQ(world.userLevelFile("roundtrip"), level.getFileName());
+    EXPECT_EQ("Round trip", level.getTitle());
+    EXPECT_EQ("Tester", level.getAuthor());
+    EXPECT_EQ("sp01", level.getNext());
+    EXPECT_FLOAT_EQ(75.5f, level.getTargetTime());
+    EXPECT_EQ(0x01040200u, level.getVersion());
+    EXPECT_FALSE(level.isBuiltin());
+    ASSERT_EQ(3u, level.getPoints().size());
+
+    const LevelPoint& block = level.getPoints()[0];
+    EXPECT_EQ(unsigned(LevelPoint::TYPE_BLOCK), block.type);
+    EXPECT_EQ("techfloor", block.name);
+    EXPECT_TRUE(block.orientation.equals(turned, Ogre::Degree(0.01f)));
+    EXPECT_EQ("", block.state);
+    EXPECT_EQ("", block.value);
+    const LevelPoint& entity = level.getPoints()[1];
+    EXPECT_EQ(unsigned(LevelPoint::TYPE_ENTITY), entity.type);
+    EXPECT_EQ("closed", entity.state);
+    EXPECT_EQ("", entity.value);
+    ASSERT_EQ(2u, entity.positions.size());
+    EXPECT_EQ(Ogre::Vector3(1, 6, 0.5f), entity.positions[1]);
+    const LevelPoint& hint = level.getPoints()[2];
+    EXPECT_EQ("Jump!", hint.value);
+    EXPECT_EQ(Ogre::Quaternion::IDENTITY, hint.orientation);
+
+    // The checksum is the file's, and the cache agrees.
+    brix::XMLElement file("level");
+    ASSERT_GE(file.load(level.getFileName()), 0);
+    EXPECT_EQ("1.4.2", file.getValue("version", ""));
+    EXPECT_EQ(game::calculateDataChecksum(file), level.getChecksum());
+    EXPECT_EQ(level.getChecksum(), level.getLevelCache()->getChecksum("roundtrip"));
+}
+
+TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
+{
+    struct TCase
+    {
+        const char* points;
+        const char* error;
+    };
+    const TCase cases[] = {
+        {"<point><type>door</type><position>0 0 0</position></point>",
+         "E Unsupported level point type 'door'"},
+        {"<point><type>special</type><name>hint</name></point>",
+         "E Level point definition without position(s)"},
+        {"<point><type>block</type><position>0 0 0</position><name>nosuch</name></point>",
+         "E Reference to non-existing level block 'nosuch'"},
+        {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
+    };
+    test::LevelWorld world;
+    for (const TCase& bad : cases)
+    {
+        SCOPED_TRACE(bad.error);
+        test::LevelBuilder good;
+        good.smallRoom().title("Good");
+        ASSERT_TRUE(world.load(good, "good"));
+        writeUserLevel(world, "bad",
+                       std::string("<points><point><type>special</type><position>1 1 0</position>"
+                                   "<name>mpstart</name></point>") +
+                           bad.points + "</points>");
+        test::LogCapture log;
+        EXPECT_FALSE(world.load("bad"));
+        EXPECT_TRUE(contains(log.errors(), bad.error));
+        const game::Level& level = world.level();
+        EXPECT_EQ("", level.getName());
+        EXPECT_EQ("", level.getTitle());
+        EXPECT_EQ(0u, level.getChecksum());
+        EXPECT_EQ(0.0f, level.getTargetTime());
+        EXPECT_TRUE(level.getPoints().empty());
+        EXPECT_TRUE(level.getMultiplayerStarts().empty());
+    }
+    test::LogCapture log;
+    EXPECT_FALSE(world.level().load("missing", false));
+    EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
+}
+
+TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
+{
+    test::LevelWorld world;
+    writeUserLevel(world, "bare", "");
+    writeUserLevel(world, "loose",
+                   "<points><point><type>special</type><position>1 2</position><position>4 5 6</position>"
+                   "<orientation>bad</orientation><name>MPSTART</name></point></points>");
+    ASSERT_TRUE(world.load("bare"));
+    EXPECT_TRUE(world.level().getPoints().empty());
+    EXPECT_FLOAT_EQ(42.5f, world.level().getTargetTime());
+    {
+        test::LogCapture log;
+        world.level().createScene();
+        EXPECT_EQ(Ogre::Vector3::ZERO, world.level().getSinglePlayerStart());
+        EXPECT_EQ(Ogre::Vector3::ZERO, world.level().getRandomMultiplayerStart());
+        EXPECT_TRUE(contains(log.errors(), "E No single player start point found in level"));
+        EXPECT_TRUE(contains(log.errors(), "E No multiplayer start points found in level"));
+    }
+
+    // A malformed position reads as zero, a malformed orientation as identity, and start
+    // names are compared exactly.
+    ASSERT_TRUE(world.load("loose"));
+    const LevelPoint& point = world.level().getPoints().at(0);
+    ASSERT_EQ(2u, point.positions.size());
+    EXPECT_EQ(Ogre::Vector3::ZERO, point.positions[0]);
+    EXPECT_EQ(Ogre::Vector3(4, 5, 6), point.positions[1]);
+    EXPECT_EQ(Ogre::Quaternion::IDENTITY, point.orientation);
+    EXPECT_TRUE(world.level().getMultiplayerStarts().empty());
+}
+
+TEST(Level, HandsOutStartsAndTakesEachTriggerOnce)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    builder.smallRoom()
+        .special("hint", Ogre::Vector3(0, 1, 0), "Crouch!")
+        .special("sound", Ogre::Vector3(5, 1, 0), "")
+        .special("spstart", Ogre::Vector3(6, 1, 0));
+    ASSERT_TRUE(world.load(builder, "starts"));
+    game::Level& level = world.level();
+    EXPECT_EQ(Ogre::Vector3(-4, 1, 0), level.getSinglePlayerStart());
+    ASSERT_EQ(2u, level.getMultiplayerStarts().size());
+    for (int draw = 0; draw < 20; ++draw)
+    {
+        const Ogre::Vector3 start = level.getRandomMultiplayerStart();
+        EXPECT_TRUE(start == Ogre::Vector3(-2, 1, 0) || start == Ogre::Vector3(2, 1, 0));
+    }
+
+    LevelPoint taken;
+    EXPECT_FALSE(level.takeTriggerPoint(Ogre::Vector3(0, 1, 0), taken)) << "disarmed until reset";
+    level.resetTriggerPoints();
+    // Exactly the range away in x and in y still counts; depth does not matter.
+    EXPECT_FALSE(level.takeTriggerPoint(Ogre::Vector3(1.01f, 1, 0), taken));
+    ASSERT_TRUE(level.takeTriggerPoint(Ogre::Vector3(1, 2, 7), taken));
+    EXPECT_EQ("hint", taken.name);
+    EXPECT_EQ("Crouch!", taken.value);
+    EXPECT_FALSE(level.takeTriggerPoint(Ogre::Vector3(1, 2, 7), taken));
+    ASSERT_TRUE(level.takeTriggerPoint(Ogre::Vector3(5, 1, 0), taken));
+    EXPECT_EQ("sound", taken.name);
+    level.resetTriggerPoints();
+    EXPECT_TRUE(level.takeTriggerPoint(Ogre::Vector3(0, 1, 0), taken));
+}
+
+TEST(Level, NamesHighScoresOfUserLevelsByTheirChecksum)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    ASSERT_TRUE(world.load(builder.smallRoom(), "mine"));
+    game::Level& level = world.level();
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "mine@%x", level.getChecksum());
+    EXPECT_EQ(expected, level.getHighScoreName("mine"));
+    EXPECT_EQ("sp01", level.getHighScoreName("sp01"));
+    EXPECT_EQ("mine", game::Level::getLevelNameOfHighScoreName(expected));
+    EXPECT_EQ("a", game::Level::getLevelNameOfHighScoreName("a@b@c"));
+    EXPECT_EQ("plain", game::Level::getLevelNameOfHighScoreName("plain"));
+}
+
+TEST(Level, BuildsABodyThatHoldsCratesOnTheFloorAndInsideTheDepth)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    ASSERT_TRUE(world.load(builder.smallRoom(), "room"));
+    game::Level& level = world.level();
+    level.createScene();
+    ASSERT_NE(nullptr, level.getBody());
+    // The slabs' centres run from (-6, -0.5) to (6, -0.5); the margins grow that.
+    EXPECT_EQ(Ogre::Vector3(-11, -5.5f, -10), level.getBoundingBox().getMinimum());
+    EXPECT_EQ(Ogre::Vector3(11, 4.5f, 10), level.getBoundingBox().getMaximum());
+
+    addCrateTemplate(world.simulator());
+    brix::Body* resting = dropCrate(world.simulator(), level.getSinglePlayerStart());
+    // Pushed hard towards the viewer and away from it: the depth walls stop both.
+    brix::Body* towards = dropCrate(world.simulator(), Ogre::Vector3(0, 1, 0), Ogre::Vector3(0, 0, 8));
+    brix::Body* away = dropCrate(world.simulator(), Ogre::Vector3(3, 1, 0), Ogre::Vector3(0, 0, -8));
+    world.simulate(3.0f);
+    EXPECT_NEAR(0.5f, resting->getPosition().y, 0.05f);
+    EXPECT_NEAR(-4.0f, resting->getPosition().x, 0.05f);
+    EXPECT_LT(towards->getPosition().z, game::Level::DEPTH_WALL_Z);
+    EXPECT_GT(away->getPosition().z, -game::Level::DEPTH_WALL_Z);
+    // It may topple when it bounces off the wall, but it stays on the floor.
+    EXPECT_GT(towards->getPosition().y, 0.2f);
+
+    // Rays from the play plane meet the depth walls' front faces.
+    brix::TTraceContact contact;
+    EXPECT_EQ(level.getBody(),
+              world.simulator().traceRay(Ogre::Vector3(0, 3, 0), Ogre::Vector3(0, 3, 5), &contact, nullptr));
+    EXPECT_NEAR(game::Level::DEPTH_WALL_Z, contact.position.z, 1e-4f);
+
+    level.destroyScene();
+    EXPECT_EQ(nullptr, level.getBody());
+    EXPECT_FALSE(world.simulator().hasTemplate(game::Level::LEVEL_BODY));
+}
+
+TEST(Level, GivesALevelWithoutBlocksABoxAroundTheOrigin)
+{
+    test::LevelWorld world;
+    test::LevelBuilder wide;
+    wide.row("techfloor", 100, 140, 4, 50);
+    ASSERT_TRUE(world.load(wide, "wide"));
+    world.level().createScene();
+    test::LevelBuilder empty;
+    empty.special("spstart", Ogre::Vector3(30, 30, 0));
+    ASSERT_TRUE(world.load(empty, "empty"));
+    world.level().createScene();
+    EXPECT_EQ(Ogre::Vector3(-5, -5, -10), world.level().getBoundingBox().getMinimum());
+    EXPECT_EQ(Ogre::Vector3(5, 5, 10), world.level().getBoundingBox().getMaximum());
+}
+
+TEST(Level, BuildsRenderGeometryOnlyWithASceneManager)
+{
+    test::LevelWorld world(true);
+    test::LevelBuilder builder;
+    ASSERT_TRUE(world.load(builder.smallRoom().block("pipe", Ogre::Vector3(0, 3, 0)), "drawn", true));
+    EXPECT_TRUE(world.sceneManager().hasStaticGeometry(game::Level::LEVEL_BODY));
+    // The pipe has no body: the level body holds only the slabs and the two depth walls.
+    const brix::BodyTemplate* body = world.simulator().getTemplate(game::Level::LEVEL_BODY);
+    const brix::BodyTemplate* slab = world.simulator().getTemplate("techfloor");
+    ASSERT_NE(nullptr, body);
+    EXPECT_EQ(4 * slab->getShape(0).points.size() + 12, body->getShape(0).points.size());
+    world.level().clear();
+    EXPECT_FALSE(world.sceneManager().hasStaticGeometry(game::Level::LEVEL_BODY));
+}
+
+TEST(Level, LoadsTheShippedLevels)
+{
+    test::LevelWorld world;
+    ASSERT_TRUE(world.load("sp01", true));
+    game::Level& level = world.level();
+    EXPECT_TRUE(level.isBuiltin());
+    EXPECT_EQ("levels/sp01.xml", level.getFileName());
+    EXPECT_FALSE(level.isModified());
+    EXPECT_EQ("First Steps", level.getTitle());
+    addCrateTemplate(world.simulator());
+    brix::Body* crate = dropCrate(world.simulator(), level.getSinglePlayerStart());
+    world.simulate(2.0f);
+    EXPECT_NEAR(0.5f, crate->getPosition().y, 0.05f);
+
+    ASSERT_TRUE(world.load("arena", true));
+    EXPECT_EQ(8u, world.level().getMultiplayerStarts().size());
+    EXPECT_FALSE(world.level().isModified());
+}
+TEST(Level, ShipsTheLevelsItsGeneratorMakes)
+{
+    const char* binaries = std::getenv("KORVANE_BINARY_DIR");
+    ASSERT_NE(nullptr, binaries);
+    test::TempDir root;
+    const std::string command =
+        std::string(binaries) + "/bin/korvane-levelgen " + root.path() + " > /dev/null";
+    ASSERT_EQ(0, std::system(command.c_str()));
+    for (const char* name : {"sp01.xml", "arena.xml"})
+        EXPECT_EQ(test::readFile(test::sourcePath(std::string("levels/") + name)),
+                  test::readFile(root.file(std::string("levels/") + name)))
+            << name << " differs from what tools/level/levelgen.cpp makes";
+}
+} // namespace

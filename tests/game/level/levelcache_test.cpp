@@ -1,0 +1,188 @@
+#include "support/game/levelbuilder.h"
+#include "support/game/levelworld.h"
+#include "support/logcapture.h"
+#include "support/ogre/headlessogre.h"
+#include "support/workingfolder.h"
+
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+
+#include <OgreResourceGroupManager.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <algorithm>
+
+namespace
+{
+using game::LevelCache;
+
+bool contains(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+std::vector<std::string> levelNames(const LevelCache& cache, unsigned value, unsigned mask)
+{
+    std::vector<std::string> names;
+    cache.getLevelNames(names, value, mask);
+    return names;
+}
+
+void setFileTime(const std::string& path, time_t time)
+{
+    utimbuf times{time, time};
+    ASSERT_EQ(0, utime(path.c_str(), &times));
+}
+
+TEST(LevelCache, FindsBuiltInAndUserLevelsWithTheirFlags)
+{
+    test::LevelWorld world;
+    test::LevelBuilder arena;
+    arena.row("techfloor", -4, 4, 4, -0.5f)
+        .special("mpstart", Ogre::Vector3(0, 1, 0))
+        .title("Mine")
+        .author("Me");
+    ASSERT_TRUE(world.load(arena, "myarena"));
+    // A user level named like a built-in one stays hidden behind it.
+    test::LevelBuilder impostor;
+    ASSERT_TRUE(impostor.smallRoom().title("Impostor").save(world.level(), "sp01"));
+    world.level().updateLevelCache();
+
+    const LevelCache& cache = *world.level().getLevelCache();
+    EXPECT_EQ(unsigned(LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN), cache.getFlags("sp01"));
+    EXPECT_EQ("levels/sp01.xml", cache.getFileName("sp01"));
+    EXPECT_EQ("First Steps", cache.getTitle("sp01"));
+    EXPECT_EQ(unsigned(LevelCache::FLAG_MULTIPLAYER | LevelCache::FLAG_BUILTIN), cache.getFlags("arena"));
+    EXPECT_EQ(unsigned(LevelCache::FLAG_MULTIPLAYER), cache.getFlags("myarena"));
+    EXPECT_EQ("Mine", cache.getTitle("myarena"));
+    EXPECT_EQ("Me", cache.getAuthor("myarena"));
+    EXPECT_EQ(world.userLevelFile("myarena"), cache.getFileName("myarena"));
+
+    EXPECT_EQ(std::vector<std::string>({"sp01"}), levelNames(cache, 1, 1));
+    EXPECT_EQ(std::vector<std::string>({"arena", "myarena"}), levelNames(cache, 2, 2));
+    EXPECT_EQ(std::vector<std::string>({"myarena"}), levelNames(cache, 0, 4));
+    EXPECT_EQ(std::vector<std::string>({"arena", "myarena", "sp01"}), levelNames(cache, 0, 0));
+    EXPECT_FALSE(cache.hasLevel("Arena"));
+    EXPECT_EQ(0u, cache.getChecksum("nosuch"));
+    EXPECT_EQ("", cache.getFileName("nosuch"));
+
+    // The saved cache reads back the same, checksums of any size included.
+    LevelCache reread(world.userDirectory());
+    for (const char* name : {"sp01", "arena", "myarena"})
+    {
+        EXPECT_EQ(cache.getChecksum(name), reread.getChecksum(name)) << name;
+        EXPECT_EQ(cache.getFlags(name), reread.getFlags(name)) << name;
+        EXPECT_EQ(cache.getFileName(name), reread.getFileName(name)) << name;
+    }
+}
+
+TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
+{
+    test::TempDir user;
+    test::writeFile(user.file("levels.xml"),
+                    "<levels><version>17039872</version><level><name>big</name>"
+                    "<file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
+                    "<modificationtime>7</modificationtime></level></levels>");
+    LevelCache cache(user.path());
+    EXPECT_EQ(0xABCD0000u, cache.getChecksum("big"));
+    cache.save(user.file("copy.xml"));
+    EXPECT_NE(std::string::npos,
+              test::readFile(user.file("copy.xml")).find("<checksum>-1412628480</checksum>"));
+}
+
+TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
+{
+    for (const char* content : {"<levels><version>17039871</version><level><name>old</name></level></levels>",
+                                "<levels><version>17039872</version><level><name>broken</level></levels>"})
+    {
+        test::LevelWorld world;
+        const std::string path = world.userDirectory() + "/levels.xml";
+        test::writeFile(path, content);
+        test::LogCapture log;
+        LevelCache cache(world.userDirectory());
+        EXPECT_FALSE(cache.hasLevel("old"));
+        EXPECT_TRUE(contains(log.errors(), "E Level cache loading failed, recreating cache.."));
+        if (std::string(content).find("17039871") != std::string::npos)
+            EXPECT_TRUE(contains(log.errors(),
+                                 "E Level cache (" + path + ") version mismatch (010401FF vs 01040200)"));
+        cache.update();
+        EXPECT_TRUE(cache.hasLevel("sp01"));
+        EXPECT_TRUE(LevelCache(world.userDirectory()).hasLevel("sp01"));
+    }
+}
+
+TEST(LevelCache, RescansTouchedLevelsAndDropsMissingOnes)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    ASSERT_TRUE(world.load(builder.smallRoom().title("First"), "mine"));
+    const std::string file = world.userLevelFile("mine");
+    const std::string cacheFile = world.userDirectory() + "/levels.xml";
+    const LevelCache& cache = *world.level().getLevelCache();
+    setFileTime(file, 1000000);
+    world.level().updateLevelCache();
+    const unsigned firstChecksum = cache.getChecksum("mine");
+
+    // New content under the old time is not looked at.
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Second").save(world.level(), "mine"));
+    setFileTime(file, 1000000);
+    world.level().updateLevelCache();
+    EXPECT_EQ("First", cache.getTitle("mine"));
+    // A new time is.
+    setFileTime(file, 2000000);
+    world.level().updateLevelCache();
+    EXPECT_EQ("Second", cache.getTitle("mine"));
+    EXPECT_NE(firstChecksum, cache.getChecksum("mine"));
+
+    // A file that no longer reads is dropped, and so is a deleted one; the cache file follows.
+    test::writeFile(file, "<level><title>broken</level>");
+    setFileTime(file, 3000000);
+    {
+        test::LogCapture log;
+        world.level().updateLevelCache();
+        EXPECT_FALSE(cache.hasLevel("mine"));
+        EXPECT_TRUE(contains(log.lines(), "I Removing invalid level 'mine' from cache"));
+    }
+    ASSERT_TRUE(builder.save(world.level(), "gone"));
+    world.level().updateLevelCache();
+    ASSERT_TRUE(cache.hasLevel("gone"));
+    std::remove(world.userLevelFile("gone").c_str());
+    world.level().updateLevelCache();
+    EXPECT_FALSE(cache.hasLevel("gone"));
+    EXPECT_EQ(std::string::npos, test::readFile(cacheFile).find("<name>gone</name>"));
+    EXPECT_NE(std::string::npos, test::readFile(cacheFile).find("<name>sp01</name>"));
+}
+
+TEST(LevelCache, FlagsEveryLevelOfTheBuiltInFolderBuiltInAlsoAfterARescan)
+{
+    test::HeadlessOgre ogre;
+    test::WorkingFolder folder;
+    test::TempDir user;
+    const std::string level = "<level><builtin>false</builtin><points><point><type>special</type>"
+                              "<position>0 0 0</position><name>spstart</name></point></points></level>";
+    folder.write("levels/plain.xml", level);
+    setFileTime(folder.path() + "/levels/plain.xml", 1000000);
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.createResourceGroup(LevelCache::RESOURCE_GROUP);
+    groups.addResourceLocation(LevelCache::BUILTIN_ARCHIVE, "FileSystem", LevelCache::RESOURCE_GROUP);
+
+    LevelCache cache(user.path());
+    cache.update();
+    const unsigned builtInSinglePlayer = LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN;
+    EXPECT_EQ(builtInSinglePlayer, cache.getFlags("plain"));
+    EXPECT_EQ("levels/plain.xml", cache.getFileName("plain"));
+    folder.write("levels/plain.xml", level + "<!-- touched -->");
+    setFileTime(folder.path() + "/levels/plain.xml", 2000000);
+    cache.update();
+    EXPECT_EQ(builtInSinglePlayer, cache.getFlags("plain"));
+
+    // Without the resource group an update can tell nothing, so it changes nothing.
+    groups.destroyResourceGroup(LevelCache::RESOURCE_GROUP);
+    cache.update();
+    EXPECT_TRUE(cache.hasLevel("plain"));
+}
+} // namespace

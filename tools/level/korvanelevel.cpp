@@ -1,0 +1,138 @@
+// Loads a level the way the game does, without a window, and prints what it holds: checksum,
+// point counts, starts, box and the level body. Then it saves the level to its own file and
+// reloads it, which must give the same checksum. Run from the source tree's root:
+//
+//   build/bin/korvane-level [--user DIR] [--log FILE] LEVEL
+//
+// DIR is the user data directory (default: a new folder under /tmp); FILE receives the game's
+// log. Exits with 1 when the level cannot be loaded or the round trip changes it.
+#include "gamedata.h"
+
+#include "engine/core/bodytemplate.h"
+#include "engine/core/simulator.h"
+#include "game/level/datafile.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "toolkit/log.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+void printVector(const char* label, const Ogre::Vector3& vector)
+{
+    std::printf("%s(%g, %g, %g)", label, vector.x, vector.y, vector.z);
+}
+
+void describe(const game::Level& level)
+{
+    std::printf("level '%s' in %s: \"%s\" by \"%s\", target time %g s, next '%s'%s\n",
+                level.getName().c_str(), level.getFileName().c_str(), level.getTitle().c_str(),
+                level.getAuthor().c_str(), level.getTargetTime(), level.getNext().c_str(),
+                level.isBuiltin() ? ", built-in" : "");
+    unsigned shipped = 0;
+    std::printf("checksum %08X", level.getChecksum());
+    if (game::getDataFileChecksum(level.getFileName(), shipped))
+        std::printf(", shipped %08X%s", shipped, level.isModified() ? ", modified" : ", unmodified");
+    std::printf("\n");
+
+    unsigned counts[4] = {};
+    for (const game::LevelPoint& point : level.getPoints())
+        ++counts[point.type < 4 ? point.type : 0];
+    std::printf("points %u: %u blocks, %u entities, %u special\n", unsigned(level.getPoints().size()),
+                counts[game::LevelPoint::TYPE_BLOCK], counts[game::LevelPoint::TYPE_ENTITY],
+                counts[game::LevelPoint::TYPE_SPECIAL]);
+    for (const game::LevelPoint& point : level.getPoints())
+        if (point.isSpecial(game::LevelPoint::SINGLE_PLAYER_START))
+        {
+            printVector("single-player start ", point.getPosition());
+            std::printf("\n");
+        }
+    std::printf("multiplayer starts %u:", unsigned(level.getMultiplayerStarts().size()));
+    for (unsigned index : level.getMultiplayerStarts())
+        printVector(" ", level.getPoints()[index].getPosition());
+    std::printf("\n");
+    printVector("box ", level.getBoundingBox().getMinimum());
+    printVector(" to ", level.getBoundingBox().getMaximum());
+    std::printf("\n");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string user;
+    std::string log;
+    std::string name;
+    for (int index = 1; index < argc; ++index)
+    {
+        const std::string argument = argv[index];
+        if (argument == "--user" && index + 1 < argc)
+            user = argv[++index];
+        else if (argument == "--log" && index + 1 < argc)
+            log = argv[++index];
+        else if (name.empty() && argument.compare(0, 2, "--") != 0)
+            name = argument;
+        else
+        {
+            std::fprintf(stderr, "usage: %s [--user DIR] [--log FILE] LEVEL\n", argv[0]);
+            return 2;
+        }
+    }
+    if (name.empty())
+    {
+        std::fprintf(stderr, "usage: %s [--user DIR] [--log FILE] LEVEL\n", argv[0]);
+        return 2;
+    }
+    if (user.empty())
+    {
+        char folder[] = "/tmp/korvane-level-XXXXXX";
+        if (!mkdtemp(folder))
+        {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        user = folder;
+    }
+    if (!log.empty())
+        brix::Log::open(log.c_str(), false);
+
+    try
+    {
+        levels::HeadlessGame game(user, user + "/ogre.log");
+        game::Level level(nullptr, &game.simulator(), user);
+        level.initialize(nullptr);
+        level.updateLevelCache();
+        if (!level.load(name, false))
+        {
+            std::fprintf(stderr, "Level '%s' could not be loaded (see the log)\n", name.c_str());
+            return 1;
+        }
+        level.createScene();
+        describe(level);
+        const brix::BodyTemplate* body = game.simulator().getTemplate(game::Level::LEVEL_BODY);
+        std::printf("level body %u vertices\n", body ? unsigned(body->getShape(0).points.size()) : 0u);
+
+        const unsigned checksum = level.getChecksum();
+        if (!level.save())
+        {
+            std::fprintf(stderr, "Saving '%s' failed\n", level.getFileName().c_str());
+            return 1;
+        }
+        level.updateLevelCache();
+        if (!level.load(name, false))
+        {
+            std::fprintf(stderr, "Level '%s' could not be reloaded\n", name.c_str());
+            return 1;
+        }
+        std::printf("saved and reloaded: checksum %08X, %s\n", level.getChecksum(),
+                    level.getChecksum() == checksum ? "the same" : "CHANGED");
+        return level.getChecksum() == checksum ? 0 : 1;
+    }
+    catch (const std::exception& exception)
+    {
+        std::fprintf(stderr, "%s\n", exception.what());
+        return 1;
+    }
+}
