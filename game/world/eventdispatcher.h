@@ -18,45 +18,42 @@ public:
     // event; 200 and above are system events, which never pass through the dispatcher.
     enum EventId : unsigned int
     {
-        MatchStarted = 1,          // a: 1 when the data files or the level were found modified
-        MatchComplete = 2,         // a: winner's index; b: single-player high-score placing, 0 none
-        MatchEnded = 3,            //
-        HumanKilled = 4,           // a: victim human's entity id; b: attacker's entity id or 0
-        VialsPickedUp = 5,         // a: human's entity id; b: package's entity id
-        HealthPickedUp = 6,        // as VialsPickedUp
-        AmmunitionPickedUp = 7,    // as VialsPickedUp
-        KeyPickedUp = 8,           // as VialsPickedUp
-        ShieldEnergyPickedUp = 9,  // as VialsPickedUp
-        DroneKilled = 10,          // a: drone's entity id; b: attacker's entity id
-        CrawlerKilled = 11,        // a: crawler's entity id; b: attacker's entity id
-        ExitReached = 12,          // a: human's entity id; b: exit's entity id
-        CheckpointReached = 13,    // a: human's entity id; b: checkpoint's entity id
-        PlayerEnteredMatch = 14,   // a: index; b: the player's entity id
-        PlayerLeftMatch = 15,      // a: index
-        PlayerRespawned = 16,      // a: index
-        PlayerRenamed = 17,        // a: index; text: the new name
-        PlayerConfigured = 18,     // a: index; b: appearance value
-        KillScore = 19,            // a: index; b: new score; text: kill count in decimal
-        VialScore = 20,            // a: index; b: new score; text: vial count in decimal
-        KillPopup = 21,            // a: index; b: victim's entity id; text: 0 single, 1 multiple, 2 streak
-        PlayerKilled = 22,         // a: victim's index; b: killer's index or 0
-        ChatMessage = 23,          // a: sender's index; text: the message
-        Cheat = 24,                // a: 1 for invulnerability; b: 1 for equipment
-        Noise = 25,                // a: the noisy human's entity id
-        HumanHurt = 26,            // a: the hurt human's entity id
-        EditorStarted = 27,        //
-        BackToMenu = 28,           //
+        MatchStarted = 1,  // a: 1 when the data files or the level were found modified
+        MatchComplete = 2, // a: winner's index; b: single-player high-score placing, 0 none
+        MatchEnded = 3,
+        HumanKilled = 4,          // a: victim human's entity id; b: attacker's entity id or 0
+        VialsPickedUp = 5,        // a: human's entity id; b: package's entity id
+        HealthPickedUp = 6,       // as VialsPickedUp
+        AmmunitionPickedUp = 7,   // as VialsPickedUp
+        KeyPickedUp = 8,          // as VialsPickedUp
+        ShieldEnergyPickedUp = 9, // as VialsPickedUp
+        DroneKilled = 10,         // a: drone's entity id; b: attacker's entity id
+        CrawlerKilled = 11,       // a: crawler's entity id; b: attacker's entity id
+        ExitReached = 12,         // a: human's entity id; b: exit's entity id
+        CheckpointReached = 13,   // a: human's entity id; b: checkpoint's entity id
+        PlayerEnteredMatch = 14,  // a: index; b: the player's entity id
+        PlayerLeftMatch = 15,     // a: index
+        PlayerRespawned = 16,     // a: index
+        PlayerRenamed = 17,       // a: index; text: the new name
+        PlayerConfigured = 18,    // a: index; b: appearance value
+        KillScore = 19,           // a: index; b: new score; text: kill count in decimal
+        VialScore = 20,           // a: index; b: new score; text: vial count in decimal
+        KillPopup = 21,           // a: index; b: victim's entity id; text: 0 single, 1 multiple, 2 streak
+        PlayerKilled = 22,        // a: victim's index; b: killer's index or 0
+        ChatMessage = 23,         // a: sender's index; text: the message
+        Cheat = 24,               // a: 1 for invulnerability; b: 1 for equipment
+        Noise = 25,               // a: the noisy human's entity id
+        HumanHurt = 26,           // a: the hurt human's entity id
+        EditorStarted = 27,
+        BackToMenu = 28,
         ToggleControllerInfo = 29, // a: client index, 0 or 1
-        ToggleHelp = 30,           //
-        MenuEscape = 31,           //
-        MenuChat = 32,             //
-        MenuScoreboard = 33,       //
-        MenuCommand = 34,          // a: function key number, 4 to 12
-        ControllersChanged = 35    //
+        ToggleHelp = 30,
+        MenuEscape = 31,
+        MenuChat = 32,
+        MenuScoreboard = 33,
+        MenuCommand = 34, // a: function key number, 4 to 12
+        ControllersChanged = 35
     };
-
-    static constexpr unsigned int FIRST_EVENT = MatchStarted;
-    static constexpr unsigned int LAST_EVENT = ControllersChanged;
 
     // A receiver of game events. Not owned by the dispatcher: a listener removes itself
     // before it dies. One removed during delivery hears nothing more, not even the rest of

@@ -6,11 +6,6 @@ ManualShadow::ManualShadow(ShadowManager* manager) : Shadow(manager) {}
 
 ManualShadow::~ManualShadow() = default;
 
-bool ManualShadow::update(brix::Simulator* simulator, const Ogre::Vector3& lightDirection)
-{
-    return mChanged;
-}
-
 void ManualShadow::addGeometry(Ogre::ManualObject* object)
 {
     addQuad(object, mPosition, mNormal, mSize, mAlpha);

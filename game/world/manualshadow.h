@@ -11,7 +11,6 @@ public:
     explicit ManualShadow(ShadowManager* manager);
     ~ManualShadow() override;
 
-    bool update(brix::Simulator* simulator, const Ogre::Vector3& lightDirection) override;
     void addGeometry(Ogre::ManualObject* object) override;
 
     // Where the blob lies: its centre, the surface normal there and its half side.

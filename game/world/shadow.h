@@ -26,7 +26,8 @@ public:
     Shadow& operator=(const Shadow&) = delete;
 
     virtual bool isVisible() const;
-    // Brings the shadow up to date for this frame; true when its geometry changed.
+    // Brings the shadow up to date for this frame; true when its geometry changed. A shadow
+    // placed by its owner only reports what the owner changed.
     virtual bool update(brix::Simulator* simulator, const Ogre::Vector3& lightDirection);
     // Appends the shadow's quad, if it has one, to the manual object's open section.
     virtual void addGeometry(Ogre::ManualObject* object);
