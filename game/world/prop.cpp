@@ -192,7 +192,13 @@ void Prop::remove()
         scene.destroySceneNode(mNode, mMeshEntity);
     }
     if (mBody)
+    {
+        // The body lives on until the simulator's next flush: out of the world and without
+        // its entity, so no contact of the coming step leads back to this deleted prop.
+        mBody->setEnabled(false);
+        mBody->setUserData(nullptr);
         mManager->getSimulator()->destroyBody(mBody);
+    }
     mBody = nullptr;
 }
 

@@ -172,6 +172,27 @@ TEST_F(ReplicationTest, ClientMirrorsSlotsAndDisablesWhatItCannotSee)
     EXPECT_EQ(client.entities().getEntity(2)->getType(), "human");
 }
 
+// A slot the server empties under a live client prop: the prop goes with its body, so the crate
+// it held up falls in the very next step and no contact leads back to the deleted prop.
+TEST_F(ReplicationTest, ASlotEmptiedUnderAClientPropTakesItsBodyAway)
+{
+    game::Entity* player = server.create("player", Ogre::Vector3(5.0f, 1.0f, 0.0f));
+    game::Entity* bottom = server.create("crate", Ogre::Vector3(0.0f, 0.5f, 0.0f));
+    server.create("crate", Ogre::Vector3(0.0f, 1.5f, 0.0f));
+    lookFrom(player, 40);
+    decode(client.entities(), encode(server.entities()));
+    game::Entity* top = client.entities().getEntity(3);
+    ASSERT_NE(top, nullptr);
+    bottom->addRuntimeFlags(game::Entity::RUNTIME_PURGE_AT_ONCE);
+    bottom->kill();
+    lookFrom(player);
+    decode(client.entities(), encode(server.entities()));
+    EXPECT_EQ(client.entities().getEntity(2), nullptr);
+    client.tick(2);
+    EXPECT_EQ(client.entities().getSimulatedTick(), 42);
+    EXPECT_LT(top->getLinearVelocity().y, -0.15f);
+}
+
 TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)
 {
     test::LogCapture log;
