@@ -20,6 +20,9 @@
 #include "engine/presentation/textlabelfactory.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/world/entitymanager.h"
 #include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
 #include "toolkit/desktop.h"
@@ -56,8 +59,7 @@ const char* const Application::SCREENSHOT_TIME_FORMAT = "%Y%m%d-%H%M%S";
 
 namespace
 {
-const char* const LEVEL_FOLDER = "levels";
-const char* const LEVEL_GROUP = "levels";
+const char* const ENTITY_FILE = "entities.xml";
 const char* const FONT_NAME = "menufont";
 const char* const MENU_NODE = "menu";
 const char* const GAMEPAD_LAYOUT_FILE = "gamepads.xml";
@@ -586,7 +588,7 @@ void Application::run(int argc, const char** argv)
 
 void Application::preload()
 {
-    const std::string userLevels = brix::File::filePath(getUserDataDirectory(), LEVEL_FOLDER);
+    const std::string userLevels = brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER);
     const std::string screenshots = brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER);
     if (!brix::File::directoryExists(userLevels))
     {
@@ -600,9 +602,9 @@ void Application::preload()
     }
 
     Ogre::ResourceGroupManager& resources = Ogre::ResourceGroupManager::getSingleton();
-    resources.addResourceLocation(LEVEL_FOLDER, "FileSystem", LEVEL_GROUP, false, true);
-    resources.addResourceLocation(userLevels, "FileSystem", LEVEL_GROUP, false, true);
-    resources.initialiseResourceGroup(LEVEL_GROUP);
+    resources.addResourceLocation(Level::LEVEL_FOLDER, "FileSystem", Level::RESOURCE_GROUP, false, true);
+    resources.addResourceLocation(userLevels, "FileSystem", Level::RESOURCE_GROUP, false, true);
+    resources.initialiseResourceGroup(Level::RESOURCE_GROUP);
 
     mSceneManager = createSceneManager("OctreeSceneManager");
     mLoadScreen = new brix::OgreOverlayLoadScreen(mSceneManager, getOverlaySystem(), getRenderWindow());
@@ -618,9 +620,7 @@ void Application::preload()
 
     mSimulator = new brix::Simulator(false, PHYSICS_STEP);
     mSimulator->setGravity(Ogre::Vector3::UNIT_Y * -9.8f);
-
-    // The level is made here, with the scene manager, the simulator and the user data
-    // directory, once the levels part of the game is built.
+    mLevel = new Level(mSceneManager, mSimulator, getUserDataDirectory());
 }
 
 void Application::setup(int argc, const char** argv)
@@ -688,10 +688,14 @@ void Application::setup(int argc, const char** argv)
     mSimulator->loadTemplates("data/blockbodies.xml");
     mSimulator->loadTemplates("data/entitybodies.xml");
 
-    // The entity manager, the file-share and match browsers, and the services they are given
-    // (entity manager, player manager, server and clients, entity prototypes) are made and
-    // wired here as the world, multiplayer and browsers exist.
+    mEntityManager = new EntityManager(mSimulator, mSceneManager, mSceneManager->getRootSceneNode());
+    // The file-share and match browsers are made here once they exist.
+    mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
+    mLevel->initialize(mDecalManager);
+    // The player manager, the server and the clients are given their services here once
+    // multiplayer exists.
+    mEntityManager->loadEntityPrototypes(ENTITY_FILE);
 
     mConfiguration.addListener(this);
     mConfiguration.updateAllParameters();
@@ -773,14 +777,31 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
 
     for (unsigned int tick = 0; tick < ticks; ++tick)
     {
-        // The server, the clients, the world and the player manager tick here once they
-        // exist: to predictTick of the entity manager's next tick, or while paused to its
-        // current tick with the world and the player manager standing still.
+        uint16_t simulated = mEntityManager->getTick();
+        if (!mPaused)
+        {
+            // The first client's input advance, once the clients exist.
+            const unsigned int inputAdvance = 0;
+            simulated = predictTick(mEntityManager->nextTick(), inputAdvance, mPrediction);
+        }
+        // The server and each client tick here, paused or not, once multiplayer exists.
+        if (!mPaused)
+        {
+            mEntityManager->simulateTo(simulated);
+            // The player manager ticks here once multiplayer exists.
+        }
         mEventDispatcher->dispatch();
+    }
+    if (ticks > 0)
+    {
+        mEntityManager->updateObserverVisibility();
+        // The level's light-map and sound-map generators and the server's update follow here
+        // once they exist.
     }
 
     if (!mPaused)
     {
+        mEntityManager->interpolate(elapsedSeconds, sinceTickSeconds / (TICK_MS / 1000.0f));
         mDecalManager->update(elapsedSeconds);
         mLabelManager->update(elapsedSeconds);
         mShadowManager->update();
@@ -801,9 +822,11 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
 
 void Application::cleanup()
 {
-    // Ending a running game, and deleting the level editor, the browsers, the clients, the
-    // server, the entity manager (before every manager it uses) and the level, come first
-    // here as those parts exist.
+    // Ending a running game, and deleting the level editor, the browsers, the clients and the
+    // server, come first here as those parts exist.
+    // The entity manager goes before the level and every manager its entities use.
+    destroy(mEntityManager, "entity manager");
+    destroy(mLevel, "level");
     if (mUpdateChecker)
         destroy(mUpdateChecker, "version check");
     if (mInputManager && mMenuController)
@@ -855,6 +878,9 @@ void Application::onParameterChange(const std::string& name)
         setMenuItemState("host", "name", state);
         getMenuItem("host", "name")->setValue(std::string());
     }
+    else if (name == "network/visiblewidth" || name == "network/visibleheight")
+        mEntityManager->setVisibleArea(mConfiguration.getFloat("network/visiblewidth"),
+                                       mConfiguration.getFloat("network/visibleheight"));
     else if (name == "network/prediction")
         mPrediction = mConfiguration.getFloat(name);
     else if (name == "network/onlinehighscores")
@@ -863,13 +889,17 @@ void Application::onParameterChange(const std::string& name)
         mControllerInfo = static_cast<unsigned int>(mConfiguration.getInteger(name));
     else if (name == "misc/level")
     {
-        // With the level cache, the level after the last one played is offered first.
+        // The level after the last one played is offered first.
         const std::string& level = mConfiguration.getString(name);
-        getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
+        const std::string next = mLevel->getLevelCache()->getNext(level);
+        if (!next.empty() && mLevel->getLevelCache()->hasLevel(next))
+            getMenuItem("sp", "level")->setValue(next);
+        else
+            getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
     }
-    // The camera filters, the music, the packet rate, the punch-through address, the visible
-    // area and the players' controllers, names and skins take effect here as the cameras, the
-    // music player, the server, the clients and the entity manager exist.
+    // The camera filters, the music, the packet rate, the punch-through address and the players'
+    // controllers, names and skins take effect here as the cameras, the music player, the
+    // server and the clients exist.
 }
 
 void Application::ensureSharePassword()

@@ -38,6 +38,8 @@ class UpdateChecker;
 
 namespace game
 {
+class EntityManager;
+class Level;
 class MenuController;
 class MenuFrame;
 class ShadowManager;
@@ -122,6 +124,8 @@ public:
     brix::OgreMenu* getMenu() const { return mMenu; }
     MenuFrame* getMenuFrame() const { return mMenuFrame; }
     EventDispatcher* getEventDispatcher() const { return mEventDispatcher; }
+    EntityManager* getEntityManager() const { return mEntityManager; }
+    Level* getLevel() const { return mLevel; }
     brix::InputManager* getInputManager() const { return mInputManager; }
     unsigned int getGameMode() const { return mGameMode; }
     bool isPaused() const { return mPaused; }
@@ -184,6 +188,7 @@ private:
     brix::InputManager* mInputManager = nullptr;
     brix::AudioManager* mAudioManager = nullptr;
     brix::Simulator* mSimulator = nullptr;
+    Level* mLevel = nullptr;
     Ogre::Camera* mCamera = nullptr;
     EventDispatcher* mEventDispatcher = nullptr;
     brix::OgreParticlePool* mParticlePool = nullptr;
@@ -197,6 +202,7 @@ private:
     brix::OgreImageArray* mMenuImages = nullptr;
     MenuFrame* mMenuFrame = nullptr;
     MenuController* mMenuController = nullptr;
+    EntityManager* mEntityManager = nullptr;
     brix::UpdateChecker* mUpdateChecker = nullptr;
 };
 } // namespace game

@@ -3,6 +3,7 @@
 #include "engine/presentation/ogremenuitem.h"
 #include "engine/presentation/ogremenutextitem.h"
 #include "game/application/menuframe.h"
+#include "game/world/entitymanager.h"
 #include "support/game/gamerun.h"
 #include "support/services.h"
 #include "support/tempdir.h"
@@ -869,4 +870,30 @@ TEST(ApplicationVersionCheck, FailedCheckKeepsTheLastAnswerAndWaitsADay)
     user.writeTestConfiguration({{"network/versioncheckurl", closed}});
     GameRun::play([](GameRun& game) { game.wait(20); }, {"--no-update-check"});
     EXPECT_EQ(storedValue(configuration, "misc/versionchecktime"), "0");
+}
+
+TEST(ApplicationUpdate, AdvancesTheWorldOneTickPerDueTickAndNoneOnFramesWithout)
+{
+    UserFolder user;
+    user.writeTestConfiguration();
+    std::vector<int> ticks;
+    GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    game::EntityManager* world = game.getEntityManager();
+                    const uint16_t start = world->getTick();
+                    for (unsigned int due : {0u, 1u, 4u, 0u, 2u})
+                    {
+                        EXPECT_TRUE(game.updateGame(due, 0.01f, 0.005f));
+                        ticks.push_back(static_cast<uint16_t>(world->getTick() - start));
+                        // Outside a match nothing predicts ahead: the world runs to the counter.
+                        EXPECT_EQ(world->getSimulatedTick(), world->getTick());
+                    }
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(ticks, (std::vector<int>{0, 1, 5, 5, 7}));
 }
