@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -896,4 +898,38 @@ TEST(ApplicationUpdate, AdvancesTheWorldOneTickPerDueTickAndNoneOnFramesWithout)
         },
         {"--no-update-check"});
     EXPECT_EQ(ticks, (std::vector<int>{0, 1, 5, 5, 7}));
+}
+
+TEST(ApplicationVersionCheck, EndingTheGameWaitsForARunningCheckAndDropsItsAnswer)
+{
+    // A service that takes its time and then answers a newer version.
+    test::ScriptedServer slow(
+        [](int socket)
+        {
+            test::ScriptedServer::readLine(socket);
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            const std::string body = "<update><version>9.0.0</version><url>http://example.invalid</url>"
+                                     "<message>Late</message></update>";
+            test::ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\nContent-Length: " +
+                                                   std::to_string(body.size()) + "\r\n\r\n" + body);
+        });
+    UserFolder user;
+    user.writeTestConfiguration(
+        {{"network/versioncheckurl", "http://" + slow.address() + "/api/v1/updates"}});
+    bool running = false;
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    running = game.isUpdateCheckRunning();
+                    game.stop();
+                });
+        });
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_TRUE(running);
+    // The answer came after the game ended: nothing of it is stored.
+    EXPECT_EQ(storedValue(user.file("configuration.xml"), "misc/latestversion"), "");
+    EXPECT_EQ(storedValue(user.file("configuration.xml"), "misc/versionchecktime"), "0");
 }
