@@ -822,6 +822,8 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
 
 void Application::cleanup()
 {
+    // Nothing is applied to managers on their way out.
+    mConfiguration.removeListener(this);
     // Ending a running game, and deleting the level editor, the browsers, the clients and the
     // server, come first here as those parts exist.
     // The entity manager goes before the level and every manager its entities use.
