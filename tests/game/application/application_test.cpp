@@ -933,3 +933,29 @@ TEST(ApplicationVersionCheck, EndingTheGameWaitsForARunningCheckAndDropsItsAnswe
     EXPECT_EQ(storedValue(user.file("configuration.xml"), "misc/latestversion"), "");
     EXPECT_EQ(storedValue(user.file("configuration.xml"), "misc/versionchecktime"), "0");
 }
+
+TEST(ApplicationVersionCheck, F4OpensOnlyAWebAddressOfANewerVersion)
+{
+    UserFolder user;
+    const std::string today = std::to_string(std::time(nullptr));
+    // Without a newer version F4 does nothing; with one whose address is no web address, the
+    // game neither opens it nor ends.
+    for (const char* latest : {"1.4.2", "1.4.3"})
+    {
+        user.writeTestConfiguration({{"misc/versionchecktime", today},
+                                     {"misc/latestversion", latest},
+                                     {"misc/latestversionurl", "file:///etc/passwd"}});
+        bool newVersion = false;
+        GameRun::TOutcome outcome = GameRun::play(
+            [&](GameRun& game)
+            {
+                game.then([&](GameRun& game) { newVersion = game.isNewVersionAvailable(); });
+                game.thenPress(static_cast<test::Key>(293));
+                game.wait(10);
+            });
+        EXPECT_EQ(newVersion, std::string(latest) == "1.4.3");
+        EXPECT_FALSE(outcome.endedByGame) << latest;
+    }
+    EXPECT_TRUE(logged(test::readFile(user.file("application.log")), 'E',
+                       "Download address 'file:///etc/passwd' is not a web address"));
+}
