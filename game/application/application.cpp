@@ -155,27 +155,33 @@ enum ListKind
     LIST_COUNT
 };
 
+const int KEEP_STATE = -1;
+
 // One item of a page, or a run of rows named name0, name1, ... A key names the configuration
 // parameter that gives the initial value or index; a key without a section is read from the
 // section named like the page ("player1/name" on the page "player1").
 struct TMenuItem
 {
-    const char* name;
-    ItemKind kind;
-    const char* title;
-    const char* description;
-    const char* target;
-    const char* key;
-    const char* text;
-    float minimum;
-    float maximum;
-    float step;
-    float value;
-    ListKind list;
-    int state;
-    const char* titleFormat;
-    bool validated;
-    unsigned rows;
+    const char* name = "";
+    ItemKind kind = ACTION;
+    const char* title = "";
+    const char* description = "";
+    // Action items: the page shown on activation.
+    const char* target = "";
+    const char* key = nullptr;
+    // Text items: the initial value when no key gives it.
+    const char* text = "";
+    // Value items: the range, the step and the initial value; text items: the length in
+    // maximum; image items: the size in value.
+    float minimum = 0.0f;
+    float maximum = 0.0f;
+    float step = 0.0f;
+    float value = 0.0f;
+    ListKind list = LIST_NONE;
+    int state = KEEP_STATE;
+    const char* titleFormat = nullptr;
+    bool validated = false;
+    unsigned rows = 0;
 
     constexpr TMenuItem withState(int newState) const
     {
@@ -191,13 +197,21 @@ struct TMenuItem
     }
 };
 
-const int KEEP_STATE = -1;
-
+constexpr TMenuItem item(const char* name, ItemKind kind, const char* title, const char* description)
+{
+    TMenuItem item;
+    item.name = name;
+    item.kind = kind;
+    item.title = title;
+    item.description = description;
+    return item;
+}
 constexpr TMenuItem action(const char* name, const char* title, const char* description = "",
                            const char* target = "")
 {
-    return {name, ACTION, title, description, target,     nullptr, "",    0,
-            0,    0,      0,     LIST_NONE,   KEEP_STATE, nullptr, false, 0};
+    TMenuItem action = item(name, ACTION, title, description);
+    action.target = target;
+    return action;
 }
 // A line that only shows (a blank spacer, or a text filled in later).
 constexpr TMenuItem line(const char* name)
@@ -207,38 +221,52 @@ constexpr TMenuItem line(const char* name)
 // The column titles above the rows of a table page.
 constexpr TMenuItem header(const char* title, const char* format)
 {
-    TMenuItem item = action("header", title).withState(brix::OgreMenuItem::STATE_INACTIVE);
-    item.titleFormat = format;
-    return item;
+    TMenuItem header = line("header");
+    header.title = title;
+    header.titleFormat = format;
+    return header;
 }
 constexpr TMenuItem rows(const char* name, unsigned count, const char* title)
 {
-    TMenuItem item = action(name, title);
-    item.rows = count;
-    return item;
+    TMenuItem rows = action(name, title);
+    rows.rows = count;
+    return rows;
 }
 constexpr TMenuItem text(const char* name, const char* title, const char* description, unsigned maxLength,
                          const char* value = "", const char* key = nullptr)
 {
-    return {name, TEXT, title,     description, "",      key,   value, 0, float(maxLength),
-            0,    0,    LIST_NONE, KEEP_STATE,  nullptr, false, 0};
+    TMenuItem text = item(name, TEXT, title, description);
+    text.maximum = float(maxLength);
+    text.text = value;
+    text.key = key;
+    return text;
 }
 constexpr TMenuItem value(const char* name, const char* title, const char* description, float minimum,
                           float maximum, float step, float initial, const char* key = nullptr)
 {
-    return {name,    VALUE, title,   description, "",         key,     "",    minimum,
-            maximum, step,  initial, LIST_NONE,   KEEP_STATE, nullptr, false, 0};
+    TMenuItem value = item(name, VALUE, title, description);
+    value.minimum = minimum;
+    value.maximum = maximum;
+    value.step = step;
+    value.value = initial;
+    value.key = key;
+    return value;
 }
 constexpr TMenuItem list(const char* name, const char* title, const char* description, ListKind kind,
                          const char* key = nullptr)
 {
-    return {name, LIST, title, description, "", key, "", 0, 0, 0, 0, kind, KEEP_STATE, nullptr, false, 0};
+    TMenuItem list = item(name, LIST, title, description);
+    list.list = kind;
+    list.key = key;
+    return list;
 }
 constexpr TMenuItem image(const char* name, const char* title, const char* description, float size,
                           const char* key)
 {
-    return {name, IMAGE, title, description, "",         key,     "",    0,
-            0,    0,     size,  LIST_NONE,   KEEP_STATE, nullptr, false, 0};
+    TMenuItem image = item(name, IMAGE, title, description);
+    image.value = size;
+    image.key = key;
+    return image;
 }
 
 const char* const BACK = "Back";
