@@ -281,6 +281,10 @@ const TMenuItem MAIN_ITEMS[] = {
     action("settings", "Settings", "Change player and system settings", "settings"),
     action("exit", "Exit", "Exit game and return to desktop"),
 };
+// The host page and the restart page offer the same score limits.
+const TMenuItem SCORE_LIMIT =
+    value("scorelimit", "Score limit", "Score required to win the match", 5000, 50000, 5000, 10000);
+
 const TMenuItem SP_ITEMS[] = {
     list("level", "Level", NONE, LIST_LEVELS),
     action("score", "High-scores", NONE, "highscore"),
@@ -298,7 +302,7 @@ const TMenuItem HOST_ITEMS[] = {
     list("splitscreen", "Split screen", "Split screen for two local players", LIST_ON_OFF),
     value("players", "Number of players",
           "Maximum number of players allowed in match including local players", 2, 8, 1, 4),
-    value("scorelimit", "Score limit", "Score required to win the match", 5000, 50000, 5000, 10000),
+    SCORE_LIMIT,
     text("port", "Port", "Server UDP port number that clients connect to", 5, "26001").withValidator(),
     text("name", "Online name", "Enter a match name here to make it visible to others online", 15),
     text("password", "Password", "Password required for others to join this match.", 12),
@@ -315,7 +319,7 @@ const TMenuItem JOIN_ITEMS[] = {
 };
 const TMenuItem RESTART_ITEMS[] = {
     list("level", "Level", NONE, LIST_LEVELS),
-    value("scorelimit", "Score limit", "Score required to win the match", 5000, 50000, 5000, 10000),
+    SCORE_LIMIT,
     action("ready", READY),
     action("back", BACK, NONE, "mp"),
 };
