@@ -552,9 +552,13 @@ TEST(ApplicationStart, FirstStartOpensThePlayerPageAndStoresAShareAndVersion)
     EXPECT_EQ(walked, (std::vector<std::string>{"player1/skin", "player1/controller", "player1/gamepadlayout",
                                                 "player1/ready", "main/sp", "main/exit", "main/exit"}));
 
-    // A later start keeps the password.
-    GameRun::play([](GameRun&) {}, {"--no-update-check"});
+    // A later start keeps the password; asked for Direct3D, it renders with OpenGL.
+    GameRun::TOutcome later = GameRun::play([](GameRun&) {}, {"--no-update-check", "--direct3d"});
+    EXPECT_EQ(later.result, 0);
     EXPECT_EQ(storedValue(user.file("configuration.xml"), "misc/sharepassword"), password);
+    const std::string log = test::readFile(user.file("application.log"));
+    EXPECT_TRUE(logged(log, 'I', "Direct3D is not available on this platform, using OpenGL instead")) << log;
+    EXPECT_TRUE(logged(log, 'I', "Unable to load plug-in: lib/Plugin_CgProgramManager.dll"));
     struct stat info;
     EXPECT_EQ(stat(user.file("screenshots").c_str(), &info), 0);
     EXPECT_EQ(stat(user.file("levels").c_str(), &info), 0);
