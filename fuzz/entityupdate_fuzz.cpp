@@ -44,7 +44,8 @@ struct ClientWorld
         new Ogre::DefaultHardwareBufferManager();
         Ogre::MaterialManager::getSingleton().initialise();
         std::string source = KORVANE_SOURCE_DIR;
-        Ogre::ResourceGroupManager::getSingleton().addResourceLocation(source + "/data", "FileSystem", "default");
+        Ogre::ResourceGroupManager::getSingleton().addResourceLocation(source + "/data", "FileSystem",
+                                                                       "default");
         simulator.setGravity(Ogre::Vector3(0.0f, -9.8f, 0.0f));
         simulator.loadMaterials(source + "/data/materials.xml");
         simulator.loadTemplates(source + "/data/entitybodies.xml");

@@ -115,6 +115,9 @@ void EntityManager::loadEntityPrototypes(const std::string& file)
     for (const brix::XMLElement* element = root.getChild(""); element;
          element = root.getNextChild(element, ""))
     {
+        // Comments stay in the tree as elements named "!...".
+        if (element->getName().compare(0, 1, "!") == 0)
+            continue;
         Entity* prototype = allocatePrototype(element->getName());
         size_t index = mPrototypes.size();
         mPrototypes.push_back(prototype);
@@ -297,7 +300,7 @@ void EntityManager::simulateTo(uint16_t tick)
             if (isRunning(mDynamicEntities[index], authoritative))
                 mDynamicEntities[index]->update(mSimulatedTick, newTick);
         if (mSimulator)
-            mSimulator->update(TICK_SECONDS, false);
+            mSimulator->update(Entity::TICK_SECONDS, false);
         for (unsigned index = 0; index <= highest; ++index)
             if (isRunning(mDynamicEntities[index], authoritative))
                 mDynamicEntities[index]->postUpdate(mSimulatedTick, newTick);
@@ -327,6 +330,9 @@ void EntityManager::killOutsideLevel()
     if (!mLevel)
         return;
     const Ogre::AxisAlignedBox& box = mLevel->getBoundingBox();
+    // A level whose box is not built yet bounds nothing.
+    if (box.isNull())
+        return;
     for (unsigned index = 0; index <= mHighestIndex; ++index)
     {
         Entity* entity = mDynamicEntities[index];

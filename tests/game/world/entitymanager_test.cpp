@@ -1,6 +1,8 @@
 #include "game/world/entitymanager.h"
 #include "game/world/entity.h"
 #include "support/game/gameworld.h"
+#include "support/game/levelbuilder.h"
+#include "support/game/levelworld.h"
 #include "support/logcapture.h"
 
 #include <OgreException.h>
@@ -101,6 +103,28 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     EXPECT_THAT(log.lines(), Contains("I Entity 'prop1' definition (type 'prop', id 2) loaded"));
     // Position, orientation and both velocities of a prop: 108 bits.
     EXPECT_THAT(log.lines(), Contains("I State data size for entity: 14 bytes (108 bits)"));
+}
+
+// The shipped prototypes load into the classes the game makes by element name, and every one of
+// them can be placed in a world and ticked.
+TEST(EntityManagerLoading, LoadsAndSpawnsTheShippedPrototypes)
+{
+    test::LogCapture log;
+    test::GameOgre ogre;
+    test::GameWorld world(ogre.createSceneManager());
+    world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
+    std::vector<std::string> names;
+    world.entities().getPrototypeNames("", names, true);
+    ASSERT_GT(names.size(), 20u);
+    float x = -40.0f;
+    for (const std::string& name : names)
+    {
+        game::Entity* entity = world.create(name, Ogre::Vector3(x += 3.0f, 2.0f, 0.0f));
+        ASSERT_NE(entity, nullptr) << name;
+        EXPECT_LE(entity->getStateCodec()->getSizeBytes(), game::EntityManager::MAX_RECORD_DATA) << name;
+    }
+    world.tick(40);
+    EXPECT_THAT(log.errors(), testing::IsEmpty());
 }
 
 TEST_F(EntityManagerTest, RefusesThe201stDynamicEntityAndReusesAPurgedSlot)
@@ -266,4 +290,34 @@ TEST_F(EntityManagerTest, TracesGradeWhatStandsInTheWay)
     EXPECT_EQ(entities().checkVisibility(viewer, eye, target, true, 0, true), 0);
     EXPECT_EQ(entities().checkVisibility(viewer, eye, target, false, 0, true), 2);
     EXPECT_EQ(entities().traceEntities(viewer, eye, wall, target->getPosition(), true, 0, false), 2);
+}
+
+TEST(EntityManagerInALevel, KillsWhatFallsOutOfTheLevelBox)
+{
+    test::LevelWorld levels;
+    ASSERT_TRUE(levels.load(test::LevelBuilder().smallRoom(), "room", true));
+    test::GameWorld world(levels);
+    world.loadEntities();
+    game::Entity* resting = world.create("crate", Ogre::Vector3(0.0f, 0.5f, 0.0f));
+    game::Entity* falling = world.create("crate", Ogre::Vector3(10.5f, 0.5f, 0.0f));
+    world.tick(30);
+    EXPECT_EQ(falling->getState(), game::Entity::ACTIVE);
+    world.tick(30);
+    EXPECT_EQ(falling->getState(), game::Entity::KILLED);
+    world.tick(81);
+    EXPECT_EQ(world.entities().getEntity(2), nullptr);
+    ASSERT_EQ(world.entities().getEntity(1), resting);
+    EXPECT_EQ(resting->getState(), game::Entity::ACTIVE);
+    EXPECT_NEAR(resting->getPosition().y, 0.5f, 0.02f);
+}
+
+TEST(EntityManagerInALevel, ALevelWithoutItsSceneBoundsNothing)
+{
+    test::LevelWorld levels;
+    ASSERT_TRUE(levels.load(test::LevelBuilder().smallRoom(), "room"));
+    test::GameWorld world(levels);
+    world.loadEntities();
+    game::Entity* crate = world.create("crate", Ogre::Vector3(0.0f, 0.5f, 0.0f));
+    world.tick(2);
+    EXPECT_EQ(crate->getState(), game::Entity::ACTIVE);
 }

@@ -5,6 +5,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
 #include "game/world/shadowmanager.h"
+#include "support/game/levelworld.h"
 #include "support/ogre/headlessogre.h"
 
 #include <OgreResourceGroupManager.h>
@@ -52,33 +53,46 @@ Ogre::SceneManager* GameOgre::createSceneManager()
     return mOgre->root().createSceneManager();
 }
 
-GameWorld::GameWorld(Ogre::SceneManager* sceneManager, bool authoritative) : mSimulator(false, 0.0125f)
+GameWorld::GameWorld(Ogre::SceneManager* sceneManager, bool authoritative)
+    : mOwnSimulator(std::make_unique<brix::Simulator>(false, 0.0125f)), mSimulator(mOwnSimulator.get())
 {
-    mSimulator.setGravity(Ogre::Vector3(0.0f, -9.8f, 0.0f));
-    mSimulator.loadMaterials(sourcePath("data/materials.xml"));
-    mSimulator.loadTemplates(sourcePath("data/entitybodies.xml"));
-    brix::BodyTemplate* ground = mSimulator.createTemplate(GROUND_TEMPLATE);
+    mSimulator->setGravity(Ogre::Vector3(0.0f, -9.8f, 0.0f));
+    mSimulator->loadMaterials(sourcePath("data/materials.xml"));
+    mSimulator->loadTemplates(sourcePath("data/entitybodies.xml"));
+    brix::BodyTemplate* ground = mSimulator->createTemplate(GROUND_TEMPLATE);
     brix::BodyTemplate::TShape slab;
     slab.type = brix::BodyTemplate::SHAPE_BOX;
     slab.size = Ogre::Vector3(400.0f, 1.0f, 3.0f);
     ground->addShape(slab);
     ground->setMass(0.0f);
-    mSimulator.createBody(GROUND_TEMPLATE)
+    mSimulator->createBody(GROUND_TEMPLATE)
         ->deploy(Ogre::Vector3(0.0f, GROUND - 0.5f, 0.0f), Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
                  Ogre::Vector3::ZERO);
+    createServices(sceneManager, nullptr, authoritative);
+}
+
+GameWorld::GameWorld(LevelWorld& level, bool withScene, bool authoritative) : mSimulator(&level.simulator())
+{
+    if (!mSimulator->hasTemplate("crate"))
+        mSimulator->loadTemplates(sourcePath("data/entitybodies.xml"));
+    createServices(withScene ? &level.sceneManager() : nullptr, &level.level(), authoritative);
+}
+
+void GameWorld::createServices(Ogre::SceneManager* sceneManager, game::Level* level, bool authoritative)
+{
     mEvents = std::make_unique<game::EventDispatcher>();
     Ogre::SceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
     if (sceneManager)
-        mShadows = std::make_unique<game::ShadowManager>(sceneManager, root, &mSimulator, "blobshadow");
-    mEntities = std::make_unique<game::EntityManager>(&mSimulator, sceneManager, root);
-    mEntities->setServices(mEvents.get(), nullptr, mShadows.get(), nullptr, nullptr);
+        mShadows = std::make_unique<game::ShadowManager>(sceneManager, root, mSimulator, "blobshadow");
+    mEntities = std::make_unique<game::EntityManager>(mSimulator, sceneManager, root);
+    mEntities->setServices(mEvents.get(), nullptr, mShadows.get(), nullptr, level);
     mEntities->setAuthoritative(authoritative);
 }
 
 GameWorld::~GameWorld()
 {
     mEntities.reset();
-    mSimulator.flush();
+    mSimulator->flush();
 }
 
 void GameWorld::loadEntities(const std::string& definitions)

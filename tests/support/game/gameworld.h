@@ -17,6 +17,7 @@ namespace game
 {
 class Entity;
 class EntityManager;
+class Level;
 class EventDispatcher;
 class ShadowManager;
 } // namespace game
@@ -24,6 +25,7 @@ class ShadowManager;
 namespace test
 {
 class HeadlessOgre;
+class LevelWorld;
 
 // OGRE without a window for game-world tests: the resource group "default" maps the source
 // tree's "data" folder, so entity definitions load the content pack's meshes by name. Scripts
@@ -59,11 +61,15 @@ public:
 
     // Without a scene manager entities show nothing, which is all a server needs.
     explicit GameWorld(Ogre::SceneManager* sceneManager, bool authoritative = true);
+    // The world of a loaded level: its physics (the entity bodies added) and its scene when it
+    // has one, and the level itself, whose box entities die leaving. Make it after the level
+    // is loaded and drop it before the level world.
+    explicit GameWorld(LevelWorld& level, bool withScene = false, bool authoritative = true);
     ~GameWorld();
     GameWorld(const GameWorld&) = delete;
     GameWorld& operator=(const GameWorld&) = delete;
 
-    brix::Simulator& simulator() { return mSimulator; }
+    brix::Simulator& simulator() { return *mSimulator; }
     game::EntityManager& entities() { return *mEntities; }
     game::EventDispatcher& events() { return *mEvents; }
     // Null without a scene.
@@ -80,8 +86,11 @@ public:
     void tick(int count = 1);
 
 private:
+    void createServices(Ogre::SceneManager* sceneManager, game::Level* level, bool authoritative);
+
     TempDir mDir;
-    brix::Simulator mSimulator;
+    std::unique_ptr<brix::Simulator> mOwnSimulator;
+    brix::Simulator* mSimulator;
     std::unique_ptr<game::EventDispatcher> mEvents;
     std::unique_ptr<game::ShadowManager> mShadows;
     std::unique_ptr<game::EntityManager> mEntities;
