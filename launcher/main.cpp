@@ -1,5 +1,7 @@
 // The launcher: loads the game module from the library folder beside this program's folder
-// ("bin/../lib"), calls its export run(argc, argv) and exits with its result.
+// ("bin/../lib"), calls its export run(argc, argv) and exits with its result. The game reads its
+// data by relative paths ("data", "gamepads.xml"), so it runs in the folder that holds them,
+// wherever it was started from.
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -26,6 +28,11 @@ std::string programDirectory()
 
 int main(int argc, char** argv)
 {
+    if (chdir(KORVANE_DATA_ROOT) != 0)
+    {
+        std::fprintf(stderr, "korvane: cannot enter the game's folder '%s'\n", KORVANE_DATA_ROOT);
+        return 1;
+    }
     const std::string modulePath = programDirectory() + "/../lib/" + KORVANE_MODULE_NAME;
     void* module = dlopen(modulePath.c_str(), RTLD_NOW);
     if (!module)

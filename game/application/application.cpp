@@ -1,0 +1,1307 @@
+#include "game/application/application.h"
+
+#include "engine/core/audiomanager.h"
+#include "engine/core/gamepadlayout.h"
+#include "engine/core/inputmanager.h"
+#include "engine/core/simulator.h"
+#include "engine/presentation/decalmanager.h"
+#include "engine/presentation/labelmanager.h"
+#include "engine/presentation/messagedisplay.h"
+#include "engine/presentation/ogreimagearray.h"
+#include "engine/presentation/ogremenu.h"
+#include "engine/presentation/ogremenuactionitem.h"
+#include "engine/presentation/ogremenuimageitem.h"
+#include "engine/presentation/ogremenulistitem.h"
+#include "engine/presentation/ogremenupage.h"
+#include "engine/presentation/ogremenutextitem.h"
+#include "engine/presentation/ogremenuvalueitem.h"
+#include "engine/presentation/ogreoverlayloadscreen.h"
+#include "engine/presentation/ogreparticlepool.h"
+#include "engine/presentation/textlabelfactory.h"
+#include "game/application/menucontroller.h"
+#include "game/application/menuframe.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/world/entitymanager.h"
+#include "game/world/shadowmanager.h"
+#include "network/updatechecker.h"
+#include "toolkit/desktop.h"
+#include "toolkit/file.h"
+#include "toolkit/log.h"
+#include "toolkit/stringutil.h"
+
+#include <OgreCamera.h>
+#include <OgreException.h>
+#include <OgreMaterial.h>
+#include <OgreRenderWindow.h>
+#include <OgreResourceGroupManager.h>
+#include <OgreRoot.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+#include <OgreTechnique.h>
+#include <OgreTextureManager.h>
+#include <OgreViewport.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <iostream>
+#include <random>
+
+namespace game
+{
+const char* const Application::TITLE = "Korvane";
+const char* const Application::USER_DIRECTORY_NAME = "korvane";
+const char* const Application::CONFIGURATION_FILE = "configuration.xml";
+const char* const Application::SCREENSHOT_FOLDER = "screenshots";
+const char* const Application::SCREENSHOT_TIME_FORMAT = "%Y%m%d-%H%M%S";
+
+namespace
+{
+const char* const ENTITY_FILE = "entities.xml";
+const char* const FONT_NAME = "menufont";
+const char* const MENU_NODE = "menu";
+const char* const GAMEPAD_LAYOUT_FILE = "gamepads.xml";
+const char* const HIGH_SCORE_FILE = "highscores.xml";
+// Signs uploaded scores; the high-score service knows it too.
+const char* const HIGH_SCORE_KEY = "5be07a3c91d4f268";
+const unsigned int GAME_ID = 1;
+const unsigned int HIGH_SCORES_PER_LEVEL = 5;
+const unsigned int UPDATE_CHANNEL = 1;
+const char* const SHADOW_MATERIAL = "blobshadow";
+const char* const VERSION_BANNER_RIGHT = "Side-view action in the Brix engine";
+
+// A configuration parameter: b boolean, i integer, f float, s string (limits are lengths).
+struct TParameterDefinition
+{
+    const char* name;
+    char type;
+    double number;
+    const char* text;
+    double minimum;
+    double maximum;
+    unsigned version;
+};
+
+const unsigned V0_22_0 = 0x00160000;
+const unsigned V0_23_0 = 0x00170000;
+
+// Every setting of the game, in declaration order; the default service addresses are the
+// local services of tools/services.
+const TParameterDefinition PARAMETERS[] = {
+    {"system/loglevel", 's', 0, "info", 0, 8, 0},
+    {"system/physicsdebug", 'b', 0, nullptr, 0, 0, 0},
+    {"video/width", 'i', 1280, nullptr, 320, 8192, 0},
+    {"video/height", 'i', 720, nullptr, 200, 4096, 0},
+    {"video/fullscreen", 'b', 0, nullptr, 0, 0, 0},
+    {"video/fsaa", 'i', 0, nullptr, 0, 64, 0},
+    {"video/filters", 'b', 1, nullptr, 0, 0, 0},
+    {"video/decalcount", 'i', 1000, nullptr, 0, 5000, 0},
+    {"audio/quality", 'i', 0, nullptr, 0, 1, 0},
+    {"audio/music", 'b', 1, nullptr, 0, 0, 0},
+    {"audio/filters", 'b', 1, nullptr, 0, 0, 0},
+    {"audio/audiblerange", 'f', 25.0, nullptr, 5.0, 100.0, V0_22_0},
+    {"network/packetrate", 'i', 20, nullptr, 10, 30, 0},
+    {"network/versioncheckurl", 's', 0, "http://localhost/api/v1/updates", 0, 256, V0_23_0},
+    {"network/highscoresurl", 's', 0, "http://localhost/api/v1/highscores", 0, 256, V0_23_0},
+    {"network/onlinehighscores", 'b', 1, nullptr, 0, 0, V0_23_0},
+    {"network/announceserver", 's', 0, "localhost:4000", 0, 128, 0},
+    {"network/punchthroughserver", 's', 0, "localhost:4000", 0, 128, 0},
+    {"network/fileshareserver", 's', 0, "localhost:4021", 0, 128, 0},
+    {"network/visiblewidth", 'f', 30.0, nullptr, 5.0, 50.0, V0_22_0},
+    {"network/visibleheight", 'f', 20.0, nullptr, 5.0, 50.0, V0_22_0},
+    {"network/prediction", 'f', 1.0, nullptr, 0.0, 1.0, 0},
+    {"player1/name", 's', 0, "", 0, 60, 0},
+    {"player1/skin", 'i', 0, nullptr, 0, 3, 0},
+    {"player1/controller", 'i', 1, nullptr, 0, 3, 0},
+    {"player1/gamepadlayout", 's', 0, "[Automatic]", 0, 64, 0},
+    {"player2/name", 's', 0, "Player 2", 0, 60, 0},
+    {"player2/skin", 'i', 0, nullptr, 0, 3, 0},
+    {"player2/controller", 'i', 2, nullptr, 0, 3, 0},
+    {"player2/gamepadlayout", 's', 0, "[Automatic]", 0, 64, 0},
+    {"misc/controllerinfo", 'i', 16, nullptr, 0, 255, 0},
+    {"misc/level", 's', 0, "", 0, 15, 0},
+    {"misc/sharepassword", 's', 0, "", 0, 15, 0},
+    // Minimum above maximum: any value is taken.
+    {"misc/versionchecktime", 'i', 0, nullptr, 0, -1, 0},
+    {"misc/latestversion", 's', 0, "", 0, 16, 0},
+    {"misc/latestversionurl", 's', 0, "", 0, 256, 0},
+    {"misc/message", 's', 0, "", 0, 256, 0},
+};
+
+// ---- The menu tree -------------------------------------------------------------------------
+
+enum ItemKind
+{
+    ACTION,
+    TEXT,
+    VALUE,
+    LIST,
+    IMAGE
+};
+
+// Lists made once for the build.
+enum ListKind
+{
+    LIST_NONE,
+    LIST_ON_OFF,
+    LIST_VIDEO_MODES,
+    LIST_AUDIO_QUALITY,
+    LIST_LEVEL_TYPES,
+    LIST_CONTROLLERS,
+    LIST_GAMEPAD_LAYOUTS,
+    LIST_LEVELS,
+    LIST_COUNT
+};
+
+const int KEEP_STATE = -1;
+
+// One item of a page, or a run of rows named name0, name1, ... A key names the configuration
+// parameter that gives the initial value or index; a key without a section is read from the
+// section named like the page ("player1/name" on the page "player1").
+struct TMenuItem
+{
+    const char* name = "";
+    ItemKind kind = ACTION;
+    const char* title = "";
+    const char* description = "";
+    // Action items: the page shown on activation.
+    const char* target = "";
+    const char* key = nullptr;
+    // Text items: the initial value when no key gives it.
+    const char* text = "";
+    // Value items: the range, the step and the initial value; text items: the length in
+    // maximum; image items: the size in value.
+    float minimum = 0.0f;
+    float maximum = 0.0f;
+    float step = 0.0f;
+    float value = 0.0f;
+    ListKind list = LIST_NONE;
+    int state = KEEP_STATE;
+    const char* titleFormat = nullptr;
+    bool validated = false;
+    unsigned rows = 0;
+
+    constexpr TMenuItem withState(int newState) const
+    {
+        TMenuItem item = *this;
+        item.state = newState;
+        return item;
+    }
+    constexpr TMenuItem withValidator() const
+    {
+        TMenuItem item = *this;
+        item.validated = true;
+        return item;
+    }
+};
+
+constexpr TMenuItem item(const char* name, ItemKind kind, const char* title, const char* description)
+{
+    TMenuItem item;
+    item.name = name;
+    item.kind = kind;
+    item.title = title;
+    item.description = description;
+    return item;
+}
+constexpr TMenuItem action(const char* name, const char* title, const char* description = "",
+                           const char* target = "")
+{
+    TMenuItem action = item(name, ACTION, title, description);
+    action.target = target;
+    return action;
+}
+// A line that only shows (a blank spacer, or a text filled in later).
+constexpr TMenuItem line(const char* name)
+{
+    return action(name, "").withState(brix::OgreMenuItem::STATE_INACTIVE);
+}
+// The column titles above the rows of a table page.
+constexpr TMenuItem header(const char* title, const char* format)
+{
+    TMenuItem header = line("header");
+    header.title = title;
+    header.titleFormat = format;
+    return header;
+}
+constexpr TMenuItem rows(const char* name, unsigned count, const char* title)
+{
+    TMenuItem rows = action(name, title);
+    rows.rows = count;
+    return rows;
+}
+constexpr TMenuItem text(const char* name, const char* title, const char* description, unsigned maxLength,
+                         const char* value = "", const char* key = nullptr)
+{
+    TMenuItem text = item(name, TEXT, title, description);
+    text.maximum = float(maxLength);
+    text.text = value;
+    text.key = key;
+    return text;
+}
+constexpr TMenuItem value(const char* name, const char* title, const char* description, float minimum,
+                          float maximum, float step, float initial, const char* key = nullptr)
+{
+    TMenuItem value = item(name, VALUE, title, description);
+    value.minimum = minimum;
+    value.maximum = maximum;
+    value.step = step;
+    value.value = initial;
+    value.key = key;
+    return value;
+}
+constexpr TMenuItem list(const char* name, const char* title, const char* description, ListKind kind,
+                         const char* key = nullptr)
+{
+    TMenuItem list = item(name, LIST, title, description);
+    list.list = kind;
+    list.key = key;
+    return list;
+}
+constexpr TMenuItem image(const char* name, const char* title, const char* description, float size,
+                          const char* key)
+{
+    TMenuItem image = item(name, IMAGE, title, description);
+    image.value = size;
+    image.key = key;
+    return image;
+}
+
+const char* const BACK = "Back";
+const char* const READY = "Ready";
+const char* const NONE = "";
+
+const TMenuItem MAIN_ITEMS[] = {
+    action("sp", "Single player", "Play single player levels", "sp"),
+    action("mp", "Multiplayer", "Host or join multiplayer matches", "mp"),
+    action("abort", "End game", "End currently active game session"),
+    action("levels", "Manage levels", "Create, edit and share custom levels", "levels"),
+    action("settings", "Settings", "Change player and system settings", "settings"),
+    action("exit", "Exit", "Exit game and return to desktop"),
+};
+// The host page and the restart page offer the same score limits.
+const TMenuItem SCORE_LIMIT =
+    value("scorelimit", "Score limit", "Score required to win the match", 5000, 50000, 5000, 10000);
+
+const TMenuItem SP_ITEMS[] = {
+    list("level", "Level", NONE, LIST_LEVELS),
+    action("score", "High-scores", NONE, "highscore"),
+    action("ready", READY),
+    action("back", BACK, NONE, "main"),
+};
+const TMenuItem MP_ITEMS[] = {
+    action("host", "Host match", "Host a new local or network multiplayer match", "host"),
+    action("join", "Join match", "Join a match hosted by someone else", "join"),
+    action("restart", "Restart match", "Start another match with current players", "restart"),
+    action("back", BACK, NONE, "main"),
+};
+const TMenuItem HOST_ITEMS[] = {
+    list("level", "Level", NONE, LIST_LEVELS),
+    list("splitscreen", "Split screen", "Split screen for two local players", LIST_ON_OFF),
+    value("players", "Number of players",
+          "Maximum number of players allowed in match including local players", 2, 8, 1, 4),
+    SCORE_LIMIT,
+    text("port", "Port", "Server UDP port number that clients connect to", 5, "26001").withValidator(),
+    text("name", "Online name", "Enter a match name here to make it visible to others online", 15),
+    text("password", "Password", "Password required for others to join this match.", 12),
+    action("ready", READY),
+    action("back", BACK, NONE, "mp"),
+};
+const TMenuItem JOIN_ITEMS[] = {
+    action("browse", "Browse online matches", "Browse multiplayer matches hosted by other players", "browse"),
+    text("address", "Server address", "Public IP address of computer to connect to", 31, "127.0.0.1"),
+    text("port", "Server port", "Public port number to connect to", 5, "26001").withValidator(),
+    text("password", "Password", "Enter password here if one is required", 12),
+    action("ready", READY),
+    action("back", BACK, NONE, "mp"),
+};
+const TMenuItem RESTART_ITEMS[] = {
+    list("level", "Level", NONE, LIST_LEVELS),
+    SCORE_LIMIT,
+    action("ready", READY),
+    action("back", BACK, NONE, "mp"),
+};
+const TMenuItem SETTINGS_ITEMS[] = {
+    action("player1", "Player 1 settings", "Primary player and controller settings", "player1"),
+    action("player2", "Player 2 settings", "Second (split screen) player and controller settings", "player2"),
+    action("system", "System settings", "Graphics, audio and network settigns", "system"),
+    action("back", BACK, NONE, "main"),
+};
+const TMenuItem PLAYER_ITEMS[] = {
+    text("name", "Name", "Player name visible to others in multiplayer matches", 15, "", "name"),
+    image("skin", "Multiplayer skin", "Player skin visible to others in multiplayer matches", 0.28f, "skin"),
+    list("controller", "Controller", "Type of player controller", LIST_CONTROLLERS, "controller"),
+    list("gamepadlayout", "Gamepad type", NONE, LIST_GAMEPAD_LAYOUTS, "gamepadlayout"),
+    action("ready", READY, NONE, "main"),
+    action("back", BACK, NONE, "settings"),
+};
+const TMenuItem SYSTEM_ITEMS[] = {
+    list("mode", "Video mode", "Full screen video mode or window size", LIST_VIDEO_MODES),
+    list("fullscreen", "Full screen", "Enables full screen video mode", LIST_ON_OFF, "video/fullscreen"),
+    value("fsaa", "Anti-aliasing", "Preferred anti-aliasing (FSAA) quality", 0, 8, 4, 0, "video/fsaa"),
+    list("vfilters", "Video filters", "Enables video post-processing filters (glow, grayscale, etc.)",
+         LIST_ON_OFF, "video/filters"),
+    list("music", "Music", "Enables background music and ambient sounds", LIST_ON_OFF, "audio/music"),
+    list("afilters", "Audio filters", "Enables audio post-processing filters", LIST_ON_OFF, "audio/filters"),
+    list("audio", "Audio quality", NONE, LIST_AUDIO_QUALITY, "audio/quality"),
+    action("ready", READY, NONE, "main"),
+    action("back", BACK, NONE, "settings"),
+};
+const TMenuItem CHAT_ITEMS[] = {
+    text("message", "Message", NONE, 63),
+};
+const TMenuItem BROWSE_ITEMS[] = {
+    header("Name|Level|Players", "0.35l_|0.35l_|0.2r_"),
+    rows("match", 8, "-"),
+    line("spacer"),
+    action("previous", "Previous page").withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("next", "Next page").withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("back", BACK, NONE, "join"),
+};
+const TMenuItem SCOREBOARD_ITEMS[] = {
+    header("#|Name|Score", "0.05l_|0.5l_|0.15r_"),
+    rows("player", 8, ""),
+};
+const TMenuItem NEWSCORE_ITEMS[] = {
+    text("name", "Name", "Name stored to high-scores", 15),
+    action("ready", READY, NONE, "highscore"),
+};
+const TMenuItem HIGHSCORE_ITEMS[] = {
+    header("#|Name|Score", "0.05l_|0.5l_|0.15r_"),
+    rows("score", 5, ""),
+    line("spacer"),
+    action("switch", "Switch"),
+    action("replay", "Replay"),
+    action("back", BACK, NONE, "sp"),
+};
+const TMenuItem LEVELS_ITEMS[] = {
+    action("download", "Browse shared levels",
+           "Browse levels that other players have created and shared online", "download"),
+    line("spacer"),
+    list("level", "Level", NONE, LIST_LEVELS),
+    text("new", "New level name", "File name for new level to create", 15).withValidator(),
+    action("edit", "Edit", "Open built-in level editor to edit selected level"),
+    action("delete", "Delete", "Delete selected level from this computer", "delete")
+        .withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("upload", "Share", "Share selected level online", "upload")
+        .withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("back", BACK, NONE, "main"),
+};
+const TMenuItem DELETE_ITEMS[] = {
+    line("text"),
+    action("yes", "Yes", NONE, "levels"),
+    action("no", "No", NONE, "levels"),
+};
+const TMenuItem UPLOAD_ITEMS[] = {
+    text("password", "Password", "Level password required to later update or delete the shared level.", 15,
+         "", "misc/sharepassword")
+        .withValidator(),
+    action("upload", "Upload", "Upload level online. Level will be shortly available for other to download.",
+           "levels"),
+    action("back", BACK, NONE, "levels"),
+};
+const TMenuItem DOWNLOAD_ITEMS[] = {
+    header("Name|Title|Type", "0.35l_|0.6l_|0.15r_"),
+    rows("level", 8, ""),
+    line("spacer"),
+    action("previous", "Previous page").withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("next", "Next page").withState(brix::OgreMenuItem::STATE_DISABLED),
+    action("filter", "Filter", "Set up filter to only show certain type of levels", "filter"),
+    action("back", BACK, NONE, "levels"),
+};
+const TMenuItem FILTER_ITEMS[] = {
+    list("type", "Type", "Show only levels of this type", LIST_LEVEL_TYPES),
+    text("title", "Title", "Show only levels whose title contains this text", 31),
+    text("author", "Author", "Show only levels whose author name contains this text", 31),
+    action("ready", READY, NONE, "download"),
+    action("back", BACK, NONE, "download"),
+};
+// The details of one shared level, each a read-only line.
+const TMenuItem PREVIEW_ITEMS[] = {
+    text("title", "Title", NONE, 31).withState(brix::OgreMenuItem::STATE_INACTIVE),
+    text("filename", "File name", NONE, 19).withState(brix::OgreMenuItem::STATE_INACTIVE),
+    text("type", "Type", NONE, 63).withState(brix::OgreMenuItem::STATE_INACTIVE),
+    text("author", "Author", NONE, 31).withState(brix::OgreMenuItem::STATE_INACTIVE),
+    text("date", "Last updated", NONE, 31).withState(brix::OgreMenuItem::STATE_INACTIVE),
+    line("spacer"),
+    action("download", "Download", NONE, "download"),
+    action("back", BACK, NONE, "download"),
+};
+const TMenuItem EDITOR_ITEMS[] = {
+    action("save", "Save level"),
+    action("properties", "Level Properties", NONE, "level"),
+    action("exit", "Exit editor", NONE, "main"),
+};
+const TMenuItem LEVEL_ITEMS[] = {
+    text("title", "Title", "Title of level", 31),
+    text("author", "Author", "Name of level's creator", 31),
+    value("time", "Target time (s)", "Level completion time below which extra score is rewarded", 0, 600, 10,
+          120),
+    text("next", "Next level", "Name of the level intended to be played next", 15),
+    action("ready", READY, NONE, "editor"),
+    action("back", BACK, NONE, "editor"),
+};
+
+struct TMenuPage
+{
+    const char* name;
+    const char* title;
+    const TMenuItem* items;
+    size_t count;
+};
+
+#define PAGE(name, title, items)                                                                             \
+    {                                                                                                        \
+        name, title, items, sizeof(items) / sizeof(items[0])                                                 \
+    }
+const TMenuPage PAGES[] = {
+    PAGE("main", "Main menu", MAIN_ITEMS),
+    PAGE("sp", "Single player", SP_ITEMS),
+    PAGE("mp", "Multiplayer", MP_ITEMS),
+    PAGE("host", "Host match", HOST_ITEMS),
+    PAGE("join", "Join match", JOIN_ITEMS),
+    PAGE("restart", "Restart match", RESTART_ITEMS),
+    PAGE("settings", "Settings", SETTINGS_ITEMS),
+    PAGE("player1", "Player 1 settings", PLAYER_ITEMS),
+    PAGE("player2", "Player 2 settings", PLAYER_ITEMS),
+    PAGE("system", "System settings", SYSTEM_ITEMS),
+    PAGE("chat", "Send chat message", CHAT_ITEMS),
+    PAGE("browse", "Browse online matches", BROWSE_ITEMS),
+    PAGE("scoreboard", "Scoreboard", SCOREBOARD_ITEMS),
+    PAGE("newscore", "New high-score!", NEWSCORE_ITEMS),
+    PAGE("highscore", "High-scores", HIGHSCORE_ITEMS),
+    PAGE("levels", "Manage levels", LEVELS_ITEMS),
+    PAGE("delete", "Delete level", DELETE_ITEMS),
+    PAGE("upload", "Share level online", UPLOAD_ITEMS),
+    PAGE("download", "Browse shared levels", DOWNLOAD_ITEMS),
+    PAGE("filter", "Filter shared levels", FILTER_ITEMS),
+    PAGE("preview", "Download shared level", PREVIEW_ITEMS),
+    PAGE("editor", "Level editor", EDITOR_ITEMS),
+    PAGE("level", "Level properties", LEVEL_ITEMS),
+};
+#undef PAGE
+
+// The parameter a page's item reads: keys without a section belong to the page's own.
+std::string parameterName(const std::string& page, const char* key)
+{
+    std::string name = key;
+    return name.find('/') == std::string::npos ? page + "/" + name : name;
+}
+
+// Runs one step of the tear-down, so that a failing step leaves the later ones to run.
+void tearDownStep(const char* what, const std::function<void()>& step)
+{
+    try
+    {
+        step();
+    }
+    catch (const Ogre::Exception& e)
+    {
+        brix::Log::error("Tear-down of the %s failed: %s", what, e.getFullDescription().c_str());
+    }
+    catch (const std::exception& e)
+    {
+        brix::Log::error("Tear-down of the %s failed: %s", what, e.what());
+    }
+}
+
+template <typename T> void destroy(T*& object, const char* what)
+{
+    tearDownStep(what, [&object]() { delete object; });
+    object = nullptr;
+}
+} // namespace
+
+Application::Application()
+    : brix::OgreApplication(TITLE, TICK_MS, MIN_FRAME_MS, MAX_FRAME_MS, USER_DIRECTORY_NAME),
+      mConfiguration(APPLICATION_VERSION)
+{
+    std::srand(static_cast<unsigned int>(std::time(nullptr)));
+    brix::Log::info("Application version: %s",
+                    brix::StringUtil::versionNumberToString(APPLICATION_VERSION).c_str());
+    brix::Log::info("Network protocol version: %s",
+                    brix::StringUtil::versionNumberToString(PROTOCOL_VERSION).c_str());
+    declareParameters();
+    mConfiguration.load(brix::File::filePath(getUserDataDirectory(), CONFIGURATION_FILE));
+    updateLogLevel();
+}
+
+Application::~Application()
+{
+    // The frame has torn down already; this finds only what a failed start left behind.
+    cleanup();
+}
+
+int Application::runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
+                            const char** argv)
+{
+    int result = 0;
+    try
+    {
+        std::unique_ptr<Application> application = make();
+        application->run(argc, argv);
+    }
+    catch (const Ogre::Exception& e)
+    {
+        const std::string text = e.getDescription() + "\n\nSee application.log for details.";
+        brix::showErrorPopUp(text.c_str(), "Application error (Ogre::Exception)");
+        result = 1;
+    }
+    catch (const std::exception& e)
+    {
+        const std::string text = std::string(e.what()) + "\n\nSee application.log for details.";
+        brix::showErrorPopUp(text.c_str(), "Application error (std::exception)");
+        result = 1;
+    }
+    catch (...)
+    {
+        std::cerr << "Caught unknown exception" << std::endl;
+        result = 1;
+    }
+    return result;
+}
+
+void Application::declareParameters()
+{
+    for (const TParameterDefinition& parameter : PARAMETERS)
+    {
+        switch (parameter.type)
+        {
+        case 'b':
+            mConfiguration.addBooleanParameter(parameter.name, parameter.number != 0.0, parameter.version);
+            break;
+        case 'i':
+            mConfiguration.addIntegerParameter(parameter.name, static_cast<int>(parameter.number),
+                                               static_cast<int>(parameter.minimum),
+                                               static_cast<int>(parameter.maximum), parameter.version);
+            break;
+        case 'f':
+            mConfiguration.addFloatParameter(parameter.name, static_cast<float>(parameter.number),
+                                             static_cast<float>(parameter.minimum),
+                                             static_cast<float>(parameter.maximum), parameter.version);
+            break;
+        default:
+            mConfiguration.addStringParameter(parameter.name, parameter.text,
+                                              static_cast<int>(parameter.minimum),
+                                              static_cast<int>(parameter.maximum), parameter.version);
+        }
+    }
+}
+
+void Application::updateLogLevel()
+{
+    const std::string& level = mConfiguration.getString("system/loglevel");
+    if (level == "debug")
+        brix::Log::setLevel(brix::Log::DEBUG);
+    else if (level == "info")
+        brix::Log::setLevel(brix::Log::INFO);
+    else if (level == "error")
+        brix::Log::setLevel(brix::Log::ERROR);
+    else
+        brix::Log::error("Invalid log level: " + level);
+}
+
+void Application::run(int argc, const char** argv)
+{
+    const bool direct3d = getCommandLineOption(argc, argv, "--direct3d", nullptr);
+    loadOgrePlugin(direct3d ? "lib/RenderSystem_Direct3D9.dll" : "lib/RenderSystem_GL.dll", true);
+    loadOgrePlugin("lib/Plugin_ParticleFX.dll", true);
+    loadOgrePlugin("lib/Plugin_OctreeSceneManager.dll", true);
+    loadOgrePlugin("lib/Plugin_CgProgramManager.dll", true);
+    loadOgrePlugin("lib/imagepng.dll", true);
+    brix::OgreApplication::run(argc, argv,
+                               static_cast<unsigned int>(mConfiguration.getInteger("video/width")),
+                               static_cast<unsigned int>(mConfiguration.getInteger("video/height")),
+                               mConfiguration.getBoolean("video/fullscreen"),
+                               static_cast<unsigned int>(mConfiguration.getInteger("video/fsaa")));
+}
+
+void Application::preload()
+{
+    const std::string userLevels = brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER);
+    const std::string screenshots = brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER);
+    if (!brix::File::directoryExists(userLevels))
+    {
+        brix::Log::info("Creating user level directory in '%s'", userLevels.c_str());
+        brix::File::createDirectory(userLevels);
+    }
+    if (!brix::File::directoryExists(screenshots))
+    {
+        brix::Log::info("Creating user sceenshot directory in '%s'", screenshots.c_str());
+        brix::File::createDirectory(screenshots);
+    }
+
+    Ogre::ResourceGroupManager& resources = Ogre::ResourceGroupManager::getSingleton();
+    resources.addResourceLocation(Level::LEVEL_FOLDER, "FileSystem", Level::RESOURCE_GROUP, false, true);
+    resources.addResourceLocation(userLevels, "FileSystem", Level::RESOURCE_GROUP, false, true);
+    resources.initialiseResourceGroup(Level::RESOURCE_GROUP);
+
+    mSceneManager = createSceneManager("OctreeSceneManager");
+    mLoadScreen = new brix::OgreOverlayLoadScreen(mSceneManager, getOverlaySystem(), getRenderWindow());
+    mLoadScreen->show();
+
+    mInputManager = new brix::InputManager(getWindow(), brix::InputManager::KEYBOARD);
+    mInputManager->enableInputDevice(brix::InputManager::MOUSE);
+    mInputManager->enableInputDevice(brix::InputManager::JOYSTICK);
+
+    const bool highQuality = mConfiguration.getInteger("audio/quality") == 1;
+    mAudioManager = new brix::AudioManager(highQuality ? 44100 : 22050, false, highQuality ? 32 : 16,
+                                           mConfiguration.getBoolean("audio/filters"));
+
+    mSimulator = new brix::Simulator(false, PHYSICS_STEP);
+    mSimulator->setGravity(Ogre::Vector3::UNIT_Y * -9.8f);
+    mLevel = new Level(mSceneManager, mSimulator, getUserDataDirectory());
+}
+
+void Application::setup(int argc, const char** argv)
+{
+    if (mLoadScreen)
+    {
+        mLoadScreen->hide(1000.0f);
+        destroy(mLoadScreen, "load screen");
+    }
+    mDeveloperMode = getCommandLineOption(argc, argv, "--developer", nullptr);
+    ensureSharePassword();
+    Ogre::MaterialManager::getSingleton().addListener(this);
+
+    mCamera = mSceneManager->createCamera("main");
+    Ogre::Viewport* viewport = getRenderWindow()->addViewport(mCamera, 10);
+    viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 0));
+    // The first player's camera lies under this viewport over the whole window and clears it;
+    // until the game has its cameras, this one clears instead.
+    viewport->setClearEveryFrame(true);
+    viewport->setVisibilityMask(MAIN_VIEWPORT_FLAGS);
+
+    mEventDispatcher = new EventDispatcher();
+    mEventDispatcher->addListener(this);
+    mParticlePool = new brix::OgreParticlePool(mSceneManager, true);
+    mDecalManager = new brix::DecalManager(mSceneManager, Ogre::Vector3(40, 40, 10));
+    mLabelManager = new brix::LabelManager(mSceneManager, mSceneManager->getRootSceneNode(), FONT_NAME, 2);
+    mLabelManager->setLayerVisibilityFlags(0, 1);
+    mLabelManager->setLayerVisibilityFlags(1, 2);
+    // The world's "interaction" and "character" labels register after this one when they exist.
+    mLabelManager->registerLabelType(new brix::TextLabelFactory());
+    mShadowManager =
+        new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
+    // The player manager follows here when multiplayer exists.
+
+    mHighScoreManager =
+        new brix::HighScoreManager(brix::File::filePath(getUserDataDirectory(), HIGH_SCORE_FILE),
+                                   mConfiguration.getString("network/highscoresurl"), GAME_ID,
+                                   HIGH_SCORES_PER_LEVEL, HIGH_SCORE_KEY, APPLICATION_VERSION);
+    mHighScoreManager->setListener(this);
+
+    mMessageDisplay = new brix::MessageDisplay(mSceneManager, 3, 10.0f, FONT_NAME, 0.05f,
+                                               Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
+    mMessageDisplay->setAspectRatio(getWindowAspectRatio());
+    mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
+    // The console command processor is made here once multiplayer exists.
+
+    mMenuNode = mSceneManager->getRootSceneNode()->createChildSceneNode(MENU_NODE);
+    mMenu = new brix::OgreMenu(mSceneManager, mMenuNode, FONT_NAME, 0.07f,
+                               Ogre::ColourValue(0.03f, 0.44f, 1.0f, 1.0f),
+                               Ogre::ColourValue(0.3f, 0.6f, 0.98f, 1.0f), true, getWindow());
+    mMenu->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
+    buildMenus(mMenu);
+
+    mMenuFrame = new MenuFrame(mSceneManager, mSceneManager->getRootSceneNode(), mMenu);
+    mMenuFrame->setAspectRatio(getWindowAspectRatio());
+    mMenuFrame->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
+    mMenuController = new MenuController(mMenu, mEventDispatcher);
+    mInputManager->addListener(mMenuController, INPUT_MENU);
+    showVersionBanner();
+
+    // Here the server, the two local clients and the music player are made once multiplayer
+    // and music exist.
+
+    mSimulator->loadMaterials("data/materials.xml");
+    mSimulator->loadTemplates("data/blockbodies.xml");
+    mSimulator->loadTemplates("data/entitybodies.xml");
+
+    mEntityManager = new EntityManager(mSimulator, mSceneManager, mSceneManager->getRootSceneNode());
+    // The file-share and match browsers are made here once they exist.
+    mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
+    mDecalManager->initialize();
+    mLevel->initialize(mDecalManager);
+    // The player manager, the server and the clients are given their services here once
+    // multiplayer exists.
+    mEntityManager->loadEntityPrototypes(ENTITY_FILE);
+
+    mConfiguration.addListener(this);
+    mConfiguration.updateAllParameters();
+
+    openMenu(mConfiguration.getString("player1/name").empty() ? "player1" : "main");
+
+    if (mConfiguration.getBoolean("system/physicsdebug"))
+    {
+        Ogre::ManualObject* debug = mSceneManager->createManualObject();
+        mSceneManager->getRootSceneNode()->attachObject(debug);
+        mSimulator->setDebugObject(debug, FONT_NAME);
+    }
+
+    if (!getCommandLineOption(argc, argv, "--no-update-check", nullptr))
+        startVersionCheck();
+
+    std::string hostLevel;
+    if (getCommandLineOption(argc, argv, "--host", &hostLevel))
+    {
+        brix::OgreMenuItem* level = getMenuItem("host", "level");
+        level->setValue(hostLevel);
+        std::string onlineName;
+        if (getCommandLineOption(argc, argv, "--online-name", &onlineName))
+            getMenuItem("host", "name")->setValue(onlineName);
+        // A level the host page does not offer is not swapped for another one.
+        if (level->getValue() == hostLevel)
+            mHostRequested = true;
+        else
+        {
+            brix::Log::error("Level '%s' given with --host not found", hostLevel.c_str());
+            mMessageDisplay->writeMessage("Unable to start a multiplayer game with level '" + hostLevel +
+                                              "', see application.log for details",
+                                          true);
+        }
+    }
+
+    brix::Log::info("Texture memory used: %d bytes",
+                    static_cast<int>(Ogre::TextureManager::getSingleton().getMemoryUsage()));
+    if (mConfiguration.getBoolean("audio/filters") && !mAudioManager->isEffectsEnabled())
+        mMessageDisplay->writeMessage(
+            "Warning: Dynamic audio effects initialization failed (see application.log for details)", true);
+    const std::vector<std::string> workarounds = getWorkaroundNames();
+    if (!workarounds.empty())
+    {
+        std::string names;
+        for (const std::string& name : workarounds)
+            names += (names.empty() ? "" : ", ") + name;
+        mMessageDisplay->writeMessage("Active compatibility workarounds: " + names, true);
+        if (getWorkarounds() & WORKAROUND_FAILSAFE_VIDEO_MODE)
+            mMessageDisplay->writeMessage(
+                "Warning: Selected video mode unavailable, using default mode instead (see "
+                "application.log for details)",
+                true);
+    }
+    mRunning = true;
+}
+
+uint16_t Application::predictTick(uint16_t nextTick, unsigned int inputAdvance, float prediction)
+{
+    float ahead = static_cast<float>(inputAdvance) * prediction;
+    if (!(ahead < MAX_PREDICTION_TICKS))
+        ahead = MAX_PREDICTION_TICKS;
+    return static_cast<uint16_t>(static_cast<unsigned int>(nextTick) + static_cast<unsigned int>(ahead));
+}
+
+bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds)
+{
+    mInputManager->update();
+    // The audio listener follows the local players' humans once the world exists.
+    mAudioManager->update();
+
+    if (ticks > 0)
+    {
+        // The match and file-share browsers are polled here, first, once they exist.
+        mHighScoreManager->update();
+        updateVersionCheck();
+        // Then each local client receives what the network has for it.
+    }
+
+    for (unsigned int tick = 0; tick < ticks; ++tick)
+    {
+        uint16_t simulated = mEntityManager->getTick();
+        if (!mPaused)
+        {
+            // The first client's input advance, once the clients exist.
+            const unsigned int inputAdvance = 0;
+            simulated = predictTick(mEntityManager->nextTick(), inputAdvance, mPrediction);
+        }
+        // The server and each client tick here, paused or not, once multiplayer exists.
+        if (!mPaused)
+        {
+            mEntityManager->simulateTo(simulated);
+            // The player manager ticks here once multiplayer exists.
+        }
+        mEventDispatcher->dispatch();
+    }
+    if (ticks > 0)
+    {
+        mEntityManager->updateObserverVisibility();
+        // The level's light-map and sound-map generators and the server's update follow here
+        // once they exist.
+    }
+
+    if (!mPaused)
+    {
+        mEntityManager->interpolate(elapsedSeconds, sinceTickSeconds / (TICK_MS / 1000.0f));
+        mDecalManager->update(elapsedSeconds);
+        mLabelManager->update(elapsedSeconds);
+        mShadowManager->update();
+        mMessageDisplay->update();
+    }
+
+    mMenuFrame->update(elapsedSeconds);
+
+    if (mHostRequested)
+    {
+        // Hosting from the command line starts here once the server exists.
+        mHostRequested = false;
+        mPaused = false;
+        mParticlePool->setSpeedFactor(1.0f);
+    }
+    return mRunning;
+}
+
+void Application::cleanup()
+{
+    // Nothing is applied to managers on their way out.
+    mConfiguration.removeListener(this);
+    // Ending a running game, and deleting the level editor, the browsers, the clients and the
+    // server, come first here as those parts exist.
+    // The entity manager goes before the level and every manager its entities use.
+    destroy(mEntityManager, "entity manager");
+    destroy(mLevel, "level");
+    if (mUpdateChecker)
+        destroy(mUpdateChecker, "version check");
+    if (mInputManager && mMenuController)
+        tearDownStep("menu controller", [this]() { mInputManager->removeListener(mMenuController); });
+    destroy(mMenuController, "menu controller");
+    destroy(mMenuFrame, "menu frame");
+    destroy(mMenu, "menu");
+    if (mMenuNode)
+    {
+        tearDownStep("menu node", [this]() { mSceneManager->destroySceneNode(MENU_NODE); });
+        mMenuNode = nullptr;
+    }
+    destroy(mMenuImages, "menu images");
+    destroy(mMessageDisplay, "message display");
+    destroy(mHighScoreManager, "high-score manager");
+    destroy(mShadowManager, "shadow manager");
+    destroy(mLabelManager, "label manager");
+    destroy(mDecalManager, "decal manager");
+    destroy(mParticlePool, "particle pool");
+    destroy(mEventDispatcher, "event dispatcher");
+    destroy(mSimulator, "simulator");
+    destroy(mAudioManager, "audio manager");
+    destroy(mInputManager, "input manager");
+    destroy(mLoadScreen, "load screen");
+    if (Ogre::MaterialManager* materials = Ogre::MaterialManager::getSingletonPtr())
+        materials->removeListener(this);
+}
+
+// ---- Configuration -------------------------------------------------------------------------
+
+void Application::onParameterChange(const std::string& name)
+{
+    brix::Log::debug("onParameterChange('%s')", name.c_str());
+    if (name == "system/loglevel")
+        updateLogLevel();
+    else if (name == "video/width" || name == "video/height" || name == "video/fullscreen" ||
+             name == "video/fsaa")
+        mVideoChanged = true;
+    else if (name == "video/decalcount")
+        mDecalManager->setMaximumDecalCount(static_cast<uint32_t>(mConfiguration.getInteger(name)));
+    else if (name == "audio/quality" || name == "audio/filters")
+        mAudioChanged = true;
+    else if (name == "network/announceserver")
+    {
+        // The server's announce address is set first here once the server exists.
+        const bool none = mConfiguration.getString(name).empty();
+        const int state = none ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL;
+        setMenuItemState("join", "browse", state);
+        setMenuItemState("host", "name", state);
+        getMenuItem("host", "name")->setValue(std::string());
+    }
+    else if (name == "network/visiblewidth" || name == "network/visibleheight")
+        mEntityManager->setVisibleArea(mConfiguration.getFloat("network/visiblewidth"),
+                                       mConfiguration.getFloat("network/visibleheight"));
+    else if (name == "network/prediction")
+        mPrediction = mConfiguration.getFloat(name);
+    else if (name == "network/onlinehighscores")
+        mHighScoreManager->setUploadEnabled(mConfiguration.getBoolean(name));
+    else if (name == "misc/controllerinfo")
+        mControllerInfo = static_cast<unsigned int>(mConfiguration.getInteger(name));
+    else if (name == "misc/level")
+    {
+        // The level after the last one played is offered first.
+        const std::string& level = mConfiguration.getString(name);
+        const std::string next = mLevel->getLevelCache()->getNext(level);
+        if (!next.empty() && mLevel->getLevelCache()->hasLevel(next))
+            getMenuItem("sp", "level")->setValue(next);
+        else
+            getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
+    }
+    // The camera filters, the music, the packet rate, the punch-through address and the players'
+    // controllers, names and skins take effect here as the cameras, the music player, the
+    // server and the clients exist.
+}
+
+void Application::ensureSharePassword()
+{
+    if (!mConfiguration.getString("misc/sharepassword").empty())
+        return;
+    // The system's random source: a password guessed from the start time would not protect much.
+    std::random_device random;
+    std::uniform_int_distribution<int> letter(0, 25);
+    std::string password;
+    for (unsigned int i = 0; i < SHARE_PASSWORD_LENGTH; ++i)
+        password += static_cast<char>('a' + letter(random));
+    mConfiguration.setString("misc/sharepassword", password);
+    mConfiguration.save();
+}
+
+// ---- Version check -------------------------------------------------------------------------
+
+void Application::startVersionCheck()
+{
+    const std::string& url = mConfiguration.getString("network/versioncheckurl");
+    if (url.empty())
+        return;
+    const uint32_t lastCheck = static_cast<uint32_t>(mConfiguration.getInteger("misc/versionchecktime"));
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    if (now > static_cast<int64_t>(static_cast<uint32_t>(lastCheck + VERSION_CHECK_INTERVAL)))
+    {
+        mUpdateChecker = new brix::UpdateChecker(url, UPDATE_CHANNEL, APPLICATION_VERSION);
+        mUpdateChecker->check();
+    }
+    else
+        showVersionMessages();
+}
+
+void Application::updateVersionCheck()
+{
+    if (!mUpdateChecker || mUpdateChecker->isBusy())
+        return;
+    if (unsigned int version = mUpdateChecker->getVersion())
+    {
+        mConfiguration.setString("misc/latestversion", brix::StringUtil::versionNumberToString(version));
+        mConfiguration.setString("misc/latestversionurl", mUpdateChecker->getDownloadURL());
+        mConfiguration.setString("misc/message", mUpdateChecker->getMessage());
+    }
+    destroy(mUpdateChecker, "version check");
+    mConfiguration.setInteger("misc/versionchecktime", static_cast<int>(std::time(nullptr)));
+    mConfiguration.save();
+    showVersionMessages();
+}
+
+void Application::showVersionMessages()
+{
+    const std::string& latest = mConfiguration.getString("misc/latestversion");
+    if (brix::StringUtil::versionStringToNumber(latest) > APPLICATION_VERSION)
+    {
+        mMessageDisplay->writeMessage("New version " + latest +
+                                          " available on the website! Press F4 to exit and launch browser..",
+                                      true);
+        mNewVersionAvailable = true;
+    }
+    else if (!mConfiguration.getString("misc/message").empty())
+        mMessageDisplay->writeMessage(mConfiguration.getString("misc/message"), true);
+}
+
+// ---- Callbacks ---------------------------------------------------------------------------
+
+void Application::showVersionBanner()
+{
+    mMenuFrame->setText(std::string(TITLE) + " v" +
+                        brix::StringUtil::versionNumberToString(APPLICATION_VERSION) + "\t" +
+                        VERSION_BANNER_RIGHT);
+}
+
+Ogre::Technique* Application::handleSchemeNotFound(unsigned short, const Ogre::String& schemeName,
+                                                   Ogre::Material*, unsigned short, const Ogre::Renderable*)
+{
+    if (schemeName != "glow")
+        return nullptr;
+    Ogre::MaterialPtr fallback = Ogre::MaterialManager::getSingleton().getByName(
+        "glowignore", Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
+    return fallback ? fallback->getTechnique(0) : nullptr;
+}
+
+// ---- Game events -------------------------------------------------------------------------
+
+void Application::onEvent(unsigned int id, int a, int b, const std::string& text)
+{
+    // The match, music, scoreboard and controller events are handled here as the match, the
+    // music player and the controllers exist.
+    switch (id)
+    {
+    case EventDispatcher::ToggleControllerInfo:
+        if (a == 0 || a == 1)
+            toggleControllerInfo(1u << a);
+        break;
+    case EventDispatcher::ToggleHelp:
+        toggleControllerInfo(16u);
+        break;
+    case EventDispatcher::MenuEscape:
+        if (mMenu->isVisible() && mGameMode != MODE_MENUS)
+            closeMenu(false);
+        else
+        {
+            openMenu(mNextMenuPage);
+            mNextMenuPage.clear();
+        }
+        break;
+    case EventDispatcher::MenuChat:
+        if (mGameMode != MODE_EDITOR && !mMenu->isVisible())
+            openMenu("chat");
+        break;
+    case EventDispatcher::MenuCommand:
+        onMenuCommand(a);
+        break;
+    default:
+        break;
+    }
+}
+
+void Application::toggleControllerInfo(unsigned int bit)
+{
+    mConfiguration.setInteger("misc/controllerinfo", static_cast<int>(mControllerInfo ^ bit));
+    mConfiguration.save();
+}
+
+void Application::onMenuCommand(int key)
+{
+    // F5 to F7 show the statistics of the cameras and the network once those exist.
+    switch (key)
+    {
+    case 4:
+        if (!mNewVersionAvailable)
+            break;
+        {
+            // Only a web address is opened; the game goes on when the stored one is not.
+            const std::string& address = mConfiguration.getString("misc/latestversionurl");
+            if (address.compare(0, 7, "http://") == 0 || address.compare(0, 8, "https://") == 0)
+            {
+                brix::launchWebBrowser(address.c_str());
+                mRunning = false;
+            }
+            else
+                brix::Log::error("Download address '%s' is not a web address", address.c_str());
+        }
+        break;
+    case 9:
+        takeScreenshot();
+        break;
+    case 12:
+        mRunning = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void Application::takeScreenshot()
+{
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local;
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
+    const std::string path =
+        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
+    getRenderWindow()->writeContentsToFile(path);
+    brix::Log::info("Screenshot saved to '%s'", path.c_str());
+}
+
+void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)
+{
+    // The high-score page follows the tables once the menu actions fill it.
+}
+
+void Application::onHighScoreUpload(const std::string& level, bool success)
+{
+    if (success)
+    {
+        mMessageDisplay->writeMessage("New high-score posted online", true);
+        mHighScoreManager->refresh(level);
+    }
+    else
+        mMessageDisplay->writeMessage("Online high-score posting failed", true);
+}
+
+// ---- Menus ---------------------------------------------------------------------------------
+
+brix::OgreMenuItem* Application::getMenuItem(const std::string& page, const std::string& item) const
+{
+    brix::OgreMenuPage* menuPage = mMenu->getPage(page);
+    brix::OgreMenuItem* menuItem = menuPage ? menuPage->getItem(item) : nullptr;
+    if (!menuItem)
+        OGRE_EXCEPT(Ogre::Exception::ERR_ITEM_NOT_FOUND, "Menu item '" + page + "/" + item + "' not found",
+                    "Application::getMenuItem");
+    return menuItem;
+}
+
+void Application::setMenuItemState(const std::string& page, const std::string& item, int state)
+{
+    getMenuItem(page, item)->setState(static_cast<brix::OgreMenuItem::State>(state));
+}
+
+void Application::buildMenus(brix::OgreMenu* menu)
+{
+    std::vector<Ogre::StringVector> lists(LIST_COUNT);
+    lists[LIST_ON_OFF] = {"Off", "On"};
+    unsigned int videoModeIndex = 0;
+    for (const VideoMode& mode : getVideoModes())
+    {
+        if (mode.width == mConfiguration.getInteger("video/width") &&
+            mode.height == mConfiguration.getInteger("video/height"))
+            videoModeIndex = static_cast<unsigned int>(lists[LIST_VIDEO_MODES].size());
+        lists[LIST_VIDEO_MODES].push_back(std::to_string(mode.width) + "x" + std::to_string(mode.height));
+    }
+    lists[LIST_AUDIO_QUALITY] = {"Normal", "High"};
+    lists[LIST_LEVEL_TYPES] = {"All", "Multiplayer", "Single player"};
+    lists[LIST_CONTROLLERS] = {"Keyboard", "Keyboard+mouse", "Gamepad 1", "Gamepad 2"};
+    lists[LIST_GAMEPAD_LAYOUTS] = {"[Automatic]"};
+    {
+        brix::GamepadLayout layouts;
+        layouts.loadLayouts(GAMEPAD_LAYOUT_FILE);
+        std::vector<std::string> names;
+        layouts.getLayoutNames(names);
+        lists[LIST_GAMEPAD_LAYOUTS].insert(lists[LIST_GAMEPAD_LAYOUTS].end(), names.begin(), names.end());
+    }
+    if (!mMenuImages)
+        mMenuImages = new brix::OgreImageArray("skins", 2, 2);
+
+    for (const TMenuPage& pageDefinition : PAGES)
+    {
+        const std::string pageName = pageDefinition.name;
+        brix::OgreMenuPage* page = menu->addPage(pageName, pageDefinition.title, this);
+        if (pageName == "main")
+            page->getItem(0u)->setState(brix::OgreMenuItem::STATE_HIDDEN);
+        for (size_t i = 0; i < pageDefinition.count; ++i)
+        {
+            const TMenuItem& item = pageDefinition.items[i];
+            const std::string key = item.key ? parameterName(pageName, item.key) : std::string();
+            for (unsigned row = 0; row < std::max(item.rows, 1u); ++row)
+            {
+                const std::string name = item.rows ? item.name + std::to_string(row) : std::string(item.name);
+                brix::OgreMenuItem* added = nullptr;
+                switch (item.kind)
+                {
+                case ACTION:
+                {
+                    brix::OgreMenuActionItem* actionItem =
+                        page->addActionItem(name, item.title, item.description, item.target);
+                    if (item.titleFormat)
+                        actionItem->setTitleFormat(item.titleFormat);
+                    added = actionItem;
+                    break;
+                }
+                case TEXT:
+                {
+                    brix::OgreMenuTextItem* textItem = page->addTextItem(
+                        name, item.title, item.description, static_cast<unsigned int>(item.maximum),
+                        key.empty() ? std::string(item.text) : mConfiguration.getString(key));
+                    if (item.validated)
+                        textItem->setValidator(this);
+                    added = textItem;
+                    break;
+                }
+                case VALUE:
+                    added = page->addValueItem(
+                        name, item.title, item.description, item.minimum, item.maximum, item.step,
+                        key.empty() ? item.value : float(mConfiguration.getInteger(key)));
+                    break;
+                case LIST:
+                {
+                    unsigned int index = 0;
+                    if (item.list == LIST_VIDEO_MODES)
+                        index = videoModeIndex;
+                    else if (!key.empty() && item.list != LIST_GAMEPAD_LAYOUTS)
+                        index = static_cast<unsigned int>(
+                            std::max(0, brix::StringUtil::stringToInt(mConfiguration.get(key))));
+                    added = page->addListItem(name, item.title, item.description, lists[item.list], index);
+                    if (item.list == LIST_GAMEPAD_LAYOUTS)
+                        added->setValue(mConfiguration.getString(key));
+                    break;
+                }
+                case IMAGE:
+                {
+                    brix::OgreMenuImageItem* imageItem = page->addImageItem(
+                        name, item.title, item.description, item.value, mMenuImages,
+                        static_cast<unsigned int>(std::max(0, mConfiguration.getInteger(key))));
+                    imageItem->setIndexLimits(0, 3);
+                    added = imageItem;
+                    break;
+                }
+                }
+                if (item.state != KEEP_STATE)
+                    added->setState(static_cast<brix::OgreMenuItem::State>(item.state));
+            }
+        }
+        // The controller choice decides whether the gamepad layout can be chosen.
+        if (pageName == "player1" || pageName == "player2")
+            onMenuEvent(page->getItem("controller"), EVENT_VALUE_CHANGED);
+    }
+    // The four level lists are filled here from the level cache once the levels part exists.
+}
+
+void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
+{
+    // What the other items do comes with the menu actions.
+    if (type == EVENT_ITEM_ACTIVATED && item->getPage()->getName() == "main" && item->getName() == "exit")
+        mRunning = false;
+}
+
+bool Application::validateCharacter(brix::OgreMenuTextItem* item, int& character)
+{
+    if (item->getName() == "port")
+        return character >= '0' && character <= '9';
+    if (character > 127)
+        return false;
+    if (std::isalnum(character) || character == '-' || character == '_')
+    {
+        character = std::tolower(character);
+        return true;
+    }
+    return false;
+}
+
+void Application::openMenu(const std::string& page)
+{
+    std::string name = page;
+    if (name.empty())
+        name = mGameMode == MODE_EDITOR ? "editor" : "main";
+    setMenuItemState("mp", "restart",
+                     mGameMode == MODE_HOST ? brix::OgreMenuItem::STATE_NORMAL
+                                            : brix::OgreMenuItem::STATE_DISABLED);
+    const bool inGame = mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED;
+    setMenuItemState("main", "abort",
+                     inGame ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+    for (const char* player : {"player1", "player2"})
+        setMenuItemState(player, "back",
+                         name == player ? brix::OgreMenuItem::STATE_DISABLED
+                                        : brix::OgreMenuItem::STATE_NORMAL);
+    // The players' cameras show their pause effect here once they exist.
+    mMenu->show(name);
+    mMenuFrame->setVisible(true);
+    updateInputMask();
+    if (mGameMode == MODE_SINGLE_PLAYER)
+    {
+        mPaused = true;
+        mParticlePool->setSpeedFactor(0.0f);
+    }
+}
+
+void Application::closeMenu(bool force)
+{
+    if (mGameMode != MODE_MENUS || force)
+    {
+        mMenu->hide();
+        mMenuFrame->setVisible(false);
+        updateInputMask();
+    }
+    mPaused = false;
+    mParticlePool->setSpeedFactor(1.0f);
+}
+
+void Application::updateInputMask()
+{
+    unsigned int mask = INPUT_MENU;
+    if (!mMenu->isVisible() && mGameMode == MODE_EDITOR)
+        mask = INPUT_MENU | INPUT_EDITOR;
+    // In a running match of modes 1 to 3 the players' controllers hear input too once the
+    // player manager reports the match state.
+    mInputManager->setListenerEnableMask(mask);
+}
+} // namespace game

@@ -1,0 +1,208 @@
+#pragma once
+#include "engine/core/ogreapplication.h"
+#include "engine/presentation/ogremenulistener.h"
+#include "engine/presentation/ogremenutextvalidator.h"
+#include "game/world/eventdispatcher.h"
+#include "network/highscoremanager.h"
+#include "toolkit/configuration.h"
+
+#include <OgreMaterialManager.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Ogre
+{
+class Camera;
+class SceneManager;
+class SceneNode;
+} // namespace Ogre
+
+namespace brix
+{
+class AudioManager;
+class DecalManager;
+class InputManager;
+class LabelManager;
+class MessageDisplay;
+class OgreImageArray;
+class OgreMenu;
+class OgreMenuPage;
+class OgreOverlayLoadScreen;
+class OgreParticlePool;
+class Simulator;
+class UpdateChecker;
+} // namespace brix
+
+namespace game
+{
+class EntityManager;
+class Level;
+class MenuController;
+class MenuFrame;
+class ShadowManager;
+
+// The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
+// manager and the menu tree, runs the fixed-tick update and tears everything down in reverse.
+// The export run() makes one for the life of the program. Main thread only, except for the
+// background services it polls (high scores, the version check).
+//
+// Set-up builds the world, the match and the browsers as those parts of the game exist; where
+// one is not there yet, the step that would build, drive or delete it is marked in the source.
+class Application : public brix::OgreApplication,
+                    public brix::Configuration::Listener,
+                    public brix::OgreMenuListener,
+                    public brix::OgreMenuTextValidator,
+                    public Ogre::MaterialManager::Listener,
+                    public EventDispatcher::Listener,
+                    public brix::HighScoreManager::Listener
+{
+public:
+    // Versions are written major << 24 | minor << 16 | patch << 8.
+    static const unsigned int APPLICATION_VERSION = 0x01040200;
+    static const unsigned int PROTOCOL_VERSION = 0x00140000;
+    static const char* const TITLE;
+    static const char* const USER_DIRECTORY_NAME;
+    static constexpr float TICK_MS = 25.0f;
+    static constexpr float MIN_FRAME_MS = 10.0f;
+    static constexpr float MAX_FRAME_MS = 100.0f;
+    static constexpr float PHYSICS_STEP = 0.0125f;
+    static const char* const CONFIGURATION_FILE;
+    // The simulation runs ahead of the counter by at most this many ticks.
+    static constexpr float MAX_PREDICTION_TICKS = 15.0f;
+    // A version check is made at most once in this many seconds.
+    static const unsigned int VERSION_CHECK_INTERVAL = 86400;
+    static const unsigned int SHARE_PASSWORD_LENGTH = 6;
+    // Menu, menu frame and messages draw only in the main, full-window viewport.
+    static const unsigned int MAIN_VIEWPORT_FLAGS = 0x10;
+    // Listener groups of the input manager.
+    static const unsigned int INPUT_MENU = 1;
+    static const unsigned int INPUT_PLAYERS = 2;
+    static const unsigned int INPUT_EDITOR = 4;
+    static const char* const SCREENSHOT_FOLDER;
+    // Local time in screenshot names ("screenshot-20261209-093012.png").
+    static const char* const SCREENSHOT_TIME_FORMAT;
+
+    // Game modes.
+    enum GameMode
+    {
+        MODE_MENUS = 0,
+        MODE_SINGLE_PLAYER = 1,
+        MODE_HOST = 2,
+        MODE_JOINED = 3,
+        MODE_EDITOR = 4
+    };
+
+    // Opens the user data directory and its log, declares every parameter and loads
+    // "configuration.xml" from there; a missing or unreadable file leaves the defaults.
+    Application();
+    ~Application() override;
+
+    // Loads the OGRE plug-ins (a missing one throws) and runs the game until it ends.
+    virtual void run(int argc, const char** argv);
+
+    // What the export run does with the game make() gives: runs it and returns 0, or shows the
+    // error of an exception (the error pop-up, which goes to stderr, with the hint to the log)
+    // and returns 1. The game is
+    // destroyed, and so torn down, before the error is shown.
+    static int runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
+                          const char** argv);
+
+    // The tick the world runs to when the counter has just advanced to nextTick and the first
+    // client's input runs inputAdvance ticks ahead: prediction of that advance, at most
+    // MAX_PREDICTION_TICKS, on top of nextTick, wrapping at 16 bits.
+    static uint16_t predictTick(uint16_t nextTick, unsigned int inputAdvance, float prediction);
+
+    void openMenu(const std::string& page);
+    void closeMenu(bool force);
+    void updateInputMask();
+    void updateLogLevel();
+
+    brix::Configuration& getConfiguration() { return mConfiguration; }
+    brix::OgreMenu* getMenu() const { return mMenu; }
+    MenuFrame* getMenuFrame() const { return mMenuFrame; }
+    EventDispatcher* getEventDispatcher() const { return mEventDispatcher; }
+    EntityManager* getEntityManager() const { return mEntityManager; }
+    Level* getLevel() const { return mLevel; }
+    brix::InputManager* getInputManager() const { return mInputManager; }
+    unsigned int getGameMode() const { return mGameMode; }
+    bool isPaused() const { return mPaused; }
+    bool isRunning() const { return mRunning; }
+    bool isHostRequested() const { return mHostRequested; }
+    bool isUpdateCheckRunning() const { return mUpdateChecker != nullptr; }
+    bool isNewVersionAvailable() const { return mNewVersionAvailable; }
+    float getPrediction() const { return mPrediction; }
+
+    void onParameterChange(const std::string& name) override;
+    void onMenuEvent(brix::OgreMenuItem* item, EventType type) override;
+    bool validateCharacter(brix::OgreMenuTextItem* item, int& character) override;
+    Ogre::Technique* handleSchemeNotFound(unsigned short schemeIndex, const Ogre::String& schemeName,
+                                          Ogre::Material* originalMaterial, unsigned short lodIndex,
+                                          const Ogre::Renderable* renderable) override;
+    void onEvent(unsigned int id, int a, int b, const std::string& text) override;
+    void onHighScoresUpdate(const std::string& level, bool online,
+                            brix::HighScoreManager::Status status) override;
+    void onHighScoreUpload(const std::string& level, bool success) override;
+
+protected:
+    void preload() override;
+    void setup(int argc, const char** argv) override;
+    bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override;
+    void cleanup() override;
+    // Adds the game's 23 pages with all their items to the menu, reading the configuration
+    // for the initial values; every page reports to this Application.
+    void buildMenus(brix::OgreMenu* menu);
+
+private:
+    void declareParameters();
+    void ensureSharePassword();
+    void showVersionBanner();
+    void startVersionCheck();
+    void updateVersionCheck();
+    void showVersionMessages();
+    void onMenuCommand(int key);
+    void takeScreenshot();
+    void toggleControllerInfo(unsigned int bit);
+    // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
+    brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
+    void setMenuItemState(const std::string& page, const std::string& item, int state);
+
+    brix::Configuration mConfiguration;
+    float mPrediction = 1.0f;
+    bool mRunning = false;
+    bool mPaused = false;
+    bool mHostRequested = false;
+    bool mDeveloperMode = false;
+    bool mVideoChanged = false;
+    bool mAudioChanged = false;
+    bool mNewVersionAvailable = false;
+    // The page the next Escape opens; empty for the default page.
+    std::string mNextMenuPage;
+    unsigned int mGameMode = MODE_MENUS;
+    unsigned int mControllerInfo = 0;
+
+    Ogre::SceneManager* mSceneManager = nullptr;
+    brix::OgreOverlayLoadScreen* mLoadScreen = nullptr;
+    brix::InputManager* mInputManager = nullptr;
+    brix::AudioManager* mAudioManager = nullptr;
+    brix::Simulator* mSimulator = nullptr;
+    Level* mLevel = nullptr;
+    Ogre::Camera* mCamera = nullptr;
+    EventDispatcher* mEventDispatcher = nullptr;
+    brix::OgreParticlePool* mParticlePool = nullptr;
+    brix::DecalManager* mDecalManager = nullptr;
+    brix::LabelManager* mLabelManager = nullptr;
+    ShadowManager* mShadowManager = nullptr;
+    brix::HighScoreManager* mHighScoreManager = nullptr;
+    brix::MessageDisplay* mMessageDisplay = nullptr;
+    Ogre::SceneNode* mMenuNode = nullptr;
+    brix::OgreMenu* mMenu = nullptr;
+    brix::OgreImageArray* mMenuImages = nullptr;
+    MenuFrame* mMenuFrame = nullptr;
+    MenuController* mMenuController = nullptr;
+    EntityManager* mEntityManager = nullptr;
+    brix::UpdateChecker* mUpdateChecker = nullptr;
+};
+} // namespace game
