@@ -151,7 +151,10 @@ void Prop::spawn()
     }
     mEmitter = createEmitter(mEffect, mPosition);
     if (mShadowRadius > 0.0f && mManager->getShadowManager())
+    {
         mShadow = mManager->getShadowManager()->createRayCastShadow();
+        mShadow->setLength(SHADOW_LENGTH * mShadowRadius);
+    }
     for (TSpawner& spawner : mSpawners)
         spawner.timerTicks =
             static_cast<unsigned>(Ogre::Math::UnitRandom() * 0.5f * toTicks(spawner.interval));
