@@ -228,8 +228,7 @@ void Prop::postUpdate(uint16_t tick, bool newTick)
             {
                 const brix::Movable::TContact& contact = mBody->getContact(i);
                 float impact = contact.speed;
-                const Entity* other =
-                    contact.movable ? static_cast<const Entity*>(contact.movable->getUserData()) : nullptr;
+                const Entity* other = Entity::ofMovable(contact.movable);
                 // A light prop takes the blow of a heavy one harder; static bodies weigh nothing here.
                 float mass = mBody->getMass();
                 if (other && !(other->getFlags() & ATTRIBUTE_STATIC) && mass > 0.0f)
