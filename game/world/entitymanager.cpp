@@ -772,8 +772,8 @@ void EntityManager::syncTick(uint16_t serverTick)
     int16_t difference = static_cast<int16_t>(serverTick - mApplicationTick);
     if (difference > MAX_TICK_DRIFT || difference < -MAX_TICK_DRIFT)
     {
+        // The drift counter is left as it stands.
         mApplicationTick = serverTick;
-        mTickDrift = 0;
         brix::Log::debug("Snapped tick to %d from server", serverTick);
         return;
     }
