@@ -2,6 +2,7 @@
 #include "engine/core/animatedlight.h"
 #include "engine/core/audiomanager.h"
 #include "engine/core/audiosample.h"
+#include "engine/core/movable.h"
 #include "engine/core/ogrescene.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "game/world/entitymanager.h"
@@ -457,6 +458,11 @@ bool Entity::checkProximityTrigger(const TProximityTrigger& record, unsigned age
         if (record.name.empty() || entity->getName() == record.name)
             return true;
     return false;
+}
+
+Entity* Entity::ofMovable(const brix::Movable* movable)
+{
+    return movable ? ofUserData(movable->getUserData()) : nullptr;
 }
 
 void Entity::bindPose()

@@ -22,6 +22,7 @@ namespace brix
 {
 class AnimatedLight;
 class AudioSample;
+class Movable;
 class XMLElement;
 } // namespace brix
 
@@ -265,6 +266,14 @@ public:
     // True when, at least delay seconds into the entity's life (ageTicks), an entity of the
     // record's type (and name, when given) is within range.
     bool checkProximityTrigger(const TProximityTrigger& record, unsigned ageTicks) const;
+
+    // Physics movables carry their entity as user data, stored as an Entity* (never a pointer to
+    // a subclass). Null for level geometry, a null movable and movables of no entity.
+    static Entity* ofMovable(const brix::Movable* movable);
+    static Entity* ofUserData(const void* userData)
+    {
+        return static_cast<Entity*>(const_cast<void*>(userData));
+    }
 
     // Whole ticks in a span of seconds, for comparing tick counters with definition times.
     static float toTicks(float seconds) { return seconds * TICKS_PER_SECOND; }

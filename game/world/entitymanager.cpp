@@ -63,7 +63,7 @@ void EntityManager::setServices(EventDispatcher* dispatcher, brix::LabelManager*
 
 unsigned EntityManager::getEntityFlags(const void* userData) const
 {
-    return static_cast<const Entity*>(userData)->getFlags();
+    return Entity::ofUserData(userData)->getFlags();
 }
 
 void EntityManager::setVisibleArea(float width, float height)
@@ -536,7 +536,7 @@ int EntityManager::traceEntities(const Entity* ignoreA, const Ogre::Vector3& fro
     int result = 2;
     for (const brix::TTraceContact& hit : mTraceHits)
     {
-        const Entity* owner = hit.movable ? static_cast<const Entity*>(hit.movable->getUserData()) : nullptr;
+        const Entity* owner = Entity::ofMovable(hit.movable);
         if (owner && (owner == ignoreA || owner == ignoreB))
             continue;
         if (!owner)
@@ -772,8 +772,8 @@ void EntityManager::syncTick(uint16_t serverTick)
     int16_t difference = static_cast<int16_t>(serverTick - mApplicationTick);
     if (difference > MAX_TICK_DRIFT || difference < -MAX_TICK_DRIFT)
     {
+        // The drift counter is left as it stands.
         mApplicationTick = serverTick;
-        mTickDrift = 0;
         brix::Log::debug("Snapped tick to %d from server", serverTick);
         return;
     }

@@ -151,7 +151,10 @@ void Prop::spawn()
     }
     mEmitter = createEmitter(mEffect, mPosition);
     if (mShadowRadius > 0.0f && mManager->getShadowManager())
+    {
         mShadow = mManager->getShadowManager()->createRayCastShadow();
+        mShadow->setLength(SHADOW_LENGTH * mShadowRadius);
+    }
     for (TSpawner& spawner : mSpawners)
         spawner.timerTicks =
             static_cast<unsigned>(Ogre::Math::UnitRandom() * 0.5f * toTicks(spawner.interval));
@@ -225,8 +228,7 @@ void Prop::postUpdate(uint16_t tick, bool newTick)
             {
                 const brix::Movable::TContact& contact = mBody->getContact(i);
                 float impact = contact.speed;
-                const Entity* other =
-                    contact.movable ? static_cast<const Entity*>(contact.movable->getUserData()) : nullptr;
+                const Entity* other = Entity::ofMovable(contact.movable);
                 // A light prop takes the blow of a heavy one harder; static bodies weigh nothing here.
                 float mass = mBody->getMass();
                 if (other && !(other->getFlags() & ATTRIBUTE_STATIC) && mass > 0.0f)

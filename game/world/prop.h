@@ -40,6 +40,9 @@ public:
     // Damage shares are float sums: a prop breaks once they come this near its integrity, so
     // that 9.9 and 0.1 of 10 break it as they should.
     static constexpr float BREAK_TOLERANCE = 1e-5f;
+    // The blob shadow's ray reaches this many shadow radii below the prop: the blob is full up
+    // to one radius from the ground and fades out towards the end of the ray.
+    static constexpr float SHADOW_LENGTH = 2.0f;
     // Sound priorities (smaller is more important).
     static constexpr int LOOPING_SOUND_PRIORITY = 20;
     static constexpr int SOUND_PRIORITY = 500;

@@ -22,8 +22,7 @@ bool RayCastShadow::update(brix::Simulator* simulator, const Ogre::Vector3& ligh
         simulator->traceRay(mOrigin, mOrigin + lightDirection * mLength, &contact, mIgnore);
     // Entities that carry the user data of their movables may refuse shadows; anything else
     // catches them.
-    const Entity* entity =
-        contact.movable ? static_cast<const Entity*>(contact.movable->getUserData()) : nullptr;
+    const Entity* entity = Entity::ofMovable(contact.movable);
     const bool hit =
         contact.distance >= 0.0f && !(entity && (entity->getFlags() & Entity::ATTRIBUTE_NOSHADOWS));
     if (hit)

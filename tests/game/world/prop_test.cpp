@@ -5,6 +5,7 @@
 #include "support/logcapture.h"
 
 #include "game/world/shadowmanager.h"
+#include "support/ogre/manualobjectreader.h"
 
 #include <OgreManualObject.h>
 
@@ -32,6 +33,7 @@ protected:
 <prop><name>mine</name><id>54</id><mesh>crate.mesh</mesh>
     <proximitytrigger><delay>1</delay><range>2</range><type>human</type></proximitytrigger>
     <items><item>crate</item><height>3</height></items></prop>
+<prop><name>hovering</name><id>55</id><mesh>crate.mesh</mesh><shadowradius>1</shadowradius></prop>
 )");
     }
 
@@ -151,4 +153,19 @@ TEST_F(PropTest, FollowsItsBodyAndReportsRestForTheSendRate)
     EXPECT_FALSE(crate->getBody()->isEnabled());
     world.tick(81);
     EXPECT_EQ(world.entities().getEntity(1), nullptr);
+}
+
+TEST_F(PropTest, ItsBlobShadowFadesOutBetweenOneAndTwoShadowRadiiAboveTheGround)
+{
+    game::Prop* hovering = create("hovering", Ogre::Vector3(0.0f, 1.5f, 0.0f));
+    world.tick();
+    test::SectionContents drawn = test::readSection(*world.shadows()->getManualObject());
+    ASSERT_EQ(drawn.colours.size(), 4u);
+    EXPECT_NEAR(drawn.positions[0].y, test::GameWorld::GROUND, 1e-3f);
+    // Colours are stored as bytes.
+    EXPECT_NEAR(drawn.colours[0].a, 0.5f, 1.0f / 255);
+    // Beyond twice its radius nothing is hit.
+    hovering->setPosition(Ogre::Vector3(0.0f, 2.1f, 0.0f));
+    world.tick();
+    EXPECT_TRUE(test::readSection(*world.shadows()->getManualObject()).positions.empty());
 }

@@ -283,12 +283,22 @@ TEST_F(ReplicationTest, ClientTickSnapsFarAndDriftsNear)
     EXPECT_EQ(entities.getTick(), 15);
     EXPECT_THAT(log.lines(), Contains("D Snapped tick to 15 from server"));
 
-    for (int i = 0; i < 10; ++i)
+    // The message 4 ahead counted once, and the snap keeps that count.
+    for (int i = 0; i < 9; ++i)
         decode(entities, header(18, 0, 0));
     EXPECT_EQ(entities.getTick(), 15);
     decode(entities, header(18, 0, 0));
     EXPECT_EQ(entities.getTick(), 16);
     EXPECT_THAT(log.lines(), Contains("D Adjusted tick from 15 to 16"));
+
+    // Off by two or more the other way starts the count afresh.
+    for (int i = 0; i < 10; ++i)
+        decode(entities, header(i % 2 ? 14 : 18, 0, 0));
+    EXPECT_EQ(entities.getTick(), 16);
+    for (int i = 0; i < 11; ++i)
+        decode(entities, header(14, 0, 0));
+    EXPECT_EQ(entities.getTick(), 15);
+    EXPECT_THAT(log.lines(), Contains("D Adjusted tick from 16 to 15"));
 }
 
 TEST_F(ReplicationTest, SnapshotsRestoreTheNewestNotAfterTheTick)
