@@ -1099,8 +1099,16 @@ void Application::takeScreenshot()
     std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
     const std::string path =
         brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
-    getRenderWindow()->writeContentsToFile(path);
-    brix::Log::info("Screenshot saved to '%s'", path.c_str());
+    // A screenshot that cannot be written costs only the screenshot, never the game.
+    try
+    {
+        getRenderWindow()->writeContentsToFile(path);
+        brix::Log::info("Screenshot saved to '%s'", path.c_str());
+    }
+    catch (const Ogre::Exception& e)
+    {
+        brix::Log::error("Screenshot to '%s' failed: %s", path.c_str(), e.getDescription().c_str());
+    }
 }
 
 void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)

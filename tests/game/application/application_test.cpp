@@ -756,6 +756,15 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
             game.then(see);
             game.thenPress(test::KEY_F9);
             game.wait(5);
+            // A screenshot that cannot be written (its folder is now a file) leaves the game running.
+            game.then(
+                [&user](GameRun&)
+                {
+                    std::rename(user.file("screenshots").c_str(), user.file("taken").c_str());
+                    test::writeFile(user.file("screenshots"), "not a folder");
+                });
+            game.thenPress(test::KEY_F9);
+            game.wait(5);
             // With the menu closed, T opens the chat page.
             game.then([](GameRun& game) { game.closeMenu(true); });
             game.then(see);
@@ -771,7 +780,7 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
     EXPECT_EQ(pages, (std::vector<std::string>{"mp", "main", "", "chat"}));
 
     std::vector<std::string> shots;
-    if (DIR* folder = opendir(user.file("screenshots").c_str()))
+    if (DIR* folder = opendir(user.file("taken").c_str()))
     {
         while (dirent* entry = readdir(folder))
             if (entry->d_name[0] != '.')
@@ -785,7 +794,7 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
     EXPECT_EQ(shot.substr(0, 11), "screenshot-");
     EXPECT_EQ(shot.substr(19, 1), "-");
     EXPECT_EQ(shot.substr(26), ".png");
-    EXPECT_EQ(test::readFile(user.file("screenshots/" + shot)).substr(1, 3), "PNG");
+    EXPECT_EQ(test::readFile(user.file("taken/" + shot)).substr(1, 3), "PNG");
 }
 
 namespace
