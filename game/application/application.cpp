@@ -42,6 +42,7 @@
 #include <OgreTextureManager.h>
 #include <OgreViewport.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
@@ -1099,8 +1100,16 @@ void Application::takeScreenshot()
     std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
     const std::string path =
         brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
-    getRenderWindow()->writeContentsToFile(path);
-    brix::Log::info("Screenshot saved to '%s'", path.c_str());
+    // A screenshot that cannot be written costs only the screenshot, never the game.
+    try
+    {
+        getRenderWindow()->writeContentsToFile(path);
+        brix::Log::info("Screenshot saved to '%s'", path.c_str());
+    }
+    catch (const Ogre::Exception& e)
+    {
+        brix::Log::error("Screenshot to '%s' failed: %s", path.c_str(), e.getDescription().c_str());
+    }
 }
 
 void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)
@@ -1233,7 +1242,28 @@ void Application::buildMenus(brix::OgreMenu* menu)
         if (pageName == "player1" || pageName == "player2")
             onMenuEvent(page->getItem("controller"), EVENT_VALUE_CHANGED);
     }
-    // The four level lists are filled here from the level cache once the levels part exists.
+    updateLevelLists(menu);
+}
+
+void Application::updateLevelLists(brix::OgreMenu* menu)
+{
+    mLevel->updateLevelCache();
+    const LevelCache* cache = mLevel->getLevelCache();
+    // Flag bits of a cached level: a single-player start, a multiplayer start, built in.
+    Ogre::StringVector singlePlayer, multiplayer, editable;
+    cache->getLevelNames(singlePlayer, 1, 1);
+    cache->getLevelNames(multiplayer, 2, 2);
+    cache->getLevelNames(editable, 0, mDeveloperMode ? 0 : 4);
+    for (Ogre::StringVector* names : {&singlePlayer, &multiplayer, &editable})
+        std::sort(names->begin(), names->end());
+    editable.insert(editable.begin(), "[create new]");
+    auto levelList = [menu](const char* page)
+    { return static_cast<brix::OgreMenuListItem*>(menu->getPage(page)->getItem("level")); };
+    levelList("host")->setValues(multiplayer);
+    levelList("restart")->setValues(multiplayer);
+    levelList("sp")->setValues(singlePlayer);
+    levelList("levels")->setValues(editable);
+    onMenuEvent(levelList("levels"), EVENT_VALUE_CHANGED);
 }
 
 void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)

@@ -154,9 +154,13 @@ protected:
     // Adds the game's 23 pages with all their items to the menu, reading the configuration
     // for the initial values; every page reports to this Application.
     void buildMenus(brix::OgreMenu* menu);
+    // Fills the level lists of the pages "host", "restart", "sp" and "levels" of the game's menu
+    // from a fresh scan of the level folders.
+    void updateLevelLists() { updateLevelLists(mMenu); }
 
 private:
     void declareParameters();
+    void updateLevelLists(brix::OgreMenu* menu);
     void ensureSharePassword();
     void showVersionBanner();
     void startVersionCheck();

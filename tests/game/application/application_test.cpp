@@ -448,7 +448,8 @@ TEST(ApplicationMenus, BuildsTheTwentyThreePagesWithTheirItemsStatesTargetsAndVa
                     for (const char* name :
                          {"upload/password", "system/fsaa", "system/audio", "system/music", "player2/skin",
                           "player2/controller", "player1/gamepadlayout", "player1/name", "host/port",
-                          "join/address", "host/players", "host/scorelimit", "level/time", "filter/type"})
+                          "join/address", "host/players", "host/scorelimit", "level/time", "filter/type",
+                          "host/level", "restart/level", "sp/level", "levels/level"})
                     {
                         std::string text = name;
                         size_t slash = text.find('/');
@@ -502,6 +503,12 @@ TEST(ApplicationMenus, BuildsTheTwentyThreePagesWithTheirItemsStatesTargetsAndVa
     EXPECT_EQ(values["host/scorelimit"], "10000");
     EXPECT_EQ(values["level/time"], "120");
     EXPECT_EQ(values["filter/type"], "All");
+    // The level lists hold the levels found: the shipped multiplayer and single-player levels,
+    // and for editing only a new level, since the user has none and the game no --developer.
+    EXPECT_EQ(values["host/level"], "arena");
+    EXPECT_EQ(values["restart/level"], "arena");
+    EXPECT_EQ(values["sp/level"], "sp01");
+    EXPECT_EQ(values["levels/level"], "[create new]");
 
     EXPECT_EQ(typed["host/port"], "19");
     EXPECT_EQ(typed["join/port"], "65535");
@@ -681,6 +688,17 @@ TEST(ApplicationStart, HostOptionTakesOnlyALevelTheHostPageOffers)
         {"--no-update-check", "--host"});
     EXPECT_FALSE(requested);
     EXPECT_EQ(name, "");
+
+    // A level the host page offers is taken.
+    UserFolder hostUser;
+    hostUser.writeTestConfiguration();
+    std::string level;
+    GameRun::play([&](GameRun& game)
+                  { game.then([&](GameRun& game) { level = game.item("host", "level")->getValue(); }); },
+                  {"--no-update-check", "--host", "arena"});
+    EXPECT_EQ(level, "arena");
+    EXPECT_FALSE(logged(test::readFile(hostUser.file("application.log")), 'E',
+                        "Level 'arena' given with --host not found"));
 }
 
 TEST(ApplicationStart, ErrorsEndTheGameWithTheirTextAndResultOne)
@@ -756,6 +774,15 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
             game.then(see);
             game.thenPress(test::KEY_F9);
             game.wait(5);
+            // A screenshot that cannot be written (its folder is now a file) leaves the game running.
+            game.then(
+                [&user](GameRun&)
+                {
+                    std::rename(user.file("screenshots").c_str(), user.file("taken").c_str());
+                    test::writeFile(user.file("screenshots"), "not a folder");
+                });
+            game.thenPress(test::KEY_F9);
+            game.wait(5);
             // With the menu closed, T opens the chat page.
             game.then([](GameRun& game) { game.closeMenu(true); });
             game.then(see);
@@ -771,7 +798,7 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
     EXPECT_EQ(pages, (std::vector<std::string>{"mp", "main", "", "chat"}));
 
     std::vector<std::string> shots;
-    if (DIR* folder = opendir(user.file("screenshots").c_str()))
+    if (DIR* folder = opendir(user.file("taken").c_str()))
     {
         while (dirent* entry = readdir(folder))
             if (entry->d_name[0] != '.')
@@ -785,7 +812,7 @@ TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
     EXPECT_EQ(shot.substr(0, 11), "screenshot-");
     EXPECT_EQ(shot.substr(19, 1), "-");
     EXPECT_EQ(shot.substr(26), ".png");
-    EXPECT_EQ(test::readFile(user.file("screenshots/" + shot)).substr(1, 3), "PNG");
+    EXPECT_EQ(test::readFile(user.file("taken/" + shot)).substr(1, 3), "PNG");
 }
 
 namespace
