@@ -1,4 +1,5 @@
 #include "game/multiplayer/playermanager.h"
+#include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelpoint.h"
 #include "game/multiplayer/player.h"
@@ -15,6 +16,9 @@ namespace game
 namespace
 {
 const char* const PLATFORM_TYPE = "platform";
+// The shipped data files whose changes make a result unfit for the online high scores.
+const char* const ENTITY_FILE = "entities.xml";
+const char* const BLOCK_FILE = "blocks.xml";
 // Special points of a single-player level that become entities of the same name.
 const char* const EXIT = "exit";
 const char* const CHECKPOINT = "checkpoint";
@@ -44,6 +48,7 @@ void PlayerManager::initialize(EventDispatcher* events, brix::LabelManager* labe
     mLevel = level;
     mEntities = entities;
     mHighScores = highScores;
+    mGameDataModified = !isDataFileUnmodified(ENTITY_FILE) || !isDataFileUnmodified(BLOCK_FILE);
     if (mEvents)
         mEvents->addListener(this);
 }
@@ -185,7 +190,7 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
     mEntities->setSyncEnabled(true);
     (void)editorPreview;
     if (mEvents)
-        mEvents->post(EventDispatcher::MatchStarted, mLevelModified ? 1 : 0, 0, "");
+        mEvents->post(EventDispatcher::MatchStarted, mGameDataModified || mLevelModified ? 1 : 0, 0, "");
     return true;
 }
 

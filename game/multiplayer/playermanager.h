@@ -50,7 +50,8 @@ public:
     PlayerManager(const PlayerManager&) = delete;
     PlayerManager& operator=(const PlayerManager&) = delete;
 
-    // The services are not owned; the dispatcher must outlive every player.
+    // The services are not owned; the dispatcher must outlive every player. Checks the shipped
+    // data files against their checksums.
     void initialize(EventDispatcher* events, brix::LabelManager* labels, Level* level,
                     EntityManager* entities, brix::HighScoreManager* highScores);
 
@@ -118,6 +119,8 @@ private:
     brix::HighScoreManager* mHighScores = nullptr;
     std::vector<std::unique_ptr<Player>> mPlayers;
     bool mAuthoritative = true;
+    // The shipped entity definitions or block catalogue, or the built-in level, were changed.
+    bool mGameDataModified = false;
     bool mLevelModified = false;
     bool mSinglePlayer = false;
     MatchState mMatchState = NoMatch;

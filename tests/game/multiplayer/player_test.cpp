@@ -43,6 +43,10 @@ protected:
             (*player)->joinMatch(world->create("player", Ogre::Vector3(0, 1, 0)));
         }
         deliver();
+        // The shipped data and a user level: nothing modified.
+        EXPECT_EQ(journal.events,
+                  (std::vector<std::string>{"1,0,0,", "14,1," + std::to_string(human(first)) + ",",
+                                            "14,2," + std::to_string(human(second)) + ","}));
         journal.events.clear();
     }
 
