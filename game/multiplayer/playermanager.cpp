@@ -6,10 +6,15 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "network/networkdecodestream.h"
+#include "network/highscore.h"
+#include "network/highscoremanager.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
 
 #include <OgreException.h>
+
+#include <cstdio>
+#include <ctime>
 
 namespace game
 {
@@ -19,6 +24,10 @@ const char* const PLATFORM_TYPE = "platform";
 // The shipped data files whose changes make a result unfit for the online high scores.
 const char* const ENTITY_FILE = "entities.xml";
 const char* const BLOCK_FILE = "blocks.xml";
+// Online tables older than this many seconds are fetched again when a level starts.
+const unsigned int HIGH_SCORE_MAX_AGE = 20;
+// Marks a placing in the online table rather than the local one.
+const int ONLINE_RANK = 16;
 // Special points of a single-player level that become entities of the same name.
 const char* const EXIT = "exit";
 const char* const CHECKPOINT = "checkpoint";
@@ -188,7 +197,12 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
     mMatchState = Running;
     mScoreLimit = scoreLimit;
     mEntities->setSyncEnabled(true);
-    (void)editorPreview;
+    if (singlePlayer && !editorPreview && mHighScores)
+    {
+        const std::string key = mLevel->getHighScoreName(level);
+        if (mHighScores->getOnlineHighScoresAge(key) >= HIGH_SCORE_MAX_AGE)
+            mHighScores->refresh(key);
+    }
     if (mEvents)
         mEvents->post(EventDispatcher::MatchStarted, mGameDataModified || mLevelModified ? 1 : 0, 0, "");
     return true;
@@ -209,12 +223,44 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
     brix::Log::info("Removed player '%s' from level", player->getName().c_str());
 }
 
+int PlayerManager::submitHighScore(const Player& winner)
+{
+    const bool modified = mGameDataModified || mLevelModified;
+    const std::string key = mLevel->getHighScoreName(mLevel->getName());
+    const int score = static_cast<int>(winner.getScore());
+    const int local = mHighScores->testLocalHighScore(key, score);
+    const int online = mHighScores->testOnlineHighScore(key, score);
+    int result = local;
+    if (online != 0 && (local == 0 || online < local))
+    {
+        if (modified)
+            brix::Log::info("Level or configuration modified, ignoring online high-score");
+        else
+            result = online | ONLINE_RANK;
+    }
+    if (result == 0)
+        return 0;
+    char custom[64];
+    std::snprintf(custom, sizeof(custom), "%.1f|%u|%u", mMatchTime, winner.getKills(), winner.getVials());
+    brix::HighScore entry;
+    entry.level = key;
+    entry.name = winner.getName();
+    entry.score = score;
+    entry.timestamp = static_cast<unsigned int>(std::time(nullptr));
+    entry.custom = custom;
+    mHighScores->add(entry, !modified);
+    brix::Log::info("Local high-score rank %d, online %d", local, online);
+    return result;
+}
+
 void PlayerManager::completeMatch(unsigned int winnerIndex)
 {
     mMatchState = Complete;
+    const Player* winner = getPlayer(winnerIndex);
+    const int placing = mSinglePlayer && winner && mHighScores && mLevel ? submitHighScore(*winner) : 0;
     brix::Log::info("Level '%s' completed in %fs", getLevelName().c_str(), mMatchTime);
     if (mEvents)
-        mEvents->post(EventDispatcher::MatchComplete, static_cast<int>(winnerIndex), 0, "");
+        mEvents->post(EventDispatcher::MatchComplete, static_cast<int>(winnerIndex), placing, "");
 }
 
 void PlayerManager::endMatch()

@@ -91,7 +91,9 @@ public:
     bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
     // Takes the player out of the match and removes its human.
     void removePlayerFromMatch(unsigned int index);
-    // Complete for the winner (0: none); posts MatchComplete.
+    // Complete for the winner (0: none); posts MatchComplete. A single-player winner's score
+    // goes to the high scores when it places; the placing travels with the event (online
+    // placings + 16, never from changed data).
     void completeMatch(unsigned int winnerIndex);
     // With authority every player leaves; the world is cleared; posts MatchEnded when a match
     // was on.
@@ -110,7 +112,8 @@ public:
                            unsigned short sequence) override;
 
 private:
-    void setPlayer(unsigned int slot, Player* player);
+    // The placing of the winner's score, 0 when it makes no table; adds it when it does.
+    int submitHighScore(const Player& winner);
 
     EventDispatcher* mEvents = nullptr;
     brix::LabelManager* mLabels = nullptr;

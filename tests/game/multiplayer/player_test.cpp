@@ -3,6 +3,7 @@
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
+#include "network/highscoremanager.h"
 
 #include "support/game/eventlink.h"
 #include "support/game/gameworld.h"
@@ -35,7 +36,8 @@ protected:
         world.reset(new test::GameWorld(levelWorld));
         world->loadEntities();
         world->events().addListener(&journal);
-        players.initialize(&world->events(), nullptr, &levelWorld.level(), &world->entities(), nullptr);
+        players.initialize(&world->events(), nullptr, &levelWorld.level(), &world->entities(),
+                           highScores.get());
         ASSERT_TRUE(players.startMatch("mpscores", scoreLimit, singlePlayer, false));
         for (Player** player : {&first, &second})
         {
@@ -78,6 +80,8 @@ protected:
 
     test::LevelWorld levelWorld;
     std::unique_ptr<test::GameWorld> world;
+    // Set before start to keep a local table.
+    std::unique_ptr<brix::HighScoreManager> highScores;
     PlayerManager players;
     test::EventJournal journal;
     Player* first = nullptr;
@@ -176,6 +180,20 @@ TEST_F(Match, TheExitPaysTheTimeAndHealthBonusUnlessCheated)
     EXPECT_EQ(first->getScore(), 11600u);
     EXPECT_EQ(players.getMatchState(), PlayerManager::Complete);
     EXPECT_EQ(journal.events.back(), "2,1,0,");
+}
+
+TEST_F(Match, ASinglePlayerWinThatPlacesIsAddedAndItsPlacingReported)
+{
+    highScores.reset(new brix::HighScoreManager(levelWorld.userDirectory() + "/highscores.xml", "", 1, 10,
+                                                "key", 0x01040200));
+    start(true);
+    first->addVials(2);
+    post(EventDispatcher::ExitReached, human(first), 0);
+    EXPECT_EQ(journal.events.back(), "2,1,1,");
+    // Nobody can win without a player.
+    players.completeMatch(0);
+    deliver();
+    EXPECT_EQ(journal.events.back(), "2,0,0,");
 }
 
 TEST_F(Match, TheTimeBonusRunsOutAtTheTargetTime)
