@@ -1,0 +1,131 @@
+#pragma once
+#include "game/world/eventdispatcher.h"
+
+#include <string>
+
+namespace game
+{
+class Entity;
+class EventProxy;
+class PlayerManager;
+
+// One player's record in the match: name, appearance, its human, kills, score and vials, and
+// whether it is alive, dead or due to respawn. On the authoritative side (single player, host)
+// the player scores its own kills and pickups and times its respawn from the game events; on a
+// joined client it mirrors what the server relays. Created and deleted by the player manager.
+// Main thread only.
+class Player : public EventDispatcher::Listener
+{
+public:
+    enum State : unsigned int
+    {
+        NotInMatch = 0,
+        Dead = 1,       // the respawn delay runs
+        RespawnDue = 2, // the player manager respawns the human
+        Alive = 3
+    };
+    enum KillKind : unsigned int
+    {
+        SingleKill = 0,
+        MultipleKill = 1, // within MULTIPLE_KILL_TIME of the last kill
+        KillStreak = 2    // within KILL_STREAK_TIME of the last kill
+    };
+
+    static constexpr float TICK_SECONDS = 0.025f;
+    static constexpr float RESPAWN_DELAY = 5.0f;
+    static constexpr float MULTIPLE_KILL_TIME = 0.5f;
+    static constexpr float KILL_STREAK_TIME = 5.0f;
+    static constexpr unsigned int SCORE_PER_VIAL = 300;
+    // Taken for a death in single player, never below 0.
+    static constexpr unsigned int DEATH_PENALTY = 1000;
+    // The exit bonus per whole health.
+    static constexpr unsigned int HEALTH_BONUS = 2000;
+    // Longest name kept, in bytes.
+    static constexpr unsigned int MAX_NAME_SIZE = 60;
+
+    // Registers with the player manager's event dispatcher; the destructor unregisters.
+    Player(PlayerManager* manager, unsigned int index, bool authoritative);
+    virtual ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    unsigned int getIndex() const { return mIndex; }
+    const std::string& getName() const { return mName; }
+    // The name followed by the score in brackets: "Ann (300)".
+    std::string getNameWithScore() const;
+    unsigned int getAppearance() const { return mAppearance; }
+    unsigned int getScore() const { return mScore; }
+    unsigned int getKills() const { return mKills; }
+    unsigned int getVials() const { return mVials; }
+    State getState() const { return mState; }
+    unsigned int getEntityId() const { return mEntityId; }
+    bool isAuthoritative() const { return mAuthoritative; }
+    bool isLocal() const { return mLocal; }
+    void setLocal(bool local);
+    bool isCheated() const { return mCheated; }
+    // Seconds since the last kill, -1 before the first.
+    float getTimeSinceLastKill() const { return mTimeSinceLastKill; }
+    // Its human when it exists, else null.
+    Entity* getHuman() const;
+    // The human's health fraction while alive, else 0.
+    float getHealth() const;
+
+    // Takes the human into the match with clean counters; posts PlayerEnteredMatch.
+    void joinMatch(Entity* human);
+    // Alive again; posts PlayerRespawned.
+    void respawn();
+    // Posts PlayerLeftMatch when in the match, then clears the record.
+    void leaveMatch();
+    // Sends this player's whole state to one peer: entered, renamed, configured, kill and vial
+    // scores, in that order.
+    void sendStateTo(EventProxy* proxy);
+
+    // Credits a kill of the victim worth its kill score, times 1, 2 or 3 by how soon it came
+    // after the last one; a kill worth nothing counts nothing. Posts KillScore and KillPopup.
+    void creditKill(unsigned int victimId, unsigned int killScore);
+    // Adds a package's vials at SCORE_PER_VIAL each; posts VialScore.
+    void addVials(unsigned int vials);
+    // The single-player exit bonus: the player manager's time bonus and the health bonus,
+    // nothing once cheated.
+    void addCompletionBonus();
+
+    // The kind of a kill that comes sinceLastKill seconds after the previous (-1: none).
+    static KillKind getKillKind(float sinceLastKill);
+
+    // Every fixed tick: the respawn delay and the time since the last kill.
+    void tick(unsigned short tick);
+    void onEvent(unsigned int id, int a, int b, const std::string& text) override;
+
+private:
+    // Clean counters for a new life in the match.
+    void clearCounters();
+    void setName(const std::string& name);
+    bool isRunning() const;
+    bool isOwnHuman(int entityId) const
+    {
+        return mEntityId != 0 && static_cast<unsigned>(entityId) == mEntityId;
+    }
+    void post(unsigned int id, int a, int b, const std::string& text = std::string());
+    void onAuthoritativeEvent(unsigned int id, int a, int b);
+    void onMirroredEvent(unsigned int id, int b, const std::string& text);
+
+    PlayerManager* mManager;
+    EventDispatcher* mEvents;
+    unsigned int mIndex;
+    bool mAuthoritative;
+    bool mLocal = false;
+    std::string mName;
+    unsigned int mAppearance = 0;
+    unsigned int mEntityId = 0;
+    unsigned int mKills = 0;
+    unsigned int mScore = 0;
+    unsigned int mVials = 0;
+    // The name, appearance or local flag changed since the human's label was last updated.
+    bool mChanged = false;
+    State mState = NotInMatch;
+    float mRespawnDelay = 0.0f;
+    float mTimeSinceLastKill = -1.0f;
+    bool mStartShown = false;
+    bool mCheated = false;
+};
+} // namespace game

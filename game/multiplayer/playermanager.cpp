@@ -1,0 +1,352 @@
+#include "game/multiplayer/playermanager.h"
+#include "game/level/datafile.h"
+#include "game/level/level.h"
+#include "game/level/levelpoint.h"
+#include "game/multiplayer/player.h"
+#include "game/world/entity.h"
+#include "game/world/entitymanager.h"
+#include "network/networkdecodestream.h"
+#include "network/highscore.h"
+#include "network/highscoremanager.h"
+#include "network/networkencodestream.h"
+#include "toolkit/log.h"
+
+#include <OgreException.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace game
+{
+namespace
+{
+const char* const PLATFORM_TYPE = "platform";
+// The shipped data files whose changes make a result unfit for the online high scores.
+const char* const ENTITY_FILE = "entities.xml";
+const char* const BLOCK_FILE = "blocks.xml";
+// Online tables older than this many seconds are fetched again when a level starts.
+const unsigned int HIGH_SCORE_MAX_AGE = 20;
+// Marks a placing in the online table rather than the local one.
+const int ONLINE_RANK = 16;
+// Special points of a single-player level that become entities of the same name.
+const char* const EXIT = "exit";
+const char* const CHECKPOINT = "checkpoint";
+
+bool isRelayedAboutPlayer(unsigned int id)
+{
+    return id >= EventDispatcher::PlayerEnteredMatch && id <= EventDispatcher::ChatMessage;
+}
+} // namespace
+
+PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS) {}
+
+PlayerManager::~PlayerManager()
+{
+    deleteAllPlayers();
+    if (mEvents)
+        mEvents->removeListener(this);
+}
+
+void PlayerManager::initialize(EventDispatcher* events, brix::LabelManager* labels, Level* level,
+                               EntityManager* entities, brix::HighScoreManager* highScores)
+{
+    if (mEvents)
+        mEvents->removeListener(this);
+    mEvents = events;
+    mLabels = labels;
+    mLevel = level;
+    mEntities = entities;
+    mHighScores = highScores;
+    mGameDataModified = !isDataFileUnmodified(ENTITY_FILE) || !isDataFileUnmodified(BLOCK_FILE);
+    if (mEvents)
+        mEvents->addListener(this);
+}
+
+std::string PlayerManager::getLevelName() const
+{
+    return mLevel ? mLevel->getName() : std::string();
+}
+
+Player* PlayerManager::createPlayer()
+{
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+        if (!mPlayers[slot])
+        {
+            mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
+            return mPlayers[slot].get();
+        }
+    return nullptr;
+}
+
+void PlayerManager::deletePlayer(Player* player)
+{
+    for (auto& slot : mPlayers)
+        if (slot.get() == player)
+            slot.reset();
+}
+
+void PlayerManager::deleteAllPlayers()
+{
+    for (auto& slot : mPlayers)
+        slot.reset();
+}
+
+Player* PlayerManager::getPlayer(unsigned int index) const
+{
+    return index >= 1 && index <= MAX_PLAYERS ? mPlayers[index - 1].get() : nullptr;
+}
+
+Player* PlayerManager::getPlayerByEntity(unsigned int entityId) const
+{
+    if (entityId == 0)
+        return nullptr;
+    for (const auto& player : mPlayers)
+        if (player && player->getEntityId() == entityId)
+            return player.get();
+    return nullptr;
+}
+
+void PlayerManager::getPlayers(std::vector<Player*>& players) const
+{
+    for (const auto& player : mPlayers)
+        if (player)
+            players.push_back(player.get());
+}
+
+unsigned int PlayerManager::getRank(unsigned int index) const
+{
+    const Player* player = getPlayer(index);
+    if (!player)
+        return 0;
+    unsigned int rank = 0;
+    for (const auto& other : mPlayers)
+        if (other && other->getScore() > player->getScore())
+            ++rank;
+    return rank;
+}
+
+int PlayerManager::getTimeBonus() const
+{
+    const float target = mLevel ? mLevel->getTargetTime() : 0.0f;
+    if (target <= 0.0f || target <= mMatchTime)
+        return 0;
+    return static_cast<int>((target - mMatchTime) * TIME_BONUS / target);
+}
+
+bool PlayerManager::checkEntityReferences() const
+{
+    for (const LevelPoint& point : mLevel->getPoints())
+        if (point.type == LevelPoint::TYPE_ENTITY && !mEntities->getPrototype(point.name))
+        {
+            brix::Log::error("Reference to non-existing entity '%s'", point.name.c_str());
+            return false;
+        }
+    return true;
+}
+
+bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer,
+                               bool editorPreview)
+{
+    brix::Log::info("Starting match with level '%s'", level.c_str());
+    if (mLevel->getName() != level && (!mLevel->load(level, false) || !checkEntityReferences()))
+    {
+        brix::Log::error("Level '%s' loading failed", level.c_str());
+        mLevel->clear();
+        return false;
+    }
+    mLevelModified = mLevel->isBuiltin() && mLevel->isModified();
+    if (mLevelModified)
+        brix::Log::info("Built-in level '%s' modification detected", level.c_str());
+    mLevel->resetTriggerPoints();
+    mLevel->createScene();
+
+    mSinglePlayer = singlePlayer;
+    if (singlePlayer)
+        mCheckpoint = mLevel->getSinglePlayerStart();
+
+    // Platforms first, as whatever stands on them is placed after.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const LevelPoint& point : mLevel->getPoints())
+        {
+            if (point.type != LevelPoint::TYPE_ENTITY)
+                continue;
+            const Entity* prototype = mEntities->getPrototype(point.name);
+            if (!prototype || (prototype->getType() == PLATFORM_TYPE) != (pass == 0))
+                continue;
+            const bool isStatic = (prototype->getFlags() & Entity::ATTRIBUTE_STATIC) != 0;
+            if (pass == 1 && !mAuthoritative && !isStatic)
+                continue;
+            Entity* entity = mEntities->createEntity(point.name);
+            if (!entity)
+                continue;
+            entity->setPosition(point.getPosition());
+            entity->setOrientation(point.orientation);
+            entity->setInitialState(point.state);
+            if (pass == 1 || mAuthoritative)
+                entity->spawn();
+        }
+
+    if (singlePlayer && mAuthoritative)
+        for (const LevelPoint& point : mLevel->getPoints())
+            if (point.type == LevelPoint::TYPE_SPECIAL && (point.name == EXIT || point.name == CHECKPOINT) &&
+                mEntities->getPrototype(point.name))
+                mEntities->createEntity(point.name, point.getPosition(), Ogre::Quaternion::IDENTITY,
+                                        Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+
+    mMatchTime = 0.0f;
+    mMatchState = Running;
+    mScoreLimit = scoreLimit;
+    mEntities->setSyncEnabled(true);
+    if (singlePlayer && !editorPreview && mHighScores)
+    {
+        const std::string key = mLevel->getHighScoreName(level);
+        if (mHighScores->getOnlineHighScoresAge(key) >= HIGH_SCORE_MAX_AGE)
+            mHighScores->refresh(key);
+    }
+    if (mEvents)
+        mEvents->post(EventDispatcher::MatchStarted, mGameDataModified || mLevelModified ? 1 : 0, 0, "");
+    return true;
+}
+
+void PlayerManager::removePlayerFromMatch(unsigned int index)
+{
+    Player* player = getPlayer(index);
+    if (!player)
+        return;
+    Entity* human = player->getHuman();
+    player->leaveMatch();
+    if (human)
+    {
+        human->remove();
+        human->kill();
+    }
+    brix::Log::info("Removed player '%s' from level", player->getName().c_str());
+}
+
+int PlayerManager::submitHighScore(const Player& winner)
+{
+    const bool modified = mGameDataModified || mLevelModified;
+    const std::string key = mLevel->getHighScoreName(mLevel->getName());
+    const int score = static_cast<int>(winner.getScore());
+    const int local = mHighScores->testLocalHighScore(key, score);
+    const int online = mHighScores->testOnlineHighScore(key, score);
+    int result = local;
+    if (online != 0 && (local == 0 || online < local))
+    {
+        if (modified)
+            brix::Log::info("Level or configuration modified, ignoring online high-score");
+        else
+            result = online | ONLINE_RANK;
+    }
+    if (result == 0)
+        return 0;
+    char custom[64];
+    std::snprintf(custom, sizeof(custom), "%.1f|%u|%u", mMatchTime, winner.getKills(), winner.getVials());
+    brix::HighScore entry;
+    entry.level = key;
+    entry.name = winner.getName();
+    entry.score = score;
+    entry.timestamp = static_cast<unsigned int>(std::time(nullptr));
+    entry.custom = custom;
+    mHighScores->add(entry, !modified);
+    brix::Log::info("Local high-score rank %d, online %d", local, online);
+    return result;
+}
+
+void PlayerManager::completeMatch(unsigned int winnerIndex)
+{
+    mMatchState = Complete;
+    const Player* winner = getPlayer(winnerIndex);
+    const int placing = mSinglePlayer && winner && mHighScores && mLevel ? submitHighScore(*winner) : 0;
+    brix::Log::info("Level '%s' completed in %fs", getLevelName().c_str(), mMatchTime);
+    if (mEvents)
+        mEvents->post(EventDispatcher::MatchComplete, static_cast<int>(winnerIndex), placing, "");
+}
+
+void PlayerManager::endMatch()
+{
+    if (mAuthoritative)
+        for (auto& player : mPlayers)
+            if (player)
+                player->leaveMatch();
+    if (mEntities)
+    {
+        mEntities->setSyncEnabled(false);
+        mEntities->destroyAllEntities();
+    }
+    if (mLevel)
+        mLevel->destroyScene();
+    if (mMatchState != NoMatch)
+    {
+        mMatchState = NoMatch;
+        brix::Log::info("Match ended");
+        if (mEvents)
+            mEvents->post(EventDispatcher::MatchEnded, 0, 0, "");
+    }
+}
+
+void PlayerManager::tick(unsigned short tick)
+{
+    for (auto& player : mPlayers)
+    {
+        if (!player)
+            continue;
+        player->tick(tick);
+        if (!mAuthoritative || mMatchState != Running)
+            continue;
+        if (player->getState() == Player::RespawnDue && player->getHuman())
+            player->respawn();
+        if (mScoreLimit > 0 && player->getScore() >= mScoreLimit)
+            completeMatch(player->getIndex());
+    }
+    if (mMatchState == Running)
+        mMatchTime += TICK_SECONDS;
+}
+
+void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
+{
+    if (mAuthoritative || !isRelayedAboutPlayer(id))
+        return;
+    const unsigned int index = static_cast<unsigned int>(a);
+    if (index >= 1 && index <= MAX_PLAYERS && !mPlayers[index - 1])
+        // Registered last, the new player still hears this event in this delivery.
+        mPlayers[index - 1].reset(new Player(this, index, mAuthoritative));
+}
+
+void PlayerManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
+                                      unsigned short sequence)
+{
+    if (node == 0 || sequence % BLOCK_INTERVAL != 0 || stream.getRemaining() < BLOCK_SIZE)
+        return;
+    unsigned char occupied = 0;
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+        if (mPlayers[slot])
+            occupied |= static_cast<unsigned char>(1u << slot);
+    stream.encodeUInt8(static_cast<unsigned char>(mMatchState));
+    stream.encodeUInt8(occupied);
+}
+
+void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeStream& stream, unsigned short)
+{
+    if (node != 0 || stream.getRemaining() < BLOCK_SIZE)
+        return;
+    const unsigned int state = stream.decodeUInt8();
+    const unsigned int occupied = stream.decodeUInt8();
+    if (state > Complete)
+    {
+        // A state no server sends: the peer's data cannot be trusted.
+        stream.fail(brix::NetworkStream::INVALID_DATA);
+        return;
+    }
+    if (state == Complete && mMatchState == Running)
+        mMatchState = Complete;
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+    {
+        const bool set = (occupied & (1u << slot)) != 0;
+        if (!set)
+            mPlayers[slot].reset();
+        else if (!mPlayers[slot])
+            mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
+    }
+}
+} // namespace game

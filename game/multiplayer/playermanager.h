@@ -1,0 +1,134 @@
+#pragma once
+#include "game/world/eventdispatcher.h"
+#include "network/networkobject.h"
+
+#include <OgreVector.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brix
+{
+class HighScoreManager;
+class LabelManager;
+} // namespace brix
+
+namespace game
+{
+class Controller;
+class EntityManager;
+class Level;
+class Player;
+
+// Owns the match: which level runs, the match state, the score limit and match time, and the
+// eight player records (player index = slot + 1). It is network object 2: the server sends
+// every client the match state and which slots hold a player.
+//
+// The block, to client nodes only, in every fourth data packet: UInt8 match state, UInt8
+// occupied slots (bit i for slot i). Main thread only.
+class PlayerManager : public brix::NetworkObject, public EventDispatcher::Listener
+{
+public:
+    enum MatchState : unsigned int
+    {
+        NoMatch = 0,
+        Running = 1,
+        Complete = 2
+    };
+
+    static constexpr unsigned int MAX_PLAYERS = 8;
+    static constexpr unsigned int BLOCK_SIZE = 2;
+    // The block goes out in packets whose sequence is a multiple of this.
+    static constexpr unsigned short BLOCK_INTERVAL = 4;
+    // A full time bonus, paid for finishing at once and falling to 0 at the target time.
+    static constexpr int TIME_BONUS = 12000;
+    static constexpr float TICK_SECONDS = 0.025f;
+
+    PlayerManager();
+    ~PlayerManager() override;
+    PlayerManager(const PlayerManager&) = delete;
+    PlayerManager& operator=(const PlayerManager&) = delete;
+
+    // The services are not owned; the dispatcher must outlive every player. Checks the shipped
+    // data files against their checksums.
+    void initialize(EventDispatcher* events, brix::LabelManager* labels, Level* level,
+                    EntityManager* entities, brix::HighScoreManager* highScores);
+
+    // True where this process runs the match rules (single player, host, editor preview).
+    void setAuthoritative(bool authoritative) { mAuthoritative = authoritative; }
+    bool isAuthoritative() const { return mAuthoritative; }
+    MatchState getMatchState() const { return mMatchState; }
+    float getMatchTime() const { return mMatchTime; }
+    unsigned int getScoreLimit() const { return mScoreLimit; }
+    bool isSinglePlayer() const { return mSinglePlayer; }
+    Level* getLevel() const { return mLevel; }
+    EntityManager* getEntityManager() const { return mEntities; }
+    EventDispatcher* getEventDispatcher() const { return mEvents; }
+    std::string getLevelName() const;
+    void setCheckpoint(const Ogre::Vector3& checkpoint) { mCheckpoint = checkpoint; }
+    const Ogre::Vector3& getCheckpoint() const { return mCheckpoint; }
+
+    // A player in the first free slot; null when all are taken.
+    Player* createPlayer();
+    void deletePlayer(Player* player);
+    void deleteAllPlayers();
+    // Index 1 to 8; null for any other or a free slot.
+    Player* getPlayer(unsigned int index) const;
+    Player* getPlayerByEntity(unsigned int entityId) const;
+    // Appends every player in slot order.
+    void getPlayers(std::vector<Player*>& players) const;
+    // How many players score more than this one: 0 for the leader, ties share a rank.
+    unsigned int getRank(unsigned int index) const;
+    // (t - m) x TIME_BONUS / t for a level target time t above the match time m, else 0.
+    int getTimeBonus() const;
+
+    // True when every entity point of the level names a known prototype.
+    bool checkEntityReferences() const;
+    // Loads the level unless it is the one held, builds its scene and creates its entities;
+    // false, logged and the level cleared, when it fails to load or names an unknown
+    // prototype. Posts MatchStarted.
+    bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
+    // Takes the player out of the match and removes its human.
+    void removePlayerFromMatch(unsigned int index);
+    // Complete for the winner (0: none); posts MatchComplete. A single-player winner's score
+    // goes to the high scores when it places; the placing travels with the event (online
+    // placings + 16, never from changed data).
+    void completeMatch(unsigned int winnerIndex);
+    // With authority every player leaves; the world is cleared; posts MatchEnded when a match
+    // was on.
+    void endMatch();
+    // Every fixed tick after the entity simulation: the players' ticks, the score limit and
+    // the match time.
+    void tick(unsigned short tick);
+
+    // A client learns of players from the events the server relays: one named before the
+    // occupancy block arrives is made at once, so nothing said about it is lost.
+    void onEvent(unsigned int id, int a, int b, const std::string& text) override;
+
+    void encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
+                           unsigned short sequence) override;
+    void decodeNetworkData(unsigned short node, brix::NetworkDecodeStream& stream,
+                           unsigned short sequence) override;
+
+private:
+    // The placing of the winner's score, 0 when it makes no table; adds it when it does.
+    int submitHighScore(const Player& winner);
+
+    EventDispatcher* mEvents = nullptr;
+    brix::LabelManager* mLabels = nullptr;
+    Level* mLevel = nullptr;
+    EntityManager* mEntities = nullptr;
+    brix::HighScoreManager* mHighScores = nullptr;
+    std::vector<std::unique_ptr<Player>> mPlayers;
+    bool mAuthoritative = true;
+    // The shipped entity definitions or block catalogue, or the built-in level, were changed.
+    bool mGameDataModified = false;
+    bool mLevelModified = false;
+    bool mSinglePlayer = false;
+    MatchState mMatchState = NoMatch;
+    unsigned int mScoreLimit = 0;
+    float mMatchTime = 0.0f;
+    Ogre::Vector3 mCheckpoint = Ogre::Vector3::ZERO;
+};
+} // namespace game

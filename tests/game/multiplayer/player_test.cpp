@@ -1,0 +1,258 @@
+#include "game/multiplayer/player.h"
+#include "game/level/level.h"
+#include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/world/entity.h"
+#include "network/highscoremanager.h"
+
+#include "support/game/eventlink.h"
+#include "support/game/gameworld.h"
+#include "support/game/levelbuilder.h"
+#include "support/game/levelworld.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<unsigned char>;
+using game::EventDispatcher;
+using game::Player;
+using game::PlayerManager;
+
+// A level running on the authoritative side, a human for each of two players, and a journal
+// of every event the match posts.
+class Match : public ::testing::Test
+{
+protected:
+    void start(bool singlePlayer, float targetTime = 0.0f, unsigned scoreLimit = 0)
+    {
+        test::LevelBuilder builder;
+        builder.smallRoom().targetTime(targetTime);
+        ASSERT_TRUE(levelWorld.load(builder, "mpscores"));
+        world.reset(new test::GameWorld(levelWorld));
+        world->loadEntities();
+        world->events().addListener(&journal);
+        players.initialize(&world->events(), nullptr, &levelWorld.level(), &world->entities(),
+                           highScores.get());
+        ASSERT_TRUE(players.startMatch("mpscores", scoreLimit, singlePlayer, false));
+        for (Player** player : {&first, &second})
+        {
+            *player = players.createPlayer();
+            (*player)->joinMatch(world->create("player", Ogre::Vector3(0, 1, 0)));
+        }
+        deliver();
+        // The shipped data and a user level: nothing modified.
+        EXPECT_EQ(journal.events,
+                  (std::vector<std::string>{"1,0,0,", "14,1," + std::to_string(human(first)) + ",",
+                                            "14,2," + std::to_string(human(second)) + ","}));
+        journal.events.clear();
+    }
+
+    ~Match() override
+    {
+        if (world)
+        {
+            world->events().removeListener(&journal);
+            players.deleteAllPlayers();
+            players.initialize(nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+
+    void deliver() { world->events().dispatch(); }
+    void ticks(int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            players.tick(0);
+            deliver();
+        }
+    }
+    void post(unsigned id, int a, int b)
+    {
+        world->events().post(id, a, b, "");
+        deliver();
+    }
+    int human(const Player* player) const { return static_cast<int>(player->getEntityId()); }
+
+    test::LevelWorld levelWorld;
+    std::unique_ptr<test::GameWorld> world;
+    // Set before start to keep a local table.
+    std::unique_ptr<brix::HighScoreManager> highScores;
+    PlayerManager players;
+    test::EventJournal journal;
+    Player* first = nullptr;
+    Player* second = nullptr;
+};
+
+TEST_F(Match, KillsCloseTogetherCountDoubleThenTripleThenSingleAgain)
+{
+    start(false);
+    first->creditKill(50, 100);
+    ticks(12); // 0.3 s
+    first->creditKill(51, 100);
+    ticks(80); // 2 s
+    first->creditKill(52, 100);
+    ticks(200); // 5 s
+    first->creditKill(53, 100);
+    // A kill worth nothing counts nothing, but still starts the clock again.
+    first->creditKill(54, 0);
+    deliver();
+
+    EXPECT_EQ(first->getScore(), 700u);
+    EXPECT_EQ(first->getKills(), 4u);
+    EXPECT_EQ(journal.events,
+              (std::vector<std::string>{"19,1,100,1", "21,1,50,0", "19,1,300,2", "21,1,51,1", "19,1,600,3",
+                                        "21,1,52,2", "19,1,700,4", "21,1,53,0"}));
+    EXPECT_EQ(Player::getKillKind(0.4999f), Player::MultipleKill);
+    EXPECT_EQ(Player::getKillKind(0.5f), Player::KillStreak);
+    EXPECT_EQ(Player::getKillKind(5.0f), Player::SingleKill);
+}
+
+TEST_F(Match, TheScoreLimitEndsTheMatchInTheTickItIsReached)
+{
+    start(false, 0.0f, 500);
+    first->creditKill(50, 400);
+    second->creditKill(51, 499);
+    ticks(1);
+    EXPECT_EQ(players.getMatchState(), PlayerManager::Running);
+    second->creditKill(52, 1);
+    first->creditKill(53, 100);
+    ticks(1);
+    EXPECT_EQ(players.getMatchState(), PlayerManager::Complete);
+    // The first player in slot order past the limit wins, and only once.
+    EXPECT_EQ(journal.events.back(), "2,1,0,");
+    ticks(3);
+    EXPECT_EQ(journal.events.back(), "2,1,0,");
+    EXPECT_EQ(players.getRank(1), 0u);
+    EXPECT_EQ(players.getRank(2), 1u);
+}
+
+TEST_F(Match, NoScoreLimitNeverEndsTheMatch)
+{
+    start(false);
+    EXPECT_EQ(players.getRank(1), 0u);
+    EXPECT_EQ(players.getRank(2), 0u);
+    first->creditKill(50, 100000);
+    ticks(2);
+    EXPECT_EQ(players.getMatchState(), PlayerManager::Running);
+    EXPECT_EQ(players.getRank(2), 1u);
+}
+
+TEST_F(Match, ADeadPlayerRespawnsAfterFiveSecondsAndSinglePlayerDeathsCostPointsDownToZero)
+{
+    start(true);
+    first->addVials(5);
+    post(EventDispatcher::HumanKilled, human(first), human(second));
+    EXPECT_EQ(first->getState(), Player::Dead);
+    EXPECT_EQ(first->getScore(), 500u);
+    EXPECT_EQ(journal.events, (std::vector<std::string>{"20,1,1500,5",
+                                                        "4," + std::to_string(human(first)) + "," +
+                                                            std::to_string(human(second)) + ",",
+                                                        "22,1,2,"}));
+    journal.events.clear();
+    ticks(199);
+    EXPECT_EQ(first->getState(), Player::Dead);
+    ticks(2);
+    EXPECT_EQ(first->getState(), Player::Alive);
+    EXPECT_EQ(journal.events, (std::vector<std::string>{"16,1,0,"}));
+
+    // Suicide names the victim as its own killer; 500 points less 1000 leave 0.
+    post(EventDispatcher::HumanKilled, human(first), human(first));
+    EXPECT_EQ(journal.events.back(), "22,1,1,");
+    EXPECT_EQ(first->getScore(), 0u);
+    EXPECT_EQ(first->getKills(), 0u);
+}
+
+TEST_F(Match, TheExitPaysTheTimeAndHealthBonusUnlessCheated)
+{
+    start(true, 2.0f);
+    EXPECT_EQ(players.getTimeBonus(), 12000);
+    ticks(20);
+    EXPECT_EQ(players.getTimeBonus(), 9000);
+    first->addVials(2);
+    EXPECT_EQ(first->getScore(), 600u);
+    post(EventDispatcher::ExitReached, human(first), 0);
+    // 600 + 9000 time bonus + the full health's 2000.
+    EXPECT_EQ(first->getScore(), 11600u);
+    EXPECT_EQ(players.getMatchState(), PlayerManager::Complete);
+    EXPECT_EQ(journal.events.back(), "2,1,0,");
+}
+
+TEST_F(Match, ASinglePlayerWinThatPlacesIsAddedAndItsPlacingReported)
+{
+    highScores.reset(new brix::HighScoreManager(levelWorld.userDirectory() + "/highscores.xml", "", 1, 10,
+                                                "key", 0x01040200));
+    start(true);
+    first->addVials(2);
+    post(EventDispatcher::ExitReached, human(first), 0);
+    EXPECT_EQ(journal.events.back(), "2,1,1,");
+    // Nobody can win without a player.
+    players.completeMatch(0);
+    deliver();
+    EXPECT_EQ(journal.events.back(), "2,0,0,");
+}
+
+TEST_F(Match, TheTimeBonusRunsOutAtTheTargetTime)
+{
+    start(true, 1.0f);
+    ticks(39);
+    EXPECT_EQ(players.getTimeBonus(), 300);
+    ticks(1);
+    EXPECT_EQ(players.getTimeBonus(), 0);
+    ticks(40);
+    EXPECT_EQ(players.getTimeBonus(), 0);
+}
+
+TEST_F(Match, ACheatZeroesTheScoreAndStopsTheExitBonus)
+{
+    start(true, 100.0f);
+    first->addVials(3);
+    post(EventDispatcher::Cheat, 1, 1);
+    EXPECT_TRUE(first->isCheated());
+    EXPECT_EQ(first->getScore(), 0u);
+    post(EventDispatcher::ExitReached, human(first), 0);
+    EXPECT_EQ(first->getScore(), 0u);
+    EXPECT_EQ(players.getMatchState(), PlayerManager::Complete);
+}
+
+TEST_F(Match, PlayersLeavingAndTheMatchEndingAreHeardOnce)
+{
+    start(false);
+    players.removePlayerFromMatch(2);
+    deliver();
+    EXPECT_EQ(second->getState(), Player::NotInMatch);
+    EXPECT_EQ(second->getEntityId(), 0u);
+    players.endMatch();
+    deliver();
+    EXPECT_EQ(journal.events, (std::vector<std::string>{"15,2,0,", "15,1,0,", "3,0,0,"}));
+    EXPECT_EQ(players.getMatchState(), PlayerManager::NoMatch);
+}
+
+TEST(Player, SendsItsWholeStateToOnePeer)
+{
+    EventDispatcher events;
+    PlayerManager players;
+    players.initialize(&events, nullptr, nullptr, nullptr, nullptr);
+    Player* player = players.createPlayer();
+    player = players.createPlayer();
+    events.post(EventDispatcher::PlayerRenamed, 2, 0, "Ann");
+    events.post(EventDispatcher::PlayerConfigured, 2, 3, "");
+    events.dispatch();
+    player->addVials(1);
+    game::EventProxy proxy(1, nullptr);
+    player->sendStateTo(&proxy);
+    const std::vector<Bytes> messages = test::sentMessages(proxy);
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[0], (Bytes{14, 2, 0, 0}));
+    EXPECT_EQ(messages[1], (Bytes{17, 2, 0, 3, 'A', 'n', 'n'}));
+    EXPECT_EQ(messages[2], (Bytes{18, 2, 3, 0}));
+    EXPECT_EQ(messages[3], (Bytes{19, 2, 0xAC, 0x02, 1, '0'}));
+    EXPECT_EQ(messages[4], (Bytes{20, 2, 0xAC, 0x02, 1, '1'}));
+    EXPECT_EQ(player->getNameWithScore(), "Ann (300)");
+    players.deleteAllPlayers();
+}
+} // namespace
