@@ -78,6 +78,20 @@ std::vector<Ogre::Vector3> readPoints(const std::string& name)
     return points;
 }
 
+// Calls visit for every element below the parent, depth first, comments left out.
+template <typename Visit>
+void forEachDescendant(const brix::XMLElement& parent, const std::string& path, Visit visit)
+{
+    for (const brix::XMLElement* child = parent.getChild(""); child; child = parent.getNextChild(child, ""))
+    {
+        if (child->getName().empty() || child->getName()[0] == '!')
+            continue;
+        const std::string childPath = path.empty() ? child->getName() : path + "/" + child->getName();
+        visit(*child, childPath);
+        forEachDescendant(*child, childPath, visit);
+    }
+}
+
 // Positive for a closed surface whose triangles face outward: the volume it encloses.
 float signedVolume(const std::vector<Ogre::Vector3>& points)
 {
@@ -254,4 +268,141 @@ TEST(GameData, BodyTemplatesLoadAndDeployInTheSimulator)
     const brix::BodyTemplate* door = simulator.getTemplate("door");
     EXPECT_EQ(door->getJoint().type, 2u);
     EXPECT_EQ(door->getJoint().axes[0].direction, Ogre::Vector3::UNIT_Z);
+}
+
+TEST(GameData, EntityPrototypesNameExistingContentAndEachOther)
+{
+    const std::set<std::string> files = dataFiles();
+    std::set<std::string> bodies, decals, materials = scriptNames(".material", "material");
+    forEachChild(*loadXML("data/entitybodies.xml", "bodies"), "body",
+                 [&](const brix::XMLElement& body) { bodies.insert(body.getValue("name", "")); });
+    forEachChild(*loadXML("decals.xml", "decals"), "decal",
+                 [&](const brix::XMLElement& decal) { decals.insert(decal.getValue("name", "")); });
+    const std::set<std::string> particleSystems = scriptNames(".particle", "particle_system");
+
+    // The children each class reads; anything else would be a misspelt field left at 0.
+    const std::string common = " name id attributes category gridsnapoffset defaultdepth ";
+    const std::string item = " displayname mesh respawnsound pickupsound spawndelay autopickup ";
+    const std::map<std::string, std::string> fields = {
+        {"weapon",
+         item + "flash shootsound loopsound reloadsound projectile beam handleoffset shootdelay "
+                "reloaddelay recoil rounds roundsperclip timeperround aimmarkerdistance heavy barrellength "},
+        {"package", item + "health rounds vials keymask shieldenergy random "},
+        {"projectile",
+         " mass mesh sound soundlooping light contact rotation explosion explosionorientation impulse "
+         "damage effect noexplosiontype periodicdamage distancelimit "},
+        {"explosion",
+         " flame smoke debris smokedelay fragmentradius fragmentcount fragment light sound range damage "
+         "impulse radius duration splat splatdelay splatcount splatdistance "},
+        {"prop",
+         " body mesh sound soundlooping light contact integrity explosion effect effectoffset duration "
+         "minimumvelocity proximitytrigger animationlength animationlengthvariation items shadowradius "
+         "spawnpoint periodicdamage "},
+        {"human",
+         " body mesh skin standheight eyeheight falldamagespeed falldeathspeed crushdamage footstepsound "
+         "damagesound chatsound weapon unlimitedrounds misaim integrity regeneration killscore speech items "
+         "ai "},
+        {"door", " body mesh movesound stopsound denysound keymask closingdelay openingspeed closingspeed "},
+        {"platform",
+         " body mesh startsound movesound stopsound interactsound routespeed routespeedramp routewait "
+         "controller positionerrortolerance cabincenter cabinsize "},
+        {"shield", " body mesh sound powerupsound powerdownsound light controller "},
+        {"drone", " body mesh animationsound wakeupsound attacksound damagesound speed animationlength "
+                  "animationlengthvariation integrity explosion attackdamage tiltfactor tiltlimit killscore "
+                  "projectile shootdelay shootsound crushdamage flash ai "},
+        {"crawler",
+         " body mesh speed animationsound damagesound animationlength integrity explosion killscore "
+         "crushdamage shadowradius ai "},
+        {"sentrygun",
+         " body mesh shootsound loopsound armedbeepsound disarmsound integrity explosion shootdelay "
+         "poweruptime powerdowntime powerdowndelay poweredanimationscale flash projectile ai "}};
+
+    auto root = loadXML("entities.xml", "entities");
+    std::map<std::string, std::string> types;
+    std::set<int> ids;
+    // Names of other prototypes, by the definition that names them.
+    std::vector<std::pair<std::string, std::string>> references;
+    forEachChild(
+        *root, "",
+        [&](const brix::XMLElement& entity)
+        {
+            const std::string type = entity.getName();
+            if (type.empty() || type[0] == '!')
+                return;
+            const std::string name = entity.getValue("name", "");
+            ASSERT_EQ(fields.count(type), 1u) << "unknown entity element " << type;
+            EXPECT_TRUE(types.emplace(name, type).second) << "duplicate entity " << name;
+            const int id = entity.getValueAsInteger("id", 0);
+            EXPECT_TRUE(id >= 1 && id <= 255) << name << " has id " << id;
+            EXPECT_TRUE(ids.insert(id).second) << name << " repeats id " << id;
+            const std::string known = common + fields.at(type);
+            forEachChild(entity, "",
+                         [&](const brix::XMLElement& field)
+                         {
+                             if (field.getName()[0] != '!')
+                             {
+                                 EXPECT_NE(known.find(" " + field.getName() + " "), std::string::npos)
+                                     << name << " has the unknown field " << field.getName();
+                             }
+                         });
+            // Only explosions and projectiles may go without a mesh.
+            if (type != "explosion" && type != "projectile")
+            {
+                EXPECT_TRUE(entity.getChild("mesh")) << name << " has no mesh";
+            }
+            const std::string body = entity.getValue("body", "");
+            if (type == "human")
+            {
+                for (const char* posture : {"standing", "crouching"})
+                    EXPECT_EQ(bodies.count(body + posture), 1u) << name << " names body " << body;
+            }
+            else if (!body.empty())
+            {
+                EXPECT_EQ(bodies.count(body), 1u) << name << " names body " << body;
+            }
+            forEachDescendant(
+                entity, "",
+                [&](const brix::XMLElement& field, const std::string& path)
+                {
+                    const std::string& key = field.getName();
+                    const std::string value = field.getValue();
+                    const std::string where = name + " " + path + " '" + value + "'";
+                    if (key.size() >= 5 && key.compare(key.size() - 5, 5, "sound") == 0)
+                    {
+                        EXPECT_EQ(files.count(value), 1u) << where;
+                    }
+                    else if (path == "mesh" || path == "flash/mesh")
+                    {
+                        EXPECT_EQ(files.count(value), 1u) << where;
+                    }
+                    else if (path == "effect" || path == "flame" || path == "smoke" || path == "debris" ||
+                             path == "beam/particlesystem")
+                    {
+                        EXPECT_EQ(particleSystems.count(value.substr(0, value.find('/'))), 1u) << where;
+                    }
+                    else if (path == "beam/material")
+                    {
+                        EXPECT_EQ(materials.count(value), 1u) << where;
+                    }
+                    else if (path == "splat" || path == "contact/splat")
+                    {
+                        EXPECT_EQ(decals.count(value), 1u) << where;
+                    }
+                    else if (path == "weapon" || path == "explosion" || path == "projectile/name" ||
+                             path == "items/item" || path == "fragment/name" || path == "spawnpoint/entity")
+                    {
+                        references.emplace_back(where, value);
+                    }
+                });
+        });
+    for (const auto& [where, value] : references)
+        EXPECT_EQ(types.count(value), 1u) << where << " names no prototype";
+    // The names the game itself creates entities by.
+    const std::map<std::string, std::string> asked = {{"player", "human"},
+                                                      {"humanexplosion", "explosion"},
+                                                      {"shield", "shield"},
+                                                      {"exit", "package"},
+                                                      {"checkpoint", "package"}};
+    for (const auto& [name, type] : asked)
+        EXPECT_EQ(types[name], type) << name;
 }

@@ -1,0 +1,6 @@
+#include "game/world/item.h"
+
+namespace game
+{
+Item::Item(EntityManager* manager) : Entity(manager) {}
+} // namespace game
