@@ -39,10 +39,15 @@ bool MapSource::getDoorBodyTemplate(const std::string& prototype, std::string& b
     return true;
 }
 
-MapWorld::MapWorld()
+void loadPngPlugin(Ogre::Root& root)
 {
     const char* binary = std::getenv("KORVANE_BINARY_DIR");
-    Ogre::Root::getSingleton().loadPlugin(std::string(binary ? binary : "build") + "/lib/imagepng.so");
+    root.loadPlugin(std::string(binary ? binary : "build") + "/lib/imagepng.so");
+}
+
+MapWorld::MapWorld()
+{
+    loadPngPlugin(Ogre::Root::getSingleton());
 }
 
 void MapWorld::runGenerators()

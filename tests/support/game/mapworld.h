@@ -8,6 +8,11 @@
 #include <map>
 #include <string>
 
+namespace Ogre
+{
+class Root;
+}
+
 namespace test
 {
 // Entity prototypes for the map generators, set by the test: lights by prototype name, and
@@ -30,6 +35,10 @@ public:
                         float& range, float& angle) const override;
     bool getDoorBodyTemplate(const std::string& prototype, std::string& bodyTemplate) const override;
 };
+
+// Loads our PNG plug-in into the root the way the game loads it: by file name, from the
+// build's library folder.
+void loadPngPlugin(Ogre::Root& root);
 
 // A headless level that bakes maps: the level world with our PNG plug-in loaded the way the
 // game loads it, so the generators write and the level reads the maps through it.
