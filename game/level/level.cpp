@@ -564,25 +564,10 @@ void Level::reloadLightMapTexture()
             mLightMapTexture->load();
         return;
     }
-    const std::string file = mName + LIGHT_MAP_SUFFIX;
-    if (!mName.empty())
+    if (!mName.empty() && readLevelImage(mName + LIGHT_MAP_SUFFIX, "Light map texture", mLightMap))
     {
-        try
-        {
-            if (Ogre::DataStreamPtr stream = openLevelResource(file))
-            {
-                mLightMap.load(stream, MAP_IMAGE_TYPE);
-                showLightMap(mLightMap);
-                brix::Log::info("Light map texture %s loaded", file.c_str());
-                return;
-            }
-            brix::Log::error("Light map texture %s not found", file.c_str());
-        }
-        catch (const Ogre::Exception& exception)
-        {
-            brix::Log::error("Light map texture %s unreadable: %s", file.c_str(),
-                             exception.getDescription().c_str());
-        }
+        showLightMap(mLightMap);
+        return;
     }
     useDefaultLightMap();
 }
@@ -659,27 +644,30 @@ void Level::cancelMapGenerators()
     }
 }
 
-void Level::loadSoundMap()
+bool Level::readLevelImage(const std::string& file, const char* kind, Ogre::Image& image)
 {
-    const std::string file = mName + SOUND_MAP_SUFFIX;
     try
     {
-        Ogre::DataStreamPtr stream = openLevelResource(file);
-        if (stream)
+        if (Ogre::DataStreamPtr stream = openLevelResource(file))
         {
-            mSoundMap.load(stream, MAP_IMAGE_TYPE);
-            brix::Log::info("Sound map image %s loaded", file.c_str());
-            return;
+            image.load(stream, MAP_IMAGE_TYPE);
+            brix::Log::info("%s %s loaded", kind, file.c_str());
+            return true;
         }
-        brix::Log::error("Sound map image %s not found", file.c_str());
+        brix::Log::error("%s %s not found", kind, file.c_str());
     }
     catch (const Ogre::Exception& exception)
     {
-        // An unreadable image counts as none: play goes on without reverb data.
-        brix::Log::error("Sound map image %s unreadable: %s", file.c_str(),
-                         exception.getDescription().c_str());
+        // An unreadable image counts as none: play goes on without it.
+        brix::Log::error("%s %s unreadable: %s", kind, file.c_str(), exception.getDescription().c_str());
     }
-    mSoundMap.freeMemory();
+    return false;
+}
+
+void Level::loadSoundMap()
+{
+    if (!readLevelImage(mName + SOUND_MAP_SUFFIX, "Sound map image", mSoundMap))
+        mSoundMap.freeMemory();
 }
 
 void Level::sampleSoundMap(const Ogre::Vector3& position, float& red, float& green) const

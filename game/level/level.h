@@ -232,6 +232,9 @@ private:
     // Opens a file of the resource group "levels", looking into its folders as they are now:
     // maps written while the game runs are found too. Null when no folder holds it.
     static Ogre::DataStreamPtr openLevelResource(const std::string& file);
+    // Reads a map image of the resource group "levels", logging what happened under the
+    // kind's name. False when there is none or it is unreadable; the image may then be partial.
+    static bool readLevelImage(const std::string& file, const char* kind, Ogre::Image& image);
 
     Ogre::SceneManager* mSceneManager;
     brix::Simulator* mSimulator;
