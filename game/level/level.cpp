@@ -9,6 +9,8 @@
 #include "game/level/datafile.h"
 #include "game/level/levelcache.h"
 #include "game/level/levelentityquery.h"
+#include "game/level/levellightmapgenerator.h"
+#include "game/level/levelsoundmapgenerator.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
@@ -18,11 +20,13 @@
 #include <OgreEntity.h>
 #include <OgreException.h>
 #include <OgreGpuProgramManager.h>
+#include <OgreHardwarePixelBuffer.h>
 #include <OgreMath.h>
 #include <OgreMatrix4.h>
 #include <OgreResourceGroupManager.h>
 #include <OgreSceneManager.h>
 #include <OgreStaticGeometry.h>
+#include <OgreTextureManager.h>
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +40,9 @@ const char* const Level::LEVEL_FOLDER = "levels";
 const char* const Level::RESOURCE_GROUP = "levels";
 const char* const Level::FILE_EXTENSION = ".xml";
 const char* const Level::SOUND_MAP_SUFFIX = "_soundmap.png";
+const char* const Level::LIGHT_MAP_SUFFIX = "_lightmap.png";
+const char* const Level::LIGHT_MAP_TEXTURE = "lightmap";
+const char* const Level::DEFAULT_LIGHT_MAP = "defaultlightmap.png";
 const Ogre::Vector3 Level::BOX_MARGIN(5.0f, 5.0f, 10.0f);
 const Ogre::Vector3 Level::WORLD_LIMIT_MARGIN(5.0f, 5.0f, 10.0f);
 
@@ -47,6 +54,7 @@ const char* const LEVEL_ROOT = "level";
 // Level files and the level cache carry the application version.
 const unsigned APPLICATION_VERSION = LevelCache::VERSION;
 const char* const SOUND_GROUP = "default";
+const char* const DEFAULT_GROUP = "default";
 const char* const LIGHT_MAP_PARAMETERS = "ambient_lightmap";
 const char* const LIGHT_MAP_DIMENSIONS = "iLightMapDimensions";
 const char* const GEOMETRY_ENTITY = "levelblock";
@@ -85,12 +93,36 @@ Level::Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator,
     : mSceneManager(sceneManager), mSimulator(simulator),
       mLevelCache(std::make_unique<LevelCache>(userDataDirectory)), mUserDataDirectory(userDataDirectory)
 {
+    // A headless level (a server, a tool, a test) has no texture manager and shows nothing.
+    Ogre::TextureManager* textures = Ogre::TextureManager::getSingletonPtr();
+    if (!textures)
+        return;
+    try
+    {
+        mDefaultLightMap.load(DEFAULT_LIGHT_MAP, DEFAULT_GROUP);
+    }
+    catch (const Ogre::Exception& exception)
+    {
+        // Full light, so that a level without any light map still shows.
+        brix::Log::error("Default light map %s unreadable: %s", DEFAULT_LIGHT_MAP,
+                         exception.getDescription().c_str());
+        mDefaultLightMap.create(Ogre::PF_R8G8B8A8, 1, 1);
+        mDefaultLightMap.setColourAt(Ogre::ColourValue::White, 0, 0, 0);
+    }
+    mLightMapTexture =
+        textures->createManual(LIGHT_MAP_TEXTURE, DEFAULT_GROUP, Ogre::TEX_TYPE_2D, LIGHT_MAP_SIZE,
+                               LIGHT_MAP_SIZE, 1, 0, Ogre::PF_R8G8B8A8, Ogre::TU_DEFAULT, this);
 }
 
 Level::~Level()
 {
     clear();
     unloadBlocks();
+    if (mLightMapTexture)
+    {
+        Ogre::TextureManager::getSingleton().remove(mLightMapTexture);
+        mLightMapTexture.reset();
+    }
 }
 
 void Level::initialize(brix::DecalManager* decals)
@@ -146,6 +178,7 @@ bool Level::load(const std::string& name, bool create)
     {
         mName = name;
         mFile = brix::File::filePath(mUserDataDirectory, LEVEL_FOLDER) + "/" + name + FILE_EXTENSION;
+        reloadLightMapTexture();
         loadSoundMap();
         return true;
     }
@@ -184,6 +217,7 @@ bool Level::load(const std::string& name, bool create)
     preloadSounds();
     mName = name;
     mFile = file;
+    reloadLightMapTexture();
     loadSoundMap();
     return true;
 }
@@ -265,6 +299,9 @@ void Level::preloadSounds()
 void Level::clear()
 {
     destroyScene();
+    if (mLightMapTexture)
+        mLightMapTexture->unload();
+    mLightMap.freeMemory();
     mSoundMap.freeMemory();
     mMultiplayerStarts.clear();
     mTriggerPoints.clear();
@@ -448,6 +485,7 @@ void Level::destroyGeometry()
 
 void Level::destroyScene()
 {
+    cancelMapGenerators();
     destroyGeometry();
     if (mDecalManager)
         mDecalManager->destroyAllDecals();
@@ -511,27 +549,128 @@ Ogre::DataStreamPtr Level::openLevelResource(const std::string& file)
     return Ogre::DataStreamPtr();
 }
 
-void Level::loadSoundMap()
+void Level::loadResource(Ogre::Resource*)
 {
-    const std::string file = mName + SOUND_MAP_SUFFIX;
+    mLoadingLightMap = true;
+    reloadLightMapTexture();
+    mLoadingLightMap = false;
+}
+
+void Level::reloadLightMapTexture()
+{
+    // OGRE calls loadResource again, which comes back here to read the image.
+    if (mLightMapTexture && !mLoadingLightMap)
+    {
+        if (mLightMapTexture->isLoaded())
+            mLightMapTexture->reload();
+        else
+            mLightMapTexture->load();
+        return;
+    }
+    if (!mName.empty() && readLevelImage(mName + LIGHT_MAP_SUFFIX, "Light map texture", mLightMap))
+    {
+        showLightMap(mLightMap);
+        return;
+    }
+    useDefaultLightMap();
+}
+
+void Level::useDefaultLightMap()
+{
+    showLightMap(mDefaultLightMap);
+    mLightMap.freeMemory();
+}
+
+void Level::showLightMap(const Ogre::Image& image)
+{
+    if (!mLightMapTexture)
+        return;
+    if (mLoadingLightMap)
+        mLightMapTexture->_loadImages({&image});
+    else if (mLightMapTexture->isLoaded())
+        mLightMapTexture->getBuffer()->blitFromMemory(image.getPixelBox());
+}
+
+bool Level::generateLightMap(const LevelMapSource* entities)
+{
+    if (mMapGenerators.size() >= MAX_MAP_GENERATORS)
+        return false;
+    useDefaultLightMap();
+    mMapGenerators.emplace_back(std::make_unique<LevelLightMapGenerator>(
+        this, getUserMapFile(LIGHT_MAP_SUFFIX), LIGHT_MAP_SIZE, LIGHT_MAP_SIZE, entities));
+    brix::Log::debug("Level '%s' light map generation requested", mName.c_str());
+    return true;
+}
+
+bool Level::generateSoundMap(const LevelMapSource* entities)
+{
+    if (mMapGenerators.size() >= MAX_MAP_GENERATORS)
+        return false;
+    mSoundMap.freeMemory();
+    mMapGenerators.emplace_back(std::make_unique<LevelSoundMapGenerator>(
+        this, getUserMapFile(SOUND_MAP_SUFFIX), SOUND_MAP_SIZE, SOUND_MAP_SIZE, entities));
+    brix::Log::debug("Level '%s' sound map generation requested", mName.c_str());
+    return true;
+}
+
+std::string Level::getUserMapFile(const char* suffix) const
+{
+    return brix::File::filePath(mUserDataDirectory, LEVEL_FOLDER) + "/" + mName + suffix;
+}
+
+void Level::updateMapGenerators()
+{
+    if (mMapGenerators.empty())
+        return;
+    LevelMapGenerator& generator = *mMapGenerators.front();
+    switch (generator.getState())
+    {
+    case LevelMapGenerator::STATE_IDLE:
+        if (!generator.start())
+            mMapGenerators.pop_front();
+        break;
+    case LevelMapGenerator::STATE_FINISHED:
+        generator.finish();
+        mMapGenerators.pop_front();
+        break;
+    default:
+        break;
+    }
+}
+
+void Level::cancelMapGenerators()
+{
+    while (!mMapGenerators.empty())
+    {
+        mMapGenerators.front()->abort();
+        mMapGenerators.pop_front();
+    }
+}
+
+bool Level::readLevelImage(const std::string& file, const char* kind, Ogre::Image& image)
+{
     try
     {
-        Ogre::DataStreamPtr stream = openLevelResource(file);
-        if (stream)
+        if (Ogre::DataStreamPtr stream = openLevelResource(file))
         {
-            mSoundMap.load(stream, MAP_IMAGE_TYPE);
-            brix::Log::info("Sound map image %s loaded", file.c_str());
-            return;
+            image.load(stream, MAP_IMAGE_TYPE);
+            brix::Log::info("%s %s loaded", kind, file.c_str());
+            return true;
         }
-        brix::Log::error("Sound map image %s not found", file.c_str());
+        brix::Log::error("%s %s not found", kind, file.c_str());
     }
     catch (const Ogre::Exception& exception)
     {
-        // An unreadable image counts as none: play goes on without reverb data.
-        brix::Log::error("Sound map image %s unreadable: %s", file.c_str(),
-                         exception.getDescription().c_str());
+        // An unreadable image counts as none: play goes on without it.
+        brix::Log::error("%s %s unreadable: %s", kind, file.c_str(), exception.getDescription().c_str());
     }
-    mSoundMap.freeMemory();
+    return false;
+}
+
+void Level::loadSoundMap()
+{
+    if (!readLevelImage(mName + SOUND_MAP_SUFFIX, "Sound map image", mSoundMap))
+        mSoundMap.freeMemory();
 }
 
 void Level::sampleSoundMap(const Ogre::Vector3& position, float& red, float& green) const

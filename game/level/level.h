@@ -5,9 +5,11 @@
 #include <OgreColourValue.h>
 #include <OgreImage.h>
 #include <OgreQuaternion.h>
+#include <OgreResource.h>
 #include <OgreSharedPtr.h>
 #include <OgreVector.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,10 +35,13 @@ namespace game
 class Block;
 class LevelCache;
 class LevelEntityQuery;
+class LevelMapGenerator;
+class LevelMapSource;
 
 // The running level: the level file's header and points, the block catalogue, the level's
 // static physics body and its render geometry, the sound map, and the start and trigger
-// points. One exists for the whole run; levels are loaded into it (or created empty for the
+// points, the light-map texture and the queue of light-map and sound-map generators. One
+// exists for the whole run; levels are loaded into it (or created empty for the
 // editor), their scene built, played, torn down and cleared again. It owns its blocks and the
 // level cache.
 //
@@ -46,7 +51,7 @@ class LevelEntityQuery;
 // Everything but the render geometry and the GPU parameters works without a render system:
 // a level made with no scene manager (a headless server, a tool, a test) loads fully and
 // builds its physics. Main thread only.
-class Level
+class Level : public Ogre::ManualResourceLoader
 {
 public:
     // The body template, the body, the physics material and the static geometry of a level.
@@ -57,6 +62,16 @@ public:
     static const char* const RESOURCE_GROUP;
     static const char* const FILE_EXTENSION;
     static const char* const SOUND_MAP_SUFFIX;
+    static const char* const LIGHT_MAP_SUFFIX;
+    // The texture the level material reads its light map from, in group "default".
+    static const char* const LIGHT_MAP_TEXTURE;
+    // Shown while a level has no light map of its own.
+    static const char* const DEFAULT_LIGHT_MAP;
+    // Texels along each side of a generated light map and sound map.
+    static constexpr unsigned LIGHT_MAP_SIZE = 256;
+    static constexpr unsigned SOUND_MAP_SIZE = 128;
+    // Requests beyond this many queued generators are refused.
+    static constexpr unsigned MAX_MAP_GENERATORS = 2;
     // The level box reaches this far past the block points' main positions.
     static const Ogre::Vector3 BOX_MARGIN;
     // The physics world ends this far past the level box.
@@ -79,7 +94,8 @@ public:
     };
 
     // Neither the scene manager nor the simulator is owned; a null scene manager makes a
-    // headless level. Creates the level cache on the user data directory.
+    // headless level. Creates the level cache on the user data directory and, when OGRE has
+    // a texture manager, the light-map texture.
     Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator, const std::string& userDataDirectory);
     virtual ~Level();
     Level(const Level&) = delete;
@@ -127,6 +143,8 @@ public:
     void setNext(const std::string& next) { mNext = next; }
     LevelCache* getLevelCache() const { return mLevelCache.get(); }
     bool hasSoundMap() const { return mSoundMap.getData() != nullptr; }
+    // True while the level shows a light map of its own rather than the default one.
+    bool hasLightMap() const { return mLightMap.getData() != nullptr; }
     // Tells the level what its traces hit; null (the default) lets no entity take decals.
     void setEntityQuery(const LevelEntityQuery* query) { mEntityQuery = query; }
 
@@ -167,6 +185,29 @@ public:
     void createScatteredDecals(std::string material, const Ogre::Vector3& origin, unsigned count,
                                float distance, const brix::Movable* ignore);
 
+    // OGRE calls it whenever the light-map texture loads: the level's own light map from the
+    // resource group, or the default one when the level has none.
+    void loadResource(Ogre::Resource* resource) override;
+    // Shows the default light map and forgets the level's own until the next reload.
+    void useDefaultLightMap();
+    // Reads the level's light map again (a texture reload); without a texture manager it
+    // only reads the image.
+    void reloadLightMapTexture();
+
+    // Queue a 256 x 256 light map or a 128 x 128 sound map of the level, written into the
+    // user's level folder and loaded when done. The source (not owned) answers what the
+    // level's entities are; it must outlive the generators. False when MAX_MAP_GENERATORS
+    // are already queued.
+    bool generateLightMap(const LevelMapSource* entities);
+    bool generateSoundMap(const LevelMapSource* entities);
+    // Once per frame: starts the first queued generator, or finishes and drops it when its
+    // run ended, so they run one at a time in request order.
+    void updateMapGenerators();
+    // Aborts and drops every queued generator, waiting for a running one to stop.
+    void cancelMapGenerators();
+    // Queued or running generators; 0 when all are done.
+    unsigned getMapGeneratorCount() const { return static_cast<unsigned>(mMapGenerators.size()); }
+
     // Loads the level's sound map from the resource group, or empties it.
     void loadSoundMap();
     // The sound map's red and green at the position; both 0.5 without a sound map.
@@ -184,9 +225,16 @@ protected:
 
 private:
     void destroyGeometry();
+    // Gives the image to the light-map texture, if there is one.
+    void showLightMap(const Ogre::Image& image);
+    // The path of a map of this level in the user's level folder.
+    std::string getUserMapFile(const char* suffix) const;
     // Opens a file of the resource group "levels", looking into its folders as they are now:
     // maps written while the game runs are found too. Null when no folder holds it.
     static Ogre::DataStreamPtr openLevelResource(const std::string& file);
+    // Reads a map image of the resource group "levels", logging what happened under the
+    // kind's name. False when there is none or it is unreadable; the image may then be partial.
+    static bool readLevelImage(const std::string& file, const char* kind, Ogre::Image& image);
 
     Ogre::SceneManager* mSceneManager;
     brix::Simulator* mSimulator;
@@ -210,6 +258,12 @@ private:
     std::string mNext;
     unsigned mChecksum = 0;
     Ogre::Image mSoundMap;
+    Ogre::TexturePtr mLightMapTexture;
+    Ogre::Image mDefaultLightMap;
+    Ogre::Image mLightMap;
+    // Set only inside loadResource, where OGRE expects the texture to be filled directly.
+    bool mLoadingLightMap = false;
+    std::deque<std::unique_ptr<LevelMapGenerator>> mMapGenerators;
     std::vector<TTriggerPoint> mTriggerPoints;
 };
 } // namespace game
