@@ -84,6 +84,9 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     for (const char* type : types)
     {
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
+        for (const char* mechanism : {"door", "platform", "shield"})
+            if (std::string(type) == mechanism)
+                extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
         std::string hidden =
             std::string(type) == "drone" ? "<attributes><edithide>true</edithide></attributes>" : "";
         definitions += std::string("<") + type + "><name>" + type + "1</name><id>" + std::to_string(id++) +
