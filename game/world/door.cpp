@@ -89,19 +89,13 @@ void Door::spawn()
         brix::Log::error("Door '%s' has no body; it stays where it stands", mName.c_str());
     else
     {
-        mBody = simulator->createBody(mBodyTemplateName);
-        mBody->setUserData(static_cast<Entity*>(this));
-        mBody->setContactInfoFlags(0);
-        mBody->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
+        mParts.body = simulator->createBody(mBodyTemplateName);
+        mParts.body->setUserData(static_cast<Entity*>(this));
+        mParts.body->setContactInfoFlags(0);
+        mParts.body->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
         hangBody();
     }
-    if (Ogre::SceneManager* sceneManager = mManager->getSceneManager())
-    {
-        brix::OgreScene scene(sceneManager, 0);
-        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(), mMesh->getName());
-        mNode->setPosition(mPosition);
-        mNode->setOrientation(mOrientation);
-    }
+    mParts.createNode(mManager, mMesh, mPosition, mOrientation);
     mDoorState = CLOSED;
     mPreviousDoorState = CLOSED;
     mTimer = 0;
@@ -112,7 +106,7 @@ void Door::spawn()
 
 void Door::hangBody()
 {
-    const brix::BodyTemplate* bodyTemplate = mBody->getTemplate();
+    const brix::BodyTemplate* bodyTemplate = mParts.body->getTemplate();
     Level* level = mManager->getLevel();
     std::string problem;
     if (!bodyTemplate || !bodyTemplate->hasJoint())
@@ -121,7 +115,7 @@ void Door::hangBody()
     {
         // A world without a level (a tool, a preview) has nothing to slide along.
         brix::Log::info("Door '" + mName + "' has no level to slide along and stays shut");
-        mBody->setStatic(true, true);
+        mParts.body->setStatic(true, true);
         return;
     }
     else
@@ -131,8 +125,8 @@ void Door::hangBody()
         mOpenThreshold = mPosition.z + axis.high - LIMIT_MARGIN;
         try
         {
-            level->getBody()->addChild(mBody);
-            mBody->setController(&mController);
+            level->getBody()->addChild(mParts.body);
+            mParts.body->setController(&mController);
             mSliding = true;
             return;
         }
@@ -143,48 +137,43 @@ void Door::hangBody()
     }
     brix::Log::error("Door '" + mName + "' cannot slide and stays shut: " + problem);
     // Shut where it stands: an obstacle, not a loose slab.
-    if (mBody->getMass() > 0.0f)
-        mBody->setStatic(true, true);
+    if (mParts.body->getMass() > 0.0f)
+        mParts.body->setStatic(true, true);
 }
 
 void Door::remove()
 {
     Entity::remove();
     MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
-    if (mNode)
-    {
-        brix::OgreScene scene(mManager->getSceneManager(), 0);
-        scene.destroySceneNode(mNode, mMeshEntity);
-    }
-    if (mBody)
+    mParts.destroyNode(mManager);
+    if (mParts.body)
     {
         // The body goes with the door: left on the level it would block the way invisibly and
         // lead contacts back to a deleted entity.
-        mBody->setController(nullptr);
-        mBody->setEnabled(false);
-        mBody->setUserData(nullptr);
+        mParts.body->setController(nullptr);
+        mParts.body->setEnabled(false);
+        mParts.body->setUserData(nullptr);
         Level* level = mManager->getLevel();
         brix::Body* parent = mSliding && level ? level->getBody() : nullptr;
         bool destroyed = false;
         for (unsigned i = 0; parent && i < parent->numChildren(); ++i)
-            if (parent->getChild(i) == mBody)
+            if (parent->getChild(i) == mParts.body)
             {
                 parent->destroyChild(i);
                 destroyed = true;
                 break;
             }
         if (!destroyed)
-            mManager->getSimulator()->destroyBody(mBody);
+            mManager->getSimulator()->destroyBody(mParts.body);
     }
-    mBody = nullptr;
+    mParts.body = nullptr;
     mSliding = false;
 }
 
 void Door::kill()
 {
     Entity::kill();
-    if (mBody)
-        mBody->setEnabled(false);
+    mParts.disableBody();
 }
 
 void Door::setDoorState(DoorState state)
@@ -236,12 +225,7 @@ void Door::postUpdate(uint16_t tick, bool newTick)
 {
     mPreviousPosition = mPosition;
     mPreviousOrientation = mOrientation;
-    if (mBody)
-    {
-        mPosition = mBody->getPosition();
-        mOrientation = mBody->getOrientation();
-        mLinearVelocity = mBody->getLinearVelocity();
-    }
+    mParts.readBack(mPosition, mOrientation, mLinearVelocity, nullptr);
     mTick = tick;
 }
 
@@ -251,17 +235,14 @@ void Door::setTick(uint16_t tick)
     mLinearVelocity.x = 0.0f;
     mLinearVelocity.y = 0.0f;
     mOrientation.normalise();
-    if (mBody)
-        mBody->warp(mPosition, mOrientation, mLinearVelocity, Ogre::Vector3::ZERO);
+    if (mParts.body)
+        mParts.body->warp(mPosition, mOrientation, mLinearVelocity, Ogre::Vector3::ZERO);
 }
 
 void Door::setEnabled(bool enabled)
 {
     Entity::setEnabled(enabled);
-    if (mNode)
-        mNode->setVisible(enabled, true);
-    if (mBody && !isAuthoritative())
-        mBody->setEnabled(enabled);
+    mParts.setEnabled(enabled, isAuthoritative());
     if (!enabled)
         MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
     else if (mDoorState == OPENING || mDoorState == CLOSING)
@@ -272,11 +253,7 @@ void Door::setEnabled(bool enabled)
 void Door::interpolate(float frameSeconds, float fraction)
 {
     Entity::interpolate(frameSeconds, fraction);
-    if (mNode)
-    {
-        mNode->setPosition(mRenderPosition);
-        mNode->setOrientation(mRenderOrientation);
-    }
+    mParts.place(mRenderPosition, mRenderOrientation);
     if (mDoorState != mPreviousDoorState)
     {
         if (mDoorState == OPENING || mDoorState == CLOSING)
@@ -296,7 +273,6 @@ void Door::interpolate(float frameSeconds, float fraction)
 
 void Door::applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse)
 {
-    if (mBody)
-        mBody->applyImpulse(impulse, point, false);
+    mParts.applyImpulse(point, impulse);
 }
 } // namespace game

@@ -1,16 +1,7 @@
 #pragma once
 #include "engine/core/movablevelocitycontroller.h"
 #include "game/world/entity.h"
-
-namespace Ogre
-{
-class Entity;
-}
-
-namespace brix
-{
-class Body;
-}
+#include "game/world/mechanismparts.h"
 
 namespace game
 {
@@ -87,9 +78,7 @@ private:
     float mClosingSpeed = 1.0f;
 
     // Run time.
-    Ogre::Entity* mMeshEntity = nullptr;
-    Ogre::SceneNode* mNode = nullptr;
-    brix::Body* mBody = nullptr;
+    MechanismParts mParts;
     // The body slides on its joint; false for a door that stays shut.
     bool mSliding = false;
     brix::MovableVelocityController mController{CONTROLLER_GAIN, CONTROLLER_LIMIT};

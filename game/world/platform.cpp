@@ -207,18 +207,12 @@ bool Platform::call(const Ogre::Vector3& position)
 void Platform::spawn()
 {
     Entity::spawn();
-    mBody = mManager->getSimulator()->createBody(mBodyTemplateName);
-    mBody->setUserData(static_cast<Entity*>(this));
-    mBody->setContactInfoFlags(CONTACT_INFO_FLAGS);
-    mBody->setController(this);
-    mBody->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
-    if (Ogre::SceneManager* sceneManager = mManager->getSceneManager())
-    {
-        brix::OgreScene scene(sceneManager, 0);
-        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(), mMesh->getName());
-        mNode->setPosition(mPosition);
-        mNode->setOrientation(mOrientation);
-    }
+    mParts.body = mManager->getSimulator()->createBody(mBodyTemplateName);
+    mParts.body->setUserData(static_cast<Entity*>(this));
+    mParts.body->setContactInfoFlags(CONTACT_INFO_FLAGS);
+    mParts.body->setController(this);
+    mParts.body->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
+    mParts.createNode(mManager, mMesh, mPosition, mOrientation);
     if (mRoutePoints.size() < 2)
         brix::Log::info("Platform '%s' has %u route points and rests where it stands", mName.c_str(),
                         getRoutePointCount());
@@ -240,26 +234,14 @@ void Platform::remove()
 {
     Entity::remove();
     MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
-    if (mNode)
-    {
-        brix::OgreScene scene(mManager->getSceneManager(), 0);
-        scene.destroySceneNode(mNode, mMeshEntity);
-    }
-    if (mBody)
-    {
-        mBody->setController(nullptr);
-        mBody->setEnabled(false);
-        mBody->setUserData(nullptr);
-        mManager->getSimulator()->destroyBody(mBody);
-    }
-    mBody = nullptr;
+    mParts.destroyNode(mManager);
+    mParts.destroyBody(mManager);
 }
 
 void Platform::kill()
 {
     Entity::kill();
-    if (mBody)
-        mBody->setEnabled(false);
+    mParts.disableBody();
 }
 
 void Platform::update(uint16_t tick, bool newTick)
@@ -382,12 +364,7 @@ void Platform::postUpdate(uint16_t tick, bool newTick)
 {
     mPreviousPosition = mPosition;
     mPreviousOrientation = mOrientation;
-    if (mBody)
-    {
-        mPosition = mBody->getPosition();
-        mOrientation = mBody->getOrientation();
-        mLinearVelocity = mBody->getLinearVelocity();
-    }
+    mParts.readBack(mPosition, mOrientation, mLinearVelocity, nullptr);
     mTick = tick;
 }
 
@@ -395,8 +372,8 @@ void Platform::setTick(uint16_t tick)
 {
     Entity::setTick(tick);
     mOrientation.normalise();
-    if (mBody)
-        mBody->warp(mPosition, mOrientation, mLinearVelocity, Ogre::Vector3::ZERO);
+    if (mParts.body)
+        mParts.body->warp(mPosition, mOrientation, mLinearVelocity, Ogre::Vector3::ZERO);
     if (canTravel())
     {
         // A corrupt or foreign index never reaches past the route.
@@ -409,10 +386,7 @@ void Platform::setTick(uint16_t tick)
 void Platform::setEnabled(bool enabled)
 {
     Entity::setEnabled(enabled);
-    if (mNode)
-        mNode->setVisible(enabled, true);
-    if (mBody && !isAuthoritative())
-        mBody->setEnabled(enabled);
+    mParts.setEnabled(enabled, isAuthoritative());
     if (!enabled)
         MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
     else if (mPlatformState == MOVING)
@@ -423,11 +397,7 @@ void Platform::setEnabled(bool enabled)
 void Platform::interpolate(float frameSeconds, float fraction)
 {
     Entity::interpolate(frameSeconds, fraction);
-    if (mNode)
-    {
-        mNode->setPosition(mRenderPosition);
-        mNode->setOrientation(mRenderOrientation);
-    }
+    mParts.place(mRenderPosition, mRenderOrientation);
     if (mPlatformState != mPreviousPlatformState)
     {
         if (mPlatformState == WAITING)
@@ -463,7 +433,6 @@ void Platform::interpolate(float frameSeconds, float fraction)
 
 void Platform::applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse)
 {
-    if (mBody)
-        mBody->applyImpulse(impulse, point, false);
+    mParts.applyImpulse(point, impulse);
 }
 } // namespace game

@@ -1,18 +1,9 @@
 #pragma once
 #include "engine/core/movablecontroller.h"
 #include "game/world/entity.h"
+#include "game/world/mechanismparts.h"
 
 #include <vector>
-
-namespace Ogre
-{
-class Entity;
-}
-
-namespace brix
-{
-class Body;
-}
 
 namespace game
 {
@@ -114,9 +105,7 @@ private:
     Ogre::Vector3 mCabinSize = Ogre::Vector3::ZERO;
 
     // Run time.
-    Ogre::Entity* mMeshEntity = nullptr;
-    Ogre::SceneNode* mNode = nullptr;
-    brix::Body* mBody = nullptr;
+    MechanismParts mParts;
     std::vector<Ogre::Vector3> mRoutePoints;
     unsigned mIndex = 0;
     float mSegmentLength = 0.0f;

@@ -87,19 +87,14 @@ void Shield::copyDefinition(const Entity* entity)
 void Shield::spawn()
 {
     Entity::spawn();
-    mBody = mManager->getSimulator()->createBody(mBodyTemplateName);
-    mBody->setUserData(static_cast<Entity*>(this));
-    mBody->setContactInfoFlags(0);
-    mBody->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
-    mBody->setController(&mController);
-    if (Ogre::SceneManager* sceneManager = mManager->getSceneManager())
-    {
-        brix::OgreScene scene(sceneManager, 0);
-        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(), mMesh->getName());
-        mNode->setPosition(mPosition);
-        mNode->setOrientation(mOrientation);
-        createLight(mLight, mNode, mLightNode, mAnimatedLight);
-    }
+    mParts.body = mManager->getSimulator()->createBody(mBodyTemplateName);
+    mParts.body->setUserData(static_cast<Entity*>(this));
+    mParts.body->setContactInfoFlags(0);
+    mParts.body->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
+    mParts.body->setController(&mController);
+    mParts.createNode(mManager, mMesh, mPosition, mOrientation);
+    if (mParts.node)
+        createLight(mLight, mParts.node, mLightNode, mAnimatedLight);
     MechanismSound::playOnce(mPowerUpSound, mPosition);
     mLoopSoundHandle = 0;
     MechanismSound::startLoop(mLoopSound, mLoopSoundHandle, mPosition, 1.0f, HUM_PRIORITY);
@@ -114,27 +109,15 @@ void Shield::remove()
     Entity::remove();
     MechanismSound::stopLoop(mLoopSound, mLoopSoundHandle);
     destroyLight(mLightNode, mAnimatedLight);
-    if (mNode)
-    {
-        brix::OgreScene scene(mManager->getSceneManager(), 0);
-        scene.destroySceneNode(mNode, mMeshEntity);
-    }
-    if (mBody)
-    {
-        mBody->setController(nullptr);
-        mBody->setEnabled(false);
-        mBody->setUserData(nullptr);
-        mManager->getSimulator()->destroyBody(mBody);
-    }
-    mBody = nullptr;
+    mParts.destroyNode(mManager);
+    mParts.destroyBody(mManager);
     mOwner = nullptr;
 }
 
 void Shield::kill()
 {
     Entity::kill();
-    if (mBody)
-        mBody->setEnabled(false);
+    mParts.disableBody();
 }
 
 void Shield::setOwner(Human* owner)
@@ -152,8 +135,8 @@ Human* Shield::getLivingOwner()
 
 void Shield::setPowered(bool powered)
 {
-    if (mBody)
-        mBody->setEnabled(powered);
+    if (mParts.body)
+        mParts.body->setEnabled(powered);
     mOn = powered;
 }
 
@@ -174,13 +157,7 @@ void Shield::postUpdate(uint16_t tick, bool newTick)
 {
     mPreviousPosition = mPosition;
     mPreviousOrientation = mOrientation;
-    if (mBody)
-    {
-        mPosition = mBody->getPosition();
-        mOrientation = mBody->getOrientation();
-        mLinearVelocity = mBody->getLinearVelocity();
-        mAngularVelocity = mBody->getAngularVelocity();
-    }
+    mParts.readBack(mPosition, mOrientation, mLinearVelocity, &mAngularVelocity);
     if (newTick)
         brix::Math::adjustBlendFactor(mIntensity, mOn, POWER_SECONDS, POWER_SECONDS, TICK_SECONDS);
     if (isAuthoritative())
@@ -207,17 +184,14 @@ void Shield::setTick(uint16_t tick)
 {
     Entity::setTick(tick);
     mOrientation.normalise();
-    if (mBody)
-        mBody->warp(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
+    if (mParts.body)
+        mParts.body->warp(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
 }
 
 void Shield::setEnabled(bool enabled)
 {
     Entity::setEnabled(enabled);
-    if (mNode)
-        mNode->setVisible(enabled, true);
-    if (mBody && !isAuthoritative())
-        mBody->setEnabled(enabled);
+    mParts.setEnabled(enabled, isAuthoritative());
     if (enabled)
         MechanismSound::startLoop(mLoopSound, mLoopSoundHandle, mRenderPosition, mIntensity, HUM_PRIORITY);
     else
@@ -227,12 +201,9 @@ void Shield::setEnabled(bool enabled)
 void Shield::interpolate(float frameSeconds, float fraction)
 {
     Entity::interpolate(frameSeconds, fraction);
-    if (mNode)
-    {
-        mNode->setPosition(mRenderPosition);
-        mNode->setOrientation(mRenderOrientation);
-        mNode->setScale(1.0f, mIntensity, mIntensity);
-    }
+    mParts.place(mRenderPosition, mRenderOrientation);
+    if (mParts.node)
+        mParts.node->setScale(1.0f, mIntensity, mIntensity);
     if (mOn != mPreviousOn)
         MechanismSound::playOnce(mOn ? mPowerUpSound : mPowerDownSound, mRenderPosition);
     mPreviousOn = mOn;
@@ -246,7 +217,6 @@ void Shield::interpolate(float frameSeconds, float fraction)
 
 void Shield::applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse)
 {
-    if (mBody)
-        mBody->applyImpulse(impulse, point, false);
+    mParts.applyImpulse(point, impulse);
 }
 } // namespace game

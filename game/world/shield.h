@@ -1,16 +1,7 @@
 #pragma once
 #include "engine/core/movablepositioncontroller.h"
 #include "game/world/entity.h"
-
-namespace Ogre
-{
-class Entity;
-}
-
-namespace brix
-{
-class Body;
-}
+#include "game/world/mechanismparts.h"
 
 namespace game
 {
@@ -83,11 +74,9 @@ private:
     float mControllerLimit = 0.0f;
 
     // Run time.
-    Ogre::Entity* mMeshEntity = nullptr;
-    Ogre::SceneNode* mNode = nullptr;
+    MechanismParts mParts;
     Ogre::SceneNode* mLightNode = nullptr;
     brix::AnimatedLight* mAnimatedLight = nullptr;
-    brix::Body* mBody = nullptr;
     unsigned mLoopSoundHandle = 0;
     brix::MovablePositionController mController;
     Human* mOwner = nullptr;
