@@ -84,6 +84,9 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     for (const char* type : types)
     {
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
+        for (const char* mechanism : {"door", "platform", "shield"})
+            if (std::string(type) == mechanism)
+                extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
         std::string hidden =
             std::string(type) == "drone" ? "<attributes><edithide>true</edithide></attributes>" : "";
         definitions += std::string("<") + type + "><name>" + type + "1</name><id>" + std::to_string(id++) +
@@ -95,8 +98,10 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
 
     std::vector<std::string> names;
     world.entities().getPrototypeNames("", names, false);
-    EXPECT_EQ(names.size(), 11u);
+    // Shields hide themselves from the editor.
+    EXPECT_EQ(names.size(), 10u);
     EXPECT_THAT(names, testing::Not(Contains("drone1")));
+    EXPECT_THAT(names, testing::Not(Contains("shield1")));
     names.clear();
     world.entities().getPrototypeNames("drone", names, true);
     EXPECT_THAT(names, ElementsAre("drone1"));
