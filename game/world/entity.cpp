@@ -258,6 +258,14 @@ void Entity::loadSounds(const brix::XMLElement* element, const std::string& chil
         }
 }
 
+Entity::SamplePtr Entity::loadSound(const brix::XMLElement* element, const std::string& path)
+{
+    std::string name = element ? element->getValue(path, "") : std::string();
+    if (name.empty() || !brix::AudioManager::getSingletonPtr())
+        return SamplePtr();
+    return brix::AudioManager::getSingleton().load(name, "default");
+}
+
 void Entity::loadImpactSound(const brix::XMLElement* element, TImpactSound& record)
 {
     record = TImpactSound();

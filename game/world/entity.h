@@ -249,6 +249,9 @@ public:
     // the audio manager; where there is none (a headless server, a tool) the lists stay empty.
     static void loadLight(const brix::XMLElement* element, TLight& light);
     static void loadSounds(const brix::XMLElement* element, const std::string& childName, SoundList& list);
+    // The one sound named by the child at the path; empty when it is not given or cannot be
+    // loaded (or there is no audio manager).
+    static SamplePtr loadSound(const brix::XMLElement* element, const std::string& path);
     static void loadImpactSound(const brix::XMLElement* element, TImpactSound& record);
     static void loadSpawner(const brix::XMLElement* element, TSpawner& record);
     static void loadItemDrop(const brix::XMLElement* element, TItemDrop& record);

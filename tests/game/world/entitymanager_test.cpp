@@ -83,7 +83,12 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     int id = 1;
     for (const char* type : types)
     {
+        // What each class requires of its definition.
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
+        if (std::string(type) == "projectile")
+            extra = "<mass>1</mass>";
+        if (std::string(type) == "weapon" || std::string(type) == "package")
+            extra = "<displayname>Item</displayname><mesh>pistol.mesh</mesh>";
         std::string hidden =
             std::string(type) == "drone" ? "<attributes><edithide>true</edithide></attributes>" : "";
         definitions += std::string("<") + type + "><name>" + type + "1</name><id>" + std::to_string(id++) +
