@@ -14,6 +14,7 @@
 
 namespace Ogre
 {
+class Entity;
 class ParticleEmitter;
 class SceneNode;
 } // namespace Ogre
@@ -289,6 +290,11 @@ protected:
     void createLight(const TLight& light, Ogre::SceneNode* parent, Ogre::SceneNode*& node,
                      brix::AnimatedLight*& animated) const;
     void destroyLight(Ogre::SceneNode*& node, brix::AnimatedLight*& animated) const;
+    // A node below the manager's root at the entity's pose, carrying an entity of the mesh when
+    // there is one; nothing without a scene manager.
+    void createMeshNode(const Ogre::MeshPtr& mesh, Ogre::SceneNode*& node, Ogre::Entity*& entity) const;
+    // Destroys both, when there are any, and forgets them.
+    void destroyMeshNode(Ogre::SceneNode*& node, Ogre::Entity*& entity) const;
     // An emitter of the particle pool at the position; null without a name or a pool.
     Ogre::ParticleEmitter* createEmitter(const std::string& name, const Ogre::Vector3& position) const;
     // Gives the emitter back to the pool and forgets it.

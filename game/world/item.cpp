@@ -1,6 +1,5 @@
 #include "game/world/item.h"
 #include "engine/core/audiosample.h"
-#include "engine/core/ogrescene.h"
 #include "engine/presentation/label.h"
 #include "engine/presentation/labelmanager.h"
 #include "game/world/entitymanager.h"
@@ -77,15 +76,9 @@ void Item::copyDefinition(const Entity* entity)
 void Item::spawn()
 {
     Entity::spawn();
-    if (Ogre::SceneManager* sceneManager = mManager->getSceneManager())
-    {
-        brix::OgreScene scene(sceneManager, 0);
-        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(),
-                              mMesh ? mMesh->getName() : "");
-        mNode->setPosition(mPosition);
-        mNode->setOrientation(mOrientation);
+    createMeshNode(mMesh, mNode, mMeshEntity);
+    if (mNode)
         mNode->setVisible(false, true);
-    }
     if (mMesh)
     {
         const Ogre::AxisAlignedBox& bounds = mMesh->getBounds();
@@ -116,11 +109,7 @@ void Item::remove()
         mManager->getLabelManager()->removeLabel(mLabel);
         mLabel = nullptr;
     }
-    if (mNode)
-    {
-        brix::OgreScene scene(mManager->getSceneManager(), 0);
-        scene.destroySceneNode(mNode, mMeshEntity);
-    }
+    destroyMeshNode(mNode, mMeshEntity);
 }
 
 void Item::pickUp()

@@ -1,7 +1,6 @@
 #include "game/world/projectile.h"
 #include "engine/core/animatedlight.h"
 #include "engine/core/audiosample.h"
-#include "engine/core/ogrescene.h"
 #include "engine/core/particle.h"
 #include "engine/core/simulator.h"
 #include "game/world/entitymanager.h"
@@ -110,15 +109,9 @@ void Projectile::spawn()
         mParticle->setUserData(static_cast<Entity*>(this));
         mParticle->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
     }
-    if (Ogre::SceneManager* sceneManager = mManager->getSceneManager())
-    {
-        brix::OgreScene scene(sceneManager, 0);
-        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(),
-                              mMesh ? mMesh->getName() : "");
-        mNode->setPosition(mPosition);
-        mNode->setOrientation(mOrientation);
+    createMeshNode(mMesh, mNode, mMeshEntity);
+    if (mNode)
         createLight(mLight, mNode, mLightNode, mAnimatedLight);
-    }
     if (mSound)
         mSoundHandle = mSound->play(mPosition, 1.0f, 1.0f, mSoundLooping, -1);
     mEmitter = createEmitter(mEffect, mPosition);
@@ -134,11 +127,7 @@ void Projectile::remove()
         mSound->stop(mSoundHandle);
     mSoundHandle = 0;
     destroyLight(mLightNode, mAnimatedLight);
-    if (mNode)
-    {
-        brix::OgreScene scene(mManager->getSceneManager(), 0);
-        scene.destroySceneNode(mNode, mMeshEntity);
-    }
+    destroyMeshNode(mNode, mMeshEntity);
     if (mParticle)
     {
         // Gone at the simulator's next flush; no contact of the coming step leads back here.
