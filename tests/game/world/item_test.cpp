@@ -1,4 +1,7 @@
 #include "game/world/item.h"
+#include "engine/presentation/label.h"
+#include "engine/presentation/labelfactory.h"
+#include "engine/presentation/labelmanager.h"
 #include "game/world/entitymanager.h"
 #include "game/world/package.h"
 #include "game/world/weapon.h"
@@ -7,9 +10,12 @@
 
 #include <OgreException.h>
 #include <OgreMath.h>
+#include <OgreMesh.h>
+#include <OgreSceneManager.h>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 namespace
@@ -22,7 +28,7 @@ const char* const ITEMS = R"(
 <weapon><name>bare</name><id>41</id><displayname>Bare</displayname><mesh>pistol.mesh</mesh></weapon>
 <package><name>medkit</name><id>42</id><displayname>Medkit</displayname><mesh>health.mesh</mesh>
     <autopickup>true</autopickup><health>0.5</health></package>
-<package><name>crate</name><id>43</id><displayname>Supplies</displayname><mesh>ammo.mesh</mesh><spawndelay>5</spawndelay>
+<package><name>supplies</name><id>43</id><displayname>Supplies</displayname><mesh>ammo.mesh</mesh><spawndelay>5</spawndelay>
     <random>true</random><health>25</health><rounds>10</rounds><keymask>4</keymask></package>
 <package><name>keyonly</name><id>44</id><displayname>Key</displayname><mesh>key.mesh</mesh>
     <random>true</random><keymask>2</keymask></package>
@@ -166,7 +172,7 @@ TEST_F(ItemTest, WeaponDefinitionKeepsDefaultsOfMissingParts)
 // A random package gives one content each time it becomes available, always with its keys.
 TEST_F(ItemTest, RandomPackagesChooseOneContentAnewEachTime)
 {
-    auto* random = create<game::Package>("crate", 0.0f);
+    auto* random = create<game::Package>("supplies", 0.0f);
     std::set<std::pair<float, float>> seen;
     for (int i = 0; i < 40; ++i)
     {
@@ -206,4 +212,59 @@ TEST(Package, KeysShowAsLettersAndColours)
     EXPECT_EQ(game::Package::getKeyColour(4), Ogre::ColourValue(0.0f, 0.0f, 0.9f, 1.0f));
     EXPECT_EQ(game::Package::getKeyColour(16), Ogre::ColourValue::White);
     EXPECT_EQ(game::Package::getKeyColour(3), Ogre::ColourValue::White);
+}
+
+namespace
+{
+// An "interaction" label that only records where it is.
+class PlainLabel : public brix::Label
+{
+public:
+    using brix::Label::Label;
+    void rebuild(brix::OgreObjectBuilder&) override {}
+    const Ogre::Vector3& getPosition() const { return mPosition; }
+};
+
+class PlainLabelFactory : public brix::LabelFactory
+{
+public:
+    std::string getType() override { return "interaction"; }
+    brix::Label* createLabel(brix::LabelManager* manager) override { return new PlainLabel(manager); }
+};
+} // namespace
+
+// Only the player standing at an item (within 1.0 in the x/y plane) sees its label, and
+// nobody while it is taken; items taken by touch have none.
+TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
+{
+    Ogre::SceneManager* scene = ogre.createSceneManager();
+    test::GameWorld labelled(scene);
+    brix::LabelManager labels(scene, scene->getRootSceneNode(), "", 2);
+    labels.registerLabelType(new PlainLabelFactory);
+    labelled.entities().setServices(&labelled.events(), &labels, labelled.shadows(), nullptr, nullptr);
+    labelled.loadEntities();
+    labelled.loadEntities(ITEMS);
+    auto* gun = static_cast<game::Item*>(labelled.create("gun", Ogre::Vector3(0.0f, 0.5f, 0.0f)));
+    auto* medkit = static_cast<game::Item*>(labelled.create("medkit", Ogre::Vector3(5.0f, 0.5f, 0.0f)));
+    EXPECT_EQ(medkit->getLabel(), nullptr);
+    ASSERT_NE(gun->getLabel(), nullptr);
+    game::Entity* near = labelled.create("player", Ogre::Vector3(0.8f, 0.5f, 0.0f));
+    game::Entity* far = labelled.create("player", Ogre::Vector3(1.2f, 0.5f, 0.0f));
+    labelled.entities().addObserver(1, 1);
+    labelled.entities().addObserver(2, 1);
+    labelled.entities().setObserverFocus(1, far->getId());
+    labelled.entities().setObserverFocus(2, near->getId());
+    labelled.tick(1);
+    EXPECT_EQ(gun->getLabel()->getLayerFlags(), 2u);
+    auto* label = static_cast<PlainLabel*>(gun->getLabel());
+    EXPECT_NEAR(label->getPosition().x, 0.0f, 1e-5f);
+    EXPECT_NEAR(label->getPosition().y, 0.5f + std::sin(gun->getBobPhase()) * game::Item::BOB_HEIGHT, 1e-5f);
+    gun->pickUp();
+    labelled.tick(1);
+    EXPECT_EQ(gun->getLabel()->getLayerFlags(), 0u);
+    // The label box holds the mesh in every turn about y.
+    const Ogre::AxisAlignedBox& box = gun->getLabelBox();
+    EXPECT_EQ(box.getMinimum().x, box.getMinimum().z);
+    EXPECT_EQ(box.getMaximum().x, -box.getMinimum().x);
+    EXPECT_NEAR(box.getMaximum().y, gun->getMesh()->getBounds().getMaximum().y * 1.6f, 1e-5f);
 }
