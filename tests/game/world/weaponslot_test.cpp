@@ -3,6 +3,7 @@
 #include "game/world/weapon.h"
 #include "game/world/weaponbeam.h"
 #include "support/game/gameworld.h"
+#include "network/networkstatecodec.h"
 #include "support/logcapture.h"
 
 #include <gmock/gmock.h>
@@ -279,4 +280,44 @@ TEST_F(WeaponSlotTest, AimingLeftTurnsTheWeaponAbout)
                 2.5f, 0.01f);
     EXPECT_NEAR(slot.getAimMarkerDistance(Ogre::Vector3(0.0f, 5.0f, 0.0f), Ogre::Vector3::UNIT_X), 3.0f,
                 1e-5f);
+}
+
+// What a client's copy of the holder decodes: 8 bits of definition id in the first codec, 32
+// bits of state, counter, round timer, clip and reserve in the second.
+TEST_F(WeaponSlotTest, StateTravelsInTheHoldersTwoCodecs)
+{
+    equip("gun");
+    slot.fire(false);
+    update(3);
+    brix::NetworkStateCodec first, second;
+    slot.bindState(first, second);
+    EXPECT_EQ(first.getSizeBits(), 8u);
+    EXPECT_EQ(second.getSizeBits(), 32u);
+    unsigned char a[1], b[4];
+    ASSERT_TRUE(first.encode(a, sizeof(a)));
+    ASSERT_TRUE(second.encode(b, sizeof(b)));
+
+    game::WeaponSlot copy(&world.entities(), nullptr);
+    brix::NetworkStateCodec copyFirst, copySecond;
+    copy.bindState(copyFirst, copySecond);
+    copy.spawn(nullptr, holder->getId());
+    EXPECT_EQ(copy.getWeapon(), nullptr);
+    copyFirst.decode(a, sizeof(a));
+    copySecond.decode(b, sizeof(b));
+    copy.refresh();
+    ASSERT_EQ(copy.getWeapon(), slot.getWeapon());
+    copySecond.decode(b, sizeof(b));
+    EXPECT_EQ(copy.getState(), game::WeaponSlot::FIRING);
+    uint32_t clip, reserve;
+    copy.getRounds(clip, reserve);
+    EXPECT_EQ(std::make_pair(clip, reserve), rounds());
+    // The client copy fires its flash and sound but never launches projectiles.
+    copy.setAuthoritative(false);
+    for (int tick = 0; tick < 20; ++tick)
+        copy.update(hand, Ogre::Vector3::UNIT_X);
+    ASSERT_TRUE(copy.isIdle());
+    size_t before = shots().size();
+    copy.fire(false);
+    EXPECT_EQ(copy.getState(), game::WeaponSlot::FIRING);
+    EXPECT_EQ(shots().size(), before);
 }
