@@ -5,6 +5,7 @@
 #include "support/game/gameworld.h"
 #include "network/networkstatecodec.h"
 #include "support/logcapture.h"
+#include "support/tempdir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -320,4 +321,41 @@ TEST_F(WeaponSlotTest, StateTravelsInTheHoldersTwoCodecs)
     copy.fire(false);
     EXPECT_EQ(copy.getState(), game::WeaponSlot::FIRING);
     EXPECT_EQ(shots().size(), before);
+}
+
+// The shipped pistol against the shipped crate: three bullets of 10 break a crate of 30,
+// each leaving its impact, and the clip counts them.
+TEST(ShippedWeapons, PistolBreaksACrateInThreeShots)
+{
+    test::GameOgre ogre;
+    test::GameWorld world(nullptr);
+    world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
+    game::Entity* crate = world.create("crate", Ogre::Vector3(4.0f, 0.5f, 0.0f));
+    game::Entity* holder = world.create("barrel", Ogre::Vector3(-6.0f, 0.5f, 0.0f));
+    game::WeaponSlot slot(&world.entities(), nullptr);
+    slot.setWeaponId(world.entities().getPrototype("pistol")->getDefinitionId());
+    slot.spawn(nullptr, holder->getId());
+    std::vector<game::Entity*> impacts;
+    for (int shot = 1; shot <= 3; ++shot)
+    {
+        world.tick(1);
+        slot.update(Ogre::Vector3(0.0f, 0.5f, 0.0f), Ogre::Vector3::UNIT_X);
+        ASSERT_TRUE(slot.canFire()) << shot;
+        slot.fire(false);
+        // 0.3 s between shots; the bullet needs about 4 ticks to the crate.
+        for (int tick = 0; tick < 12; ++tick)
+        {
+            world.tick(1);
+            slot.update(Ogre::Vector3(0.0f, 0.5f, 0.0f), Ogre::Vector3::UNIT_X);
+        }
+        EXPECT_NEAR(crate->getHealth(), shot < 3 ? 1.0f - shot / 3.0f : 0.0f, 1e-4f) << shot;
+        impacts.clear();
+        world.entities().findEntities(impacts, Ogre::Vector3::ZERO, 0.0f, "explosion");
+        EXPECT_GE(impacts.size(), 1u);
+    }
+    EXPECT_EQ(crate->getState(), game::Entity::KILLED);
+    uint32_t clip, reserve;
+    slot.getRounds(clip, reserve);
+    EXPECT_EQ(clip, 9u);
+    EXPECT_EQ(reserve, 48u);
 }
