@@ -13,6 +13,7 @@
 
 #include <OgreException.h>
 #include <OgreMath.h>
+#include <OgreMesh.h>
 #include <OgreSceneNode.h>
 #include <OgreStringConverter.h>
 
@@ -257,6 +258,14 @@ void Entity::loadSounds(const brix::XMLElement* element, const std::string& chil
             if (sample)
                 list.push_back(sample);
         }
+}
+
+Entity::SamplePtr Entity::loadSound(const brix::XMLElement* element, const std::string& path)
+{
+    std::string name = element ? element->getValue(path, "") : std::string();
+    if (name.empty() || !brix::AudioManager::getSingletonPtr())
+        return SamplePtr();
+    return brix::AudioManager::getSingleton().load(name, "default");
 }
 
 void Entity::loadImpactSound(const brix::XMLElement* element, TImpactSound& record)
@@ -515,6 +524,25 @@ void Entity::destroyLight(Ogre::SceneNode*& node, brix::AnimatedLight*& animated
         return;
     brix::OgreScene scene(mManager->getSceneManager(), 0);
     scene.destroySceneNode(node, animated);
+}
+
+void Entity::createMeshNode(const Ogre::MeshPtr& mesh, Ogre::SceneNode*& node, Ogre::Entity*& entity) const
+{
+    Ogre::SceneManager* sceneManager = mManager->getSceneManager();
+    if (!sceneManager)
+        return;
+    brix::OgreScene scene(sceneManager, 0);
+    scene.createSceneNode(node, entity, mManager->getRootSceneNode(), mesh ? mesh->getName() : "");
+    node->setPosition(mPosition);
+    node->setOrientation(mOrientation);
+}
+
+void Entity::destroyMeshNode(Ogre::SceneNode*& node, Ogre::Entity*& entity) const
+{
+    if (!node)
+        return;
+    brix::OgreScene scene(mManager->getSceneManager(), 0);
+    scene.destroySceneNode(node, entity);
 }
 
 Ogre::ParticleEmitter* Entity::createEmitter(const std::string& name, const Ogre::Vector3& position) const

@@ -14,6 +14,7 @@
 
 namespace Ogre
 {
+class Entity;
 class ParticleEmitter;
 class SceneNode;
 } // namespace Ogre
@@ -250,6 +251,9 @@ public:
     // the audio manager; where there is none (a headless server, a tool) the lists stay empty.
     static void loadLight(const brix::XMLElement* element, TLight& light);
     static void loadSounds(const brix::XMLElement* element, const std::string& childName, SoundList& list);
+    // The one sound named by the child at the path; empty when it is not given or cannot be
+    // loaded (or there is no audio manager).
+    static SamplePtr loadSound(const brix::XMLElement* element, const std::string& path);
     static void loadImpactSound(const brix::XMLElement* element, TImpactSound& record);
     static void loadSpawner(const brix::XMLElement* element, TSpawner& record);
     static void loadItemDrop(const brix::XMLElement* element, TItemDrop& record);
@@ -295,6 +299,11 @@ protected:
     void createLight(const TLight& light, Ogre::SceneNode* parent, Ogre::SceneNode*& node,
                      brix::AnimatedLight*& animated) const;
     void destroyLight(Ogre::SceneNode*& node, brix::AnimatedLight*& animated) const;
+    // A node below the manager's root at the entity's pose, carrying an entity of the mesh when
+    // there is one; nothing without a scene manager.
+    void createMeshNode(const Ogre::MeshPtr& mesh, Ogre::SceneNode*& node, Ogre::Entity*& entity) const;
+    // Destroys both, when there are any, and forgets them.
+    void destroyMeshNode(Ogre::SceneNode*& node, Ogre::Entity*& entity) const;
     // An emitter of the particle pool at the position; null without a name or a pool.
     Ogre::ParticleEmitter* createEmitter(const std::string& name, const Ogre::Vector3& position) const;
     // Gives the emitter back to the pool and forgets it.

@@ -143,6 +143,14 @@ Entity* EntityManager::getPrototype(const std::string& name) const
     return found == mPrototypeNames.end() ? nullptr : mPrototypes[found->second];
 }
 
+Entity* EntityManager::getPrototypeById(uint32_t definitionId) const
+{
+    if (definitionId > Entity::MAX_DEFINITION_ID)
+        return nullptr;
+    auto found = mPrototypeIds.find(static_cast<uint16_t>(definitionId));
+    return found == mPrototypeIds.end() ? nullptr : mPrototypes[found->second];
+}
+
 void EntityManager::getPrototypeNames(const std::string& type, std::vector<std::string>& names,
                                       bool includeHidden) const
 {

@@ -115,6 +115,8 @@ public:
     // and duplicate names or ids; prototypes loaded before the failing element stay.
     void loadEntityPrototypes(const std::string& file);
     Entity* getPrototype(const std::string& name) const;
+    // The prototype of a definition id (as replicated); null for an id nothing was loaded as.
+    Entity* getPrototypeById(uint32_t definitionId) const;
     // Appends the names of the prototypes of the type (every type when empty), in file order.
     void getPrototypeNames(const std::string& type, std::vector<std::string>& names,
                            bool includeHidden) const;

@@ -1,11 +1,138 @@
 #include "game/world/weapon.h"
+#include "toolkit/xmlelement.h"
+
+#include <OgreEntity.h>
+#include <OgreMath.h>
+#include <OgreMesh.h>
+#include <OgreMeshManager.h>
+#include <OgreStringConverter.h>
+#include <OgreSubEntity.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace game
 {
-Weapon::Weapon(EntityManager* manager) : Item(manager)
+namespace
 {
-    mSupportedAttributes = ATTRIBUTE_EDITNOMOVEZ | ATTRIBUTE_EDITNOROTATE | ATTRIBUTE_EDITHIDE;
-    mMotionState = 1;
-    bindPose();
+// The custom shader parameter of sub-entity 0 that carries the glow.
+constexpr size_t GLOW_PARAMETER = 0;
+
+Ogre::Vector3 vector(const brix::XMLElement* element, const char* path)
+{
+    return Ogre::StringConverter::parseVector3(element->getValue(path, ""), Ogre::Vector3::ZERO);
+}
+
+Ogre::MeshPtr loadMesh(const brix::XMLElement* element, const char* path)
+{
+    std::string name = element->getValue(path, "");
+    return name.empty() ? Ogre::MeshPtr() : Ogre::MeshManager::getSingleton().load(name, "default");
+}
+} // namespace
+
+const Ogre::Vector4 Weapon::GLOW_COLOUR(0.0f, 0.45f, 0.8f, 1.0f);
+
+Weapon::Weapon(EntityManager* manager) : Item(manager) {}
+
+Weapon::~Weapon() {}
+
+void Weapon::load(const brix::XMLElement* element)
+{
+    Item::load(element);
+    if (const brix::XMLElement* flash = element->getChild("flash"))
+    {
+        mFlashMesh = loadMesh(flash, "mesh");
+        mFlashOffset = vector(flash, "offset");
+        mFlashColor =
+            Ogre::StringConverter::parseColourValue(flash->getValue("color", ""), Ogre::ColourValue::Black);
+        mFlashRange = flash->getValueAsFloat("range", 0.0f);
+        mFlashRotated = flash->getValueAsBoolean("rotate", false);
+    }
+    mShootSound = loadSound(element, "shootsound");
+    mLoopSound = loadSound(element, "loopsound");
+    mReloadSound = loadSound(element, "reloadsound");
+    if (const brix::XMLElement* projectile = element->getChild("projectile"))
+    {
+        mProjectileName = projectile->getValue("name", "");
+        mProjectileSpeed = projectile->getValueAsFloat("speed", 0.0f);
+        mProjectileOffset = vector(projectile, "offset");
+        mProjectileCount = projectile->getValueAsInteger("count", 1);
+        mSpread = projectile->getValueAsFloat("spread", 0.0f);
+    }
+    if (const brix::XMLElement* beam = element->getChild("beam"))
+    {
+        mBeamOffset = vector(beam, "offset");
+        mBeamRange = beam->getValueAsFloat("range", 0.0f);
+        mBeamWidth = beam->getValueAsFloat("width", 0.0f);
+        mBeamMaterial = beam->getValue("material", "");
+        mBeamDamage = beam->getValueAsFloat("damage", 0.0f);
+        mBeamSegmentLength = beam->getValueAsFloat("segmentlength", 0.0f);
+        mBeamAnimation = beam->getValue("animation", "") == "electric" ? BEAM_ELECTRIC : BEAM_STRAIGHT;
+        mBeamAnimationFrequency = beam->getValueAsFloat("animationfrequency", 0.0f);
+        mBeamAnimationAmplitude = beam->getValueAsFloat("animationamplitude", 0.0f);
+        mBeamParticleSystem = beam->getValue("particlesystem", "");
+    }
+    mHandleOffset = vector(element, "handleoffset");
+    mShootDelay = element->getValueAsFloat("shootdelay", 0.0f);
+    mReloadDelay = element->getValueAsFloat("reloaddelay", 0.0f);
+    mRecoil = element->getValueAsFloat("recoil", 0.0f);
+    mRounds = element->getValueAsInteger("rounds", 0);
+    mRoundsPerClip = element->getValueAsInteger("roundsperclip", 0);
+    mTimePerRound = element->getValueAsFloat("timeperround", 0.0f);
+    mAimMarkerDistance = element->getValueAsFloat("aimmarkerdistance", 0.0f);
+    mHeavy = element->getValueAsBoolean("heavy", false);
+    mBarrelLength = element->getValueAsFloat("barrellength", 0.0f);
+}
+
+void Weapon::copyDefinition(const Entity* entity)
+{
+    Item::copyDefinition(entity);
+    const Weapon* prototype = static_cast<const Weapon*>(entity);
+    mHandleOffset = prototype->mHandleOffset;
+    mShootSound = prototype->mShootSound;
+    mLoopSound = prototype->mLoopSound;
+    mReloadSound = prototype->mReloadSound;
+    mShootDelay = prototype->mShootDelay;
+    mReloadDelay = prototype->mReloadDelay;
+    mRecoil = prototype->mRecoil;
+    mProjectileName = prototype->mProjectileName;
+    mProjectileOffset = prototype->mProjectileOffset;
+    mProjectileSpeed = prototype->mProjectileSpeed;
+    mProjectileCount = prototype->mProjectileCount;
+    mSpread = prototype->mSpread;
+    mFlashMesh = prototype->mFlashMesh;
+    mFlashOffset = prototype->mFlashOffset;
+    mFlashRange = prototype->mFlashRange;
+    mFlashColor = prototype->mFlashColor;
+    mFlashRotated = prototype->mFlashRotated;
+    mRounds = prototype->mRounds;
+    mRoundsPerClip = prototype->mRoundsPerClip;
+    mTimePerRound = prototype->mTimePerRound;
+    mAimMarkerDistance = prototype->mAimMarkerDistance;
+    mHeavy = prototype->mHeavy;
+    mBarrelLength = prototype->mBarrelLength;
+    mBeamOffset = prototype->mBeamOffset;
+    mBeamRange = prototype->mBeamRange;
+    mBeamWidth = prototype->mBeamWidth;
+    mBeamMaterial = prototype->mBeamMaterial;
+    mBeamDamage = prototype->mBeamDamage;
+    mBeamSegmentLength = prototype->mBeamSegmentLength;
+    mBeamAnimation = prototype->mBeamAnimation;
+    mBeamAnimationFrequency = prototype->mBeamAnimationFrequency;
+    mBeamAnimationAmplitude = prototype->mBeamAnimationAmplitude;
+    mBeamParticleSystem = prototype->mBeamParticleSystem;
+}
+
+float Weapon::getGlow(float bobPhase)
+{
+    return std::max(0.0f, GLOW_STRENGTH * std::sin(2.0f * bobPhase));
+}
+
+void Weapon::interpolate(float frameSeconds, float fraction)
+{
+    Item::interpolate(frameSeconds, fraction);
+    Ogre::Entity* entity = getMeshEntity();
+    if (isAvailable() && entity && entity->getNumSubEntities() > 0)
+        entity->getSubEntity(0)->setCustomParameter(GLOW_PARAMETER, GLOW_COLOUR * getGlow(getBobPhase()));
 }
 } // namespace game

@@ -83,10 +83,15 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     int id = 1;
     for (const char* type : types)
     {
+        // What each class requires of its definition.
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
         for (const char* mechanism : {"door", "platform", "shield"})
             if (std::string(type) == mechanism)
                 extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
+        if (std::string(type) == "projectile")
+            extra = "<mass>1</mass>";
+        if (std::string(type) == "weapon" || std::string(type) == "package")
+            extra = "<displayname>Item</displayname><mesh>pistol.mesh</mesh>";
         std::string hidden =
             std::string(type) == "drone" ? "<attributes><edithide>true</edithide></attributes>" : "";
         definitions += std::string("<") + type + "><name>" + type + "1</name><id>" + std::to_string(id++) +
@@ -98,10 +103,11 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
 
     std::vector<std::string> names;
     world.entities().getPrototypeNames("", names, false);
-    // Shields hide themselves from the editor.
-    EXPECT_EQ(names.size(), 10u);
+    // The drone asked to be hidden from the editor; shields and projectiles always are.
+    EXPECT_EQ(names.size(), 9u);
     EXPECT_THAT(names, testing::Not(Contains("drone1")));
     EXPECT_THAT(names, testing::Not(Contains("shield1")));
+    EXPECT_THAT(names, testing::Not(Contains("projectile1")));
     names.clear();
     world.entities().getPrototypeNames("drone", names, true);
     EXPECT_THAT(names, ElementsAre("drone1"));
