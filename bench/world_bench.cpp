@@ -141,8 +141,9 @@ void recordBytes(benchmark::State& state)
     world.loadEntities("<human><name>human</name><id>1</id></human>"
                        "<prop><name>prop</name><id>2</id><mesh>crate.mesh</mesh></prop>"
                        "<explosion><name>explosion</name><id>3</id></explosion>"
-                       "<projectile><name>projectile</name><id>4</id></projectile>"
-                       "<weapon><name>weapon</name><id>5</id></weapon>");
+                       "<projectile><name>projectile</name><id>4</id><mass>1</mass></projectile>"
+                       "<weapon><name>weapon</name><id>5</id><displayname>Pistol</displayname>"
+                       "<mesh>pistol.mesh</mesh></weapon>");
     for (auto _ : state)
         benchmark::DoNotOptimize(world.entities().getPrototype("prop"));
     for (const char* name : {"human", "prop", "explosion", "projectile", "weapon"})
