@@ -1,4 +1,6 @@
 #include "game/world/human.h"
+#include "engine/core/body.h"
+#include "engine/core/bodytemplate.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
@@ -40,7 +42,9 @@ public:
 
 // The shipped "player" in a small room: the floor's top at y = 0 from x = -8 to 8, a ledge of
 // two cubes with its top at y = 1 from x = 4 to 6, and a ceiling whose underside is at y = 1.2
-// from x = -7 to -3; a cube high up makes room for falls. The player is driven by a controller the test fills
+// from x = -7 to -3; a cube high up makes room for falls. Further right the floor goes on
+// to x = 16 with a ramp rising 2 over 4 from x = 10 to 14, and there is more floor from
+// x = -16 to -12 for a lift. The player is driven by a controller the test fills
 // tick by tick.
 class HumanTest : public testing::Test
 {
@@ -57,7 +61,10 @@ protected:
             .block("techcube", Ogre::Vector3(4.5f, 0.5f, 0.0f))
             .block("techcube", Ogre::Vector3(5.5f, 0.5f, 0.0f))
             .block("techceiling", Ogre::Vector3(-5.0f, CEILING_BOTTOM + 0.5f, 0.0f))
-            .block("techcube", Ogre::Vector3(7.5f, 10.5f, 0.0f));
+            .block("techcube", Ogre::Vector3(7.5f, 10.5f, 0.0f))
+            .row("techfloor", 10.0f, 14.0f, 4.0f, -0.5f)
+            .block("techramp", Ogre::Vector3(12.0f, 1.0f, 0.0f))
+            .row("techfloor", -14.0f, -14.0f, 4.0f, -0.5f);
         EXPECT_TRUE(levels.load(room, "humanroom", true));
         world = std::make_unique<test::GameWorld>(levels);
         world->entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
@@ -256,6 +263,43 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
     human->damage(10.0f, human->getPosition(), Ogre::Vector3::ZERO, 0);
     world->tick();
     EXPECT_EQ(log.events.size(), events);
+}
+
+TEST_F(HumanTest, FollowsTheGroundNormalUpASlopeAndJumpsFromARisingLift)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(9.0f, 1.0f, 0.0f));
+    drive(30, 0.0f);
+    while (human->getPosition().x < 10.8f)
+        drive(1, 1.0f);
+    drive(12, 1.0f);
+    // On the ramp the ground normal leans back against the climb, and the walk runs along it.
+    Ogre::Vector3 normal = Ogre::Vector3(-2.0f, 4.0f, 0.0f).normalisedCopy();
+    EXPECT_TRUE(human->isOnGround());
+    EXPECT_NEAR(human->getBody()->getGroundNormal().x, normal.x, 2e-3f);
+    EXPECT_NEAR(human->getBody()->getGroundNormal().y, normal.y, 2e-3f);
+    Ogre::Vector3 slope(normal.y, -normal.x, 0.0f);
+    // The hover spring holding the weight leans along the slope too, a little extra push uphill.
+    EXPECT_NEAR(slope.dotProduct(human->getLinearVelocity()), game::HumanBody::WALK_SPEED, 0.12f);
+
+    // A lift rising at 1 m/s: the jump adds 4.7 to the speed of the ground.
+    brix::BodyTemplate* lift = world->simulator().createTemplate("testlift");
+    brix::BodyTemplate::TShape box;
+    box.type = brix::BodyTemplate::SHAPE_BOX;
+    box.size = Ogre::Vector3(2.0f, 0.4f, 2.0f);
+    lift->addShape(box);
+    lift->setMass(10000.0f);
+    lift->setGravityFactor(0.0f);
+    lift->setLinearDamping(0.0f);
+    brix::Body* body = world->simulator().createBody("testlift");
+    body->deploy(Ogre::Vector3(-14.0f, 0.2f, 0.0f), Ogre::Quaternion::IDENTITY, Ogre::Vector3::UNIT_Y,
+                 Ogre::Vector3::ZERO);
+    human->respawn(Ogre::Vector3(-14.0f, 0.4f + 0.95f, 0.0f), false);
+    drive(30, 0.0f);
+    ASSERT_TRUE(human->isOnGround());
+    EXPECT_NEAR(human->getBody()->getGroundVelocity().y, 1.0f, 1e-3f);
+    EXPECT_NEAR(human->getLinearVelocity().y, 1.0f, 0.03f);
+    drive(1, 0.0f, Button::BUTTON_JUMP);
+    EXPECT_NEAR(human->getLinearVelocity().y, 1.0f + game::HumanBody::JUMP_SPEED - 9.8f * 0.025f, 0.02f);
 }
 
 TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
