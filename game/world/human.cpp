@@ -4,6 +4,7 @@
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
+#include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "game/world/manualshadow.h"
 #include "game/world/shadowmanager.h"
@@ -189,6 +190,7 @@ void Human::spawn()
         mNode->setPosition(mPosition);
         mNode->setOrientation(mOrientation);
         applySkin();
+        mAnimation.reset(new HumanAnimation(mMeshEntity));
     }
     mRadialBlood = createEmitter(RADIAL_BLOOD, mPosition);
     mDirectionalBlood = createEmitter(DIRECTIONAL_BLOOD, mPosition);
@@ -217,6 +219,7 @@ void Human::remove()
     mShadow = nullptr;
     destroyEmitter(mRadialBlood);
     destroyEmitter(mDirectionalBlood);
+    mAnimation.reset();
     if (mNode)
     {
         brix::OgreScene scene(mManager->getSceneManager(), 0);
@@ -246,7 +249,8 @@ bool Human::isHealthCritical() const
 
 Ogre::Vector2 Human::getAimOrigin() const
 {
-    return Ogre::Vector2(mPosition.x, mPosition.y + mAimOriginOffset.y);
+    float height = mAnimation ? mAnimation->getAimOriginHeight() : DEFAULT_AIM_ORIGIN_HEIGHT;
+    return Ogre::Vector2(mPosition.x, mPosition.y + height);
 }
 
 Ogre::Vector3 Human::getFeetPosition() const
@@ -403,10 +407,19 @@ void Human::updatePassing()
 
 void Human::updateAim()
 {
-    // The pose of the weapon hand decides both once the animation measures them.
-    float radians = Ogre::Degree(mAimAngle).valueRadians();
-    mAimDirection = Ogre::Vector3(std::cos(radians), std::sin(radians), 0.0f);
-    mAimOriginOffset = Ogre::Vector3::ZERO;
+    if (mAnimation)
+    {
+        mAimDirection = mAnimation->getAimDirection(mAimAngle);
+        mAimOriginOffset = mAnimation->getAimOriginOffset(mAimAngle);
+        mAimOriginOffset.z = 0.0f;
+    }
+    else
+    {
+        // Without a scene (a server with no window) the aim runs straight from the origin.
+        float radians = Ogre::Degree(mAimAngle).valueRadians();
+        mAimDirection = Ogre::Vector3(std::cos(radians), std::sin(radians), 0.0f);
+        mAimOriginOffset = Ogre::Vector3(0.0f, DEFAULT_AIM_ORIGIN_HEIGHT, 0.0f);
+    }
     if (!mFacingRight)
     {
         mAimDirection.x = -mAimDirection.x;
@@ -440,6 +453,8 @@ void Human::postUpdate(uint16_t tick, bool newTick)
     // the weapons.
     if (newTick)
         updateBlends();
+    if (isAuthoritative() || mController || newTick)
+        updateAnimation();
     // A deployed shield that is gone is forgotten here once shields come.
     mTick = tick;
 }
@@ -484,6 +499,17 @@ void Human::updateBlends()
     brix::Math::adjustBlendFactor(mJumpBlend, airPose, 0.4f, mOnGround ? 0.1f : 0.4f, BLEND_STEP);
     // The aim-blocked blend follows the weapon's barrel length once weapons come.
     brix::Math::adjustBlendFactor(mAimBlockedBlend, false, 0.25f, 0.25f, BLEND_STEP);
+}
+
+void Human::updateAnimation()
+{
+    if (!mAnimation)
+        return;
+    float legExtension = mBody ? mBody->getLegExtension() : 1.0f;
+    float crouch = mBody ? mBody->getCrouchFactor() : 0.0f;
+    // Reload progress and recoil come from the selected weapon slot once the weapons come.
+    mAnimation->update(mStridePhase, mWalkBlend, legExtension, crouch, mJumpBlend, mAimAngle, 0.0f, 0.0f,
+                       mHeavyBlend, mAimBlockedBlend);
 }
 
 void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3& direction,
@@ -575,8 +601,7 @@ void Human::advanceStride(float frameSeconds)
     }
     if (std::fabs(mWalkValue) <= 0.1f)
         return;
-    // The stride length is measured from the walk animation once the animation comes.
-    const float strideLength = 1.0f;
+    float strideLength = mAnimation ? mAnimation->getStrideLength() : 1.0f;
     float advance = frameSeconds * std::fabs(mWalkValue) * STRIDE_RATE / (2.0f * strideLength);
     bool backwards = (mWalkValue > 0.0f) != mFacingRight;
     mStridePhase += backwards ? -advance : advance;

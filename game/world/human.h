@@ -16,6 +16,7 @@ class SceneNode;
 namespace game
 {
 class Controller;
+class HumanAnimation;
 class HumanBody;
 class ManualShadow;
 
@@ -50,6 +51,8 @@ public:
     static constexpr float PASSING_DEPTH = 0.8f;
     static constexpr float MAX_SHIELD_ENERGY = 100.0f;
     static constexpr float SHADOW_SIZE = 0.75f;
+    // Where shots start above the position when no animation measured it.
+    static constexpr float DEFAULT_AIM_ORIGIN_HEIGHT = 0.5f;
     static constexpr int SOUND_PRIORITY = 500;
     // Stride: feet per stride cycle at full walk.
     static constexpr float STRIDE_RATE = 4.0f;
@@ -101,6 +104,8 @@ public:
     float getWalkValue() const { return mWalkValue; }
     float getTurnAngle() const { return mTurnAngle; }
     HumanBody* getBody() const { return mBody.get(); }
+    // Null without a scene.
+    HumanAnimation* getAnimation() const { return mAnimation.get(); }
 
     // -1 = every key.
     void setKeyMask(uint32_t mask) { mKeyMask = mask; }
@@ -132,6 +137,7 @@ private:
     void updateBlends();
     void updateAim();
     void advanceStride(float frameSeconds);
+    void updateAnimation();
 
     // Definition.
     std::string mBodyName;
@@ -158,6 +164,7 @@ private:
 
     // Run time.
     std::unique_ptr<HumanBody> mBody;
+    std::unique_ptr<HumanAnimation> mAnimation;
     Ogre::SceneNode* mNode = nullptr;
     Ogre::Entity* mMeshEntity = nullptr;
     ManualShadow* mShadow = nullptr;

@@ -4,11 +4,17 @@
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
+#include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
 #include "support/tempdir.h"
+
+#include <OgreAnimationState.h>
+#include <OgreEntity.h>
+#include <OgreMesh.h>
+#include <OgreSceneManager.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -66,7 +72,7 @@ protected:
             .block("techramp", Ogre::Vector3(12.0f, 1.0f, 0.0f))
             .row("techfloor", -14.0f, -14.0f, 4.0f, -0.5f);
         EXPECT_TRUE(levels.load(room, "humanroom", true));
-        world = std::make_unique<test::GameWorld>(levels);
+        world = std::make_unique<test::GameWorld>(levels, true);
         world->entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
         world->events().addListener(&log);
     }
@@ -300,6 +306,43 @@ TEST_F(HumanTest, FollowsTheGroundNormalUpASlopeAndJumpsFromARisingLift)
     EXPECT_NEAR(human->getLinearVelocity().y, 1.0f, 0.03f);
     drive(1, 0.0f, Button::BUTTON_JUMP);
     EXPECT_NEAR(human->getLinearVelocity().y, 1.0f + game::HumanBody::JUMP_SPEED - 9.8f * 0.025f, 0.02f);
+}
+
+TEST_F(HumanTest, AimsWithTheMeasuredWeaponHandAndStridesWithItsFeet)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    ASSERT_NE(human->getAnimation(), nullptr);
+    drive(10, 0.0f, 0, -1.0f, 1.0f);
+    EXPECT_FLOAT_EQ(human->getAimAngle(), 45.0f);
+    EXPECT_FLOAT_EQ(human->getFacing(), -1.0f);
+    // Facing left the measured direction is mirrored.
+    EXPECT_NEAR(human->getAimDirection().x, -std::sqrt(0.5f), 0.03f);
+    EXPECT_NEAR(human->getAimDirection().y, std::sqrt(0.5f), 0.03f);
+    EXPECT_FLOAT_EQ(human->getAimOrigin().y,
+                    human->getPosition().y + human->getAnimation()->getAimOriginHeight());
+
+    // Walking, the legs play the walk cycle, which the interpolation advances frame by frame.
+    Ogre::Entity* mesh = nullptr;
+    for (const auto& object : levels.sceneManager().getMovableObjects("Entity"))
+    {
+        Ogre::Entity* candidate = static_cast<Ogre::Entity*>(object.second);
+        if (candidate->getMesh()->getName() == "human.mesh")
+            mesh = candidate;
+    }
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_FALSE(mesh->getAnimationState("walkhigh")->getEnabled());
+    EXPECT_TRUE(mesh->getAnimationState("standhigh")->getEnabled());
+    drive(30, -1.0f, 0, -1.0f);
+    Ogre::AnimationState* walk = mesh->getAnimationState("walkhigh");
+    EXPECT_TRUE(walk->getEnabled());
+    // Shared between high and low by how far the hovering body stretches the legs.
+    float extension = human->getBody()->getLegExtension();
+    EXPECT_GT(extension, 0.5f);
+    EXPECT_NEAR(walk->getWeight(), extension, 1e-4f);
+    EXPECT_NEAR(mesh->getAnimationState("walklow")->getWeight(), 1.0f - extension, 1e-4f);
+    float phase = walk->getTimePosition();
+    drive(1, -1.0f, 0, -1.0f);
+    EXPECT_NE(walk->getTimePosition(), phase);
 }
 
 TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
