@@ -6,6 +6,7 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
+#include "support/game/entitylink.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
@@ -345,6 +346,26 @@ TEST_F(HumanTest, AimsWithTheMeasuredWeaponHandAndStridesWithItsFeet)
     EXPECT_NE(walk->getTimePosition(), phase);
 }
 
+TEST_F(HumanTest, StepsAsideInDepthToPassAnotherHuman)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(-1.0f, 1.0f, 0.0f));
+    game::Human* other = spawnPlayer(Ogre::Vector3(1.0f, 1.0f, 0.0f), false);
+    drive(20, 0.0f);
+    // Walking toward the other the human moves 0.8 toward the viewer until it is past.
+    float deepest = 0.0f;
+    while (human->getPosition().x < 2.5f)
+    {
+        drive(1, 0.3f);
+        deepest = std::max(deepest, human->getPosition().z);
+        ASSERT_LT(world->entities().getTick(), 500);
+    }
+    // The depth spring overshoots a little.
+    EXPECT_NEAR(deepest, game::Human::PASSING_DEPTH, 0.1f);
+    EXPECT_NEAR(other->getPosition().z, 0.0f, 0.01f);
+    drive(40, 0.3f);
+    EXPECT_NEAR(human->getPosition().z, 0.0f, 0.01f);
+}
+
 TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
 {
     game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
@@ -355,5 +376,47 @@ TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
     EXPECT_EQ(human->getExtraStateCodec(2), nullptr);
     human->setController(nullptr);
     EXPECT_EQ(human->getExtraStateCodec(0), nullptr);
+}
+} // namespace
+
+namespace
+{
+// A human with a body on both sides of a link: the client's copy follows the server's walk,
+// jump and turn through the replicated state alone.
+TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
+{
+    test::GameOgre ogre;
+    test::EntityLink link(ogre, 2, 0.0);
+    link.loadEntities("<human><name>player</name><id>1</id><body>human</body><weapon>pistol</weapon>"
+                      "<integrity>100</integrity></human>");
+    game::Controller controller(test::EntityLink::CLIENT_NODE);
+    game::Human* human =
+        static_cast<game::Human*>(link.server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f)));
+    human->setController(&controller);
+    link.focus(human);
+    auto drive = [&](int ticks, float move, unsigned buttons, float aimX)
+    {
+        for (int i = 0; i < ticks; ++i)
+        {
+            game::Controller::TInput input;
+            input.tick = static_cast<unsigned short>(link.server.entities().getTick() + 1);
+            input.move = move;
+            input.aimX = aimX;
+            input.buttons = buttons;
+            controller.addInput(input);
+            link.tick();
+        }
+    };
+    drive(20, 1.0f, 0, 1.0f);
+    drive(1, 1.0f, Button::BUTTON_JUMP, 1.0f);
+    drive(40, -1.0f, 0, -1.0f);
+    drive(10, 0.0f, 0, -1.0f);
+    game::Human* copy = static_cast<game::Human*>(link.client.entities().getEntity(human->getId()));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_GT(link.appliedRecords(), 60u);
+    EXPECT_LT(copy->getPosition().distance(human->getPosition()), 0.05f);
+    EXPECT_FLOAT_EQ(copy->getFacing(), -1.0f);
+    EXPECT_TRUE(copy->isOnGround());
+    EXPECT_NEAR(copy->getTurnAngle(), -180.0f, 180.0f / 7.0f);
 }
 } // namespace
