@@ -294,7 +294,9 @@ Ogre::Vector3 Level::getRandomMultiplayerStart() const
         brix::Log::error("No multiplayer start points found in level");
         return mBoundingBox.getCenter();
     }
-    return mPoints[mMultiplayerStarts[std::rand() % mMultiplayerStarts.size()]].getPosition();
+    // The editor edits the points in place, so a listed index may have gone.
+    const unsigned index = mMultiplayerStarts[std::rand() % mMultiplayerStarts.size()];
+    return index < mPoints.size() ? mPoints[index].getPosition() : mBoundingBox.getCenter();
 }
 
 Ogre::Vector3 Level::getSinglePlayerStart() const
@@ -316,7 +318,7 @@ bool Level::takeTriggerPoint(const Ogre::Vector3& position, LevelPoint& point)
 {
     for (TTriggerPoint& trigger : mTriggerPoints)
     {
-        if (!trigger.armed)
+        if (!trigger.armed || trigger.point >= mPoints.size())
             continue;
         const Ogre::Vector3 offset = mPoints[trigger.point].getPosition() - position;
         if (std::abs(offset.x) <= TRIGGER_RANGE && std::abs(offset.y) <= TRIGGER_RANGE)

@@ -30,11 +30,14 @@ Controller::~Controller()
 void Controller::encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
                                    unsigned short sequence)
 {
-    if (node != 0 || !stream.encodeTest(BLOCK_SIZE))
+    if (node != 0 || mCount == 0 || !stream.encodeTest(BLOCK_SIZE))
         return;
     for (unsigned int i = 0; i < BLOCK_RECORDS; ++i)
     {
-        const TInput& input = mInputs[(mNewest + INPUT_COUNT - (BLOCK_RECORDS - 1) + i) % INPUT_COUNT];
+        // Until five records are held the oldest stands in for the missing ones: the server
+        // drops it as a repeat, where an empty slot would arrive as input for tick 0.
+        const unsigned int age = std::min(BLOCK_RECORDS - 1 - i, mCount - 1);
+        const TInput& input = mInputs[(mNewest + INPUT_COUNT - age) % INPUT_COUNT];
         stream.encodeUInt16(input.tick);
         stream.encodeUInt8(encodeAxis(input.move));
         stream.encodeUInt8(encodeAxis(input.aimX));

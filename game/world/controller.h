@@ -14,8 +14,9 @@ namespace game
 // newest ones; subclasses sample a device in update(). The server uses the base class itself
 // for a remote client, filled only from the network.
 //
-// Controller block on the wire, sent only to the server (node 0): the BLOCK_RECORDS newest
-// records, oldest first, RECORD_SIZE bytes each:
+// Controller block on the wire, sent only to the server (node 0) and only once a record is
+// held: the BLOCK_RECORDS newest records, oldest first (the oldest held repeated while fewer
+// are held), RECORD_SIZE bytes each:
 //   UInt16 tick
 //   UInt8  move, UInt8 aim x, UInt8 aim y: (value + 1) x AXIS_SCALE, truncated; a byte b reads
 //          back as b / AXIS_SCALE - 1, clamped to -1..1

@@ -245,7 +245,8 @@ public:
     float getErrorWeight() const { return mErrorWeight; }
     unsigned getSnapshotCount() const { return mSnapshotCount; }
 
-    // Definition loaders: a null element leaves the record at its defaults.
+    // Definition loaders: a null element leaves the record at its defaults. Sounds load through
+    // the audio manager; where there is none (a headless server, a tool) the lists stay empty.
     static void loadLight(const brix::XMLElement* element, TLight& light);
     static void loadSounds(const brix::XMLElement* element, const std::string& childName, SoundList& list);
     static void loadImpactSound(const brix::XMLElement* element, TImpactSound& record);

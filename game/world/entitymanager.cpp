@@ -300,7 +300,7 @@ void EntityManager::simulateTo(uint16_t tick)
             if (isRunning(mDynamicEntities[index], authoritative))
                 mDynamicEntities[index]->update(mSimulatedTick, newTick);
         if (mSimulator)
-            mSimulator->update(TICK_SECONDS, false);
+            mSimulator->update(Entity::TICK_SECONDS, false);
         for (unsigned index = 0; index <= highest; ++index)
             if (isRunning(mDynamicEntities[index], authoritative))
                 mDynamicEntities[index]->postUpdate(mSimulatedTick, newTick);

@@ -58,8 +58,6 @@ public:
     // A killed entity stays in its slot this long (in purges, one per simulateTo) so its death
     // shows, unless its run-time flags say otherwise.
     static constexpr unsigned DEATH_TICKS = 80;
-    // Seconds of physics per tick.
-    static constexpr float TICK_SECONDS = 0.025f;
 
     // The update message.
     static constexpr unsigned HEADER_SIZE = 6;

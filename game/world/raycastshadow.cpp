@@ -1,5 +1,8 @@
 #include "game/world/raycastshadow.h"
 
+#include "game/world/entity.h"
+
+#include "engine/core/movable.h"
 #include "engine/core/simulator.h"
 
 #include <algorithm>
@@ -17,7 +20,12 @@ bool RayCastShadow::update(brix::Simulator* simulator, const Ogre::Vector3& ligh
     contact.distance = -1.0f;
     if (simulator)
         simulator->traceRay(mOrigin, mOrigin + lightDirection * mLength, &contact, mIgnore);
-    const bool hit = contact.distance >= 0.0f;
+    // Entities that carry the user data of their movables may refuse shadows; anything else
+    // catches them.
+    const Entity* entity =
+        contact.movable ? static_cast<const Entity*>(contact.movable->getUserData()) : nullptr;
+    const bool hit =
+        contact.distance >= 0.0f && !(entity && (entity->getFlags() & Entity::ATTRIBUTE_NOSHADOWS));
     if (hit)
     {
         // A prop rising or sinking over the same spot changes how strong its blob is.

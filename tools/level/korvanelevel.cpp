@@ -1,6 +1,7 @@
 // Loads a level the way the game does, without a window, and prints what it holds: checksum,
-// point counts, starts, box and the level body. Then it saves the level to its own file and
-// reloads it, which must give the same checksum. Run from the source tree's root:
+// point counts, starts, box and the level body. Then it saves a copy of the level as a user
+// level (the original stays untouched) and reloads it, which must give the same checksum. Run
+// from the source tree's root:
 //
 //   build/bin/korvane-level [--user DIR] [--log FILE] LEVEL
 //
@@ -14,6 +15,7 @@
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "toolkit/log.h"
+#include "toolkit/xmlelement.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,9 @@
 
 namespace
 {
+// The name of the user level the round trip saves.
+const char* const ROUND_TRIP_SUFFIX = "-roundtrip";
+
 void printVector(const char* label, const Ogre::Vector3& vector)
 {
     std::printf("%s(%g, %g, %g)", label, vector.x, vector.y, vector.z);
@@ -114,20 +119,32 @@ int main(int argc, char** argv)
         const brix::BodyTemplate* body = game.simulator().getTemplate(game::Level::LEVEL_BODY);
         std::printf("level body %u vertices\n", body ? unsigned(body->getShape(0).points.size()) : 0u);
 
+        // The round trip runs on a user level with the same content: the checksum is over the
+        // element tree, so the copy starts with the original's.
         const unsigned checksum = level.getChecksum();
-        if (!level.save())
+        const std::string copy = name + ROUND_TRIP_SUFFIX;
+        brix::XMLElement original("");
+        if (original.load(level.getFileName()) < 0 ||
+            original.save(user + "/" + game::Level::LEVEL_FOLDER + "/" + copy + game::Level::FILE_EXTENSION,
+                          true) < 0)
         {
-            std::fprintf(stderr, "Saving '%s' failed\n", level.getFileName().c_str());
+            std::fprintf(stderr, "Copying '%s' failed\n", level.getFileName().c_str());
             return 1;
         }
         level.updateLevelCache();
-        if (!level.load(name, false))
+        if (!level.load(copy, false) || !level.save())
         {
-            std::fprintf(stderr, "Level '%s' could not be reloaded\n", name.c_str());
+            std::fprintf(stderr, "Saving '%s' failed (see the log)\n", copy.c_str());
             return 1;
         }
-        std::printf("saved and reloaded: checksum %08X, %s\n", level.getChecksum(),
-                    level.getChecksum() == checksum ? "the same" : "CHANGED");
+        level.updateLevelCache();
+        if (!level.load(copy, false))
+        {
+            std::fprintf(stderr, "Level '%s' could not be reloaded (see the log)\n", copy.c_str());
+            return 1;
+        }
+        std::printf("saved as %s and reloaded: checksum %08X, %s\n", level.getFileName().c_str(),
+                    level.getChecksum(), level.getChecksum() == checksum ? "the same" : "CHANGED");
         return level.getChecksum() == checksum ? 0 : 1;
     }
     catch (const std::exception& exception)

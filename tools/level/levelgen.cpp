@@ -8,6 +8,7 @@
 // Blocks are centred on their origin (see tools/assetgen): a "techfloor" slab at y = -0.5 has
 // its top at 0, and floor slabs are 4 wide. Start points sit 1 above the floor they stand on.
 #include "gamedata.h"
+#include "levelbuilder.h"
 
 #include "game/level/level.h"
 #include "toolkit/log.h"
@@ -21,86 +22,52 @@
 namespace
 {
 
-class Layout
+using levels::LevelBuilder;
+
+Ogre::Vector3 at(float x, float y)
 {
-public:
-    explicit Layout(game::Level& level) : mPoints(level.getPoints()) {}
-
-    void block(const char* name, float x, float y,
-               const Ogre::Quaternion& orientation = Ogre::Quaternion::IDENTITY)
-    {
-        add(game::LevelPoint::TYPE_BLOCK, name, x, y, "")->orientation = orientation;
-    }
-    // Blocks of one kind in a row, from the first centre to the last, the step apart.
-    void row(const char* name, float fromX, float toX, float step, float y)
-    {
-        for (float x = fromX; x <= toX + 0.001f; x += step)
-            block(name, x, y);
-    }
-    void column(const char* name, float x, float fromY, float toY, float step)
-    {
-        for (float y = fromY; y <= toY + 0.001f; y += step)
-            block(name, x, y);
-    }
-    void special(const char* name, float x, float y, const std::string& value = "")
-    {
-        add(game::LevelPoint::TYPE_SPECIAL, name, x, y, value);
-    }
-
-private:
-    game::LevelPoint* add(unsigned type, const char* name, float x, float y, const std::string& value)
-    {
-        game::LevelPoint point;
-        point.type = type;
-        point.name = name;
-        point.value = value;
-        point.positions.push_back(Ogre::Vector3(x, y, 0.0f));
-        mPoints.push_back(point);
-        return &mPoints.back();
-    }
-
-    std::vector<game::LevelPoint>& mPoints;
-};
+    return Ogre::Vector3(x, y, 0.0f);
+}
 
 // A walk from the start on the left to the exit on the right: crates to jump up, a gap to jump
 // across, ledges to climb, a ceiling to crouch under and a drop to the exit floor.
-void buildSp01(Layout& layout)
+void buildSp01(LevelBuilder& layout)
 {
     layout.row("techfloor", 0, 60, 4, -0.5f);
     layout.column("techwall", -2.5f, 2, 6, 4);
     layout.column("techwall", 62.5f, 2, 6, 4);
-    layout.special(game::LevelPoint::SINGLE_PLAYER_START, 0, 1);
-    layout.special(game::LevelPoint::HINT, 2, 1, "Jump up the crates, then across the gap.");
+    layout.special(game::LevelPoint::SINGLE_PLAYER_START, at(0, 1));
+    layout.special(game::LevelPoint::HINT, at(2, 1), "Jump up the crates, then across the gap.");
 
     // Crates: a one-metre step, then a two-metre crate, onto the raised floor.
-    layout.block("techcube", 10.5f, 0.5f);
-    layout.block("storagecube", 14, 1);
-    layout.block("techfloor", 17, 1.5f);
+    layout.block("techcube", at(10.5f, 0.5f));
+    layout.block("storagecube", at(14, 1));
+    layout.block("techfloor", at(17, 1.5f));
     // The gap from 19 to 22; a fall lands on the ground floor, and a step there leads back up.
-    layout.block("techfloor", 24, 1.5f);
-    layout.block("techcube", 26.5f, 0.5f);
+    layout.block("techfloor", at(24, 1.5f));
+    layout.block("techcube", at(26.5f, 0.5f));
 
     // Ledges up to the high platform, each 1.25 above the last.
-    layout.block("techledge", 28, 3.125f);
-    layout.block("techledge", 31, 4.125f);
-    layout.block("techledge", 34, 5.125f);
+    layout.block("techledge", at(28, 3.125f));
+    layout.block("techledge", at(31, 4.125f));
+    layout.block("techledge", at(34, 5.125f));
     layout.row("techfloor", 38, 46, 4, 4.5f);
     // The platform stands on a wall, so the ground floor below is no way round.
-    layout.block("techwall", 36.5f, 2);
-    layout.special("checkpoint", 38, 6);
-    layout.special(game::LevelPoint::HINT, 39, 6, "Crouch to get under the low ceiling.");
+    layout.block("techwall", at(36.5f, 2));
+    layout.special("checkpoint", at(38, 6));
+    layout.special(game::LevelPoint::HINT, at(39, 6), "Crouch to get under the low ceiling.");
 
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
     layout.column("techceiling", 42, 6.7f, 11.7f, 1);
 
     // Down a ledge to the exit floor.
-    layout.block("techledge", 49, 2.125f);
-    layout.special("exit", 60, 1);
+    layout.block("techledge", at(49, 2.125f));
+    layout.special("exit", at(60, 1));
 }
 
 // A closed hall with ramps to two side platforms, ledges up to a central bridge, a crate for
 // cover and eight start points spread over the floor, the platforms and the bridge.
-void buildArena(Layout& layout)
+void buildArena(LevelBuilder& layout)
 {
     layout.row("techfloor", -16, 16, 4, -0.5f);
     layout.row("techceiling", -16, 16, 4, 12.5f);
@@ -108,21 +75,21 @@ void buildArena(Layout& layout)
     layout.column("techwall", 18.5f, 2, 10, 4);
 
     // Ramps rise towards the middle; the right one is the left one turned about y.
-    layout.block("techramp", -12, 1);
-    layout.block("techramp", 12, 1, Ogre::Quaternion(Ogre::Degree(180), Ogre::Vector3::UNIT_Y));
-    layout.block("techfloor", -8, 1.5f);
-    layout.block("techfloor", 8, 1.5f);
-    layout.block("techledge", -4, 3.125f);
-    layout.block("techledge", 4, 3.125f);
-    layout.block("bridge", 0, 4.15f);
-    layout.block("storagecube", 0, 1);
+    layout.block("techramp", at(-12, 1));
+    layout.block("techramp", at(12, 1), Ogre::Quaternion(Ogre::Degree(180), Ogre::Vector3::UNIT_Y));
+    layout.block("techfloor", at(-8, 1.5f));
+    layout.block("techfloor", at(8, 1.5f));
+    layout.block("techledge", at(-4, 3.125f));
+    layout.block("techledge", at(4, 3.125f));
+    layout.block("bridge", at(0, 4.15f));
+    layout.block("storagecube", at(0, 1));
 
     for (float x : {-16.0f, -4.0f, 4.0f, 16.0f})
-        layout.special(game::LevelPoint::MULTIPLAYER_START, x, 1);
+        layout.special(game::LevelPoint::MULTIPLAYER_START, at(x, 1));
     for (float x : {-8.0f, 8.0f})
-        layout.special(game::LevelPoint::MULTIPLAYER_START, x, 3);
+        layout.special(game::LevelPoint::MULTIPLAYER_START, at(x, 3));
     for (float x : {-1.0f, 1.0f})
-        layout.special(game::LevelPoint::MULTIPLAYER_START, x, 5.3f);
+        layout.special(game::LevelPoint::MULTIPLAYER_START, at(x, 5.3f));
 }
 
 struct TLevel
@@ -130,18 +97,15 @@ struct TLevel
     const char* name;
     const char* title;
     float targetTime;
-    std::function<void(Layout&)> build;
+    std::function<void(LevelBuilder&)> build;
 };
 
 bool write(game::Level& level, const TLevel& definition)
 {
-    level.load(definition.name, true);
-    level.setTitle(definition.title);
-    level.setAuthor("Korvane");
-    level.setTargetTime(definition.targetTime);
-    Layout layout(level);
+    LevelBuilder layout;
+    layout.title(definition.title).author("Korvane").targetTime(definition.targetTime);
     definition.build(layout);
-    if (!level.save())
+    if (!layout.save(level, definition.name))
         return false;
     // The shipped levels are built-in, which only the file itself can say.
     brix::XMLElement root("level");

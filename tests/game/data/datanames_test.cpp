@@ -1,5 +1,7 @@
 // Every name the data files and meshes refer to must exist with exactly that case: file
 // systems and OGRE's resource names are case-sensitive here.
+#include "support/game/gameworld.h"
+#include "support/logcapture.h"
 #include "support/ogre/assetgroup.h"
 #include "support/ogre/headlessogre.h"
 #include "support/tempdir.h"
@@ -7,6 +9,8 @@
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
 #include "engine/core/simulator.h"
+#include "game/world/entity.h"
+#include "game/world/entitymanager.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreAnimation.h>
@@ -405,4 +409,20 @@ TEST(GameData, EntityPrototypesNameExistingContentAndEachOther)
                                                       {"checkpoint", "package"}};
     for (const auto& [name, type] : asked)
         EXPECT_EQ(types[name], type) << name;
+}
+
+TEST(GameData, EntityPrototypesLoadIntoTheEntityManager)
+{
+    test::LogCapture log;
+    test::GameOgre ogre;
+    test::GameWorld world(ogre.createSceneManager());
+    ASSERT_NO_THROW(world.entities().loadEntityPrototypes(test::sourcePath("entities.xml")));
+    EXPECT_TRUE(log.errors().empty()) << log.errors().front();
+    std::vector<std::string> names;
+    world.entities().getPrototypeNames("", names, true);
+    EXPECT_GE(names.size(), 40u);
+    for (const std::string& name : names)
+        EXPECT_EQ(world.entities().getPrototype(name)->getName(), name);
+    EXPECT_EQ(world.entities().getPrototype("barrel")->getType(), "prop");
+    EXPECT_EQ(world.entities().getPrototype("exit")->getType(), "package");
 }

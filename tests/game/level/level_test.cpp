@@ -216,6 +216,12 @@ TEST(Level, HandsOutStartsAndTakesEachTriggerOnce)
     EXPECT_EQ("sound", taken.name);
     level.resetTriggerPoints();
     EXPECT_TRUE(level.takeTriggerPoint(Ogre::Vector3(0, 1, 0), taken));
+
+    // The editor may empty the points in place; the lists made at loading must not reach past them.
+    level.resetTriggerPoints();
+    level.getPoints().clear();
+    EXPECT_FALSE(level.takeTriggerPoint(Ogre::Vector3(5, 1, 0), taken));
+    EXPECT_EQ(level.getBoundingBox().getCenter(), level.getRandomMultiplayerStart());
 }
 
 TEST(Level, NamesHighScoresOfUserLevelsByTheirChecksum)

@@ -107,8 +107,10 @@ TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
         EXPECT_FALSE(cache.hasLevel("old"));
         EXPECT_TRUE(contains(log.errors(), "E Level cache loading failed, recreating cache.."));
         if (std::string(content).find("17039871") != std::string::npos)
+        {
             EXPECT_TRUE(contains(log.errors(),
                                  "E Level cache (" + path + ") version mismatch (010401FF vs 01040200)"));
+        }
         cache.update();
         EXPECT_TRUE(cache.hasLevel("sp01"));
         EXPECT_TRUE(LevelCache(world.userDirectory()).hasLevel("sp01"));

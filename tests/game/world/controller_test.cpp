@@ -110,6 +110,16 @@ TEST(Controller, BlockCarriesTheFiveNewestRecordsOldestFirstInThirtyBytes)
                             0x34, 0x12, 0,   190, 254, 0xFF}));
     EXPECT_TRUE(encode(client, 0, Controller::BLOCK_SIZE - 1).empty()) << "no room: no partial block";
 
+    // A fresh controller sends nothing, then repeats its oldest record where it has none: a
+    // server must never take an empty slot for input at tick 0.
+    Controller fresh(0);
+    EXPECT_TRUE(encode(fresh, 0).empty());
+    fresh.addInput(input(65500, 1.0f));
+    fresh.addInput(input(65501, -1.0f));
+    EXPECT_EQ(encode(fresh, 0),
+              (Bytes{0xDC, 0xFF, 254, 127,  127,  0,   0xDC, 0xFF, 254, 127,  127,  0, 0xDC, 0xFF, 254,
+                     127,  127,  0,   0xDC, 0xFF, 254, 127,  127,  0,   0xDD, 0xFF, 0, 127,  127,  0}));
+
     // The server's controller of node 3 reads it back, and ignores node 2.
     Controller server(3);
     decode(server, 2, block);

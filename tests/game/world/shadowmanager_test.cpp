@@ -3,6 +3,7 @@
 #include "game/world/manualshadow.h"
 #include "game/world/raycastshadow.h"
 
+#include "support/game/gameworld.h"
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/manualobjectreader.h"
 
@@ -150,4 +151,36 @@ TEST_F(ShadowScene, RayCastShadowFollowsThePropAndFadesWithHeight)
     EXPECT_TRUE(manager->update());
     EXPECT_EQ(drawnQuads(), 0u);
     manager->removeShadow(prop);
+}
+
+TEST(RayCastShadow, LiesOnPropsButNotOnThoseFlaggedNoShadows)
+{
+    test::GameOgre ogre;
+    test::GameWorld world(ogre.createSceneManager());
+    world.loadEntities(R"(
+<prop><name>crate</name><id>10</id><body>crate</body><mesh>crate.mesh</mesh></prop>
+<prop>
+    <name>hologram</name><id>11</id><attributes><noshadows>true</noshadows></attributes>
+    <body>crate</body><mesh>crate.mesh</mesh>
+</prop>)");
+    world.create("crate", Ogre::Vector3(0, 0.5f, 0));
+    world.create("hologram", Ogre::Vector3(4, 0.5f, 0));
+    world.tick();
+
+    // A lamp-sized blob held 2 above the ground: on the crate's top face, 1 below it.
+    game::ShadowManager& shadows = *world.shadows();
+    game::RayCastShadow* shadow = shadows.createRayCastShadow();
+    shadow->setLength(3.0f);
+    shadow->setOrigin(Ogre::Vector3(0, 2, 0), 0.3f, nullptr);
+    EXPECT_TRUE(shadows.update());
+    test::SectionContents drawn = test::readSection(*shadows.getManualObject());
+    ASSERT_EQ(drawn.positions.size(), 4u);
+    EXPECT_NEAR(drawn.positions[0].y, 1.0f, 1e-3f);
+
+    // Over the hologram the ray stops at it and casts nothing, not even on the ground beyond.
+    shadow->setOrigin(Ogre::Vector3(4, 2, 0), 0.3f, nullptr);
+    EXPECT_TRUE(shadows.update());
+    drawn = test::readSection(*shadows.getManualObject());
+    EXPECT_TRUE(drawn.positions.empty());
+    shadows.removeShadow(shadow);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "support/game/levelbuilder.h"
 #include "support/ogre/headlessogre.h"
 #include "support/tempdir.h"
 
@@ -19,8 +20,6 @@ class Level;
 
 namespace test
 {
-class LevelBuilder;
-
 // A level the way the game sets one up, without a window: a headless OGRE root, a temporary
 // user data directory, the game's data (meshes, physics materials and block bodies, the
 // resource group "levels" over the built-in and the user's levels) and an initialised

@@ -1,8 +1,8 @@
-#include "support/game/levelbuilder.h"
+#include "levelbuilder.h"
 
 #include "game/level/level.h"
 
-namespace test
+namespace levels
 {
 LevelBuilder& LevelBuilder::title(const std::string& text)
 {
@@ -43,6 +43,13 @@ LevelBuilder& LevelBuilder::block(const std::string& name, const Ogre::Vector3& 
 LevelBuilder& LevelBuilder::row(const std::string& name, float fromX, float toX, float step, float y)
 {
     for (float x = fromX; x <= toX + 0.001f; x += step)
+        block(name, Ogre::Vector3(x, y, 0.0f));
+    return *this;
+}
+
+LevelBuilder& LevelBuilder::column(const std::string& name, float x, float fromY, float toY, float step)
+{
+    for (float y = fromY; y <= toY + 0.001f; y += step)
         block(name, Ogre::Vector3(x, y, 0.0f));
     return *this;
 }
@@ -93,4 +100,4 @@ bool LevelBuilder::save(game::Level& level, const std::string& name) const
     level.getPoints() = mPoints;
     return level.save();
 }
-} // namespace test
+} // namespace levels
