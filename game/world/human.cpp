@@ -290,6 +290,14 @@ void Human::applyCheats(bool invulnerable, bool equip)
     }
 }
 
+void Human::showChatMessage(const std::string& text)
+{
+    // The text shows as the character label's speech once the labels come with the
+    // application's label types.
+    if (mEnabled && !mChatSounds.empty())
+        playRandomSound(mChatSounds, mRenderPosition, 1.0f, 1.0f, false, SOUND_PRIORITY);
+}
+
 void Human::respawn(const Ogre::Vector3& position, bool keepEquipment)
 {
     Controller* controller = mController;

@@ -51,6 +51,7 @@ public:
     static constexpr float PASSING_DEPTH = 0.8f;
     static constexpr float MAX_SHIELD_ENERGY = 100.0f;
     static constexpr float SHADOW_SIZE = 0.75f;
+    static constexpr float CHAT_SECONDS = 3.0f;
     // Where shots start above the position when no animation measured it.
     static constexpr float DEFAULT_AIM_ORIGIN_HEIGHT = 0.5f;
     static constexpr int SOUND_PRIORITY = 500;
@@ -120,6 +121,8 @@ public:
 
     // Back to life at the position, keeping controller and key mask.
     void respawn(const Ogre::Vector3& position, bool keepEquipment);
+    // Says the text for CHAT_SECONDS with a chat sound.
+    void showChatMessage(const std::string& text);
     // The first flag makes the human invulnerable and heals it; the second fills its shield
     // energy and gives it every key.
     void applyCheats(bool invulnerable, bool equip);

@@ -366,6 +366,16 @@ TEST_F(HumanTest, StepsAsideInDepthToPassAnotherHuman)
     EXPECT_NEAR(human->getPosition().z, 0.0f, 0.01f);
 }
 
+TEST_F(HumanTest, FallingOutOfTheLevelKillsByItsOwnHand)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(17.0f, 1.0f, 0.0f));
+    for (int i = 0; i < 200 && human->getState() == game::Entity::ACTIVE; ++i)
+        drive(1, 0.0f);
+    EXPECT_EQ(human->getState(), game::Entity::KILLED);
+    int id = static_cast<int>(human->getId());
+    EXPECT_TRUE(log.contains(game::EventDispatcher::HumanKilled, id, id));
+}
+
 TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
 {
     game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
