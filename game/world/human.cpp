@@ -158,26 +158,9 @@ void Human::applySkin()
 void Human::spawn()
 {
     Entity::spawn();
-    mTurnAngle = 0.0f;
-    mAimAngle = 0.0f;
-    mWalkValue = 0.0f;
-    mOnGround = false;
-    mJumping = false;
-    mCrouched = false;
-    mSelectedSlot = 0;
-    mFiredLastTick = false;
-    mHeavyPose = false;
-    mKeyMask = 0;
-    mDamage = 0.0f;
-    mShieldEnergy = 0.0f;
-    mWalkBlend = 0.0f;
-    mCriticalBlend = 0.0f;
-    mStridePhase = 0.25f;
-    mLatchedButtons = 0;
-    mRecoil = Ogre::Vector3::ZERO;
-
     brix::Simulator* simulator = mManager->getSimulator();
-    // A human without a body (tools, bare test definitions) stands where it is put.
+    // A human without a body (tools, bare test definitions) stands where it is put. The body
+    // starts in the state a client was sent; the human reads it back after the next tick.
     if (simulator && !mBodyName.empty())
     {
         mBody.reset(new HumanBody(simulator, this, mBodyName, mStandHeight));
@@ -206,6 +189,23 @@ void Human::spawn()
     mHitTrigger.reset();
     mSpeechPitch = mMinimumPitch + Ogre::Math::UnitRandom() * (mMaximumPitch - mMinimumPitch);
     mShadowPoint = mPreviousShadowPoint = mPosition;
+    mTurnAngle = 0.0f;
+    mAimAngle = 0.0f;
+    mWalkValue = 0.0f;
+    mOnGround = false;
+    mJumping = false;
+    mCrouched = false;
+    mSelectedSlot = 0;
+    mFiredLastTick = false;
+    mHeavyPose = false;
+    mKeyMask = 0;
+    mDamage = 0.0f;
+    mShieldEnergy = 0.0f;
+    mWalkBlend = 0.0f;
+    mCriticalBlend = 0.0f;
+    mStridePhase = 0.25f;
+    mLatchedButtons = 0;
+    mRecoil = Ogre::Vector3::ZERO;
 }
 
 void Human::remove()
@@ -304,6 +304,10 @@ void Human::respawn(const Ogre::Vector3& position, bool keepEquipment)
     unsigned int keyMask = mKeyMask;
     float shieldEnergy = mShieldEnergy;
     remove();
+    // A new life starts upright and still.
+    mOnGround = false;
+    mJumping = false;
+    mCrouched = false;
     mPosition = position;
     mOrientation = Ogre::Quaternion::IDENTITY;
     mLinearVelocity = Ogre::Vector3::ZERO;

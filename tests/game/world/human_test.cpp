@@ -428,5 +428,12 @@ TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
     EXPECT_FLOAT_EQ(copy->getFacing(), -1.0f);
     EXPECT_TRUE(copy->isOnGround());
     EXPECT_NEAR(copy->getTurnAngle(), -180.0f, 180.0f / 7.0f);
+
+    // Crouching shows on the client's copy, body and all.
+    drive(20, 0.0f, Button::BUTTON_CROUCH, -1.0f);
+    ASSERT_TRUE(human->isCrouched());
+    EXPECT_TRUE(copy->isCrouched());
+    EXPECT_TRUE(copy->getBody()->isCrouched());
+    EXPECT_LT(copy->getPosition().distance(human->getPosition()), 0.05f);
 }
 } // namespace
