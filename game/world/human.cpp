@@ -1,25 +1,262 @@
 #include "game/world/human.h"
+#include "engine/core/ogrescene.h"
+#include "game/level/level.h"
+#include "game/world/controller.h"
+#include "game/world/entitymanager.h"
+#include "game/world/eventdispatcher.h"
+#include "game/world/humananimation.h"
+#include "game/world/humanbody.h"
+#include "game/world/manualshadow.h"
+#include "game/world/shadowmanager.h"
+#include "toolkit/log.h"
+#include "toolkit/math.h"
 #include "toolkit/xmlelement.h"
+
+#include <OgreEntity.h>
+#include <OgreMaterialManager.h>
+#include <OgreMath.h>
+#include <OgreMeshManager.h>
+#include <OgreParticleEmitter.h>
+#include <OgreSceneNode.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace game
 {
+namespace
+{
+constexpr float POSITION_LIMIT = 250.0f;
+constexpr float DEPTH_LIMIT = 5.0f;
+constexpr float VELOCITY_LIMIT = 10.0f;
+constexpr float BLEND_STEP = Entity::TICK_SECONDS;
+const char* const SKIN_NAMES[] = {"default", "securityguard", "militaryguard", "supporter"};
+const char* const SPEECH_SOUNDS[] = {"targethumansound", "targetothersound", "targetkilledsound",
+                                     "targetlostsound"};
+const char* const RADIAL_BLOOD = "bloodsplatter/radial";
+const char* const DIRECTIONAL_BLOOD = "bloodsplatter/directional";
+const char* const EXPLOSION = "humanexplosion";
+
+} // namespace
+
 Human::Human(EntityManager* manager) : Entity(manager)
 {
-    mSupportedAttributes = ATTRIBUTE_EDITNOMOVEZ | ATTRIBUTE_EDITNOROTATE | ATTRIBUTE_EDITHIDE;
+    mSupportedAttributes = FIXED_ATTRIBUTES | ATTRIBUTE_EDITHIDE;
     mMotionState = 1;
-    bindPose();
+    mStateCodec.bind(&mPosition.x, -POSITION_LIMIT, POSITION_LIMIT, 16);
+    mStateCodec.bind(&mPosition.y, -POSITION_LIMIT, POSITION_LIMIT, 16);
+    mStateCodec.bind(&mPosition.z, -DEPTH_LIMIT, DEPTH_LIMIT, 8);
+    mStateCodec.bind(&mLinearVelocity.x, -VELOCITY_LIMIT, VELOCITY_LIMIT, 8);
+    mStateCodec.bind(&mLinearVelocity.y, -VELOCITY_LIMIT, VELOCITY_LIMIT, 8);
+    mStateCodec.bind(&mOnGround);
+    mStateCodec.bind(&mFacingRight);
+    mStateCodec.bind(&mTurnAngle, -180.0f, 0.0f, 3);
+    mStateCodec.bind(&mWalkValue, -1.0f, 1.0f, 4);
+    mStateCodec.bind(&mAimAngle, -90.0f, 90.0f, 6);
+    mStateCodec.bind(&mSelectedSlot, 1);
+    mStateCodec.bind(&mHitHeight, -1.0f, 1.0f, 4);
+    mStateCodec.bind(&mHitDirection.x, -1.0f, 1.0f, 3);
+    mStateCodec.bind(&mHitDirection.y, -1.0f, 1.0f, 3);
+    mStateCodec.bind(&mCrouched);
+    mStateCodec.bind(&mFiredLastTick);
+    mStateCodec.bind(&mHeavyPose);
+    mShotTrigger.bind(mStateCodec);
+    mReloadTrigger.bind(mStateCodec);
+    mHitTrigger.bind(mStateCodec);
+    // The weapon slots bind their fields into both codecs here once they come with the weapons.
+
+    mExtraCodec.bind(&mDamage, 0.0f, 1.0f, 4);
+    mExtraCodec.bind(&mShieldEnergy, 0.0f, MAX_SHIELD_ENERGY, 4);
+    mExtraCodec.bind(&mLatchedButtons, 6);
+    mExtraCodec.bind(&mJumping);
+    mExtraCodec.bind(&mKeyMask, 4);
+}
+
+Human::~Human()
+{
+    if (mState != INACTIVE)
+        remove();
 }
 
 void Human::load(const brix::XMLElement* element)
 {
     Entity::load(element);
+    mFlags |= FIXED_ATTRIBUTES;
+    mBodyName = element->getValue("body", "");
+    std::string mesh = element->getValue("mesh", "");
+    if (!mesh.empty())
+        mMesh = Ogre::MeshManager::getSingleton().load(
+            mesh, "default", Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY,
+            Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true, true);
+    mSkinName = element->getValue("skin", "default");
     mStandHeight = element->getValueAsFloat("standheight", DEFAULT_STAND_HEIGHT);
+    mEyeHeight = element->getValueAsFloat("eyeheight", DEFAULT_EYE_HEIGHT);
+    mFallDamageSpeed = element->getValueAsFloat("falldamagespeed", 0.0f);
+    mFallDeathSpeed = element->getValueAsFloat("falldeathspeed", 0.0f);
+    loadForceDamage(element->getChild("crushdamage"), mCrushDamage);
+    loadSounds(element, "footstepsound", mFootstepSounds);
+    loadSounds(element, "damagesound", mDamageSounds);
+    loadSounds(element, "chatsound", mChatSounds);
+    // A human without an initial weapon is refused once the weapon slots take it.
+    mInitialWeapon = element->getValue("weapon", "");
+    mUnlimitedRounds = element->getValueAsBoolean("unlimitedrounds", false);
+    mMisaim = element->getValueAsFloat("misaim", 0.0f);
+    mIntegrity = element->getValueAsFloat("integrity", 0.0f);
+    mRegeneration = element->getValueAsFloat("regeneration", 0.0f);
+    mKillScore = element->getValueAsInteger("killscore", 0);
+    const brix::XMLElement* speech = element->getChild("speech");
+    for (int i = 0; i < 4; ++i)
+        loadSounds(speech, SPEECH_SOUNDS[i], mSpeechSounds[i]);
+    mMinimumPitch = speech ? speech->getValueAsFloat("minimumpitch", 1.0f) : 1.0f;
+    mMaximumPitch = speech ? speech->getValueAsFloat("maximumpitch", 1.0f) : 1.0f;
+    loadItemDrop(element->getChild("items"), mItemDrop);
+    // The "ai" parameters are read by the embedded AI, which comes with the human AI.
 }
 
-void Human::copyDefinition(const Entity* prototype)
+void Human::copyDefinition(const Entity* entity)
 {
-    Entity::copyDefinition(prototype);
-    mStandHeight = static_cast<const Human*>(prototype)->mStandHeight;
+    Entity::copyDefinition(entity);
+    const Human* prototype = static_cast<const Human*>(entity);
+    mBodyName = prototype->mBodyName;
+    mMesh = prototype->mMesh;
+    mSkinName = prototype->mSkinName;
+    mStandHeight = prototype->mStandHeight;
+    mEyeHeight = prototype->mEyeHeight;
+    mFallDamageSpeed = prototype->mFallDamageSpeed;
+    mFallDeathSpeed = prototype->mFallDeathSpeed;
+    mCrushDamage = prototype->mCrushDamage;
+    mFootstepSounds = prototype->mFootstepSounds;
+    mDamageSounds = prototype->mDamageSounds;
+    mChatSounds = prototype->mChatSounds;
+    mInitialWeapon = prototype->mInitialWeapon;
+    mUnlimitedRounds = prototype->mUnlimitedRounds;
+    mMisaim = prototype->mMisaim;
+    mIntegrity = prototype->mIntegrity;
+    mRegeneration = prototype->mRegeneration;
+    mKillScore = prototype->mKillScore;
+    for (int i = 0; i < 4; ++i)
+        mSpeechSounds[i] = prototype->mSpeechSounds[i];
+    mMinimumPitch = prototype->mMinimumPitch;
+    mMaximumPitch = prototype->mMaximumPitch;
+    mItemDrop = prototype->mItemDrop;
+}
+
+void Human::setSkin(int skin)
+{
+    mSkinName = SKIN_NAMES[skin >= 1 && skin <= 3 ? skin : 0];
+    applySkin();
+}
+
+void Human::applySkin()
+{
+    // A skin missing from the content keeps the mesh's own material.
+    std::string material = "skin" + mSkinName;
+    if (mMeshEntity && Ogre::MaterialManager::getSingleton().resourceExists(material))
+        mMeshEntity->setMaterialName(material);
+}
+
+void Human::spawn()
+{
+    Entity::spawn();
+    brix::Simulator* simulator = mManager->getSimulator();
+    // A human without a body (tools, bare test definitions) stands where it is put. The body
+    // starts in the state a client was sent; the human reads it back after the next tick.
+    if (simulator && !mBodyName.empty())
+    {
+        mBody.reset(new HumanBody(simulator, this, mBodyName, mStandHeight));
+        mBody->place(mPosition, mLinearVelocity, mJumping, mCrouched, mOnGround);
+    }
+    if (mManager->getSceneManager() && mMesh)
+    {
+        brix::OgreScene scene(mManager->getSceneManager(), 0);
+        scene.createSceneNode(mNode, mMeshEntity, mManager->getRootSceneNode(), mMesh->getName());
+        mNode->setPosition(mPosition);
+        mNode->setOrientation(mOrientation);
+        applySkin();
+        mAnimation.reset(new HumanAnimation(mMeshEntity));
+    }
+    mRadialBlood = createEmitter(RADIAL_BLOOD, mPosition);
+    mDirectionalBlood = createEmitter(DIRECTIONAL_BLOOD, mPosition);
+    for (Ogre::ParticleEmitter* emitter : {mRadialBlood, mDirectionalBlood})
+        if (emitter)
+            emitter->setEnabled(false);
+    // The weapon slots get body, id, rounds and misaim here, and slot 0 the initial weapon on
+    // the authoritative side, once they come with the weapons.
+    if (mManager->getShadowManager())
+        mShadow = mManager->getShadowManager()->createManualShadow();
+    mShotTrigger.reset();
+    mReloadTrigger.reset();
+    mHitTrigger.reset();
+    mSpeechPitch = mMinimumPitch + Ogre::Math::UnitRandom() * (mMaximumPitch - mMinimumPitch);
+    mShadowPoint = mPreviousShadowPoint = mPosition;
+    mTurnAngle = 0.0f;
+    mAimAngle = 0.0f;
+    mWalkValue = 0.0f;
+    mOnGround = false;
+    mJumping = false;
+    mCrouched = false;
+    mSelectedSlot = 0;
+    mFiredLastTick = false;
+    mHeavyPose = false;
+    mKeyMask = 0;
+    mDamage = 0.0f;
+    mShieldEnergy = 0.0f;
+    mWalkBlend = 0.0f;
+    mCriticalBlend = 0.0f;
+    mStridePhase = 0.25f;
+    mLatchedButtons = 0;
+    mRecoil = Ogre::Vector3::ZERO;
+}
+
+void Human::remove()
+{
+    Entity::remove();
+    // A deployed shield is put away and the speech stopped here once shields and the AI's
+    // speech come with them.
+    mController = nullptr;
+    if (mShadow && mManager->getShadowManager())
+        mManager->getShadowManager()->removeShadow(mShadow);
+    mShadow = nullptr;
+    destroyEmitter(mRadialBlood);
+    destroyEmitter(mDirectionalBlood);
+    mAnimation.reset();
+    if (mNode)
+    {
+        brix::OgreScene scene(mManager->getSceneManager(), 0);
+        scene.destroySceneNode(mNode, mMeshEntity);
+    }
+    mBody.reset();
+}
+
+void Human::kill()
+{
+    Entity::kill();
+    if (mBody)
+        mBody->setEnabled(false);
+}
+
+float Human::getHealth() const
+{
+    // Killed by other means than damage (out of the level, by the manager) is dead all the same.
+    return mIntegrity > 0.0f && mState == ACTIVE ? 1.0f - mDamage : 0.0f;
+}
+
+bool Human::isHealthCritical() const
+{
+    float health = getHealth();
+    return health > 0.0f && health < CRITICAL_HEALTH;
+}
+
+Ogre::Vector2 Human::getAimOrigin() const
+{
+    float height = mAnimation ? mAnimation->getAimOriginHeight() : DEFAULT_AIM_ORIGIN_HEIGHT;
+    return Ogre::Vector2(mPosition.x, mPosition.y + height);
+}
+
+Ogre::Vector3 Human::getFeetPosition() const
+{
+    float depth = mBody ? mBody->getCrouchingFootDepth() : mStandHeight;
+    return mPosition - Ogre::Vector3(0.0f, depth, 0.0f);
 }
 
 Ogre::Vector3 Human::getHeadPoint() const
@@ -30,5 +267,401 @@ Ogre::Vector3 Human::getHeadPoint() const
 Ogre::Vector3 Human::getLowerPoint() const
 {
     return mPosition - Ogre::Vector3(0.0f, mStandHeight, 0.0f);
+}
+
+bool Human::drainShieldEnergy(float amount)
+{
+    mShieldEnergy = std::max(0.0f, mShieldEnergy - amount);
+    return mShieldEnergy > 0.0f;
+}
+
+void Human::applyCheats(bool invulnerable, bool equip)
+{
+    if (invulnerable)
+    {
+        mInvulnerable = true;
+        mDamage = 0.0f;
+    }
+    if (equip)
+    {
+        mShieldEnergy = MAX_SHIELD_ENERGY;
+        mKeyMask = 0xFFFFFFFFu;
+        // Empty slots get a random weapon and both are refilled once the weapon slots come.
+    }
+}
+
+void Human::showChatMessage(const std::string& text)
+{
+    // The text shows as the character label's speech once the labels come with the
+    // application's label types.
+    if (mEnabled && !mChatSounds.empty())
+        playRandomSound(mChatSounds, mRenderPosition, 1.0f, 1.0f, false, SOUND_PRIORITY);
+}
+
+void Human::respawn(const Ogre::Vector3& position, bool keepEquipment)
+{
+    Controller* controller = mController;
+    unsigned int keyMask = mKeyMask;
+    float shieldEnergy = mShieldEnergy;
+    remove();
+    // A new life starts upright and still.
+    mOnGround = false;
+    mJumping = false;
+    mCrouched = false;
+    mPosition = position;
+    mOrientation = Ogre::Quaternion::IDENTITY;
+    mLinearVelocity = Ogre::Vector3::ZERO;
+    mAngularVelocity = Ogre::Vector3::ZERO;
+    spawn();
+    mController = controller;
+    mKeyMask = keyMask;
+    // The slots' weapons, rounds and selection are kept here too once the weapon slots come.
+    if (keepEquipment)
+        mShieldEnergy = shieldEnergy;
+}
+
+// Tick
+
+void Human::update(uint16_t tick, bool newTick)
+{
+    mRecoil = Ogre::Vector3::ZERO;
+    if (mBody)
+        mBody->setEnabled(true);
+    // A human without a controller is driven by its embedded AI on the authoritative side,
+    // which comes with the human AI.
+    if (mController)
+        applyInput(tick);
+    updateAim();
+    brix::Math::adjustBlendFactor(mCriticalBlend, isHealthCritical(), 0.5f, 4.0f, BLEND_STEP);
+    if (mBody)
+    {
+        updatePassing();
+        mBody->setPlayerControlled(mController != nullptr);
+        mBody->setWalk(mWalkValue);
+        mBody->tick(tick);
+    }
+    // A player's human picks up the "autopickup" packages near it here once packages come
+    // with the items.
+    if (mRegeneration > 0.0f && mIntegrity > 0.0f && mDamage > 1.0f - REGENERATION_HEALTH)
+        mDamage = std::max(0.0f, mDamage - mRegeneration * TICK_SECONDS / mIntegrity);
+}
+
+void Human::applyInput(uint16_t tick)
+{
+    Controller::TInput input;
+    if (!mController->getInput(tick, input))
+        brix::Log::debug("No input available for human %d (tick %d)", static_cast<int>(mId),
+                         static_cast<int>(tick));
+    mFacingRight = input.aimX > 0.0f;
+    mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
+    float walk = input.move;
+    if ((walk > 0.0f) != mFacingRight && walk != 0.0f)
+        walk *= 0.75f;
+    walk *= 1.0f - 0.4f * mCriticalBlend;
+    if (mCrouched)
+        walk *= 0.1f;
+    mWalkValue = walk;
+    handleButtons(input.buttons);
+    if (!isAuthoritative())
+    {
+        mController->getLatestInput(input);
+        mFacingRight = input.aimX > 0.0f;
+        mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
+    }
+}
+
+void Human::handleButtons(unsigned int buttons)
+{
+    mLatchedButtons &= buttons;
+    unsigned int pressed = buttons & ~mLatchedButtons;
+    // Switching, reloading and shooting come here with the weapon slots; until then no shot
+    // is fired.
+    mFiredLastTick = false;
+    if (mBody)
+    {
+        bool jump = false;
+        if (pressed & Controller::BUTTON_JUMP)
+        {
+            mLatchedButtons |= Controller::BUTTON_JUMP;
+            jump = mOnGround;
+        }
+        mBody->setJumpInput(jump);
+        bool crouch = (buttons & Controller::BUTTON_CROUCH) != 0;
+        // Crouching starts only on the ground; once down it holds in the air too.
+        mBody->setCrouchInput(crouch && (mOnGround || mCrouched));
+    }
+    // Interaction with items, sentry guns and platforms, and the shield, come here with those
+    // entities.
+}
+
+void Human::updatePassing()
+{
+    mFoundEntities.clear();
+    mManager->findEntities(mFoundEntities, mPosition, PASSING_DISTANCE, "human");
+    bool near = false;
+    bool ahead = false;
+    for (const Entity* other : mFoundEntities)
+    {
+        if (other == this || other->getHealth() <= 0.0f)
+            continue;
+        float dx = other->getPosition().x - mPosition.x;
+        if (std::fabs(dx) >= PASSING_DISTANCE)
+            continue;
+        near = true;
+        if ((mWalkValue > 0.0f && dx > 0.0f) || (mWalkValue < 0.0f && dx < 0.0f))
+            ahead = true;
+    }
+    if (ahead)
+        mBody->setDepthTarget(mWalkValue > 0.0f ? PASSING_DEPTH : -PASSING_DEPTH);
+    else if (mWalkValue != 0.0f || !near)
+        mBody->setDepthTarget(0.0f);
+}
+
+void Human::updateAim()
+{
+    if (mAnimation)
+    {
+        mAimDirection = mAnimation->getAimDirection(mAimAngle);
+        mAimOriginOffset = mAnimation->getAimOriginOffset(mAimAngle);
+        mAimOriginOffset.z = 0.0f;
+    }
+    else
+    {
+        // Without a scene (a server with no window) the aim runs straight from the origin.
+        float radians = Ogre::Degree(mAimAngle).valueRadians();
+        mAimDirection = Ogre::Vector3(std::cos(radians), std::sin(radians), 0.0f);
+        mAimOriginOffset = Ogre::Vector3(0.0f, DEFAULT_AIM_ORIGIN_HEIGHT, 0.0f);
+    }
+    if (!mFacingRight)
+    {
+        mAimDirection.x = -mAimDirection.x;
+        mAimOriginOffset.x = -mAimOriginOffset.x;
+    }
+}
+
+void Human::postUpdate(uint16_t tick, bool newTick)
+{
+    mPreviousPosition = mPosition;
+    mPreviousOrientation = mOrientation;
+    mPreviousShadowPoint = mShadowPoint;
+    bool wasOnGround = mOnGround;
+    if (mBody)
+    {
+        mBody->sense();
+        mPosition = mBody->getPosition();
+        mLinearVelocity = mBody->getVelocity();
+        mOnGround = mBody->isOnGround();
+        mCrouched = mBody->isCrouched();
+        mJumping = mBody->isJumping();
+        if (mBody->hasShadowAnchor())
+            mShadowPoint = mBody->getShadowAnchorPoint();
+    }
+    if (isAuthoritative() && mState == ACTIVE)
+        applyEnvironmentDamage(wasOnGround);
+    float target = mFacingRight ? 0.0f : -180.0f;
+    mTurnAngle += (target - mTurnAngle) * 0.5f;
+    mOrientation = Ogre::Quaternion(Ogre::Degree(mTurnAngle), Ogre::Vector3::UNIT_Y);
+    // The weapon slots are updated and the aim clearance measured here once they come with
+    // the weapons.
+    if (newTick)
+        updateBlends();
+    if (isAuthoritative() || mController || newTick)
+        updateAnimation();
+    // A deployed shield that is gone is forgotten here once shields come.
+    mTick = tick;
+}
+
+void Human::applyEnvironmentDamage(bool wasOnGround)
+{
+    if (!mBody)
+        return;
+    // The hover spring needs a few ticks to stop a fast fall, and each of them senses the
+    // approach; only the first, the touch-down, counts.
+    float impact = mBody->getImpactSpeed();
+    if (!wasOnGround && mFallDamageSpeed > 0.0f && mFallDeathSpeed > 0.0f && impact > mFallDamageSpeed)
+    {
+        // A death speed at or below the damage speed makes every hurting landing deadly.
+        float span = mFallDeathSpeed - mFallDamageSpeed;
+        float share = span > 0.0f ? std::min(1.0f, (impact - mFallDamageSpeed) / span) : 1.0f;
+        float amount = mIntegrity * share;
+        if (amount > MIN_FALL_DAMAGE)
+            damage(amount, mPosition - Ogre::Vector3(0.0f, 0.4f, 0.0f), Ogre::Vector3::ZERO, mId);
+    }
+    if (mState == ACTIVE)
+        applyForceDamage(mCrushDamage, mBody->getSensorValue(), mIntegrity);
+    if (mState == ACTIVE && mManager->getLevel())
+    {
+        const Ogre::AxisAlignedBox& box = mManager->getLevel()->getBoundingBox();
+        if (!box.isNull() && !box.intersects(mPosition))
+            damage(mIntegrity, mPosition, Ogre::Vector3::ZERO, mId);
+    }
+}
+
+void Human::updateBlends()
+{
+    if (mOnGround)
+        brix::Math::adjustBlendFactor(mWalkBlend, std::fabs(mWalkValue) > 0.1f, 0.2f, 0.25f, BLEND_STEP);
+    brix::Math::adjustBlendFactor(mHeavyBlend, mHeavyPose, 0.35f, 0.4f, BLEND_STEP);
+    bool airPose = false;
+    if (mBody)
+    {
+        // Rising off the ground, or falling with no ground within the probe's reach.
+        airPose = !mOnGround && (mLinearVelocity.y > 0.0f || mBody->getGroundNormal() == Ogre::Vector3::ZERO);
+    }
+    brix::Math::adjustBlendFactor(mJumpBlend, airPose, 0.4f, mOnGround ? 0.1f : 0.4f, BLEND_STEP);
+    // The aim-blocked blend follows the weapon's barrel length once weapons come.
+    brix::Math::adjustBlendFactor(mAimBlockedBlend, false, 0.25f, 0.25f, BLEND_STEP);
+}
+
+void Human::updateAnimation()
+{
+    if (!mAnimation)
+        return;
+    float legExtension = mBody ? mBody->getLegExtension() : 1.0f;
+    float crouch = mBody ? mBody->getCrouchFactor() : 0.0f;
+    // Reload progress and recoil come from the selected weapon slot once the weapons come.
+    mAnimation->update(mStridePhase, mWalkBlend, legExtension, crouch, mJumpBlend, mAimAngle, 0.0f, 0.0f,
+                       mHeavyBlend, mAimBlockedBlend);
+}
+
+void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3& direction,
+                   uint32_t attackerId)
+{
+    if (mState != ACTIVE)
+        return;
+    // The embedded AI learns where the hit came from here once the human AI comes.
+    EventDispatcher* events = mManager->getEventDispatcher();
+    if (amount > 0.0f && mIntegrity > 0.0f && !mInvulnerable)
+    {
+        if (events)
+            events->post(EventDispatcher::HumanHurt, static_cast<int>(mId), 0, "");
+        mDamage += amount / mIntegrity;
+        if (mDamage >= 1.0f)
+        {
+            mDamage = 1.0f;
+            kill();
+            Entity* explosion = createNamedEntity(EXPLOSION, mPosition,
+                                                  Ogre::Vector3::UNIT_X.getRotationTo(Ogre::Vector3::UNIT_Y),
+                                                  Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+            if (explosion)
+                explosion->setOwnerId(mId);
+            // A deployed shield is put away here once shields come.
+            dropItem(mItemDrop);
+            if (events)
+                events->post(EventDispatcher::HumanKilled, static_cast<int>(mId),
+                             static_cast<int>(attackerId), "");
+        }
+    }
+    mHitHeight = point.y - mPosition.y;
+    mHitDirection = direction;
+    mHitTrigger.trigger();
+}
+
+void Human::applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse)
+{
+    if (mBody)
+        mBody->applyImpulse(impulse, point);
+}
+
+brix::NetworkStateCodec* Human::getExtraStateCodec(uint16_t node)
+{
+    if (!mController)
+        return nullptr;
+    if (isAuthoritative() && mController->getNodeId() != node)
+        return nullptr;
+    return &mExtraCodec;
+}
+
+void Human::setTick(uint16_t tick)
+{
+    Entity::setTick(tick);
+    mLinearVelocity.z = 0.0f;
+    mHitDirection.z = 0.0f;
+    if (mBody)
+        mBody->place(mPosition, mLinearVelocity, mJumping, mCrouched, mOnGround);
+    // Each weapon slot gets the tick here once they come.
+}
+
+void Human::setEnabled(bool enabled)
+{
+    Entity::setEnabled(enabled);
+    if (mNode)
+        mNode->setVisible(enabled);
+    if (mShadow)
+        mShadow->setVisible(enabled && mShadow->isVisible());
+    if (!isAuthoritative() && mBody)
+        mBody->setEnabled(enabled);
+    if (enabled)
+        mHitTrigger.poll();
+}
+
+// Frame
+
+void Human::advanceStride(float frameSeconds)
+{
+    float before = mStridePhase;
+    if (!mOnGround)
+    {
+        // Legs drift toward the mid-stride poses while in the air.
+        float goal = mStridePhase < 0.5f ? 0.25f : 0.75f;
+        float offset = mStridePhase - goal;
+        float drift = 0.2f * frameSeconds;
+        if (std::fabs(offset) > 0.05f)
+            mStridePhase -=
+                offset > 0.0f ? std::min(drift, offset - 0.05f) : std::max(-drift, offset + 0.05f);
+        return;
+    }
+    if (std::fabs(mWalkValue) <= 0.1f)
+        return;
+    float strideLength = mAnimation ? mAnimation->getStrideLength() : 1.0f;
+    float advance = frameSeconds * std::fabs(mWalkValue) * STRIDE_RATE / (2.0f * strideLength);
+    bool backwards = (mWalkValue > 0.0f) != mFacingRight;
+    mStridePhase += backwards ? -advance : advance;
+    mStridePhase -= std::floor(mStridePhase);
+    auto crossed = [&](float mark)
+    {
+        float a = std::min(before, mStridePhase), b = std::max(before, mStridePhase);
+        // A wrap through 0 crosses the marks outside the short span.
+        bool wrapped = b - a > 0.5f;
+        return wrapped ? (mark <= a || mark > b) : (mark > a && mark <= b);
+    };
+    if (crossed(0.25f) || crossed(0.75f))
+        playRandomSound(mFootstepSounds, mRenderPosition, 1.0f, 0.8f + 0.4f * Ogre::Math::UnitRandom(), false,
+                        SOUND_PRIORITY);
+}
+
+void Human::interpolate(float frameSeconds, float fraction)
+{
+    Entity::interpolate(frameSeconds, fraction);
+    // A client's view of another human fires and reloads its selected slot here once the
+    // weapon slots come.
+    advanceStride(frameSeconds);
+    if (mNode)
+    {
+        mNode->setPosition(mRenderPosition);
+        mNode->setOrientation(mRenderOrientation);
+    }
+    if (mHitTrigger.poll())
+    {
+        Ogre::Vector3 point = mRenderPosition + Ogre::Vector3(0.0f, mHitHeight, 0.0f);
+        Ogre::ParticleEmitter* emitter = mHitDirection.isZeroLength() ? mRadialBlood : mDirectionalBlood;
+        if (emitter)
+        {
+            emitter->setPosition(point);
+            if (!mHitDirection.isZeroLength())
+                emitter->setDirection(mHitDirection.normalisedCopy());
+            emitter->setEnabled(true);
+        }
+        playRandomSound(mDamageSounds, mRenderPosition, 1.0f, 0.8f + 0.4f * Ogre::Math::UnitRandom(), false,
+                        SOUND_PRIORITY);
+    }
+    if (mShadow && mBody)
+    {
+        float strength = mBody->getShadowStrength();
+        Ogre::Vector3 point = mPreviousShadowPoint * (1.0f - fraction) + mShadowPoint * fraction;
+        mShadow->setPlacement(point, mBody->getShadowAnchorNormal(), SHADOW_SIZE);
+        mShadow->setAlpha(strength);
+        mShadow->setVisible(mEnabled && strength > 0.0f);
+    }
 }
 } // namespace game

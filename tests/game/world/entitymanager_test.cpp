@@ -1,5 +1,6 @@
 #include "game/world/entitymanager.h"
 #include "game/world/entity.h"
+#include "game/world/human.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
@@ -165,7 +166,7 @@ TEST_F(EntityManagerTest, PurgesByTheRunTimeFlags)
     game::Entity* kept = world.create("player", Ogre::Vector3::ZERO);
     game::Entity* marked = world.create("player", Ogre::Vector3::ZERO);
     marked->addRuntimeFlags(0x12345678);
-    EXPECT_EQ(marked->getFlags(), 0x12000000u);
+    EXPECT_EQ(marked->getFlags(), 0x12000000u | game::Human::FIXED_ATTRIBUTES);
     atOnce->addRuntimeFlags(game::Entity::RUNTIME_PURGE_AT_ONCE);
     kept->addRuntimeFlags(game::Entity::RUNTIME_KEEP);
     atOnce->kill();

@@ -116,9 +116,9 @@ TEST_F(ReplicationTest, SendsRelevantEntitiesInFullAndRestingOnesEveryEighthPass
     {
         std::vector<test::UpdateRecord> sent = records(encode(server.entities()));
         ASSERT_GE(sent.size(), 4u);
-        // The focus (a human, 9 bytes of pose) every pass.
+        // The focus (a human, 12 bytes of state) every pass.
         EXPECT_EQ(sent[0].id, 1u);
-        EXPECT_EQ(sent[0].control, 0xC9u);
+        EXPECT_EQ(sent[0].control, 0xCCu);
         // The resting crate in view: 14 bytes, or a relevant run of one.
         EXPECT_EQ(sent[1].id, 10u);
         if (sent[1].control == 0xCE)
@@ -196,16 +196,16 @@ TEST_F(ReplicationTest, ASlotEmptiedUnderAClientPropTakesItsBodyAway)
 TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)
 {
     test::LogCapture log;
-    Bytes pose(9, 0x80);
+    Bytes pose(12, 0x80);
     decode(client.entities(), header(1, 200, 0));
     Bytes zeroLength = header(1, 0, 0);
-    zeroLength.insert(zeroLength.end(), {1, 0xC9});
+    zeroLength.insert(zeroLength.end(), {1, 0xCC});
     zeroLength.insert(zeroLength.end(), pose.begin(), pose.end());
     zeroLength.insert(zeroLength.end(), {1, 0xC0, 1, 0x01});
     decode(client.entities(), zeroLength);
     decode(client.entities(), header(1, 5, 0) + Bytes{0, 0x00});
     decode(client.entities(), header(1, 5, 0) + Bytes{1, 0xC9, 1, 2});
-    Bytes unknown = header(1, 7, 0) + Bytes{99, 0xC2, 0xAA, 0xBB, 1, 0xC9};
+    Bytes unknown = header(1, 7, 0) + Bytes{99, 0xC2, 0xAA, 0xBB, 1, 0xCC};
     unknown.insert(unknown.end(), pose.begin(), pose.end());
     decode(client.entities(), unknown);
     EXPECT_THAT(
@@ -225,8 +225,8 @@ TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)
 
 TEST_F(ReplicationTest, ClientTicksEntitiesInSlotsAboveItsOwn)
 {
-    Bytes message = header(1, 150, 0) + Bytes{1, 0xC9};
-    message.insert(message.end(), 9, 0x80);
+    Bytes message = header(1, 150, 0) + Bytes{1, 0xCC};
+    message.insert(message.end(), 12, 0x80);
     decode(client.entities(), message);
     std::vector<game::Entity*> found;
     client.entities().findEntities(found, Ogre::Vector3::ZERO, 0.0f, "");
@@ -240,8 +240,8 @@ TEST_F(ReplicationTest, PacketFullKeepsTheEntityFirstForTheNextOne)
     server.create("crate", Ogre::Vector3(2.0f, 3.0f, 0.0f));
     lookFrom(player);
     // Room for the header, the player's record and a little: the crate does not fit.
-    Bytes message = encode(server.entities(), 6 + 11 + 8);
-    EXPECT_EQ(message.size(), 17u);
+    Bytes message = encode(server.entities(), 6 + 14 + 8);
+    EXPECT_EQ(message.size(), 20u);
     EXPECT_EQ(server.entities().getObserver(NODE)->cursor, 1);
     std::vector<test::UpdateRecord> next = records(encode(server.entities()));
     ASSERT_FALSE(next.empty());

@@ -21,7 +21,7 @@ const char* const GROUND_TEMPLATE = "testground";
 } // namespace
 
 const char* const GameWorld::DEFINITIONS = R"(
-<human><name>player</name><id>1</id></human>
+<human><name>player</name><id>1</id><weapon>pistol</weapon><integrity>100</integrity></human>
 <prop>
     <name>crate</name><id>10</id><body>crate</body><mesh>crate.mesh</mesh><integrity>20</integrity>
     <shadowradius>0.6</shadowradius>
