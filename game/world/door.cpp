@@ -1,4 +1,5 @@
 #include "game/world/door.h"
+#include "game/world/human.h"
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
 #include "engine/core/ogrescene.h"
@@ -21,19 +22,7 @@ namespace
 {
 const std::string HUMAN_TYPE = "human";
 const std::string KEY_HOLDER = "player";
-
-int readNoKeys(const Entity*)
-{
-    return 0;
-}
-
-Door::KeyMaskReader sKeyMaskReader = readNoKeys;
 } // namespace
-
-void Door::setKeyMaskReader(KeyMaskReader reader)
-{
-    sKeyMaskReader = reader ? reader : readNoKeys;
-}
 
 Door::Door(EntityManager* manager) : Entity(manager)
 {
@@ -200,7 +189,7 @@ void Door::update(uint16_t tick, bool newTick)
         {
             if (human->getName() != KEY_HOLDER)
                 continue;
-            if (sKeyMaskReader(human) & mKeyMask)
+            if (static_cast<const Human*>(human)->getKeyMask() & mKeyMask)
             {
                 if (mDoorState == CLOSED || mDoorState == CLOSING)
                     mDoorState = OPENING;

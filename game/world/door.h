@@ -33,11 +33,6 @@ public:
     static constexpr float CONTROLLER_LIMIT = 2000.0f;
     static constexpr float VELOCITY_LIMIT = 3.0f;
 
-    // How the door reads the key mask of a human standing at it.
-    typedef int (*KeyMaskReader)(const Entity* human);
-    // The default reads none, so no door opens until people carry keys.
-    static void setKeyMaskReader(KeyMaskReader reader);
-
     explicit Door(EntityManager* manager);
     ~Door() override;
 

@@ -1,5 +1,6 @@
 #include "game/world/door.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
@@ -8,19 +9,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
-
 using game::Door;
 
 namespace
 {
-// Keys by human; the door reads them through its key-mask reader.
-std::map<const game::Entity*, int> gKeys;
-
-int readTestKeys(const game::Entity* human)
+// Gives a human the keys of the mask, as picked-up key packages would.
+void giveKeys(game::Entity* human, uint32_t mask)
 {
-    auto found = gKeys.find(human);
-    return found == gKeys.end() ? 0 : found->second;
+    static_cast<game::Human*>(human)->setKeyMask(mask);
 }
 
 const Ogre::Vector3 DOOR_PLACE(2.0f, 1.5f, 0.0f);
@@ -32,8 +28,6 @@ class DoorTest : public testing::Test
 protected:
     DoorTest()
     {
-        gKeys.clear();
-        Door::setKeyMaskReader(readTestKeys);
         world.loadEntities();
         world.loadEntities(R"(
 <human><name>guard</name><id>2</id></human>
@@ -47,8 +41,6 @@ protected:
 <door><name>jointless</name><id>94</id><body>crate</body><mesh>door.mesh</mesh><keymask>1</keymask><openingspeed>2</openingspeed></door>
 )");
     }
-
-    ~DoorTest() override { Door::setKeyMaskReader(nullptr); }
 
     Door* door(const std::string& name) { return static_cast<Door*>(world.create(name, DOOR_PLACE)); }
 
@@ -75,7 +67,7 @@ TEST_F(DoorTest, OpensForAKeyAndClosesOnTheTickItsDelayIsExceeded)
     ASSERT_TRUE(loaded);
     Door* doora = door("doora");
     game::Entity* player = world.create("player", AWAY);
-    gKeys[player] = 3;
+    giveKeys(player, 3);
     world.tick(10);
     EXPECT_EQ(doora->getDoorState(), Door::CLOSED);
     player->setPosition(AT_DOOR);
@@ -102,7 +94,7 @@ TEST_F(DoorTest, AClosingDoorTurnsBackForAKey)
     ASSERT_TRUE(loaded);
     Door* doora = door("doora");
     game::Entity* player = world.create("player", AT_DOOR);
-    gKeys[player] = 1;
+    giveKeys(player, 1);
     ASSERT_GT(tickUntil(doora, Door::OPEN), 0);
     player->setPosition(AWAY);
     ASSERT_GT(tickUntil(doora, Door::CLOSING), 0);
@@ -122,8 +114,8 @@ TEST_F(DoorTest, DeniesPlayersWithoutAMatchingKeyOncePerArrival)
     Door* doora = static_cast<Door*>(world.create("doora", Ogre::Vector3(-2.0f, 1.5f, 0.0f)));
     game::Entity* player = world.create("player", AWAY);
     game::Entity* guard = world.create("guard", AT_DOOR);
-    gKeys[player] = -1;
-    gKeys[guard] = -1;
+    giveKeys(player, 0xFFFFFFFF);
+    giveKeys(guard, 0xFFFFFFFF);
     // Another prototype neither opens a door nor is denied.
     world.tick(20);
     EXPECT_EQ(vault->getDoorState(), Door::CLOSED);
@@ -148,7 +140,7 @@ TEST_F(DoorTest, DeniesPlayersWithoutAMatchingKeyOncePerArrival)
     }
     EXPECT_EQ(denials, 2);
     // A player without keys is denied at a keyed door too.
-    gKeys[player] = 0;
+    giveKeys(player, 0);
     player->setPosition(Ogre::Vector3(-2.5f, 1.0f, 0.0f));
     world.tick();
     EXPECT_TRUE(doora->isDenied());
@@ -161,7 +153,7 @@ TEST_F(DoorTest, ADoorThatCannotCloseOpensAgainAfter160Ticks)
     // Closing speed 0: the door never gets below its closed threshold, as if blocked.
     Door* stuck = door("stuck");
     game::Entity* player = world.create("player", AT_DOOR);
-    gKeys[player] = 1;
+    giveKeys(player, 1);
     ASSERT_GT(tickUntil(stuck, Door::OPEN), 0);
     player->setPosition(AWAY);
     ASSERT_GT(tickUntil(stuck, Door::CLOSING), 0);
@@ -183,8 +175,8 @@ TEST_F(DoorTest, ADoorThatCannotSlideIsLoggedAndStaysShut)
                                                         "body template 'crate' has no joint")));
     game::Entity* player = world.create("player", AT_DOOR);
     game::Entity* other = world.create("player", Ogre::Vector3(-2.5f, 1.0f, 0.0f));
-    gKeys[player] = 1;
-    gKeys[other] = 1;
+    giveKeys(player, 1);
+    giveKeys(other, 1);
     world.tick(100);
     EXPECT_EQ(bodiless->getDoorState(), Door::CLOSED);
     EXPECT_EQ(jointless->getDoorState(), Door::CLOSED);
