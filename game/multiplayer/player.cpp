@@ -3,6 +3,8 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
+#include "game/world/package.h"
 
 #include <cstdlib>
 
@@ -141,6 +143,26 @@ void Player::addVials(unsigned int vials)
          std::to_string(mVials));
 }
 
+unsigned int Player::getKillScore(unsigned int victimId) const
+{
+    EntityManager* entities = mManager->getEntityManager();
+    const Entity* victim = entities ? entities->getEntity(victimId) : nullptr;
+    if (!victim || victim->getType() != "human")
+        return 0;
+    const int killScore = static_cast<const Human*>(victim)->getKillScore();
+    return killScore > 0 ? static_cast<unsigned int>(killScore) : 0;
+}
+
+void Player::addPackage(unsigned int packageId)
+{
+    EntityManager* entities = mManager->getEntityManager();
+    const Entity* package = entities ? entities->getEntity(packageId) : nullptr;
+    if (!package || package->getType() != "package")
+        return;
+    const int vials = static_cast<const Package*>(package)->getVials();
+    addVials(vials > 0 ? static_cast<unsigned int>(vials) : 0);
+}
+
 void Player::addCompletionBonus()
 {
     if (mCheated)
@@ -180,6 +202,17 @@ void Player::onAuthoritativeEvent(unsigned int id, int a, int b)
             if (mManager->isSinglePlayer() && isRunning())
                 mScore = mScore > DEATH_PENALTY ? mScore - DEATH_PENALTY : 0;
         }
+        else if (isOwnHuman(b) && !mCheated && isRunning())
+            creditKill(static_cast<unsigned int>(a), getKillScore(static_cast<unsigned int>(a)));
+        break;
+    case EventDispatcher::DroneKilled:
+    case EventDispatcher::CrawlerKilled:
+        if (isOwnHuman(b) && !mCheated && isRunning())
+            creditKill(static_cast<unsigned int>(a), getKillScore(static_cast<unsigned int>(a)));
+        break;
+    case EventDispatcher::VialsPickedUp:
+        if (isOwnHuman(a) && !mCheated && isRunning())
+            addPackage(static_cast<unsigned int>(b));
         break;
     case EventDispatcher::ExitReached:
         if (mManager->isSinglePlayer() && isOwnHuman(a) && isRunning())
@@ -191,6 +224,11 @@ void Player::onAuthoritativeEvent(unsigned int id, int a, int b)
     case EventDispatcher::Cheat:
         if (mManager->isSinglePlayer())
         {
+            if (Entity* human = getHuman())
+            {
+                static_cast<Human*>(human)->applyCheats(a != 0, b != 0);
+                static_cast<Human*>(human)->showChatMessage("Oh yeah!");
+            }
             mScore = 0;
             mCheated = true;
         }

@@ -85,6 +85,11 @@ public:
     void creditKill(unsigned int victimId, unsigned int killScore);
     // Adds a package's vials at SCORE_PER_VIAL each; posts VialScore.
     void addVials(unsigned int vials);
+    // Adds the vials of the package entity; anything else adds nothing.
+    void addPackage(unsigned int packageId);
+    // What a kill of the entity is worth before its kind: a human's kill score, 0 for
+    // anything else.
+    unsigned int getKillScore(unsigned int victimId) const;
     // The single-player exit bonus: the player manager's time bonus and the health bonus,
     // nothing once cheated.
     void addCompletionBonus();

@@ -5,6 +5,8 @@
 #include "game/multiplayer/player.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
+#include "game/world/package.h"
 #include "network/networkdecodestream.h"
 #include "network/highscore.h"
 #include "network/highscoremanager.h"
@@ -21,6 +23,7 @@ namespace game
 namespace
 {
 const char* const PLATFORM_TYPE = "platform";
+const char* const PACKAGE_TYPE = "package";
 // The shipped data files whose changes make a result unfit for the online high scores.
 const char* const ENTITY_FILE = "entities.xml";
 const char* const BLOCK_FILE = "blocks.xml";
@@ -184,6 +187,10 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
             entity->setInitialState(point.state);
             if (pass == 1 || mAuthoritative)
                 entity->spawn();
+            // Single-player vials are there to be found once.
+            if (singlePlayer && entity->getType() == PACKAGE_TYPE &&
+                static_cast<Package*>(entity)->getVials() > 0)
+                static_cast<Package*>(entity)->disableRespawn();
         }
 
     if (singlePlayer && mAuthoritative)
@@ -294,8 +301,13 @@ void PlayerManager::tick(unsigned short tick)
         player->tick(tick);
         if (!mAuthoritative || mMatchState != Running)
             continue;
-        if (player->getState() == Player::RespawnDue && player->getHuman())
-            player->respawn();
+        if (player->getState() == Player::RespawnDue)
+            if (Entity* human = player->getHuman())
+            {
+                static_cast<Human*>(human)->respawn(
+                    mSinglePlayer ? mCheckpoint : mLevel->getRandomMultiplayerStart(), mSinglePlayer);
+                player->respawn();
+            }
         if (mScoreLimit > 0 && player->getScore() >= mScoreLimit)
             completeMatch(player->getIndex());
     }

@@ -28,7 +28,7 @@ Door::Door(EntityManager* manager) : Entity(manager)
 {
     mSupportedAttributes = ATTRIBUTE_BLOCKDAMAGE;
     mMotionState = 1;
-    bindPose();
+    bindMechanismPosition(mStateCodec, mPosition);
     mStateCodec.bind(&mLinearVelocity.z, -VELOCITY_LIMIT, VELOCITY_LIMIT, 6);
     mStateCodec.bind(&mDoorState, 2);
     mStateCodec.bind(&mDenied);

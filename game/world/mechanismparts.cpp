@@ -3,11 +3,19 @@
 #include "engine/core/ogrescene.h"
 #include "engine/core/simulator.h"
 #include "game/world/entitymanager.h"
+#include "network/networkstatecodec.h"
 
 #include <OgreSceneNode.h>
 
 namespace game
 {
+void bindMechanismPosition(brix::NetworkStateCodec& codec, Ogre::Vector3& position)
+{
+    codec.bind(&position.x, -250.0f, 250.0f, 16);
+    codec.bind(&position.y, -250.0f, 250.0f, 16);
+    codec.bind(&position.z, -5.0f, 5.0f, 8);
+}
+
 void MechanismParts::createNode(EntityManager* manager, const Ogre::MeshPtr& mesh,
                                 const Ogre::Vector3& position, const Ogre::Quaternion& orientation)
 {

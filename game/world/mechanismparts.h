@@ -12,11 +12,16 @@ class SceneNode;
 namespace brix
 {
 class Body;
-}
+class NetworkStateCodec;
+} // namespace brix
 
 namespace game
 {
 class EntityManager;
+
+// The position as a door, platform or shield sends it: x and y in 16 bits within +-250, z in 8
+// bits within +-5. Their orientation never changes and is not sent.
+void bindMechanismPosition(brix::NetworkStateCodec& codec, Ogre::Vector3& position);
 
 // The mesh node and physics body of a door, platform or shield, and what each of them does
 // with the two alike. Either may be missing (no scene, no body); every call then does nothing.

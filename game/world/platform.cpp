@@ -34,7 +34,7 @@ Platform::Platform(EntityManager* manager) : Entity(manager)
 {
     mSupportedAttributes = 0;
     mMotionState = MOTION_MOVING;
-    bindPose();
+    bindMechanismPosition(mStateCodec, mPosition);
     mStateCodec.bind(&mLinearVelocity.x, -VELOCITY_LIMIT, VELOCITY_LIMIT, 6);
     mStateCodec.bind(&mLinearVelocity.y, -VELOCITY_LIMIT, VELOCITY_LIMIT, 6);
     mStateCodec.bind(&mPlatformState, 2);

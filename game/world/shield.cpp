@@ -36,7 +36,7 @@ Shield::Shield(EntityManager* manager) : Entity(manager)
     mSupportedAttributes = 0;
     mMotionState = 1;
     mLight.colour = Ogre::ColourValue::White;
-    bindPose();
+    bindMechanismPosition(mStateCodec, mPosition);
     for (float* component : {&mLinearVelocity.x, &mLinearVelocity.y, &mLinearVelocity.z})
         mStateCodec.bind(component, -VELOCITY_LIMIT, VELOCITY_LIMIT, 6);
     mStateCodec.bind(&mOn);

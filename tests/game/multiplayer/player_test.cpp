@@ -3,6 +3,9 @@
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
+#include "game/world/entitymanager.h"
+#include "game/world/human.h"
+#include "game/world/package.h"
 #include "network/highscoremanager.h"
 
 #include "support/game/eventlink.h"
@@ -23,18 +26,27 @@ using game::EventDispatcher;
 using game::Player;
 using game::PlayerManager;
 
+const char* const GRUNT_AND_PACKAGES = "<human><name>grunt</name><id>2</id><killscore>100</killscore></human>"
+                                       "<package><name>vials</name><id>3</id><displayname>Vials</"
+                                       "displayname><mesh>health.mesh</mesh><vials>2</vials></package>"
+                                       "<package><name>medkit</name><id>4</id><displayname>Medkit</"
+                                       "displayname><mesh>health.mesh</mesh><health>0.5</health></package>";
+
 // A level running on the authoritative side, a human for each of two players, and a journal
 // of every event the match posts.
 class Match : public ::testing::Test
 {
 protected:
-    void start(bool singlePlayer, float targetTime = 0.0f, unsigned scoreLimit = 0)
+    void start(bool singlePlayer, float targetTime = 0.0f, unsigned scoreLimit = 0,
+               const std::string& definitions = test::GameWorld::DEFINITIONS)
     {
         test::LevelBuilder builder;
         builder.smallRoom().targetTime(targetTime);
+        for (const std::string& name : levelEntities)
+            builder.entity(name, Ogre::Vector3(2, 1, 0));
         ASSERT_TRUE(levelWorld.load(builder, "mpscores"));
         world.reset(new test::GameWorld(levelWorld));
-        world->loadEntities();
+        world->loadEntities(definitions);
         world->events().addListener(&journal);
         players.initialize(&world->events(), nullptr, &levelWorld.level(), &world->entities(),
                            highScores.get());
@@ -80,6 +92,8 @@ protected:
 
     test::LevelWorld levelWorld;
     std::unique_ptr<test::GameWorld> world;
+    // Entity points of the level, set before start.
+    std::vector<std::string> levelEntities;
     // Set before start to keep a local table.
     std::unique_ptr<brix::HighScoreManager> highScores;
     PlayerManager players;
@@ -110,6 +124,41 @@ TEST_F(Match, KillsCloseTogetherCountDoubleThenTripleThenSingleAgain)
     EXPECT_EQ(Player::getKillKind(0.4999f), Player::MultipleKill);
     EXPECT_EQ(Player::getKillKind(0.5f), Player::KillStreak);
     EXPECT_EQ(Player::getKillKind(5.0f), Player::SingleKill);
+}
+
+TEST_F(Match, KillsAndVialsScoredInPlayAreCreditedToTheHumansPlayer)
+{
+    start(false, 0.0f, 0, std::string(test::GameWorld::DEFINITIONS) + GRUNT_AND_PACKAGES);
+    const int grunt = static_cast<int>(world->create("grunt", Ogre::Vector3(4, 1, 0))->getId());
+    const int vials = static_cast<int>(world->create("vials", Ogre::Vector3(6, 1, 0))->getId());
+    post(EventDispatcher::HumanKilled, grunt, human(first));
+    ticks(12); // 0.3 s
+    post(EventDispatcher::DroneKilled, grunt, human(first));
+    post(EventDispatcher::VialsPickedUp, human(second), vials);
+    // Only the package's own vials count, and only for the human that picks it up.
+    post(EventDispatcher::VialsPickedUp, human(first), grunt);
+    EXPECT_EQ(first->getScore(), 300u);
+    EXPECT_EQ(first->getKills(), 2u);
+    EXPECT_EQ(second->getScore(), 600u);
+    EXPECT_EQ(second->getVials(), 2u);
+
+    players.completeMatch(1);
+    deliver();
+    post(EventDispatcher::HumanKilled, grunt, human(second));
+    post(EventDispatcher::VialsPickedUp, human(second), vials);
+    EXPECT_EQ(second->getScore(), 600u);
+}
+
+TEST_F(Match, SinglePlayerVialsAreFoundOnce)
+{
+    levelEntities = {"vials", "medkit"};
+    start(true, 0.0f, 0, std::string(test::GameWorld::DEFINITIONS) + GRUNT_AND_PACKAGES);
+    std::vector<game::Entity*> packages;
+    world->entities().findEntities(packages, Ogre::Vector3(2, 1, 0), 1.0f, "package");
+    ASSERT_EQ(packages.size(), 2u);
+    for (game::Entity* package : packages)
+        EXPECT_EQ(static_cast<game::Package*>(package)->isRespawnDisabled(), package->getName() == "vials")
+            << package->getName();
 }
 
 TEST_F(Match, TheScoreLimitEndsTheMatchInTheTickItIsReached)
@@ -154,10 +203,15 @@ TEST_F(Match, ADeadPlayerRespawnsAfterFiveSecondsAndSinglePlayerDeathsCostPoints
                                                             std::to_string(human(second)) + ",",
                                                         "22,1,2,"}));
     journal.events.clear();
+    game::Entity* body = first->getHuman();
+    body->setPosition(Ogre::Vector3(5, 7, 0));
     ticks(199);
     EXPECT_EQ(first->getState(), Player::Dead);
     ticks(2);
     EXPECT_EQ(first->getState(), Player::Alive);
+    // The human comes back at the checkpoint.
+    EXPECT_EQ(first->getHuman(), body);
+    EXPECT_EQ(body->getPosition(), players.getCheckpoint());
     EXPECT_EQ(journal.events, (std::vector<std::string>{"16,1,0,"}));
 
     // Suicide names the victim as its own killer; 500 points less 1000 leave 0.
@@ -211,8 +265,9 @@ TEST_F(Match, ACheatZeroesTheScoreAndStopsTheExitBonus)
 {
     start(true, 100.0f);
     first->addVials(3);
-    post(EventDispatcher::Cheat, 1, 1);
+    post(EventDispatcher::Cheat, 0, 1);
     EXPECT_TRUE(first->isCheated());
+    EXPECT_EQ(static_cast<game::Human*>(first->getHuman())->getKeyMask(), 0xFFFFFFFFu);
     EXPECT_EQ(first->getScore(), 0u);
     post(EventDispatcher::ExitReached, human(first), 0);
     EXPECT_EQ(first->getScore(), 0u);

@@ -66,6 +66,8 @@ TEST_F(DoorTest, OpensForAKeyAndClosesOnTheTickItsDelayIsExceeded)
 {
     ASSERT_TRUE(loaded);
     Door* doora = door("doora");
+    // Clients read position, z velocity, state and denied flag, and no orientation.
+    EXPECT_EQ(doora->getStateCodec()->getSizeBits(), 16u + 16u + 8u + 6u + 2u + 1u);
     game::Entity* player = world.create("player", AWAY);
     giveKeys(player, 3);
     world.tick(10);

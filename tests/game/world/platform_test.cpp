@@ -68,6 +68,11 @@ protected:
 TEST_F(PlatformTest, ARiderLeavesOnTheTickTheWaitIsExceededAndStopsAtEachPoint)
 {
     Platform* platform = lift();
+    // Position, x and y velocity, state, timer, index, called target, direction, progress,
+    // segment direction and the two ramp flags, and no orientation.
+    EXPECT_EQ(platform->getStateCodec()->getSizeBits(),
+              16u + 16u + 8u + 6u + 6u + 2u + 8u + Platform::INDEX_BITS + Platform::CALLED_TARGET_BITS + 2u +
+                  8u + 2u + 1u + 1u);
     game::Entity* rider = world.create("player", Ogre::Vector3(0, 1, 0) + CABIN);
     // Route wait 1 s: the timer exceeds 40 ticks on the 41st tick in the cabin.
     world.tick(40);

@@ -53,6 +53,8 @@ protected:
 
 TEST_F(ShieldTest, DrainsAnEnergyUnitASecondAndATenthOfEachHit)
 {
+    // Clients read position, velocity and the on flag, and no orientation.
+    EXPECT_EQ(shield->getStateCodec()->getSizeBits(), 16u + 16u + 8u + 3u * 6u + 1u);
     gEnergy[owner] = 10.0f;
     world.tick(40);
     EXPECT_NEAR(gEnergy[owner], 9.0f, 1e-4f);
