@@ -157,8 +157,8 @@ void Projectile::postUpdate(uint16_t tick, bool newTick)
         {
             if (mParticle->numContacts() > 0)
                 hit();
-            if (mState == ACTIVE)
-                applyPeriodicDamage(mPeriodicDamage);
+            // The aura also burns at the point of impact, on the tick the shot dies.
+            applyPeriodicDamage(mPeriodicDamage);
         }
         if (mState == ACTIVE && mDistanceLimit > 0.0f && mTravelledDistance > mDistanceLimit)
             kill();

@@ -22,6 +22,8 @@ const char* const PROJECTILES = R"(
     <noexplosiontype>prop</noexplosiontype></projectile>
 <projectile><name>limited</name><id>33</id><mass>0.05</mass><distancelimit>10</distancelimit></projectile>
 <projectile><name>dud</name><id>34</id><mass>0.05</mass><explosion>nosuchexplosion</explosion></projectile>
+<projectile><name>ember</name><id>37</id><mass>0.05</mass>
+    <periodicdamage><range>1</range><damage>6</damage><slope>10</slope></periodicdamage></projectile>
 <explosion><name>puff</name><id>35</id><duration>0.5</duration></explosion>
 )";
 
@@ -107,6 +109,16 @@ TEST_F(ProjectileTest, ListedTypesAreDamagedWithoutExplosion)
     EXPECT_EQ(shot->getState(), game::Entity::KILLED);
     EXPECT_NEAR(crate->getHealth(), 0.75f, 1e-5f);
     EXPECT_TRUE(find("explosion").empty());
+
+    // A shot with only an aura burns what it hits on its last tick: 1.2 from the crate the tick
+    // before, out of reach, then 6 of 20 at its face.
+    game::Entity* ember = fire("ember", Ogre::Vector3(-1.8f, 0.5f, 0.0f), Ogre::Vector3(36.0f, 0.0f, 0.0f));
+    world.tick(4);
+    EXPECT_EQ(ember->getState(), game::Entity::ACTIVE);
+    EXPECT_NEAR(crate->getHealth(), 0.75f, 1e-5f);
+    world.tick(1);
+    EXPECT_EQ(ember->getState(), game::Entity::KILLED);
+    EXPECT_NEAR(crate->getHealth(), 0.45f, 1e-5f);
 }
 
 TEST_F(ProjectileTest, DiesOnTheFirstTickPastItsDistanceLimit)
