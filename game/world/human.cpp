@@ -536,7 +536,7 @@ void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3
         if (events)
             events->post(EventDispatcher::HumanHurt, static_cast<int>(mId), 0, "");
         mDamage += amount / mIntegrity;
-        if (mDamage >= 1.0f)
+        if (mDamage >= 1.0f - DEATH_TOLERANCE)
         {
             mDamage = 1.0f;
             kill();

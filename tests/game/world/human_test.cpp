@@ -250,8 +250,8 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
     game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
     game::Entity* attacker = spawnPlayer(Ogre::Vector3(3.0f, 1.0f, 0.0f), false);
     drive(10, 0.0f);
-    human->damage(60.0f, human->getPosition() + Ogre::Vector3(0.0f, 0.5f, 0.0f), Ogre::Vector3::UNIT_X,
-                  attacker->getId());
+    human->damage(60.0f, human->getPosition() + Ogre::Vector3(0.0f, 0.5f, 0.0f),
+                  Ogre::Vector3(0.3f, -1.0f, 0.0f), attacker->getId());
     EXPECT_NEAR(human->getHealth(), 0.4f, 1e-6f);
     EXPECT_EQ(human->getState(), game::Entity::ACTIVE);
     human->damage(40.0f, human->getPosition(), Ogre::Vector3::ZERO, attacker->getId());
@@ -270,6 +270,17 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
     human->damage(10.0f, human->getPosition(), Ogre::Vector3::ZERO, 0);
     world->tick();
     EXPECT_EQ(log.events.size(), events);
+
+    // A hundred hits of one point take the whole integrity of 100 too, though the fractions
+    // they add up to fall a little short of 1 in floating point.
+    game::Human* second = spawnPlayer(Ogre::Vector3(-3.0f, 1.0f, 0.0f), false);
+    for (int i = 0; i < 99; ++i)
+        second->damage(1.0f, second->getPosition(), Ogre::Vector3::ZERO, 0);
+    EXPECT_EQ(second->getState(), game::Entity::ACTIVE);
+    EXPECT_GT(second->getHealth(), 0.0f);
+    second->damage(1.0f, second->getPosition(), Ogre::Vector3::ZERO, 0);
+    EXPECT_EQ(second->getState(), game::Entity::KILLED);
+    EXPECT_FLOAT_EQ(second->getHealth(), 0.0f);
 }
 
 TEST_F(HumanTest, FollowsTheGroundNormalUpASlopeAndJumpsFromARisingLift)
