@@ -1,6 +1,7 @@
 #include "game/world/human.h"
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
+#include "engine/presentation/decalmanager.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
@@ -103,7 +104,7 @@ protected:
         }
     }
 
-    test::LevelWorld levels;
+    test::LevelWorld levels{true};
     std::unique_ptr<test::GameWorld> world;
     game::Controller controller{0};
     EventLog log;
@@ -254,6 +255,10 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
                   Ogre::Vector3(0.3f, -1.0f, 0.0f), attacker->getId());
     EXPECT_NEAR(human->getHealth(), 0.4f, 1e-6f);
     EXPECT_EQ(human->getState(), game::Entity::ACTIVE);
+    // A hit from above splashes blood on the floor.
+    EXPECT_EQ(levels.decals().getDecalCount(), 0u);
+    world->tick();
+    EXPECT_EQ(levels.decals().getDecalCount(), 1u);
     human->damage(40.0f, human->getPosition(), Ogre::Vector3::ZERO, attacker->getId());
     EXPECT_EQ(human->getState(), game::Entity::KILLED);
     EXPECT_FLOAT_EQ(human->getHealth(), 0.0f);
