@@ -1,4 +1,5 @@
 #include "game/world/human.h"
+#include "engine/core/body.h"
 #include "engine/core/ogrescene.h"
 #include "game/level/level.h"
 #include "game/world/controller.h"
@@ -36,6 +37,10 @@ const char* const SPEECH_SOUNDS[] = {"targethumansound", "targetothersound", "ta
 const char* const RADIAL_BLOOD = "bloodsplatter/radial";
 const char* const DIRECTIONAL_BLOOD = "bloodsplatter/directional";
 const char* const EXPLOSION = "humanexplosion";
+const char* const BLOODSTAIN = "bloodstain";
+// How far behind a hit the blood reaches, and by how much it strays from the hit's line.
+constexpr float BLOODSTAIN_DISTANCE = 2.5f;
+constexpr float BLOODSTAIN_SPREAD = 20.0f;
 
 } // namespace
 
@@ -536,7 +541,7 @@ void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3
         if (events)
             events->post(EventDispatcher::HumanHurt, static_cast<int>(mId), 0, "");
         mDamage += amount / mIntegrity;
-        if (mDamage >= 1.0f)
+        if (mDamage >= 1.0f - DEATH_TOLERANCE)
         {
             mDamage = 1.0f;
             kill();
@@ -652,6 +657,12 @@ void Human::interpolate(float frameSeconds, float fraction)
                 emitter->setDirection(mHitDirection.normalisedCopy());
             emitter->setEnabled(true);
         }
+        // A hit from a direction splashes blood on whatever lies behind the human.
+        if (!mHitDirection.isZeroLength() && mManager->getLevel())
+            mManager->getLevel()->createDecal(
+                BLOODSTAIN, point,
+                mHitDirection.normalisedCopy().randomDeviant(Ogre::Degree(BLOODSTAIN_SPREAD)),
+                BLOODSTAIN_DISTANCE, mBody ? mBody->getActiveBody() : nullptr, Ogre::Vector3::ZERO);
         playRandomSound(mDamageSounds, mRenderPosition, 1.0f, 0.8f + 0.4f * Ogre::Math::UnitRandom(), false,
                         SOUND_PRIORITY);
     }

@@ -44,6 +44,9 @@ public:
     static constexpr float REGENERATION_HEALTH = 0.25f;
     // Health below which the human limps.
     static constexpr float CRITICAL_HEALTH = 0.2f;
+    // Damage adds fractions of the integrity, which do not sum exactly: many small hits that
+    // together take the whole integrity can stop this short of 1 and must still kill.
+    static constexpr float DEATH_TOLERANCE = 1e-5f;
     // A landing costing no more than this is not worth a hurt.
     static constexpr float MIN_FALL_DAMAGE = 2.0f;
     // Walking toward another human this close makes room by stepping aside in depth.

@@ -1,6 +1,7 @@
 #include "game/world/human.h"
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
+#include "engine/presentation/decalmanager.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
@@ -103,7 +104,7 @@ protected:
         }
     }
 
-    test::LevelWorld levels;
+    test::LevelWorld levels{true};
     std::unique_ptr<test::GameWorld> world;
     game::Controller controller{0};
     EventLog log;
@@ -250,10 +251,14 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
     game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
     game::Entity* attacker = spawnPlayer(Ogre::Vector3(3.0f, 1.0f, 0.0f), false);
     drive(10, 0.0f);
-    human->damage(60.0f, human->getPosition() + Ogre::Vector3(0.0f, 0.5f, 0.0f), Ogre::Vector3::UNIT_X,
-                  attacker->getId());
+    human->damage(60.0f, human->getPosition() + Ogre::Vector3(0.0f, 0.5f, 0.0f),
+                  Ogre::Vector3(0.3f, -1.0f, 0.0f), attacker->getId());
     EXPECT_NEAR(human->getHealth(), 0.4f, 1e-6f);
     EXPECT_EQ(human->getState(), game::Entity::ACTIVE);
+    // A hit from above splashes blood on the floor.
+    EXPECT_EQ(levels.decals().getDecalCount(), 0u);
+    world->tick();
+    EXPECT_EQ(levels.decals().getDecalCount(), 1u);
     human->damage(40.0f, human->getPosition(), Ogre::Vector3::ZERO, attacker->getId());
     EXPECT_EQ(human->getState(), game::Entity::KILLED);
     EXPECT_FLOAT_EQ(human->getHealth(), 0.0f);
@@ -270,6 +275,17 @@ TEST_F(HumanTest, DiesOfItsWholeIntegrityIntoAnExplosion)
     human->damage(10.0f, human->getPosition(), Ogre::Vector3::ZERO, 0);
     world->tick();
     EXPECT_EQ(log.events.size(), events);
+
+    // A hundred hits of one point take the whole integrity of 100 too, though the fractions
+    // they add up to fall a little short of 1 in floating point.
+    game::Human* second = spawnPlayer(Ogre::Vector3(-3.0f, 1.0f, 0.0f), false);
+    for (int i = 0; i < 99; ++i)
+        second->damage(1.0f, second->getPosition(), Ogre::Vector3::ZERO, 0);
+    EXPECT_EQ(second->getState(), game::Entity::ACTIVE);
+    EXPECT_GT(second->getHealth(), 0.0f);
+    second->damage(1.0f, second->getPosition(), Ogre::Vector3::ZERO, 0);
+    EXPECT_EQ(second->getState(), game::Entity::KILLED);
+    EXPECT_FLOAT_EQ(second->getHealth(), 0.0f);
 }
 
 TEST_F(HumanTest, FollowsTheGroundNormalUpASlopeAndJumpsFromARisingLift)
