@@ -4,12 +4,17 @@
 #include "game/level/block.h"
 #include "game/level/level.h"
 #include "toolkit/file.h"
+#include "toolkit/log.h"
 
 #include <OgreDefaultHardwareBufferManager.h>
 #include <OgreLogManager.h>
 #include <OgreMaterialManager.h>
 #include <OgreResourceGroupManager.h>
 #include <OgreRoot.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace levels
 {
@@ -63,4 +68,23 @@ HeadlessGame::~HeadlessGame()
     delete mRoot;
     delete mBuffers;
 }
+bool prepareUserFolder(std::string& user, const std::string& prefix, const std::string& log)
+{
+    if (user.empty())
+    {
+        std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+        std::vector<char> folder(pattern.begin(), pattern.end());
+        folder.push_back('\0');
+        if (!mkdtemp(folder.data()))
+        {
+            std::perror("mkdtemp");
+            return false;
+        }
+        user = folder.data();
+    }
+    if (!log.empty())
+        brix::Log::open(log.c_str(), false);
+    return true;
+}
+
 } // namespace levels

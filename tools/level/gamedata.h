@@ -16,6 +16,11 @@ class Simulator;
 
 namespace levels
 {
+// Readies a command's user folder: a new temporary one named after the prefix when none was
+// given, and opens the log file when one was. False, with the cause on stderr, when the folder
+// cannot be made.
+bool prepareUserFolder(std::string& user, const std::string& prefix, const std::string& log);
+
 // What a level needs of the game around it, set up without a window the way the game's
 // preload step does: the group "default" indexes "data" (meshes load; scripts are not parsed,
 // they would need a render system), the resource group "levels" maps the built-in levels and

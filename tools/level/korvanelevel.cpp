@@ -90,18 +90,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s [--user DIR] [--log FILE] LEVEL\n", argv[0]);
         return 2;
     }
-    if (user.empty())
-    {
-        char folder[] = "/tmp/korvane-level-XXXXXX";
-        if (!mkdtemp(folder))
-        {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        user = folder;
-    }
-    if (!log.empty())
-        brix::Log::open(log.c_str(), false);
+    if (!levels::prepareUserFolder(user, "korvane-level", log))
+        return 1;
 
     try
     {

@@ -120,18 +120,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, USAGE, argv[0]);
         return 2;
     }
-    if (user.empty())
-    {
-        char folder[] = "/tmp/korvane-maps-XXXXXX";
-        if (!mkdtemp(folder))
-        {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        user = folder;
-    }
-    if (!log.empty())
-        brix::Log::open(log.c_str(), false);
+    if (!levels::prepareUserFolder(user, "korvane-maps", log))
+        return 1;
 
     try
     {
