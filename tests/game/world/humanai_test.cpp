@@ -98,6 +98,11 @@ TEST_F(HumanAITest, GuardPatrolsStopsAtTheLedgeTurnsOnNoiseAndHitsAndAttacksTheP
     world->tick(5);
     EXPECT_EQ(ai->getDirection(), 1.0f);
 
+    // A hit without a direction tells nothing of the side: it only stuns.
+    guard->damage(0.0f, guard->getPosition(), Ogre::Vector3::ZERO, guard->getId());
+    world->tick(4);
+    EXPECT_EQ(ai->getDirection(), 1.0f);
+
     // A shot from the left turns it left and stuns it.
     guard->damage(4.0f, guard->getPosition(), Ogre::Vector3::UNIT_X, player->getId());
     EXPECT_FLOAT_EQ(ai->getReactionTimer(), 0.5f);
@@ -182,4 +187,3 @@ TEST_F(HumanAITest, ReadsItsTuningAndAimsWithoutASlowDownBand)
     EXPECT_TRUE(copy.isLoaded());
     EXPECT_EQ(copy.getTargetRange(), 14.0f);
 }
-

@@ -1,6 +1,7 @@
 #include "game/world/sentrygun.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
+#include "support/game/entitylink.h"
 #include "support/game/eventlink.h"
 #include "support/game/gameworld.h"
 #include "support/logcapture.h"
@@ -304,4 +305,33 @@ TEST_F(SentryGunTest, ReportsBadDefinitionsAndStates)
     run(dead, 60);
     EXPECT_GE(ticksOf(SentryGun::FIRED).size(), 2u);
     EXPECT_THAT(log.errors(), Contains(HasSubstr("nosuchbullet")));
+}
+
+TEST(SentryGunReplication, ClientSeesThePowerStatesAndTheFacingItWasPlacedWith)
+{
+    test::GameOgre ogre;
+    test::EntityLink link(ogre, 2, 0.0);
+    link.loadEntities();
+    link.loadEntities(GUNS);
+    const Ogre::Quaternion left(Ogre::Degree(180.0f), Ogre::Vector3::UNIT_Y);
+    auto* gun = static_cast<SentryGun*>(
+        link.server.create("gun", Ogre::Vector3(0.0f, GUN_HEIGHT, 0.0f), Ogre::Vector3::ZERO, left));
+    game::Entity* player = link.server.create("player", Ogre::Vector3(-5.0f, GUN_HEIGHT, 0.0f));
+    link.focus(player);
+    link.tick(80);
+    ASSERT_TRUE(gun->hasTarget());
+    auto* copy = static_cast<SentryGun*>(link.client.entities().getEntity(gun->getId()));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), "sentrygun");
+    EXPECT_TRUE(copy->hasTarget());
+    EXPECT_TRUE(copy->isArmed());
+    EXPECT_GE(copy->getPowerState(), static_cast<unsigned>(SentryGun::READY));
+    // Within a degree of the server's facing: the gun must not tilt on a client.
+    Ogre::Radian angle;
+    Ogre::Vector3 axis;
+    (copy->getOrientation() * gun->getOrientation().Inverse()).ToAngleAxis(angle, axis);
+    EXPECT_LT(std::fabs(angle.valueDegrees()), 1.0f);
+    std::vector<game::Entity*> served;
+    link.server.entities().findEntities(served, Ogre::Vector3::ZERO, 0.0f, "projectile");
+    EXPECT_FALSE(served.empty());
 }
