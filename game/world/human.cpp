@@ -9,6 +9,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
 #include "game/world/humanai.h"
+#include "game/world/sentrygun.h"
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "game/world/manualshadow.h"
@@ -55,6 +56,9 @@ const std::string WEAPON_TYPE = "weapon";
 const std::string PACKAGE_TYPE = "package";
 const std::string PLATFORM_TYPE = "platform";
 const std::string SHIELD_TYPE = "shield";
+const std::string SENTRY_GUN_TYPE = "sentrygun";
+// A sentry gun answers to a human this near.
+constexpr float SENTRY_GUN_REACH = 1.2f;
 const std::string EXIT_PACKAGE = "exit";
 const std::string CHECKPOINT_PACKAGE = "checkpoint";
 // A shield is not raised against a wall steeper than this (|normal.x|), nor under a ledge
@@ -629,12 +633,27 @@ void Human::interact()
             }
         }
     }
-    // Sentry guns join the candidates once they can be armed and disarmed.
+    mFoundEntities.clear();
+    mManager->findEntities(mFoundEntities, mPosition, SENTRY_GUN_REACH, SENTRY_GUN_TYPE);
+    for (Entity* gun : mFoundEntities)
+    {
+        float distance = gun->getPosition().squaredDistance(mPosition);
+        if (!nearest || distance < nearestDistance)
+        {
+            nearest = gun;
+            nearestDistance = distance;
+        }
+    }
     if (nearest)
     {
         if (!isAuthoritative())
             return;
-        if (nearest->getType() == WEAPON_TYPE)
+        if (nearest->getType() == SENTRY_GUN_TYPE)
+        {
+            SentryGun* gun = static_cast<SentryGun*>(nearest);
+            gun->setArmed(!gun->isArmed());
+        }
+        else if (nearest->getType() == WEAPON_TYPE)
             pickUpWeapon(static_cast<Weapon*>(nearest));
         else
             applyPackage(static_cast<Package*>(nearest));
