@@ -111,6 +111,28 @@ const Ogre::Vector3 PALETTE_VIEW_OFFSET(0.0f, 8.0f, 30.0f);
 const char* const START_SINGLE = "spstart";
 const char* const START_MULTI = "mpstart";
 
+// The modifier bit a key stands for, 0 for other keys.
+unsigned getModifier(int key)
+{
+    switch (key)
+    {
+    case KEY_LEFT_SHIFT:
+        return LevelEditor::MOD_LEFT_SHIFT;
+    case KEY_RIGHT_SHIFT:
+        return LevelEditor::MOD_RIGHT_SHIFT;
+    case KEY_LEFT_CONTROL:
+        return LevelEditor::MOD_LEFT_CTRL;
+    case KEY_RIGHT_CONTROL:
+        return LevelEditor::MOD_RIGHT_CTRL;
+    case KEY_C:
+        return LevelEditor::MOD_KEY_C;
+    case KEY_LEFT_ALT:
+        return LevelEditor::MOD_LEFT_ALT;
+    default:
+        return 0;
+    }
+}
+
 std::string formatGrid(float size)
 {
     std::ostringstream text;
@@ -721,28 +743,7 @@ void LevelEditor::onKeyPress(brix::KeyCode key, unsigned int)
 {
     if (key == 0 || !mLayer)
         return;
-    unsigned modifier = 0;
-    switch (key)
-    {
-    case KEY_LEFT_SHIFT:
-        modifier = MOD_LEFT_SHIFT;
-        break;
-    case KEY_RIGHT_SHIFT:
-        modifier = MOD_RIGHT_SHIFT;
-        break;
-    case KEY_LEFT_CONTROL:
-        modifier = MOD_LEFT_CTRL;
-        break;
-    case KEY_RIGHT_CONTROL:
-        modifier = MOD_RIGHT_CTRL;
-        break;
-    case KEY_C:
-        modifier = MOD_KEY_C;
-        break;
-    case KEY_LEFT_ALT:
-        modifier = MOD_LEFT_ALT;
-        break;
-    }
+    const unsigned modifier = getModifier(key);
     mModifiers |= modifier;
     if (modifier & (MOD_LEFT_SHIFT | MOD_RIGHT_SHIFT | MOD_LEFT_ALT))
         updateCursor();
@@ -838,28 +839,7 @@ void LevelEditor::onKeyPress(brix::KeyCode key, unsigned int)
 
 void LevelEditor::onKeyRelease(brix::KeyCode key)
 {
-    unsigned modifier = 0;
-    switch (key)
-    {
-    case KEY_LEFT_SHIFT:
-        modifier = MOD_LEFT_SHIFT;
-        break;
-    case KEY_RIGHT_SHIFT:
-        modifier = MOD_RIGHT_SHIFT;
-        break;
-    case KEY_LEFT_CONTROL:
-        modifier = MOD_LEFT_CTRL;
-        break;
-    case KEY_RIGHT_CONTROL:
-        modifier = MOD_RIGHT_CTRL;
-        break;
-    case KEY_C:
-        modifier = MOD_KEY_C;
-        break;
-    case KEY_LEFT_ALT:
-        modifier = MOD_LEFT_ALT;
-        break;
-    }
+    const unsigned modifier = getModifier(key);
     mModifiers &= ~modifier;
     if (mLayer && (modifier & (MOD_LEFT_SHIFT | MOD_RIGHT_SHIFT | MOD_LEFT_ALT)))
         updateCursor();

@@ -459,6 +459,14 @@ TEST(LevelEditor, KeepsPointsItCannotShowThroughASave)
     EXPECT_EQ(points[pointCount - 1].name, "nonesuch");
     EXPECT_EQ(points[pointCount - 1].state, "open");
     EXPECT_EQ(points[pointCount - 1].getPosition(), Ogre::Vector3(2.0f, 1.0f, 0.0f));
+
+    // A point without a position cannot be placed: it counts as a bad reference.
+    game::LevelPoint nowhere;
+    nowhere.type = game::LevelPoint::TYPE_SPECIAL;
+    nowhere.name = "exit";
+    rig.editor().loadElements({nowhere});
+    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Warning: Ignored 1 bad entity references in level"));
+    EXPECT_TRUE(rig.elements().empty());
 }
 
 TEST(LevelEditor, CursorAndCameraStayWithinTheirLimits)
