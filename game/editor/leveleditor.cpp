@@ -449,7 +449,8 @@ Ogre::Vector3 LevelEditor::getCursorNodePosition() const
 void LevelEditor::updateCursor()
 {
     const bool paletteOpen = mSelector->isVisible();
-    if (mPlacementMode && !paletteOpen)
+    // The placement preview stays out of a play preview.
+    if (mPlacementMode && !paletteOpen && !mPreviewRunning)
     {
         if (mPreviewElement->getType() != mCurrentType)
             mPreviewElement->reset(mCurrentType, Ogre::Vector3::ZERO, mCurrentType->getRandomOrientation());

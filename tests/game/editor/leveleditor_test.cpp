@@ -544,9 +544,11 @@ TEST(LevelEditor, PreviewsTheEditedLevelAndRegeneratesItsMaps)
     EXPECT_EQ(rig.level().getPoints().back().name, "crate");
     rig.press(EditorRig::SPACE);
     EXPECT_TRUE(editor.isPlacementMode());
+    EXPECT_FALSE(editor.getPreviewElement()->getPosition(0)->isVisible());
     rig.frame(3);
     rig.press(EditorRig::P);
     EXPECT_FALSE(editor.isPreviewRunning());
+    EXPECT_TRUE(editor.getPreviewElement()->getPosition(0)->isVisible());
     EXPECT_EQ(rig.players().getMatchState(), game::PlayerManager::NoMatch);
     EXPECT_EQ(host.calls, (Lines{"attach", "detach"}));
 
@@ -568,5 +570,41 @@ TEST(LevelEditor, PreviewsTheEditedLevelAndRegeneratesItsMaps)
     EXPECT_FALSE(editor.isLightMapStale());
     EXPECT_TRUE(rig.level().hasLightMap());
     EXPECT_TRUE(rig.level().hasSoundMap());
+}
+} // namespace
+
+namespace
+{
+// The game's catalogue without its usual floor block.
+class NoFloorLevel : public game::Level
+{
+public:
+    using game::Level::Level;
+    void getBlockNames(std::vector<std::string>& names) const override
+    {
+        game::Level::getBlockNames(names);
+        names.erase(std::remove(names.begin(), names.end(), "techfloor"), names.end());
+    }
+};
+
+TEST(LevelEditor, StartsWithTheFirstTypeOfThePaletteWithoutTheFloorBlock)
+{
+    EditorRig rig;
+    NoFloorLevel level(&rig.levelWorld().sceneManager(), &rig.levelWorld().simulator(),
+                       rig.levelWorld().userDirectory());
+    level.initialize(nullptr);
+    Ogre::SceneManager& scene = rig.levelWorld().sceneManager();
+    game::LevelEditor editor(&scene, scene.getRootSceneNode(), false);
+    editor.initialize(&level, &rig.players(), &rig.world().entities(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(editor.getType("techfloor"), nullptr);
+    EXPECT_EQ(editor.getCurrentType()->getName(), "techceiling");
+    editor.newLevel("floorless");
+    editor.onKeyPress(EditorRig::SPACE, 0);
+    editor.onMouseButtonPress(0);
+    editor.onMouseButtonRelease(0);
+    std::vector<game::LevelPoint> points;
+    editor.storeElements(points);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].name, "techceiling");
 }
 } // namespace
