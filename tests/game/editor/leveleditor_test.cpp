@@ -5,6 +5,11 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
+#include "game/multiplayer/player.h"
+#include "game/world/controller.h"
+#include "game/world/entity.h"
+#include "game/world/human.h"
+#include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
 #include "support/game/editorrig.h"
 #include "support/game/eventlink.h"
@@ -509,15 +514,34 @@ TEST(LevelEditor, CursorAndCameraStayWithinTheirLimits)
     EXPECT_EQ(journal.events, Lines{"30,0,0,"});
 }
 
-class RecordingHost : public game::LevelEditor::PreviewHost
+// What the game's server does for the preview: a local player joins the match with a human at
+// the single-player start, and leaves it when the preview ends.
+class PreviewPlayer : public game::LevelEditor::PreviewHost
 {
 public:
+    explicit PreviewPlayer(EditorRig& rig) : rig(rig) {}
     bool attachPreviewPlayer() override
     {
         calls.push_back("attach");
+        player = rig.players().createPlayer();
+        if (!player)
+            return false;
+        auto* human =
+            static_cast<game::Human*>(rig.world().create("player", rig.level().getSinglePlayerStart()));
+        human->setController(&controller);
+        player->joinMatch(human);
         return true;
     }
-    void detachPreviewPlayer() override { calls.push_back("detach"); }
+    void detachPreviewPlayer() override
+    {
+        calls.push_back("detach");
+        player->leaveMatch();
+        rig.players().deletePlayer(player);
+        player = nullptr;
+    }
+    EditorRig& rig;
+    game::Controller controller{0};
+    game::Player* player = nullptr;
     Lines calls;
 };
 
@@ -525,7 +549,7 @@ TEST(LevelEditor, PreviewsTheEditedLevelAndRegeneratesItsMaps)
 {
     EditorRig rig;
     game::LevelEditor& editor = rig.editor();
-    RecordingHost host;
+    PreviewPlayer host(rig);
     editor.setPreviewHost(&host);
     test::LevelBuilder room;
     room.smallRoom().title("Room");
@@ -545,7 +569,21 @@ TEST(LevelEditor, PreviewsTheEditedLevelAndRegeneratesItsMaps)
     rig.press(EditorRig::SPACE);
     EXPECT_TRUE(editor.isPlacementMode());
     EXPECT_FALSE(editor.getPreviewElement()->getPosition(0)->isVisible());
-    rig.frame(3);
+    // The player's human is at the start; the crate placed in the air falls onto the floor.
+    for (int tick = 0; tick < 80; ++tick)
+    {
+        rig.world().tick();
+        rig.frame();
+    }
+    ASSERT_NE(host.player, nullptr);
+    const auto* human = static_cast<const game::Human*>(host.player->getHuman());
+    ASSERT_NE(human, nullptr);
+    EXPECT_EQ(human->getPosition().distance(rig.level().getSinglePlayerStart()), 0.0f);
+    EXPECT_GT(human->getHealth(), 0.0f);
+    std::vector<game::Entity*> crates;
+    rig.world().entities().findEntities(crates, Ogre::Vector3(2.0f, 1.5f, 0.0f), 3.0f, "prop");
+    ASSERT_EQ(crates.size(), 1u);
+    EXPECT_NEAR(crates[0]->getPosition().y, 0.5f, 0.05f);
     rig.press(EditorRig::P);
     EXPECT_FALSE(editor.isPreviewRunning());
     EXPECT_TRUE(editor.getPreviewElement()->getPosition(0)->isVisible());

@@ -47,6 +47,9 @@ const char* const EditorRig::DEFINITIONS = R"(
 <platform>
     <name>lift</name><id>14</id><category>platforms</category><body>platform</body><mesh>platform.mesh</mesh>
 </platform>
+<human>
+    <name>player</name><id>1</id><integrity>100</integrity><attributes><edithide>true</edithide></attributes>
+</human>
 <explosion>
     <name>blast</name><id>20</id><range>6</range><damage>6</damage><duration>1</duration>
 </explosion>
