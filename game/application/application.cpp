@@ -18,6 +18,8 @@
 #include "engine/presentation/ogreoverlayloadscreen.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "game/application/characterlabelfactory.h"
+#include "game/application/interactionlabelfactory.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
 #include "game/level/level.h"
@@ -682,8 +684,9 @@ void Application::setup(int argc, const char** argv)
     mLabelManager = new brix::LabelManager(mSceneManager, mSceneManager->getRootSceneNode(), FONT_NAME, 2);
     mLabelManager->setLayerVisibilityFlags(0, 1);
     mLabelManager->setLayerVisibilityFlags(1, 2);
-    // The world's "interaction" and "character" labels register after this one when they exist.
     mLabelManager->registerLabelType(new brix::TextLabelFactory());
+    mLabelManager->registerLabelType(new InteractionLabelFactory());
+    mLabelManager->registerLabelType(new CharacterLabelFactory());
     mShadowManager =
         new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
     // The player manager follows here when multiplayer exists.
