@@ -1,5 +1,8 @@
 #include "game/application/camera.h"
 #include "game/application/hud.h"
+#include "game/application/interactionlabel.h"
+#include "engine/presentation/labelmanager.h"
+#include "game/world/worldlabel.h"
 #include "game/multiplayer/player.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
@@ -88,7 +91,20 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
                     // Two seconds for the camera to settle on the human.
                     runTicks(game, 80);
                     cameraAt = game.getCamera(0)->getSmoothedLookAt();
-                    match->human(0)->showChatMessage("Onwards!");
+                    // The labels the human and a crate will float, placed here as they would.
+                    const Ogre::Vector3 at = match->human(0)->getPosition();
+                    auto* name =
+                        static_cast<game::WorldLabel*>(game.getLabelManager()->addLabel("character", at));
+                    name->setLayerFlags(1);
+                    name->setSpeech("Onwards!", game::Human::CHAT_SECONDS);
+                    name->setAimLine(Ogre::Vector2(0.4f, 0.5f), Ogre::Vector2(3.0f, 0.5f));
+                    name->setAimMarker(Ogre::Vector2(3.0f, 0.5f));
+                    auto* crate = static_cast<game::WorldLabel*>(game.getLabelManager()->addLabel(
+                        "interaction", at + Ogre::Vector3(-2.0f, 0.0f, 0.0f)));
+                    crate->setText("Crate");
+                    crate->setBoundingBox(Ogre::AxisAlignedBox(-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f));
+                    crate->setPlacement(game::InteractionLabel::PLACEMENT_BELOW);
+                    crate->setLayerFlags(1);
                 });
             game.wait(2);
             game.then([&](test::GameRun& game) { game.screenshot(framePath("play-sp01.png")); });
@@ -123,7 +139,8 @@ TEST(Playing, SplitScreenPlayersWalkWithTheKeyboardAndAGamepad)
                     types[0] = game.getController(0)->getType();
                     types[1] = game.getController(1)->getType();
                     runTicks(game, 40);
-                    const float start[2] = {match->human(0)->getPosition().x, match->human(1)->getPosition().x};
+                    const float start[2] = {match->human(0)->getPosition().x,
+                                            match->human(1)->getPosition().x};
                     hold(game, test::KEY_LEFT, true);
                     test::InputRig::setAxis(0, LEFT_X, 1.0f);
                     runTicks(game, 30);

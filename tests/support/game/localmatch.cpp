@@ -38,6 +38,9 @@ LocalMatch::LocalMatch(GameRun& game, const std::string& level, unsigned int hum
         human->setPlayer(true);
         human->setController(game.getController(i));
         player->joinMatch(human);
+        // Observer record i is local player i: labels near its human show in its camera's layer.
+        game.getEntityManager()->addObserver(static_cast<uint16_t>(i + 1), 1);
+        game.getEntityManager()->setObserverFocus(static_cast<uint16_t>(i + 1), human->getId());
         game.getCamera(i)->setPlayer(player->getIndex());
         mPlayerRecords.push_back(player);
     }
@@ -60,6 +63,8 @@ LocalMatch::~LocalMatch()
     mGame.getCamera(0)->setViewportMode(game::Camera::VIEWPORT_FULL);
     mGame.getCamera(1)->setViewportMode(game::Camera::VIEWPORT_NONE);
     mGame.setViewedPlayers(nullptr);
+    for (unsigned int i = 0; i < mPlayerRecords.size(); ++i)
+        mGame.getEntityManager()->removeObserver(static_cast<uint16_t>(i + 1));
     mPlayers.endMatch();
     mPlayers.deleteAllPlayers();
 }
