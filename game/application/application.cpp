@@ -1442,10 +1442,8 @@ void Application::updatePlayerViews(float frameSeconds)
     const bool gameVisible = !mMenuFrame->isShown() && !mMenu->isVisible();
     for (Camera* camera : mCameras)
         if (camera)
-        {
             camera->setHUDVisible(gameVisible);
-            mLabelManager->setVisible(gameVisible);
-        }
+    mLabelManager->setVisible(gameVisible);
 }
 
 void Application::cleanupPlayerViews()
@@ -1526,6 +1524,32 @@ void Application::updateControllerInfo()
         mCameras[i]->setInfoText(info);
     }
     // The level editor's help follows EDITOR_HELP_BIT here once the editor exists.
+}
+
+void Application::updateGamepadItems(brix::OgreMenuPage* page)
+{
+    brix::OgreMenuItem* controller = page->getItem("controller");
+    auto* layout = static_cast<brix::OgreMenuListItem*>(page->getItem("gamepadlayout"));
+    if (!controller || !layout)
+        return;
+    // The list offers "Keyboard", "Keyboard+mouse", then one entry per gamepad.
+    const unsigned int firstGamepad = 2;
+    if (controller->getValue().compare(0, 7, "Gamepad") == 0 && controller->getIndex() >= firstGamepad)
+    {
+        layout->setState(brix::OgreMenuItem::STATE_NORMAL);
+        // Pads plugged in since the last look are found again.
+        mInputManager->disableInputDevice(brix::InputManager::JOYSTICK);
+        mInputManager->enableInputDevice(brix::InputManager::JOYSTICK);
+        const std::string device = mInputManager->getDeviceIdentifier(brix::InputManager::JOYSTICK,
+                                                                      controller->getIndex() - firstGamepad);
+        layout->setDescription(device.empty() ? "No gamepad device detected"
+                                              : "Found device '" + device + "'");
+    }
+    else
+    {
+        layout->setState(brix::OgreMenuItem::STATE_DISABLED);
+        layout->setDescription(std::string());
+    }
 }
 
 Application::TListener Application::listenFrom(const std::vector<TSoundSample>& samples, float audibleRange)

@@ -157,6 +157,9 @@ public:
     // The player manager whose local players the cameras, the HUDs and the audio listener
     // follow; not owned, null for none.
     void setViewedPlayers(PlayerManager* players);
+    // A player page's gamepad layout can be chosen only with a gamepad as its controller; its
+    // description then names the device found for it.
+    void updateGamepadItems(brix::OgreMenuPage* page);
     // Replaces local player index's controller by one of the type (1 keyboard, 2 keyboard with
     // mouse aiming, 3 and 4 gamepad 1 and 2) and hands it to the player's human.
     void setPlayerController(unsigned int index, int type, const std::string& gamepadLayout);

@@ -1,10 +1,13 @@
 #include "engine/core/audiomanager.h"
+#include "engine/presentation/ogremenu.h"
+#include "engine/presentation/ogremenupage.h"
 #include "game/application/application.h"
 #include "game/application/camera.h"
 #include "game/application/hud.h"
 #include "game/world/controller.h"
 #include "game/world/human.h"
 #include "support/game/gamerun.h"
+#include "support/game/inputrig.h"
 #include "support/game/localmatch.h"
 
 #include <OgreManualObject.h>
@@ -107,4 +110,30 @@ TEST(ApplicationViews, ListenerInputMaskAndHintsFollowThePlayers)
     EXPECT_NEAR(0.0f, moved[0], 0.01f);
     EXPECT_GT(moved[1], 1.0f);
     EXPECT_EQ(1u, sections);
+}
+
+TEST(ApplicationViews, GamepadLayoutIsChosenOnlyForAGamepadThatIsLookedForAgain)
+{
+    test::FakeJoysticks joysticks(1);
+    test::UserFolder user;
+    user.writeTestConfiguration();
+    std::vector<int> states;
+    test::GameRun::play(
+        [&](test::GameRun& game)
+        {
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    brix::OgreMenuPage* page = game.getMenu()->getPage("player2");
+                    brix::OgreMenuItem* controller = page->getItem("controller");
+                    for (const char* choice : {"Keyboard", "Gamepad 1", "Gamepad 2", "Keyboard+mouse"})
+                    {
+                        controller->setValue(std::string(choice));
+                        game.updateGamepadItems(page);
+                        states.push_back(page->getItem("gamepadlayout")->getState());
+                    }
+                    game.stop();
+                });
+        });
+    EXPECT_EQ((std::vector<int>{3, 0, 0, 3}), states);
 }
