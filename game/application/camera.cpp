@@ -305,7 +305,7 @@ void Camera::update(const float& frameSeconds)
         target = mEndPosition + END_LOOK_AT;
         position = mEndPosition + END_VIEW + SWAY_SCALE * swayVector;
     }
-    else if (human && human->getHealth() == 0.0f)
+    else if (human && (human->isReloading() || human->getHealth() == 0.0f))
     {
         target = human->getRenderPosition();
         position = target + CLOSE_UP;

@@ -4,6 +4,7 @@
 #include "game/multiplayer/player.h"
 #include "game/world/human.h"
 #include "game/world/package.h"
+#include "game/world/weapon.h"
 
 #include <OgreManualObject.h>
 #include <OgreSceneManager.h>
@@ -72,7 +73,14 @@ void HUD::update(Player* player)
     status.health = human->getHealth();
     status.keyMask = human->getKeyMask();
     status.shieldEnergy = human->getShieldEnergy();
-    // The human carries no weapon slots of its own yet: both show as empty, slot 0 current.
+    for (unsigned int slot = 0; slot < WEAPON_SLOTS; ++slot)
+    {
+        uint32_t clip = 0, reserve = 0;
+        if (const Weapon* weapon = human->getWeapon(slot, clip, reserve))
+            status.weapons[slot] = {weapon->getDisplayName(), static_cast<int>(reserve),
+                                    static_cast<int>(clip)};
+    }
+    status.currentWeapon = human->getCurrentWeaponIndex();
     update(status);
 }
 

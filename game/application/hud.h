@@ -37,7 +37,8 @@ public:
     static constexpr float SHIELD_HEIGHT = 0.04f;
     static constexpr float LINE_WIDTH = 0.005f;
 
-    // What the HUD shows; a weapon with an empty name is an empty slot.
+    // What the HUD shows; a weapon with an empty name is an empty slot. Its rounds are those
+    // beyond the clip: a weapon with none left shows red.
     struct TWeapon
     {
         std::string name;

@@ -58,6 +58,7 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
     std::unique_ptr<test::LocalMatch> match;
     float startX = 0, walkedX = 0, groundY = 0, peakY = -1e9f;
     unsigned int shotButtons = 0;
+    uint32_t clipBefore = 0, clipAfter = 0;
     Ogre::Vector3 cameraAt;
     test::GameRun::play(
         [&](test::GameRun& game)
@@ -82,8 +83,11 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
                         peakY = std::max(peakY, human->getPosition().y);
                     }
                     hold(game, KEY_SPACE, false);
+                    uint32_t reserve = 0;
+                    human->getWeapon(0, clipBefore, reserve);
                     hold(game, KEY_LEFT_CONTROL, true);
                     runTicks(game, 2);
+                    human->getWeapon(0, clipAfter, reserve);
                     game::Controller::TInput input;
                     game.getController(0)->getLatestInput(input);
                     shotButtons = input.buttons;
@@ -91,16 +95,10 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
                     // Two seconds for the camera to settle on the human.
                     runTicks(game, 80);
                     cameraAt = game.getCamera(0)->getSmoothedLookAt();
-                    // The labels the human and a crate will float, placed here as they would.
-                    const Ogre::Vector3 at = match->human(0)->getPosition();
-                    auto* name =
-                        static_cast<game::WorldLabel*>(game.getLabelManager()->addLabel("character", at));
-                    name->setLayerFlags(1);
-                    name->setSpeech("Onwards!", game::Human::CHAT_SECONDS);
-                    name->setAimLine(Ogre::Vector2(0.4f, 0.5f), Ogre::Vector2(3.0f, 0.5f));
-                    name->setAimMarker(Ogre::Vector2(3.0f, 0.5f));
+                    match->human(0)->showChatMessage("Onwards!");
+                    // A caption at an object beside the human, as the world floats them.
                     auto* crate = static_cast<game::WorldLabel*>(game.getLabelManager()->addLabel(
-                        "interaction", at + Ogre::Vector3(-2.0f, 0.0f, 0.0f)));
+                        "interaction", match->human(0)->getPosition() + Ogre::Vector3(-2.0f, 0.0f, 0.0f)));
                     crate->setText("Crate");
                     crate->setBoundingBox(Ogre::AxisAlignedBox(-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f));
                     crate->setPlacement(game::InteractionLabel::PLACEMENT_BELOW);
@@ -115,6 +113,8 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
     EXPECT_LT(walkedX - startX, 5.2f);
     EXPECT_GT(peakY - groundY, 0.5f);
     EXPECT_EQ(1u, shotButtons & 1u);
+    EXPECT_GT(clipBefore, 0u);
+    EXPECT_EQ(clipBefore - 1, clipAfter);
     EXPECT_NEAR(walkedX + 4.0f, cameraAt.x, 0.5f);
     keepPicture("play-sp01.png");
 }
