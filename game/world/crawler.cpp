@@ -20,7 +20,8 @@ namespace
 const char* const MOVE_ANIMATION = "move";
 }
 
-Crawler::Crawler(EntityManager* manager) : Enemy(manager, MOVE_ANIMATION, EventDispatcher::CrawlerKilled)
+Crawler::Crawler(EntityManager* manager)
+    : Enemy(manager, MOVE_ANIMATION, EventDispatcher::CrawlerKilled), mAI(manager, this)
 {
     mDamageTrigger.bind(mStateCodec);
 }
@@ -31,12 +32,15 @@ void Crawler::load(const brix::XMLElement* element)
 {
     Enemy::load(element);
     mShadowRadius = element->getValueAsFloat("shadowradius", 0.0f);
+    mAI.load(element->getChild("ai"));
 }
 
 void Crawler::copyDefinition(const Entity* entity)
 {
     Enemy::copyDefinition(entity);
-    mShadowRadius = static_cast<const Crawler*>(entity)->mShadowRadius;
+    const Crawler* prototype = static_cast<const Crawler*>(entity);
+    mShadowRadius = prototype->mShadowRadius;
+    mAI.copyParameters(prototype->mAI);
 }
 
 void Crawler::spawn()
@@ -48,6 +52,7 @@ void Crawler::spawn()
     mOnGround = false;
     mGroundNormal = Ogre::Vector3::ZERO;
     mGroundDistance = 0.0f;
+    mAI.reset();
 }
 
 void Crawler::remove()
@@ -62,6 +67,21 @@ void Crawler::update(uint16_t tick, bool newTick)
 {
     if (mParts.body)
         mParts.body->setEnabled(true);
+    if (!isAuthoritative() || !mAI.isLoaded())
+        return;
+    mAI.update();
+    mMoveX = mAI.getMoveDirection().x;
+}
+
+void Crawler::onHit(const Ogre::Vector3& direction)
+{
+    mAI.onHit(direction);
+}
+
+void Crawler::onContact(const brix::Movable::TContact& contact, Entity* other)
+{
+    if (mAI.onContact(contact.normal, other))
+        selfDestruct();
 }
 
 Ogre::Vector3 Crawler::floorTangent(const Ogre::Vector3& normal)
@@ -117,6 +137,12 @@ void Crawler::postUpdate(uint16_t tick, bool newTick)
 {
     readBody();
     probeGround();
+    if (isAuthoritative() && mAI.isLoaded())
+    {
+        handleContacts();
+        if (mAI.isFiring())
+            selfDestruct();
+    }
     applyCrushDamage();
     if (mOnGround)
         mOrientation = Ogre::Quaternion::Slerp(SLOPE_RATE, mOrientation,

@@ -1,4 +1,5 @@
 #pragma once
+#include "game/world/crawlerai.h"
 #include "game/world/enemy.h"
 
 #include <OgreVector.h>
@@ -53,11 +54,18 @@ public:
     // The tangent of a floor with that normal, pointing right.
     static Ogre::Vector3 floorTangent(const Ogre::Vector3& normal);
 
-    // -1 to 1, as the brain decides it; the authoritative side's brain sets it every tick.
+    CrawlerAI& getAI() { return mAI; }
+
+    // -1 to 1, as the brain decides it; the authoritative side's loaded brain sets it every tick.
     void setMoveX(float moveX) { mMoveX = moveX; }
     float getMoveX() const { return mMoveX; }
     // Blows the crawler up: its own full integrity as damage, with its own id as attacker.
     void selfDestruct();
+
+protected:
+    void onHit(const Ogre::Vector3& direction) override;
+    // Touching what the brain is after sets the crawler off.
+    void onContact(const brix::Movable::TContact& contact, Entity* other) override;
 
 private:
     void probeGround();
@@ -67,6 +75,7 @@ private:
     float mShadowRadius = 0.0f;
 
     // Run time.
+    CrawlerAI mAI;
     float mMoveX = 0.0f;
     bool mOnGround = false;
     Ogre::Vector3 mGroundNormal = Ogre::Vector3::ZERO;

@@ -28,8 +28,10 @@ Ogre::Vector3 parseVector(const brix::XMLElement* element, const char* path)
 }
 } // namespace
 
-Drone::Drone(EntityManager* manager) : Enemy(manager, LOOP_ANIMATION, EventDispatcher::DroneKilled)
+Drone::Drone(EntityManager* manager)
+    : Enemy(manager, LOOP_ANIMATION, EventDispatcher::DroneKilled), mAI(manager, this)
 {
+    mAI.setEventDispatcher(manager->getEventDispatcher());
     mStateCodec.bind(&mAim.x, -1.0f, 1.0f, AIM_BITS);
     mStateCodec.bind(&mAim.y, -1.0f, 1.0f, AIM_BITS);
     mStateCodec.bind(&mAIState, STATE_BITS);
@@ -57,6 +59,7 @@ void Drone::load(const brix::XMLElement* element)
     std::string flash = element->getValue("flash/mesh", "");
     mFlashMesh = flash.empty() ? Ogre::MeshPtr() : Ogre::MeshManager::getSingleton().load(flash, "default");
     mFlashOffset = parseVector(element, "flash/offset");
+    mAI.load(element->getChild("ai"));
 }
 
 void Drone::copyDefinition(const Entity* entity)
@@ -77,6 +80,7 @@ void Drone::copyDefinition(const Entity* entity)
     mShootDelay = prototype->mShootDelay;
     mFlashMesh = prototype->mFlashMesh;
     mFlashOffset = prototype->mFlashOffset;
+    mAI.copyParameters(prototype->mAI);
 }
 
 void Drone::spawn()
@@ -101,6 +105,7 @@ void Drone::spawn()
     mAIState = STATE_IDLE;
     mSeenAIState = STATE_IDLE;
     mShotTrigger.reset();
+    mAI.reset();
 }
 
 void Drone::remove()
@@ -113,6 +118,24 @@ void Drone::update(uint16_t tick, bool newTick)
 {
     if (mParts.body)
         mParts.body->setEnabled(true);
+    if (!isAuthoritative() || !mAI.isLoaded())
+        return;
+    mAI.update();
+    Ogre::Vector2 move = mAI.getMoveDirection();
+    steer(Ogre::Vector3(move.x, move.y, 0.0f), mAI.getAimDirection(), mAI.getState());
+    if (mAI.isFiring())
+        fireWhenReady();
+}
+
+void Drone::onHit(const Ogre::Vector3& direction)
+{
+    mAI.onHit(direction);
+}
+
+void Drone::onContact(const brix::Movable::TContact& contact, Entity* other)
+{
+    if (mAI.onContact(contact.normal, other) && other && mAttackDamage > 0.0f)
+        other->damage(mAttackDamage, contact.position, -contact.normal, mOwnerId);
 }
 
 void Drone::steer(const Ogre::Vector3& move, const Ogre::Vector2& aim, unsigned state)
@@ -172,6 +195,8 @@ void Drone::update(brix::Movable* movable, float step)
 void Drone::postUpdate(uint16_t tick, bool newTick)
 {
     readBody();
+    if (mAI.isLoaded())
+        handleContacts();
     applyCrushDamage();
     float yawTarget = mAim.x > 0.0f ? 0.0f : -180.0f;
     mYaw += (yawTarget - mYaw) * TURN_RATE;

@@ -1,4 +1,5 @@
 #pragma once
+#include "game/world/droneai.h"
 #include "game/world/enemy.h"
 
 #include <OgreVector.h>
@@ -72,12 +73,20 @@ public:
     float getShotCooldown() const { return mShotCooldown; }
     float getSpeed() const { return mSpeed; }
 
-    // Steering and weapon use as the brain decides them; the authoritative side's brain
+    DroneAI& getAI() { return mAI; }
+    const DroneAI& getAI() const { return mAI; }
+
+    // Steering and weapon use as the brain decides them; the authoritative side's loaded brain
     // sets them every tick.
     void steer(const Ogre::Vector3& move, const Ogre::Vector2& aim, unsigned state);
     // Fires when the cooldown is over, a projectile is defined and the nose points at the aim
     // (for drones that tilt fully). True when it fired.
     bool fireWhenReady();
+
+protected:
+    void onHit(const Ogre::Vector3& direction) override;
+    // Rams what the brain tells it to with "attackdamage", in the name of its owner.
+    void onContact(const brix::Movable::TContact& contact, Entity* other) override;
 
 private:
     void shoot();
@@ -100,6 +109,7 @@ private:
     Ogre::Vector3 mFlashOffset = Ogre::Vector3::ZERO;
 
     // Run time.
+    DroneAI mAI;
     MechanismParts mFlash;
     Ogre::Vector2 mAim = Ogre::Vector2::UNIT_X;
     float mYaw = 0.0f;
