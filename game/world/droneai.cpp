@@ -98,8 +98,8 @@ int DroneAI::checkVisibility(Entity* target)
 {
     if (mOwner->getHealth() <= 0.0f)
         return 2;
-    return mManager->checkVisibility(mOwner, mOwner->getPosition(), target, true, Entity::ATTRIBUTE_SEETHROUGH,
-                                     false);
+    return mManager->checkVisibility(mOwner, mOwner->getPosition(), target, true,
+                                     Entity::ATTRIBUTE_SEETHROUGH, false);
 }
 
 void DroneAI::onHit(const Ogre::Vector3& direction)
@@ -237,7 +237,8 @@ void DroneAI::thinkIdle(float elapsed)
     }
     if (mPhaseTimer >= mIdlePhaseTime)
     {
-        mAimDirection = Ogre::Math::UnitRandom() <= 0.5f ? Ogre::Vector2::UNIT_X : Ogre::Vector2::NEGATIVE_UNIT_X;
+        mAimDirection =
+            Ogre::Math::UnitRandom() <= 0.5f ? Ogre::Vector2::UNIT_X : Ogre::Vector2::NEGATIVE_UNIT_X;
         mPhaseTimer = randomPhase(mIdlePhaseTime);
     }
 }
