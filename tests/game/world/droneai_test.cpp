@@ -39,6 +39,8 @@ protected:
         world.loadEntities();
         world.loadEntities(DRONES);
         world.events().addListener(&journal);
+        // Rays miss the test world's wide ground slab away from its middle: a floor of their own.
+        world.addBlock(Ogre::Vector3(0.0f, -0.5f, 0.0f), Ogre::Vector3(80.0f, 1.0f, 3.0f));
     }
     ~DroneAITest() override { world.events().removeListener(&journal); }
 
