@@ -1,10 +1,12 @@
 #include "game/world/human.h"
+#include "engine/core/audiomanager.h"
 #include "engine/core/body.h"
 #include "engine/core/ogrescene.h"
 #include "game/level/level.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
+#include "game/world/humanai.h"
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "game/world/manualshadow.h"
@@ -75,6 +77,7 @@ Human::Human(EntityManager* manager) : Entity(manager)
     mExtraCodec.bind(&mLatchedButtons, 6);
     mExtraCodec.bind(&mJumping);
     mExtraCodec.bind(&mKeyMask, 4);
+    mAI.reset(new HumanAI(manager, this));
 }
 
 Human::~Human()
@@ -115,7 +118,7 @@ void Human::load(const brix::XMLElement* element)
     mMinimumPitch = speech ? speech->getValueAsFloat("minimumpitch", 1.0f) : 1.0f;
     mMaximumPitch = speech ? speech->getValueAsFloat("maximumpitch", 1.0f) : 1.0f;
     loadItemDrop(element->getChild("items"), mItemDrop);
-    // The "ai" parameters are read by the embedded AI, which comes with the human AI.
+    mAI->load(element->getChild("ai"));
 }
 
 void Human::copyDefinition(const Entity* entity)
@@ -144,6 +147,7 @@ void Human::copyDefinition(const Entity* entity)
     mMinimumPitch = prototype->mMinimumPitch;
     mMaximumPitch = prototype->mMaximumPitch;
     mItemDrop = prototype->mItemDrop;
+    mAI->copyParameters(*prototype->mAI);
 }
 
 void Human::setSkin(int skin)
@@ -211,13 +215,16 @@ void Human::spawn()
     mStridePhase = 0.25f;
     mLatchedButtons = 0;
     mRecoil = Ogre::Vector3::ZERO;
+    mAI->reset();
 }
 
 void Human::remove()
 {
     Entity::remove();
-    // A deployed shield is put away and the speech stopped here once shields and the AI's
-    // speech come with them.
+    // A deployed shield is put away here once shields come.
+    if (mSpeechSound && brix::AudioManager::getSingletonPtr())
+        brix::AudioManager::getSingleton().stop(mSpeechSound);
+    mSpeechSound = 0;
     mController = nullptr;
     if (mShadow && mManager->getShadowManager())
         mManager->getShadowManager()->removeShadow(mShadow);
@@ -332,10 +339,10 @@ void Human::update(uint16_t tick, bool newTick)
     mRecoil = Ogre::Vector3::ZERO;
     if (mBody)
         mBody->setEnabled(true);
-    // A human without a controller is driven by its embedded AI on the authoritative side,
-    // which comes with the human AI.
     if (mController)
         applyInput(tick);
+    else if (isAuthoritative() && mAI->isLoaded())
+        applyAI();
     updateAim();
     brix::Math::adjustBlendFactor(mCriticalBlend, isHealthCritical(), 0.5f, 4.0f, BLEND_STEP);
     if (mBody)
@@ -373,6 +380,17 @@ void Human::applyInput(uint16_t tick)
         mFacingRight = input.aimX > 0.0f;
         mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
     }
+}
+
+void Human::applyAI()
+{
+    mAI->update();
+    Ogre::Vector2 aim = mAI->getAimDirection();
+    mFacingRight = aim.x > 0.0f;
+    mAimAngle = Ogre::Math::ATan2(aim.y, std::fabs(aim.x)).valueDegrees();
+    mWalkValue = mAI->getMoveDirection().x;
+    handleButtons((mAI->isFiring() ? Controller::BUTTON_SHOOT : 0u) |
+                  (mAI->isSecondaryAction() ? Controller::BUTTON_RELOAD : 0u));
 }
 
 void Human::handleButtons(unsigned int buttons)
@@ -534,7 +552,7 @@ void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3
 {
     if (mState != ACTIVE)
         return;
-    // The embedded AI learns where the hit came from here once the human AI comes.
+    mAI->notifyDamage(direction);
     EventDispatcher* events = mManager->getEventDispatcher();
     if (amount > 0.0f && mIntegrity > 0.0f && !mInvulnerable)
     {
@@ -602,6 +620,23 @@ void Human::setEnabled(bool enabled)
 
 // Frame
 
+void Human::speak()
+{
+    int state = mAI->getSpeechState();
+    if (!mAI->isLoaded() || state == mSpokenAIState)
+        return;
+    mSpokenAIState = state;
+    if (state < HumanAI::SPEECH_TARGET_HUMAN || state > HumanAI::SPEECH_TARGET_LOST)
+    {
+        brix::Log::error("Unsupported AI state for human speech");
+        return;
+    }
+    if (mSpeechSound && brix::AudioManager::getSingletonPtr())
+        brix::AudioManager::getSingleton().stop(mSpeechSound);
+    mSpeechSound = playRandomSound(mSpeechSounds[state - HumanAI::SPEECH_TARGET_HUMAN], mRenderPosition, 1.0f,
+                                   mSpeechPitch, false, SOUND_PRIORITY);
+}
+
 void Human::advanceStride(float frameSeconds)
 {
     float before = mStridePhase;
@@ -641,6 +676,7 @@ void Human::interpolate(float frameSeconds, float fraction)
     // A client's view of another human fires and reloads its selected slot here once the
     // weapon slots come.
     advanceStride(frameSeconds);
+    speak();
     if (mNode)
     {
         mNode->setPosition(mRenderPosition);

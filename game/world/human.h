@@ -16,6 +16,7 @@ class SceneNode;
 namespace game
 {
 class Controller;
+class HumanAI;
 class HumanAnimation;
 class HumanBody;
 class ManualShadow;
@@ -110,6 +111,9 @@ public:
     HumanBody* getBody() const { return mBody.get(); }
     // Null without a scene.
     HumanAnimation* getAnimation() const { return mAnimation.get(); }
+    // The brain of a guard; it runs only when its definition has an "ai" element, no
+    // controller drives the human, and this side is authoritative.
+    HumanAI* getAI() const { return mAI.get(); }
 
     // -1 = every key.
     void setKeyMask(uint32_t mask) { mKeyMask = mask; }
@@ -137,6 +141,8 @@ public:
 private:
     void applySkin();
     void applyInput(uint16_t tick);
+    void applyAI();
+    void speak();
     void handleButtons(unsigned int buttons);
     void updatePassing();
     void applyEnvironmentDamage(bool wasOnGround);
@@ -169,6 +175,9 @@ private:
     TItemDrop mItemDrop;
 
     // Run time.
+    std::unique_ptr<HumanAI> mAI;
+    int mSpokenAIState = 0;
+    unsigned int mSpeechSound = 0;
     std::unique_ptr<HumanBody> mBody;
     std::unique_ptr<HumanAnimation> mAnimation;
     Ogre::SceneNode* mNode = nullptr;

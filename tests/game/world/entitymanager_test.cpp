@@ -90,6 +90,8 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
         if (std::string(type) == "drone" || std::string(type) == "crawler")
             extra = std::string("<mesh>") + type + ".mesh</mesh>";
+        if (std::string(type) == "sentrygun")
+            extra = "<mesh>sentrygun.mesh</mesh>";
         for (const char* mechanism : {"door", "platform", "shield"})
             if (std::string(type) == mechanism)
                 extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
