@@ -105,6 +105,10 @@ TEST_F(DroneAITest, KeepsItsAttackDistanceAndFiresOnlyOnceTheTargetIsSeen)
     EXPECT_TRUE(ai.getMoveDirection().positionEquals(Ogre::Vector2(-1.0f, 0.0f), 1e-5f));
     EXPECT_EQ(ai.getAimDirection(), Ogre::Vector2(1.0f, 0.0f));
     EXPECT_TRUE(ai.isFiring());
+    // A target right where the drone is gives no direction: the aim still points somewhere.
+    player->setPosition(drone->getPosition());
+    think();
+    EXPECT_NEAR(ai.getAimDirection().length(), 1.0f, 1e-5f);
     // Out of the active range for the release time: dropped, and the drone searches.
     player->setPosition(Ogre::Vector3(30.0f, 1.0f, 0.0f));
     think(5);
