@@ -4,6 +4,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/humanbody.h"
+#include "game/world/weapon.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreMath.h>
@@ -43,16 +44,17 @@ float sideOf(float value)
 }
 } // namespace
 
-HumanAI::HumanAI(EntityManager* manager, Human* owner) : AI(manager, owner), mHuman(owner)
+HumanAI::HumanAI(EntityManager* manager, Human* owner)
+    : AI(manager, owner), mHuman(owner), mEvents(manager->getEventDispatcher())
 {
-    if (EventDispatcher* events = manager->getEventDispatcher())
-        events->addListener(this);
+    if (mEvents)
+        mEvents->addListener(this);
 }
 
 HumanAI::~HumanAI()
 {
-    if (EventDispatcher* events = mManager->getEventDispatcher())
-        events->removeListener(this);
+    if (mEvents)
+        mEvents->removeListener(this);
 }
 
 bool HumanAI::load(const brix::XMLElement* definition)
@@ -187,9 +189,8 @@ bool HumanAI::isPathClear(float side) const
     tangent.z = 0.0f;
     tangent.normalise();
     mPathHits.clear();
-    if (active->trace(position, Ogre::Quaternion::IDENTITY, position + tangent * (PATH_CHECK_DISTANCE * side),
-                      &mPathHits))
-        return false;
+    active->trace(position, Ogre::Quaternion::IDENTITY, position + tangent * (PATH_CHECK_DISTANCE * side),
+                  &mPathHits);
     for (const brix::TTraceContact& hit : mPathHits)
         if (Entity::ofMovable(hit.movable) || hit.normal.y <= MIN_WALKABLE_NORMAL_Y)
             return false;
@@ -205,10 +206,11 @@ bool HumanAI::isPathClear(float side) const
 
 bool HumanAI::readClip(int& clip, int& perClip) const
 {
-    // The human carries no weapon slots yet: nothing to reload.
-    clip = 0;
-    perClip = 0;
-    return false;
+    uint32_t rounds = 0, reserve = 0;
+    const Weapon* weapon = mHuman->getWeapon(mHuman->getCurrentWeaponIndex(), rounds, reserve);
+    clip = static_cast<int>(rounds);
+    perClip = weapon ? weapon->getRoundsPerClip() : 0;
+    return weapon != nullptr;
 }
 
 void HumanAI::think(float elapsed)

@@ -93,6 +93,8 @@ private:
     void speakAbout(const Entity* target);
 
     Human* mHuman;
+    // The dispatcher it listens to, as it was when the human was built; it outlives the human.
+    EventDispatcher* mEvents;
 
     // Tuning.
     float mTargetRange = 0.0f;

@@ -127,7 +127,7 @@ TEST_F(CrawlerAITest, GoesOffWithATargetInRangeThroughWallsOrOnTouch)
     world.addBlock(Ogre::Vector3(2.0f, 2.0f, 0.0f), Ogre::Vector3(0.4f, 4.0f, 3.0f));
     game::Crawler* crawler = create(1.5f);
     // Someone else's human near it sets nothing off.
-    world.loadEntities("<human><name>guard</name><id>73</id></human>");
+    world.loadEntities("<human><name>guard</name><id>73</id><weapon>pistol</weapon></human>");
     world.create("guard", Ogre::Vector3(0.5f, 1.0f, 0.0f));
     world.tick(8);
     EXPECT_EQ(crawler->getState(), game::Entity::ACTIVE);

@@ -27,7 +27,7 @@ const char* const DRONES = R"(
     <attackdamage>10</attackdamage>
     <ai><targettype>human</targettype><idletargetrange>8</idletargetrange><activetargetrange>12</activetargetrange>
     <retreatdistance>3</retreatdistance><retreattime>1</retreattime></ai></drone>
-<human><name>runner</name><id>63</id><body>human</body><mesh>human.mesh</mesh><integrity>100</integrity></human>
+<human><name>runner</name><id>63</id><weapon>pistol</weapon><body>human</body><mesh>human.mesh</mesh><integrity>100</integrity></human>
 )";
 
 class DroneAITest : public testing::Test

@@ -127,6 +127,8 @@ TEST_F(HumanAITest, GuardPatrolsStopsAtTheLedgeTurnsOnNoiseAndHitsAndAttacksTheP
     EXPECT_GE(untilFire, 24);
     EXPECT_EQ(guard->getFacing(), -1.0f);
     EXPECT_LT(std::fabs(guard->getAimAngle() - 0.0f), 10.0f);
+    // Its pistol really fires: the player is hit.
+    ASSERT_TRUE(runUntil([&] { return player->getHealth() < 1.0f; }, 120));
 
     // It closes in to its largest attack range, then stands.
     world->tick(160);

@@ -1,4 +1,6 @@
 #include "game/world/sentrygun.h"
+#include "game/world/controller.h"
+#include "game/world/human.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
 #include "support/game/entitylink.h"
@@ -221,6 +223,26 @@ TEST_F(SentryGunTest, DisarmingPowersDownAtOnceAndArmingSearchesAfresh)
     EXPECT_EQ(sentry->getAI().getTargetId(), 0u);
     run(sentry, 60);
     EXPECT_TRUE(sentry->hasTarget());
+
+    // A player beside it switches it with the interact button, once per press.
+    game::Controller controller(0);
+    auto* human = static_cast<game::Human*>(player);
+    human->setController(&controller);
+    human->setPosition(Ogre::Vector3(1.0f, GUN_HEIGHT, 0.0f));
+    const unsigned interact = game::Controller::BUTTON_INTERACT;
+    const std::vector<std::pair<unsigned, bool>> presses = {
+        {interact, false}, {interact, false}, {0u, false}, {interact, true}};
+    for (const auto& [buttons, armed] : presses)
+    {
+        game::Controller::TInput input;
+        input.tick = static_cast<uint16_t>(world.entities().getTick() + 1);
+        input.aimX = 1.0f;
+        input.buttons = buttons;
+        controller.addInput(input);
+        world.tick();
+        EXPECT_EQ(sentry->isArmed(), armed);
+    }
+    human->setController(nullptr);
 }
 
 TEST_F(SentryGunTest, RegainingATargetWhilePoweringDownResumesFromTheLevelReached)
