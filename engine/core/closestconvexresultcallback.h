@@ -21,6 +21,16 @@ public:
         return btCollisionWorld::ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
     }
 
+    // The ignored movable's objects are passed over before any narrow-phase work: a sweep that
+    // starts inside its own body would otherwise solve that overlap on every call.
+    bool needsCollision(btBroadphaseProxy* proxy) const override
+    {
+        const btCollisionObject* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
+        if (mIgnore && object && object->getUserPointer() == mIgnore)
+            return false;
+        return btCollisionWorld::ClosestConvexResultCallback::needsCollision(proxy);
+    }
+
 private:
     const Movable* mIgnore;
 };
