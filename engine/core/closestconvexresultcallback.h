@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/core/closestrayresultcallback.h"
 #include "engine/core/movable.h"
 
 #include <btBulletCollisionCommon.h>
@@ -25,10 +26,8 @@ public:
     // starts inside its own body would otherwise solve that overlap on every call.
     bool needsCollision(btBroadphaseProxy* proxy) const override
     {
-        const btCollisionObject* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
-        if (mIgnore && object && object->getUserPointer() == mIgnore)
-            return false;
-        return btCollisionWorld::ClosestConvexResultCallback::needsCollision(proxy);
+        return !isIgnoredProxy(proxy, mIgnore) &&
+               btCollisionWorld::ClosestConvexResultCallback::needsCollision(proxy);
     }
 
 private:

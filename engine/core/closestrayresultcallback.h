@@ -5,6 +5,13 @@
 
 namespace brix
 {
+// Whether a broadphase proxy is one of the objects of the movable that a query looks through.
+inline bool isIgnoredProxy(const btBroadphaseProxy* proxy, const Movable* ignore)
+{
+    const btCollisionObject* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
+    return ignore && object && object->getUserPointer() == ignore;
+}
+
 // Bullet's closest-hit ray callback that looks through one movable's own objects.
 class ClosestRayResultCallback : public btCollisionWorld::ClosestRayResultCallback
 {
@@ -25,10 +32,8 @@ public:
     // starts inside its own body would otherwise solve that overlap on every call.
     bool needsCollision(btBroadphaseProxy* proxy) const override
     {
-        const btCollisionObject* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
-        if (mIgnore && object && object->getUserPointer() == mIgnore)
-            return false;
-        return btCollisionWorld::ClosestRayResultCallback::needsCollision(proxy);
+        return !isIgnoredProxy(proxy, mIgnore) &&
+               btCollisionWorld::ClosestRayResultCallback::needsCollision(proxy);
     }
 
 private:
