@@ -18,10 +18,14 @@
 #include "engine/presentation/ogreoverlayloadscreen.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "game/application/matchbrowser.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/commandprocessor.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
 #include "game/world/entitymanager.h"
 #include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
@@ -45,6 +49,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <list>
 #include <ctime>
 #include <functional>
 #include <iostream>
@@ -57,6 +63,7 @@ const char* const Application::USER_DIRECTORY_NAME = "korvane";
 const char* const Application::CONFIGURATION_FILE = "configuration.xml";
 const char* const Application::SCREENSHOT_FOLDER = "screenshots";
 const char* const Application::SCREENSHOT_TIME_FORMAT = "%Y%m%d-%H%M%S";
+const char* const Application::CREATE_NEW_LEVEL = "[create new]";
 
 namespace
 {
@@ -71,6 +78,15 @@ const unsigned int GAME_ID = 1;
 const unsigned int HIGH_SCORES_PER_LEVEL = 5;
 const unsigned int UPDATE_CHANNEL = 1;
 const char* const SHADOW_MATERIAL = "blobshadow";
+// Kept by each browser for its owner; nothing reads it.
+const unsigned int BROWSER_RESERVED = 10;
+const unsigned int HIGH_SCORE_ROWS = 5;
+// An online table fetched this many seconds ago is shown without a new download.
+const unsigned int ONLINE_HIGH_SCORES_MAX_AGE = 20;
+// The placing of a single-player result carries this bit when it is an online one.
+const int ONLINE_PLACING = 16;
+// Rank, name and score columns of the high-score and scoreboard rows.
+const char* const SCORE_ROW_FORMAT = "0.05l|0.5l|0.15r";
 const char* const VERSION_BANNER_RIGHT = "Side-view action in the Brix engine";
 
 // A configuration parameter: b boolean, i integer, f float, s string (limits are lengths).
@@ -686,7 +702,6 @@ void Application::setup(int argc, const char** argv)
     mLabelManager->registerLabelType(new brix::TextLabelFactory());
     mShadowManager =
         new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
-    // The player manager follows here when multiplayer exists.
 
     mHighScoreManager =
         new brix::HighScoreManager(brix::File::filePath(getUserDataDirectory(), HIGH_SCORE_FILE),
@@ -698,7 +713,7 @@ void Application::setup(int argc, const char** argv)
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
-    // The console command processor is made here once multiplayer exists.
+    createPlayers();
 
     mMenuNode = mSceneManager->getRootSceneNode()->createChildSceneNode(MENU_NODE);
     mMenu = new brix::OgreMenu(mSceneManager, mMenuNode, FONT_NAME, 0.07f,
@@ -722,12 +737,11 @@ void Application::setup(int argc, const char** argv)
     mSimulator->loadTemplates("data/entitybodies.xml");
 
     mEntityManager = new EntityManager(mSimulator, mSceneManager, mSceneManager->getRootSceneNode());
-    // The file-share and match browsers are made here once they exist.
+    createBrowsers();
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
-    // The player manager, the server and the clients are given their services here once
-    // multiplayer exists.
+    initializePlayers();
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);
 
     mConfiguration.addListener(this);
@@ -802,7 +816,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
 
     if (ticks > 0)
     {
-        // The match and file-share browsers are polled here, first, once they exist.
+        updateBrowsers();
         mHighScoreManager->update();
         updateVersionCheck();
         // Then each local client receives what the network has for it.
@@ -821,7 +835,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         if (!mPaused)
         {
             mEntityManager->simulateTo(simulated);
-            // The player manager ticks here once multiplayer exists.
+            mPlayerManager->tick(simulated);
         }
         mEventDispatcher->dispatch();
     }
@@ -857,8 +871,7 @@ void Application::cleanup()
 {
     // Nothing is applied to managers on their way out.
     mConfiguration.removeListener(this);
-    // Ending a running game, and deleting the level editor, the browsers, the clients and the
-    // server, come first here as those parts exist.
+    deletePlayersAndBrowsers();
     // The entity manager goes before the level and every manager its entities use.
     destroy(mEntityManager, "entity manager");
     destroy(mLevel, "level");
@@ -1022,10 +1035,18 @@ Ogre::Technique* Application::handleSchemeNotFound(unsigned short, const Ogre::S
 
 void Application::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    // The match, music, scoreboard and controller events are handled here as the match, the
-    // music player and the controllers exist.
     switch (id)
     {
+    case EventDispatcher::MatchStarted:
+        if (a != 0)
+            mMessageDisplay->writeMessage("Warning: Configuration or level modification detected, online "
+                                          "high-scores disabled for this match",
+                                          true);
+        closeMenu(false);
+        break;
+    case EventDispatcher::MatchComplete:
+        onMatchComplete(a, b);
+        break;
     case EventDispatcher::ToggleControllerInfo:
         if (a == 0 || a == 1)
             toggleControllerInfo(1u << a);
@@ -1035,16 +1056,21 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         break;
     case EventDispatcher::MenuEscape:
         if (mMenu->isVisible() && mGameMode != MODE_MENUS)
-            closeMenu(false);
-        else
         {
-            openMenu(mNextMenuPage);
-            mNextMenuPage.clear();
+            closeMenu(false);
+            break;
         }
+        if (mGameMode == MODE_SINGLE_PLAYER && mPlayerManager->getMatchState() == PlayerManager::Complete)
+            endGame();
+        openMenu(mNextMenuPage);
+        mNextMenuPage.clear();
         break;
     case EventDispatcher::MenuChat:
         if (mGameMode != MODE_EDITOR && !mMenu->isVisible())
             openMenu("chat");
+        break;
+    case EventDispatcher::MenuScoreboard:
+        onScoreboardKey();
         break;
     case EventDispatcher::MenuCommand:
         onMenuCommand(a);
@@ -1052,6 +1078,44 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
     default:
         break;
     }
+    (void)text;
+}
+
+void Application::onMatchComplete(int winner, int placing)
+{
+    if (mPlayerManager->isSinglePlayer())
+    {
+        const std::string level = mPlayerManager->getLevelName();
+        mConfiguration.setString("misc/level", level);
+        mConfiguration.save();
+        onParameterChange("misc/level");
+        if (winner > 0 && mPlayerManager->getPlayer(static_cast<unsigned int>(winner)))
+        {
+            showHighScores(mLevel->getHighScoreName(level), (placing & ONLINE_PLACING) != 0, true);
+            mNextMenuPage = placing != 0 ? "newscore" : "highscore";
+        }
+        else
+        {
+            mHighScoreName.clear();
+            mNextMenuPage = "sp";
+        }
+    }
+    else if (mGameMode == MODE_HOST)
+        mNextMenuPage = "restart";
+    updateInputMask();
+}
+
+void Application::onScoreboardKey()
+{
+    if (mGameMode != MODE_HOST && mGameMode != MODE_JOINED)
+        return;
+    if (!mMenu->isVisible())
+    {
+        updateScoreboard();
+        openMenu("scoreboard");
+    }
+    else if (mMenu->getCurrentPage() && mMenu->getCurrentPage()->getName() == "scoreboard")
+        closeMenu(false);
 }
 
 void Application::toggleControllerInfo(unsigned int bit)
@@ -1112,11 +1176,6 @@ void Application::takeScreenshot()
     }
 }
 
-void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)
-{
-    // The high-score page follows the tables once the menu actions fill it.
-}
-
 void Application::onHighScoreUpload(const std::string& level, bool success)
 {
     if (success)
@@ -1129,6 +1188,11 @@ void Application::onHighScoreUpload(const std::string& level, bool success)
 }
 
 // ---- Menus ---------------------------------------------------------------------------------
+
+brix::OgreMenuActionItem* Application::getActionItem(const std::string& page, const std::string& item) const
+{
+    return static_cast<brix::OgreMenuActionItem*>(getMenuItem(page, item));
+}
 
 brix::OgreMenuItem* Application::getMenuItem(const std::string& page, const std::string& item) const
 {
@@ -1256,7 +1320,7 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
     cache->getLevelNames(editable, 0, mDeveloperMode ? 0 : 4);
     for (Ogre::StringVector* names : {&singlePlayer, &multiplayer, &editable})
         std::sort(names->begin(), names->end());
-    editable.insert(editable.begin(), "[create new]");
+    editable.insert(editable.begin(), CREATE_NEW_LEVEL);
     auto levelList = [menu](const char* page)
     { return static_cast<brix::OgreMenuListItem*>(menu->getPage(page)->getItem("level")); };
     levelList("host")->setValues(multiplayer);
@@ -1268,9 +1332,476 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
 
 void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
 {
-    // What the other items do comes with the menu actions.
-    if (type == EVENT_ITEM_ACTIVATED && item->getPage()->getName() == "main" && item->getName() == "exit")
-        mRunning = false;
+    brix::OgreMenuPage* menuPage = item->getPage();
+    if (type == EVENT_PAGE_SHOWN)
+    {
+        onPageShown(menuPage);
+        return;
+    }
+    const std::string& page = menuPage->getName();
+    const std::string name = item->getName();
+    auto startsWith = [&name](const char* prefix)
+    { return name.compare(0, std::strlen(prefix), prefix) == 0; };
+    if (page == "main")
+    {
+        if (name == "abort")
+        {
+            endGame();
+            closeMenu(false);
+        }
+        else if (name == "exit")
+            mRunning = false;
+    }
+    else if (page == "sp")
+    {
+        if (name == "score")
+            showHighScores(mLevel->getHighScoreName(menuPage->getItem("level")->getValue()), false, false);
+        else if (name == "level")
+            updateLevelDescription(item);
+    }
+    else if (page == "highscore")
+    {
+        if (name == "switch")
+        {
+            if (!mHighScoreOnline &&
+                mHighScoreManager->getOnlineHighScoresAge(mHighScoreName) >= ONLINE_HIGH_SCORES_MAX_AGE)
+                mHighScoreManager->refresh(mHighScoreName);
+            showHighScores(mHighScoreName, !mHighScoreOnline, mHighScoreContinue);
+        }
+    }
+    else if (page == "newscore")
+    {
+        if (name == "ready")
+            mHighScoreManager->finalize(menuPage->getItem("name")->getValue());
+    }
+    else if (page == "host" || page == "restart")
+    {
+        if (name == "level")
+            updateLevelDescription(item);
+    }
+    else if (page == "join")
+    {
+        if (name == "browse")
+        {
+            mMatchBrowser->setPage(0);
+            mMatchBrowser->refresh();
+            mBrowserItemIndex = 0;
+        }
+    }
+    else if (page == "player1" || page == "player2")
+    {
+        if (name == "ready")
+            storePlayerSettings(page);
+    }
+    else if (page == "system")
+    {
+        if (name == "ready")
+            storeSystemSettings();
+    }
+    else if (page == "chat")
+    {
+        if (name == "message" && type == EVENT_ITEM_ACTIVATED)
+            sendChat(item);
+    }
+    else if (page == "levels")
+        onLevelsAction(name);
+    else if (page == "browse")
+    {
+        if (startsWith("match"))
+            takeMatchIntoJoinPage(item);
+        else if (name == "previous")
+            mMatchBrowser->previousPage();
+        else if (name == "next")
+            mMatchBrowser->nextPage();
+    }
+    else if (page == "upload")
+    {
+        if (name == "upload")
+            uploadSharedLevel();
+    }
+    else if (page == "delete")
+    {
+        if (name == "yes")
+            deleteLevel(getMenuItem("levels", "level")->getValue());
+    }
+    else if (page == "download")
+    {
+        unsigned int row = 0;
+        if (startsWith("level") && getBrowserRow(item, "level0", mFileShareBrowser, row))
+        {
+            showSharedLevel(row);
+            mMenu->show("preview");
+        }
+        else if (name == "previous")
+            mFileShareBrowser->previousPage();
+        else if (name == "next")
+            mFileShareBrowser->nextPage();
+    }
+    else if (page == "filter")
+    {
+        if (name == "ready")
+            applyShareFilter();
+    }
+    else if (page == "preview")
+    {
+        if (name == "download")
+        {
+            mMessageDisplay->writeMessage("Downloading level '" + mSharedLevelFile + "'..", true);
+            mFileShareBrowser->download(mSharedLevelFile);
+        }
+    }
+}
+
+void Application::onPageShown(brix::OgreMenuPage* page)
+{
+    const std::string& name = page->getName();
+    if (name == "sp" || name == "host")
+        page->setCurrentItem("ready");
+    else if (name == "newscore")
+    {
+        page->getItem("name")->setValue(mConfiguration.getString("player1/name"));
+        page->setCurrentItem("ready");
+    }
+    else if (name == "highscore")
+        page->setCurrentItem("back");
+    else if (name == "delete")
+        page->setCurrentItem("no");
+}
+
+void Application::onLevelsAction(const std::string& item)
+{
+    brix::OgreMenuItem* level = getMenuItem("levels", "level");
+    if (item == "download")
+        openSharedLevelBrowser();
+    else if (item == "delete")
+        getActionItem("delete", "text")->setTitle("Really delete level '" + level->getValue() + "'?");
+    else if (item == "level")
+    {
+        updateLevelDescription(level);
+        const bool createNew = level->getIndex() == 0;
+        const int existing =
+            createNew ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL;
+        setMenuItemState("levels", "new",
+                         createNew ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+        setMenuItemState("levels", "delete", existing);
+        setMenuItemState("levels", "upload", existing);
+    }
+    else if (item == "edit")
+        editLevel();
+    else if (item == "upload")
+    {
+        mMenu->getPage("upload")->setTitle("Share level: " + level->getValue());
+        mSharedLevelFile = level->getValue() + ".xml";
+    }
+}
+
+void Application::storePlayerSettings(const std::string& page)
+{
+    mConfiguration.setString(page + "/name", getMenuItem(page, "name")->getValue());
+    mConfiguration.setInteger(page + "/skin", static_cast<int>(getMenuItem(page, "skin")->getIndex()));
+    mConfiguration.setInteger(page + "/controller",
+                              static_cast<int>(getMenuItem(page, "controller")->getIndex()));
+    mConfiguration.setString(page + "/gamepadlayout", getMenuItem(page, "gamepadlayout")->getValue());
+    mEventDispatcher->post(EventDispatcher::ControllersChanged, 0, 0, "");
+    mConfiguration.save();
+}
+
+void Application::storeSystemSettings()
+{
+    int width = 0, height = 0;
+    const std::vector<std::string> size =
+        Ogre::StringUtil::split(getMenuItem("system", "mode")->getValue(), "x");
+    if (size.size() == 2)
+    {
+        width = brix::StringUtil::stringToInt(size[0]);
+        height = brix::StringUtil::stringToInt(size[1]);
+    }
+    mVideoChanged = false;
+    mAudioChanged = false;
+    auto chosen = [this](const char* item) { return getMenuItem("system", item)->getIndex() != 0; };
+    mConfiguration.setInteger("video/width", width);
+    mConfiguration.setInteger("video/height", height);
+    mConfiguration.setBoolean("video/fullscreen", chosen("fullscreen"));
+    mConfiguration.setInteger("video/fsaa", getMenuItem("system", "fsaa")->getValueAsInteger());
+    mConfiguration.setBoolean("video/filters", chosen("vfilters"));
+    mConfiguration.setBoolean("audio/music", chosen("music"));
+    mConfiguration.setBoolean("audio/filters", chosen("afilters"));
+    mConfiguration.setInteger("audio/quality", static_cast<int>(getMenuItem("system", "audio")->getIndex()));
+    mConfiguration.save();
+    if (mVideoChanged)
+        mMessageDisplay->writeMessage(
+            "Changes to video mode settings will take effect next time you start this game", true);
+    if (mAudioChanged)
+        mMessageDisplay->writeMessage(
+            "Changes to audio quality settings will take effect next time you start this game", true);
+    openMenu("");
+}
+
+void Application::sendChat(brix::OgreMenuItem* item)
+{
+    const std::string text = item->getValue();
+    if (!text.empty())
+    {
+        if (text[0] == '/')
+            mCommandProcessor->execute(text);
+        else
+            ; // The first local client sends it once clients exist.
+    }
+    item->setValue(std::string());
+    closeMenu(true);
+}
+
+void Application::openSharedLevelBrowser()
+{
+    mFileShareBrowser->setPage(0);
+    mFileShareBrowser->setFilter("", "", 0, 0);
+    mFileShareBrowser->refresh();
+    mBrowserItemIndex = 0;
+    getMenuItem("filter", "type")->setIndex(0);
+    getMenuItem("filter", "title")->setValue(std::string());
+    getMenuItem("filter", "author")->setValue(std::string());
+}
+
+void Application::editLevel()
+{
+    const std::string name = getMenuItem("levels", "new")->getValue();
+    const unsigned int index = getMenuItem("levels", "level")->getIndex();
+    if (index == 0 && name.empty())
+    {
+        mMessageDisplay->writeMessage("Please enter a name for the level to create", true);
+        return;
+    }
+    if (index == 0 && mLevel->getLevelCache()->hasLevel(name))
+    {
+        mMessageDisplay->writeMessage("Level '" + name + "' already exists, choose another name", true);
+        return;
+    }
+    // The level editor starts here on the new or the selected level, then the menu closes.
+}
+
+bool Application::getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
+                                unsigned int& row) const
+{
+    brix::OgreMenuPage* page = item->getPage();
+    const unsigned int index = page->getItemIndex(item->getName());
+    const unsigned int first = page->getItemIndex(firstRow);
+    if (index < first || index - first >= browser->getItemCountOnPage())
+        return false;
+    row = index - first;
+    return true;
+}
+
+void Application::takeMatchIntoJoinPage(brix::OgreMenuItem* item)
+{
+    unsigned int row = 0;
+    if (!getBrowserRow(item, "match0", mMatchBrowser, row))
+        return;
+    const std::vector<std::string> address =
+        Ogre::StringUtil::split(mMatchBrowser->getEntry(row).address.toString(), ":");
+    if (address.size() != 2)
+        return;
+    getMenuItem("join", "address")->setValue(address[0]);
+    getMenuItem("join", "port")->setValue(address[1]);
+    mMenu->show("join");
+    mMenu->getPage("join")->setCurrentItem("ready");
+}
+
+void Application::uploadSharedLevel()
+{
+    mMessageDisplay->writeMessage("Uploading level '" + mSharedLevelFile + "'..", true);
+    const std::string password = getMenuItem("upload", "password")->getValue();
+    mFileShareBrowser->upload(mSharedLevelFile, password);
+    if (password != mConfiguration.getString("misc/sharepassword"))
+    {
+        mConfiguration.setString("misc/sharepassword", password);
+        mConfiguration.save();
+    }
+}
+
+void Application::updateLevelDescription(brix::OgreMenuItem* item)
+{
+    brix::OgreMenuListItem* list = static_cast<brix::OgreMenuListItem*>(item);
+    if (item->getPage()->getName() == "levels" && item->getIndex() == 0)
+    {
+        list->setDescription("Create a new level with name entered below");
+        return;
+    }
+    const LevelCache* cache = mLevel->getLevelCache();
+    const std::string name = item->getValue();
+    const std::string author = cache->getAuthor(name);
+    list->setDescription(cache->getTitle(name) + (author.empty() ? std::string() : " by " + author));
+}
+
+void Application::deleteLevel(const std::string& name)
+{
+    const LevelCache* cache = mLevel->getLevelCache();
+    const std::string path = cache->getFileName(name);
+    if (path.empty() || (cache->getFlags(name) & LevelCache::FLAG_BUILTIN))
+        return;
+    if (!brix::File::deleteFile(path))
+    {
+        mMessageDisplay->writeMessage("Level '" + name + "' deletion failed", true);
+        return;
+    }
+    // The maps lie next to the level file; both go with it.
+    const std::string base = path.size() > 4 ? path.substr(0, path.size() - 4) : path;
+    for (const char* suffix : {Level::LIGHT_MAP_SUFFIX, Level::SOUND_MAP_SUFFIX})
+    {
+        const std::string map = base + suffix;
+        if (brix::File::fileExists(map) && brix::File::deleteFile(map))
+            brix::Log::debug("Deleting map '%s'", map.c_str());
+    }
+    brix::Log::debug("Level file '%s' deleted", path.c_str());
+    mMessageDisplay->writeMessage("Level '" + name + "' deleted", true);
+    updateLevelLists();
+    mHighScoreManager->removeLocalHighScores(name);
+}
+
+// ---- Browsers ------------------------------------------------------------------------------
+
+void Application::onPageUpdate(unsigned int browserId, int state)
+{
+    const char* pageName;
+    const char* title;
+    const char* format;
+    const char* firstRowName;
+    ListBrowser* browser;
+    if (browserId == FILE_SHARE_BROWSER)
+    {
+        pageName = "download";
+        title = "Browse shared levels";
+        format = "0.35l|0.6l|0.15r";
+        firstRowName = "level0";
+        browser = mFileShareBrowser;
+    }
+    else if (browserId == MATCH_BROWSER)
+    {
+        pageName = "browse";
+        title = "Browse online matches";
+        format = "0.35l|0.35l|0.2r";
+        firstRowName = "match0";
+        browser = mMatchBrowser;
+    }
+    else
+        return;
+    brix::OgreMenuPage* page = mMenu->getPage(pageName);
+    if (mBrowserState == ListBrowser::STATE_READY)
+        mBrowserItemIndex = page->getCurrentItemIndex();
+    const unsigned int firstRow = page->getItemIndex(firstRowName);
+    const unsigned int previous = page->getItemIndex("previous");
+    const unsigned int next = page->getItemIndex("next");
+    const unsigned int back = page->getItemIndex("back");
+    auto row = [page, firstRow](unsigned int r)
+    { return static_cast<brix::OgreMenuActionItem*>(page->getItem(firstRow + r)); };
+
+    if (state == ListBrowser::STATE_READY)
+    {
+        const unsigned int pages = browser->getPageCount();
+        page->setTitle(pages > 1 ? std::string(title) + "(page " + std::to_string(browser->getPage() + 1) +
+                                       "/" + std::to_string(pages) + ")"
+                                 : std::string(title));
+        const unsigned int shown = browser->getItemCountOnPage();
+        for (unsigned int r = 0; r < BROWSER_ROWS; ++r)
+        {
+            brix::OgreMenuActionItem* item = row(r);
+            item->setTitleFormat(format);
+            item->setTitle(r < shown ? browser->getItemTitle(r) : std::string());
+            item->setDescription(r < shown ? browser->getItemDescription(r) : std::string());
+            item->setState(r < shown ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+        }
+        const bool hasNext = browser->getPage() + 1 < pages;
+        const bool hasPrevious = browser->getPage() > 0;
+        page->getItem(next)->setState(hasNext ? brix::OgreMenuItem::STATE_NORMAL
+                                              : brix::OgreMenuItem::STATE_DISABLED);
+        page->getItem(previous)->setState(hasPrevious ? brix::OgreMenuItem::STATE_NORMAL
+                                                      : brix::OgreMenuItem::STATE_DISABLED);
+
+        page->setCurrentItem(firstRow);
+        const unsigned int remembered = mBrowserItemIndex;
+        auto selectable = [page](unsigned int index)
+        { return page->getItem(index)->getState() == brix::OgreMenuItem::STATE_NORMAL; };
+        if (remembered >= firstRow && remembered < firstRow + BROWSER_ROWS)
+        {
+            if (selectable(remembered))
+                page->setCurrentItem(remembered);
+        }
+        else if (remembered >= previous && remembered <= back)
+        {
+            if (selectable(remembered))
+                page->setCurrentItem(remembered);
+            else if (remembered == next)
+                page->setCurrentItem(previous);
+            else if (remembered == previous)
+                page->setCurrentItem(next);
+        }
+    }
+    else
+    {
+        page->setTitle(title);
+        for (unsigned int r = 0; r < BROWSER_ROWS; ++r)
+        {
+            brix::OgreMenuActionItem* item = row(r);
+            item->setTitleFormat(r == 0 ? std::string() : std::string(format));
+            item->setTitle(r > 0 ? "-" : state == ListBrowser::STATE_REFRESHING ? "Updating.." : "Error");
+            item->setDescription(std::string());
+            item->setState(brix::OgreMenuItem::STATE_DISABLED);
+        }
+        page->getItem(next)->setState(brix::OgreMenuItem::STATE_DISABLED);
+        page->getItem(previous)->setState(brix::OgreMenuItem::STATE_DISABLED);
+    }
+    mBrowserState = state;
+}
+
+void Application::applyShareFilter()
+{
+    // All, multiplayer, single player: the flags value and mask of each.
+    static const unsigned int VALUES[] = {0, 2, 1};
+    static const unsigned int MASKS[] = {0, 3, 3};
+    const unsigned int type = std::min(getMenuItem("filter", "type")->getIndex(), 2u);
+    mFileShareBrowser->setFilter(getMenuItem("filter", "title")->getValue(),
+                                 getMenuItem("filter", "author")->getValue(), VALUES[type], MASKS[type]);
+}
+
+void Application::showSharedLevel(unsigned int row)
+{
+    const brix::FileShare::FileInfo& entry = mFileShareBrowser->getEntry(row);
+    Ogre::String base, extension;
+    Ogre::StringUtil::splitBaseFilename(entry.name, base, extension);
+    std::string type = (entry.flags & LevelCache::FLAG_SINGLE_PLAYER) ? "Single player" : "";
+    if (entry.flags & LevelCache::FLAG_MULTIPLAYER)
+        type = type.empty() ? std::string("Multiplayer") : type + ", multiplayer";
+    getMenuItem("preview", "title")->setValue(entry.title);
+    getMenuItem("preview", "filename")->setValue(entry.name);
+    getMenuItem("preview", "type")->setValue(type);
+    getMenuItem("preview", "author")->setValue(entry.author);
+    getMenuItem("preview", "date")
+        ->setValue(brix::StringUtil::timeStampToString(static_cast<int64_t>(entry.time), true));
+    brix::OgreMenuActionItem* download = getActionItem("preview", "download");
+    const LevelCache* cache = mLevel->getLevelCache();
+    if (cache->hasLevel(base))
+    {
+        download->setTitle("Download (overwrite existing)");
+        download->setState((cache->getFlags(base) & LevelCache::FLAG_BUILTIN)
+                               ? brix::OgreMenuItem::STATE_DISABLED
+                               : brix::OgreMenuItem::STATE_NORMAL);
+    }
+    else
+    {
+        download->setTitle("Download");
+        download->setState(brix::OgreMenuItem::STATE_NORMAL);
+    }
+    mSharedLevelFile = entry.name;
+}
+
+void Application::onUploadComplete(const std::string& file)
+{
+    mMessageDisplay->writeMessage("Level '" + file + "' upload complete", true);
+}
+
+void Application::onDownloadComplete(const std::string& file)
+{
+    updateLevelLists();
+    mMessageDisplay->writeMessage("Level '" + file + "' download complete", true);
 }
 
 bool Application::validateCharacter(brix::OgreMenuTextItem* item, int& character)
@@ -1334,4 +1865,159 @@ void Application::updateInputMask()
     // player manager reports the match state.
     mInputManager->setListenerEnableMask(mask);
 }
+// ---- High scores and the scoreboard --------------------------------------------------------
+
+void Application::showHighScores(const std::string& highScoreName, bool online, bool continueMode)
+{
+    const std::string level = Level::getLevelNameOfHighScoreName(highScoreName);
+    std::string title = mLevel->getLevelCache()->getTitle(level);
+    if (title.empty())
+        title = level;
+    brix::OgreMenuPage* page = mMenu->getPage("highscore");
+    page->setTitle(std::string(online ? "Online" : "Local") + " high-scores: " + title);
+    getActionItem("highscore", "back")->setTitle(continueMode ? "Continue" : "Back");
+    getActionItem("highscore", "switch")->setTitle(online ? "Show local" : "Show online");
+
+    std::list<brix::HighScore> scores;
+    const brix::HighScoreManager::Status status =
+        online ? mHighScoreManager->getOnlineHighScores(highScoreName, scores)
+               : mHighScoreManager->getLocalHighScores(highScoreName, scores);
+    const unsigned int first = page->getItemIndex("score0");
+    auto entry = scores.begin();
+    for (unsigned int i = 0; i < HIGH_SCORE_ROWS; ++i)
+    {
+        brix::OgreMenuActionItem* row = static_cast<brix::OgreMenuActionItem*>(page->getItem(first + i));
+        if (status == brix::HighScoreManager::STATUS_AVAILABLE)
+        {
+            fillHighScoreRow(row, i + 1, entry != scores.end() ? &*entry : nullptr);
+            if (entry != scores.end())
+                ++entry;
+            continue;
+        }
+        row->setTitleFormat(std::string());
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        if (i == 0)
+            row->setTitle(status == brix::HighScoreManager::STATUS_PENDING ? "Updating.." : "Error");
+        else
+            row->setTitle(std::string());
+    }
+    mHighScoreOnline = online;
+    mHighScoreName = highScoreName;
+    mHighScoreContinue = continueMode;
+}
+
+void Application::fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank,
+                                   const brix::HighScore* entry)
+{
+    row->setTitleFormat(SCORE_ROW_FORMAT);
+    if (!entry)
+    {
+        row->setTitle(std::to_string(rank) + "|-|-");
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        return;
+    }
+    row->setTitle(std::to_string(rank) + "|" + entry->name + "|" + std::to_string(entry->score));
+    // The run's time, kills and vials, as the player manager writes them.
+    const std::vector<std::string> parts = Ogre::StringUtil::tokenise(entry->custom, "|", "\"");
+    row->setDescription(parts.size() == 3
+                            ? "Completion time " + parts[0] + "s, kills " + parts[1] + ", vials " + parts[2]
+                            : std::string());
+    row->setState(brix::OgreMenuItem::STATE_READ_ONLY);
+}
+
+void Application::onHighScoresUpdate(const std::string& highScoreName, bool online,
+                                     brix::HighScoreManager::Status)
+{
+    if (highScoreName == mHighScoreName && online == mHighScoreOnline)
+        showHighScores(highScoreName, online, mHighScoreContinue);
+}
+
+void Application::updateScoreboard()
+{
+    std::vector<Player*> players;
+    mPlayerManager->getPlayers(players);
+    std::stable_sort(players.begin(), players.end(),
+                     [](const Player* a, const Player* b) { return a->getScore() > b->getScore(); });
+    brix::OgreMenuPage* page = mMenu->getPage("scoreboard");
+    const unsigned int first = page->getItemIndex("player0");
+    // The first client's slot count once clients exist.
+    const unsigned int slots = 0;
+    for (unsigned int i = 0; i < PlayerManager::MAX_PLAYERS; ++i)
+    {
+        brix::OgreMenuActionItem* row = static_cast<brix::OgreMenuActionItem*>(page->getItem(first + i));
+        if (i < players.size())
+            fillScoreboardRow(row, i + 1, players[i]);
+        else
+            fillScoreboardRow(row, i < slots ? i + 1 : 0, nullptr);
+    }
+}
+
+void Application::fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player)
+{
+    row->setTitleFormat(SCORE_ROW_FORMAT);
+    if (!player)
+    {
+        row->setTitle(rank != 0 ? std::to_string(rank) + "|-|-" : std::string());
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        return;
+    }
+    row->setTitle(std::to_string(rank) + "|" + player->getName() + "|" + std::to_string(player->getScore()));
+    row->setDescription("Kills " + std::to_string(player->getKills()) + ", vials " +
+                        std::to_string(player->getVials()));
+    row->setState(brix::OgreMenuItem::STATE_READ_ONLY);
+}
+
+// ---- Players, console and browsers ---------------------------------------------------------
+
+void Application::createPlayers()
+{
+    mPlayerManager = new PlayerManager();
+    mCommandProcessor = new CommandProcessor(mMessageDisplay, &mConfiguration, mEventDispatcher);
+}
+
+void Application::createBrowsers()
+{
+    mFileShareBrowser = new FileShareBrowser(FILE_SHARE_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
+    mFileShareBrowser->initialize(mConfiguration.getString("network/fileshareserver"),
+                                  brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER),
+                                  mMessageDisplay);
+    mFileShareBrowser->setPageListener(this);
+    mFileShareBrowser->setTransferListener(this);
+    mMatchBrowser = new MatchBrowser(MATCH_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
+    mMatchBrowser->initialize(mConfiguration.getString("network/announceserver"), GAME_ID, mMessageDisplay);
+    mMatchBrowser->setPageListener(this);
+}
+
+void Application::initializePlayers()
+{
+    mPlayerManager->initialize(mEventDispatcher, mLabelManager, mLevel, mEntityManager, mHighScoreManager);
+}
+
+void Application::updateBrowsers()
+{
+    mMatchBrowser->update();
+    mFileShareBrowser->update();
+}
+
+void Application::deletePlayersAndBrowsers()
+{
+    if (mGameMode != MODE_MENUS && mPlayerManager && mMessageDisplay)
+        tearDownStep("game", [this]() { endGame(); });
+    destroy(mFileShareBrowser, "file-share browser");
+    destroy(mMatchBrowser, "match browser");
+    // Players remove their humans and labels: before the entity and label managers go.
+    destroy(mPlayerManager, "player manager");
+    destroy(mCommandProcessor, "command processor");
+}
+
+void Application::endGame()
+{
+    mMessageDisplay->clear();
+    mPlayerManager->endMatch();
+    mGameMode = MODE_MENUS;
+}
+
 } // namespace game

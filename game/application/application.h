@@ -2,6 +2,8 @@
 #include "engine/core/ogreapplication.h"
 #include "engine/presentation/ogremenulistener.h"
 #include "engine/presentation/ogremenutextvalidator.h"
+#include "game/application/filesharebrowser.h"
+#include "game/application/listbrowser.h"
 #include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
@@ -29,19 +31,25 @@ class LabelManager;
 class MessageDisplay;
 class OgreImageArray;
 class OgreMenu;
+class OgreMenuActionItem;
 class OgreMenuPage;
 class OgreOverlayLoadScreen;
 class OgreParticlePool;
 class Simulator;
 class UpdateChecker;
+struct HighScore;
 } // namespace brix
 
 namespace game
 {
 class EntityManager;
+class CommandProcessor;
 class Level;
+class MatchBrowser;
 class MenuController;
 class MenuFrame;
+class Player;
+class PlayerManager;
 class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
@@ -57,7 +65,9 @@ class Application : public brix::OgreApplication,
                     public brix::OgreMenuTextValidator,
                     public Ogre::MaterialManager::Listener,
                     public EventDispatcher::Listener,
-                    public brix::HighScoreManager::Listener
+                    public brix::HighScoreManager::Listener,
+                    public ListBrowser::PageListener,
+                    public FileShareBrowser::FileTransferListener
 {
 public:
     // Versions are written major << 24 | minor << 16 | patch << 8.
@@ -84,6 +94,12 @@ public:
     static const char* const SCREENSHOT_FOLDER;
     // Local time in screenshot names ("screenshot-20261209-093012.png").
     static const char* const SCREENSHOT_TIME_FORMAT;
+    // Rows of the browser pages, and the ids the browsers report with.
+    static const unsigned int BROWSER_ROWS = 8;
+    static const unsigned int FILE_SHARE_BROWSER = 0;
+    static const unsigned int MATCH_BROWSER = 1;
+    // The first entry of the editable level list.
+    static const char* const CREATE_NEW_LEVEL;
 
     // Game modes.
     enum GameMode
@@ -118,7 +134,24 @@ public:
     void openMenu(const std::string& page);
     void closeMenu(bool force);
     void updateInputMask();
+    // Ends the running match: clients disconnected, server stopped, menus-only mode.
+    void endGame();
     void updateLogLevel();
+
+    // The high-score page for a level's high-score name: the local or the online table, its
+    // last item reading "Continue" after a completed level, else "Back".
+    void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
+    // The scoreboard page: the match's players by score, then the free slots.
+    void updateScoreboard();
+    // Deletes a user level's file with its light map, and its local high scores; built-in
+    // levels stay.
+    void deleteLevel(const std::string& name);
+    // The description line of a level list item: the level's title and author.
+    void updateLevelDescription(brix::OgreMenuItem* item);
+    // The shared-level filter from the page "filter".
+    void applyShareFilter();
+    // The page "preview" for one row of the shared-level page.
+    void showSharedLevel(unsigned int row);
 
     brix::Configuration& getConfiguration() { return mConfiguration; }
     brix::OgreMenu* getMenu() const { return mMenu; }
@@ -134,6 +167,11 @@ public:
     bool isUpdateCheckRunning() const { return mUpdateChecker != nullptr; }
     bool isNewVersionAvailable() const { return mNewVersionAvailable; }
     float getPrediction() const { return mPrediction; }
+    PlayerManager* getPlayerManager() const { return mPlayerManager; }
+    FileShareBrowser* getFileShareBrowser() const { return mFileShareBrowser; }
+    MatchBrowser* getMatchBrowser() const { return mMatchBrowser; }
+    brix::HighScoreManager* getHighScoreManager() const { return mHighScoreManager; }
+    brix::MessageDisplay* getMessageDisplay() const { return mMessageDisplay; }
 
     void onParameterChange(const std::string& name) override;
     void onMenuEvent(brix::OgreMenuItem* item, EventType type) override;
@@ -145,6 +183,9 @@ public:
     void onHighScoresUpdate(const std::string& level, bool online,
                             brix::HighScoreManager::Status status) override;
     void onHighScoreUpload(const std::string& level, bool success) override;
+    void onPageUpdate(unsigned int browserId, int state) override;
+    void onUploadComplete(const std::string& file) override;
+    void onDownloadComplete(const std::string& file) override;
 
 protected:
     void preload() override;
@@ -172,6 +213,33 @@ private:
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
+    brix::OgreMenuActionItem* getActionItem(const std::string& page, const std::string& item) const;
+
+    // The players, the console and the browsers: made, given their services, polled and
+    // deleted in their own steps of set-up, update and tear-down.
+    void createPlayers();
+    void createBrowsers();
+    void initializePlayers();
+    void updateBrowsers();
+    void deletePlayersAndBrowsers();
+
+    // The menu actions, by page.
+    void onPageShown(brix::OgreMenuPage* page);
+    void onLevelsAction(const std::string& item);
+    void storePlayerSettings(const std::string& page);
+    void storeSystemSettings();
+    void sendChat(brix::OgreMenuItem* item);
+    void openSharedLevelBrowser();
+    void editLevel();
+    void takeMatchIntoJoinPage(brix::OgreMenuItem* item);
+    void uploadSharedLevel();
+    // The row of a browser page an item shows; false for an item past the page's entries.
+    bool getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
+                       unsigned int& row) const;
+    void onMatchComplete(int winner, int placing);
+    void onScoreboardKey();
+    void fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank, const brix::HighScore* entry);
+    void fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player);
 
     brix::Configuration mConfiguration;
     float mPrediction = 1.0f;
@@ -184,6 +252,15 @@ private:
     bool mNewVersionAvailable = false;
     // The page the next Escape opens; empty for the default page.
     std::string mNextMenuPage;
+    // What the high-score page shows.
+    std::string mHighScoreName;
+    bool mHighScoreOnline = false;
+    bool mHighScoreContinue = false;
+    // The shared-level file the preview shows or the upload page offers.
+    std::string mSharedLevelFile;
+    // The browser page's cursor when it last showed a ready list.
+    unsigned int mBrowserItemIndex = 0;
+    int mBrowserState = ListBrowser::STATE_READY;
     unsigned int mGameMode = MODE_MENUS;
     unsigned int mControllerInfo = 0;
 
@@ -201,6 +278,10 @@ private:
     ShadowManager* mShadowManager = nullptr;
     brix::HighScoreManager* mHighScoreManager = nullptr;
     brix::MessageDisplay* mMessageDisplay = nullptr;
+    PlayerManager* mPlayerManager = nullptr;
+    CommandProcessor* mCommandProcessor = nullptr;
+    FileShareBrowser* mFileShareBrowser = nullptr;
+    MatchBrowser* mMatchBrowser = nullptr;
     Ogre::SceneNode* mMenuNode = nullptr;
     brix::OgreMenu* mMenu = nullptr;
     brix::OgreImageArray* mMenuImages = nullptr;
