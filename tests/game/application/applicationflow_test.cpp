@@ -211,3 +211,169 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
     EXPECT_TRUE(brix::File::fileExists(user.file("levels/shared17.xml")));
 }
 } // namespace
+
+namespace
+{
+void addLocalScore(GameRun& game, const std::string& level, const std::string& name, int points,
+                   const std::string& custom)
+{
+    brix::HighScore score;
+    score.level = game.getLevel()->getHighScoreName(level);
+    score.name = name;
+    score.score = points;
+    score.custom = custom;
+    game.getHighScoreManager()->add(score, false);
+    game.getHighScoreManager()->finalize(name);
+}
+
+TEST(ApplicationHighScores, PagesShowTheLocalAndOnlineTablesAndFollowTheirDownloads)
+{
+    test::WebService web;
+    ASSERT_TRUE(web.process.isRunning());
+    UserFolder user;
+    user.writeTestConfiguration({{"network/highscoresurl", web.url("/api/v1/highscores")}});
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    addLocalScore(game, "sp01", "Ann", 5000, "61.5|3|2");
+                    addLocalScore(game, "sp01", "Bob", 7000, "odd");
+                    game.item("sp", "level")->setValue(std::string("sp01"));
+                    activate(game, "sp", "score");
+                    game.getMenu()->show("highscore");
+                    EXPECT_EQ("back", game.currentItem());
+                    EXPECT_EQ("Local high-scores: First Steps", pageTitle(game, "highscore"));
+                    EXPECT_EQ("1|Bob|7000 [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("", row(game, "highscore", "score0")->getDescription());
+                    EXPECT_EQ("2|Ann|5000 [1]", shown(game, "highscore", "score1"));
+                    EXPECT_EQ("Completion time 61.5s, kills 3, vials 2",
+                              row(game, "highscore", "score1")->getDescription());
+                    EXPECT_EQ("3|-|- [3]", shown(game, "highscore", "score2"));
+                    EXPECT_EQ("5|-|- [3]", shown(game, "highscore", "score4"));
+                    EXPECT_EQ("0.05l|0.5l|0.15r", row(game, "highscore", "score4")->getTitleFormat());
+                    EXPECT_EQ("Back", row(game, "highscore", "back")->getTitle());
+                    EXPECT_EQ("Show online", row(game, "highscore", "switch")->getTitle());
+
+                    // The online table is fetched first, and the page follows the download.
+                    activate(game, "highscore", "switch");
+                    EXPECT_EQ("Online high-scores: First Steps", pageTitle(game, "highscore"));
+                    EXPECT_EQ("Updating.. [3]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ(" [3]", shown(game, "highscore", "score1"));
+                    EXPECT_EQ("Show local", row(game, "highscore", "switch")->getTitle());
+                    ASSERT_TRUE(
+                        runUntil(game, [&] { return shown(game, "highscore", "score0") == "1|-|- [3]"; }));
+
+                    // Back to local and online again: a table a few seconds old is shown as it is.
+                    activate(game, "highscore", "switch");
+                    EXPECT_EQ("1|Bob|7000 [1]", shown(game, "highscore", "score0"));
+                    activate(game, "highscore", "switch");
+                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    // A local table changing under the online page leaves the page alone.
+                    addLocalScore(game, "sp01", "Cy", 9000, "");
+                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+}
+
+TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
+{
+    UserFolder user;
+    user.writeTestConfiguration();
+    brix::File::createDirectory(user.file("levels"));
+    test::writeFile(user.file("levels/mine.xml"), level("My own", "spstart"));
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    brix::Configuration& configuration = game.getConfiguration();
+                    // The first listed mode, and all else as it was: only the video message.
+                    game.getMessageDisplay()->clear();
+                    const std::string mode = game.item("system", "mode")->getValue();
+                    game.item("system", "music")->setIndex(1);
+                    activate(game, "system", "ready");
+                    EXPECT_EQ(mode, std::to_string(configuration.getInteger("video/width")) + "x" +
+                                        std::to_string(configuration.getInteger("video/height")));
+                    EXPECT_TRUE(configuration.getBoolean("audio/music"));
+                    EXPECT_EQ(mode == "640x360"
+                                  ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"Changes to video mode settings will "
+                                                             "take effect next time you start this "
+                                                             "game"},
+                              messages(game));
+                    EXPECT_EQ("main", game.currentPage());
+                    // Only the music changes now: no restart is needed.
+                    game.getMessageDisplay()->clear();
+                    game.item("system", "music")->setIndex(0);
+                    activate(game, "system", "ready");
+                    EXPECT_TRUE(messages(game).empty());
+                    EXPECT_FALSE(configuration.getBoolean("audio/music"));
+                    game.item("system", "audio")->setIndex(1);
+                    activate(game, "system", "ready");
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Changes to audio quality settings will take effect next "
+                                                 "time you start this game"},
+                        messages(game));
+                    EXPECT_NE(std::string::npos,
+                              test::readFile(user.file("configuration.xml")).find("<quality>1</quality>"));
+
+                    game.item("player2", "name")->setValue(std::string("Second"));
+                    activate(game, "player2", "ready");
+                    EXPECT_EQ("Second", configuration.getString("player2/name"));
+                    EXPECT_NE(std::string::npos,
+                              test::readFile(user.file("configuration.xml")).find("Second"));
+
+                    // Only the user's own levels can be edited without --developer.
+                    brix::OgreMenuItem* levels = game.item("levels", "level");
+                    levels->setIndex(0);
+                    EXPECT_EQ("[create new]", levels->getValue());
+                    EXPECT_EQ("Create a new level with name entered below",
+                              static_cast<brix::OgreMenuChoiceItem*>(levels)->getDescription());
+                    EXPECT_EQ(0, game.item("levels", "new")->getState());
+                    EXPECT_EQ(3, game.item("levels", "delete")->getState());
+                    EXPECT_EQ(3, game.item("levels", "upload")->getState());
+                    levels->setIndex(1);
+                    EXPECT_EQ("mine", levels->getValue());
+                    EXPECT_EQ("My own by Ann",
+                              static_cast<brix::OgreMenuChoiceItem*>(levels)->getDescription());
+                    EXPECT_EQ(3, game.item("levels", "new")->getState());
+                    EXPECT_EQ(0, game.item("levels", "delete")->getState());
+                    levels->setIndex(2);
+                    EXPECT_EQ("mine", levels->getValue());
+
+                    game.getMessageDisplay()->clear();
+                    levels->setIndex(0);
+                    activate(game, "levels", "edit");
+                    game.item("levels", "new")->setValue(std::string("sp01"));
+                    activate(game, "levels", "edit");
+                    EXPECT_EQ((std::vector<std::string>{"Please enter a name for the level to create",
+                                                        "Level 'sp01' already exists, choose another name"}),
+                              messages(game));
+                    EXPECT_EQ(0u, game.getGameMode());
+
+                    // A slash line is a console command, not chat; the line empties and the
+                    // menu closes even outside a game.
+                    game.getMessageDisplay()->clear();
+                    game.openMenu("chat");
+                    game.item("chat", "message")->setValue(std::string("/get network/prediction"));
+                    activate(game, "chat", "message");
+                    EXPECT_EQ(std::vector<std::string>{"network/prediction=1.000000"}, messages(game));
+                    EXPECT_EQ("", game.item("chat", "message")->getValue());
+                    EXPECT_FALSE(game.getMenu()->isVisible());
+
+                    // The scoreboard key outside a hosted or joined match does nothing.
+                    game.onEvent(game::EventDispatcher::MenuScoreboard, 0, 0, "");
+                    EXPECT_FALSE(game.getMenu()->isVisible());
+                    game.onEvent(game::EventDispatcher::MenuEscape, 0, 0, "");
+                    EXPECT_EQ("main", game.currentPage());
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+}
+} // namespace
