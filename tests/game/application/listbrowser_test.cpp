@@ -1,5 +1,7 @@
 #include "game/application/filesharebrowser.h"
 #include "game/application/listbrowser.h"
+#include "game/application/matchbrowser.h"
+#include "network/networkserver.h"
 
 #include "support/loopback.h"
 #include "support/services.h"
@@ -206,5 +208,63 @@ TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
     EXPECT_EQ("File operation cancelled",
               FileShareBrowser::getResultText(static_cast<brix::FileShare::Result>(5)));
     EXPECT_EQ("Unknown error", FileShareBrowser::getResultText(brix::FileShare::RESULT_NONE));
+}
+
+// A host that only announces its match.
+struct Announcer : public brix::NetworkServer::Listener
+{
+    unsigned short onClientConnect(const std::string&, brix::NetworkDecodeStream&, unsigned int&) override
+    {
+        return brix::NetworkServer::NO_NODE;
+    }
+    void onClientDisconnect(unsigned short, const std::string&, unsigned int) override {}
+    void onAnnounceVerification(bool) override {}
+};
+
+TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
+{
+    test::MatchMakerService service;
+    ASSERT_TRUE(service.process.isRunning());
+    const std::string maker = "127.0.0.1:" + std::to_string(service.port);
+    // Eight slots, four players in, a password.
+    const unsigned int flags = 8u << 28 | 4u << 24 | 1u << 23;
+    Announcer announcer;
+    brix::NetworkServer server(1);
+    const unsigned short port = test::freeUdpPort();
+    ASSERT_TRUE(server.setAnnounceServer(maker));
+    ASSERT_TRUE(
+        server.start(port, &announcer, "Canyon brawl", "arena", flags, game::MatchBrowser::PROTOCOL_VERSION));
+
+    game::MatchBrowser browser(1, 8, 10);
+    browser.initialize(maker, 1, nullptr);
+    Pages pages;
+    browser.setPageListener(&pages);
+    // Listed once the match maker has verified the announcement.
+    const bool listed = test::pollUntil(
+        [&]
+        {
+            server.update();
+            browser.update();
+            if (browser.getListState() != ListBrowser::STATE_REFRESHING && browser.getItemCount() == 0)
+                browser.refresh();
+        },
+        [&] { return browser.getItemCount() == 1; }, 15000, 50);
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(ListBrowser::STATE_READY, browser.getListState());
+    EXPECT_EQ(std::make_pair(1u, int(ListBrowser::STATE_READY)), pages.reports.back());
+    EXPECT_EQ("Canyon brawl|arena|4/8", browser.getItemTitle(0));
+    EXPECT_EQ("Host address 127.0.0.1:" + std::to_string(port) + ", password required",
+              browser.getItemDescription(0));
+    server.stop(2);
+
+    // A match maker that is gone: the page shows the failure, the browser keeps the last list.
+    browser.initialize("127.0.0.1:" + std::to_string(test::freeTcpPort()), 1, nullptr);
+    browser.refresh();
+    EXPECT_EQ(ListBrowser::STATE_REFRESHING, pages.reports.back().second);
+    ASSERT_TRUE(test::pollUntil([&] { browser.update(); },
+                                [&] { return browser.getListState() != ListBrowser::STATE_REFRESHING; },
+                                15000, 20));
+    EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
+    EXPECT_EQ(1u, browser.getItemCount());
 }
 } // namespace
