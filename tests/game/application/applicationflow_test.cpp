@@ -72,6 +72,13 @@ std::string level(const std::string& title, const char* point)
            "</name></point></points></level>\n";
 }
 
+// Where pictures of the pages go: docs/screens when the run asks for them, else the user folder.
+std::string screenFolder(const UserFolder& user)
+{
+    const char* screens = std::getenv("KORVANE_SCREENS_DIR");
+    return screens ? screens : user.path();
+}
+
 TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
 {
     test::FileShareService service;
@@ -273,10 +280,15 @@ TEST(ApplicationHighScores, PagesShowTheLocalAndOnlineTablesAndFollowTheirDownlo
                     // A local table changing under the online page leaves the page alone.
                     addLocalScore(game, "sp01", "Cy", 9000, "");
                     EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    activate(game, "highscore", "switch");
                 });
+            game.wait(60);
+            game.then([&](GameRun& game) { game.screenshot(screenFolder(user) + "/highscore.png"); });
+            game.wait(2);
         },
         {"--no-update-check"});
     EXPECT_EQ(0, outcome.result);
+    EXPECT_GT(test::readFile(screenFolder(user) + "/highscore.png").size(), 8u);
 }
 
 TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
