@@ -153,7 +153,6 @@ private:
     // Ends a connection that cannot go on, with the message shown first.
     void abandon(const std::string& message);
     void show(const std::string& text);
-    std::string getPlayerName(unsigned int index) const;
 
     unsigned int mClientIndex;
     brix::NetworkClient mNetwork;
