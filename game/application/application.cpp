@@ -23,9 +23,11 @@
 #include "game/application/menuframe.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/client.h"
 #include "game/multiplayer/commandprocessor.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
+#include "game/multiplayer/server.h"
 #include "game/world/entitymanager.h"
 #include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
@@ -728,6 +730,7 @@ void Application::setup(int argc, const char** argv)
     mMenuController = new MenuController(mMenu, mEventDispatcher);
     mInputManager->addListener(mMenuController, INPUT_MENU);
     showVersionBanner();
+    createServerAndClients();
 
     // Here the server, the two local clients and the music player are made once multiplayer
     // and music exist.
@@ -819,7 +822,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         updateBrowsers();
         mHighScoreManager->update();
         updateVersionCheck();
-        // Then each local client receives what the network has for it.
+        updateClients();
     }
 
     for (unsigned int tick = 0; tick < ticks; ++tick)
@@ -827,11 +830,9 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         uint16_t simulated = mEntityManager->getTick();
         if (!mPaused)
         {
-            // The first client's input advance, once the clients exist.
-            const unsigned int inputAdvance = 0;
-            simulated = predictTick(mEntityManager->nextTick(), inputAdvance, mPrediction);
+            simulated = predictTick(mEntityManager->nextTick(), getInputAdvance(), mPrediction);
         }
-        // The server and each client tick here, paused or not, once multiplayer exists.
+        tickServerAndClients(simulated);
         if (!mPaused)
         {
             mEntityManager->simulateTo(simulated);
@@ -842,8 +843,8 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();
-        // The level's light-map and sound-map generators and the server's update follow here
-        // once they exist.
+        // The level's light-map and sound-map generators are polled here once they exist.
+        mServer->update();
     }
 
     if (!mPaused)
@@ -858,12 +859,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     mMenuFrame->update(elapsedSeconds);
 
     if (mHostRequested)
-    {
-        // Hosting from the command line starts here once the server exists.
-        mHostRequested = false;
-        mPaused = false;
-        mParticlePool->setSpeedFactor(1.0f);
-    }
+        startRequestedHost();
     return mRunning;
 }
 
@@ -917,9 +913,29 @@ void Application::onParameterChange(const std::string& name)
         mDecalManager->setMaximumDecalCount(static_cast<uint32_t>(mConfiguration.getInteger(name)));
     else if (name == "audio/quality" || name == "audio/filters")
         mAudioChanged = true;
+    else if (name == "network/packetrate")
+    {
+        const unsigned int interval =
+            static_cast<unsigned int>(1.0f / static_cast<float>(mConfiguration.getInteger(name)) * 1000.0f);
+        mClients[0]->setUpdateInterval(interval);
+        mServer->setUpdateInterval(interval);
+    }
+    else if (name == "network/punchthroughserver")
+    {
+        mServer->setPunchThroughServer(mConfiguration.getString(name));
+        mClients[0]->setPunchThroughServer(mConfiguration.getString(name));
+    }
+    else if (name == "player1/name" || name == "player1/skin" || name == "player2/name" ||
+             name == "player2/skin")
+    {
+        const std::string player = name.substr(0, name.find('/'));
+        mClients[player == "player1" ? 0 : 1]->configurePlayer(
+            mConfiguration.getString(player + "/name"),
+            static_cast<unsigned int>(std::max(0, mConfiguration.getInteger(player + "/skin"))));
+    }
     else if (name == "network/announceserver")
     {
-        // The server's announce address is set first here once the server exists.
+        mServer->setAnnounceServer(mConfiguration.getString(name));
         const bool none = mConfiguration.getString(name).empty();
         const int state = none ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL;
         setMenuItemState("join", "browse", state);
@@ -945,9 +961,8 @@ void Application::onParameterChange(const std::string& name)
         else
             getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
     }
-    // The camera filters, the music, the packet rate, the punch-through address and the players'
-    // controllers, names and skins take effect here as the cameras, the music player, the
-    // server and the clients exist.
+    // The camera filters, the music and the players' controllers take effect here as the
+    // cameras, the music player and the controllers are wired in.
 }
 
 void Application::ensureSharePassword()
@@ -1358,10 +1373,18 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
             showHighScores(mLevel->getHighScoreName(menuPage->getItem("level")->getValue()), false, false);
         else if (name == "level")
             updateLevelDescription(item);
+        else if (name == "ready")
+        {
+            startSinglePlayer(false);
+            closeMenu(false);
+        }
     }
     else if (page == "highscore")
     {
-        if (name == "switch")
+        // The menu closes when the match has started.
+        if (name == "replay")
+            startSinglePlayer(true);
+        else if (name == "switch")
         {
             if (!mHighScoreOnline &&
                 mHighScoreManager->getOnlineHighScoresAge(mHighScoreName) >= ONLINE_HIGH_SCORES_MAX_AGE)
@@ -1378,6 +1401,14 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
     {
         if (name == "level")
             updateLevelDescription(item);
+        else if (name == "ready")
+        {
+            if (page == "host")
+                hostMatch();
+            else
+                restartMatch();
+            closeMenu(false);
+        }
     }
     else if (page == "join")
     {
@@ -1386,6 +1417,11 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
             mMatchBrowser->setPage(0);
             mMatchBrowser->refresh();
             mBrowserItemIndex = 0;
+        }
+        else if (name == "ready")
+        {
+            joinMatch();
+            closeMenu(false);
         }
     }
     else if (page == "player1" || page == "player2")
@@ -1545,7 +1581,7 @@ void Application::sendChat(brix::OgreMenuItem* item)
         if (text[0] == '/')
             mCommandProcessor->execute(text);
         else
-            ; // The first local client sends it once clients exist.
+            sendChatMessage(text);
     }
     item->setValue(std::string());
     closeMenu(true);
@@ -1942,8 +1978,7 @@ void Application::updateScoreboard()
                      [](const Player* a, const Player* b) { return a->getScore() > b->getScore(); });
     brix::OgreMenuPage* page = mMenu->getPage("scoreboard");
     const unsigned int first = page->getItemIndex("player0");
-    // The first client's slot count once clients exist.
-    const unsigned int slots = 0;
+    const unsigned int slots = getSlotCount();
     for (unsigned int i = 0; i < PlayerManager::MAX_PLAYERS; ++i)
     {
         brix::OgreMenuActionItem* row = static_cast<brix::OgreMenuActionItem*>(page->getItem(first + i));
@@ -1994,6 +2029,9 @@ void Application::createBrowsers()
 void Application::initializePlayers()
 {
     mPlayerManager->initialize(mEventDispatcher, mLabelManager, mLevel, mEntityManager, mHighScoreManager);
+    mServer->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
+    for (Client* client : mClients)
+        client->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
 }
 
 void Application::updateBrowsers()
@@ -2004,20 +2042,176 @@ void Application::updateBrowsers()
 
 void Application::deletePlayersAndBrowsers()
 {
-    if (mGameMode != MODE_MENUS && mPlayerManager && mMessageDisplay)
+    if (mGameMode != MODE_MENUS && mPlayerManager && mServer && mMessageDisplay)
         tearDownStep("game", [this]() { endGame(); });
     destroy(mFileShareBrowser, "file-share browser");
     destroy(mMatchBrowser, "match browser");
+    deleteServerAndClients();
     // Players remove their humans and labels: before the entity and label managers go.
     destroy(mPlayerManager, "player manager");
     destroy(mCommandProcessor, "command processor");
 }
 
+// ---- Game modes ----------------------------------------------------------------------------
+
 void Application::endGame()
 {
     mMessageDisplay->clear();
+    for (Client* client : mClients)
+        client->disconnect();
+    mServer->stop();
     mPlayerManager->endMatch();
     mGameMode = MODE_MENUS;
+}
+
+void Application::setAuthoritative(bool authoritative)
+{
+    mEntityManager->setAuthoritative(authoritative);
+    mPlayerManager->setAuthoritative(authoritative);
+}
+
+void Application::startSinglePlayer(bool restart)
+{
+    endGame();
+    setAuthoritative(true);
+    const std::string level =
+        restart ? Level::getLevelNameOfHighScoreName(mHighScoreName) : getMenuItem("sp", "level")->getValue();
+    if (mPlayerManager->startMatch(level, 0, true, false) && mServer->start(1, 0, "", "", level, 0) &&
+        mClients[0]->connectLocal(mServer))
+    {
+        mGameMode = MODE_SINGLE_PLAYER;
+        return;
+    }
+    // Nothing half-started stays behind a failure.
+    endGame();
+    mMessageDisplay->writeMessage("Unable to start single player game with level '" + level +
+                                      "', see application.log for details",
+                                  true);
+}
+
+void Application::hostMatch()
+{
+    endGame();
+    setAuthoritative(true);
+    brix::OgreMenuPage* page = mMenu->getPage("host");
+    const std::string level = page->getItem("level")->getValue();
+    const unsigned int scoreLimit =
+        static_cast<unsigned int>(std::max(0, page->getItem("scorelimit")->getValueAsInteger()));
+    const unsigned int players =
+        static_cast<unsigned int>(std::max(1, page->getItem("players")->getValueAsInteger()));
+    const bool splitScreen = page->getItem("splitscreen")->getIndex() != 0;
+    // The port is typed as up to five digits: one outside the UDP range is refused, never
+    // wrapped onto another port.
+    const int port = brix::StringUtil::stringToInt(page->getItem("port")->getValue());
+    bool started = false;
+    if (port < 1 || port > 65535)
+        brix::Log::error("Host port '%s' is not a port number from 1 to 65535",
+                         page->getItem("port")->getValue().c_str());
+    else if (mPlayerManager->startMatch(level, scoreLimit, false, false) &&
+             mServer->start(players, static_cast<unsigned short>(port), page->getItem("password")->getValue(),
+                            page->getItem("name")->getValue(), level, 0))
+    {
+        started = mClients[0]->connectLocal(mServer) && (!splitScreen || mClients[1]->connectLocal(mServer));
+        if (!started)
+            brix::Log::error("No slot for the local players in a match of %u", players);
+    }
+    if (!started)
+    {
+        endGame();
+        mMessageDisplay->writeMessage("Unable to start a multiplayer game with level '" + level +
+                                          "', see application.log for details",
+                                      true);
+        return;
+    }
+    getMenuItem("restart", "level")->setValue(level);
+    getMenuItem("restart", "scorelimit")->setValue(static_cast<int>(scoreLimit));
+    mGameMode = MODE_HOST;
+}
+
+void Application::restartMatch()
+{
+    const std::string level = getMenuItem("restart", "level")->getValue();
+    const unsigned int scoreLimit =
+        static_cast<unsigned int>(std::max(0, getMenuItem("restart", "scorelimit")->getValueAsInteger()));
+    mPlayerManager->endMatch();
+    if (mPlayerManager->startMatch(level, scoreLimit, false, false))
+        mServer->updateMatch(level, 0);
+    else
+    {
+        mMessageDisplay->writeMessage("Unable to restart multiplayer game with level '" + level +
+                                          "', see application.log for details",
+                                      true);
+        endGame();
+    }
+}
+
+void Application::joinMatch()
+{
+    endGame();
+    setAuthoritative(false);
+    const std::string address =
+        getMenuItem("join", "address")->getValue() + ":" + getMenuItem("join", "port")->getValue();
+    mClients[0]->connect(address, getMenuItem("join", "password")->getValue());
+    mGameMode = MODE_JOINED;
+}
+
+// ---- Server and clients --------------------------------------------------------------------
+
+void Application::createServerAndClients()
+{
+    mServer = new Server();
+    for (unsigned int index = 0; index < LOCAL_PLAYERS; ++index)
+        mClients.push_back(new Client(index, getUserDataDirectory()));
+}
+
+void Application::updateClients()
+{
+    for (Client* client : mClients)
+        client->update();
+}
+
+void Application::tickServerAndClients(uint16_t tick)
+{
+    mServer->tick();
+    for (Client* client : mClients)
+        client->tick(tick);
+}
+
+void Application::deleteServerAndClients()
+{
+    for (Client*& client : mClients)
+        destroy(client, "client");
+    mClients.clear();
+    destroy(mServer, "server");
+}
+
+void Application::startRequestedHost()
+{
+    mHostRequested = false;
+    hostMatch();
+    if (mGameMode != MODE_MENUS)
+    {
+        mMenu->hide();
+        mMenuFrame->setVisible(false);
+        updateInputMask();
+    }
+    mPaused = false;
+    mParticlePool->setSpeedFactor(1.0f);
+}
+
+void Application::sendChatMessage(const std::string& text)
+{
+    mClients[0]->sendChatMessage(text);
+}
+
+unsigned int Application::getInputAdvance() const
+{
+    return static_cast<unsigned int>(std::max(0, mClients[0]->getInputAdvance()));
+}
+
+unsigned int Application::getSlotCount() const
+{
+    return mClients[0]->getSlotCount();
 }
 
 } // namespace game

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ogre
 {
@@ -43,6 +44,7 @@ struct HighScore;
 namespace game
 {
 class EntityManager;
+class Client;
 class CommandProcessor;
 class Level;
 class MatchBrowser;
@@ -50,6 +52,7 @@ class MenuController;
 class MenuFrame;
 class Player;
 class PlayerManager;
+class Server;
 class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
@@ -100,6 +103,8 @@ public:
     static const unsigned int MATCH_BROWSER = 1;
     // The first entry of the editable level list.
     static const char* const CREATE_NEW_LEVEL;
+    // Players sharing this computer's screen, each with a client of their own.
+    static const unsigned int LOCAL_PLAYERS = 2;
 
     // Game modes.
     enum GameMode
@@ -136,6 +141,14 @@ public:
     void updateInputMask();
     // Ends the running match: clients disconnected, server stopped, menus-only mode.
     void endGame();
+    // The game modes. Each ends the running game first; a failed start is shown and leaves
+    // the game in menus-only mode. Single player and hosting read their pages (or, on a
+    // restart, the level of the high-score page), joining the page "join".
+    void startSinglePlayer(bool restart);
+    void hostMatch();
+    // The host starts the level of the page "restart" with the players connected.
+    void restartMatch();
+    void joinMatch();
     void updateLogLevel();
 
     // The high-score page for a level's high-score name: the local or the online table, its
@@ -168,6 +181,12 @@ public:
     bool isNewVersionAvailable() const { return mNewVersionAvailable; }
     float getPrediction() const { return mPrediction; }
     PlayerManager* getPlayerManager() const { return mPlayerManager; }
+    Server* getServer() const { return mServer; }
+    // Index 0 or 1; null for any other.
+    Client* getClient(unsigned int index) const
+    {
+        return index < mClients.size() ? mClients[index] : nullptr;
+    }
     FileShareBrowser* getFileShareBrowser() const { return mFileShareBrowser; }
     MatchBrowser* getMatchBrowser() const { return mMatchBrowser; }
     brix::HighScoreManager* getHighScoreManager() const { return mHighScoreManager; }
@@ -222,6 +241,16 @@ private:
     void initializePlayers();
     void updateBrowsers();
     void deletePlayersAndBrowsers();
+    void createServerAndClients();
+    void updateClients();
+    void tickServerAndClients(uint16_t tick);
+    void deleteServerAndClients();
+    void setAuthoritative(bool authoritative);
+    void sendChatMessage(const std::string& text);
+    // The first client's input advance in ticks.
+    unsigned int getInputAdvance() const;
+    unsigned int getSlotCount() const;
+    void startRequestedHost();
 
     // The menu actions, by page.
     void onPageShown(brix::OgreMenuPage* page);
@@ -282,6 +311,8 @@ private:
     CommandProcessor* mCommandProcessor = nullptr;
     FileShareBrowser* mFileShareBrowser = nullptr;
     MatchBrowser* mMatchBrowser = nullptr;
+    Server* mServer = nullptr;
+    std::vector<Client*> mClients;
     Ogre::SceneNode* mMenuNode = nullptr;
     brix::OgreMenu* mMenu = nullptr;
     brix::OgreImageArray* mMenuImages = nullptr;

@@ -7,6 +7,11 @@
 #include "game/application/filesharebrowser.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/multiplayer/server.h"
+#include "game/world/entitymanager.h"
 #include "network/highscoremanager.h"
 #include "support/game/gamerun.h"
 #include "support/loopback.h"
@@ -387,5 +392,127 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
         },
         {"--no-update-check"});
     EXPECT_EQ(0, outcome.result);
+}
+} // namespace
+
+namespace
+{
+TEST(ApplicationModes, SinglePlayerPausesOnEscapeAndItsCompletionScoreGoesOnlineAndComesBack)
+{
+    test::WebService web;
+    ASSERT_TRUE(web.process.isRunning());
+    UserFolder user;
+    user.writeTestConfiguration({{"network/highscoresurl", web.url("/api/v1/highscores")}});
+    std::string uploaded;
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.item("sp", "level")->setValue(std::string("sp01"));
+                    game.getMenu()->show("sp");
+                    EXPECT_EQ("ready", game.currentItem());
+                    activate(game, "sp", "ready");
+                    EXPECT_EQ(1u, game.getGameMode());
+                    EXPECT_FALSE(game.getMenu()->isVisible());
+                    game::Client* client = game.getClient(0);
+                    ASSERT_TRUE(runUntil(
+                        game, [&] { return client->getConnectionState() == game::Client::STATE_IN_MATCH; }));
+                    EXPECT_EQ(1u, game.getServer()->getSlotCount());
+                    EXPECT_EQ(game::PlayerManager::Running, game.getPlayerManager()->getMatchState());
+                    EXPECT_TRUE(game.getPlayerManager()->isAuthoritative());
+                    EXPECT_EQ(game::Client::STATE_IDLE, game.getClient(1)->getConnectionState());
+
+                    // Escape opens the main page over the game and stops the world's clock.
+                    game.press(test::KEY_ESCAPE);
+                    ASSERT_TRUE(runUntil(game, [&] { return game.getMenu()->isVisible(); }));
+                    EXPECT_EQ("main", game.currentPage());
+                    EXPECT_TRUE(game.isPaused());
+                    EXPECT_EQ(0, game.item("main", "abort")->getState());
+                    EXPECT_EQ(3, game.item("mp", "restart")->getState());
+                    const uint16_t tick = game.getEntityManager()->getTick();
+                    const float time = game.getPlayerManager()->getMatchTime();
+                    for (int i = 0; i < 10; ++i)
+                        game.updateGame(1, 0.025f, 0.0f);
+                    EXPECT_EQ(tick, game.getEntityManager()->getTick());
+                    EXPECT_EQ(time, game.getPlayerManager()->getMatchTime());
+                    game.press(test::KEY_ESCAPE);
+                    ASSERT_TRUE(runUntil(game, [&] { return !game.getMenu()->isVisible(); }));
+                    EXPECT_FALSE(game.isPaused());
+                    for (int i = 0; i < 10; ++i)
+                        game.updateGame(1, 0.025f, 0.0f);
+                    EXPECT_NE(tick, game.getEntityManager()->getTick());
+
+                    // The match start asked for the online table; a score goes online only
+                    // once it is known.
+                    const std::string highScoreName = game.getLevel()->getHighScoreName("sp01");
+                    ASSERT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             std::list<brix::HighScore> scores;
+                                             return game.getHighScoreManager()->getOnlineHighScores(
+                                                        highScoreName, scores) ==
+                                                    brix::HighScoreManager::STATUS_AVAILABLE;
+                                         }));
+                    // The player's human reaches the exit: the score tops both empty tables,
+                    // and the local placing is the one shown.
+                    game::Player* player = game.getPlayerManager()->getPlayer(client->getPlayerIndex());
+                    ASSERT_NE(nullptr, player);
+                    game.getEventDispatcher()->post(game::EventDispatcher::ExitReached,
+                                                    static_cast<int>(player->getEntityId()), 0, "");
+                    ASSERT_TRUE(runUntil(game,
+                                         [&] {
+                                             return game.getPlayerManager()->getMatchState() ==
+                                                    game::PlayerManager::Complete;
+                                         }));
+                    uploaded = std::to_string(player->getScore());
+                    EXPECT_EQ("sp01", game.getConfiguration().getString("misc/level"));
+                    EXPECT_EQ("Local high-scores: First Steps", pageTitle(game, "highscore"));
+                    EXPECT_EQ("Continue", row(game, "highscore", "back")->getTitle());
+
+                    // Escape ends the completed game and asks for the name to file the score under.
+                    game.press(test::KEY_ESCAPE);
+                    ASSERT_TRUE(runUntil(game, [&] { return game.getMenu()->isVisible(); }));
+                    EXPECT_EQ("newscore", game.currentPage());
+                    EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_EQ("Tester", game.item("newscore", "name")->getValue());
+                    activate(game, "newscore", "ready");
+                    ASSERT_TRUE(
+                        runUntil(game, [&] { return hasMessage(game, "New high-score posted online"); }));
+                    EXPECT_EQ("1|Tester|" + uploaded + " [1]", shown(game, "highscore", "score0"));
+                    // The online table read back from the service after the upload shows it too.
+                    ASSERT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             std::list<brix::HighScore> scores;
+                                             game.getHighScoreManager()->getOnlineHighScores(highScoreName,
+                                                                                             scores);
+                                             return scores.size() == 1;
+                                         }));
+                    activate(game, "highscore", "switch");
+                    EXPECT_EQ("Online high-scores: First Steps", pageTitle(game, "highscore"));
+                    EXPECT_EQ("1|Tester|" + uploaded + " [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|-|- [3]", shown(game, "highscore", "score1"));
+
+                    // Replay starts the level of the page again and closes the menu.
+                    game.getMenu()->show("highscore");
+                    activate(game, "highscore", "replay");
+                    EXPECT_EQ(1u, game.getGameMode());
+                    ASSERT_TRUE(runUntil(game, [&] { return !game.getMenu()->isVisible(); }));
+                    EXPECT_EQ("sp01", game.getPlayerManager()->getLevelName());
+
+                    // Ending the game from the menu returns to menus only, menu open.
+                    game.openMenu("");
+                    activate(game, "main", "abort");
+                    EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_TRUE(game.getMenu()->isVisible());
+                    EXPECT_EQ(game::Client::STATE_IDLE, client->getConnectionState());
+                    EXPECT_FALSE(game.getServer()->isStarted());
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_NE("", uploaded);
 }
 } // namespace
