@@ -5,6 +5,7 @@
 #include "engine/presentation/ogremenuchoiceitem.h"
 #include "engine/presentation/ogremenutitleitem.h"
 #include "game/application/filesharebrowser.h"
+#include "game/application/matchbrowser.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/client.h"
@@ -20,6 +21,10 @@
 #include "toolkit/file.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -514,5 +519,181 @@ TEST(ApplicationModes, SinglePlayerPausesOnEscapeAndItsCompletionScoreGoesOnline
         {"--no-update-check"});
     EXPECT_EQ(0, outcome.result);
     EXPECT_NE("", uploaded);
+}
+} // namespace
+
+namespace
+{
+// The joining side of the hosted match below, run as a process of its own: it finds the
+// match through the browse page, joins it and stays until its player is in the match.
+TEST(ApplicationModes, DISABLED_JoinerProcess)
+{
+    const char* maker = std::getenv("KORVANE_TEST_MATCH_MAKER");
+    ASSERT_NE(nullptr, maker);
+    UserFolder user;
+    user.writeTestConfiguration({{"player1/name", "Joiner"}, {"network/announceserver", maker}});
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    activate(game, "join", "browse");
+                    game.getMenu()->show("browse");
+                    game::MatchBrowser* browser = game.getMatchBrowser();
+                    ASSERT_TRUE(runUntil(
+                        game,
+                        [&]
+                        {
+                            if (browser->getListState() != game::ListBrowser::STATE_REFRESHING &&
+                                browser->getItemCount() == 0)
+                                browser->refresh();
+                            return browser->getItemCount() == 1;
+                        },
+                        40000));
+                    EXPECT_EQ("Browse online matches", pageTitle(game, "browse"));
+                    EXPECT_EQ("Split arena|arena|2/4 [0]", shown(game, "browse", "match0"));
+                    EXPECT_EQ(" [3]", shown(game, "browse", "match1"));
+                });
+            game.wait(60);
+            game.then([&](GameRun& game) { game.screenshot(screenFolder(user) + "/match-browser.png"); });
+            game.then(
+                [&](GameRun& game)
+                {
+                    activate(game, "browse", "match0");
+                    EXPECT_EQ("join", game.currentPage());
+                    EXPECT_EQ("ready", game.currentItem());
+                    EXPECT_EQ("127.0.0.1", game.item("join", "address")->getValue());
+                    activate(game, "join", "ready");
+                    EXPECT_EQ(3u, game.getGameMode());
+                    EXPECT_FALSE(game.getPlayerManager()->isAuthoritative());
+                    ASSERT_TRUE(runUntil(
+                        game,
+                        [&]
+                        { return game.getClient(0)->getConnectionState() == game::Client::STATE_IN_MATCH; },
+                        30000));
+                    // The host's two players and this one.
+                    ASSERT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             std::vector<game::Player*> players;
+                                             game.getPlayerManager()->getPlayers(players);
+                                             return players.size() == 3;
+                                         }));
+                    // Stay until the host has seen the scoreboard, then leave.
+                    runUntil(
+                        game, [] { return false; }, 3000);
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+}
+
+TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
+{
+    test::MatchMakerService service;
+    ASSERT_TRUE(service.process.isRunning());
+    const std::string maker = "127.0.0.1:" + std::to_string(service.port);
+    UserFolder user;
+    user.writeTestConfiguration({{"network/announceserver", maker}});
+    pid_t joiner = 0;
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.getMessageDisplay()->clear();
+                    // A port outside the UDP range fails visibly, and hosts nothing.
+                    game.item("host", "level")->setValue(std::string("arena"));
+                    game.item("host", "port")->setValue(std::string("70000"));
+                    game.hostMatch();
+                    EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_FALSE(game.getServer()->isStarted());
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Unable to start a multiplayer game with level 'arena', "
+                                                 "see application.log for details"},
+                        messages(game));
+
+                    game.item("host", "port")->setValue(std::to_string(test::freeUdpPort()));
+                    game.item("host", "name")->setValue(std::string("Split arena"));
+                    game.item("host", "splitscreen")->setIndex(1);
+                    game.item("host", "players")->setValue(4);
+                    game.item("host", "scorelimit")->setValue(15000);
+                    activate(game, "host", "ready");
+                    ASSERT_EQ(2u, game.getGameMode());
+                    EXPECT_FALSE(game.getMenu()->isVisible());
+                    EXPECT_EQ("arena", game.item("restart", "level")->getValue());
+                    EXPECT_EQ(15000, game.item("restart", "scorelimit")->getValueAsInteger());
+                    EXPECT_EQ(4u, game.getServer()->getSlotCount());
+                    EXPECT_TRUE(game.getClient(1)->isLocal());
+
+                    setenv("KORVANE_TEST_MATCH_MAKER", maker.c_str(), 1);
+                    joiner = fork();
+                    if (joiner == 0)
+                    {
+                        execl("/proc/self/exe", "korvane_tests",
+                              "--gtest_filter=ApplicationModes.DISABLED_JoinerProcess",
+                              "--gtest_also_run_disabled_tests", static_cast<char*>(nullptr));
+                        _exit(127);
+                    }
+                    ASSERT_GT(joiner, 0);
+                    ASSERT_TRUE(runUntil(
+                        game,
+                        [&]
+                        {
+                            std::vector<game::Player*> players;
+                            game.getPlayerManager()->getPlayers(players);
+                            return players.size() == 3 &&
+                                   game.getServer()->getSlotState(2) == game::Server::SLOT_IN_MATCH;
+                        },
+                        60000));
+
+                    // Tab opens the scoreboard: three players, the fourth slot free, the rest empty.
+                    game.press(test::KEY_TAB);
+                    ASSERT_TRUE(runUntil(game, [&] { return game.getMenu()->isVisible(); }));
+                    EXPECT_EQ("scoreboard", game.currentPage());
+                    EXPECT_FALSE(game.isPaused());
+                    std::vector<std::string> names;
+                    for (int i = 0; i < 3; ++i)
+                    {
+                        const std::string title =
+                            row(game, "scoreboard", "player" + std::to_string(i))->getTitle();
+                        EXPECT_EQ(std::to_string(i + 1) + "|", title.substr(0, 2));
+                        names.push_back(title.substr(2, title.find('|', 2) - 2));
+                        EXPECT_EQ("Kills 0, vials 0",
+                                  row(game, "scoreboard", "player" + std::to_string(i))->getDescription());
+                    }
+                    std::sort(names.begin(), names.end());
+                    EXPECT_EQ((std::vector<std::string>{"Joiner", "Player 2", "Tester"}), names);
+                    EXPECT_EQ("4|-|- [3]", shown(game, "scoreboard", "player3"));
+                    EXPECT_EQ(" [3]", shown(game, "scoreboard", "player4"));
+                    EXPECT_EQ(" [3]", shown(game, "scoreboard", "player7"));
+                });
+            game.wait(60);
+            game.then([&](GameRun& game) { game.screenshot(screenFolder(user) + "/scoreboard.png"); });
+            game.then(
+                [&](GameRun& game)
+                {
+                    // Tab again closes it; over a hosted match the menu never pauses.
+                    game.press(test::KEY_TAB);
+                    ASSERT_TRUE(runUntil(game, [&] { return !game.getMenu()->isVisible(); }));
+                    game.openMenu("");
+                    EXPECT_FALSE(game.isPaused());
+                    EXPECT_EQ(0, game.item("mp", "restart")->getState());
+                    int status = -1;
+                    test::pollUntil([] {}, [&] { return waitpid(joiner, &status, WNOHANG) == joiner; }, 60000,
+                                    50);
+                    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+                    joiner = 0;
+                });
+        },
+        {"--no-update-check"});
+    if (joiner > 0)
+    {
+        kill(joiner, SIGKILL);
+        waitpid(joiner, nullptr, 0);
+    }
+    EXPECT_EQ(0, outcome.result);
 }
 } // namespace
