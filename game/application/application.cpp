@@ -1141,7 +1141,7 @@ void Application::toggleControllerInfo(unsigned int bit)
 
 void Application::onMenuCommand(int key)
 {
-    // F5 to F7 show the statistics of the cameras and the network once those exist.
+    // F5 shows the render statistics of the first player's camera once the cameras exist.
     switch (key)
     {
     case 4:
@@ -1159,6 +1159,17 @@ void Application::onMenuCommand(int key)
                 brix::Log::error("Download address '%s' is not a web address", address.c_str());
         }
         break;
+    case 6:
+        showNetworkStatistics();
+        break;
+    case 7:
+        if (mGameMode == MODE_JOINED)
+            mMessageDisplay->writeMessage(
+                "Network connection latency estimate: " + std::to_string(mClients[0]->getLatencyEstimate()) +
+                    " +/- " + std::to_string(mClients[0]->getLatencyJitter()) + "ms (input advance " +
+                    std::to_string(mClients[0]->getInputAdvance()) + " ticks)",
+                true);
+        break;
     case 9:
         takeScreenshot();
         break;
@@ -1170,6 +1181,21 @@ void Application::onMenuCommand(int key)
     }
 }
 
+void Application::showNetworkStatistics()
+{
+    const brix::NetworkManager::Statistics& statistics =
+        mGameMode == MODE_JOINED ? mClients[0]->getStatistics() : mServer->getStatistics();
+    mMessageDisplay->writeMessage("Network TX: " + std::to_string(statistics.transmittedBytes) + " B (" +
+                                      std::to_string(statistics.transmittedBytesPerSecond) + " B/s) " +
+                                      std::to_string(statistics.transmittedPackets) + " P (" +
+                                      std::to_string(statistics.transmittedPacketsPerSecond) + " P/s) " +
+                                      " RX: " + std::to_string(statistics.receivedBytes) + " B (" +
+                                      std::to_string(statistics.receivedBytesPerSecond) + " B/s) " +
+                                      std::to_string(statistics.receivedPackets) + " P (" +
+                                      std::to_string(statistics.receivedPacketsPerSecond) + " P/s)",
+                                  true);
+}
+
 void Application::takeScreenshot()
 {
     char stamp[32];
@@ -1177,8 +1203,12 @@ void Application::takeScreenshot()
     std::tm local;
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
-    const std::string path =
-        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
+    const std::string base =
+        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp;
+    // A second screenshot within the same second must not overwrite the first.
+    std::string path = base + ".png";
+    for (unsigned int copy = 2; brix::File::fileExists(path); ++copy)
+        path = base + "-" + std::to_string(copy) + ".png";
     // A screenshot that cannot be written costs only the screenshot, never the game.
     try
     {
@@ -2138,10 +2168,11 @@ void Application::restartMatch()
         mServer->updateMatch(level, 0);
     else
     {
+        // Ending the game clears the messages: the failure is written after it, or it is lost.
+        endGame();
         mMessageDisplay->writeMessage("Unable to restart multiplayer game with level '" + level +
                                           "', see application.log for details",
                                       true);
-        endGame();
     }
 }
 

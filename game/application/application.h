@@ -228,6 +228,7 @@ private:
     void showVersionMessages();
     void onMenuCommand(int key);
     void takeScreenshot();
+    void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;

@@ -3,6 +3,7 @@
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuactionitem.h"
 #include "engine/presentation/ogremenuchoiceitem.h"
+#include "engine/presentation/ogremenulistitem.h"
 #include "engine/presentation/ogremenutitleitem.h"
 #include "game/application/filesharebrowser.h"
 #include "game/application/matchbrowser.h"
@@ -22,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -695,5 +697,70 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
         waitpid(joiner, nullptr, 0);
     }
     EXPECT_EQ(0, outcome.result);
+}
+} // namespace
+
+namespace
+{
+TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
+{
+    UserFolder user;
+    user.writeTestConfiguration();
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.getMessageDisplay()->clear();
+                    // An unknown level starts nothing, and says which.
+                    static_cast<brix::OgreMenuListItem*>(game.item("restart", "level"))
+                        ->setValues({"nowhere"});
+                    game.restartMatch();
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Unable to restart multiplayer game with level 'nowhere', "
+                                                 "see application.log for details"},
+                        messages(game));
+                    game.getMessageDisplay()->clear();
+                    static_cast<brix::OgreMenuListItem*>(game.item("sp", "level"))->setValues({"nowhere"});
+                    game.startSinglePlayer(false);
+                    EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_FALSE(game.getServer()->isStarted());
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Unable to start single player game with level 'nowhere', "
+                                                 "see application.log for details"},
+                        messages(game));
+
+                    game.getMessageDisplay()->clear();
+                    game.onEvent(game::EventDispatcher::MenuCommand, 7, 0, "");
+                    EXPECT_TRUE(messages(game).empty()) << "F7 only while joined";
+                    game.onEvent(game::EventDispatcher::MenuCommand, 6, 0, "");
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Network TX: 0 B (0 B/s) 0 P (0 P/s)  RX: 0 B (0 B/s) 0 P "
+                                                 "(0 P/s)"},
+                        messages(game));
+
+                    // Two screenshots in the same second are two files.
+                    game.onEvent(game::EventDispatcher::MenuCommand, 9, 0, "");
+                    game.onEvent(game::EventDispatcher::MenuCommand, 9, 0, "");
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+    std::vector<std::string> shots;
+    if (DIR* folder = opendir(user.file("screenshots").c_str()))
+    {
+        while (dirent* entry = readdir(folder))
+            if (entry->d_name[0] != '.')
+                shots.push_back(entry->d_name);
+        closedir(folder);
+    }
+    std::sort(shots.begin(), shots.end());
+    ASSERT_EQ(2u, shots.size());
+    // Unless the clock turned to the next second in between.
+    if (shots[0].size() == 30u && shots[1].size() == 32u)
+    {
+        EXPECT_EQ(shots[0].substr(0, 26) + "-2.png", shots[1]);
+    }
 }
 } // namespace
