@@ -165,6 +165,7 @@ void Player::creditKill(unsigned int victimId, unsigned int killScore)
         return;
     mScore += value;
     ++mKills;
+    mChanged = true;
     post(EventDispatcher::KillScore, static_cast<int>(mIndex), static_cast<int>(mScore),
          std::to_string(mKills));
     post(EventDispatcher::KillPopup, static_cast<int>(mIndex), static_cast<int>(victimId),
@@ -224,6 +225,16 @@ void Player::tick(unsigned short)
         mTimeSinceLastKill += TICK_SECONDS;
 
     Entity* human = getHuman();
+    if (human && mChanged)
+    {
+        Human* character = static_cast<Human*>(human);
+        if (!mLocal)
+            character->setDisplayName(getNameWithScore());
+        character->setAimMarkerVisible(mLocal);
+        if (!mManager->isSinglePlayer())
+            character->setSkin(static_cast<int>(mAppearance));
+        mChanged = false;
+    }
     if (mLocal && human)
     {
         Level* level = mManager->getLevel();
@@ -521,10 +532,12 @@ void Player::onMirroredEvent(unsigned int id, int b, const std::string& text)
         mChanged = true;
         break;
     case EventDispatcher::KillScore:
+        mChanged = true;
         mScore = static_cast<unsigned int>(b);
         mKills = static_cast<unsigned int>(std::strtoul(text.c_str(), nullptr, 10));
         break;
     case EventDispatcher::VialScore:
+        mChanged = true;
         mScore = static_cast<unsigned int>(b);
         mVials = static_cast<unsigned int>(std::strtoul(text.c_str(), nullptr, 10));
         break;

@@ -177,7 +177,8 @@ private:
     unsigned int mKills = 0;
     unsigned int mScore = 0;
     unsigned int mVials = 0;
-    // The name, appearance or local flag changed since the human's label was last updated.
+    // The name, score, appearance or local flag changed since the human's label was last
+    // updated.
     bool mChanged = false;
     State mState = NotInMatch;
     float mRespawnDelay = 0.0f;

@@ -31,7 +31,8 @@ class PlayerManager;
 // Refusals carry a reason that the client shows (see REASON_*).
 //
 // Slot states: 0 free -> 1 connected -> 2 PrepareMatch sent -> 3 client prepared -> 4 in the
-// match; 5 removal pending (freed on the next tick). Network objects on every connection:
+// match; 5 removal pending (the next tick takes a player in the match out of it, and the slot
+// is freed on the tick after, so that the others hear who left). Network objects on every connection:
 // 2 player manager, 3 entity manager, 4 event proxy, 5 controller. Node 0 is the server, a
 // slot's node its index + 1. Main thread only: the embedded network server is polled by
 // update() and runs no thread.
@@ -121,7 +122,7 @@ public:
     // A slot for a client in this process using the controller (not owned); returns its node,
     // or 0 when no slot or player record is free.
     unsigned short connectLocalClient(Controller* controller);
-    // The slot is freed on the next tick.
+    // The slot is freed from the next tick on (see SLOT_REMOVING).
     void disconnectLocalClient(unsigned short node);
     // Trades the pending event messages of a local client's slot and the client's proxy.
     void exchangeLocalMessages(unsigned short node, EventProxy* clientProxy);

@@ -166,6 +166,10 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         EXPECT_EQ(peer->players().getPlayer(2)->getScore(), 300u);
         EXPECT_TRUE(has(peer->shown(), "Matchcomplete,playerAnnwins"));
     }
+    // Labels name the others with their scores; one's own human carries no name.
+    EXPECT_EQ(host.human(2)->getDisplayName(), "Ann (300)");
+    EXPECT_EQ(ann.human(1)->getDisplayName(), "Host (0)");
+    EXPECT_EQ(ann.human(2)->getDisplayName(), "");
     // Bo left before the end and saw none of it.
     EXPECT_EQ(bo.players().getMatchState(), PlayerManager::NoMatch);
 }

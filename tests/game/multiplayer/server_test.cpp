@@ -151,6 +151,21 @@ TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
     EXPECT_EQ(host.players().getPlayer(1), nullptr);
 }
 
+TEST_F(Hosting, FreesTheSeatOfAClientThatLeavesBeforeAnyMatch)
+{
+    ASSERT_TRUE(host.server()->start(1, 0, "", "", "", 0));
+    game::Client& client = host.addClient("Early");
+    ASSERT_TRUE(client.connectLocal(host.server()));
+    host.tick();
+    host.tick();
+    EXPECT_EQ(client.getConnectionState(), game::Client::STATE_IDLE);
+    EXPECT_EQ(client.getPlayerIndex(), 1u);
+    client.disconnect();
+    host.tick();
+    EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_FREE);
+    EXPECT_TRUE(host.addClient("Next").connectLocal(host.server()));
+}
+
 TEST(ServerText, CutsPeerTextAtWholeCharactersWithoutControlCharacters)
 {
     EXPECT_EQ(Server::cleanText("a\tb\nc\x7F"

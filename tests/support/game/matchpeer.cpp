@@ -40,8 +40,11 @@ const float VISIBLE_HEIGHT = 20.0f;
 const char* const MatchPeer::DEFINITIONS = R"(<entities>
 <human>
     <name>player</name><id>1</id><body>human</body><standheight>0.95</standheight><eyeheight>0.75</eyeheight>
-    <integrity>100</integrity><killscore>100</killscore>
+    <weapon>pistol</weapon><integrity>100</integrity><killscore>100</killscore>
 </human>
+<weapon><name>pistol</name><id>199</id><displayname>Pistol</displayname><mesh>pistol.mesh</mesh>
+    <shootdelay>0.3</shootdelay><reloaddelay>1</reloaddelay><rounds>60</rounds><roundsperclip>12</roundsperclip>
+</weapon>
 <prop><name>crate</name><id>10</id><body>crate</body><mesh>crate.mesh</mesh><integrity>20</integrity></prop>
 </entities>
 )";

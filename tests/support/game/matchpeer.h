@@ -72,7 +72,8 @@ public:
 class MatchPeer
 {
 public:
-    // "player": a human of integrity 100 whose kill scores KILL_SCORE; "crate": a prop.
+    // "player": a human of integrity 100 with a "pistol", whose kill scores KILL_SCORE;
+    // "crate": a prop.
     static const char* const DEFINITIONS;
     static constexpr unsigned int KILL_SCORE = 100;
 
