@@ -28,6 +28,7 @@
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
+#include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
@@ -1089,6 +1090,12 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         break;
     case EventDispatcher::MenuCommand:
         onMenuCommand(a);
+        break;
+    case EventDispatcher::ControllersChanged:
+        for (Client* client : mClients)
+            if (Controller* controller = client->getController())
+                controller->initializeDevice();
+        mMenuController->setController(mClients[0]->getController());
         break;
     default:
         break;

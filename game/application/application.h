@@ -191,6 +191,7 @@ public:
     MatchBrowser* getMatchBrowser() const { return mMatchBrowser; }
     brix::HighScoreManager* getHighScoreManager() const { return mHighScoreManager; }
     brix::MessageDisplay* getMessageDisplay() const { return mMessageDisplay; }
+    brix::LabelManager* getLabelManager() const { return mLabelManager; }
 
     void onParameterChange(const std::string& name) override;
     void onMenuEvent(brix::OgreMenuItem* item, EventType type) override;
