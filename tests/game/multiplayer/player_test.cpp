@@ -8,10 +8,13 @@
 #include "game/world/package.h"
 #include "network/highscoremanager.h"
 
+#include "game/world/controller.h"
+
 #include "support/game/eventlink.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
+#include "support/logcapture.h"
 
 #include <gtest/gtest.h>
 
@@ -329,5 +332,46 @@ TEST(Player, SendsItsWholeStateToOnePeer)
     EXPECT_EQ(messages[4], (Bytes{20, 2, 0xAC, 0x02, 1, '1'}));
     EXPECT_EQ(player->getNameWithScore(), "Ann (300)");
     players.deleteAllPlayers();
+}
+} // namespace
+
+namespace
+{
+// Answers an action's control text in brackets.
+class BracketController : public game::Controller
+{
+public:
+    BracketController() : game::Controller(0) {}
+    std::string getControlText(const std::string& action) const override { return "[" + action + "]"; }
+};
+
+TEST(PlayerTexts, FloatingTextsPlacingsAndHintsReadAsThePlayerSeesThem)
+{
+    EXPECT_EQ(Player::getFloatingText("Kill streak", 300), "Kill streak +300");
+    EXPECT_EQ(Player::getFloatingText("Death", -1000), "Death -1000");
+    EXPECT_EQ(Player::getFloatingText("Health", 0), "Health");
+    EXPECT_EQ(Player::getPlacing(0) + Player::getPlacing(1) + Player::getPlacing(2) + Player::getPlacing(3) +
+                  Player::getPlacing(10),
+              "1st2nd3rd4th11th");
+
+    BracketController controller;
+    std::string text;
+    std::string subText;
+    ASSERT_TRUE(Player::splitHint("Jump the gap|Press #JUMP# and #CROUCH#.", &controller, text, subText));
+    EXPECT_EQ(text, "Jump the gap");
+    EXPECT_EQ(subText, "Press [JUMP] and [CROUCH].");
+    ASSERT_TRUE(Player::splitHint("Just this", &controller, text, subText));
+    EXPECT_EQ(text + "/" + subText, "Just this/");
+    // Empty parts do not count: the first part that is not empty becomes the text.
+    ASSERT_TRUE(Player::splitHint("|Below", &controller, text, subText));
+    EXPECT_EQ(text + "/" + subText, "Below/");
+    EXPECT_FALSE(Player::splitHint("|", &controller, text, subText));
+    EXPECT_FALSE(Player::splitHint("", &controller, text, subText));
+
+    test::LogCapture log;
+    ASSERT_TRUE(Player::splitHint("Go|Press #JUMP", &controller, text, subText));
+    EXPECT_EQ(subText, "Press #JUMP");
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"E Unterminated tag in level hint text 'Go|Press #JUMP' at 6"});
 }
 } // namespace
