@@ -49,7 +49,13 @@ const char* const EditorRig::DEFINITIONS = R"(
 </platform>
 <human>
     <name>player</name><id>1</id><integrity>100</integrity><attributes><edithide>true</edithide></attributes>
+    <weapon>pistol</weapon>
 </human>
+<weapon>
+    <name>pistol</name><id>199</id><displayname>Pistol</displayname><attributes><edithide>true</edithide></attributes>
+    <mesh>pistol.mesh</mesh>
+    <shootdelay>0.3</shootdelay><reloaddelay>1</reloaddelay><rounds>60</rounds><roundsperclip>12</roundsperclip>
+</weapon>
 <explosion>
     <name>blast</name><id>20</id><range>6</range><damage>6</damage><duration>1</duration>
 </explosion>
