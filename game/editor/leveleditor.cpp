@@ -848,7 +848,8 @@ void LevelEditor::onKeyRelease(brix::KeyCode key)
 
 void LevelEditor::onMouseMove(const Ogre::Vector4& motion)
 {
-    if (!mLayer)
+    // A running preview hears only its stop key.
+    if (!mLayer || mPreviewRunning)
         return;
     if (isCommandHeld() && !mSelector->isVisible())
     {
@@ -913,9 +914,11 @@ void LevelEditor::onMouseButtonRelease(brix::MouseButton button)
         return;
     if (mSelector->isVisible())
     {
-        if (button == BUTTON_LEFT && mSelector->getSelectedType())
+        // A left click places next, the hovered type or, off the previews, the current one.
+        if (button == BUTTON_LEFT)
         {
-            mCurrentType = mSelector->getSelectedType();
+            if (const LevelElementType* hovered = mSelector->getSelectedType())
+                mCurrentType = hovered;
             mPlacementMode = true;
         }
         closePalette();

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -325,6 +326,25 @@ TEST(LevelEditor, DragsStartPastHalfAUnitAndCancelWithoutChangingTheSelection)
     EXPECT_EQ(rig.selectedCount(), 1u);
     EXPECT_FALSE(editor.getSelector()->isVisible());
 
+    // The palette: a right click closes it as it was; a left click off the previews keeps the
+    // type and turns placement on, with the cursor back where the palette opened.
+    rig.press(EditorRig::TAB);
+    ASSERT_TRUE(editor.getSelector()->isVisible());
+    rig.click(1);
+    EXPECT_FALSE(editor.getSelector()->isVisible());
+    EXPECT_FALSE(editor.isPlacementMode());
+    const Ogre::Vector2 cursor = editor.getCursorPosition();
+    rig.press(EditorRig::TAB);
+    rig.move(0.0f, 600.0f);
+    rig.frame();
+    EXPECT_EQ(editor.getSelector()->getSelectedType(), nullptr);
+    rig.click();
+    EXPECT_FALSE(editor.getSelector()->isVisible());
+    EXPECT_TRUE(editor.isPlacementMode());
+    EXPECT_EQ(editor.getCurrentType()->getName(), "exit");
+    EXPECT_EQ(editor.getCursorPosition(), cursor);
+    rig.press(EditorRig::SPACE);
+
     // A box from empty space takes both; a click on nothing clears.
     rig.moveTo(-2.0f, -2.0f);
     rig.drag(6.0f, 3.0f);
@@ -569,6 +589,16 @@ TEST(LevelEditor, PreviewsTheEditedLevelAndRegeneratesItsMaps)
     rig.press(EditorRig::SPACE);
     EXPECT_TRUE(editor.isPlacementMode());
     EXPECT_FALSE(editor.getPreviewElement()->getPosition(0)->isVisible());
+    // Nor does the pointer reach the editor: no cursor, orbit or type change.
+    const Ogre::Vector2 cursor = editor.getCursorPosition();
+    rig.move(30.0f, 20.0f, 1.0f);
+    rig.hold(EditorRig::LEFT_CONTROL);
+    rig.move(30.0f, 20.0f, 1.0f);
+    rig.release(EditorRig::LEFT_CONTROL);
+    EXPECT_EQ(editor.getCursorPosition(), cursor);
+    EXPECT_EQ(editor.getCameraYaw(), 0.0f);
+    EXPECT_EQ(editor.getCameraDistance(), 20.0f);
+    EXPECT_EQ(editor.getCurrentType()->getName(), "crate");
     // The player's human is at the start; the crate placed in the air falls onto the floor.
     for (int tick = 0; tick < 80; ++tick)
     {
@@ -644,5 +674,65 @@ TEST(LevelEditor, StartsWithTheFirstTypeOfThePaletteWithoutTheFloorBlock)
     editor.storeElements(points);
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0].name, "techceiling");
+}
+} // namespace
+
+namespace
+{
+// The campaign's levels open in the editor and come back from a save as they were, and the
+// saved file builds in the game.
+TEST(LevelEditor, ShippedLevelsSurviveASaveFromTheEditor)
+{
+    namespace fs = std::filesystem;
+    EditorRig rig;
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(test::sourcePath("levels")))
+        if (entry.path().extension() == game::Level::FILE_EXTENSION)
+            names.push_back(entry.path().stem().string());
+    ASSERT_FALSE(names.empty());
+    for (const std::string& name : names)
+    {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(rig.levelWorld().load(name));
+        const game::Level& level = rig.level();
+        const std::vector<game::LevelPoint> original = level.getPoints();
+        const std::string header[] = {level.getTitle(), level.getAuthor(), level.getNext()};
+        const float targetTime = level.getTargetTime();
+        const bool builtin = level.isBuiltin();
+
+        // Edited under a name of its own, so that the shipped file stays as it is.
+        const std::string copy = name + "edited";
+        fs::create_directories(fs::path(rig.levelWorld().userLevelFile(copy)).parent_path());
+        fs::copy_file(level.getFileName(), rig.levelWorld().userLevelFile(copy),
+                      fs::copy_options::overwrite_existing);
+        rig.level().updateLevelCache();
+        rig.clearMessages();
+        ASSERT_TRUE(rig.editor().loadLevel(copy));
+        EXPECT_EQ(rig.elements().size(), original.size());
+        rig.editor().saveLevel();
+        EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level '" + copy + "' succesfully saved"));
+        for (const std::string& line : rig.messages())
+            EXPECT_EQ(line.find("Ignored"), std::string::npos) << line;
+
+        ASSERT_TRUE(rig.levelWorld().load(copy, true));
+        EXPECT_EQ(level.getTitle(), header[0]);
+        EXPECT_EQ(level.getAuthor(), header[1]);
+        EXPECT_EQ(level.getNext(), header[2]);
+        EXPECT_EQ(level.getTargetTime(), targetTime);
+        EXPECT_EQ(level.isBuiltin(), builtin);
+        const std::vector<game::LevelPoint>& saved = level.getPoints();
+        ASSERT_EQ(saved.size(), original.size());
+        for (size_t i = 0; i < saved.size(); ++i)
+        {
+            SCOPED_TRACE(original[i].name);
+            EXPECT_EQ(saved[i].type, original[i].type);
+            EXPECT_EQ(saved[i].name, original[i].name);
+            EXPECT_EQ(saved[i].positions, original[i].positions);
+            EXPECT_EQ(saved[i].orientation, original[i].orientation);
+            EXPECT_EQ(saved[i].state, original[i].state);
+            EXPECT_EQ(saved[i].value, original[i].value);
+        }
+        rig.level().destroyScene();
+    }
 }
 } // namespace
