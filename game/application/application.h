@@ -2,16 +2,20 @@
 #include "engine/core/ogreapplication.h"
 #include "engine/presentation/ogremenulistener.h"
 #include "engine/presentation/ogremenutextvalidator.h"
+#include "game/application/filesharebrowser.h"
+#include "game/application/listbrowser.h"
 #include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
 
 #include <OgreMaterialManager.h>
+#include <OgreVector.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ogre
 {
@@ -29,21 +33,32 @@ class LabelManager;
 class MessageDisplay;
 class OgreImageArray;
 class OgreMenu;
+class OgreMenuActionItem;
 class OgreMenuPage;
 class OgreOverlayLoadScreen;
 class OgreParticlePool;
 class Simulator;
 class UpdateChecker;
+struct HighScore;
 } // namespace brix
 
 namespace game
 {
 class EditorCameraView;
+class Camera;
+class Controller;
 class EntityManager;
+class Client;
+class CommandProcessor;
 class Level;
 class LevelEditor;
+class MatchBrowser;
 class MenuController;
 class MenuFrame;
+class MusicPlayer;
+class Player;
+class PlayerManager;
+class Server;
 class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
@@ -59,7 +74,9 @@ class Application : public brix::OgreApplication,
                     public brix::OgreMenuTextValidator,
                     public Ogre::MaterialManager::Listener,
                     public EventDispatcher::Listener,
-                    public brix::HighScoreManager::Listener
+                    public brix::HighScoreManager::Listener,
+                    public ListBrowser::PageListener,
+                    public FileShareBrowser::FileTransferListener
 {
 public:
     // Versions are written major << 24 | minor << 16 | patch << 8.
@@ -83,9 +100,19 @@ public:
     static const unsigned int INPUT_MENU = 1;
     static const unsigned int INPUT_PLAYERS = 2;
     static const unsigned int INPUT_EDITOR = 4;
+    // Players sharing the window, each with a camera and a controller.
+    static const unsigned int LOCAL_PLAYERS = 2;
+    // Bit of misc/controllerinfo that shows the level editor's help.
+    static const unsigned int EDITOR_HELP_BIT = 16;
     static const char* const SCREENSHOT_FOLDER;
     // Local time in screenshot names ("screenshot-20261209-093012.png").
     static const char* const SCREENSHOT_TIME_FORMAT;
+    // Rows of the browser pages, and the ids the browsers report with.
+    static const unsigned int BROWSER_ROWS = 8;
+    static const unsigned int FILE_SHARE_BROWSER = 0;
+    static const unsigned int MATCH_BROWSER = 1;
+    // The first entry of the editable level list.
+    static const char* const CREATE_NEW_LEVEL;
 
     // Game modes.
     enum GameMode
@@ -117,6 +144,25 @@ public:
     // MAX_PREDICTION_TICKS, on top of nextTick, wrapping at 16 bits.
     static uint16_t predictTick(uint16_t nextTick, unsigned int inputAdvance, float prediction);
 
+    // Where the audio listener stands and what it hears, from the sound-map samples (red,
+    // green) at the local players' humans.
+    struct TSoundSample
+    {
+        Ogre::Vector3 position;
+        float red;
+        float green;
+    };
+    struct TListener
+    {
+        Ogre::Vector3 position;
+        float audibleRange;
+        // Gain, reflections delay, late reverb delay and decay time.
+        float reverb[4];
+    };
+    // Without samples the listener stands at the origin amid neutral surroundings (0.5, 0.5);
+    // with several, at their average, hearing as much farther as the farthest stands from it.
+    static TListener listenFrom(const std::vector<TSoundSample>& samples, float audibleRange);
+
     void openMenu(const std::string& page);
     void closeMenu(bool force);
     // Editor mode: starts the level editor on the level (an empty new one with create), or
@@ -125,7 +171,47 @@ public:
     void closeLevelEditor();
     LevelEditor* getLevelEditor() const { return mLevelEditor; }
     void updateInputMask();
+    // Ends the running match: clients disconnected, server stopped, menus-only mode.
+    void endGame();
+    // The game modes. Each ends the running game first; a failed start is shown and leaves
+    // the game in menus-only mode. Single player and hosting read their pages (or, on a
+    // restart, the level of the high-score page), joining the page "join".
+    void startSinglePlayer(bool restart);
+    void hostMatch();
+    // The host starts the level of the page "restart" with the players connected.
+    void restartMatch();
+    void joinMatch();
     void updateLogLevel();
+    // Each local player's camera shows the keyboard or gamepad help when its bit of
+    // misc/controllerinfo is set and a match of modes 1 to 3 runs.
+    void updateControllerInfo();
+    // The listener stands in front of the local players' humans; how far sounds carry and the
+    // reverb follow their surroundings in the level's sound map.
+    void updateAudioListener();
+    // The player manager whose local players the cameras, the HUDs and the audio listener
+    // follow; not owned, null for none.
+    void setViewedPlayers(PlayerManager* players);
+    // A player page's gamepad layout can be chosen only with a gamepad as its controller; its
+    // description then names the device found for it.
+    void updateGamepadItems(brix::OgreMenuPage* page);
+    // Replaces local player index's controller by one of the type (1 keyboard, 2 keyboard with
+    // mouse aiming, 3 and 4 gamepad 1 and 2) and hands it to the player's human.
+    void setPlayerController(unsigned int index, int type, const std::string& gamepadLayout);
+
+    // The high-score page for a level's high-score name: the local or the online table, its
+    // last item reading "Continue" after a completed level, else "Back".
+    void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
+    // The scoreboard page: the match's players by score, then the free slots.
+    void updateScoreboard();
+    // Deletes a user level's file with its light map, and its local high scores; built-in
+    // levels stay.
+    void deleteLevel(const std::string& name);
+    // The description line of a level list item: the level's title and author.
+    void updateLevelDescription(brix::OgreMenuItem* item);
+    // The shared-level filter from the page "filter".
+    void applyShareFilter();
+    // The page "preview" for one row of the shared-level page.
+    void showSharedLevel(unsigned int row);
 
     brix::Configuration& getConfiguration() { return mConfiguration; }
     brix::OgreMenu* getMenu() const { return mMenu; }
@@ -139,8 +225,28 @@ public:
     bool isRunning() const { return mRunning; }
     bool isHostRequested() const { return mHostRequested; }
     bool isUpdateCheckRunning() const { return mUpdateChecker != nullptr; }
+    // Null for an index of LOCAL_PLAYERS or more, and before set-up.
+    Camera* getCamera(unsigned int index) const { return index < LOCAL_PLAYERS ? mCameras[index] : nullptr; }
+    Controller* getController(unsigned int index) const
+    {
+        return index < LOCAL_PLAYERS ? mControllers[index] : nullptr;
+    }
+    MusicPlayer* getMusicPlayer() const { return mMusicPlayer; }
+    brix::LabelManager* getLabelManager() const { return mLabelManager; }
+    Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
     bool isNewVersionAvailable() const { return mNewVersionAvailable; }
     float getPrediction() const { return mPrediction; }
+    PlayerManager* getPlayerManager() const { return mPlayerManager; }
+    Server* getServer() const { return mServer; }
+    // Index 0 or 1; null for any other.
+    Client* getClient(unsigned int index) const
+    {
+        return index < mClients.size() ? mClients[index] : nullptr;
+    }
+    FileShareBrowser* getFileShareBrowser() const { return mFileShareBrowser; }
+    MatchBrowser* getMatchBrowser() const { return mMatchBrowser; }
+    brix::HighScoreManager* getHighScoreManager() const { return mHighScoreManager; }
+    brix::MessageDisplay* getMessageDisplay() const { return mMessageDisplay; }
 
     void onParameterChange(const std::string& name) override;
     void onMenuEvent(brix::OgreMenuItem* item, EventType type) override;
@@ -152,6 +258,9 @@ public:
     void onHighScoresUpdate(const std::string& level, bool online,
                             brix::HighScoreManager::Status status) override;
     void onHighScoreUpload(const std::string& level, bool success) override;
+    void onPageUpdate(unsigned int browserId, int state) override;
+    void onUploadComplete(const std::string& file) override;
+    void onDownloadComplete(const std::string& file) override;
 
 protected:
     void preload() override;
@@ -175,11 +284,58 @@ private:
     void showVersionMessages();
     void onMenuCommand(int key);
     void takeScreenshot();
+    void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
     void updateLevelEditor();
+    // The players' views: cameras, controllers and music, made after the world, stepped per
+    // tick and per frame, deleted before the world.
+    void setupPlayerViews();
+    void tickPlayerViews(uint16_t tick);
+    void updatePlayerViews(float frameSeconds);
+    void cleanupPlayerViews();
+    void onViewParameterChange(const std::string& name);
+    void reinitializeControllers();
+    void setCamerasPaused(bool paused);
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
+    brix::OgreMenuActionItem* getActionItem(const std::string& page, const std::string& item) const;
+
+    // The players, the console and the browsers: made, given their services, polled and
+    // deleted in their own steps of set-up, update and tear-down.
+    void createPlayers();
+    void createBrowsers();
+    void initializePlayers();
+    void updateBrowsers();
+    void deletePlayersAndBrowsers();
+    void createServerAndClients();
+    void updateClients();
+    void tickServerAndClients(uint16_t tick);
+    void deleteServerAndClients();
+    void setAuthoritative(bool authoritative);
+    void sendChatMessage(const std::string& text);
+    // The first client's input advance in ticks.
+    unsigned int getInputAdvance() const;
+    unsigned int getSlotCount() const;
+    void startRequestedHost();
+
+    // The menu actions, by page.
+    void onPageShown(brix::OgreMenuPage* page);
+    void onLevelsAction(const std::string& item);
+    void storePlayerSettings(const std::string& page);
+    void storeSystemSettings();
+    void sendChat(brix::OgreMenuItem* item);
+    void openSharedLevelBrowser();
+    void editLevel();
+    void takeMatchIntoJoinPage(brix::OgreMenuItem* item);
+    void uploadSharedLevel();
+    // The row of a browser page an item shows; false for an item past the page's entries.
+    bool getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
+                       unsigned int& row) const;
+    void onMatchComplete(int winner, int placing);
+    void onScoreboardKey();
+    void fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank, const brix::HighScore* entry);
+    void fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player);
 
     brix::Configuration mConfiguration;
     float mPrediction = 1.0f;
@@ -192,6 +348,15 @@ private:
     bool mNewVersionAvailable = false;
     // The page the next Escape opens; empty for the default page.
     std::string mNextMenuPage;
+    // What the high-score page shows.
+    std::string mHighScoreName;
+    bool mHighScoreOnline = false;
+    bool mHighScoreContinue = false;
+    // The shared-level file the preview shows or the upload page offers.
+    std::string mSharedLevelFile;
+    // The browser page's cursor when it last showed a ready list.
+    unsigned int mBrowserItemIndex = 0;
+    int mBrowserState = ListBrowser::STATE_READY;
     unsigned int mGameMode = MODE_MENUS;
     unsigned int mControllerInfo = 0;
 
@@ -209,6 +374,12 @@ private:
     ShadowManager* mShadowManager = nullptr;
     brix::HighScoreManager* mHighScoreManager = nullptr;
     brix::MessageDisplay* mMessageDisplay = nullptr;
+    PlayerManager* mPlayerManager = nullptr;
+    CommandProcessor* mCommandProcessor = nullptr;
+    FileShareBrowser* mFileShareBrowser = nullptr;
+    MatchBrowser* mMatchBrowser = nullptr;
+    Server* mServer = nullptr;
+    std::vector<Client*> mClients;
     Ogre::SceneNode* mMenuNode = nullptr;
     brix::OgreMenu* mMenu = nullptr;
     brix::OgreImageArray* mMenuImages = nullptr;
@@ -218,5 +389,9 @@ private:
     brix::UpdateChecker* mUpdateChecker = nullptr;
     LevelEditor* mLevelEditor = nullptr;
     EditorCameraView* mEditorView = nullptr;
+    Camera* mCameras[LOCAL_PLAYERS] = {};
+    Controller* mControllers[LOCAL_PLAYERS] = {};
+    MusicPlayer* mMusicPlayer = nullptr;
+    PlayerManager* mViewedPlayers = nullptr;
 };
 } // namespace game
