@@ -1,0 +1,110 @@
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/world/entity.h"
+#include "game/world/entitymanager.h"
+
+#include "support/game/levelworld.h"
+#include "support/logcapture.h"
+
+#include "inputscript.h"
+#include "levelplay.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+using game::LevelCache;
+
+const char* const FIRST_LEVEL = "sp01";
+const unsigned CAMPAIGN_LEVELS = 10;
+const unsigned ARENAS = 4;
+const unsigned ARENA_STARTS = 8;
+
+std::vector<std::string> levelNames(const LevelCache& cache, unsigned value, unsigned mask)
+{
+    std::vector<std::string> names;
+    cache.getLevelNames(names, value, mask);
+    return names;
+}
+
+// The campaign from its first level along "next", as the single-player menu walks it.
+std::vector<std::string> campaign(const LevelCache& cache)
+{
+    std::vector<std::string> chain;
+    for (std::string name = FIRST_LEVEL; cache.hasLevel(name) && chain.size() <= CAMPAIGN_LEVELS;
+         name = cache.getNext(name))
+        chain.push_back(name);
+    return chain;
+}
+
+TEST(Campaign, ChainsTenLevelsFromTheFirstAndShipsFourArenasWithEightStarts)
+{
+    test::LevelWorld world;
+    world.level().updateLevelCache();
+    const LevelCache& cache = *world.level().getLevelCache();
+    const std::vector<std::string> chain = campaign(cache);
+    ASSERT_EQ(CAMPAIGN_LEVELS, chain.size());
+    // Every single-player level is on the chain once, and the last one leads nowhere.
+    EXPECT_EQ(chain, levelNames(cache, LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN,
+                                LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN));
+    EXPECT_EQ("", cache.getNext(chain.back()));
+    for (const std::string& name : chain)
+    {
+        ASSERT_TRUE(world.level().load(name, false)) << name;
+        EXPECT_FALSE(world.level().getTitle().empty()) << name;
+        EXPECT_EQ("Korvane", world.level().getAuthor()) << name;
+        EXPECT_GT(world.level().getTargetTime(), 0.0f) << name;
+        EXPECT_FALSE(world.level().isModified()) << name;
+    }
+    const std::vector<std::string> arenas =
+        levelNames(cache, LevelCache::FLAG_MULTIPLAYER | LevelCache::FLAG_BUILTIN,
+                   LevelCache::FLAG_MULTIPLAYER | LevelCache::FLAG_BUILTIN);
+    EXPECT_EQ(ARENAS, arenas.size());
+    for (const std::string& name : arenas)
+    {
+        ASSERT_TRUE(world.level().load(name, false)) << name;
+        EXPECT_EQ(ARENA_STARTS, world.level().getMultiplayerStarts().size()) << name;
+        EXPECT_FALSE(world.level().isModified()) << name;
+    }
+}
+
+// Every level starts a match naming nothing the game does not know, with its maps, and is lit
+// by lamps.
+TEST(Campaign, EveryLevelStartsCleanAndLit)
+{
+    std::vector<std::string> names;
+    std::vector<std::string> singlePlayer;
+    {
+        test::LevelWorld world;
+        world.level().updateLevelCache();
+        const LevelCache& cache = *world.level().getLevelCache();
+        names = levelNames(cache, LevelCache::FLAG_BUILTIN, LevelCache::FLAG_BUILTIN);
+        singlePlayer = levelNames(cache, LevelCache::FLAG_SINGLE_PLAYER, LevelCache::FLAG_SINGLE_PLAYER);
+    }
+    ASSERT_EQ(CAMPAIGN_LEVELS + ARENAS, names.size());
+    for (const std::string& name : names)
+    {
+        SCOPED_TRACE(name);
+        test::LevelWorld world(false, {"Codec_STBI"});
+        levels::LevelPlay play(world.level(), world.simulator());
+        const bool campaign = std::find(singlePlayer.begin(), singlePlayer.end(), name) != singlePlayer.end();
+        {
+            test::LogCapture log;
+            ASSERT_TRUE(play.start(name, campaign));
+            EXPECT_EQ(std::vector<std::string>(), log.errors());
+        }
+        EXPECT_TRUE(world.level().hasLightMap() && world.level().hasSoundMap());
+        unsigned lamps = 0;
+        for (const game::LevelPoint& point : world.level().getPoints())
+            lamps += point.name == "lamp" || point.name == "flickerlamp";
+        EXPECT_GE(lamps, 4u);
+    }
+}
+} // namespace
