@@ -193,7 +193,7 @@ void buildSp06(LevelPlan& plan)
         plan.stack("bridgepillar", x, -8.3f, -0.3f, 4);
     for (float x : {18.0f, 26.0f, 37.0f, 45.0f})
         plan.stack("bridgepillar", x, -8.3f, 5.7f, 4);
-    plan.stack("techwall", -2.5f, 0, 8, 4).stack("techwall", 65.5f, 0, 8, 4);
+    plan.stack("techwall", -2.5f, 0, 12, 4).stack("techwall", 65.5f, 0, 12, 4);
     plan.lift(12, 0, 6).lift(51, 0, 6);
     plan.start(0, 0).hint(3, 0, "Stand on the lift to ride it; call it back with the interact key.");
     plan.checkpoint(22, 6).entity("vial", 40, 6 + PACKAGE).entity("health", 47, 6 + PACKAGE);

@@ -26,6 +26,8 @@ const char* const FIRST_LEVEL = "sp01";
 const unsigned CAMPAIGN_LEVELS = 10;
 const unsigned ARENAS = 4;
 const unsigned ARENA_STARTS = 8;
+// Three quarters of the entity manager's dynamic slots, above which the editor warns.
+const unsigned MAX_DYNAMIC_ENTITIES = 150;
 
 std::vector<std::string> levelNames(const LevelCache& cache, unsigned value, unsigned mask)
 {
@@ -101,10 +103,27 @@ TEST(Campaign, EveryLevelStartsCleanAndLit)
             EXPECT_EQ(std::vector<std::string>(), log.errors());
         }
         EXPECT_TRUE(world.level().hasLightMap() && world.level().hasSoundMap());
-        unsigned lamps = 0;
+        // What the editor warns of when saving: everything that moves stays within the blocks'
+        // box, and there are not too many of them.
+        Ogre::AxisAlignedBox walls;
         for (const game::LevelPoint& point : world.level().getPoints())
+            if (point.type == game::LevelPoint::TYPE_BLOCK)
+                walls.merge(point.getPosition());
+        unsigned lamps = 0;
+        unsigned dynamic = 0;
+        for (const game::LevelPoint& point : world.level().getPoints())
+        {
             lamps += point.name == "lamp" || point.name == "flickerlamp";
+            const game::Entity* prototype = play.entities().getPrototype(point.name);
+            if (point.type == game::LevelPoint::TYPE_ENTITY &&
+                (prototype->getFlags() & game::Entity::ATTRIBUTE_STATIC) != 0)
+                continue;
+            dynamic += point.type == game::LevelPoint::TYPE_ENTITY;
+            for (const Ogre::Vector3& position : point.positions)
+                EXPECT_TRUE(walls.contains(position)) << point.name << " at " << position;
+        }
         EXPECT_GE(lamps, 4u);
+        EXPECT_LE(dynamic, MAX_DYNAMIC_ENTITIES);
     }
 }
 } // namespace
