@@ -4,9 +4,11 @@
 #include "engine/core/audiosample.h"
 #include "engine/core/movable.h"
 #include "engine/core/ogrescene.h"
+#include "engine/presentation/labelmanager.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "game/world/entitymanager.h"
 #include "game/world/item.h"
+#include "game/world/worldlabel.h"
 #include "toolkit/log.h"
 #include "toolkit/math.h"
 #include "toolkit/xmlelement.h"
@@ -557,5 +559,19 @@ void Entity::destroyEmitter(Ogre::ParticleEmitter*& emitter) const
     if (emitter && mManager->getParticlePool())
         mManager->getParticlePool()->destroyEmitter(emitter);
     emitter = nullptr;
+}
+
+WorldLabel* Entity::addWorldLabel(const char* type, const Ogre::Vector3& position) const
+{
+    brix::LabelManager* labels = mManager->getLabelManager();
+    // The application registers these types with factories of WorldLabel subclasses.
+    return labels ? static_cast<WorldLabel*>(labels->addLabel(type, position)) : nullptr;
+}
+
+void Entity::removeWorldLabel(WorldLabel*& label) const
+{
+    if (label && mManager->getLabelManager())
+        mManager->getLabelManager()->removeLabel(label);
+    label = nullptr;
 }
 } // namespace game

@@ -30,6 +30,7 @@ class XMLElement;
 namespace game
 {
 class EntityManager;
+class WorldLabel;
 
 // The base of every world object. Each entity exists once as a prototype, loaded from its
 // element of "entities.xml" and owned by the entity manager, and any number of times as an
@@ -308,6 +309,11 @@ protected:
     Ogre::ParticleEmitter* createEmitter(const std::string& name, const Ogre::Vector3& position) const;
     // Gives the emitter back to the pool and forgets it.
     void destroyEmitter(Ogre::ParticleEmitter*& emitter) const;
+    // A label of an application type ("interaction", "character") at the position; null
+    // without a label manager (servers, tools, headless tests).
+    WorldLabel* addWorldLabel(const char* type, const Ogre::Vector3& position) const;
+    // Gives the label back to the manager and forgets it.
+    void removeWorldLabel(WorldLabel*& label) const;
     // A sound of the list at random, at the position; 0 when the list is empty.
     unsigned int playRandomSound(const SoundList& sounds, const Ogre::Vector3& position, float volume,
                                  float pitch, bool loop, int priority) const;

@@ -1,6 +1,8 @@
 #include "game/world/human.h"
 #include "engine/core/body.h"
+#include "engine/core/movable.h"
 #include "engine/core/ogrescene.h"
+#include "engine/core/simulator.h"
 #include "game/level/level.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
@@ -8,12 +10,19 @@
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "game/world/manualshadow.h"
+#include "game/world/package.h"
+#include "game/world/platform.h"
 #include "game/world/shadowmanager.h"
+#include "game/world/shield.h"
+#include "game/world/weapon.h"
+#include "game/world/weaponslot.h"
+#include "game/world/worldlabel.h"
 #include "toolkit/log.h"
 #include "toolkit/math.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreEntity.h>
+#include <OgreException.h>
 #include <OgreMaterialManager.h>
 #include <OgreMath.h>
 #include <OgreMeshManager.h>
@@ -38,6 +47,23 @@ const char* const RADIAL_BLOOD = "bloodsplatter/radial";
 const char* const DIRECTIONAL_BLOOD = "bloodsplatter/directional";
 const char* const EXPLOSION = "humanexplosion";
 const char* const BLOODSTAIN = "bloodstain";
+const char* const LABEL_TYPE = "character";
+const char* const SHIELD = "shield";
+const std::string WEAPON_TYPE = "weapon";
+const std::string PACKAGE_TYPE = "package";
+const std::string PLATFORM_TYPE = "platform";
+const std::string SHIELD_TYPE = "shield";
+const std::string EXIT_PACKAGE = "exit";
+const std::string CHECKPOINT_PACKAGE = "checkpoint";
+// A shield is not raised against a wall steeper than this (|normal.x|), nor under a ledge
+// lower than this above its spot; on a step it stands this high above the step.
+constexpr float SHIELD_WALL_NORMAL = 0.5f;
+constexpr float SHIELD_CEILING = -0.2f;
+constexpr float SHIELD_STEP_HEIGHT = 0.8f;
+// The shield's ground probe reaches this far above and below its spot.
+constexpr float SHIELD_PROBE = 1.0f;
+// Every layer shows a human's label.
+constexpr unsigned ALL_LAYERS = ~0u;
 // How far behind a hit the blood reaches, and by how much it strays from the hit's line.
 constexpr float BLOODSTAIN_DISTANCE = 2.5f;
 constexpr float BLOODSTAIN_SPREAD = 20.0f;
@@ -68,13 +94,17 @@ Human::Human(EntityManager* manager) : Entity(manager)
     mShotTrigger.bind(mStateCodec);
     mReloadTrigger.bind(mStateCodec);
     mHitTrigger.bind(mStateCodec);
-    // The weapon slots bind their fields into both codecs here once they come with the weapons.
 
     mExtraCodec.bind(&mDamage, 0.0f, 1.0f, 4);
     mExtraCodec.bind(&mShieldEnergy, 0.0f, MAX_SHIELD_ENERGY, 4);
     mExtraCodec.bind(&mLatchedButtons, 6);
     mExtraCodec.bind(&mJumping);
     mExtraCodec.bind(&mKeyMask, 4);
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+    {
+        slot.reset(new WeaponSlot(manager, this));
+        slot->bindState(mStateCodec, mExtraCodec);
+    }
 }
 
 Human::~Human()
@@ -102,8 +132,10 @@ void Human::load(const brix::XMLElement* element)
     loadSounds(element, "footstepsound", mFootstepSounds);
     loadSounds(element, "damagesound", mDamageSounds);
     loadSounds(element, "chatsound", mChatSounds);
-    // A human without an initial weapon is refused once the weapon slots take it.
     mInitialWeapon = element->getValue("weapon", "");
+    if (mInitialWeapon.empty())
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "No initial weapon defined for human '" + mName + "'",
+                    "Human::load");
     mUnlimitedRounds = element->getValueAsBoolean("unlimitedrounds", false);
     mMisaim = element->getValueAsFloat("misaim", 0.0f);
     mIntegrity = element->getValueAsFloat("integrity", 0.0f);
@@ -152,6 +184,20 @@ void Human::setSkin(int skin)
     applySkin();
 }
 
+void Human::setDisplayName(const std::string& name)
+{
+    mDisplayName = name;
+    if (mLabel)
+        mLabel->setText(name);
+}
+
+void Human::setId(uint32_t id, bool authoritative)
+{
+    Entity::setId(id, authoritative);
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        slot->setAuthoritative(authoritative);
+}
+
 void Human::applySkin()
 {
     // A skin missing from the content keeps the mesh's own material.
@@ -185,8 +231,20 @@ void Human::spawn()
     for (Ogre::ParticleEmitter* emitter : {mRadialBlood, mDirectionalBlood})
         if (emitter)
             emitter->setEnabled(false);
-    // The weapon slots get body, id, rounds and misaim here, and slot 0 the initial weapon on
-    // the authoritative side, once they come with the weapons.
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+    {
+        slot->spawn(mBody.get(), mId);
+        slot->setInfiniteRounds(mUnlimitedRounds);
+        slot->setSpread(mMisaim);
+    }
+    if (isAuthoritative())
+        giveInitialWeapon();
+    mLabel = addWorldLabel(LABEL_TYPE, mPosition);
+    if (mLabel)
+    {
+        mLabel->setText(mDisplayName);
+        mLabel->setLayerFlags(mEnabled ? ALL_LAYERS : 0);
+    }
     if (mManager->getShadowManager())
         mShadow = mManager->getShadowManager()->createManualShadow();
     mShotTrigger.reset();
@@ -211,14 +269,36 @@ void Human::spawn()
     mStridePhase = 0.25f;
     mLatchedButtons = 0;
     mRecoil = Ogre::Vector3::ZERO;
+    mShieldId = 0;
+}
+
+void Human::giveInitialWeapon()
+{
+    // A new life starts with the initial weapon alone; the definition names it, checked here
+    // because weapons may be defined after the humans that carry them.
+    Entity* prototype = mManager->getPrototype(mInitialWeapon);
+    if (!prototype || prototype->getType() != WEAPON_TYPE)
+        brix::Log::error("Initial weapon '%s' of human '%s' is not a weapon", mInitialWeapon.c_str(),
+                         mName.c_str());
+    equipSlot(0, prototype && prototype->getType() == WEAPON_TYPE ? prototype->getDefinitionId() : 0);
+    equipSlot(1, 0);
+}
+
+void Human::equipSlot(unsigned slot, uint32_t weaponId)
+{
+    mSlots[slot]->setWeaponId(weaponId);
+    mSlots[slot]->refresh();
 }
 
 void Human::remove()
 {
     Entity::remove();
-    // A deployed shield is put away and the speech stopped here once shields and the AI's
-    // speech come with them.
+    lowerShield(true);
+    // The speech is stopped here once the AI's speech comes with it.
     mController = nullptr;
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        slot->remove();
+    removeWorldLabel(mLabel);
     if (mShadow && mManager->getShadowManager())
         mManager->getShadowManager()->removeShadow(mShadow);
     mShadow = nullptr;
@@ -274,6 +354,18 @@ Ogre::Vector3 Human::getLowerPoint() const
     return mPosition - Ogre::Vector3(0.0f, mStandHeight, 0.0f);
 }
 
+Weapon* Human::getWeapon(unsigned slot, uint32_t& clip, uint32_t& reserve) const
+{
+    const WeaponSlot& weaponSlot = getWeaponSlot(slot);
+    weaponSlot.getRounds(clip, reserve);
+    return weaponSlot.getWeapon();
+}
+
+bool Human::isReloading() const
+{
+    return mSlots[mSelectedSlot]->isReloading();
+}
+
 bool Human::drainShieldEnergy(float amount)
 {
     mShieldEnergy = std::max(0.0f, mShieldEnergy - amount);
@@ -291,14 +383,26 @@ void Human::applyCheats(bool invulnerable, bool equip)
     {
         mShieldEnergy = MAX_SHIELD_ENERGY;
         mKeyMask = 0xFFFFFFFFu;
-        // Empty slots get a random weapon and both are refilled once the weapon slots come.
+        std::vector<std::string> weapons;
+        mManager->getPrototypeNames(WEAPON_TYPE, weapons, true);
+        for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        {
+            if (!slot->getWeapon() && !weapons.empty())
+            {
+                Entity* prototype = mManager->getPrototype(
+                    weapons[brix::Math::random(static_cast<unsigned>(weapons.size()))]);
+                slot->setWeaponId(prototype->getDefinitionId());
+                slot->refresh();
+            }
+            slot->addRounds(1.0f);
+        }
     }
 }
 
 void Human::showChatMessage(const std::string& text)
 {
-    // The text shows as the character label's speech once the labels come with the
-    // application's label types.
+    if (mLabel)
+        mLabel->setSpeech(text, CHAT_SECONDS);
     if (mEnabled && !mChatSounds.empty())
         playRandomSound(mChatSounds, mRenderPosition, 1.0f, 1.0f, false, SOUND_PRIORITY);
 }
@@ -308,6 +412,13 @@ void Human::respawn(const Ogre::Vector3& position, bool keepEquipment)
     Controller* controller = mController;
     unsigned int keyMask = mKeyMask;
     float shieldEnergy = mShieldEnergy;
+    unsigned selected = mSelectedSlot;
+    uint32_t weapons[SLOT_COUNT], clips[SLOT_COUNT], reserves[SLOT_COUNT];
+    for (unsigned i = 0; i < SLOT_COUNT; ++i)
+    {
+        weapons[i] = mSlots[i]->getWeapon() ? mSlots[i]->getWeaponId() : 0;
+        mSlots[i]->getRounds(clips[i], reserves[i]);
+    }
     remove();
     // A new life starts upright and still.
     mOnGround = false;
@@ -320,9 +431,15 @@ void Human::respawn(const Ogre::Vector3& position, bool keepEquipment)
     spawn();
     mController = controller;
     mKeyMask = keyMask;
-    // The slots' weapons, rounds and selection are kept here too once the weapon slots come.
-    if (keepEquipment)
-        mShieldEnergy = shieldEnergy;
+    if (!keepEquipment)
+        return;
+    mShieldEnergy = shieldEnergy;
+    for (unsigned i = 0; i < SLOT_COUNT; ++i)
+    {
+        equipSlot(i, weapons[i]);
+        mSlots[i]->setRounds(clips[i], reserves[i]);
+    }
+    mSelectedSlot = selected;
 }
 
 // Tick
@@ -345,8 +462,14 @@ void Human::update(uint16_t tick, bool newTick)
         mBody->setWalk(mWalkValue);
         mBody->tick(tick);
     }
-    // A player's human picks up the "autopickup" packages near it here once packages come
-    // with the items.
+    if (isAuthoritative())
+    {
+        if (mPlayer)
+            pickUpPackages();
+        // The shield keeps its place before its owner as the owner moves.
+        if (Shield* shield = getDeployedShield())
+            shield->getController().setTarget(mPosition + mShieldOffset);
+    }
     if (mRegeneration > 0.0f && mIntegrity > 0.0f && mDamage > 1.0f - REGENERATION_HEALTH)
         mDamage = std::max(0.0f, mDamage - mRegeneration * TICK_SECONDS / mIntegrity);
 }
@@ -379,9 +502,7 @@ void Human::handleButtons(unsigned int buttons)
 {
     mLatchedButtons &= buttons;
     unsigned int pressed = buttons & ~mLatchedButtons;
-    // Switching, reloading and shooting come here with the weapon slots; until then no shot
-    // is fired.
-    mFiredLastTick = false;
+    handleWeaponButtons(buttons, pressed);
     if (mBody)
     {
         bool jump = false;
@@ -395,8 +516,261 @@ void Human::handleButtons(unsigned int buttons)
         // Crouching starts only on the ground; once down it holds in the air too.
         mBody->setCrouchInput(crouch && (mOnGround || mCrouched));
     }
-    // Interaction with items, sentry guns and platforms, and the shield, come here with those
-    // entities.
+    if (pressed & Controller::BUTTON_INTERACT)
+    {
+        interact();
+        mLatchedButtons |= Controller::BUTTON_INTERACT;
+    }
+    if (pressed & Controller::BUTTON_SHIELD)
+    {
+        if (isAuthoritative())
+            toggleShield();
+        mLatchedButtons |= Controller::BUTTON_SHIELD;
+    }
+}
+
+void Human::handleWeaponButtons(unsigned int buttons, unsigned int pressed)
+{
+    WeaponSlot& selected = *mSlots[mSelectedSlot];
+    uint32_t clip, reserve;
+    selected.getRounds(clip, reserve);
+    // One of switching, reloading and a new shot's reload a tick, in that order.
+    if ((pressed & Controller::BUTTON_SWITCH) && selected.isIdle())
+    {
+        switchWeapon();
+        mLatchedButtons |= Controller::BUTTON_SWITCH;
+    }
+    else if (pressed & Controller::BUTTON_RELOAD)
+    {
+        if (selected.canReload())
+        {
+            selected.reload();
+            mReloadTrigger.trigger();
+        }
+        mLatchedButtons |= Controller::BUTTON_RELOAD;
+    }
+    else if (pressed & Controller::BUTTON_SHOOT)
+    {
+        if (clip == 0 && selected.canReload())
+        {
+            selected.reload();
+            mReloadTrigger.trigger();
+        }
+        mLatchedButtons |= Controller::BUTTON_SHOOT;
+    }
+    WeaponSlot& slot = *mSlots[mSelectedSlot];
+    if (!(buttons & Controller::BUTTON_SHOOT) || !slot.canFire() || mAimBlockedBlend != 0.0f)
+    {
+        mFiredLastTick = false;
+        return;
+    }
+    slot.fire(!mOnGround);
+    // Only the first shot after a pause is heard and kicks.
+    if (!mFiredLastTick)
+    {
+        EventDispatcher* events = mManager->getEventDispatcher();
+        if (events && isAuthoritative())
+            events->post(EventDispatcher::Noise, static_cast<int>(mId), 0, "");
+        mRecoil = -slot.getWeapon()->getRecoil() * mAimDirection;
+    }
+    mShotTrigger.trigger();
+    mFiredLastTick = true;
+}
+
+void Human::switchWeapon()
+{
+    for (unsigned step = 1; step < SLOT_COUNT; ++step)
+    {
+        unsigned next = (mSelectedSlot + step) % SLOT_COUNT;
+        if (mSlots[next]->getWeapon())
+        {
+            mSelectedSlot = next;
+            return;
+        }
+    }
+}
+
+void Human::interact()
+{
+    Entity* nearest = nullptr;
+    float nearestDistance = 0.0f;
+    for (const std::string* type : {&WEAPON_TYPE, &PACKAGE_TYPE})
+    {
+        mFoundEntities.clear();
+        mManager->findEntities(mFoundEntities, mPosition, PICKUP_DISTANCE, *type);
+        for (Entity* entity : mFoundEntities)
+        {
+            const Item* item = static_cast<const Item*>(entity);
+            if (!item->isAvailable() || item->isAutoPickup())
+                continue;
+            float distance = entity->getPosition().squaredDistance(mPosition);
+            if (!nearest || distance < nearestDistance)
+            {
+                nearest = entity;
+                nearestDistance = distance;
+            }
+        }
+    }
+    // Sentry guns join the candidates once they can be armed and disarmed.
+    if (nearest)
+    {
+        if (!isAuthoritative())
+            return;
+        if (nearest->getType() == WEAPON_TYPE)
+            pickUpWeapon(static_cast<Weapon*>(nearest));
+        else
+            applyPackage(static_cast<Package*>(nearest));
+        return;
+    }
+    // Nothing to take: a platform with a stop here comes or turns.
+    mFoundEntities.clear();
+    mManager->findEntities(mFoundEntities, mPosition, 0.0f, PLATFORM_TYPE);
+    for (Entity* platform : mFoundEntities)
+        if (static_cast<Platform*>(platform)->call(mPosition))
+            break;
+}
+
+void Human::pickUpWeapon(Weapon* weapon)
+{
+    uint32_t id = weapon->getDefinitionId();
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+    {
+        if (slot->getWeapon() && slot->getWeaponId() == id)
+        {
+            slot->addRounds(1.0f);
+            weapon->pickUp();
+            return;
+        }
+    }
+    unsigned target = mSelectedSlot;
+    for (unsigned i = 0; i < SLOT_COUNT; ++i)
+    {
+        if (!mSlots[i]->getWeapon())
+        {
+            target = i;
+            break;
+        }
+    }
+    equipSlot(target, id);
+    mSelectedSlot = target;
+    weapon->pickUp();
+}
+
+void Human::applyPackage(Package* package)
+{
+    if (!isAuthoritative())
+        return;
+    EventDispatcher* events = mManager->getEventDispatcher();
+    auto post = [&](unsigned id)
+    {
+        if (events)
+            events->post(id, static_cast<int>(mId), static_cast<int>(package->getId()), "");
+    };
+    if (package->getHealth() > 0.0f)
+    {
+        mDamage = std::max(0.0f, mDamage - package->getHealth());
+        post(EventDispatcher::HealthPickedUp);
+    }
+    if (package->getRounds() > 0.0f)
+    {
+        for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+            slot->addRounds(package->getRounds());
+        post(EventDispatcher::AmmunitionPickedUp);
+    }
+    if (package->getVials() > 0)
+        post(EventDispatcher::VialsPickedUp);
+    if (package->getKeyMask() != 0)
+    {
+        mKeyMask |= static_cast<unsigned>(package->getKeyMask());
+        post(EventDispatcher::KeyPickedUp);
+    }
+    if (package->getShieldEnergy() != 0.0f)
+    {
+        mShieldEnergy =
+            Ogre::Math::Clamp(mShieldEnergy + package->getShieldEnergy(), 0.0f, MAX_SHIELD_ENERGY);
+        post(EventDispatcher::ShieldEnergyPickedUp);
+    }
+    if (package->getName() == EXIT_PACKAGE)
+        post(EventDispatcher::ExitReached);
+    else if (package->getName() == CHECKPOINT_PACKAGE)
+        post(EventDispatcher::CheckpointReached);
+    package->pickUp();
+}
+
+void Human::pickUpPackages()
+{
+    mFoundEntities.clear();
+    mManager->findEntities(mFoundEntities, mPosition, PICKUP_DISTANCE, PACKAGE_TYPE);
+    for (Entity* entity : mFoundEntities)
+    {
+        Package* package = static_cast<Package*>(entity);
+        if (package->isAvailable() && package->isAutoPickup())
+            applyPackage(package);
+    }
+}
+
+Shield* Human::getDeployedShield() const
+{
+    Entity* entity = mShieldId ? mManager->getEntity(mShieldId) : nullptr;
+    if (!entity || entity->getType() != SHIELD_TYPE || entity->getState() != ACTIVE)
+        return nullptr;
+    return static_cast<Shield*>(entity);
+}
+
+void Human::toggleShield()
+{
+    if (getDeployedShield())
+        lowerShield(false);
+    else if (mShieldEnergy > 0.0f)
+        deployShield();
+}
+
+void Human::lowerShield(bool kill)
+{
+    if (Shield* shield = getDeployedShield())
+    {
+        shield->setPowered(false);
+        if (kill)
+            shield->kill();
+    }
+    mShieldId = 0;
+}
+
+Ogre::Vector3 Human::getShieldSpot() const
+{
+    float ground = mPosition.y - (mBody ? mBody->getHeightAboveGround() : mStandHeight);
+    return Ogre::Vector3(mPosition.x + getFacing() * SHIELD_AHEAD, ground + SHIELD_HEIGHT, mPosition.z);
+}
+
+void Human::deployShield()
+{
+    Ogre::Vector3 spot = getShieldSpot();
+    brix::Simulator* simulator = mManager->getSimulator();
+    if (simulator)
+    {
+        const brix::Movable* own = mBody ? mBody->getActiveBody() : nullptr;
+        brix::TTraceContact contact;
+        // No shield into a wall.
+        if (simulator->traceRay(Ogre::Vector3(mPosition.x, spot.y, 0.0f), spot, &contact, own) &&
+            std::fabs(contact.normal.x) > SHIELD_WALL_NORMAL)
+            return;
+        const Ogre::Vector3 probe(0.0f, SHIELD_PROBE, 0.0f);
+        if (simulator->traceRay(spot + probe, spot - probe, &contact, own))
+        {
+            float d = spot.y - contact.position.y;
+            if (d < SHIELD_CEILING)
+                return;
+            if (d < SHIELD_HEIGHT)
+                spot.y += SHIELD_STEP_HEIGHT - d;
+        }
+    }
+    Entity* entity =
+        createNamedEntity(SHIELD, spot, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    if (!entity || entity->getType() != SHIELD_TYPE)
+        return;
+    static_cast<Shield*>(entity)->setOwner(this);
+    mShieldId = entity->getId();
+    mShieldOffset = spot - mPosition;
 }
 
 void Human::updatePassing()
@@ -466,13 +840,14 @@ void Human::postUpdate(uint16_t tick, bool newTick)
     float target = mFacingRight ? 0.0f : -180.0f;
     mTurnAngle += (target - mTurnAngle) * 0.5f;
     mOrientation = Ogre::Quaternion(Ogre::Degree(mTurnAngle), Ogre::Vector3::UNIT_Y);
-    // The weapon slots are updated and the aim clearance measured here once they come with
-    // the weapons.
+    if (isAuthoritative() || mController || newTick)
+        updateWeapons();
     if (newTick)
         updateBlends();
     if (isAuthoritative() || mController || newTick)
         updateAnimation();
-    // A deployed shield that is gone is forgotten here once shields come.
+    if (isAuthoritative() && mShieldId && !getDeployedShield())
+        mShieldId = 0;
     mTick = tick;
 }
 
@@ -502,6 +877,45 @@ void Human::applyEnvironmentDamage(bool wasOnGround)
     }
 }
 
+void Human::updateWeapons()
+{
+    Ogre::Vector3 hand = mPosition + mAimOriginOffset;
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        slot->update(hand, mAimDirection);
+    measureAimClearance();
+}
+
+Ogre::Vector3 Human::getMuzzlePoint(bool heavy) const
+{
+    if (!mAnimation)
+        return mPosition + mAimOriginOffset;
+    Ogre::Vector3 offset = mAnimation->getMuzzleOffset(mAimAngle, heavy);
+    if (!mFacingRight)
+        offset.x = -offset.x;
+    offset.z = 0.0f;
+    return mPosition + offset;
+}
+
+void Human::measureAimClearance()
+{
+    WeaponSlot& slot = *mSlots[mSelectedSlot];
+    const Weapon* weapon = slot.getWeapon();
+    float light = slot.traceFreeDistance(getMuzzlePoint(false), mAimDirection);
+    if (!weapon || !weapon->isHeavy())
+    {
+        mHeavyPose = false;
+        mFreeAimDistance = light;
+        return;
+    }
+    float heavy = slot.traceFreeDistance(getMuzzlePoint(true), mAimDirection);
+    // Shouldered with room ahead; lowered only where the light pose fits better.
+    if (heavy >= HEAVY_POSE_DISTANCE)
+        mHeavyPose = true;
+    else if (heavy < HEAVY_POSE_LOWER_DISTANCE && heavy < light && weapon->getBarrelLength() < light)
+        mHeavyPose = false;
+    mFreeAimDistance = mHeavyPose ? heavy : light;
+}
+
 void Human::updateBlends()
 {
     if (mOnGround)
@@ -514,8 +928,9 @@ void Human::updateBlends()
         airPose = !mOnGround && (mLinearVelocity.y > 0.0f || mBody->getGroundNormal() == Ogre::Vector3::ZERO);
     }
     brix::Math::adjustBlendFactor(mJumpBlend, airPose, 0.4f, mOnGround ? 0.1f : 0.4f, BLEND_STEP);
-    // The aim-blocked blend follows the weapon's barrel length once weapons come.
-    brix::Math::adjustBlendFactor(mAimBlockedBlend, false, 0.25f, 0.25f, BLEND_STEP);
+    const Weapon* weapon = mSlots[mSelectedSlot]->getWeapon();
+    bool blocked = weapon && weapon->getBarrelLength() > mFreeAimDistance;
+    brix::Math::adjustBlendFactor(mAimBlockedBlend, blocked, 0.25f, 0.25f, BLEND_STEP);
 }
 
 void Human::updateAnimation()
@@ -524,9 +939,9 @@ void Human::updateAnimation()
         return;
     float legExtension = mBody ? mBody->getLegExtension() : 1.0f;
     float crouch = mBody ? mBody->getCrouchFactor() : 0.0f;
-    // Reload progress and recoil come from the selected weapon slot once the weapons come.
-    mAnimation->update(mStridePhase, mWalkBlend, legExtension, crouch, mJumpBlend, mAimAngle, 0.0f, 0.0f,
-                       mHeavyBlend, mAimBlockedBlend);
+    const WeaponSlot& slot = *mSlots[mSelectedSlot];
+    mAnimation->update(mStridePhase, mWalkBlend, legExtension, crouch, mJumpBlend, mAimAngle,
+                       slot.getReloadProgress(), slot.getRecoilKick(), mHeavyBlend, mAimBlockedBlend);
 }
 
 void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3& direction,
@@ -550,7 +965,7 @@ void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3
                                                   Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
             if (explosion)
                 explosion->setOwnerId(mId);
-            // A deployed shield is put away here once shields come.
+            lowerShield(false);
             dropItem(mItemDrop);
             if (events)
                 events->post(EventDispatcher::HumanKilled, static_cast<int>(mId),
@@ -584,7 +999,8 @@ void Human::setTick(uint16_t tick)
     mHitDirection.z = 0.0f;
     if (mBody)
         mBody->place(mPosition, mLinearVelocity, mJumping, mCrouched, mOnGround);
-    // Each weapon slot gets the tick here once they come.
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        slot->refresh();
 }
 
 void Human::setEnabled(bool enabled)
@@ -596,6 +1012,10 @@ void Human::setEnabled(bool enabled)
         mShadow->setVisible(enabled && mShadow->isVisible());
     if (!isAuthoritative() && mBody)
         mBody->setEnabled(enabled);
+    if (mLabel)
+        mLabel->setLayerFlags(enabled ? ALL_LAYERS : 0);
+    for (std::unique_ptr<WeaponSlot>& slot : mSlots)
+        slot->setVisible(enabled);
     if (enabled)
         mHitTrigger.poll();
 }
@@ -638,8 +1058,8 @@ void Human::advanceStride(float frameSeconds)
 void Human::interpolate(float frameSeconds, float fraction)
 {
     Entity::interpolate(frameSeconds, fraction);
-    // A client's view of another human fires and reloads its selected slot here once the
-    // weapon slots come.
+    if (!isAuthoritative() && !mController)
+        fireOnClient();
     advanceStride(frameSeconds);
     if (mNode)
     {
@@ -666,6 +1086,8 @@ void Human::interpolate(float frameSeconds, float fraction)
         playRandomSound(mDamageSounds, mRenderPosition, 1.0f, 0.8f + 0.4f * Ogre::Math::UnitRandom(), false,
                         SOUND_PRIORITY);
     }
+    placeWeapons(frameSeconds);
+    updateLabel();
     if (mShadow && mBody)
     {
         float strength = mBody->getShadowStrength();
@@ -673,6 +1095,74 @@ void Human::interpolate(float frameSeconds, float fraction)
         mShadow->setPlacement(point, mBody->getShadowAnchorNormal(), SHADOW_SIZE);
         mShadow->setAlpha(strength);
         mShadow->setVisible(mEnabled && strength > 0.0f);
+    }
+}
+
+void Human::fireOnClient()
+{
+    // Another player's or a guard's shots show from the replicated triggers.
+    WeaponSlot& slot = *mSlots[mSelectedSlot];
+    if (mShotTrigger.poll() || mFiredLastTick)
+        slot.fire(false);
+    else if (mReloadTrigger.poll())
+        slot.reload();
+}
+
+void Human::placeWeapons(float frameSeconds)
+{
+    for (unsigned i = 0; i < SLOT_COUNT; ++i)
+    {
+        WeaponSlot& slot = *mSlots[i];
+        if (!slot.getWeapon())
+            continue;
+        if (slot.isVisible() != (mEnabled != 0))
+            slot.setVisible(mEnabled != 0);
+        Ogre::Vector3 position = mRenderPosition + mAimOriginOffset;
+        Ogre::Quaternion orientation = slot.getHandOrientation();
+        if (mAnimation)
+        {
+            // The selected weapon in the hand, the other in the holster.
+            bool hand = i == mSelectedSlot;
+            Ogre::Vector3 local =
+                hand ? mAnimation->getWeaponHandPosition() : mAnimation->getHolsterPosition();
+            Ogre::Quaternion turn =
+                hand ? mAnimation->getWeaponHandOrientation() : mAnimation->getHolsterOrientation();
+            position = mRenderPosition + mRenderOrientation * local;
+            orientation = mRenderOrientation * turn;
+        }
+        slot.interpolate(frameSeconds, position, orientation);
+    }
+}
+
+void Human::updateLabel()
+{
+    if (!mLabel)
+        return;
+    mLabel->setPosition(mRenderPosition);
+    if (!mAimMarkerVisible)
+    {
+        mLabel->setAimLine(Ogre::Vector2::ZERO, Ogre::Vector2::ZERO);
+        mLabel->setAimMarker(Ogre::Vector2::ZERO);
+        return;
+    }
+    const WeaponSlot& slot = *mSlots[mSelectedSlot];
+    const Weapon* weapon = slot.getWeapon();
+    float start = weapon ? weapon->getBarrelLength() + AIM_LINE_GAP : 0.0f;
+    if (weapon && slot.isIdleOrRecovering() && weapon->getAimMarkerDistance() > 0.0f &&
+        start < mFreeAimDistance)
+    {
+        Ogre::Vector3 from = mAimOriginOffset + mAimDirection * start;
+        Ogre::Vector3 to = mAimOriginOffset + mAimDirection * mFreeAimDistance;
+        mLabel->setAimLine(Ogre::Vector2(from.x, from.y), Ogre::Vector2(to.x, to.y));
+    }
+    else
+        mLabel->setAimLine(Ogre::Vector2::ZERO, Ogre::Vector2::ZERO);
+    if (mController)
+    {
+        Ogre::Vector2 pointer = mController->getPointerDirection();
+        mLabel->setAimMarker(pointer.isZeroLength() ? Ogre::Vector2::ZERO
+                                                    : Ogre::Vector2(mAimOriginOffset.x, mAimOriginOffset.y) +
+                                                          pointer * AIM_MARKER_REACH);
     }
 }
 } // namespace game

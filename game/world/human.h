@@ -19,11 +19,18 @@ class Controller;
 class HumanAnimation;
 class HumanBody;
 class ManualShadow;
+class Package;
+class Shield;
+class Weapon;
+class WeaponSlot;
+class WorldLabel;
 
 // The character of the game: the player's figure and every enemy guard. Each tick it turns
-// a player's controller input into walking, jumping, crouching and aiming; it takes damage,
-// regenerates, dies into a "humanexplosion" and replicates its state to clients. Its physics
-// body is driven by a HumanBody, its skeleton by a HumanAnimation.
+// a player's controller input into walking, jumping, crouching, aiming, shooting, reloading,
+// switching weapons, interacting and raising its shield; it takes damage, regenerates, dies
+// into a "humanexplosion" and replicates its state to clients. It carries two weapon slots,
+// keys and shield energy, and picks up weapons and packages. Its physics body is driven by a
+// HumanBody, its skeleton by a HumanAnimation.
 //
 // Replicated state, in this order (entity codec): position x, y (-250..250, 16 bits each),
 // z (-5..5, 8), velocity x, y (-10..10, 8 each), on ground, facing right, turn angle
@@ -31,7 +38,8 @@ class ManualShadow;
 // (-1..1, 4), hit direction x, y (-1..1, 3 each), crouched, fired last tick, heavy pose, and
 // the shot, reload and hit triggers (2 each). The extra codec, sent only to the node whose
 // controller drives the human: damage (0..1, 4), shield energy (0..100, 4), latched buttons
-// (6), jumping and the key mask (4).
+// (6), jumping and the key mask (4). Each weapon slot then adds its definition id to the
+// entity codec and its firing state and rounds to the extra codec, slot 0 first.
 class Human : public Entity
 {
 public:
@@ -60,6 +68,20 @@ public:
     static constexpr int SOUND_PRIORITY = 500;
     // Stride: feet per stride cycle at full walk.
     static constexpr float STRIDE_RATE = 4.0f;
+    static constexpr unsigned SLOT_COUNT = 2;
+    // Items and sentry guns within these distances (x/y plane) can be used.
+    static constexpr float PICKUP_DISTANCE = 1.0f;
+    static constexpr float SENTRY_GUN_DISTANCE = 1.2f;
+    // A heavy weapon is shouldered with this much room ahead, and lowered only with less than
+    // HEAVY_POSE_LOWER_DISTANCE.
+    static constexpr float HEAVY_POSE_DISTANCE = 2.0f;
+    static constexpr float HEAVY_POSE_LOWER_DISTANCE = 1.4f;
+    // The shield goes up this far ahead and this high above the ground.
+    static constexpr float SHIELD_AHEAD = 0.8f;
+    static constexpr float SHIELD_HEIGHT = 0.75f;
+    // The aim line starts this far beyond the barrel; the marker lies this far along the pointer.
+    static constexpr float AIM_LINE_GAP = 0.2f;
+    static constexpr float AIM_MARKER_REACH = 5.0f;
 
     explicit Human(EntityManager* manager);
     ~Human() override;
@@ -79,6 +101,8 @@ public:
     void interpolate(float frameSeconds, float fraction) override;
     void damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3& direction,
                 uint32_t attackerId) override;
+    // Also tells both weapon slots which side this is.
+    void setId(uint32_t id, bool authoritative) override;
     void applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse) override;
     brix::NetworkStateCodec* getExtraStateCodec(uint16_t node) override;
     // 1 - damage while alive and the human can be hurt at all.
@@ -89,8 +113,10 @@ public:
     Controller* getController() const { return mController; }
     void setPlayer(bool player) { mPlayer = player; }
     bool isPlayer() const { return mPlayer; }
-    void setDisplayName(const std::string& name) { mDisplayName = name; }
+    // Also the text of the character label.
+    void setDisplayName(const std::string& name);
     const std::string& getDisplayName() const { return mDisplayName; }
+    void setAimMarkerVisible(bool visible) { mAimMarkerVisible = visible; }
     // 1 "securityguard", 2 "militaryguard", 3 "supporter", any other "default".
     void setSkin(int skin);
     const std::string& getSkinName() const { return mSkinName; }
@@ -110,6 +136,26 @@ public:
     HumanBody* getBody() const { return mBody.get(); }
     // Null without a scene.
     HumanAnimation* getAnimation() const { return mAnimation.get(); }
+    // Null without a label manager.
+    WorldLabel* getLabel() const { return mLabel; }
+
+    unsigned getCurrentWeaponIndex() const { return mSelectedSlot; }
+    // The slot's weapon prototype with its rounds; null with 0 and 0 when the slot is empty.
+    Weapon* getWeapon(unsigned slot, uint32_t& clip, uint32_t& reserve) const;
+    WeaponSlot& getWeaponSlot(unsigned slot) const { return *mSlots[slot % SLOT_COUNT]; }
+    // The selected slot is reloading.
+    bool isReloading() const;
+    bool isHeavyPose() const { return mHeavyPose; }
+    // How far the aim runs free from the muzzle of the pose in use.
+    float getFreeAimDistance() const { return mFreeAimDistance; }
+    // The entity id of the shield this human holds up, 0 for none.
+    uint32_t getShieldId() const { return mShieldId; }
+
+    // Takes a weapon into a slot: refills the slot holding the same weapon, else fills the first
+    // empty slot or replaces the selected weapon, and selects it. The weapon item is taken.
+    void pickUpWeapon(Weapon* weapon);
+    // Gives the package's contents with their events and takes it (authoritative side only).
+    void applyPackage(Package* package);
 
     // -1 = every key.
     void setKeyMask(uint32_t mask) { mKeyMask = mask; }
@@ -127,7 +173,7 @@ public:
     // Says the text for CHAT_SECONDS with a chat sound.
     void showChatMessage(const std::string& text);
     // The first flag makes the human invulnerable and heals it; the second fills its shield
-    // energy and gives it every key.
+    // energy, gives it every key, a random weapon in each empty slot and full rounds.
     void applyCheats(bool invulnerable, bool equip);
 
     // The points that line-of-sight tests aim at besides the position.
@@ -138,6 +184,27 @@ private:
     void applySkin();
     void applyInput(uint16_t tick);
     void handleButtons(unsigned int buttons);
+    void handleWeaponButtons(unsigned int buttons, unsigned int pressed);
+    void switchWeapon();
+    void interact();
+    void toggleShield();
+    void deployShield();
+    // Where the shield stands for the human's position and facing.
+    Ogre::Vector3 getShieldSpot() const;
+    void lowerShield(bool kill);
+    void pickUpPackages();
+    void updateWeapons();
+    void measureAimClearance();
+    void placeWeapons(float frameSeconds);
+    // Attaches the weapon of that definition id (0 empties the slot) with its full load.
+    void equipSlot(unsigned slot, uint32_t weaponId);
+    void fireOnClient();
+    void updateLabel();
+    void giveInitialWeapon();
+    // The muzzle of the light or heavy aim pose, in the world.
+    Ogre::Vector3 getMuzzlePoint(bool heavy) const;
+    // The shield this human holds up while it is still in the world.
+    Shield* getDeployedShield() const;
     void updatePassing();
     void applyEnvironmentDamage(bool wasOnGround);
     void updateBlends();
@@ -179,6 +246,13 @@ private:
     Controller* mController = nullptr;
     bool mPlayer = false;
     std::string mDisplayName;
+    bool mAimMarkerVisible = false;
+    WorldLabel* mLabel = nullptr;
+    std::unique_ptr<WeaponSlot> mSlots[SLOT_COUNT];
+    float mFreeAimDistance = 0.0f;
+    uint32_t mShieldId = 0;
+    // Where the shield stands from the position; the shield follows the human with it.
+    Ogre::Vector3 mShieldOffset = Ogre::Vector3::ZERO;
 
     bool mFacingRight = true;
     float mTurnAngle = 0.0f;

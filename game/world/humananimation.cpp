@@ -302,7 +302,7 @@ Ogre::Vector3 HumanAnimation::getWeaponHandPosition() const
 Ogre::Quaternion HumanAnimation::getWeaponHandOrientation() const
 {
     Ogre::Bone* bone = findBone(mEntity, WEAPON_BONE);
-    return bone ? bone->_getDerivedOrientation() : Ogre::Quaternion::IDENTITY;
+    return bone ? bone->_getDerivedOrientation() * BONE_CORRECTION : Ogre::Quaternion::IDENTITY;
 }
 
 Ogre::Vector3 HumanAnimation::getHolsterPosition() const
@@ -314,6 +314,6 @@ Ogre::Vector3 HumanAnimation::getHolsterPosition() const
 Ogre::Quaternion HumanAnimation::getHolsterOrientation() const
 {
     Ogre::Bone* bone = findBone(mEntity, HOLSTER_BONE);
-    return bone ? bone->_getDerivedOrientation() : Ogre::Quaternion::IDENTITY;
+    return bone ? bone->_getDerivedOrientation() * BONE_CORRECTION : Ogre::Quaternion::IDENTITY;
 }
 } // namespace game

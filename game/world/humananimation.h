@@ -64,7 +64,8 @@ public:
     Ogre::Vector3 getAimOriginOffset(float aimAngle) const;
     // z is 0.
     Ogre::Vector3 getAimDirection(float aimAngle) const;
-    // Where the selected and the other weapon go, in entity space.
+    // Where the selected and the other weapon go, in entity space; the orientations turn a
+    // weapon's x axis along the barrel.
     Ogre::Vector3 getWeaponHandPosition() const;
     Ogre::Quaternion getWeaponHandOrientation() const;
     Ogre::Vector3 getHolsterPosition() const;

@@ -1,8 +1,7 @@
 #include "game/world/item.h"
 #include "engine/core/audiosample.h"
-#include "engine/presentation/label.h"
-#include "engine/presentation/labelmanager.h"
 #include "game/world/entitymanager.h"
+#include "game/world/worldlabel.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreEntity.h>
@@ -89,9 +88,13 @@ void Item::spawn()
         mLabelBox.setExtents(Ogre::Vector3(-r, low.y, -r) * LABEL_BOX_SCALE,
                              Ogre::Vector3(r, high.y, r) * LABEL_BOX_SCALE);
     }
-    // The label's text and box are the application's label type's to show.
-    if (!mAutoPickup && mManager->getLabelManager())
-        mLabel = mManager->getLabelManager()->addLabel(LABEL_TYPE, mPosition);
+    if (!mAutoPickup)
+        mLabel = addWorldLabel(LABEL_TYPE, mPosition);
+    if (mLabel)
+    {
+        mLabel->setText(mDisplayName);
+        mLabel->setBoundingBox(mLabelBox);
+    }
     reset();
     mRespawnTicks = 0;
     mBobPhase = Ogre::Math::RangeRandom(0.0f, Ogre::Math::TWO_PI);
@@ -104,11 +107,7 @@ void Item::spawn()
 void Item::remove()
 {
     Entity::remove();
-    if (mLabel)
-    {
-        mManager->getLabelManager()->removeLabel(mLabel);
-        mLabel = nullptr;
-    }
+    removeWorldLabel(mLabel);
     destroyMeshNode(mNode, mMeshEntity);
 }
 

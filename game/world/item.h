@@ -11,11 +11,6 @@ class Entity;
 class SceneNode;
 } // namespace Ogre
 
-namespace brix
-{
-class Label;
-}
-
 namespace game
 {
 // The base of what a human can take from the world: weapons and packages. An item spins and
@@ -66,7 +61,7 @@ public:
     // Radians, 0 to 2 pi.
     float getBobPhase() const { return mBobPhase; }
     const Ogre::AxisAlignedBox& getLabelBox() const { return mLabelBox; }
-    brix::Label* getLabel() const { return mLabel; }
+    WorldLabel* getLabel() const { return mLabel; }
 
 protected:
     Ogre::Entity* getMeshEntity() const { return mMeshEntity; }
@@ -83,7 +78,7 @@ private:
     // Run time.
     Ogre::Entity* mMeshEntity = nullptr;
     Ogre::SceneNode* mNode = nullptr;
-    brix::Label* mLabel = nullptr;
+    WorldLabel* mLabel = nullptr;
     // Ticks since the item was taken.
     unsigned mRespawnTicks = 0;
     float mBobPhase = 0.0f;

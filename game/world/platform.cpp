@@ -5,6 +5,7 @@
 #include "engine/core/simulator.h"
 #include "game/world/entitymanager.h"
 #include "game/world/mechanismsound.h"
+#include "game/world/worldlabel.h"
 #include "toolkit/log.h"
 #include "toolkit/xmlelement.h"
 
@@ -22,6 +23,10 @@ namespace game
 namespace
 {
 const std::string HUMAN_TYPE = "human";
+const char* const LABEL_TYPE = "interaction";
+const char* const LABEL_TEXT = "Platform";
+const char* const LABEL_TEXT_INCOMING = "Platform (incoming)";
+const char* const LABEL_TEXT_BUSY = "Platform (busy)";
 // The platform's bodies report contacts of this kind.
 constexpr unsigned CONTACT_INFO_FLAGS = 4;
 // A turn sharper than 60 degrees ends a segment softly.
@@ -213,6 +218,15 @@ void Platform::spawn()
     mParts.body->setController(this);
     mParts.body->deploy(mPosition, mOrientation, mLinearVelocity, mAngularVelocity);
     mParts.createNode(mManager, mMesh, mPosition, mOrientation);
+    for (const Ogre::Vector3& point : mRoutePoints)
+    {
+        WorldLabel* label = addWorldLabel(LABEL_TYPE, point);
+        if (!label)
+            break;
+        label->setBoundingBox(
+            Ogre::AxisAlignedBox(mCabinCenter - mCabinSize * 0.5f, mCabinCenter + mCabinSize * 0.5f));
+        mLabels.push_back(label);
+    }
     if (mRoutePoints.size() < 2)
         brix::Log::info("Platform '%s' has %u route points and rests where it stands", mName.c_str(),
                         getRoutePointCount());
@@ -233,6 +247,9 @@ void Platform::spawn()
 void Platform::remove()
 {
     Entity::remove();
+    for (WorldLabel*& label : mLabels)
+        removeWorldLabel(label);
+    mLabels.clear();
     MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
     mParts.destroyNode(mManager);
     mParts.destroyBody(mManager);
@@ -387,6 +404,9 @@ void Platform::setEnabled(bool enabled)
 {
     Entity::setEnabled(enabled);
     mParts.setEnabled(enabled, isAuthoritative());
+    // The next frame shows the labels again to whom they concern.
+    for (WorldLabel* label : mLabels)
+        label->setLayerFlags(0);
     if (!enabled)
         MechanismSound::stopLoop(mMoveSound, mMoveSoundHandle);
     else if (mPlatformState == MOVING)
@@ -429,6 +449,41 @@ void Platform::interpolate(float frameSeconds, float fraction)
     }
     mPreviousCalledTarget = mCalledTarget;
     mPreviousDirection = mDirection;
+    updateLabels();
+}
+
+void Platform::updateLabels()
+{
+    Ogre::Vector2 box(mCabinSize.x + CALL_MARGIN, mCabinSize.y);
+    for (unsigned i = 0; i < mLabels.size(); ++i)
+    {
+        WorldLabel* label = mLabels[i];
+        unsigned observers = mManager->getObserverMaskInBox(mRoutePoints[i] + mCabinCenter, box);
+        label->setLayerFlags(observers);
+        if (!observers)
+            continue;
+        bool called = mCalledTarget == i + 1;
+        if (called)
+            label->setText(LABEL_TEXT_INCOMING);
+        else if (mOccupied || mCalledTarget)
+            label->setText(LABEL_TEXT_BUSY);
+        else
+            label->setText(LABEL_TEXT);
+        int placement = PLACEMENT_NONE;
+        if (called || (mPlatformState == WAITING && mIndex == i))
+        {
+            Ogre::Vector3 way = segmentVector(i, mDirection);
+            if (way.y > 0.0f && std::fabs(way.x) <= way.y)
+                placement = PLACEMENT_ABOVE;
+            else if (way.y < 0.0f && std::fabs(way.x) <= -way.y)
+                placement = PLACEMENT_BELOW;
+            else if (way.x > 0.0f && std::fabs(way.y) <= way.x)
+                placement = PLACEMENT_RIGHT;
+            else if (way.x < 0.0f && std::fabs(way.y) <= -way.x)
+                placement = PLACEMENT_LEFT;
+        }
+        label->setPlacement(placement);
+    }
 }
 
 void Platform::applyImpulse(const Ogre::Vector3& point, const Ogre::Vector3& impulse)

@@ -29,8 +29,17 @@ public:
     static constexpr unsigned CALLED_TARGET_BITS = 5;
     // Humans within this distance of the platform are tested against its cabin.
     static constexpr float REACH = 2.0f;
-    // A call reaches this much wider than the cabin.
+    // A call reaches this much wider than the cabin; so does a stop's label.
     static constexpr float CALL_MARGIN = 3.0f;
+    // Sides of a label's pointer line.
+    enum LabelPlacement : int
+    {
+        PLACEMENT_NONE = 0,
+        PLACEMENT_ABOVE = 1,
+        PLACEMENT_BELOW = 2,
+        PLACEMENT_LEFT = 3,
+        PLACEMENT_RIGHT = 4
+    };
     // A trip held back beyond the tolerance for longer than this turns around.
     static constexpr unsigned MAX_BLOCKED_TICKS = 160;
     static constexpr float EMPTY_SPEED_FACTOR = 1.4f;
@@ -77,6 +86,8 @@ public:
     float getDirection() const { return mDirection; }
     float getCurrentSpeed() const { return mCurrentSpeed; }
     bool isOccupied() const { return mOccupied; }
+    // The "interaction" label at each route point; empty without a label manager.
+    const std::vector<WorldLabel*>& getLabels() const { return mLabels; }
 
 private:
     unsigned nextIndex(unsigned index, float direction) const;
@@ -86,6 +97,8 @@ private:
     bool continueToCall();
     void turnAtEnds();
     bool canTravel() const { return mRoutePoints.size() >= 2; }
+    // Shows each stop's label to the players standing there, with where the cabin will go.
+    void updateLabels();
 
     // Definition.
     std::string mBodyTemplateName;
@@ -124,5 +137,6 @@ private:
     unsigned mPreviousPlatformState = WAITING;
     unsigned mTimer = 0;
     bool mOccupied = false;
+    std::vector<WorldLabel*> mLabels;
 };
 } // namespace game

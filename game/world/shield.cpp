@@ -16,21 +16,6 @@
 
 namespace game
 {
-namespace
-{
-bool drainNothing(Human*, float)
-{
-    return false;
-}
-
-Shield::EnergyDrain sEnergyDrain = drainNothing;
-} // namespace
-
-void Shield::setEnergyDrain(EnergyDrain drain)
-{
-    sEnergyDrain = drain ? drain : drainNothing;
-}
-
 Shield::Shield(EntityManager* manager) : Entity(manager)
 {
     mSupportedAttributes = 0;
@@ -150,7 +135,7 @@ void Shield::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector
 {
     if (mOn && mState == ACTIVE)
         if (Human* owner = getLivingOwner())
-            sEnergyDrain(owner, amount * HIT_DRAIN);
+            owner->drainShieldEnergy(amount * HIT_DRAIN);
 }
 
 void Shield::postUpdate(uint16_t tick, bool newTick)
@@ -167,7 +152,7 @@ void Shield::postUpdate(uint16_t tick, bool newTick)
             switchOff();
         else if (mOn && mOwner)
         {
-            bool energy = sEnergyDrain(mOwner, DRAIN_PER_TICK);
+            bool energy = mOwner->drainShieldEnergy(DRAIN_PER_TICK);
             bool near =
                 mOwner->getPosition().squaredDistance(mPosition) <= MAX_OWNER_DISTANCE * MAX_OWNER_DISTANCE;
             bool held = mController.getError().squaredLength() <= MAX_TARGET_ERROR * MAX_TARGET_ERROR;

@@ -23,11 +23,6 @@ public:
     static constexpr int HUM_PRIORITY = 20;
     static constexpr float VELOCITY_LIMIT = 5.0f;
 
-    // How a shield drains its owner's energy: subtracts, and tells whether energy remains.
-    typedef bool (*EnergyDrain)(Human* owner, float amount);
-    // The default finds no energy, so an owned shield goes down at once until people carry it.
-    static void setEnergyDrain(EnergyDrain drain);
-
     explicit Shield(EntityManager* manager);
     ~Shield() override;
 

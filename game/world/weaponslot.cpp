@@ -201,6 +201,9 @@ void WeaponSlot::update(const Ogre::Vector3& handPosition, const Ogre::Vector3& 
             --mClipRounds;
             mRoundTimer = toTicks(mWeapon->getTimePerRound());
             mRoundStarted = true;
+            // Each round a continuous weapon spends leaves its barrel, not only the first.
+            if (mAuthoritative && !mWeapon->getProjectileName().empty())
+                launchProjectiles();
         }
         if (mBeam)
         {
@@ -367,11 +370,15 @@ Ogre::Vector3 WeaponSlot::getMuzzleOffset() const
 
 float WeaponSlot::getAimMarkerDistance(const Ogre::Vector3& position, const Ogre::Vector3& aim)
 {
+    return traceFreeDistance(position + getMuzzleOffset(), aim);
+}
+
+float WeaponSlot::traceFreeDistance(const Ogre::Vector3& muzzle, const Ogre::Vector3& aim)
+{
     float distance = std::max(mWeapon ? mWeapon->getAimMarkerDistance() : 0.0f, MIN_AIM_MARKER_DISTANCE);
     brix::Simulator* simulator = mManager->getSimulator();
     if (!simulator)
         return distance;
-    Ogre::Vector3 muzzle = position + getMuzzleOffset();
     mTraceHits.clear();
     simulator->traceRayAll(muzzle - aim * 0.5f, muzzle + aim * distance, mTraceHits);
     const Entity* holder = getHolder();

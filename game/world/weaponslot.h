@@ -88,6 +88,7 @@ public:
     void interpolate(float frameSeconds, const Ogre::Vector3& handPosition,
                      const Ogre::Quaternion& handOrientation);
     void setVisible(bool visible);
+    bool isVisible() const { return mVisible != 0; }
 
     // The holder pulls the trigger; recoil kicks the holder's body for projectile weapons.
     void fire(bool recoil);
@@ -118,6 +119,9 @@ public:
     // How far the aim marker lies from the muzzle: the first thing the aim hits, or the weapon's
     // marker distance (at least MIN_AIM_MARKER_DISTANCE).
     float getAimMarkerDistance(const Ogre::Vector3& position, const Ogre::Vector3& aim);
+    // How far the aim runs free from a muzzle point up to the aim marker's reach, ignoring the
+    // holder's body; negative when the muzzle is already inside something.
+    float traceFreeDistance(const Ogre::Vector3& muzzle, const Ogre::Vector3& aim);
 
     const Ogre::Vector3& getHandPosition() const { return mHandPosition; }
     const Ogre::Quaternion& getHandOrientation() const { return mHandOrientation; }

@@ -26,11 +26,12 @@ using game::EventDispatcher;
 using game::Player;
 using game::PlayerManager;
 
-const char* const GRUNT_AND_PACKAGES = "<human><name>grunt</name><id>2</id><killscore>100</killscore></human>"
-                                       "<package><name>vials</name><id>3</id><displayname>Vials</"
-                                       "displayname><mesh>health.mesh</mesh><vials>2</vials></package>"
-                                       "<package><name>medkit</name><id>4</id><displayname>Medkit</"
-                                       "displayname><mesh>health.mesh</mesh><health>0.5</health></package>";
+const char* const GRUNT_AND_PACKAGES =
+    "<human><name>grunt</name><id>2</id><weapon>pistol</weapon><killscore>100</killscore></human>"
+    "<package><name>vials</name><id>3</id><displayname>Vials</"
+    "displayname><mesh>health.mesh</mesh><vials>2</vials></package>"
+    "<package><name>medkit</name><id>4</id><displayname>Medkit</"
+    "displayname><mesh>health.mesh</mesh><health>0.5</health></package>";
 
 // A level running on the authoritative side, a human for each of two players, and a journal
 // of every event the match posts.

@@ -30,7 +30,7 @@ protected:
     {
         world.loadEntities();
         world.loadEntities(R"(
-<human><name>guard</name><id>2</id></human>
+<human><name>guard</name><id>2</id><weapon>pistol</weapon></human>
 <door><name>doora</name><id>90</id><body>door</body><mesh>door.mesh</mesh>
     <keymask>1</keymask><closingdelay>2</closingdelay><openingspeed>2</openingspeed><closingspeed>1</closingspeed></door>
 <door><name>vault</name><id>91</id><body>door</body><mesh>door.mesh</mesh>

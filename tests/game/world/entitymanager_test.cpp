@@ -55,10 +55,12 @@ TEST(EntityManagerLoading, RefusesBadDefinitionsWithTheirText)
     // Ids travel as one byte: 256 could never be replicated, so it is refused like 0.
     EXPECT_THAT(loadError("<human><name>a</name><id>256</id></human>"),
                 HasSubstr("Attempt to load an entity 'a'with bad or missing identifier"));
-    EXPECT_EQ(loadError("<human><name>a</name><id>255</id></human>"), "");
-    EXPECT_THAT(loadError("<human><name>a</name><id>1</id></human><drone><name>a</name><id>2</id></drone>"),
+    EXPECT_EQ(loadError("<human><name>a</name><id>255</id><weapon>w</weapon></human>"), "");
+    EXPECT_THAT(loadError("<human><name>a</name><id>1</id><weapon>w</weapon></human><drone><name>a</"
+                          "name><id>2</id></drone>"),
                 HasSubstr("Duplicate entity name 'a'"));
-    EXPECT_THAT(loadError("<human><name>a</name><id>1</id></human><drone><name>b</name><id>1</id></drone>"),
+    EXPECT_THAT(loadError("<human><name>a</name><id>1</id><weapon>w</weapon></human><drone><name>b</"
+                          "name><id>1</id></drone>"),
                 HasSubstr("Duplicate id for entity 'b'"));
     EXPECT_THAT(loadError("<prop><name>p</name><id>3</id></prop>"),
                 HasSubstr("No mesh defined for prop 'p'"));
@@ -91,6 +93,8 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
                 extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
         if (std::string(type) == "projectile")
             extra = "<mass>1</mass>";
+        if (std::string(type) == "human")
+            extra = "<weapon>weapon1</weapon>";
         if (std::string(type) == "weapon" || std::string(type) == "package")
             extra = "<displayname>Item</displayname><mesh>pistol.mesh</mesh>";
         std::string hidden =

@@ -7,6 +7,10 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
+#include "game/world/item.h"
+#include "game/world/shield.h"
+#include "game/world/weapon.h"
+#include "game/world/weaponslot.h"
 #include "support/game/entitylink.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
@@ -102,6 +106,14 @@ protected:
             controller.addInput(input);
             world->tick();
         }
+    }
+
+    int noises(int id) const
+    {
+        int count = 0;
+        for (const EventLog::Event& event : log.events)
+            count += event.id == game::EventDispatcher::Noise && event.a == id;
+        return count;
     }
 
     test::LevelWorld levels{true};
@@ -392,11 +404,189 @@ TEST_F(HumanTest, FallingOutOfTheLevelKillsByItsOwnHand)
     EXPECT_TRUE(log.contains(game::EventDispatcher::HumanKilled, id, id));
 }
 
+TEST_F(HumanTest, ShootsOnItsShootDelayWithNoiseAndRecoilAndReloadsFromTheReserve)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    drive(40, 0.0f);
+    uint32_t clip = 0, reserve = 0;
+    ASSERT_NE(human->getWeapon(0, clip, reserve), nullptr);
+    EXPECT_EQ(human->getWeapon(0, clip, reserve)->getName(), "pistol");
+    EXPECT_EQ(clip, 12u);
+    EXPECT_EQ(reserve, 48u);
+    EXPECT_EQ(human->getWeapon(1, clip, reserve), nullptr);
+    EXPECT_EQ(clip + reserve, 0u);
+
+    // The pistol's first shot is heard and kicks back along the aim by its recoil of 2.
+    int id = static_cast<int>(human->getId());
+    drive(1, 0.0f, Button::BUTTON_SHOOT);
+    EXPECT_NEAR(human->getRecoil().length(), 2.0f, 0.05f);
+    EXPECT_LT(human->getRecoil().x, -1.9f);
+    // Held, it fires again each time its 0.3 s (12 ticks) have run out: ticks 1, 13, 25, 37.
+    drive(39, 0.0f, Button::BUTTON_SHOOT);
+    EXPECT_EQ(noises(id), 4);
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(clip, 8u);
+    EXPECT_EQ(reserve, 48u);
+
+    // A reload fills the clip from the reserve and takes 1.2 s (48 ticks); holding the button
+    // does not reload again.
+    drive(10, 0.0f);
+    drive(1, 0.0f, Button::BUTTON_RELOAD);
+    EXPECT_TRUE(human->isReloading());
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(clip, 12u);
+    EXPECT_EQ(reserve, 44u);
+    drive(46, 0.0f, Button::BUTTON_RELOAD);
+    EXPECT_TRUE(human->isReloading());
+    drive(1, 0.0f);
+    EXPECT_FALSE(human->isReloading());
+
+    // Pulling the trigger on an empty clip reloads what is left instead of firing.
+    human->getWeaponSlot(0).setRounds(0, 5);
+    drive(1, 0.0f, Button::BUTTON_SHOOT);
+    EXPECT_TRUE(human->isReloading());
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(clip, 5u);
+    EXPECT_EQ(reserve, 0u);
+    EXPECT_EQ(noises(id), 4);
+    // With one weapon, switching keeps it.
+    drive(60, 0.0f);
+    drive(1, 0.0f, Button::BUTTON_SWITCH);
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 0u);
+}
+
+TEST_F(HumanTest, TakesWeaponsByHandAndPackagesByTouchAndFiresAHeavyWeaponInBursts)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    human->setPlayer(true);
+    drive(40, 0.0f);
+    int id = static_cast<int>(human->getId());
+    Ogre::Vector3 beside = human->getPosition() + Ogre::Vector3(0.5f, 0.0f, 0.0f);
+    auto* gun = static_cast<game::Item*>(world->create("heavyweapon", beside));
+    drive(5, 0.0f);
+    EXPECT_TRUE(gun->isAvailable());
+    drive(1, 0.0f, Button::BUTTON_INTERACT);
+    EXPECT_FALSE(gun->isAvailable());
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 1u);
+    uint32_t clip = 0, reserve = 0;
+    ASSERT_NE(human->getWeapon(1, clip, reserve), nullptr);
+    EXPECT_EQ(human->getWeapon(1, clip, reserve)->getName(), "heavyweapon");
+    EXPECT_EQ(clip, 30u);
+    EXPECT_EQ(reserve, 120u);
+
+    // With room ahead the heavy weapon is shouldered; held, it fires a round every 0.1 s
+    // (4 ticks) and the burst is heard once.
+    drive(20, 0.0f);
+    EXPECT_TRUE(human->isHeavyPose());
+    drive(20, 0.0f, Button::BUTTON_SHOOT);
+    EXPECT_EQ(noises(id), 1);
+    human->getWeapon(1, clip, reserve);
+    EXPECT_EQ(clip, 24u);
+    drive(10, 0.0f);
+    drive(1, 0.0f, Button::BUTTON_SWITCH);
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 0u);
+
+    // A second heavy weapon refills the one held, whichever is selected.
+    human->getWeaponSlot(1).setRounds(0, 0);
+    auto* second = static_cast<game::Item*>(world->create("heavyweapon", beside));
+    drive(1, 0.0f, Button::BUTTON_INTERACT);
+    EXPECT_FALSE(second->isAvailable());
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 0u);
+    human->getWeapon(1, clip, reserve);
+    EXPECT_EQ(clip, 0u);
+    EXPECT_EQ(reserve, 150u);
+
+    // Packages are taken by touch: half the health back, half a load of rounds, a key.
+    human->damage(60.0f, human->getPosition(), Ogre::Vector3::ZERO, 0);
+    human->getWeaponSlot(0).setRounds(12, 10);
+    game::Entity* health = world->create("health", human->getPosition());
+    game::Entity* ammo = world->create("ammo", human->getPosition());
+    game::Entity* key = world->create("keya", human->getPosition());
+    drive(1, 0.0f);
+    EXPECT_NEAR(human->getHealth(), 0.9f, 1e-4f);
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(reserve, 40u);
+    EXPECT_EQ(human->getKeyMask(), 1u);
+    EXPECT_TRUE(log.contains(game::EventDispatcher::HealthPickedUp, id, static_cast<int>(health->getId())));
+    EXPECT_TRUE(log.contains(game::EventDispatcher::AmmunitionPickedUp, id, static_cast<int>(ammo->getId())));
+    EXPECT_TRUE(log.contains(game::EventDispatcher::KeyPickedUp, id, static_cast<int>(key->getId())));
+    EXPECT_FALSE(static_cast<game::Item*>(health)->isAvailable());
+}
+
+TEST_F(HumanTest, RaisesAShieldThatFollowsAndDrainsItAndLowersItAgain)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    drive(40, 0.0f);
+    // No energy, no shield.
+    drive(1, 0.0f, Button::BUTTON_SHIELD);
+    EXPECT_EQ(human->getShieldId(), 0u);
+    human->applyCheats(false, true);
+    drive(1, 0.0f);
+    drive(1, 0.0f, Button::BUTTON_SHIELD);
+    ASSERT_NE(human->getShieldId(), 0u);
+    auto* shield = static_cast<game::Shield*>(world->entities().getEntity(human->getShieldId()));
+    ASSERT_EQ(shield->getType(), "shield");
+    // Before the human, three quarters of a metre above the floor.
+    EXPECT_NEAR(shield->getPosition().x - human->getPosition().x, game::Human::SHIELD_AHEAD, 0.05f);
+    EXPECT_NEAR(shield->getPosition().y, game::Human::SHIELD_HEIGHT, 0.05f);
+
+    // It keeps its place before a walking owner and drains a unit a second.
+    drive(80, 0.3f);
+    EXPECT_TRUE(shield->isOn());
+    EXPECT_GT(human->getPosition().x, 1.5f);
+    // Its controller trails a target moving at 1.5 m/s by about a quarter of a metre.
+    EXPECT_NEAR(shield->getPosition().x - human->getPosition().x, game::Human::SHIELD_AHEAD, 0.3f);
+    EXPECT_NEAR(human->getShieldEnergy(), (100.0f - 80 * 0.025f) / 100.0f, 1e-4f);
+
+    // A second press lowers it: it fades in 0.4 s and is gone.
+    drive(1, 0.0f, Button::BUTTON_SHIELD);
+    EXPECT_EQ(human->getShieldId(), 0u);
+    EXPECT_FALSE(shield->isOn());
+    drive(20, 0.0f);
+    EXPECT_EQ(shield->getState(), game::Entity::KILLED);
+}
+
+TEST_F(HumanTest, RespawnKeepsOrDropsTheEquipmentThatCheatsFill)
+{
+    game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    drive(5, 0.0f);
+    human->applyCheats(false, true);
+    uint32_t clip = 0, reserve = 0;
+    game::Weapon* extra = human->getWeapon(1, clip, reserve);
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(reserve, static_cast<uint32_t>(extra->getRounds()));
+    EXPECT_EQ(human->getKeyMask(), 0xFFFFFFFFu);
+    human->getWeaponSlot(0).setRounds(3, 7);
+    drive(1, 0.0f, Button::BUTTON_SWITCH);
+    drive(5, 0.0f);
+
+    human->respawn(Ogre::Vector3(-1.0f, 1.0f, 0.0f), true);
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 1u);
+    EXPECT_EQ(human->getWeapon(1, clip, reserve), extra);
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(clip, 3u);
+    EXPECT_EQ(reserve, 7u);
+    EXPECT_FLOAT_EQ(human->getShieldEnergy(), 1.0f);
+
+    // A new life without equipment starts with the initial weapon alone, keys kept.
+    human->respawn(Ogre::Vector3(-1.0f, 1.0f, 0.0f), false);
+    EXPECT_EQ(human->getCurrentWeaponIndex(), 0u);
+    EXPECT_EQ(human->getWeapon(1, clip, reserve), nullptr);
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(clip, 12u);
+    EXPECT_EQ(reserve, 48u);
+    EXPECT_FLOAT_EQ(human->getShieldEnergy(), 0.0f);
+    EXPECT_EQ(human->getKeyMask(), 0xFFFFFFFFu);
+    EXPECT_EQ(human->getController(), &controller);
+}
+
 TEST_F(HumanTest, StateFitsARecordAndItsPrivatePartGoesOnlyToTheControllingNode)
 {
     game::Human* human = spawnPlayer(Ogre::Vector3(0.0f, 1.0f, 0.0f));
-    EXPECT_EQ(human->getStateCodec()->getSizeBits(), 91u);
-    EXPECT_EQ(human->getExtraStateCodec(0)->getSizeBits(), 19u);
+    // Each weapon slot adds its definition id (8 bits) to the public part and its state,
+    // counters and rounds (32 bits) to the private part.
+    EXPECT_EQ(human->getStateCodec()->getSizeBits(), 91u + 2u * 8u);
+    EXPECT_EQ(human->getExtraStateCodec(0)->getSizeBits(), 19u + 2u * 32u);
     EXPECT_LE(human->getStateCodec()->getSizeBytes() + human->getExtraStateCodec(0)->getSizeBytes(),
               game::EntityManager::MAX_RECORD_DATA);
     EXPECT_EQ(human->getExtraStateCodec(2), nullptr);
@@ -413,7 +603,10 @@ TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
 {
     test::GameOgre ogre;
     test::EntityLink link(ogre, 2, 0.0);
-    link.loadEntities("<human><name>player</name><id>1</id><body>human</body><weapon>pistol</weapon>"
+    link.loadEntities("<weapon><name>pistol</name><id>2</id><displayname>Pistol</displayname>"
+                      "<mesh>pistol.mesh</mesh><shootdelay>0.3</shootdelay><rounds>24</rounds>"
+                      "<roundsperclip>12</roundsperclip></weapon>"
+                      "<human><name>player</name><id>1</id><body>human</body><weapon>pistol</weapon>"
                       "<integrity>100</integrity></human>");
     game::Controller controller(test::EntityLink::CLIENT_NODE);
     game::Human* human =
@@ -445,6 +638,12 @@ TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
     EXPECT_TRUE(copy->isOnGround());
     EXPECT_NEAR(copy->getTurnAngle(), -180.0f, 180.0f / 7.0f);
 
+    // The client shows the server's shots from the replicated shot trigger.
+    drive(1, 0.0f, Button::BUTTON_SHOOT, -1.0f);
+    drive(2, 0.0f, 0, -1.0f);
+    EXPECT_EQ(copy->getWeaponSlot(0).getState(), game::WeaponSlot::FIRING);
+    EXPECT_NE(copy->getWeaponSlot(0).getWeapon(), nullptr);
+
     // Crouching shows on the client's copy, body and all.
     drive(20, 0.0f, Button::BUTTON_CROUCH, -1.0f);
     ASSERT_TRUE(human->isCrouched());
@@ -453,3 +652,19 @@ TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
     EXPECT_LT(copy->getPosition().distance(human->getPosition()), 0.05f);
 }
 } // namespace
+
+TEST(HumanDefinition, RefusesAHumanWithoutAnInitialWeapon)
+{
+    test::GameOgre ogre;
+    test::GameWorld world(nullptr);
+    try
+    {
+        world.loadEntities("<human><name>unarmed</name><id>9</id></human>");
+        FAIL() << "loaded a human without a weapon";
+    }
+    catch (const Ogre::Exception& error)
+    {
+        EXPECT_EQ(error.getDescription(), "No initial weapon defined for human 'unarmed'");
+        EXPECT_EQ(error.getSource(), "Human::load");
+    }
+}

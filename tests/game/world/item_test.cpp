@@ -1,12 +1,10 @@
 #include "game/world/item.h"
-#include "engine/presentation/label.h"
-#include "engine/presentation/labelfactory.h"
-#include "engine/presentation/labelmanager.h"
 #include "game/world/entitymanager.h"
 #include "game/world/package.h"
 #include "game/world/weapon.h"
 #include "support/game/entitylink.h"
 #include "support/game/gameworld.h"
+#include "support/game/recordinglabel.h"
 
 #include <OgreException.h>
 #include <OgreMath.h>
@@ -214,25 +212,6 @@ TEST(Package, KeysShowAsLettersAndColours)
     EXPECT_EQ(game::Package::getKeyColour(3), Ogre::ColourValue::White);
 }
 
-namespace
-{
-// An "interaction" label that only records where it is.
-class PlainLabel : public brix::Label
-{
-public:
-    using brix::Label::Label;
-    void rebuild(brix::OgreObjectBuilder&) override {}
-    const Ogre::Vector3& getPosition() const { return mPosition; }
-};
-
-class PlainLabelFactory : public brix::LabelFactory
-{
-public:
-    std::string getType() override { return "interaction"; }
-    brix::Label* createLabel(brix::LabelManager* manager) override { return new PlainLabel(manager); }
-};
-} // namespace
-
 // Only the player standing at an item (within 1.0 in the x/y plane) sees its label, and
 // nobody while it is taken; items taken by touch have none.
 TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
@@ -240,7 +219,7 @@ TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
     Ogre::SceneManager* scene = ogre.createSceneManager();
     test::GameWorld labelled(scene);
     brix::LabelManager labels(scene, scene->getRootSceneNode(), "", 2);
-    labels.registerLabelType(new PlainLabelFactory);
+    test::RecordingLabelFactory::registerWorldTypes(labels);
     labelled.entities().setServices(&labelled.events(), &labels, labelled.shadows(), nullptr, nullptr);
     labelled.loadEntities();
     labelled.loadEntities(ITEMS);
@@ -256,7 +235,8 @@ TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
     labelled.entities().setObserverFocus(2, near->getId());
     labelled.tick(1);
     EXPECT_EQ(gun->getLabel()->getLayerFlags(), 2u);
-    auto* label = static_cast<PlainLabel*>(gun->getLabel());
+    auto* label = static_cast<test::RecordingLabel*>(gun->getLabel());
+    EXPECT_EQ(label->getText(), "Gun");
     EXPECT_NEAR(label->getPosition().x, 0.0f, 1e-5f);
     EXPECT_NEAR(label->getPosition().y, 0.5f + std::sin(gun->getBobPhase()) * game::Item::BOB_HEIGHT, 1e-5f);
     gun->pickUp();
@@ -264,6 +244,7 @@ TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
     EXPECT_EQ(gun->getLabel()->getLayerFlags(), 0u);
     // The label box holds the mesh in every turn about y.
     const Ogre::AxisAlignedBox& box = gun->getLabelBox();
+    EXPECT_EQ(label->box, box);
     EXPECT_EQ(box.getMinimum().x, box.getMinimum().z);
     EXPECT_EQ(box.getMaximum().x, -box.getMinimum().x);
     EXPECT_NEAR(box.getMaximum().y, gun->getMesh()->getBounds().getMaximum().y * 1.6f, 1e-5f);

@@ -2,7 +2,11 @@
 #include "game/world/entitymanager.h"
 #include "support/game/entitylink.h"
 #include "support/game/gameworld.h"
+#include "support/game/recordinglabel.h"
 #include "support/logcapture.h"
+#include "support/tempdir.h"
+
+#include <OgreSceneManager.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -167,6 +171,61 @@ TEST_F(PlatformTest, AShortRouteRestsAndALongOneIsCut)
     EXPECT_EQ(cut->getRoutePointCount(), Platform::MAX_ROUTE_POINTS);
     EXPECT_EQ(cut->getRoutePoint(16), Ogre::Vector3::ZERO);
     EXPECT_THAT(log.errors(), testing::ElementsAre(testing::HasSubstr("takes at most 16 route points")));
+}
+
+// The shipped platform keeps near enough to its target to finish a trip longer than the 4 s
+// after which a lagging cabin turns back; each stop's label tells the players there whether
+// the cabin is theirs and which way it will go.
+TEST(ShippedPlatform, FinishesALongTripAndLabelsItsStops)
+{
+    test::GameOgre ogre;
+    Ogre::SceneManager* scene = ogre.createSceneManager();
+    test::GameWorld world(scene);
+    brix::LabelManager labels(scene, scene->getRootSceneNode(), "", 2);
+    test::RecordingLabelFactory::registerWorldTypes(labels);
+    world.entities().setServices(&world.events(), &labels, world.shadows(), nullptr, nullptr);
+    world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
+    // Someone who stands where put, at the middle stop.
+    world.loadEntities("<human><name>watcher</name><id>250</id><weapon>pistol</weapon>"
+                       "<integrity>100</integrity></human>");
+    Platform* platform =
+        createPlatform(world.entities(), "platform",
+                       {Ogre::Vector3(0, 1, 0), Ogre::Vector3(0, 13, 0), Ogre::Vector3(6, 13, 0)});
+    ASSERT_EQ(platform->getLabels().size(), 3u);
+    auto label = [&](unsigned i) { return static_cast<test::RecordingLabel*>(platform->getLabels()[i]); };
+    EXPECT_EQ(label(0)->box.getMaximum(), Ogre::Vector3(1.4f, 2.1f, 0.0f));
+    const Ogre::Vector3 atMiddle(1.0f, 14.0f, 0.0f);
+    game::Entity* watcher = world.create("watcher", atMiddle);
+    world.entities().addObserver(1, 1);
+    world.entities().setObserverFocus(1, watcher->getId());
+    world.tick(5);
+    EXPECT_EQ(label(0)->getLayerFlags(), 0u);
+    EXPECT_EQ(label(1)->getLayerFlags(), 1u);
+    EXPECT_EQ(label(1)->getText(), "Platform");
+    EXPECT_EQ(label(1)->placement, Platform::PLACEMENT_NONE);
+
+    // Called from the middle stop it is incoming there, and will go on to the right.
+    ASSERT_TRUE(platform->call(atMiddle));
+    world.tick();
+    EXPECT_EQ(label(1)->getText(), "Platform (incoming)");
+    EXPECT_EQ(label(1)->placement, Platform::PLACEMENT_RIGHT);
+    int ticks = 0;
+    while (platform->getCalledTarget() && ticks < 1000)
+    {
+        world.tick();
+        ++ticks;
+    }
+    // Twelve metres at 1.4 times 2 m/s, with the ramps: longer than the 160 ticks.
+    EXPECT_GT(ticks, 170);
+    EXPECT_LT(ticks, 300);
+    // A cabin that turned back would be on its way down, uncalled.
+    world.tick(2);
+    EXPECT_EQ(platform->getIndex(), 1u);
+    EXPECT_EQ(platform->getPlatformState(), Platform::WAITING);
+    EXPECT_NEAR(platform->getPosition().y, 13.0f, 0.1f);
+    // The watcher now stands in the cabin.
+    EXPECT_EQ(label(1)->getText(), "Platform (busy)");
+    EXPECT_EQ(label(1)->placement, Platform::PLACEMENT_RIGHT);
 }
 
 TEST(PlatformLink, AClientTellsEveryStopOfALongRouteApart)

@@ -116,9 +116,9 @@ TEST_F(ReplicationTest, SendsRelevantEntitiesInFullAndRestingOnesEveryEighthPass
     {
         std::vector<test::UpdateRecord> sent = records(encode(server.entities()));
         ASSERT_GE(sent.size(), 4u);
-        // The focus (a human, 12 bytes of state) every pass.
+        // The focus (a human, 14 bytes of state) every pass.
         EXPECT_EQ(sent[0].id, 1u);
-        EXPECT_EQ(sent[0].control, 0xCCu);
+        EXPECT_EQ(sent[0].control, 0xCEu);
         // The resting crate in view: 14 bytes, or a relevant run of one.
         EXPECT_EQ(sent[1].id, 10u);
         if (sent[1].control == 0xCE)
@@ -196,16 +196,18 @@ TEST_F(ReplicationTest, ASlotEmptiedUnderAClientPropTakesItsBodyAway)
 TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)
 {
     test::LogCapture log;
-    Bytes pose(12, 0x80);
+    // A human's state with both weapon slots empty.
+    Bytes pose(11, 0x80);
+    pose.insert(pose.end(), 3, 0x00);
     decode(client.entities(), header(1, 200, 0));
     Bytes zeroLength = header(1, 0, 0);
-    zeroLength.insert(zeroLength.end(), {1, 0xCC});
+    zeroLength.insert(zeroLength.end(), {1, 0xCE});
     zeroLength.insert(zeroLength.end(), pose.begin(), pose.end());
     zeroLength.insert(zeroLength.end(), {1, 0xC0, 1, 0x01});
     decode(client.entities(), zeroLength);
     decode(client.entities(), header(1, 5, 0) + Bytes{0, 0x00});
     decode(client.entities(), header(1, 5, 0) + Bytes{1, 0xC9, 1, 2});
-    Bytes unknown = header(1, 7, 0) + Bytes{99, 0xC2, 0xAA, 0xBB, 1, 0xCC};
+    Bytes unknown = header(1, 7, 0) + Bytes{99, 0xC2, 0xAA, 0xBB, 1, 0xCE};
     unknown.insert(unknown.end(), pose.begin(), pose.end());
     decode(client.entities(), unknown);
     EXPECT_THAT(
@@ -225,8 +227,9 @@ TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)
 
 TEST_F(ReplicationTest, ClientTicksEntitiesInSlotsAboveItsOwn)
 {
-    Bytes message = header(1, 150, 0) + Bytes{1, 0xCC};
-    message.insert(message.end(), 12, 0x80);
+    Bytes message = header(1, 150, 0) + Bytes{1, 0xCE};
+    message.insert(message.end(), 11, 0x80);
+    message.insert(message.end(), 3, 0x00);
     decode(client.entities(), message);
     std::vector<game::Entity*> found;
     client.entities().findEntities(found, Ogre::Vector3::ZERO, 0.0f, "");
@@ -240,8 +243,8 @@ TEST_F(ReplicationTest, PacketFullKeepsTheEntityFirstForTheNextOne)
     server.create("crate", Ogre::Vector3(2.0f, 3.0f, 0.0f));
     lookFrom(player);
     // Room for the header, the player's record and a little: the crate does not fit.
-    Bytes message = encode(server.entities(), 6 + 14 + 8);
-    EXPECT_EQ(message.size(), 20u);
+    Bytes message = encode(server.entities(), 6 + 16 + 8);
+    EXPECT_EQ(message.size(), 22u);
     EXPECT_EQ(server.entities().getObserver(NODE)->cursor, 1);
     std::vector<test::UpdateRecord> next = records(encode(server.entities()));
     ASSERT_FALSE(next.empty());

@@ -6,20 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 using game::Shield;
 
 namespace
 {
-// Shield energy by human; the shield drains it through its energy drain.
-std::map<game::Human*, float> gEnergy;
-
-bool drainTestEnergy(game::Human* owner, float amount)
+// Gives the human exactly that much shield energy (0 to 100).
+void setEnergy(game::Human* human, float energy)
 {
-    float& energy = gEnergy[owner];
-    energy = std::max(0.0f, energy - amount);
-    return energy > 0.0f;
+    human->applyCheats(false, true);
+    human->drainShieldEnergy(game::Human::MAX_SHIELD_ENERGY - energy);
+}
+
+float energyOf(const game::Human* human)
+{
+    return human->getShieldEnergy() * game::Human::MAX_SHIELD_ENERGY;
 }
 
 const char* const SHIELD = R"(
@@ -33,16 +33,12 @@ class ShieldTest : public testing::Test
 protected:
     ShieldTest()
     {
-        gEnergy.clear();
-        Shield::setEnergyDrain(drainTestEnergy);
         world.loadEntities();
         world.loadEntities(SHIELD);
         owner = static_cast<game::Human*>(world.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f)));
         shield = static_cast<Shield*>(world.create("shield", Ogre::Vector3(1.0f, 1.5f, 0.0f)));
         shield->setOwner(owner);
     }
-
-    ~ShieldTest() override { Shield::setEnergyDrain(nullptr); }
 
     test::GameOgre ogre;
     test::GameWorld world{ogre.createSceneManager()};
@@ -55,25 +51,25 @@ TEST_F(ShieldTest, DrainsAnEnergyUnitASecondAndATenthOfEachHit)
 {
     // Clients read position, velocity and the on flag, and no orientation.
     EXPECT_EQ(shield->getStateCodec()->getSizeBits(), 16u + 16u + 8u + 3u * 6u + 1u);
-    gEnergy[owner] = 10.0f;
+    setEnergy(owner, 10.0f);
     world.tick(40);
-    EXPECT_NEAR(gEnergy[owner], 9.0f, 1e-4f);
+    EXPECT_NEAR(energyOf(owner), 9.0f, 1e-4f);
     // Fully up after 0.4 s.
     EXPECT_FLOAT_EQ(shield->getIntensity(), 1.0f);
     shield->damage(20.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO, 0);
-    EXPECT_NEAR(gEnergy[owner], 7.0f, 1e-4f);
+    EXPECT_NEAR(energyOf(owner), 7.0f, 1e-4f);
     EXPECT_TRUE(shield->isOn());
 }
 
 TEST_F(ShieldTest, AnEmptyOwnerLosesTheShieldWhichFadesAndIsKilled)
 {
-    gEnergy[owner] = 0.25f;
+    setEnergy(owner, 0.25f);
     world.tick(9);
     EXPECT_TRUE(shield->isOn());
     // The tenth tick drains the last of it.
     world.tick();
     EXPECT_FALSE(shield->isOn());
-    EXPECT_FLOAT_EQ(gEnergy[owner], 0.0f);
+    EXPECT_FLOAT_EQ(energyOf(owner), 0.0f);
     // Intensity 10 ticks up falls back over 16 ticks at most; the shield dies when it is gone.
     float intensity = shield->getIntensity();
     EXPECT_NEAR(intensity, 0.625f, 1e-4f);
@@ -87,12 +83,12 @@ TEST_F(ShieldTest, AnEmptyOwnerLosesTheShieldWhichFadesAndIsKilled)
     EXPECT_EQ(shield->getIntensity(), 0.0f);
     // Hits on a dead shield cost nothing.
     shield->damage(20.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO, 0);
-    EXPECT_FLOAT_EQ(gEnergy[owner], 0.0f);
+    EXPECT_FLOAT_EQ(energyOf(owner), 0.0f);
 }
 
 TEST_F(ShieldTest, GoesDownBeyondEightFromItsOwnerOrPushedOffItsTarget)
 {
-    gEnergy[owner] = 100.0f;
+    setEnergy(owner, 100.0f);
     shield->getController().setTarget(Ogre::Vector3(1.0f, 1.5f, 0.0f));
     owner->setPosition(Ogre::Vector3(-6.99f, 1.5f, 0.0f));
     world.tick(5);
@@ -111,7 +107,7 @@ TEST_F(ShieldTest, GoesDownBeyondEightFromItsOwnerOrPushedOffItsTarget)
 
 TEST_F(ShieldTest, AnOwnerThatLeavesTheWorldTakesTheShieldDown)
 {
-    gEnergy[owner] = 100.0f;
+    setEnergy(owner, 100.0f);
     world.tick(5);
     owner->kill();
     // Purged after its death ticks; the shield must not reach for it afterwards.
@@ -126,13 +122,11 @@ TEST(ShieldLink, AClientSeesTheShieldGoDown)
     link.loadEntities();
     link.server.loadEntities(SHIELD);
     link.client.loadEntities(SHIELD);
-    gEnergy.clear();
-    Shield::setEnergyDrain(drainTestEnergy);
     auto* owner = static_cast<game::Human*>(link.server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f)));
     link.focus(owner);
     auto* shield = static_cast<Shield*>(link.server.create("shield", Ogre::Vector3(1.0f, 1.5f, 0.0f)));
     shield->setOwner(owner);
-    gEnergy[owner] = 0.5f;
+    setEnergy(owner, 0.5f);
     link.tick(10);
     auto* copy = dynamic_cast<Shield*>(link.client.entities().getEntity(shield->getId()));
     ASSERT_NE(copy, nullptr);
@@ -140,5 +134,4 @@ TEST(ShieldLink, AClientSeesTheShieldGoDown)
     link.tick(15);
     EXPECT_FALSE(shield->isOn());
     EXPECT_FALSE(copy->isOn());
-    Shield::setEnergyDrain(nullptr);
 }

@@ -22,6 +22,9 @@ const char* const GROUND_TEMPLATE = "testground";
 
 const char* const GameWorld::DEFINITIONS = R"(
 <human><name>player</name><id>1</id><weapon>pistol</weapon><integrity>100</integrity></human>
+<weapon><name>pistol</name><id>199</id><displayname>Pistol</displayname><mesh>pistol.mesh</mesh>
+    <shootdelay>0.3</shootdelay><reloaddelay>1</reloaddelay><rounds>60</rounds><roundsperclip>12</roundsperclip>
+</weapon>
 <prop>
     <name>crate</name><id>10</id><body>crate</body><mesh>crate.mesh</mesh><integrity>20</integrity>
     <shadowradius>0.6</shadowradius>
@@ -71,11 +74,18 @@ GameWorld::GameWorld(Ogre::SceneManager* sceneManager, bool authoritative)
     createServices(sceneManager, nullptr, authoritative);
 }
 
-GameWorld::GameWorld(LevelWorld& level, bool withScene, bool authoritative) : mSimulator(&level.simulator())
+GameWorld::GameWorld(LevelWorld& level, bool withScene, bool authoritative)
+    : GameWorld(level.simulator(), withScene ? &level.sceneManager() : nullptr, &level.level())
+{
+    mEntities->setAuthoritative(authoritative);
+}
+
+GameWorld::GameWorld(brix::Simulator& simulator, Ogre::SceneManager* sceneManager, game::Level* level)
+    : mSimulator(&simulator)
 {
     if (!mSimulator->hasTemplate("crate"))
         mSimulator->loadTemplates(sourcePath("data/entitybodies.xml"));
-    createServices(withScene ? &level.sceneManager() : nullptr, &level.level(), authoritative);
+    createServices(sceneManager, level, true);
 }
 
 void GameWorld::createServices(Ogre::SceneManager* sceneManager, game::Level* level, bool authoritative)

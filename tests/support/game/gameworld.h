@@ -52,7 +52,8 @@ private:
 class GameWorld
 {
 public:
-    // Test definitions in the content pack's manner: "player" (a human to focus on), "crate",
+    // Test definitions in the content pack's manner: "player" (a human to focus on, holding a
+    // "pistol" that fires nothing), "crate",
     // "barrel" (breaks at 10 damage into "barrelexplosion"), "barrelexplosion" (range 6, damage
     // 6, impulse 300, four "fragment"s) and "fragment" (a small crate that lasts 2 s).
     static const char* const DEFINITIONS;
@@ -65,6 +66,8 @@ public:
     // has one, and the level itself, whose box entities die leaving. Make it after the level
     // is loaded and drop it before the level world.
     explicit GameWorld(LevelWorld& level, bool withScene = false, bool authoritative = true);
+    // The world of a level loaded elsewhere (a test's window), on that level's physics and scene.
+    GameWorld(brix::Simulator& simulator, Ogre::SceneManager* sceneManager, game::Level* level);
     ~GameWorld();
     GameWorld(const GameWorld&) = delete;
     GameWorld& operator=(const GameWorld&) = delete;
