@@ -180,7 +180,7 @@ void buildSp05(LevelPlan& plan)
     plan.entity("health", 46, PACKAGE).exit(54, 0);
     lamps(plan, 4, 52, 8, 4);
 
-    plan.walk(23.2f).jump(25).jump(28).jump(31).walk(31.4f).walk(54);
+    plan.walk(23.2f).jump(25).walk(25.6f).jump(28).walk(28.6f).jump(31).walk(31.4f).walk(54);
 }
 
 // Bridges over a chasm: a lift up, a jump across and a lift called back up to ride down.
@@ -200,7 +200,7 @@ void buildSp06(LevelPlan& plan)
     plan.exit(62, 0);
     lamps(plan, 4, 60, 8, 9);
 
-    plan.walk(12).ride(7).walk(29.6f).jump(34).walk(48.8f).interact().wait(6).walk(51).ride(1).walk(62);
+    plan.walk(12).ride(7).walk(27).jump(29.7f, 34).walk(48.8f).interact().wait(6).walk(51).ride(1).walk(62);
 }
 
 // A heavy weapon picked up at the start, for soldiers who carry one too.

@@ -79,8 +79,8 @@ bool record(const std::string& name, const std::string& user, levels::InputScrip
         summary = text;
         return false;
     }
-    std::snprintf(text, sizeof(text), "completed in %.2f s, score %u", play.getTime(),
-                  play.player().getScore());
+    std::snprintf(text, sizeof(text), "completed in %.2f s, score %u, %u kills, %u vials", play.getTime(),
+                  play.player().getScore(), play.player().getKills(), play.player().getVials());
     summary = text;
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
+#include "support/tempdir.h"
 
 #include "inputscript.h"
 #include "levelplay.h"
@@ -26,6 +27,7 @@ const char* const FIRST_LEVEL = "sp01";
 const unsigned CAMPAIGN_LEVELS = 10;
 const unsigned ARENAS = 4;
 const unsigned ARENA_STARTS = 8;
+const std::string SCRIPT_FOLDER = "tests/data/playthrough/";
 // Three quarters of the entity manager's dynamic slots, above which the editor warns.
 const unsigned MAX_DYNAMIC_ENTITIES = 150;
 
@@ -77,9 +79,10 @@ TEST(Campaign, ChainsTenLevelsFromTheFirstAndShipsFourArenasWithEightStarts)
     }
 }
 
-// Every level starts a match naming nothing the game does not know, with its maps, and is lit
-// by lamps.
-TEST(Campaign, EveryLevelStartsCleanAndLit)
+// Every level starts a match naming nothing the game does not know, with its maps, lit by
+// lamps; and each single-player level, played headless from its start with the committed input
+// of a recorded run (tools/level/levelrecord.cpp), ends completed with a score.
+TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
 {
     std::vector<std::string> names;
     std::vector<std::string> singlePlayer;
@@ -124,6 +127,57 @@ TEST(Campaign, EveryLevelStartsCleanAndLit)
         }
         EXPECT_GE(lamps, 4u);
         EXPECT_LE(dynamic, MAX_DYNAMIC_ENTITIES);
+        if (!campaign)
+            continue;
+
+        // The recorded run, replayed tick by tick, reaches the exit.
+        levels::InputScript script;
+        std::string error;
+        ASSERT_TRUE(script.load(test::sourcePath(SCRIPT_FOLDER + name + ".txt"), error)) << error;
+        for (const game::Controller::TInput& input : script.inputs)
+        {
+            if (play.isComplete())
+                break;
+            play.tick(input);
+        }
+        EXPECT_TRUE(play.isComplete()) << "the run ended after " << play.getTime() << " s short of the exit";
+        EXPECT_GT(play.player().getScore(), 0u);
+        std::printf("%s \"%s\": completed in %.2f s (target %.0f s), score %u\n", name.c_str(),
+                    world.level().getTitle().c_str(), play.getTime(), world.level().getTargetTime(),
+                    play.player().getScore());
     }
+}
+
+TEST(Campaign, ScriptsReadBackTheExactInputsAndRejectBrokenLines)
+{
+    test::TempDir folder;
+    levels::InputScript written;
+    game::Controller::TInput input;
+    input.move = 0.3f;
+    input.aimX = 0.70710677f;
+    input.aimY = -0.1f / 3.0f;
+    input.buttons = game::Controller::BUTTON_SHOOT | game::Controller::BUTTON_CROUCH;
+    written.inputs.assign(3, input);
+    written.inputs.push_back(game::Controller::TInput());
+    ASSERT_TRUE(written.save(folder.file("run.txt"), {"a run"}));
+    // Equal ticks share a line.
+    EXPECT_EQ("# a run\n3 0.300000012 0.707106769 -0.0333333351 17\n1 0 0 0 0\n",
+              test::readFile(folder.file("run.txt")));
+    levels::InputScript read;
+    std::string error;
+    ASSERT_TRUE(read.load(folder.file("run.txt"), error)) << error;
+    ASSERT_EQ(4u, read.inputs.size());
+    EXPECT_EQ(input.aimX, read.inputs[2].aimX);
+    EXPECT_EQ(input.aimY, read.inputs[2].aimY);
+    EXPECT_EQ(17u, read.inputs[2].buttons);
+
+    for (const char* broken : {"3 1 0 0\n", "0 1 0 0 0\n", "2 1 0 0 0 9\n", "x 1 0 0 0\n"})
+    {
+        test::writeFile(folder.file("broken.txt"), std::string("# fine\n1 0 0 0 0\n") + broken);
+        EXPECT_FALSE(read.load(folder.file("broken.txt"), error)) << broken;
+        EXPECT_EQ(folder.file("broken.txt") + ":3: expected COUNT MOVE AIMX AIMY BUTTONS", error);
+        EXPECT_TRUE(read.inputs.empty());
+    }
+    EXPECT_FALSE(read.load(folder.file("missing.txt"), error));
 }
 } // namespace
