@@ -138,7 +138,7 @@ void recordBytes(benchmark::State& state)
 {
     test::GameOgre ogre;
     test::GameWorld world(nullptr);
-    world.loadEntities("<human><name>human</name><id>1</id></human>"
+    world.loadEntities("<human><name>human</name><id>1</id><weapon>weapon</weapon></human>"
                        "<prop><name>prop</name><id>2</id><mesh>crate.mesh</mesh></prop>"
                        "<explosion><name>explosion</name><id>3</id></explosion>"
                        "<projectile><name>projectile</name><id>4</id><mass>1</mass></projectile>"
