@@ -1,4 +1,5 @@
 #include "game/world/human.h"
+#include "engine/core/audiomanager.h"
 #include "engine/core/body.h"
 #include "engine/core/movable.h"
 #include "engine/core/ogrescene.h"
@@ -7,6 +8,8 @@
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
+#include "game/world/humanai.h"
+#include "game/world/sentrygun.h"
 #include "game/world/humananimation.h"
 #include "game/world/humanbody.h"
 #include "game/world/manualshadow.h"
@@ -53,6 +56,9 @@ const std::string WEAPON_TYPE = "weapon";
 const std::string PACKAGE_TYPE = "package";
 const std::string PLATFORM_TYPE = "platform";
 const std::string SHIELD_TYPE = "shield";
+const std::string SENTRY_GUN_TYPE = "sentrygun";
+// A sentry gun answers to a human this near.
+constexpr float SENTRY_GUN_REACH = 1.2f;
 const std::string EXIT_PACKAGE = "exit";
 const std::string CHECKPOINT_PACKAGE = "checkpoint";
 // A shield is not raised against a wall steeper than this (|normal.x|), nor under a ledge
@@ -100,6 +106,7 @@ Human::Human(EntityManager* manager) : Entity(manager)
     mExtraCodec.bind(&mLatchedButtons, 6);
     mExtraCodec.bind(&mJumping);
     mExtraCodec.bind(&mKeyMask, 4);
+    mAI.reset(new HumanAI(manager, this));
     for (std::unique_ptr<WeaponSlot>& slot : mSlots)
     {
         slot.reset(new WeaponSlot(manager, this));
@@ -147,7 +154,7 @@ void Human::load(const brix::XMLElement* element)
     mMinimumPitch = speech ? speech->getValueAsFloat("minimumpitch", 1.0f) : 1.0f;
     mMaximumPitch = speech ? speech->getValueAsFloat("maximumpitch", 1.0f) : 1.0f;
     loadItemDrop(element->getChild("items"), mItemDrop);
-    // The "ai" parameters are read by the embedded AI, which comes with the human AI.
+    mAI->load(element->getChild("ai"));
 }
 
 void Human::copyDefinition(const Entity* entity)
@@ -176,6 +183,7 @@ void Human::copyDefinition(const Entity* entity)
     mMinimumPitch = prototype->mMinimumPitch;
     mMaximumPitch = prototype->mMaximumPitch;
     mItemDrop = prototype->mItemDrop;
+    mAI->copyParameters(*prototype->mAI);
 }
 
 void Human::setSkin(int skin)
@@ -269,6 +277,7 @@ void Human::spawn()
     mStridePhase = 0.25f;
     mLatchedButtons = 0;
     mRecoil = Ogre::Vector3::ZERO;
+    mAI->reset();
     mShieldId = 0;
 }
 
@@ -294,7 +303,9 @@ void Human::remove()
 {
     Entity::remove();
     lowerShield(true);
-    // The speech is stopped here once the AI's speech comes with it.
+    if (mSpeechSound && brix::AudioManager::getSingletonPtr())
+        brix::AudioManager::getSingleton().stop(mSpeechSound);
+    mSpeechSound = 0;
     mController = nullptr;
     for (std::unique_ptr<WeaponSlot>& slot : mSlots)
         slot->remove();
@@ -449,10 +460,10 @@ void Human::update(uint16_t tick, bool newTick)
     mRecoil = Ogre::Vector3::ZERO;
     if (mBody)
         mBody->setEnabled(true);
-    // A human without a controller is driven by its embedded AI on the authoritative side,
-    // which comes with the human AI.
     if (mController)
         applyInput(tick);
+    else if (isAuthoritative() && mAI->isLoaded())
+        applyAI();
     updateAim();
     brix::Math::adjustBlendFactor(mCriticalBlend, isHealthCritical(), 0.5f, 4.0f, BLEND_STEP);
     if (mBody)
@@ -496,6 +507,17 @@ void Human::applyInput(uint16_t tick)
         mFacingRight = input.aimX > 0.0f;
         mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
     }
+}
+
+void Human::applyAI()
+{
+    mAI->update();
+    Ogre::Vector2 aim = mAI->getAimDirection();
+    mFacingRight = aim.x > 0.0f;
+    mAimAngle = Ogre::Math::ATan2(aim.y, std::fabs(aim.x)).valueDegrees();
+    mWalkValue = mAI->getMoveDirection().x;
+    handleButtons((mAI->isFiring() ? Controller::BUTTON_SHOOT : 0u) |
+                  (mAI->isSecondaryAction() ? Controller::BUTTON_RELOAD : 0u));
 }
 
 void Human::handleButtons(unsigned int buttons)
@@ -611,12 +633,27 @@ void Human::interact()
             }
         }
     }
-    // Sentry guns join the candidates once they can be armed and disarmed.
+    mFoundEntities.clear();
+    mManager->findEntities(mFoundEntities, mPosition, SENTRY_GUN_REACH, SENTRY_GUN_TYPE);
+    for (Entity* gun : mFoundEntities)
+    {
+        float distance = gun->getPosition().squaredDistance(mPosition);
+        if (!nearest || distance < nearestDistance)
+        {
+            nearest = gun;
+            nearestDistance = distance;
+        }
+    }
     if (nearest)
     {
         if (!isAuthoritative())
             return;
-        if (nearest->getType() == WEAPON_TYPE)
+        if (nearest->getType() == SENTRY_GUN_TYPE)
+        {
+            SentryGun* gun = static_cast<SentryGun*>(nearest);
+            gun->setArmed(!gun->isArmed());
+        }
+        else if (nearest->getType() == WEAPON_TYPE)
             pickUpWeapon(static_cast<Weapon*>(nearest));
         else
             applyPackage(static_cast<Package*>(nearest));
@@ -949,7 +986,7 @@ void Human::damage(float amount, const Ogre::Vector3& point, const Ogre::Vector3
 {
     if (mState != ACTIVE)
         return;
-    // The embedded AI learns where the hit came from here once the human AI comes.
+    mAI->notifyDamage(direction);
     EventDispatcher* events = mManager->getEventDispatcher();
     if (amount > 0.0f && mIntegrity > 0.0f && !mInvulnerable)
     {
@@ -1022,6 +1059,23 @@ void Human::setEnabled(bool enabled)
 
 // Frame
 
+void Human::speak()
+{
+    int state = mAI->getSpeechState();
+    if (!mAI->isLoaded() || state == mSpokenAIState)
+        return;
+    mSpokenAIState = state;
+    if (state < HumanAI::SPEECH_TARGET_HUMAN || state > HumanAI::SPEECH_TARGET_LOST)
+    {
+        brix::Log::error("Unsupported AI state for human speech");
+        return;
+    }
+    if (mSpeechSound && brix::AudioManager::getSingletonPtr())
+        brix::AudioManager::getSingleton().stop(mSpeechSound);
+    mSpeechSound = playRandomSound(mSpeechSounds[state - HumanAI::SPEECH_TARGET_HUMAN], mRenderPosition, 1.0f,
+                                   mSpeechPitch, false, SOUND_PRIORITY);
+}
+
 void Human::advanceStride(float frameSeconds)
 {
     float before = mStridePhase;
@@ -1061,6 +1115,7 @@ void Human::interpolate(float frameSeconds, float fraction)
     if (!isAuthoritative() && !mController)
         fireOnClient();
     advanceStride(frameSeconds);
+    speak();
     if (mNode)
     {
         mNode->setPosition(mRenderPosition);

@@ -16,6 +16,7 @@ class SceneNode;
 namespace game
 {
 class Controller;
+class HumanAI;
 class HumanAnimation;
 class HumanBody;
 class ManualShadow;
@@ -136,6 +137,9 @@ public:
     HumanBody* getBody() const { return mBody.get(); }
     // Null without a scene.
     HumanAnimation* getAnimation() const { return mAnimation.get(); }
+    // The brain of a guard; it runs only when its definition has an "ai" element, no
+    // controller drives the human, and this side is authoritative.
+    HumanAI* getAI() const { return mAI.get(); }
     // Null without a label manager.
     WorldLabel* getLabel() const { return mLabel; }
 
@@ -183,6 +187,8 @@ public:
 private:
     void applySkin();
     void applyInput(uint16_t tick);
+    void applyAI();
+    void speak();
     void handleButtons(unsigned int buttons);
     void handleWeaponButtons(unsigned int buttons, unsigned int pressed);
     void switchWeapon();
@@ -236,6 +242,9 @@ private:
     TItemDrop mItemDrop;
 
     // Run time.
+    std::unique_ptr<HumanAI> mAI;
+    int mSpokenAIState = 0;
+    unsigned int mSpeechSound = 0;
     std::unique_ptr<HumanBody> mBody;
     std::unique_ptr<HumanAnimation> mAnimation;
     Ogre::SceneNode* mNode = nullptr;

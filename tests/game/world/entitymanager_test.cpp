@@ -88,6 +88,8 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     {
         // What each class requires of its definition.
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
+        if (std::string(type) == "sentrygun")
+            extra = "<mesh>sentrygun.mesh</mesh>";
         for (const char* mechanism : {"door", "platform", "shield"})
             if (std::string(type) == mechanism)
                 extra = std::string("<body>") + mechanism + "</body><mesh>" + mechanism + ".mesh</mesh>";
