@@ -22,6 +22,8 @@ const float PROP = 0.5f;
 const float SENTRY = 0.6f;
 const float DOOR = 1.5f;
 const float HUMAN = 1.0f;
+// Sentry guns start ready to fire.
+const char* const ARMED = "armed";
 
 Ogre::Vector3 at(float x, float y)
 {
@@ -226,11 +228,11 @@ void buildSp08(LevelPlan& plan)
     hall(plan, "techfloor", "techwall", 1, "techceiling", nullptr, -2, 70, 9);
     plan.floor("hazardfloor", 16, 28, 0.01f, 2);
     plan.start(0, 0).hint(2, 0, "Sentry guns fire at what moves in front of them.");
-    plan.entity("heavyweapon", 5, PACKAGE).entity("sentrygun", 22, SENTRY);
+    plan.entity("heavyweapon", 5, PACKAGE).entity("sentrygun", 22, SENTRY, ARMED);
     // The gallery stands on a wall.
     plan.floor("techfloor", 34, 42, 4).stack("techwall", 38, 0, 3, 4);
-    plan.entity("sentrygun", 38, 4 + SENTRY).entity("ammo", 46, PACKAGE);
-    plan.entity("sentrygun", 56, SENTRY).entity("vial", 36, 4 + PACKAGE).exit(66, 0);
+    plan.entity("sentrygun", 38, 4 + SENTRY, ARMED).entity("ammo", 46, PACKAGE);
+    plan.entity("sentrygun", 56, SENTRY, ARMED).entity("vial", 36, 4 + PACKAGE).exit(66, 0);
     plan.block("techcube", 30.5f, 0.5f);
     lamps(plan, 4, 68, 8, 5);
 
@@ -246,7 +248,7 @@ void buildSp09(LevelPlan& plan)
     plan.entity("shieldenergy", 6, PACKAGE);
     plan.floor("techfloor", 22, 38, 6);
     for (float x : {26.0f, 34.0f})
-        plan.entity("sentrygun", x, 6 + SENTRY);
+        plan.entity("sentrygun", x, 6 + SENTRY, ARMED);
     plan.entity("vial", 30, PACKAGE).entity("health", 44, PACKAGE).exit(54, 0);
     lamps(plan, 4, 52, 8, 4);
 
@@ -379,15 +381,15 @@ const std::vector<TBuiltinLevel>& getBuiltinLevels()
 {
     static const std::vector<TBuiltinLevel> levels = {
         {"sp01", "First Steps", 60.0f, "sp02", buildSp01},
-        {"sp02", "Duck and Cover", 50.0f, "sp03", buildSp02},
-        {"sp03", "Crates and Barrels", 60.0f, "sp04", buildSp03},
-        {"sp04", "Guard Duty", 60.0f, "sp05", buildSp04},
-        {"sp05", "Locked Doors", 45.0f, "sp06", buildSp05},
+        {"sp02", "Duck and Cover", 80.0f, "sp03", buildSp02},
+        {"sp03", "Crates and Barrels", 50.0f, "sp04", buildSp03},
+        {"sp04", "Guard Duty", 40.0f, "sp05", buildSp04},
+        {"sp05", "Locked Doors", 30.0f, "sp06", buildSp05},
         {"sp06", "Going Up", 60.0f, "sp07", buildSp06},
-        {"sp07", "Heavy Metal", 75.0f, "sp08", buildSp07},
-        {"sp08", "Sentry Line", 80.0f, "sp09", buildSp08},
-        {"sp09", "Shield Wall", 45.0f, "sp10", buildSp09},
-        {"sp10", "The Hive", 120.0f, "", buildSp10},
+        {"sp07", "Heavy Metal", 40.0f, "sp08", buildSp07},
+        {"sp08", "Sentry Line", 35.0f, "sp09", buildSp08},
+        {"sp09", "Shield Wall", 25.0f, "sp10", buildSp09},
+        {"sp10", "The Hive", 50.0f, "", buildSp10},
         {"arena", "Arena", 0.0f, "", buildArena},
         {"armory", "Armory", 0.0f, "", buildArmory},
         {"pit", "The Pit", 0.0f, "", buildPit},

@@ -80,9 +80,9 @@ LevelPlan& LevelPlan::hint(float x, float floorTop, const std::string& text)
     return *this;
 }
 
-LevelPlan& LevelPlan::entity(const std::string& prototype, float x, float y)
+LevelPlan& LevelPlan::entity(const std::string& prototype, float x, float y, const std::string& state)
 {
-    mLayout.entity(prototype, at(x, y));
+    mLayout.entity(prototype, at(x, y), state);
     return *this;
 }
 

@@ -61,8 +61,8 @@ public:
     LevelPlan& exit(float x, float floorTop);
     LevelPlan& checkpoint(float x, float floorTop);
     LevelPlan& hint(float x, float floorTop, const std::string& text);
-    // An entity with its origin at (x, y).
-    LevelPlan& entity(const std::string& prototype, float x, float y);
+    // An entity with its origin at (x, y), in one of the initial states its prototype offers.
+    LevelPlan& entity(const std::string& prototype, float x, float y, const std::string& state = "");
     // A lift from its lowest stop up to its highest, both given as the heights its deck is
     // flush with.
     LevelPlan& lift(float x, float bottomTop, float topTop);
