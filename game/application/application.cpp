@@ -18,8 +18,10 @@
 #include "engine/presentation/ogreoverlayloadscreen.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "game/application/editorcameraview.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
+#include "game/editor/leveleditor.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/world/entitymanager.h"
@@ -842,6 +844,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     }
 
     mMenuFrame->update(elapsedSeconds);
+    updateLevelEditor();
 
     if (mHostRequested)
     {
@@ -857,6 +860,8 @@ void Application::cleanup()
 {
     // Nothing is applied to managers on their way out.
     mConfiguration.removeListener(this);
+    if (mLevelEditor)
+        tearDownStep("level editor", [this]() { closeLevelEditor(); });
     // Ending a running game, and deleting the level editor, the browsers, the clients and the
     // server, come first here as those parts exist.
     // The entity manager goes before the level and every manager its entities use.
@@ -1333,5 +1338,47 @@ void Application::updateInputMask()
     // In a running match of modes 1 to 3 the players' controllers hear input too once the
     // player manager reports the match state.
     mInputManager->setListenerEnableMask(mask);
+}
+
+// ---- Level editor ------------------------------------------------------------------------
+
+void Application::openLevelEditor(const std::string& level, bool create)
+{
+    closeLevelEditor();
+    mEditorView = new EditorCameraView(mCamera);
+    mLevelEditor = new LevelEditor(mSceneManager, mSceneManager->getRootSceneNode(), mDeveloperMode);
+    mLevelEditor->setAspectRatio(getWindowAspectRatio());
+    // The preview's match comes with the player manager and the server.
+    mLevelEditor->initialize(mLevel, nullptr, mEntityManager, mEditorView, mMessageDisplay, mEventDispatcher);
+    if (create)
+        mLevelEditor->newLevel(level);
+    else if (!mLevelEditor->loadLevel(level))
+        mMessageDisplay->writeMessage(
+            "Unable to load level '" + level + "' for editing, see application.log for details", true);
+    mGameMode = MODE_EDITOR;
+    updateInputMask();
+    mEventDispatcher->post(EventDispatcher::EditorStarted, 0, 0, "");
+}
+
+void Application::closeLevelEditor()
+{
+    if (!mLevelEditor)
+        return;
+    delete mLevelEditor;
+    mLevelEditor = nullptr;
+    delete mEditorView;
+    mEditorView = nullptr;
+    if (mGameMode == MODE_EDITOR)
+        mGameMode = MODE_MENUS;
+    updateInputMask();
+}
+
+void Application::updateLevelEditor()
+{
+    if (!mLevelEditor)
+        return;
+    mLevel->updateMapGenerators();
+    mLevelEditor->setHelpVisible(!mMenu->isVisible() && (mControllerInfo & 16u) != 0);
+    mLevelEditor->update();
 }
 } // namespace game

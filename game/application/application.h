@@ -38,8 +38,10 @@ class UpdateChecker;
 
 namespace game
 {
+class EditorCameraView;
 class EntityManager;
 class Level;
+class LevelEditor;
 class MenuController;
 class MenuFrame;
 class ShadowManager;
@@ -117,6 +119,11 @@ public:
 
     void openMenu(const std::string& page);
     void closeMenu(bool force);
+    // Editor mode: starts the level editor on the level (an empty new one with create), or
+    // ends it. A level that fails to load leaves the editor running on an empty scene.
+    void openLevelEditor(const std::string& level, bool create);
+    void closeLevelEditor();
+    LevelEditor* getLevelEditor() const { return mLevelEditor; }
     void updateInputMask();
     void updateLogLevel();
 
@@ -169,6 +176,7 @@ private:
     void onMenuCommand(int key);
     void takeScreenshot();
     void toggleControllerInfo(unsigned int bit);
+    void updateLevelEditor();
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
@@ -208,5 +216,7 @@ private:
     MenuController* mMenuController = nullptr;
     EntityManager* mEntityManager = nullptr;
     brix::UpdateChecker* mUpdateChecker = nullptr;
+    LevelEditor* mLevelEditor = nullptr;
+    EditorCameraView* mEditorView = nullptr;
 };
 } // namespace game
