@@ -171,7 +171,8 @@ const game::Entity* Autopilot::findTarget(const TStep& step, const game::Human& 
             (entity->getFlags() & game::Entity::ATTRIBUTE_STATIC) != 0)
             continue;
         const Ogre::Vector2 origin = human.getAimOrigin();
-        if (entities.checkVisibility(&human, Ogre::Vector3(origin.x, origin.y, 0.0f), entity, false, 0,
+        // Only what a shot would reach: not a guard behind a closed door.
+        if (entities.checkVisibility(&human, Ogre::Vector3(origin.x, origin.y, 0.0f), entity, true, 0,
                                      false) == 0)
             continue;
         const float distance = entity->getPosition().squaredDistance(human.getPosition());
