@@ -48,8 +48,13 @@ const char* const EditorRig::DEFINITIONS = R"(
     <name>lift</name><id>14</id><category>platforms</category><body>platform</body><mesh>platform.mesh</mesh>
 </platform>
 <human>
-    <name>player</name><id>1</id><integrity>100</integrity><attributes><edithide>true</edithide></attributes>
+    <name>player</name><id>1</id><weapon>pistol</weapon><integrity>100</integrity>
+    <attributes><edithide>true</edithide></attributes>
 </human>
+<weapon>
+    <name>pistol</name><id>199</id><displayname>Pistol</displayname><mesh>pistol.mesh</mesh>
+    <attributes><edithide>true</edithide></attributes>
+</weapon>
 <explosion>
     <name>blast</name><id>20</id><range>6</range><damage>6</damage><duration>1</duration>
 </explosion>
