@@ -78,7 +78,7 @@ unsigned int ZLibCompressor::compressFile(const std::string& path, unsigned char
 }
 
 unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned int size,
-                                            const std::string& path)
+                                            const std::string& path, unsigned int maxSize)
 {
     // The old file stays until the new one is restored whole.
     TemporaryFile file(path);
@@ -107,6 +107,11 @@ unsigned int ZLibCompressor::decompressFile(const unsigned char* data, unsigned 
         if (result != Z_OK && result != Z_STREAM_END)
         {
             Log::error("ZLib inflate failed: %s", errorText(stream, result));
+            break;
+        }
+        if (maxSize > 0 && stream.total_out > maxSize)
+        {
+            Log::error("Unpacked data exceeds %u bytes", maxSize);
             break;
         }
         if (!file.write(block, sizeof(block) - stream.avail_out))

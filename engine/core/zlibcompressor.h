@@ -20,6 +20,9 @@ public:
     unsigned int compressFile(const std::string& path, unsigned char* buffer, unsigned int bufferSize);
     // The size of the written file; 0 on failure. The file is written beside the target and
     // renamed over it only when the whole stream unpacked, so bad data leaves the old file alone.
-    unsigned int decompressFile(const unsigned char* data, unsigned int size, const std::string& path);
+    // A maximum above 0 fails a stream that unpacks to more bytes, so that a small packet
+    // cannot fill the disk.
+    unsigned int decompressFile(const unsigned char* data, unsigned int size, const std::string& path,
+                                unsigned int maxSize = 0);
 };
 } // namespace brix

@@ -66,6 +66,14 @@ void MessageDisplay::update()
     }
 }
 
+std::vector<std::string> MessageDisplay::getMessages() const
+{
+    std::vector<std::string> lines;
+    for (const TMessage& message : mMessages)
+        lines.push_back(message.first);
+    return lines;
+}
+
 void MessageDisplay::clear()
 {
     mMessages.clear();

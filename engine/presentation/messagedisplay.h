@@ -3,6 +3,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 #include <utility>
 
 namespace Ogre
@@ -32,6 +33,8 @@ public:
     // Drops the oldest line once it has outlived the lifetime; at most one line per call.
     void update();
     void clear();
+    // The lines shown now, oldest first.
+    std::vector<std::string> getMessages() const;
     // Screen width over height; used from the next rebuild.
     void setAspectRatio(float aspectRatio) { mAspectRatio = aspectRatio; }
     void setVisibilityFlags(unsigned int flags);

@@ -14,6 +14,9 @@ public:
     void setDescription(const std::string& description);
     // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_".
     void setTitleFormat(const std::string& format);
+    const std::string& getTitle() const { return mTitle; }
+    const std::string& getDescription() const { return mDescription; }
+    const std::string& getTitleFormat() const { return mTitleFormat; }
 
     // Activation is reported whatever the state.
     void handleCommand(Command command) override;

@@ -13,6 +13,7 @@ public:
     unsigned int getIndex() const override { return mIndex; }
     // Limits the current index to the new range, reporting a change if it had to move.
     void setIndexLimits(unsigned int min, unsigned int max);
+    const std::string& getDescription() const { return mDescription; }
     // Left and right step in the normal state only, and only when there is a choice.
     void handleCommand(Command command) override;
 

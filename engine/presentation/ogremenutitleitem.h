@@ -14,6 +14,7 @@ public:
     OgreMenuTitleItem(OgreMenuPage* page, const std::string& name, const std::string& title);
 
     void setTitle(const std::string& title);
+    const std::string& getTitle() const { return mTitle; }
     // The images are not owned; null takes the image away. Height is in scene units.
     void setImage(const OgreImageArray* images, unsigned int index, float height);
 

@@ -25,14 +25,19 @@
 #include "game/application/hud.h"
 #include "game/application/interactionlabelfactory.h"
 #include "game/application/keyboardcontroller.h"
+#include "game/application/matchbrowser.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
 #include "game/application/musicplayer.h"
 #include "game/editor/leveleditor.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/commandprocessor.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
+#include "game/multiplayer/server.h"
+#include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/shadowmanager.h"
@@ -57,6 +62,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <list>
 #include <ctime>
 #include <functional>
 #include <iostream>
@@ -69,6 +76,7 @@ const char* const Application::USER_DIRECTORY_NAME = "korvane";
 const char* const Application::CONFIGURATION_FILE = "configuration.xml";
 const char* const Application::SCREENSHOT_FOLDER = "screenshots";
 const char* const Application::SCREENSHOT_TIME_FORMAT = "%Y%m%d-%H%M%S";
+const char* const Application::CREATE_NEW_LEVEL = "[create new]";
 
 namespace
 {
@@ -83,6 +91,15 @@ const unsigned int GAME_ID = 1;
 const unsigned int HIGH_SCORES_PER_LEVEL = 5;
 const unsigned int UPDATE_CHANNEL = 1;
 const char* const SHADOW_MATERIAL = "blobshadow";
+// Kept by each browser for its owner; nothing reads it.
+const unsigned int BROWSER_RESERVED = 10;
+const unsigned int HIGH_SCORE_ROWS = 5;
+// An online table fetched this many seconds ago is shown without a new download.
+const unsigned int ONLINE_HIGH_SCORES_MAX_AGE = 20;
+// The placing of a single-player result carries this bit when it is an online one.
+const int ONLINE_PLACING = 16;
+// Rank, name and score columns of the high-score and scoreboard rows.
+const char* const SCORE_ROW_FORMAT = "0.05l|0.5l|0.15r";
 const char* const VERSION_BANNER_RIGHT = "Side-view action in the Brix engine";
 
 // A configuration parameter: b boolean, i integer, f float, s string (limits are lengths).
@@ -698,7 +715,6 @@ void Application::setup(int argc, const char** argv)
     mLabelManager->registerLabelType(new CharacterLabelFactory());
     mShadowManager =
         new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
-    // The player manager follows here when multiplayer exists.
 
     mHighScoreManager =
         new brix::HighScoreManager(brix::File::filePath(getUserDataDirectory(), HIGH_SCORE_FILE),
@@ -710,7 +726,7 @@ void Application::setup(int argc, const char** argv)
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
-    // The console command processor is made here once multiplayer exists.
+    createPlayers();
 
     mMenuNode = mSceneManager->getRootSceneNode()->createChildSceneNode(MENU_NODE);
     mMenu = new brix::OgreMenu(mSceneManager, mMenuNode, FONT_NAME, 0.07f,
@@ -725,6 +741,7 @@ void Application::setup(int argc, const char** argv)
     mMenuController = new MenuController(mMenu, mEventDispatcher);
     mInputManager->addListener(mMenuController, INPUT_MENU);
     showVersionBanner();
+    createServerAndClients();
 
     // Here the server, the two local clients and the music player are made once multiplayer
     // and music exist.
@@ -734,12 +751,11 @@ void Application::setup(int argc, const char** argv)
     mSimulator->loadTemplates("data/entitybodies.xml");
 
     mEntityManager = new EntityManager(mSimulator, mSceneManager, mSceneManager->getRootSceneNode());
-    // The file-share and match browsers are made here once they exist.
+    createBrowsers();
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
-    // The player manager, the server and the clients are given their services here once
-    // multiplayer exists.
+    initializePlayers();
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);
     setupPlayerViews();
 
@@ -815,10 +831,10 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
 
     if (ticks > 0)
     {
-        // The match and file-share browsers are polled here, first, once they exist.
+        updateBrowsers();
         mHighScoreManager->update();
         updateVersionCheck();
-        // Then each local client receives what the network has for it.
+        updateClients();
     }
 
     for (unsigned int tick = 0; tick < ticks; ++tick)
@@ -826,24 +842,23 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         uint16_t simulated = mEntityManager->getTick();
         if (!mPaused)
         {
-            // The first client's input advance, once the clients exist.
-            const unsigned int inputAdvance = 0;
-            simulated = predictTick(mEntityManager->nextTick(), inputAdvance, mPrediction);
+            simulated = predictTick(mEntityManager->nextTick(), getInputAdvance(), mPrediction);
         }
         // The server and each client tick here, paused or not, once multiplayer exists.
         tickPlayerViews(simulated);
+        tickServerAndClients(simulated);
         if (!mPaused)
         {
             mEntityManager->simulateTo(simulated);
-            // The player manager ticks here once multiplayer exists.
+            mPlayerManager->tick(simulated);
         }
         mEventDispatcher->dispatch();
     }
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();
-        // The level's light-map and sound-map generators and the server's update follow here
-        // once they exist.
+        // The level's light-map and sound-map generators are polled here once they exist.
+        mServer->update();
     }
 
     if (!mPaused)
@@ -860,12 +875,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     updatePlayerViews(elapsedSeconds);
 
     if (mHostRequested)
-    {
-        // Hosting from the command line starts here once the server exists.
-        mHostRequested = false;
-        mPaused = false;
-        mParticlePool->setSpeedFactor(1.0f);
-    }
+        startRequestedHost();
     return mRunning;
 }
 
@@ -875,9 +885,8 @@ void Application::cleanup()
     mConfiguration.removeListener(this);
     if (mLevelEditor)
         tearDownStep("level editor", [this]() { closeLevelEditor(); });
-    // Ending a running game, and deleting the level editor, the browsers, the clients and the
-    // server, come first here as those parts exist.
     cleanupPlayerViews();
+    deletePlayersAndBrowsers();
     // The entity manager goes before the level and every manager its entities use.
     destroy(mEntityManager, "entity manager");
     destroy(mLevel, "level");
@@ -923,9 +932,29 @@ void Application::onParameterChange(const std::string& name)
         mDecalManager->setMaximumDecalCount(static_cast<uint32_t>(mConfiguration.getInteger(name)));
     else if (name == "audio/quality" || name == "audio/filters")
         mAudioChanged = true;
+    else if (name == "network/packetrate")
+    {
+        const unsigned int interval =
+            static_cast<unsigned int>(1.0f / static_cast<float>(mConfiguration.getInteger(name)) * 1000.0f);
+        mClients[0]->setUpdateInterval(interval);
+        mServer->setUpdateInterval(interval);
+    }
+    else if (name == "network/punchthroughserver")
+    {
+        mServer->setPunchThroughServer(mConfiguration.getString(name));
+        mClients[0]->setPunchThroughServer(mConfiguration.getString(name));
+    }
+    else if (name == "player1/name" || name == "player1/skin" || name == "player2/name" ||
+             name == "player2/skin")
+    {
+        const std::string player = name.substr(0, name.find('/'));
+        mClients[player == "player1" ? 0 : 1]->configurePlayer(
+            mConfiguration.getString(player + "/name"),
+            static_cast<unsigned int>(std::max(0, mConfiguration.getInteger(player + "/skin"))));
+    }
     else if (name == "network/announceserver")
     {
-        // The server's announce address is set first here once the server exists.
+        mServer->setAnnounceServer(mConfiguration.getString(name));
         const bool none = mConfiguration.getString(name).empty();
         const int state = none ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL;
         setMenuItemState("join", "browse", state);
@@ -951,8 +980,6 @@ void Application::onParameterChange(const std::string& name)
         else
             getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
     }
-    // The packet rate, the punch-through address and the players' names and skins take effect
-    // here as the server and the clients exist.
     onViewParameterChange(name);
 }
 
@@ -1041,10 +1068,18 @@ Ogre::Technique* Application::handleSchemeNotFound(unsigned short, const Ogre::S
 
 void Application::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    // The match, music, scoreboard and controller events are handled here as the match, the
-    // music player and the controllers exist.
     switch (id)
     {
+    case EventDispatcher::MatchStarted:
+        if (a != 0)
+            mMessageDisplay->writeMessage("Warning: Configuration or level modification detected, online "
+                                          "high-scores disabled for this match",
+                                          true);
+        closeMenu(false);
+        break;
+    case EventDispatcher::MatchComplete:
+        onMatchComplete(a, b);
+        break;
     case EventDispatcher::ToggleControllerInfo:
         if (a == 0 || a == 1)
             toggleControllerInfo(1u << a);
@@ -1054,26 +1089,73 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         break;
     case EventDispatcher::MenuEscape:
         if (mMenu->isVisible() && mGameMode != MODE_MENUS)
-            closeMenu(false);
-        else
         {
-            openMenu(mNextMenuPage);
-            mNextMenuPage.clear();
+            closeMenu(false);
+            break;
         }
+        if (mGameMode == MODE_SINGLE_PLAYER && mPlayerManager->getMatchState() == PlayerManager::Complete)
+            endGame();
+        openMenu(mNextMenuPage);
+        mNextMenuPage.clear();
         break;
     case EventDispatcher::MenuChat:
         if (mGameMode != MODE_EDITOR && !mMenu->isVisible())
             openMenu("chat");
+        break;
+    case EventDispatcher::MenuScoreboard:
+        onScoreboardKey();
         break;
     case EventDispatcher::MenuCommand:
         onMenuCommand(a);
         break;
     case EventDispatcher::ControllersChanged:
         reinitializeControllers();
+        for (Client* client : mClients)
+            if (Controller* controller = client->getController())
+                controller->initializeDevice();
+        mMenuController->setController(mClients[0]->getController());
         break;
     default:
         break;
     }
+    (void)text;
+}
+
+void Application::onMatchComplete(int winner, int placing)
+{
+    if (mPlayerManager->isSinglePlayer())
+    {
+        const std::string level = mPlayerManager->getLevelName();
+        mConfiguration.setString("misc/level", level);
+        mConfiguration.save();
+        onParameterChange("misc/level");
+        if (winner > 0 && mPlayerManager->getPlayer(static_cast<unsigned int>(winner)))
+        {
+            showHighScores(mLevel->getHighScoreName(level), (placing & ONLINE_PLACING) != 0, true);
+            mNextMenuPage = placing != 0 ? "newscore" : "highscore";
+        }
+        else
+        {
+            mHighScoreName.clear();
+            mNextMenuPage = "sp";
+        }
+    }
+    else if (mGameMode == MODE_HOST)
+        mNextMenuPage = "restart";
+    updateInputMask();
+}
+
+void Application::onScoreboardKey()
+{
+    if (mGameMode != MODE_HOST && mGameMode != MODE_JOINED)
+        return;
+    if (!mMenu->isVisible())
+    {
+        updateScoreboard();
+        openMenu("scoreboard");
+    }
+    else if (mMenu->getCurrentPage() && mMenu->getCurrentPage()->getName() == "scoreboard")
+        closeMenu(false);
 }
 
 void Application::toggleControllerInfo(unsigned int bit)
@@ -1084,7 +1166,7 @@ void Application::toggleControllerInfo(unsigned int bit)
 
 void Application::onMenuCommand(int key)
 {
-    // F5 to F7 show the statistics of the cameras and the network once those exist.
+    // F5 shows the render statistics of the first player's camera once the cameras exist.
     switch (key)
     {
     case 4:
@@ -1102,6 +1184,17 @@ void Application::onMenuCommand(int key)
                 brix::Log::error("Download address '%s' is not a web address", address.c_str());
         }
         break;
+    case 6:
+        showNetworkStatistics();
+        break;
+    case 7:
+        if (mGameMode == MODE_JOINED)
+            mMessageDisplay->writeMessage(
+                "Network connection latency estimate: " + std::to_string(mClients[0]->getLatencyEstimate()) +
+                    " +/- " + std::to_string(mClients[0]->getLatencyJitter()) + "ms (input advance " +
+                    std::to_string(mClients[0]->getInputAdvance()) + " ticks)",
+                true);
+        break;
     case 9:
         takeScreenshot();
         break;
@@ -1113,6 +1206,21 @@ void Application::onMenuCommand(int key)
     }
 }
 
+void Application::showNetworkStatistics()
+{
+    const brix::NetworkManager::Statistics& statistics =
+        mGameMode == MODE_JOINED ? mClients[0]->getStatistics() : mServer->getStatistics();
+    mMessageDisplay->writeMessage("Network TX: " + std::to_string(statistics.transmittedBytes) + " B (" +
+                                      std::to_string(statistics.transmittedBytesPerSecond) + " B/s) " +
+                                      std::to_string(statistics.transmittedPackets) + " P (" +
+                                      std::to_string(statistics.transmittedPacketsPerSecond) + " P/s) " +
+                                      " RX: " + std::to_string(statistics.receivedBytes) + " B (" +
+                                      std::to_string(statistics.receivedBytesPerSecond) + " B/s) " +
+                                      std::to_string(statistics.receivedPackets) + " P (" +
+                                      std::to_string(statistics.receivedPacketsPerSecond) + " P/s)",
+                                  true);
+}
+
 void Application::takeScreenshot()
 {
     char stamp[32];
@@ -1120,8 +1228,12 @@ void Application::takeScreenshot()
     std::tm local;
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
-    const std::string path =
-        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp + ".png";
+    const std::string base =
+        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp;
+    // A second screenshot within the same second must not overwrite the first.
+    std::string path = base + ".png";
+    for (unsigned int copy = 2; brix::File::fileExists(path); ++copy)
+        path = base + "-" + std::to_string(copy) + ".png";
     // A screenshot that cannot be written costs only the screenshot, never the game.
     try
     {
@@ -1132,11 +1244,6 @@ void Application::takeScreenshot()
     {
         brix::Log::error("Screenshot to '%s' failed: %s", path.c_str(), e.getDescription().c_str());
     }
-}
-
-void Application::onHighScoresUpdate(const std::string&, bool, brix::HighScoreManager::Status)
-{
-    // The high-score page follows the tables once the menu actions fill it.
 }
 
 void Application::onHighScoreUpload(const std::string& level, bool success)
@@ -1151,6 +1258,11 @@ void Application::onHighScoreUpload(const std::string& level, bool success)
 }
 
 // ---- Menus ---------------------------------------------------------------------------------
+
+brix::OgreMenuActionItem* Application::getActionItem(const std::string& page, const std::string& item) const
+{
+    return static_cast<brix::OgreMenuActionItem*>(getMenuItem(page, item));
+}
 
 brix::OgreMenuItem* Application::getMenuItem(const std::string& page, const std::string& item) const
 {
@@ -1278,7 +1390,7 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
     cache->getLevelNames(editable, 0, mDeveloperMode ? 0 : 4);
     for (Ogre::StringVector* names : {&singlePlayer, &multiplayer, &editable})
         std::sort(names->begin(), names->end());
-    editable.insert(editable.begin(), "[create new]");
+    editable.insert(editable.begin(), CREATE_NEW_LEVEL);
     auto levelList = [menu](const char* page)
     { return static_cast<brix::OgreMenuListItem*>(menu->getPage(page)->getItem("level")); };
     levelList("host")->setValues(multiplayer);
@@ -1290,9 +1402,497 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
 
 void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
 {
-    // What the other items do comes with the menu actions.
-    if (type == EVENT_ITEM_ACTIVATED && item->getPage()->getName() == "main" && item->getName() == "exit")
-        mRunning = false;
+    brix::OgreMenuPage* menuPage = item->getPage();
+    if (type == EVENT_PAGE_SHOWN)
+    {
+        onPageShown(menuPage);
+        return;
+    }
+    const std::string& page = menuPage->getName();
+    const std::string name = item->getName();
+    auto startsWith = [&name](const char* prefix)
+    { return name.compare(0, std::strlen(prefix), prefix) == 0; };
+    if (page == "main")
+    {
+        if (name == "abort")
+        {
+            endGame();
+            closeMenu(false);
+        }
+        else if (name == "exit")
+            mRunning = false;
+    }
+    else if (page == "sp")
+    {
+        if (name == "score")
+            showHighScores(mLevel->getHighScoreName(menuPage->getItem("level")->getValue()), false, false);
+        else if (name == "level")
+            updateLevelDescription(item);
+        else if (name == "ready")
+        {
+            startSinglePlayer(false);
+            closeMenu(false);
+        }
+    }
+    else if (page == "highscore")
+    {
+        // The menu closes when the match has started.
+        if (name == "replay")
+            startSinglePlayer(true);
+        else if (name == "switch")
+        {
+            if (!mHighScoreOnline &&
+                mHighScoreManager->getOnlineHighScoresAge(mHighScoreName) >= ONLINE_HIGH_SCORES_MAX_AGE)
+                mHighScoreManager->refresh(mHighScoreName);
+            showHighScores(mHighScoreName, !mHighScoreOnline, mHighScoreContinue);
+        }
+    }
+    else if (page == "newscore")
+    {
+        if (name == "ready")
+            mHighScoreManager->finalize(menuPage->getItem("name")->getValue());
+    }
+    else if (page == "host" || page == "restart")
+    {
+        if (name == "level")
+            updateLevelDescription(item);
+        else if (name == "ready")
+        {
+            if (page == "host")
+                hostMatch();
+            else
+                restartMatch();
+            closeMenu(false);
+        }
+    }
+    else if (page == "join")
+    {
+        if (name == "browse")
+        {
+            mMatchBrowser->setPage(0);
+            mMatchBrowser->refresh();
+            mBrowserItemIndex = 0;
+        }
+        else if (name == "ready")
+        {
+            joinMatch();
+            closeMenu(false);
+        }
+    }
+    else if (page == "player1" || page == "player2")
+    {
+        if (name == "ready")
+            storePlayerSettings(page);
+    }
+    else if (page == "system")
+    {
+        if (name == "ready")
+            storeSystemSettings();
+    }
+    else if (page == "chat")
+    {
+        if (name == "message" && type == EVENT_ITEM_ACTIVATED)
+            sendChat(item);
+    }
+    else if (page == "levels")
+        onLevelsAction(name);
+    else if (page == "browse")
+    {
+        if (startsWith("match"))
+            takeMatchIntoJoinPage(item);
+        else if (name == "previous")
+            mMatchBrowser->previousPage();
+        else if (name == "next")
+            mMatchBrowser->nextPage();
+    }
+    else if (page == "upload")
+    {
+        if (name == "upload")
+            uploadSharedLevel();
+    }
+    else if (page == "delete")
+    {
+        if (name == "yes")
+            deleteLevel(getMenuItem("levels", "level")->getValue());
+    }
+    else if (page == "download")
+    {
+        unsigned int row = 0;
+        if (startsWith("level") && getBrowserRow(item, "level0", mFileShareBrowser, row))
+        {
+            showSharedLevel(row);
+            mMenu->show("preview");
+        }
+        else if (name == "previous")
+            mFileShareBrowser->previousPage();
+        else if (name == "next")
+            mFileShareBrowser->nextPage();
+    }
+    else if (page == "filter")
+    {
+        if (name == "ready")
+            applyShareFilter();
+    }
+    else if (page == "preview")
+    {
+        if (name == "download")
+        {
+            mMessageDisplay->writeMessage("Downloading level '" + mSharedLevelFile + "'..", true);
+            mFileShareBrowser->download(mSharedLevelFile);
+        }
+    }
+}
+
+void Application::onPageShown(brix::OgreMenuPage* page)
+{
+    const std::string& name = page->getName();
+    if (name == "sp" || name == "host")
+        page->setCurrentItem("ready");
+    else if (name == "newscore")
+    {
+        page->getItem("name")->setValue(mConfiguration.getString("player1/name"));
+        page->setCurrentItem("ready");
+    }
+    else if (name == "highscore")
+        page->setCurrentItem("back");
+    else if (name == "delete")
+        page->setCurrentItem("no");
+}
+
+void Application::onLevelsAction(const std::string& item)
+{
+    brix::OgreMenuItem* level = getMenuItem("levels", "level");
+    if (item == "download")
+        openSharedLevelBrowser();
+    else if (item == "delete")
+        getActionItem("delete", "text")->setTitle("Really delete level '" + level->getValue() + "'?");
+    else if (item == "level")
+    {
+        updateLevelDescription(level);
+        const bool createNew = level->getIndex() == 0;
+        const int existing =
+            createNew ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL;
+        setMenuItemState("levels", "new",
+                         createNew ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+        setMenuItemState("levels", "delete", existing);
+        setMenuItemState("levels", "upload", existing);
+    }
+    else if (item == "edit")
+        editLevel();
+    else if (item == "upload")
+    {
+        mMenu->getPage("upload")->setTitle("Share level: " + level->getValue());
+        mSharedLevelFile = level->getValue() + ".xml";
+    }
+}
+
+void Application::storePlayerSettings(const std::string& page)
+{
+    mConfiguration.setString(page + "/name", getMenuItem(page, "name")->getValue());
+    mConfiguration.setInteger(page + "/skin", static_cast<int>(getMenuItem(page, "skin")->getIndex()));
+    mConfiguration.setInteger(page + "/controller",
+                              static_cast<int>(getMenuItem(page, "controller")->getIndex()));
+    mConfiguration.setString(page + "/gamepadlayout", getMenuItem(page, "gamepadlayout")->getValue());
+    mEventDispatcher->post(EventDispatcher::ControllersChanged, 0, 0, "");
+    mConfiguration.save();
+}
+
+void Application::storeSystemSettings()
+{
+    int width = 0, height = 0;
+    const std::vector<std::string> size =
+        Ogre::StringUtil::split(getMenuItem("system", "mode")->getValue(), "x");
+    if (size.size() == 2)
+    {
+        width = brix::StringUtil::stringToInt(size[0]);
+        height = brix::StringUtil::stringToInt(size[1]);
+    }
+    mVideoChanged = false;
+    mAudioChanged = false;
+    auto chosen = [this](const char* item) { return getMenuItem("system", item)->getIndex() != 0; };
+    mConfiguration.setInteger("video/width", width);
+    mConfiguration.setInteger("video/height", height);
+    mConfiguration.setBoolean("video/fullscreen", chosen("fullscreen"));
+    mConfiguration.setInteger("video/fsaa", getMenuItem("system", "fsaa")->getValueAsInteger());
+    mConfiguration.setBoolean("video/filters", chosen("vfilters"));
+    mConfiguration.setBoolean("audio/music", chosen("music"));
+    mConfiguration.setBoolean("audio/filters", chosen("afilters"));
+    mConfiguration.setInteger("audio/quality", static_cast<int>(getMenuItem("system", "audio")->getIndex()));
+    mConfiguration.save();
+    if (mVideoChanged)
+        mMessageDisplay->writeMessage(
+            "Changes to video mode settings will take effect next time you start this game", true);
+    if (mAudioChanged)
+        mMessageDisplay->writeMessage(
+            "Changes to audio quality settings will take effect next time you start this game", true);
+    openMenu("");
+}
+
+void Application::sendChat(brix::OgreMenuItem* item)
+{
+    const std::string text = item->getValue();
+    if (!text.empty())
+    {
+        if (text[0] == '/')
+            mCommandProcessor->execute(text);
+        else
+            sendChatMessage(text);
+    }
+    item->setValue(std::string());
+    closeMenu(true);
+}
+
+void Application::openSharedLevelBrowser()
+{
+    mFileShareBrowser->setPage(0);
+    mFileShareBrowser->setFilter("", "", 0, 0);
+    mFileShareBrowser->refresh();
+    mBrowserItemIndex = 0;
+    getMenuItem("filter", "type")->setIndex(0);
+    getMenuItem("filter", "title")->setValue(std::string());
+    getMenuItem("filter", "author")->setValue(std::string());
+}
+
+void Application::editLevel()
+{
+    const std::string name = getMenuItem("levels", "new")->getValue();
+    const unsigned int index = getMenuItem("levels", "level")->getIndex();
+    if (index == 0 && name.empty())
+    {
+        mMessageDisplay->writeMessage("Please enter a name for the level to create", true);
+        return;
+    }
+    if (index == 0 && mLevel->getLevelCache()->hasLevel(name))
+    {
+        mMessageDisplay->writeMessage("Level '" + name + "' already exists, choose another name", true);
+        return;
+    }
+    // The level editor starts here on the new or the selected level, then the menu closes.
+}
+
+bool Application::getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
+                                unsigned int& row) const
+{
+    brix::OgreMenuPage* page = item->getPage();
+    const unsigned int index = page->getItemIndex(item->getName());
+    const unsigned int first = page->getItemIndex(firstRow);
+    if (index < first || index - first >= browser->getItemCountOnPage())
+        return false;
+    row = index - first;
+    return true;
+}
+
+void Application::takeMatchIntoJoinPage(brix::OgreMenuItem* item)
+{
+    unsigned int row = 0;
+    if (!getBrowserRow(item, "match0", mMatchBrowser, row))
+        return;
+    const std::vector<std::string> address =
+        Ogre::StringUtil::split(mMatchBrowser->getEntry(row).address.toString(), ":");
+    if (address.size() != 2)
+        return;
+    getMenuItem("join", "address")->setValue(address[0]);
+    getMenuItem("join", "port")->setValue(address[1]);
+    mMenu->show("join");
+    mMenu->getPage("join")->setCurrentItem("ready");
+}
+
+void Application::uploadSharedLevel()
+{
+    mMessageDisplay->writeMessage("Uploading level '" + mSharedLevelFile + "'..", true);
+    const std::string password = getMenuItem("upload", "password")->getValue();
+    mFileShareBrowser->upload(mSharedLevelFile, password);
+    if (password != mConfiguration.getString("misc/sharepassword"))
+    {
+        mConfiguration.setString("misc/sharepassword", password);
+        mConfiguration.save();
+    }
+}
+
+void Application::updateLevelDescription(brix::OgreMenuItem* item)
+{
+    brix::OgreMenuListItem* list = static_cast<brix::OgreMenuListItem*>(item);
+    if (item->getPage()->getName() == "levels" && item->getIndex() == 0)
+    {
+        list->setDescription("Create a new level with name entered below");
+        return;
+    }
+    const LevelCache* cache = mLevel->getLevelCache();
+    const std::string name = item->getValue();
+    const std::string author = cache->getAuthor(name);
+    list->setDescription(cache->getTitle(name) + (author.empty() ? std::string() : " by " + author));
+}
+
+void Application::deleteLevel(const std::string& name)
+{
+    const LevelCache* cache = mLevel->getLevelCache();
+    const std::string path = cache->getFileName(name);
+    if (path.empty() || (cache->getFlags(name) & LevelCache::FLAG_BUILTIN))
+        return;
+    if (!brix::File::deleteFile(path))
+    {
+        mMessageDisplay->writeMessage("Level '" + name + "' deletion failed", true);
+        return;
+    }
+    // The maps lie next to the level file; both go with it.
+    const std::string base = path.size() > 4 ? path.substr(0, path.size() - 4) : path;
+    for (const char* suffix : {Level::LIGHT_MAP_SUFFIX, Level::SOUND_MAP_SUFFIX})
+    {
+        const std::string map = base + suffix;
+        if (brix::File::fileExists(map) && brix::File::deleteFile(map))
+            brix::Log::debug("Deleting map '%s'", map.c_str());
+    }
+    brix::Log::debug("Level file '%s' deleted", path.c_str());
+    mMessageDisplay->writeMessage("Level '" + name + "' deleted", true);
+    updateLevelLists();
+    mHighScoreManager->removeLocalHighScores(name);
+}
+
+// ---- Browsers ------------------------------------------------------------------------------
+
+void Application::onPageUpdate(unsigned int browserId, int state)
+{
+    const char* pageName;
+    const char* title;
+    const char* format;
+    const char* firstRowName;
+    ListBrowser* browser;
+    if (browserId == FILE_SHARE_BROWSER)
+    {
+        pageName = "download";
+        title = "Browse shared levels";
+        format = "0.35l|0.6l|0.15r";
+        firstRowName = "level0";
+        browser = mFileShareBrowser;
+    }
+    else if (browserId == MATCH_BROWSER)
+    {
+        pageName = "browse";
+        title = "Browse online matches";
+        format = "0.35l|0.35l|0.2r";
+        firstRowName = "match0";
+        browser = mMatchBrowser;
+    }
+    else
+        return;
+    brix::OgreMenuPage* page = mMenu->getPage(pageName);
+    if (mBrowserState == ListBrowser::STATE_READY)
+        mBrowserItemIndex = page->getCurrentItemIndex();
+    const unsigned int firstRow = page->getItemIndex(firstRowName);
+    const unsigned int previous = page->getItemIndex("previous");
+    const unsigned int next = page->getItemIndex("next");
+    const unsigned int back = page->getItemIndex("back");
+    auto row = [page, firstRow](unsigned int r)
+    { return static_cast<brix::OgreMenuActionItem*>(page->getItem(firstRow + r)); };
+
+    if (state == ListBrowser::STATE_READY)
+    {
+        const unsigned int pages = browser->getPageCount();
+        page->setTitle(pages > 1 ? std::string(title) + "(page " + std::to_string(browser->getPage() + 1) +
+                                       "/" + std::to_string(pages) + ")"
+                                 : std::string(title));
+        const unsigned int shown = browser->getItemCountOnPage();
+        for (unsigned int r = 0; r < BROWSER_ROWS; ++r)
+        {
+            brix::OgreMenuActionItem* item = row(r);
+            item->setTitleFormat(format);
+            item->setTitle(r < shown ? browser->getItemTitle(r) : std::string());
+            item->setDescription(r < shown ? browser->getItemDescription(r) : std::string());
+            item->setState(r < shown ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+        }
+        const bool hasNext = browser->getPage() + 1 < pages;
+        const bool hasPrevious = browser->getPage() > 0;
+        page->getItem(next)->setState(hasNext ? brix::OgreMenuItem::STATE_NORMAL
+                                              : brix::OgreMenuItem::STATE_DISABLED);
+        page->getItem(previous)->setState(hasPrevious ? brix::OgreMenuItem::STATE_NORMAL
+                                                      : brix::OgreMenuItem::STATE_DISABLED);
+
+        page->setCurrentItem(firstRow);
+        const unsigned int remembered = mBrowserItemIndex;
+        auto selectable = [page](unsigned int index)
+        { return page->getItem(index)->getState() == brix::OgreMenuItem::STATE_NORMAL; };
+        if (remembered >= firstRow && remembered < firstRow + BROWSER_ROWS)
+        {
+            if (selectable(remembered))
+                page->setCurrentItem(remembered);
+        }
+        else if (remembered >= previous && remembered <= back)
+        {
+            if (selectable(remembered))
+                page->setCurrentItem(remembered);
+            else if (remembered == next)
+                page->setCurrentItem(previous);
+            else if (remembered == previous)
+                page->setCurrentItem(next);
+        }
+    }
+    else
+    {
+        page->setTitle(title);
+        for (unsigned int r = 0; r < BROWSER_ROWS; ++r)
+        {
+            brix::OgreMenuActionItem* item = row(r);
+            item->setTitleFormat(r == 0 ? std::string() : std::string(format));
+            item->setTitle(r > 0 ? "-" : state == ListBrowser::STATE_REFRESHING ? "Updating.." : "Error");
+            item->setDescription(std::string());
+            item->setState(brix::OgreMenuItem::STATE_DISABLED);
+        }
+        page->getItem(next)->setState(brix::OgreMenuItem::STATE_DISABLED);
+        page->getItem(previous)->setState(brix::OgreMenuItem::STATE_DISABLED);
+    }
+    mBrowserState = state;
+}
+
+void Application::applyShareFilter()
+{
+    // All, multiplayer, single player: the flags value and mask of each.
+    static const unsigned int VALUES[] = {0, 2, 1};
+    static const unsigned int MASKS[] = {0, 3, 3};
+    const unsigned int type = std::min(getMenuItem("filter", "type")->getIndex(), 2u);
+    mFileShareBrowser->setFilter(getMenuItem("filter", "title")->getValue(),
+                                 getMenuItem("filter", "author")->getValue(), VALUES[type], MASKS[type]);
+}
+
+void Application::showSharedLevel(unsigned int row)
+{
+    const brix::FileShare::FileInfo& entry = mFileShareBrowser->getEntry(row);
+    Ogre::String base, extension;
+    Ogre::StringUtil::splitBaseFilename(entry.name, base, extension);
+    std::string type = (entry.flags & LevelCache::FLAG_SINGLE_PLAYER) ? "Single player" : "";
+    if (entry.flags & LevelCache::FLAG_MULTIPLAYER)
+        type = type.empty() ? std::string("Multiplayer") : type + ", multiplayer";
+    getMenuItem("preview", "title")->setValue(entry.title);
+    getMenuItem("preview", "filename")->setValue(entry.name);
+    getMenuItem("preview", "type")->setValue(type);
+    getMenuItem("preview", "author")->setValue(entry.author);
+    getMenuItem("preview", "date")
+        ->setValue(brix::StringUtil::timeStampToString(static_cast<int64_t>(entry.time), true));
+    brix::OgreMenuActionItem* download = getActionItem("preview", "download");
+    const LevelCache* cache = mLevel->getLevelCache();
+    if (cache->hasLevel(base))
+    {
+        download->setTitle("Download (overwrite existing)");
+        download->setState((cache->getFlags(base) & LevelCache::FLAG_BUILTIN)
+                               ? brix::OgreMenuItem::STATE_DISABLED
+                               : brix::OgreMenuItem::STATE_NORMAL);
+    }
+    else
+    {
+        download->setTitle("Download");
+        download->setState(brix::OgreMenuItem::STATE_NORMAL);
+    }
+    mSharedLevelFile = entry.name;
+}
+
+void Application::onUploadComplete(const std::string& file)
+{
+    mMessageDisplay->writeMessage("Level '" + file + "' upload complete", true);
+}
+
+void Application::onDownloadComplete(const std::string& file)
+{
+    updateLevelLists();
+    mMessageDisplay->writeMessage("Level '" + file + "' download complete", true);
 }
 
 bool Application::validateCharacter(brix::OgreMenuTextItem* item, int& character)
@@ -1658,4 +2258,318 @@ void Application::updateAudioListener()
                                Ogre::Vector3::NEGATIVE_UNIT_Z, Ogre::Vector3::UNIT_Y);
     mAudioManager->setReverb(listener.reverb[0], listener.reverb[1], listener.reverb[2], listener.reverb[3]);
 }
+// ---- High scores and the scoreboard --------------------------------------------------------
+
+void Application::showHighScores(const std::string& highScoreName, bool online, bool continueMode)
+{
+    const std::string level = Level::getLevelNameOfHighScoreName(highScoreName);
+    std::string title = mLevel->getLevelCache()->getTitle(level);
+    if (title.empty())
+        title = level;
+    brix::OgreMenuPage* page = mMenu->getPage("highscore");
+    page->setTitle(std::string(online ? "Online" : "Local") + " high-scores: " + title);
+    getActionItem("highscore", "back")->setTitle(continueMode ? "Continue" : "Back");
+    getActionItem("highscore", "switch")->setTitle(online ? "Show local" : "Show online");
+
+    std::list<brix::HighScore> scores;
+    const brix::HighScoreManager::Status status =
+        online ? mHighScoreManager->getOnlineHighScores(highScoreName, scores)
+               : mHighScoreManager->getLocalHighScores(highScoreName, scores);
+    const unsigned int first = page->getItemIndex("score0");
+    auto entry = scores.begin();
+    for (unsigned int i = 0; i < HIGH_SCORE_ROWS; ++i)
+    {
+        brix::OgreMenuActionItem* row = static_cast<brix::OgreMenuActionItem*>(page->getItem(first + i));
+        if (status == brix::HighScoreManager::STATUS_AVAILABLE)
+        {
+            fillHighScoreRow(row, i + 1, entry != scores.end() ? &*entry : nullptr);
+            if (entry != scores.end())
+                ++entry;
+            continue;
+        }
+        row->setTitleFormat(std::string());
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        if (i == 0)
+            row->setTitle(status == brix::HighScoreManager::STATUS_PENDING ? "Updating.." : "Error");
+        else
+            row->setTitle(std::string());
+    }
+    mHighScoreOnline = online;
+    mHighScoreName = highScoreName;
+    mHighScoreContinue = continueMode;
+}
+
+void Application::fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank,
+                                   const brix::HighScore* entry)
+{
+    row->setTitleFormat(SCORE_ROW_FORMAT);
+    if (!entry)
+    {
+        row->setTitle(std::to_string(rank) + "|-|-");
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        return;
+    }
+    row->setTitle(std::to_string(rank) + "|" + entry->name + "|" + std::to_string(entry->score));
+    // The run's time, kills and vials, as the player manager writes them.
+    const std::vector<std::string> parts = Ogre::StringUtil::tokenise(entry->custom, "|", "\"");
+    row->setDescription(parts.size() == 3
+                            ? "Completion time " + parts[0] + "s, kills " + parts[1] + ", vials " + parts[2]
+                            : std::string());
+    row->setState(brix::OgreMenuItem::STATE_READ_ONLY);
+}
+
+void Application::onHighScoresUpdate(const std::string& highScoreName, bool online,
+                                     brix::HighScoreManager::Status)
+{
+    if (highScoreName == mHighScoreName && online == mHighScoreOnline)
+        showHighScores(highScoreName, online, mHighScoreContinue);
+}
+
+void Application::updateScoreboard()
+{
+    std::vector<Player*> players;
+    mPlayerManager->getPlayers(players);
+    std::stable_sort(players.begin(), players.end(),
+                     [](const Player* a, const Player* b) { return a->getScore() > b->getScore(); });
+    brix::OgreMenuPage* page = mMenu->getPage("scoreboard");
+    const unsigned int first = page->getItemIndex("player0");
+    const unsigned int slots = getSlotCount();
+    for (unsigned int i = 0; i < PlayerManager::MAX_PLAYERS; ++i)
+    {
+        brix::OgreMenuActionItem* row = static_cast<brix::OgreMenuActionItem*>(page->getItem(first + i));
+        if (i < players.size())
+            fillScoreboardRow(row, i + 1, players[i]);
+        else
+            fillScoreboardRow(row, i < slots ? i + 1 : 0, nullptr);
+    }
+}
+
+void Application::fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player)
+{
+    row->setTitleFormat(SCORE_ROW_FORMAT);
+    if (!player)
+    {
+        row->setTitle(rank != 0 ? std::to_string(rank) + "|-|-" : std::string());
+        row->setDescription(std::string());
+        row->setState(brix::OgreMenuItem::STATE_DISABLED);
+        return;
+    }
+    row->setTitle(std::to_string(rank) + "|" + player->getName() + "|" + std::to_string(player->getScore()));
+    row->setDescription("Kills " + std::to_string(player->getKills()) + ", vials " +
+                        std::to_string(player->getVials()));
+    row->setState(brix::OgreMenuItem::STATE_READ_ONLY);
+}
+
+// ---- Players, console and browsers ---------------------------------------------------------
+
+void Application::createPlayers()
+{
+    mPlayerManager = new PlayerManager();
+    mCommandProcessor = new CommandProcessor(mMessageDisplay, &mConfiguration, mEventDispatcher);
+}
+
+void Application::createBrowsers()
+{
+    mFileShareBrowser = new FileShareBrowser(FILE_SHARE_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
+    mFileShareBrowser->initialize(mConfiguration.getString("network/fileshareserver"),
+                                  brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER),
+                                  mMessageDisplay);
+    mFileShareBrowser->setPageListener(this);
+    mFileShareBrowser->setTransferListener(this);
+    mMatchBrowser = new MatchBrowser(MATCH_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
+    mMatchBrowser->initialize(mConfiguration.getString("network/announceserver"), GAME_ID, mMessageDisplay);
+    mMatchBrowser->setPageListener(this);
+}
+
+void Application::initializePlayers()
+{
+    mPlayerManager->initialize(mEventDispatcher, mLabelManager, mLevel, mEntityManager, mHighScoreManager);
+    mServer->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
+    for (Client* client : mClients)
+        client->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
+}
+
+void Application::updateBrowsers()
+{
+    mMatchBrowser->update();
+    mFileShareBrowser->update();
+}
+
+void Application::deletePlayersAndBrowsers()
+{
+    if (mGameMode != MODE_MENUS && mPlayerManager && mServer && mMessageDisplay)
+        tearDownStep("game", [this]() { endGame(); });
+    destroy(mFileShareBrowser, "file-share browser");
+    destroy(mMatchBrowser, "match browser");
+    deleteServerAndClients();
+    // Players remove their humans and labels: before the entity and label managers go.
+    destroy(mPlayerManager, "player manager");
+    destroy(mCommandProcessor, "command processor");
+}
+
+// ---- Game modes ----------------------------------------------------------------------------
+
+void Application::endGame()
+{
+    mMessageDisplay->clear();
+    for (Client* client : mClients)
+        client->disconnect();
+    mServer->stop();
+    mPlayerManager->endMatch();
+    mGameMode = MODE_MENUS;
+}
+
+void Application::setAuthoritative(bool authoritative)
+{
+    mEntityManager->setAuthoritative(authoritative);
+    mPlayerManager->setAuthoritative(authoritative);
+}
+
+void Application::startSinglePlayer(bool restart)
+{
+    endGame();
+    setAuthoritative(true);
+    const std::string level =
+        restart ? Level::getLevelNameOfHighScoreName(mHighScoreName) : getMenuItem("sp", "level")->getValue();
+    if (mPlayerManager->startMatch(level, 0, true, false) && mServer->start(1, 0, "", "", level, 0) &&
+        mClients[0]->connectLocal(mServer))
+    {
+        mGameMode = MODE_SINGLE_PLAYER;
+        return;
+    }
+    // Nothing half-started stays behind a failure.
+    endGame();
+    mMessageDisplay->writeMessage("Unable to start single player game with level '" + level +
+                                      "', see application.log for details",
+                                  true);
+}
+
+void Application::hostMatch()
+{
+    endGame();
+    setAuthoritative(true);
+    brix::OgreMenuPage* page = mMenu->getPage("host");
+    const std::string level = page->getItem("level")->getValue();
+    const unsigned int scoreLimit =
+        static_cast<unsigned int>(std::max(0, page->getItem("scorelimit")->getValueAsInteger()));
+    const unsigned int players =
+        static_cast<unsigned int>(std::max(1, page->getItem("players")->getValueAsInteger()));
+    const bool splitScreen = page->getItem("splitscreen")->getIndex() != 0;
+    // The port is typed as up to five digits: one outside the UDP range is refused, never
+    // wrapped onto another port.
+    const int port = brix::StringUtil::stringToInt(page->getItem("port")->getValue());
+    bool started = false;
+    if (port < 1 || port > 65535)
+        brix::Log::error("Host port '%s' is not a port number from 1 to 65535",
+                         page->getItem("port")->getValue().c_str());
+    else if (mPlayerManager->startMatch(level, scoreLimit, false, false) &&
+             mServer->start(players, static_cast<unsigned short>(port), page->getItem("password")->getValue(),
+                            page->getItem("name")->getValue(), level, 0))
+    {
+        started = mClients[0]->connectLocal(mServer) && (!splitScreen || mClients[1]->connectLocal(mServer));
+        if (!started)
+            brix::Log::error("No slot for the local players in a match of %u", players);
+    }
+    if (!started)
+    {
+        endGame();
+        mMessageDisplay->writeMessage("Unable to start a multiplayer game with level '" + level +
+                                          "', see application.log for details",
+                                      true);
+        return;
+    }
+    getMenuItem("restart", "level")->setValue(level);
+    getMenuItem("restart", "scorelimit")->setValue(static_cast<int>(scoreLimit));
+    mGameMode = MODE_HOST;
+}
+
+void Application::restartMatch()
+{
+    const std::string level = getMenuItem("restart", "level")->getValue();
+    const unsigned int scoreLimit =
+        static_cast<unsigned int>(std::max(0, getMenuItem("restart", "scorelimit")->getValueAsInteger()));
+    mPlayerManager->endMatch();
+    if (mPlayerManager->startMatch(level, scoreLimit, false, false))
+        mServer->updateMatch(level, 0);
+    else
+    {
+        // Ending the game clears the messages: the failure is written after it, or it is lost.
+        endGame();
+        mMessageDisplay->writeMessage("Unable to restart multiplayer game with level '" + level +
+                                          "', see application.log for details",
+                                      true);
+    }
+}
+
+void Application::joinMatch()
+{
+    endGame();
+    setAuthoritative(false);
+    const std::string address =
+        getMenuItem("join", "address")->getValue() + ":" + getMenuItem("join", "port")->getValue();
+    mClients[0]->connect(address, getMenuItem("join", "password")->getValue());
+    mGameMode = MODE_JOINED;
+}
+
+// ---- Server and clients --------------------------------------------------------------------
+
+void Application::createServerAndClients()
+{
+    mServer = new Server();
+    for (unsigned int index = 0; index < LOCAL_PLAYERS; ++index)
+        mClients.push_back(new Client(index, getUserDataDirectory()));
+}
+
+void Application::updateClients()
+{
+    for (Client* client : mClients)
+        client->update();
+}
+
+void Application::tickServerAndClients(uint16_t tick)
+{
+    mServer->tick();
+    for (Client* client : mClients)
+        client->tick(tick);
+}
+
+void Application::deleteServerAndClients()
+{
+    for (Client*& client : mClients)
+        destroy(client, "client");
+    mClients.clear();
+    destroy(mServer, "server");
+}
+
+void Application::startRequestedHost()
+{
+    mHostRequested = false;
+    hostMatch();
+    if (mGameMode != MODE_MENUS)
+    {
+        mMenu->hide();
+        mMenuFrame->setVisible(false);
+        updateInputMask();
+    }
+    mPaused = false;
+    mParticlePool->setSpeedFactor(1.0f);
+}
+
+void Application::sendChatMessage(const std::string& text)
+{
+    mClients[0]->sendChatMessage(text);
+}
+
+unsigned int Application::getInputAdvance() const
+{
+    return static_cast<unsigned int>(std::max(0, mClients[0]->getInputAdvance()));
+}
+
+unsigned int Application::getSlotCount() const
+{
+    return mClients[0]->getSlotCount();
+}
+
 } // namespace game

@@ -2,6 +2,8 @@
 #include "engine/core/ogreapplication.h"
 #include "engine/presentation/ogremenulistener.h"
 #include "engine/presentation/ogremenutextvalidator.h"
+#include "game/application/filesharebrowser.h"
+#include "game/application/listbrowser.h"
 #include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
@@ -31,11 +33,13 @@ class LabelManager;
 class MessageDisplay;
 class OgreImageArray;
 class OgreMenu;
+class OgreMenuActionItem;
 class OgreMenuPage;
 class OgreOverlayLoadScreen;
 class OgreParticlePool;
 class Simulator;
 class UpdateChecker;
+struct HighScore;
 } // namespace brix
 
 namespace game
@@ -44,12 +48,17 @@ class EditorCameraView;
 class Camera;
 class Controller;
 class EntityManager;
+class Client;
+class CommandProcessor;
 class Level;
 class LevelEditor;
+class MatchBrowser;
 class MenuController;
 class MenuFrame;
 class MusicPlayer;
+class Player;
 class PlayerManager;
+class Server;
 class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
@@ -65,7 +74,9 @@ class Application : public brix::OgreApplication,
                     public brix::OgreMenuTextValidator,
                     public Ogre::MaterialManager::Listener,
                     public EventDispatcher::Listener,
-                    public brix::HighScoreManager::Listener
+                    public brix::HighScoreManager::Listener,
+                    public ListBrowser::PageListener,
+                    public FileShareBrowser::FileTransferListener
 {
 public:
     // Versions are written major << 24 | minor << 16 | patch << 8.
@@ -96,6 +107,12 @@ public:
     static const char* const SCREENSHOT_FOLDER;
     // Local time in screenshot names ("screenshot-20261209-093012.png").
     static const char* const SCREENSHOT_TIME_FORMAT;
+    // Rows of the browser pages, and the ids the browsers report with.
+    static const unsigned int BROWSER_ROWS = 8;
+    static const unsigned int FILE_SHARE_BROWSER = 0;
+    static const unsigned int MATCH_BROWSER = 1;
+    // The first entry of the editable level list.
+    static const char* const CREATE_NEW_LEVEL;
 
     // Game modes.
     enum GameMode
@@ -154,6 +171,16 @@ public:
     void closeLevelEditor();
     LevelEditor* getLevelEditor() const { return mLevelEditor; }
     void updateInputMask();
+    // Ends the running match: clients disconnected, server stopped, menus-only mode.
+    void endGame();
+    // The game modes. Each ends the running game first; a failed start is shown and leaves
+    // the game in menus-only mode. Single player and hosting read their pages (or, on a
+    // restart, the level of the high-score page), joining the page "join".
+    void startSinglePlayer(bool restart);
+    void hostMatch();
+    // The host starts the level of the page "restart" with the players connected.
+    void restartMatch();
+    void joinMatch();
     void updateLogLevel();
     // Each local player's camera shows the keyboard or gamepad help when its bit of
     // misc/controllerinfo is set and a match of modes 1 to 3 runs.
@@ -170,6 +197,21 @@ public:
     // Replaces local player index's controller by one of the type (1 keyboard, 2 keyboard with
     // mouse aiming, 3 and 4 gamepad 1 and 2) and hands it to the player's human.
     void setPlayerController(unsigned int index, int type, const std::string& gamepadLayout);
+
+    // The high-score page for a level's high-score name: the local or the online table, its
+    // last item reading "Continue" after a completed level, else "Back".
+    void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
+    // The scoreboard page: the match's players by score, then the free slots.
+    void updateScoreboard();
+    // Deletes a user level's file with its light map, and its local high scores; built-in
+    // levels stay.
+    void deleteLevel(const std::string& name);
+    // The description line of a level list item: the level's title and author.
+    void updateLevelDescription(brix::OgreMenuItem* item);
+    // The shared-level filter from the page "filter".
+    void applyShareFilter();
+    // The page "preview" for one row of the shared-level page.
+    void showSharedLevel(unsigned int row);
 
     brix::Configuration& getConfiguration() { return mConfiguration; }
     brix::OgreMenu* getMenu() const { return mMenu; }
@@ -194,6 +236,17 @@ public:
     Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
     bool isNewVersionAvailable() const { return mNewVersionAvailable; }
     float getPrediction() const { return mPrediction; }
+    PlayerManager* getPlayerManager() const { return mPlayerManager; }
+    Server* getServer() const { return mServer; }
+    // Index 0 or 1; null for any other.
+    Client* getClient(unsigned int index) const
+    {
+        return index < mClients.size() ? mClients[index] : nullptr;
+    }
+    FileShareBrowser* getFileShareBrowser() const { return mFileShareBrowser; }
+    MatchBrowser* getMatchBrowser() const { return mMatchBrowser; }
+    brix::HighScoreManager* getHighScoreManager() const { return mHighScoreManager; }
+    brix::MessageDisplay* getMessageDisplay() const { return mMessageDisplay; }
 
     void onParameterChange(const std::string& name) override;
     void onMenuEvent(brix::OgreMenuItem* item, EventType type) override;
@@ -205,6 +258,9 @@ public:
     void onHighScoresUpdate(const std::string& level, bool online,
                             brix::HighScoreManager::Status status) override;
     void onHighScoreUpload(const std::string& level, bool success) override;
+    void onPageUpdate(unsigned int browserId, int state) override;
+    void onUploadComplete(const std::string& file) override;
+    void onDownloadComplete(const std::string& file) override;
 
 protected:
     void preload() override;
@@ -228,6 +284,7 @@ private:
     void showVersionMessages();
     void onMenuCommand(int key);
     void takeScreenshot();
+    void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
     void updateLevelEditor();
     // The players' views: cameras, controllers and music, made after the world, stepped per
@@ -242,6 +299,43 @@ private:
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
+    brix::OgreMenuActionItem* getActionItem(const std::string& page, const std::string& item) const;
+
+    // The players, the console and the browsers: made, given their services, polled and
+    // deleted in their own steps of set-up, update and tear-down.
+    void createPlayers();
+    void createBrowsers();
+    void initializePlayers();
+    void updateBrowsers();
+    void deletePlayersAndBrowsers();
+    void createServerAndClients();
+    void updateClients();
+    void tickServerAndClients(uint16_t tick);
+    void deleteServerAndClients();
+    void setAuthoritative(bool authoritative);
+    void sendChatMessage(const std::string& text);
+    // The first client's input advance in ticks.
+    unsigned int getInputAdvance() const;
+    unsigned int getSlotCount() const;
+    void startRequestedHost();
+
+    // The menu actions, by page.
+    void onPageShown(brix::OgreMenuPage* page);
+    void onLevelsAction(const std::string& item);
+    void storePlayerSettings(const std::string& page);
+    void storeSystemSettings();
+    void sendChat(brix::OgreMenuItem* item);
+    void openSharedLevelBrowser();
+    void editLevel();
+    void takeMatchIntoJoinPage(brix::OgreMenuItem* item);
+    void uploadSharedLevel();
+    // The row of a browser page an item shows; false for an item past the page's entries.
+    bool getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
+                       unsigned int& row) const;
+    void onMatchComplete(int winner, int placing);
+    void onScoreboardKey();
+    void fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank, const brix::HighScore* entry);
+    void fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player);
 
     brix::Configuration mConfiguration;
     float mPrediction = 1.0f;
@@ -254,6 +348,15 @@ private:
     bool mNewVersionAvailable = false;
     // The page the next Escape opens; empty for the default page.
     std::string mNextMenuPage;
+    // What the high-score page shows.
+    std::string mHighScoreName;
+    bool mHighScoreOnline = false;
+    bool mHighScoreContinue = false;
+    // The shared-level file the preview shows or the upload page offers.
+    std::string mSharedLevelFile;
+    // The browser page's cursor when it last showed a ready list.
+    unsigned int mBrowserItemIndex = 0;
+    int mBrowserState = ListBrowser::STATE_READY;
     unsigned int mGameMode = MODE_MENUS;
     unsigned int mControllerInfo = 0;
 
@@ -271,6 +374,12 @@ private:
     ShadowManager* mShadowManager = nullptr;
     brix::HighScoreManager* mHighScoreManager = nullptr;
     brix::MessageDisplay* mMessageDisplay = nullptr;
+    PlayerManager* mPlayerManager = nullptr;
+    CommandProcessor* mCommandProcessor = nullptr;
+    FileShareBrowser* mFileShareBrowser = nullptr;
+    MatchBrowser* mMatchBrowser = nullptr;
+    Server* mServer = nullptr;
+    std::vector<Client*> mClients;
     Ogre::SceneNode* mMenuNode = nullptr;
     brix::OgreMenu* mMenu = nullptr;
     brix::OgreImageArray* mMenuImages = nullptr;

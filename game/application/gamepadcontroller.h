@@ -44,6 +44,9 @@ public:
     void update(unsigned short tick) override;
     std::string getControlText(const std::string& action) const override;
     bool isInfoRequested() const override;
+    // The layout the pad is read through; none is selected when no pad matched.
+    const brix::GamepadLayout& getGamepadLayout() const { return mLayout; }
+    unsigned int getGamepadIndex() const { return mGamepadIndex; }
 
     // Losing the input releases every button and stops the walk.
     void onListenerEnable(bool enabled) override;

@@ -1,13 +1,17 @@
 #pragma once
 #include "engine/core/inputlistener.h"
 
+#include <OgreVector.h>
+
 namespace brix
 {
+class GamepadLayout;
 class OgreMenu;
 } // namespace brix
 
 namespace game
 {
+class Controller;
 class EventDispatcher;
 
 // Turns the keyboard into menu commands and typed characters, and posts the menu keys the game
@@ -38,6 +42,9 @@ public:
     // Typed characters outside this range are not passed on.
     static const unsigned int FIRST_CHARACTER = 32;
     static const unsigned int LAST_CHARACTER = 254;
+    // A stick pushed past this steps once; it steps again after coming back within the centre.
+    static constexpr float STICK_STEP = 0.5f;
+    static constexpr float STICK_CENTRE = 0.25f;
 
     // Both are borrowed.
     MenuController(brix::OgreMenu* menu, EventDispatcher* dispatcher);
@@ -45,6 +52,15 @@ public:
 
     void onKeyPress(brix::KeyCode key, unsigned int character) override;
     void onKeyRelease(brix::KeyCode key) override;
+    void onJoystickMove(unsigned int joystick, unsigned int axis, float position) override;
+    void onJoystickButtonPress(unsigned int joystick, unsigned int button) override;
+
+    // The first player's controller (borrowed, may be null): a gamepad controller with a
+    // layout also walks the menu; any other leaves only the keyboard.
+    void setController(Controller* controller);
+    bool hasGamepad() const { return mLayout != nullptr; }
+    // Walks the menu with that joystick read through the layout (borrowed; null: no gamepad).
+    void bindGamepad(const brix::GamepadLayout* layout, unsigned int joystick);
 
     bool isControlHeld() const { return mControlHeld; }
 
@@ -52,5 +68,9 @@ private:
     brix::OgreMenu* mMenu;
     EventDispatcher* mDispatcher;
     bool mControlHeld;
+    unsigned int mJoystick = 0;
+    const brix::GamepadLayout* mLayout = nullptr;
+    // -1, 0 or +1 per stick axis while it is pushed.
+    Ogre::Vector2 mStickLatch = Ogre::Vector2::ZERO;
 };
 } // namespace game

@@ -1,4 +1,6 @@
 #pragma once
+#include "game/multiplayer/server.h"
+
 #include <string>
 
 namespace brix
@@ -18,8 +20,8 @@ class EventDispatcher;
 class CommandProcessor
 {
 public:
-    static constexpr unsigned int APPLICATION_VERSION = 0x01040200;
-    static constexpr unsigned int PROTOCOL_VERSION = 0x00140000;
+    static constexpr unsigned int APPLICATION_VERSION = Server::APPLICATION_VERSION;
+    static constexpr unsigned int PROTOCOL_VERSION = Server::PROTOCOL_VERSION;
 
     // The services are not owned and must outlive the processor.
     CommandProcessor(brix::MessageDisplay* messages, brix::Configuration* configuration,

@@ -1,12 +1,22 @@
 #pragma once
 #include "game/world/eventdispatcher.h"
 
+#include <OgreColourValue.h>
+#include <OgreVector.h>
+
 #include <string>
+
+namespace brix
+{
+class TextLabel;
+}
 
 namespace game
 {
+class Controller;
 class Entity;
 class EventProxy;
+struct LevelPoint;
 class PlayerManager;
 
 // One player's record in the match: name, appearance, its human, kills, score and vials, and
@@ -42,6 +52,20 @@ public:
     static constexpr unsigned int HEALTH_BONUS = 2000;
     // Longest name kept, in bytes.
     static constexpr unsigned int MAX_NAME_SIZE = 60;
+    // Floating texts: over the position by FLOAT_OFFSET, rising and fading away.
+    static constexpr float FLOAT_SIZE = 0.4f;
+    static constexpr float FLOAT_SECONDS = 2.0f;
+    static constexpr float FLOAT_RISE = 1.5f;
+    static constexpr float FADE_RATE = 0.5f;
+    // Hints, the level title and the summary stand over the position by NOTE_OFFSET.
+    static constexpr float NOTE_SECONDS = 10.0f;
+    static constexpr float NOTE_DELAY = 8.0f;
+    // Chat over the human, in seconds.
+    static constexpr float CHAT_SECONDS = 3.0f;
+    // The summary's score counts up to the full score in this many seconds.
+    static constexpr float COUNT_UP_SECONDS = 2.0f;
+    static const Ogre::Vector3 FLOAT_OFFSET;
+    static const Ogre::Vector3 NOTE_OFFSET;
 
     // Registers with the player manager's event dispatcher; the destructor unregisters.
     Player(PlayerManager* manager, unsigned int index, bool authoritative);
@@ -96,6 +120,21 @@ public:
 
     // The kind of a kill that comes sinceLastKill seconds after the previous (-1: none).
     static KillKind getKillKind(float sinceLastKill);
+    // A floating text: the caption, then " +" and the value for 1 or more, or " " and the
+    // value when negative ("Kill +200", "Death -1000", "Health").
+    static std::string getFloatingText(const std::string& caption, int value);
+    // "1st", "2nd", "3rd", then "4th" and on, for ranks from 0.
+    static std::string getPlacing(unsigned int rank);
+    // A hint's label text and sub-text: its first and second parts between "|" (empty parts
+    // do not count), every #ACTION# of the second replaced by the controller's text for that
+    // action. False when the hint has no part.
+    static bool splitHint(const std::string& hint, const Controller* controller, std::string& text,
+                          std::string& subText);
+
+    // Where the human stood when the match completed.
+    Ogre::Vector3 getEndPosition() const { return mEndPosition; }
+    // Forgets labels the label manager has removed (the match ended).
+    void forgetLabels();
 
     // Every fixed tick: the respawn delay and the time since the last kill.
     void tick(unsigned short tick);
@@ -113,6 +152,19 @@ private:
     void post(unsigned int id, int a, int b, const std::string& text = std::string());
     void onAuthoritativeEvent(unsigned int id, int a, int b);
     void onMirroredEvent(unsigned int id, int b, const std::string& text);
+    void onSharedEvent(unsigned int id, int a, int b, const std::string& text);
+    // A text label over the position, or null without a label manager.
+    brix::TextLabel* addTextLabel(const Ogre::Vector3& position, const std::string& text,
+                                  const Ogre::ColourValue& colour, float seconds, bool ownView);
+    void showFloatingText(const Ogre::Vector3& position, const std::string& caption, int value,
+                          const Ogre::ColourValue& colour);
+    void showPickup(unsigned int id, unsigned int packageId);
+    void showDeath();
+    void showHint(const LevelPoint& point);
+    void showTitle();
+    void showSummary();
+    // Label layers that show only to the observers of this player's human.
+    unsigned int getViewFlags() const;
 
     PlayerManager* mManager;
     EventDispatcher* mEvents;
@@ -125,12 +177,16 @@ private:
     unsigned int mKills = 0;
     unsigned int mScore = 0;
     unsigned int mVials = 0;
-    // The name, appearance or local flag changed since the human's label was last updated.
+    // The name, score, appearance or local flag changed since the human's label was last
+    // updated.
     bool mChanged = false;
     State mState = NotInMatch;
     float mRespawnDelay = 0.0f;
     float mTimeSinceLastKill = -1.0f;
     bool mStartShown = false;
     bool mCheated = false;
+    Ogre::Vector3 mEndPosition = Ogre::Vector3::ZERO;
+    brix::TextLabel* mCompletionLabel = nullptr;
+    float mShownScore = 0.0f;
 };
 } // namespace game

@@ -1,4 +1,8 @@
 #include "game/multiplayer/playermanager.h"
+#include "engine/core/audiomanager.h"
+#include "engine/core/audiosample.h"
+#include "engine/presentation/labelmanager.h"
+#include "engine/presentation/ogreparticlepool.h"
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelpoint.h"
@@ -15,6 +19,7 @@
 #include "toolkit/log.h"
 
 #include <OgreException.h>
+#include <OgreMath.h>
 
 #include <cstdio>
 #include <ctime>
@@ -25,6 +30,12 @@ namespace
 {
 const char* const PLATFORM_TYPE = "platform";
 const char* const PACKAGE_TYPE = "package";
+const char* const HUMAN_TYPE = "human";
+const char* const SOUND_GROUP = "default";
+// The prototype of every player's human.
+const char* const PLAYER_PROTOTYPE = "player";
+// A multiplayer human opens every door.
+const uint32_t ALL_KEYS = 0xFFFFFFFF;
 // The shipped data files whose changes make a result unfit for the online high scores.
 const char* const ENTITY_FILE = "entities.xml";
 const char* const BLOCK_FILE = "blocks.xml";
@@ -42,7 +53,14 @@ bool isRelayedAboutPlayer(unsigned int id)
 }
 } // namespace
 
-PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS) {}
+const char* const PlayerManager::VOICE_SOUNDS[2] = {"quellan1.wav", "quellan2.wav"};
+
+PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS)
+{
+    if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
+        for (const char* name : VOICE_SOUNDS)
+            mVoices.push_back(audio->load(name, SOUND_GROUP));
+}
 
 PlayerManager::~PlayerManager()
 {
@@ -206,6 +224,7 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
                                         Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
 
     mMatchTime = 0.0f;
+    mVoicePlayed = false;
     mMatchState = Running;
     mScoreLimit = scoreLimit;
     mEntities->setSyncEnabled(true);
@@ -220,6 +239,39 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
     return true;
 }
 
+void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)
+{
+    Player* player = getPlayer(index);
+    if (!player || !mEntities)
+        return;
+    Entity* entity = nullptr;
+    try
+    {
+        entity = mEntities->createEntity(PLAYER_PROTOTYPE);
+    }
+    catch (const Ogre::Exception&)
+    {
+        // Logged below: a level without the prototype leaves the player out.
+    }
+    if (!entity || entity->getType() != HUMAN_TYPE)
+    {
+        brix::Log::error("Could not create entity for player '%s'", player->getName().c_str());
+        if (entity)
+            entity->kill();
+        return;
+    }
+    entity->addRuntimeFlags(Entity::RUNTIME_KEEP);
+    entity->setPosition(mSinglePlayer ? mLevel->getSinglePlayerStart() : mLevel->getRandomMultiplayerStart());
+    entity->spawn();
+    Human* human = static_cast<Human*>(entity);
+    if (!mSinglePlayer)
+        human->setKeyMask(ALL_KEYS);
+    human->setController(controller);
+    human->setPlayer(true);
+    player->joinMatch(entity);
+    brix::Log::info("Added player '%s' to match", player->getName().c_str());
+}
+
 void PlayerManager::removePlayerFromMatch(unsigned int index)
 {
     Player* player = getPlayer(index);
@@ -229,6 +281,8 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
     player->leaveMatch();
     if (human)
     {
+        // Its controller may be deleted right after.
+        static_cast<Human*>(human)->setController(nullptr);
         human->remove();
         human->kill();
     }
@@ -277,6 +331,10 @@ void PlayerManager::completeMatch(unsigned int winnerIndex)
 
 void PlayerManager::endMatch()
 {
+    if (mVoiceHandle != 0)
+        if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
+            audio->stop(mVoiceHandle);
+    mVoiceHandle = 0;
     if (mAuthoritative)
         for (auto& player : mPlayers)
             if (player)
@@ -285,7 +343,14 @@ void PlayerManager::endMatch()
     {
         mEntities->setSyncEnabled(false);
         mEntities->destroyAllEntities();
+        if (brix::OgreParticlePool* particles = mEntities->getParticlePool())
+            particles->clearAllParticles();
     }
+    if (mLabels)
+        mLabels->removeLabels();
+    for (auto& player : mPlayers)
+        if (player)
+            player->forgetLabels();
     if (mLevel)
         mLevel->destroyScene();
     if (mMatchState != NoMatch)
@@ -318,6 +383,12 @@ void PlayerManager::tick(unsigned short tick)
     }
     if (mMatchState == Running)
         mMatchTime += TICK_SECONDS;
+    if (mSinglePlayer && !mVoicePlayed && mMatchTime > VOICE_DELAY && !mVoices.empty())
+    {
+        mVoicePlayed = true;
+        if (brix::AudioSample* voice = mVoices[Ogre::Math::UnitRandom() < 0.5f ? 0 : 1].get())
+            mVoiceHandle = voice->play(mCheckpoint, 1.0f, 1.0f, false, -1);
+    }
 }
 
 void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)

@@ -2,11 +2,17 @@
 #include "game/world/eventdispatcher.h"
 #include "network/networkobject.h"
 
+#include <OgreSharedPtr.h>
 #include <OgreVector.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace brix
+{
+class AudioSample;
+}
 
 namespace brix
 {
@@ -44,6 +50,9 @@ public:
     // A full time bonus, paid for finishing at once and falling to 0 at the target time.
     static constexpr int TIME_BONUS = 12000;
     static constexpr float TICK_SECONDS = 0.025f;
+    // One of the two voice lines plays once per single-player match, after this much of it.
+    static constexpr float VOICE_DELAY = 3.0f;
+    static const char* const VOICE_SOUNDS[2];
 
     PlayerManager();
     ~PlayerManager() override;
@@ -65,6 +74,8 @@ public:
     Level* getLevel() const { return mLevel; }
     EntityManager* getEntityManager() const { return mEntities; }
     EventDispatcher* getEventDispatcher() const { return mEvents; }
+    // Null where nothing is shown (a server without a window, tests).
+    brix::LabelManager* getLabelManager() const { return mLabels; }
     std::string getLevelName() const;
     void setCheckpoint(const Ogre::Vector3& checkpoint) { mCheckpoint = checkpoint; }
     const Ogre::Vector3& getCheckpoint() const { return mCheckpoint; }
@@ -89,6 +100,10 @@ public:
     // false, logged and the level cleared, when it fails to load or names an unknown
     // prototype. Posts MatchStarted.
     bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
+    // Spawns a human of the prototype "player" for the player (at the single-player start, else
+    // at a random multiplayer start; every key outside single player), driven by the controller
+    // (not owned), and joins the player to the match. Logged when the human cannot be made.
+    void addPlayerToMatch(unsigned int index, Controller* controller);
     // Takes the player out of the match and removes its human.
     void removePlayerFromMatch(unsigned int index);
     // Complete for the winner (0: none); posts MatchComplete. A single-player winner's score
@@ -130,5 +145,9 @@ private:
     unsigned int mScoreLimit = 0;
     float mMatchTime = 0.0f;
     Ogre::Vector3 mCheckpoint = Ogre::Vector3::ZERO;
+    // Loaded when there is an audio manager; the voice's handle while it plays.
+    std::vector<Ogre::SharedPtr<brix::AudioSample>> mVoices;
+    unsigned int mVoiceHandle = 0;
+    bool mVoicePlayed = false;
 };
 } // namespace game

@@ -642,7 +642,7 @@ TEST(ApplicationStart, KeysNavigateTheMenuPagesAndTheMenuFrameFollowsTheMainPage
                                               "settings/player1", "settings/player2", "settings/system",
                                               "system/mode", "system/back", "settings/player1",
                                               "settings/back", "main/sp", "main/exit", "main/settings",
-                                              "main/levels", "main/mp", "mp/host", "host/level"}));
+                                              "main/levels", "main/mp", "mp/host", "host/ready"}));
     for (const char* shot : {"menu-main.png", "menu-system.png", "menu-host.png"})
     {
         const std::string png = test::readFile(folder + "/" + shot);

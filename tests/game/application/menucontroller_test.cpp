@@ -3,6 +3,8 @@
 #include "engine/presentation/ogremenu.h"
 #include "engine/presentation/ogremenupage.h"
 #include "engine/presentation/ogremenutextitem.h"
+#include "engine/core/gamepadlayout.h"
+#include "game/application/keyboardcontroller.h"
 #include "game/world/eventdispatcher.h"
 #include "support/ogre/headlessogre.h"
 #include "support/ogre/imagefont.h"
@@ -115,4 +117,49 @@ TEST_F(MenuControllerTest, NavigatesAndTypesWhileTheMenuIsShown)
     EXPECT_EQ(current(), "name");
     press(game::MenuController::KEY_UP);
     EXPECT_EQ(current(), "second");
+}
+
+TEST_F(MenuControllerTest, TheFirstPlayersGamepadWalksTheMenuOneStepPerPush)
+{
+    // Raw numbers of the "Xbox" layout: left stick x 0 and y 1, lower action 0, right action 1,
+    // select 6; the pad of the second player is joystick 1.
+    brix::GamepadLayout layout;
+    ASSERT_TRUE(layout.loadLayouts("gamepads.xml"));
+    ASSERT_TRUE(layout.setLayout("Xbox"));
+    game::KeyboardController keyboard(0);
+    controller.bindGamepad(&layout, 0);
+    ASSERT_TRUE(controller.hasGamepad());
+
+    // Hidden, only "select" reaches the game.
+    controller.onJoystickMove(0, 1, 0.9f);
+    controller.onJoystickButtonPress(0, 1);
+    controller.onJoystickButtonPress(0, 6);
+    EXPECT_EQ(dispatched(), std::vector<std::string>{"31:0"});
+
+    menu.show("main");
+    controller.onJoystickMove(0, 1, 0.9f);
+    EXPECT_EQ(current(), "first");
+    // Held down, it does not repeat, nor does the other axis step meanwhile.
+    controller.onJoystickMove(0, 1, 1.0f);
+    controller.onJoystickMove(0, 0, -0.9f);
+    EXPECT_EQ(current(), "first");
+    controller.onJoystickMove(0, 1, 0.3f);
+    controller.onJoystickMove(0, 1, 0.9f);
+    EXPECT_EQ(current(), "first");
+    controller.onJoystickMove(0, 1, 0.1f);
+    controller.onJoystickMove(0, 1, -0.6f);
+    EXPECT_EQ(current(), "name");
+    // Another pad is not the first player's.
+    controller.onJoystickMove(0, 1, 0.0f);
+    controller.onJoystickMove(1, 1, 0.9f);
+    controller.onJoystickButtonPress(1, 6);
+    EXPECT_EQ(current(), "name");
+    controller.onJoystickButtonPress(0, 1);
+    EXPECT_EQ(dispatched(), std::vector<std::string>{"31:0"});
+
+    // The keyboard leaves only the keys.
+    controller.setController(&keyboard);
+    EXPECT_FALSE(controller.hasGamepad());
+    controller.onJoystickMove(0, 1, 0.9f);
+    EXPECT_EQ(current(), "name");
 }

@@ -8,10 +8,13 @@
 #include "game/world/package.h"
 #include "network/highscoremanager.h"
 
+#include "game/world/controller.h"
+
 #include "support/game/eventlink.h"
 #include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
+#include "support/logcapture.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +151,25 @@ TEST_F(Match, KillsAndVialsScoredInPlayAreCreditedToTheHumansPlayer)
     post(EventDispatcher::HumanKilled, grunt, human(second));
     post(EventDispatcher::VialsPickedUp, human(second), vials);
     EXPECT_EQ(second->getScore(), 600u);
+}
+
+TEST_F(Match, DronesAndCrawlersScoreTheirOwnKillScore)
+{
+    start(false, 0.0f, 0,
+          std::string(test::GameWorld::DEFINITIONS) +
+              "<drone><name>drone</name><id>5</id><mesh>drone.mesh</mesh><killscore>150</killscore></drone>"
+              "<crawler><name>crawler</name><id>6</id><mesh>crawler.mesh</mesh><killscore>70</killscore></"
+              "crawler>");
+    const int drone = static_cast<int>(world->create("drone", Ogre::Vector3(4, 3, 0))->getId());
+    const int crawler = static_cast<int>(world->create("crawler", Ogre::Vector3(6, 1, 0))->getId());
+    post(EventDispatcher::DroneKilled, drone, human(first));
+    ticks(400); // 10 s: each a single kill
+    post(EventDispatcher::CrawlerKilled, crawler, human(first));
+    // A crawler that blows itself up scores for nobody.
+    post(EventDispatcher::CrawlerKilled, crawler, crawler);
+    EXPECT_EQ(first->getScore(), 220u);
+    EXPECT_EQ(first->getKills(), 2u);
+    EXPECT_EQ(second->getScore(), 0u);
 }
 
 TEST_F(Match, SinglePlayerVialsAreFoundOnce)
@@ -310,5 +332,46 @@ TEST(Player, SendsItsWholeStateToOnePeer)
     EXPECT_EQ(messages[4], (Bytes{20, 2, 0xAC, 0x02, 1, '1'}));
     EXPECT_EQ(player->getNameWithScore(), "Ann (300)");
     players.deleteAllPlayers();
+}
+} // namespace
+
+namespace
+{
+// Answers an action's control text in brackets.
+class BracketController : public game::Controller
+{
+public:
+    BracketController() : game::Controller(0) {}
+    std::string getControlText(const std::string& action) const override { return "[" + action + "]"; }
+};
+
+TEST(PlayerTexts, FloatingTextsPlacingsAndHintsReadAsThePlayerSeesThem)
+{
+    EXPECT_EQ(Player::getFloatingText("Kill streak", 300), "Kill streak +300");
+    EXPECT_EQ(Player::getFloatingText("Death", -1000), "Death -1000");
+    EXPECT_EQ(Player::getFloatingText("Health", 0), "Health");
+    EXPECT_EQ(Player::getPlacing(0) + Player::getPlacing(1) + Player::getPlacing(2) + Player::getPlacing(3) +
+                  Player::getPlacing(10),
+              "1st2nd3rd4th11th");
+
+    BracketController controller;
+    std::string text;
+    std::string subText;
+    ASSERT_TRUE(Player::splitHint("Jump the gap|Press #JUMP# and #CROUCH#.", &controller, text, subText));
+    EXPECT_EQ(text, "Jump the gap");
+    EXPECT_EQ(subText, "Press [JUMP] and [CROUCH].");
+    ASSERT_TRUE(Player::splitHint("Just this", &controller, text, subText));
+    EXPECT_EQ(text + "/" + subText, "Just this/");
+    // Empty parts do not count: the first part that is not empty becomes the text.
+    ASSERT_TRUE(Player::splitHint("|Below", &controller, text, subText));
+    EXPECT_EQ(text + "/" + subText, "Below/");
+    EXPECT_FALSE(Player::splitHint("|", &controller, text, subText));
+    EXPECT_FALSE(Player::splitHint("", &controller, text, subText));
+
+    test::LogCapture log;
+    ASSERT_TRUE(Player::splitHint("Go|Press #JUMP", &controller, text, subText));
+    EXPECT_EQ(subText, "Press #JUMP");
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"E Unterminated tag in level hint text 'Go|Press #JUMP' at 6"});
 }
 } // namespace

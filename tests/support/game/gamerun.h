@@ -1,8 +1,11 @@
 #pragma once
 #include "engine/core/inputmanager.h"
+#include "engine/presentation/labelfactory.h"
+#include "engine/presentation/labelmanager.h"
 #include "engine/presentation/ogremenu.h"
 #include "engine/presentation/ogremenupage.h"
 #include "game/application/application.h"
+#include "game/world/worldlabel.h"
 #include "support/tempdir.h"
 #include "toolkit/xmlelement.h"
 
@@ -184,6 +187,10 @@ protected:
     void setup(int argc, const char** argv) override
     {
         game::Application::setup(argc, argv);
+        // Humans and items float labels of these types; where the game registers none yet,
+        // blank ones stand in (a type registered already keeps its own).
+        for (const char* type : {"character", "interaction"})
+            getLabelManager()->registerLabelType(new TBlankLabels(type));
         getRoot()->addFrameListener(&mCamera);
     }
 
@@ -209,6 +216,19 @@ protected:
     }
 
 private:
+    struct TBlankLabel : public game::WorldLabel
+    {
+        explicit TBlankLabel(brix::LabelManager* manager) : game::WorldLabel(manager) {}
+        void rebuild(brix::OgreObjectBuilder&) override {}
+    };
+    struct TBlankLabels : public brix::LabelFactory
+    {
+        explicit TBlankLabels(const char* type) : type(type) {}
+        std::string getType() override { return type; }
+        brix::Label* createLabel(brix::LabelManager* manager) override { return new TBlankLabel(manager); }
+        std::string type;
+    };
+
     // Writes the screenshots asked for once the frame is drawn and before it is shown, when
     // the window's back buffer holds it.
     struct TCamera : public Ogre::FrameListener

@@ -1,0 +1,181 @@
+#include "game/application/filesharebrowser.h"
+
+#include "engine/presentation/messagedisplay.h"
+#include "toolkit/log.h"
+#include "toolkit/stringutil.h"
+
+#include <OgreString.h>
+
+namespace game
+{
+const char* const FileShareBrowser::REMOTE_DIRECTORY = "/korvane/levels";
+
+namespace
+{
+const unsigned int FLAG_SINGLE_PLAYER = 1;
+const unsigned int FLAG_MULTIPLAYER = 2;
+} // namespace
+
+FileShareBrowser::FileShareBrowser(unsigned int browserId, unsigned int itemsPerPage, unsigned int reserved)
+    : ListBrowser(browserId, itemsPerPage, reserved)
+{
+}
+
+FileShareBrowser::~FileShareBrowser() = default;
+
+void FileShareBrowser::initialize(const std::string& server, const std::string& localDirectory,
+                                  brix::MessageDisplay* display)
+{
+    mFileShare.reset(new brix::FileShare(server, REMOTE_DIRECTORY, localDirectory));
+    mDisplay = display;
+}
+
+void FileShareBrowser::setPage(unsigned int page)
+{
+    ListBrowser::setPage(page);
+    setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
+}
+
+const brix::FileShare::FileInfo& FileShareBrowser::getEntry(unsigned int row) const
+{
+    return mEntries.at(getEntryIndex(row));
+}
+
+std::string FileShareBrowser::getItemTitle(unsigned int row)
+{
+    const brix::FileShare::FileInfo& entry = getEntry(row);
+    Ogre::String base, extension;
+    Ogre::StringUtil::splitBaseFilename(entry.name, base, extension);
+    std::string title = base + "|" + entry.title + "|";
+    if (entry.flags & FLAG_SINGLE_PLAYER)
+        title += "S";
+    if (entry.flags & FLAG_MULTIPLAYER)
+        title += "M";
+    return title;
+}
+
+std::string FileShareBrowser::getItemDescription(unsigned int row)
+{
+    const brix::FileShare::FileInfo& entry = getEntry(row);
+    std::string description = "By '" + entry.author + "'" + ", updated " +
+                              brix::StringUtil::timeStampToString(static_cast<int64_t>(entry.time), true);
+    if (entry.flags & FLAG_SINGLE_PLAYER)
+        description += ", single player";
+    if (entry.flags & FLAG_MULTIPLAYER)
+        description += ", multiplayer";
+    return description;
+}
+
+void FileShareBrowser::refresh()
+{
+    if (!mFileShare || !mFileShare->refresh())
+        return;
+    mOperation = OPERATION_LISTING;
+    mOperationFile.clear();
+    mListState = STATE_REFRESHING;
+    setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
+}
+
+bool FileShareBrowser::upload(const std::string& file, const std::string& password)
+{
+    if (!mFileShare || !mFileShare->upload(file, password))
+        return false;
+    mOperation = OPERATION_UPLOAD;
+    mOperationFile = file;
+    return true;
+}
+
+bool FileShareBrowser::download(const std::string& file)
+{
+    if (!mFileShare || !mFileShare->download(file))
+        return false;
+    mOperation = OPERATION_DOWNLOAD;
+    mOperationFile = file;
+    return true;
+}
+
+void FileShareBrowser::update()
+{
+    if (mOperation == OPERATION_NONE || mFileShare->isBusy())
+        return;
+    const brix::FileShare::Result result = mFileShare->getResult();
+    const Operation operation = mOperation;
+    mOperation = OPERATION_NONE;
+    const bool success = result == brix::FileShare::RESULT_SUCCESS;
+    switch (operation)
+    {
+    case OPERATION_LISTING:
+        mEntries.clear();
+        if (success)
+        {
+            fillList();
+            mListState = STATE_READY;
+        }
+        else
+        {
+            message("Shared file listing failed (" + getResultText(result) + ")");
+            mListState = STATE_FAILED;
+        }
+        setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
+        break;
+    case OPERATION_UPLOAD:
+        if (!success)
+            message("File '" + mOperationFile + "' upload failed (" + getResultText(result) + ")");
+        else if (mTransferListener)
+            mTransferListener->onUploadComplete(mOperationFile);
+        break;
+    case OPERATION_DOWNLOAD:
+        if (!success)
+            message("File '" + mOperationFile + "' download failed (" + getResultText(result) + ")");
+        else if (mTransferListener)
+            mTransferListener->onDownloadComplete(mOperationFile);
+        break;
+    case OPERATION_NONE:
+        break;
+    }
+}
+
+void FileShareBrowser::setFilter(const std::string& title, const std::string& author, unsigned int value,
+                                 unsigned int mask)
+{
+    mFilterTitle = title;
+    mFilterAuthor = author;
+    mFilterValue = value;
+    mFilterMask = mask;
+    mEntries.clear();
+    fillList();
+    setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
+}
+
+void FileShareBrowser::fillList()
+{
+    if (mFileShare)
+        mFileShare->getFileList("", mFilterTitle, mFilterAuthor, mFilterValue, mFilterMask, mEntries);
+}
+
+std::string FileShareBrowser::getResultText(brix::FileShare::Result result)
+{
+    switch (static_cast<int>(result))
+    {
+    case 1:
+        return "Operation successful";
+    case 2:
+        return "Server connection error";
+    case 3:
+        return "File operation error";
+    case 4:
+        return "File index error";
+    case 5:
+        return "File operation cancelled";
+    default:
+        return "Unknown error";
+    }
+}
+
+void FileShareBrowser::message(const std::string& text)
+{
+    brix::Log::info("%s", text.c_str());
+    if (mDisplay)
+        mDisplay->writeMessage(text, true);
+}
+} // namespace game

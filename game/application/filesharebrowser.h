@@ -1,0 +1,90 @@
+#pragma once
+#include "game/application/listbrowser.h"
+#include "network/fileshare.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brix
+{
+class MessageDisplay;
+}
+
+namespace game
+{
+// The levels players shared on the FTP file share, filtered by title, author and type, and
+// the one upload or download the player asked for. The file share does one job at a time on
+// its own thread; starting a job waits on the main thread for the running one, and update
+// reports the job once the share is idle. Main thread only.
+class FileShareBrowser : public ListBrowser
+{
+public:
+    // The folder of the game's levels on the share.
+    static const char* const REMOTE_DIRECTORY;
+
+    class FileTransferListener
+    {
+    public:
+        virtual void onUploadComplete(const std::string& file) = 0;
+        virtual void onDownloadComplete(const std::string& file) = 0;
+
+    protected:
+        ~FileTransferListener() = default;
+    };
+
+    FileShareBrowser(unsigned int browserId, unsigned int itemsPerPage, unsigned int reserved);
+    // Ends the running job of the share.
+    ~FileShareBrowser() override;
+
+    // server is "host:port"; downloads land in localDirectory and uploads are read from it.
+    // Messages for the player go to the display (not owned, may be null).
+    void initialize(const std::string& server, const std::string& localDirectory,
+                    brix::MessageDisplay* display);
+    // Not owned; may be null.
+    void setTransferListener(FileTransferListener* listener) { mTransferListener = listener; }
+
+    void setPage(unsigned int page) override;
+    std::string getItemTitle(unsigned int row) override;
+    std::string getItemDescription(unsigned int row) override;
+    void refresh() override;
+    void update() override;
+
+    // False when the transfer could not start (also for a name that is not a plain file name).
+    bool upload(const std::string& file, const std::string& password);
+    bool download(const std::string& file);
+    // Shows the entries whose flags AND mask equal value and whose title and author contain
+    // the texts (an empty text matches all), from the listing already fetched.
+    void setFilter(const std::string& title, const std::string& author, unsigned int value,
+                   unsigned int mask);
+    // The entry of a row of the current page.
+    const brix::FileShare::FileInfo& getEntry(unsigned int row) const;
+    int getListState() const { return mListState; }
+
+    static std::string getResultText(brix::FileShare::Result result);
+
+private:
+    enum Operation
+    {
+        OPERATION_NONE = 0,
+        OPERATION_LISTING = 1,
+        OPERATION_UPLOAD = 2,
+        OPERATION_DOWNLOAD = 3
+    };
+
+    void fillList();
+    void message(const std::string& text);
+
+    std::unique_ptr<brix::FileShare> mFileShare;
+    brix::MessageDisplay* mDisplay = nullptr;
+    FileTransferListener* mTransferListener = nullptr;
+    std::vector<brix::FileShare::FileInfo> mEntries;
+    std::string mFilterTitle;
+    std::string mFilterAuthor;
+    unsigned int mFilterValue = 0;
+    unsigned int mFilterMask = 0;
+    Operation mOperation = OPERATION_NONE;
+    std::string mOperationFile;
+    int mListState = STATE_READY;
+};
+} // namespace game

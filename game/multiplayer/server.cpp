@@ -1,0 +1,449 @@
+#include "game/multiplayer/server.h"
+#include "engine/core/zlibcompressor.h"
+#include "engine/presentation/messagedisplay.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/world/controller.h"
+#include "game/world/entitymanager.h"
+#include "network/networkdecodestream.h"
+#include "toolkit/log.h"
+
+#include <OgreMath.h>
+
+namespace game
+{
+namespace
+{
+const unsigned int SLOTS_SHIFT = 28;
+const unsigned int CONNECTED_SHIFT = 24;
+const unsigned int NIBBLE = 0xF;
+const char* const UNKNOWN_NAME = "Unknown";
+
+bool isContinuationByte(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+} // namespace
+
+Server::Server() : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS) {}
+
+Server::~Server()
+{
+    stop();
+    if (mPlayers)
+        mNetwork.unregisterObject(mPlayers);
+    if (mEntities)
+        mNetwork.unregisterObject(mEntities);
+}
+
+void Server::initialize(EventDispatcher* events, PlayerManager* players, EntityManager* entities,
+                        brix::MessageDisplay* messages)
+{
+    mEvents = events;
+    mPlayers = players;
+    mEntities = entities;
+    mMessages = messages;
+    if (mPlayers)
+        mNetwork.registerObject(mPlayers, OBJECT_PLAYERS);
+    if (mEntities)
+        mNetwork.registerObject(mEntities, OBJECT_ENTITIES);
+    mNetwork.setInitialMatchId(static_cast<unsigned char>(Ogre::Math::UnitRandom() * 255.0f));
+}
+
+bool Server::start(unsigned int slots, unsigned short port, const std::string& password,
+                   const std::string& announceName, const std::string& announceInfo, unsigned int matchFlags)
+{
+    stop();
+    mSlots.assign(slots, ClientSlot());
+    mPassword = password;
+    mMatchFlags = matchFlags;
+    if (slots > 1)
+    {
+        if (!mNetwork.start(port, this, announceName, announceInfo, getAnnounceFlags(), PROTOCOL_VERSION))
+        {
+            brix::Log::error("Server unable to listen on port %d", port);
+            show("Unable to start server on port " + std::to_string(port) +
+                 ", see application.log for details");
+            mSlots.clear();
+            return false;
+        }
+        show("Server listening on port " + std::to_string(port));
+    }
+    mStarted = true;
+    return true;
+}
+
+void Server::stop()
+{
+    if (!mStarted)
+        return;
+    mNetwork.stop(REASON_SERVER_SHUTDOWN);
+    for (unsigned int slot = 0; slot < mSlots.size(); ++slot)
+        if (mSlots[slot].state != SLOT_FREE)
+        {
+            if (mSlots[slot].player && mPlayers)
+                mPlayers->removePlayerFromMatch(mSlots[slot].player->getIndex());
+            freeSlot(slot);
+        }
+    mSlots.clear();
+    mStarted = false;
+}
+
+int Server::findFreeSlot() const
+{
+    for (unsigned int slot = 0; slot < mSlots.size(); ++slot)
+        if (mSlots[slot].state == SLOT_FREE)
+            return static_cast<int>(slot);
+    return -1;
+}
+
+Server::ClientSlot* Server::getSlotOfNode(unsigned short node)
+{
+    if (node == 0 || node > mSlots.size() || mSlots[node - 1].state == SLOT_FREE)
+        return nullptr;
+    return &mSlots[node - 1];
+}
+
+Server::SlotState Server::getSlotState(unsigned int slot) const
+{
+    return slot < mSlots.size() ? mSlots[slot].state : SLOT_FREE;
+}
+
+const Server::ClientSlot* Server::getSlot(unsigned int slot) const
+{
+    return slot < mSlots.size() ? &mSlots[slot] : nullptr;
+}
+
+unsigned int Server::getAnnounceFlags() const
+{
+    unsigned int connected = 0;
+    for (const ClientSlot& slot : mSlots)
+        if (slot.state >= SLOT_CONNECTED && slot.state <= SLOT_IN_MATCH)
+            ++connected;
+    const unsigned int slots = static_cast<unsigned int>(mSlots.size());
+    return (slots & NIBBLE) << SLOTS_SHIFT | (connected & NIBBLE) << CONNECTED_SHIFT |
+           (mPassword.empty() ? 0u : ANNOUNCE_PASSWORD) | (mMatchFlags & ANNOUNCE_MATCH_FLAGS);
+}
+
+void Server::openSlot(unsigned int slot, Player* player, Controller* controller, bool local)
+{
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    ClientSlot& seat = mSlots[slot];
+    seat.local = local;
+    seat.player = player;
+    seat.controller = controller;
+    seat.proxy = new EventProxy(node, local ? nullptr : mEvents);
+    seat.proxy->setListener(this);
+    seat.playersSent = false;
+    if (!local)
+    {
+        mNetwork.registerObject(seat.proxy, OBJECT_EVENTS);
+        mNetwork.registerObject(controller, OBJECT_CONTROLLER);
+    }
+    if (mEntities)
+        mEntities->addObserver(node, local ? 1 : 0);
+    seat.proxy->sendSystemEvent(EventProxy::ConnectionReady, player->getIndex(), getSlotCount(), "", nullptr,
+                                0);
+    seat.state = SLOT_CONNECTED;
+    mNetwork.updateAnnounceFlags(getAnnounceFlags());
+}
+
+void Server::freeSlot(unsigned int slot)
+{
+    ClientSlot& seat = mSlots[slot];
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    if (!seat.local && seat.controller)
+    {
+        mNetwork.unregisterObject(seat.controller);
+        delete seat.controller;
+    }
+    if (seat.player && mPlayers)
+        mPlayers->deletePlayer(seat.player);
+    if (seat.proxy)
+    {
+        mNetwork.unregisterObject(seat.proxy);
+        delete seat.proxy;
+    }
+    if (mEntities)
+        mEntities->removeObserver(node);
+    seat = ClientSlot();
+}
+
+unsigned short Server::onClientConnect(const std::string& address, brix::NetworkDecodeStream& request,
+                                       unsigned int& reason)
+{
+    brix::Log::info("Client connection request from '%s'", address.c_str());
+    reason = REASON_SERVER_FULL;
+    const int slot = findFreeSlot();
+    if (slot < 0)
+        return brix::NetworkManager::NO_NODE;
+
+    const unsigned int applicationVersion = request.decodeUInt32();
+    const unsigned int protocolVersion = request.decodeUInt32();
+    const std::string password = request.decodeString();
+    if (request.getResult() != brix::NetworkStream::SUCCESS)
+    {
+        brix::Log::error("Client (%s) connection request data decoding failed: %s", address.c_str(),
+                         request.getResultText());
+        reason = REASON_INVALID_DATA;
+        return brix::NetworkManager::NO_NODE;
+    }
+    brix::Log::info("Client version %08X:%08X", applicationVersion, protocolVersion);
+    if (protocolVersion != PROTOCOL_VERSION)
+    {
+        brix::Log::error("Incompatible network protocol versions: client %08X vs. server %08X",
+                         protocolVersion, PROTOCOL_VERSION);
+        reason = REASON_INCOMPATIBLE_VERSION;
+        return brix::NetworkManager::NO_NODE;
+    }
+    if (password != mPassword)
+    {
+        brix::Log::error("Invalid client password");
+        reason = REASON_WRONG_PASSWORD;
+        return brix::NetworkManager::NO_NODE;
+    }
+    Player* player = mPlayers ? mPlayers->createPlayer() : nullptr;
+    if (!player)
+        return brix::NetworkManager::NO_NODE;
+
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
+    brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
+    show("Remote client from " + address + " connected");
+    return node;
+}
+
+unsigned short Server::connectLocalClient(Controller* controller)
+{
+    const int slot = findFreeSlot();
+    if (slot < 0)
+        return 0;
+    Player* player = mPlayers ? mPlayers->createPlayer() : nullptr;
+    if (!player)
+        return 0;
+    openSlot(static_cast<unsigned int>(slot), player, controller, true);
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    brix::Log::info("Local client %d connected", node);
+    return node;
+}
+
+void Server::disconnectLocalClient(unsigned short node)
+{
+    ClientSlot* seat = getSlotOfNode(node);
+    if (!seat || !seat->local)
+        return;
+    brix::Log::info("Local client %d disconnected", node);
+    seat->state = SLOT_REMOVING;
+}
+
+void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
+{
+    ClientSlot* seat = getSlotOfNode(node);
+    if (seat && seat->local && clientProxy)
+        seat->proxy->exchange(*clientProxy);
+}
+
+void Server::onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason)
+{
+    brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
+    show("Remote client from " + address + " disconnected");
+    if (ClientSlot* seat = getSlotOfNode(node))
+        seat->state = SLOT_REMOVING;
+}
+
+void Server::onAnnounceVerification(bool verified)
+{
+    if (verified)
+    {
+        brix::Log::info("Match maker announcement verification code received");
+        show("Match announced online");
+    }
+    else
+    {
+        brix::Log::info("Match maker announcement timed out");
+        show("Online match announcement timed out");
+    }
+}
+
+void Server::tick()
+{
+    if (!mStarted)
+        return;
+    for (unsigned int slot = 0; slot < mSlots.size(); ++slot)
+    {
+        ClientSlot& seat = mSlots[slot];
+        const unsigned short node = static_cast<unsigned short>(slot + 1);
+        if (seat.proxy)
+            seat.proxy->receive();
+        if (seat.state == SLOT_CONNECTED && mPlayers->getMatchState() != PlayerManager::NoMatch)
+        {
+            seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
+                                        mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
+                                        nullptr, 0);
+            seat.state = SLOT_PREPARING;
+        }
+        else if (seat.state == SLOT_PREPARED)
+        {
+            brix::Log::info("Adding client %d to match", node);
+            seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
+                                        mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
+                                        nullptr, 0);
+            if (!seat.playersSent)
+            {
+                sendPlayersTo(slot);
+                seat.playersSent = true;
+            }
+            mPlayers->addPlayerToMatch(seat.player->getIndex(), seat.controller);
+            if (mEntities)
+                mEntities->setObserverFocus(node, seat.player->getEntityId());
+            seat.state = SLOT_IN_MATCH;
+        }
+        else if (seat.state == SLOT_REMOVING)
+        {
+            // Out of the level before its controller goes. The record stays one tick more, so
+            // that the others hear who left before the occupancy block drops the player.
+            if (seat.player && seat.player->getState() != Player::NotInMatch)
+            {
+                mPlayers->removePlayerFromMatch(seat.player->getIndex());
+                continue;
+            }
+            freeSlot(slot);
+            mNetwork.updateAnnounceFlags(getAnnounceFlags());
+        }
+    }
+    if (mEntities)
+        mEntities->updateEntityActivation(false);
+}
+
+void Server::update()
+{
+    if (mStarted)
+        mNetwork.update();
+}
+
+void Server::sendPlayersTo(unsigned int slot)
+{
+    if (mSlots[slot].local)
+        return;
+    for (unsigned int other = 0; other < mSlots.size(); ++other)
+        if (other != slot && mSlots[other].state >= SLOT_CONNECTED && mSlots[other].state <= SLOT_IN_MATCH &&
+            mSlots[other].player)
+            mSlots[other].player->sendStateTo(mSlots[slot].proxy);
+}
+
+void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlags)
+{
+    mMatchFlags = matchFlags;
+    mNetwork.updateAnnounceInfo(announceInfo);
+    mNetwork.updateAnnounceFlags(getAnnounceFlags());
+    for (ClientSlot& seat : mSlots)
+        if (seat.state >= SLOT_PREPARING && seat.state <= SLOT_IN_MATCH)
+            seat.state = SLOT_CONNECTED;
+}
+
+void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a, unsigned int,
+                           const std::string& text, const void*, unsigned int)
+{
+    ClientSlot* seat = getSlotOfNode(node);
+    if (!seat || !seat->player)
+        return;
+    const int index = static_cast<int>(seat->player->getIndex());
+    switch (id)
+    {
+    case EventProxy::ConfigurePlayer:
+    {
+        brix::Log::debug("Received configure player event from client %d", node);
+        if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
+            break;
+        std::string name = cleanText(text, MAX_NAME_SIZE);
+        if (name.empty())
+            name = UNKNOWN_NAME;
+        mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
+        mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(a), "");
+        break;
+    }
+    case EventProxy::PrepareReady:
+        brix::Log::debug("Received prepare ready event from client %d", node);
+        if (seat->state == SLOT_PREPARING)
+            seat->state = SLOT_PREPARED;
+        break;
+    case EventProxy::ChatRequest:
+    {
+        const std::string message = cleanText(text, MAX_CHAT_SIZE);
+        if (!message.empty())
+            mEvents->post(EventDispatcher::ChatMessage, index, 0, message);
+        break;
+    }
+    case EventProxy::LevelDownloadRequest:
+        brix::Log::debug("Received level '%s' download request event from client %d", text.c_str(), node);
+        if (seat->state == SLOT_PREPARING && text == mPlayers->getLevelName())
+            sendLevel(node - 1u, text);
+        break;
+    default:
+        break;
+    }
+}
+
+void Server::sendLevel(unsigned int slot, const std::string& level)
+{
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
+    const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
+    std::vector<unsigned char> data(MAX_LEVEL_DATA);
+    brix::ZLibCompressor compressor;
+    const unsigned int size =
+        cache ? compressor.compressFile(cache->getFileName(level), data.data(), MAX_LEVEL_DATA) : 0;
+    if (size == 0)
+    {
+        brix::Log::error("Level '%s' data compression failed", level.c_str());
+        return;
+    }
+    mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, data.data(), size);
+}
+
+std::string Server::cleanText(const std::string& text, unsigned int maxBytes)
+{
+    std::string clean;
+    clean.reserve(text.size() < maxBytes ? text.size() : maxBytes);
+    for (unsigned char character : text)
+        if (character >= 0x20 && character != 0x7F)
+            clean.push_back(static_cast<char>(character));
+    if (clean.size() > maxBytes)
+    {
+        size_t end = maxBytes;
+        // Back to the start of the sequence the cut would split.
+        while (end > 0 && isContinuationByte(static_cast<unsigned char>(clean[end])))
+            --end;
+        clean.resize(end);
+    }
+    return clean;
+}
+
+void Server::setUpdateInterval(unsigned int milliseconds)
+{
+    mNetwork.setUpdateInterval(milliseconds);
+}
+
+bool Server::setAnnounceServer(const std::string& address)
+{
+    return mNetwork.setAnnounceServer(address);
+}
+
+bool Server::setPunchThroughServer(const std::string& address)
+{
+    return mNetwork.setPunchThroughServer(address);
+}
+
+const brix::NetworkManager::Statistics& Server::getStatistics() const
+{
+    return mNetwork.getStatistics();
+}
+
+void Server::show(const std::string& text)
+{
+    if (mMessages)
+        mMessages->writeMessage(text, true);
+}
+} // namespace game

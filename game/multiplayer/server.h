@@ -1,0 +1,183 @@
+#pragma once
+#include "game/multiplayer/eventproxy.h"
+#include "network/networkserver.h"
+
+#include <string>
+#include <vector>
+
+namespace brix
+{
+class MessageDisplay;
+}
+
+namespace game
+{
+class Controller;
+class EntityManager;
+class EventDispatcher;
+class Player;
+class PlayerManager;
+
+// Hosts every match, whatever the game mode: single player and the editor's preview take one
+// slot and open no socket; a hosted match opens a UDP port for remote clients. Each accepted
+// client gets a slot with a player record, an event proxy and, for a remote client, a
+// controller fed from the network; the server drives the match handshake over system events,
+// sends the level to clients that lack it and adds their players to the running match.
+// Clients in this process (game::Client::connectLocal) take slots too and trade their event
+// messages in memory.
+//
+// Connection request (the connect data of the network layer): UInt32 application version,
+// UInt32 network protocol version, String password. Only the protocol version must match.
+// Refusals carry a reason that the client shows (see REASON_*).
+//
+// Slot states: 0 free -> 1 connected -> 2 PrepareMatch sent -> 3 client prepared -> 4 in the
+// match; 5 removal pending (the next tick takes a player in the match out of it, and the slot
+// is freed on the tick after, so that the others hear who left). Network objects on every connection:
+// 2 player manager, 3 entity manager, 4 event proxy, 5 controller. Node 0 is the server, a
+// slot's node its index + 1. Main thread only: the embedded network server is polled by
+// update() and runs no thread.
+class Server : public brix::NetworkServer::Listener, public EventProxy::Listener
+{
+public:
+    // Versions are written major << 24 | minor << 16 | patch << 8.
+    static constexpr unsigned int APPLICATION_VERSION = 0x01040200;
+    static constexpr unsigned int PROTOCOL_VERSION = 0x00140000;
+
+    // Disconnect reasons, sent to the client and shown by it.
+    enum Reason : unsigned int
+    {
+        REASON_TIMEOUT = 1,
+        REASON_SERVER_SHUTDOWN = 2,
+        REASON_CLIENT_SHUTDOWN = 3,
+        REASON_INVALID_DATA = 100,         // the connection request does not decode
+        REASON_INCOMPATIBLE_VERSION = 101, // another network protocol version
+        REASON_WRONG_PASSWORD = 102,
+        REASON_SERVER_FULL = 103 // no free slot or player record
+    };
+
+    enum SlotState : unsigned int
+    {
+        SLOT_FREE = 0,
+        SLOT_CONNECTED = 1,
+        SLOT_PREPARING = 2, // PrepareMatch sent, the client checks or downloads the level
+        SLOT_PREPARED = 3,
+        SLOT_IN_MATCH = 4,
+        SLOT_REMOVING = 5
+    };
+
+    // One seat of a client, local or remote.
+    struct ClientSlot
+    {
+        bool local = false;
+        SlotState state = SLOT_FREE;
+        EventProxy* proxy = nullptr;      // owned
+        Player* player = nullptr;         // made and deleted through the player manager
+        Controller* controller = nullptr; // owned for a remote client, lent by a local one
+        // The other players' states went to this client once.
+        bool playersSent = false;
+    };
+
+    // The embedded network server.
+    static constexpr unsigned short GAME_ID = 1;
+    static constexpr unsigned int MAX_CLIENTS = 8;
+    static constexpr unsigned int TIMEOUT_MS = 5000;
+    static constexpr unsigned int UPDATE_INTERVAL_MS = 50;
+    // Network object ids on every connection.
+    static constexpr unsigned char OBJECT_PLAYERS = 2;
+    static constexpr unsigned char OBJECT_ENTITIES = 3;
+    static constexpr unsigned char OBJECT_EVENTS = 4;
+    static constexpr unsigned char OBJECT_CONTROLLER = 5;
+    // A connection request is encoded into this many bytes.
+    static constexpr unsigned int REQUEST_SIZE = 256;
+    // The compressed level sent to a client must fit one system event.
+    static constexpr unsigned int MAX_LEVEL_DATA = EventProxy::SYSTEM_EVENT_DATA_SIZE;
+    // Names and chat from clients are cut to these many bytes, control characters taken out,
+    // before anyone else sees them.
+    static constexpr unsigned int MAX_NAME_SIZE = 60;
+    static constexpr unsigned int MAX_CHAT_SIZE = 100;
+    // Announcement flags word: slots in bits 28-31, connected clients in 24-27, bit 23 for a
+    // password, the match flags in bits 0-19.
+    static constexpr unsigned int ANNOUNCE_PASSWORD = 0x00800000;
+    static constexpr unsigned int ANNOUNCE_MATCH_FLAGS = 0x000FFFFF;
+
+    Server();
+    ~Server() override;
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // The services are not owned and must outlive the server; the message display may be
+    // null. Registers the player manager and the entity manager with the network server.
+    void initialize(EventDispatcher* events, PlayerManager* players, EntityManager* entities,
+                    brix::MessageDisplay* messages);
+
+    // Makes the slots and, with more than one slot, opens the UDP port (0: any free port) and
+    // announces the match when an announcement server is set. True when the server runs;
+    // false, logged and shown, when the port could not be opened (nothing is left started).
+    bool start(unsigned int slots, unsigned short port, const std::string& password,
+               const std::string& announceName, const std::string& announceInfo, unsigned int matchFlags);
+    // Tells remote clients the server shut down and frees every slot.
+    void stop();
+    bool isStarted() const { return mStarted; }
+
+    // A slot for a client in this process using the controller (not owned); returns its node,
+    // or 0 when no slot or player record is free.
+    unsigned short connectLocalClient(Controller* controller);
+    // The slot is freed from the next tick on (see SLOT_REMOVING).
+    void disconnectLocalClient(unsigned short node);
+    // Trades the pending event messages of a local client's slot and the client's proxy.
+    void exchangeLocalMessages(unsigned short node, EventProxy* clientProxy);
+
+    // Once per fixed tick: the handshake of every slot, adding prepared players to the match
+    // and freeing slots of clients that left.
+    void tick();
+    // Once per frame after the ticks: sockets and data packets.
+    void update();
+
+    // New announcement info and match flags, and every connected client is prepared again for
+    // the match now running.
+    void updateMatch(const std::string& announceInfo, unsigned int matchFlags);
+    unsigned int getAnnounceFlags() const;
+
+    void setUpdateInterval(unsigned int milliseconds);
+    bool setAnnounceServer(const std::string& address);
+    bool setPunchThroughServer(const std::string& address);
+    const brix::NetworkManager::Statistics& getStatistics() const;
+
+    unsigned int getSlotCount() const { return static_cast<unsigned int>(mSlots.size()); }
+    // The slot's state, SLOT_FREE for an index past the table.
+    SlotState getSlotState(unsigned int slot) const;
+    const ClientSlot* getSlot(unsigned int slot) const;
+
+    // Peer text cut to at most maxBytes bytes (never inside a UTF-8 sequence) with control
+    // characters removed.
+    static std::string cleanText(const std::string& text, unsigned int maxBytes);
+
+    unsigned short onClientConnect(const std::string& address, brix::NetworkDecodeStream& request,
+                                   unsigned int& reason) override;
+    void onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason) override;
+    void onAnnounceVerification(bool verified) override;
+    void onSystemEvent(unsigned short node, unsigned int id, unsigned int a, unsigned int b,
+                       const std::string& text, const void* data, unsigned int size) override;
+
+private:
+    int findFreeSlot() const;
+    ClientSlot* getSlotOfNode(unsigned short node);
+    // Gives the slot its player, proxy and observer record and sends ConnectionReady.
+    void openSlot(unsigned int slot, Player* player, Controller* controller, bool local);
+    void freeSlot(unsigned int slot);
+    // The states of the other players in the match, to a remote slot.
+    void sendPlayersTo(unsigned int slot);
+    void sendLevel(unsigned int slot, const std::string& level);
+    void show(const std::string& text);
+
+    brix::NetworkServer mNetwork;
+    EventDispatcher* mEvents = nullptr;
+    PlayerManager* mPlayers = nullptr;
+    EntityManager* mEntities = nullptr;
+    brix::MessageDisplay* mMessages = nullptr;
+    std::vector<ClientSlot> mSlots;
+    bool mStarted = false;
+    std::string mPassword;
+    unsigned int mMatchFlags = 0;
+};
+} // namespace game

@@ -1,0 +1,270 @@
+#include "game/application/filesharebrowser.h"
+#include "game/application/listbrowser.h"
+#include "game/application/matchbrowser.h"
+#include "network/networkserver.h"
+
+#include "support/loopback.h"
+#include "support/services.h"
+#include "support/tempdir.h"
+#include "toolkit/file.h"
+#include "toolkit/stringutil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+using game::FileShareBrowser;
+using game::ListBrowser;
+
+// What the page listener was told, call by call.
+struct Pages : public ListBrowser::PageListener
+{
+    void onPageUpdate(unsigned int browserId, int state) override { reports.push_back({browserId, state}); }
+    std::vector<std::pair<unsigned int, int>> reports;
+};
+
+// A list of a given length whose rows are their entry numbers.
+class CountingBrowser : public ListBrowser
+{
+public:
+    CountingBrowser() : ListBrowser(7, 8, 10) {}
+    void setEntries(unsigned int count) { setItemCount(count, STATE_READY); }
+    std::string getItemTitle(unsigned int row) override { return std::to_string(getEntryIndex(row)); }
+    std::string getItemDescription(unsigned int) override { return std::string(); }
+    void refresh() override {}
+    void update() override {}
+};
+
+TEST(ListBrowser, PagesRunsOfEightRowsAndKeepsThePageWithinTheList)
+{
+    CountingBrowser browser;
+    Pages pages;
+    browser.setPageListener(&pages);
+    EXPECT_EQ(0u, browser.getPageCount());
+    EXPECT_EQ(0u, browser.getItemCountOnPage());
+
+    browser.setEntries(17);
+    ASSERT_EQ(1u, pages.reports.size());
+    EXPECT_EQ(7u, pages.reports[0].first);
+    EXPECT_EQ(ListBrowser::STATE_READY, pages.reports[0].second);
+    EXPECT_EQ(3u, browser.getPageCount());
+    EXPECT_EQ(8u, browser.getItemCountOnPage());
+
+    browser.nextPage();
+    browser.nextPage();
+    EXPECT_EQ(2u, browser.getPage());
+    EXPECT_EQ(1u, browser.getItemCountOnPage());
+    EXPECT_EQ("16", browser.getItemTitle(0));
+    browser.nextPage();
+    EXPECT_EQ(2u, browser.getPage());
+    browser.setPage(99);
+    EXPECT_EQ(2u, browser.getPage());
+    browser.previousPage();
+    EXPECT_EQ(1u, browser.getPage());
+    EXPECT_EQ("8", browser.getItemTitle(0));
+
+    // A shorter list takes the page back to its last one; an empty one to page 0.
+    browser.setEntries(8);
+    EXPECT_EQ(0u, browser.getPage());
+    EXPECT_EQ(1u, browser.getPageCount());
+    browser.previousPage();
+    EXPECT_EQ(0u, browser.getPage());
+    browser.setEntries(0);
+    browser.setPage(3);
+    EXPECT_EQ(0u, browser.getPage());
+    EXPECT_EQ(0u, browser.getItemCountOnPage());
+}
+
+const char* const SINGLE =
+    "<level><title>Red Canyon</title><author>Ann Lee</author><points><point><name>spstart</name>"
+    "</point></points></level>\n";
+const char* const MULTI = "<level><title>Pit</title><author>Bob</author><points><point><name>mpstart</name>"
+                          "</point></points></level>\n";
+const char* const BOTH =
+    "<level><title>Twin Pit</title><author>Ann Lee</author><points><point><name>spstart</name>"
+    "</point><point><name>mpstart</name></point></points></level>\n";
+
+struct Transfers : public FileShareBrowser::FileTransferListener
+{
+    void onUploadComplete(const std::string& file) override { uploaded.push_back(file); }
+    void onDownloadComplete(const std::string& file) override { downloaded.push_back(file); }
+    std::vector<std::string> uploaded;
+    std::vector<std::string> downloaded;
+};
+
+// Refreshes until the listing holds count entries, polling as the game does once per update.
+bool listUntil(FileShareBrowser& browser, unsigned int count)
+{
+    return test::pollUntil(
+        [&]
+        {
+            browser.update();
+            if (browser.getListState() != ListBrowser::STATE_REFRESHING)
+            {
+                if (browser.getItemCount() == count)
+                    return;
+                browser.refresh();
+            }
+        },
+        [&] { return browser.getListState() == ListBrowser::STATE_READY && browser.getItemCount() == count; },
+        15000, 50);
+}
+
+// Polls until the running transfer is reported.
+void finishTransfer(FileShareBrowser& browser, const Transfers& transfers, size_t reports)
+{
+    test::pollUntil([&] { browser.update(); },
+                    [&] { return transfers.uploaded.size() + transfers.downloaded.size() == reports; }, 10000,
+                    20);
+}
+
+TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
+{
+    test::FileShareService service;
+    ASSERT_TRUE(service.process.isRunning());
+    test::writeFile(service.levels() + "/canyon.xml", SINGLE);
+    test::writeFile(service.levels() + "/pit.xml", MULTI);
+    test::writeFile(service.levels() + "/twin.xml", BOTH);
+    test::TempDir local;
+
+    FileShareBrowser browser(0, 8, 10);
+    browser.initialize(service.server(), local.path(), nullptr);
+    Pages pages;
+    Transfers transfers;
+    browser.setPageListener(&pages);
+    browser.setTransferListener(&transfers);
+    browser.refresh();
+    ASSERT_FALSE(pages.reports.empty());
+    EXPECT_EQ(ListBrowser::STATE_REFRESHING, pages.reports[0].second);
+    ASSERT_TRUE(listUntil(browser, 3));
+    EXPECT_EQ(ListBrowser::STATE_READY, pages.reports.back().second);
+
+    std::vector<std::string> titles;
+    for (unsigned int row = 0; row < browser.getItemCountOnPage(); ++row)
+        titles.push_back(browser.getItemTitle(row));
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ((std::vector<std::string>{"canyon|Red Canyon|S", "pit|Pit|M", "twin|Twin Pit|SM"}), titles);
+    for (unsigned int row = 0; row < 3; ++row)
+    {
+        if (browser.getEntry(row).name != "twin.xml")
+            continue;
+        EXPECT_EQ("By 'Ann Lee', updated " +
+                      brix::StringUtil::timeStampToString(browser.getEntry(row).time, true) +
+                      ", single player, multiplayer",
+                  browser.getItemDescription(row));
+    }
+
+    // The menu's type filter "Single player" is value 1 under mask 3: levels for both stay out.
+    browser.setFilter("", "", 1, 3);
+    ASSERT_EQ(1u, browser.getItemCount());
+    EXPECT_EQ("canyon.xml", browser.getEntry(0).name);
+    browser.setFilter("pit", "ann", 0, 0);
+    ASSERT_EQ(1u, browser.getItemCount());
+    EXPECT_EQ("twin.xml", browser.getEntry(0).name);
+    browser.setFilter("", "", 0, 0);
+    EXPECT_EQ(3u, browser.getItemCount());
+
+    ASSERT_TRUE(browser.download("canyon.xml"));
+    finishTransfer(browser, transfers, 1);
+    EXPECT_EQ(std::vector<std::string>{"canyon.xml"}, transfers.downloaded);
+    EXPECT_EQ(SINGLE, test::readFile(local.file("canyon.xml")));
+
+    // Names from outside never reach a path: the share refuses them before any transfer.
+    EXPECT_FALSE(browser.download("../escape.xml"));
+    EXPECT_FALSE(browser.upload("sub/mine.xml", "pw"));
+
+    test::writeFile(local.file("mine.xml"), BOTH);
+    ASSERT_TRUE(browser.upload("mine.xml", "secret"));
+    finishTransfer(browser, transfers, 2);
+    EXPECT_EQ(std::vector<std::string>{"mine.xml"}, transfers.uploaded);
+    EXPECT_TRUE(listUntil(browser, 4));
+}
+
+TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
+{
+    test::TempDir local;
+    FileShareBrowser browser(0, 8, 10);
+    // Nobody listens on this port.
+    browser.initialize("127.0.0.1:" + std::to_string(test::freeTcpPort()), local.path(), nullptr);
+    Pages pages;
+    browser.setPageListener(&pages);
+    browser.refresh();
+    ASSERT_TRUE(test::pollUntil([&] { browser.update(); },
+                                [&] { return browser.getListState() != ListBrowser::STATE_REFRESHING; },
+                                10000, 20));
+    EXPECT_EQ(ListBrowser::STATE_FAILED, browser.getListState());
+    EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
+    EXPECT_EQ(0u, browser.getItemCount());
+
+    EXPECT_EQ("Operation successful", FileShareBrowser::getResultText(brix::FileShare::RESULT_SUCCESS));
+    EXPECT_EQ("Server connection error",
+              FileShareBrowser::getResultText(brix::FileShare::RESULT_CONNECTION_FAILED));
+    EXPECT_EQ("File operation error",
+              FileShareBrowser::getResultText(brix::FileShare::RESULT_TRANSFER_FAILED));
+    EXPECT_EQ("File index error", FileShareBrowser::getResultText(brix::FileShare::RESULT_INDEX_FAILED));
+    EXPECT_EQ("File operation cancelled",
+              FileShareBrowser::getResultText(static_cast<brix::FileShare::Result>(5)));
+    EXPECT_EQ("Unknown error", FileShareBrowser::getResultText(brix::FileShare::RESULT_NONE));
+}
+
+// A host that only announces its match.
+struct Announcer : public brix::NetworkServer::Listener
+{
+    unsigned short onClientConnect(const std::string&, brix::NetworkDecodeStream&, unsigned int&) override
+    {
+        return brix::NetworkServer::NO_NODE;
+    }
+    void onClientDisconnect(unsigned short, const std::string&, unsigned int) override {}
+    void onAnnounceVerification(bool) override {}
+};
+
+TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
+{
+    test::MatchMakerService service;
+    ASSERT_TRUE(service.process.isRunning());
+    const std::string maker = "127.0.0.1:" + std::to_string(service.port);
+    // Eight slots, four players in, a password.
+    const unsigned int flags = 8u << 28 | 4u << 24 | 1u << 23;
+    Announcer announcer;
+    brix::NetworkServer server(1);
+    const unsigned short port = test::freeUdpPort();
+    ASSERT_TRUE(server.setAnnounceServer(maker));
+    ASSERT_TRUE(
+        server.start(port, &announcer, "Canyon brawl", "arena", flags, game::MatchBrowser::PROTOCOL_VERSION));
+
+    game::MatchBrowser browser(1, 8, 10);
+    browser.initialize(maker, 1, nullptr);
+    Pages pages;
+    browser.setPageListener(&pages);
+    // Listed once the match maker has verified the announcement.
+    const bool listed = test::pollUntil(
+        [&]
+        {
+            server.update();
+            browser.update();
+            if (browser.getListState() != ListBrowser::STATE_REFRESHING && browser.getItemCount() == 0)
+                browser.refresh();
+        },
+        [&] { return browser.getItemCount() == 1; }, 15000, 50);
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(ListBrowser::STATE_READY, browser.getListState());
+    EXPECT_EQ(std::make_pair(1u, int(ListBrowser::STATE_READY)), pages.reports.back());
+    EXPECT_EQ("Canyon brawl|arena|4/8", browser.getItemTitle(0));
+    EXPECT_EQ("Host address 127.0.0.1:" + std::to_string(port) + ", password required",
+              browser.getItemDescription(0));
+    server.stop(2);
+
+    // A match maker that is gone: the page shows the failure, the browser keeps the last list.
+    browser.initialize("127.0.0.1:" + std::to_string(test::freeTcpPort()), 1, nullptr);
+    browser.refresh();
+    EXPECT_EQ(ListBrowser::STATE_REFRESHING, pages.reports.back().second);
+    ASSERT_TRUE(test::pollUntil([&] { browser.update(); },
+                                [&] { return browser.getListState() != ListBrowser::STATE_REFRESHING; },
+                                15000, 20));
+    EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
+    EXPECT_EQ(1u, browser.getItemCount());
+}
+} // namespace

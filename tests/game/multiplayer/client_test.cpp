@@ -1,0 +1,183 @@
+#include "game/multiplayer/client.h"
+#include "engine/core/zlibcompressor.h"
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/server.h"
+#include "network/udpsocket.h"
+
+#include "support/game/matchpeer.h"
+#include "support/loopback.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using game::Client;
+using game::EventProxy;
+using Bytes = std::vector<unsigned char>;
+using Lines = std::vector<std::string>;
+
+bool has(const Lines& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return file ? text.str() : std::string();
+}
+
+// The file packed the way the server sends a level.
+Bytes pack(const std::string& path)
+{
+    Bytes data(game::Server::MAX_LEVEL_DATA);
+    brix::ZLibCompressor compressor;
+    data.resize(compressor.compressFile(path, data.data(), static_cast<unsigned>(data.size())));
+    return data;
+}
+
+// A joiner's client, told by hand what a server would say.
+class ClientDownload : public ::testing::Test
+{
+protected:
+    ClientDownload() : peer(ground, false), client(peer.addClient("Ann")) {}
+
+    void prepare(const std::string& level)
+    {
+        client.onSystemEvent(0, EventProxy::PrepareMatch, 0, 0, level, nullptr, 0);
+    }
+    void respond(const std::string& level, const Bytes& data)
+    {
+        client.onSystemEvent(0, EventProxy::LevelDownloadResponse, 0, 0, level, data.data(),
+                             static_cast<unsigned>(data.size()));
+    }
+
+    test::TempDir dir;
+    test::MatchGround ground;
+    test::MatchPeer peer;
+    Client& client;
+};
+
+TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
+{
+    const Bytes arena = pack("levels/arena.xml");
+    ASSERT_FALSE(arena.empty());
+
+    prepare("fresh");
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
+    respond("fresh", arena);
+    EXPECT_EQ(readFile(peer.levelFile("fresh")), readFile("levels/arena.xml"));
+    EXPECT_TRUE(peer.level().getLevelCache()->hasLevel("fresh"));
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
+
+    // A second answer without a request is not taken.
+    respond("fresh2", arena);
+    EXPECT_EQ(readFile(peer.levelFile("fresh2")), "");
+
+    // Another name than the one asked for, even a plain one.
+    prepare("duel");
+    respond("duel2", arena);
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
+    EXPECT_EQ(readFile(peer.levelFile("duel2")), "");
+
+    // A file of that name that the cache does not know is never overwritten.
+    std::ofstream(peer.levelFile("taken")) << "keep";
+    prepare("taken");
+    respond("taken", arena);
+    EXPECT_EQ(readFile(peer.levelFile("taken")), "keep");
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
+
+    // Five MiB of zeros pack into a few KiB but unpack past the cap.
+    const std::string zeros = dir.file("zeros");
+    std::ofstream(zeros, std::ios::binary) << std::string(5 * 1024 * 1024, '\0');
+    const Bytes bomb = pack(zeros);
+    ASSERT_FALSE(bomb.empty());
+    prepare("bomb");
+    respond("bomb", bomb);
+    EXPECT_EQ(readFile(peer.levelFile("bomb")), "");
+    EXPECT_FALSE(peer.level().getLevelCache()->hasLevel("bomb"));
+    EXPECT_TRUE(has(peer.shown(), "Matchlevel'bomb'downloadfailed"));
+
+    // Data too long for one event arrives empty.
+    prepare("empty");
+    respond("empty", Bytes());
+    EXPECT_EQ(readFile(peer.levelFile("empty")), "");
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
+}
+
+TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
+{
+    EXPECT_TRUE(Client::isPlainLevelName("Arena 2_b-c.v1"));
+    EXPECT_TRUE(Client::isPlainLevelName(std::string(64, 'a')));
+    EXPECT_FALSE(Client::isPlainLevelName(std::string(65, 'a')));
+    EXPECT_FALSE(Client::isPlainLevelName(""));
+    EXPECT_FALSE(Client::isPlainLevelName(".hidden"));
+    for (const char* name :
+         {"../evil", "a/b", "a\\b", "a\"b", "a'b", "a|b", "a<b", "a>b", "a\bb", "a\tb", "a:b"})
+        EXPECT_FALSE(Client::isPlainLevelName(name)) << name;
+
+    prepare("../evil");
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
+    EXPECT_TRUE(has(peer.shown(), "Matchlevel'../evil'notfound!"));
+}
+
+TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
+{
+    prepare("slow");
+    for (unsigned int tick = 1; tick < Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
+        client.tick(static_cast<unsigned short>(tick));
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
+    client.tick(0);
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
+    EXPECT_TRUE(has(peer.shown(), "Matchlevel'slow'downloadtimedout"));
+}
+
+TEST(Client, SendsTheConnectionRequestBytes)
+{
+    test::MatchGround ground;
+    test::MatchPeer peer(ground, false);
+    brix::UDPSocket server;
+    const unsigned short port = test::freeUdpPort();
+    ASSERT_TRUE(server.open(port));
+    ASSERT_TRUE(peer.addClient("Ann").connect("127.0.0.1:" + std::to_string(port), "pw"));
+
+    unsigned char packet[600];
+    unsigned int length = 0;
+    ASSERT_TRUE(test::pollUntil([&] { peer.client(0).update(); },
+                                [&] { return server.receive(packet, sizeof(packet), length) && length > 0; },
+                                5000));
+    EXPECT_EQ(Bytes(packet, packet + length),
+              (Bytes{1, 0x00, 0x02, 0x04, 0x01, 0x00, 0x00, 0x14, 0x00, 2, 'p', 'w'}));
+}
+
+TEST(Client, NamesDisconnectReasonsAndPlansItsInputAdvance)
+{
+    const std::vector<std::pair<unsigned, std::string>> reasons = {{1, "Timeout"},
+                                                                   {2, "Server shutdown"},
+                                                                   {3, "Client shutdown"},
+                                                                   {100, "Invalid data"},
+                                                                   {101, "Incompatible version"},
+                                                                   {102, "Wrong password"},
+                                                                   {103, "Server full"},
+                                                                   {4, "Unknown"}};
+    for (const auto& reason : reasons)
+        EXPECT_EQ(Client::getReasonText(reason.first), reason.second);
+
+    // One tick more than the round trip plus twice its jitter, in whole 25 ms ticks.
+    EXPECT_EQ(Client::getInputAdvanceTarget(0, 0), 1);
+    EXPECT_EQ(Client::getInputAdvanceTarget(1, 0), 2);
+    EXPECT_EQ(Client::getInputAdvanceTarget(25, 0), 2);
+    EXPECT_EQ(Client::getInputAdvanceTarget(50, 10), 4);
+    EXPECT_EQ(Client::getInputAdvanceTarget(200, 50), 13);
+}
+} // namespace

@@ -1,0 +1,124 @@
+#pragma once
+#include "support/game/levelbuilder.h"
+#include "support/ogre/headlessogre.h"
+#include "support/ogre/imagefont.h"
+#include "support/tempdir.h"
+
+#include "game/world/controller.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brix
+{
+class MessageDisplay;
+class Simulator;
+} // namespace brix
+
+namespace Ogre
+{
+class SceneManager;
+}
+
+namespace game
+{
+class Client;
+class EntityManager;
+class EventDispatcher;
+class Human;
+class Level;
+class PlayerManager;
+class Server;
+} // namespace game
+
+namespace test
+{
+// What every peer of a networked match in one process shares, headless: one OGRE root, the
+// content pack's meshes, and the resource group "levels" over the built-in levels, to which each
+// peer adds its own level folder. Make it before the peers and drop it after them.
+class MatchGround
+{
+public:
+    MatchGround();
+    ~MatchGround();
+    MatchGround(const MatchGround&) = delete;
+    MatchGround& operator=(const MatchGround&) = delete;
+
+    Ogre::SceneManager* createSceneManager();
+
+private:
+    HeadlessOgre mOgre;
+    ImageFont mFont;
+};
+
+// A controller that plays back what the test queues: each sampled tick takes the next queued
+// input, or none.
+class ScriptedController : public game::Controller
+{
+public:
+    ScriptedController() : game::Controller(0) {}
+    void update(unsigned short tick) override;
+    std::deque<TInput> script;
+};
+
+// One game process's share of a match, set up as the application does it, without a window:
+// its own user folder and level folder, physics world, game::Level, event dispatcher, entity
+// manager with the match definitions, player manager and message display, and a game::Server
+// (host) or nothing but a game::Client (joiner). Every tick runs as the application's: network
+// traffic, the server's and clients' ticks, the world simulated to the tick, the players and
+// events, then the server's packets.
+class MatchPeer
+{
+public:
+    // "player": a human of integrity 100 with a "pistol", whose kill scores KILL_SCORE;
+    // "crate": a prop.
+    static const char* const DEFINITIONS;
+    static constexpr unsigned int KILL_SCORE = 100;
+
+    // host: authoritative, with a server; otherwise a joiner's world that mirrors the host.
+    MatchPeer(MatchGround& ground, bool host);
+    ~MatchPeer();
+    MatchPeer(const MatchPeer&) = delete;
+    MatchPeer& operator=(const MatchPeer&) = delete;
+
+    // Saves the level as this peer's own and starts the match on it, then hides the level
+    // folder from the other peers so that they must download it. False when it failed.
+    bool startMatch(const LevelBuilder& builder, const std::string& name, unsigned int scoreLimit);
+    // A client of this process with a scripted controller (index 0, then 1).
+    game::Client& addClient(const std::string& name);
+
+    // One application tick; packets go out at once (no pacing).
+    void tick();
+    // The messages shown so far, without blanks (the display draws none).
+    std::vector<std::string> shown() const;
+    // The human of the player of that index, or null.
+    game::Human* human(unsigned int playerIndex) const;
+    // The path the level of that name has in this peer's level folder.
+    std::string levelFile(const std::string& name) const;
+
+    game::Level& level() { return *mLevel; }
+    game::EntityManager& entities() { return *mEntities; }
+    game::PlayerManager& players() { return *mPlayers; }
+    game::EventDispatcher& events() { return *mEvents; }
+    game::Server* server() { return mServer.get(); }
+    game::Client& client(unsigned int index) { return *mClients[index]; }
+    ScriptedController& controller(unsigned int index) { return *mControllers[index]; }
+    const std::string& userDirectory() const { return mUser.path(); }
+
+private:
+    TempDir mUser;
+    std::string mLevelFolder;
+    Ogre::SceneManager* mSceneManager;
+    std::unique_ptr<brix::Simulator> mSimulator;
+    std::unique_ptr<game::Level> mLevel;
+    std::unique_ptr<game::EventDispatcher> mEvents;
+    std::unique_ptr<game::EntityManager> mEntities;
+    std::unique_ptr<game::PlayerManager> mPlayers;
+    std::unique_ptr<brix::MessageDisplay> mDisplay;
+    std::unique_ptr<game::Server> mServer;
+    std::vector<std::unique_ptr<game::Client>> mClients;
+    std::vector<ScriptedController*> mControllers;
+};
+} // namespace test
