@@ -11,6 +11,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/package.h"
+#include "game/world/platform.h"
 #include "network/networkdecodestream.h"
 #include "network/highscore.h"
 #include "network/highscoremanager.h"
@@ -203,6 +204,10 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
             entity->setPosition(point.getPosition());
             entity->setOrientation(point.orientation);
             entity->setInitialState(point.state);
+            // A platform travels between the point's positions, the main one first.
+            if (pass == 0 && point.positions.size() > 1)
+                for (const Ogre::Vector3& position : point.positions)
+                    static_cast<Platform*>(entity)->addRoutePoint(position);
             if (pass == 1 || mAuthoritative)
                 entity->spawn();
             // Single-player vials are there to be found once.

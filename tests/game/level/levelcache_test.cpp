@@ -62,10 +62,16 @@ TEST(LevelCache, FindsBuiltInAndUserLevelsWithTheirFlags)
     EXPECT_EQ("Me", cache.getAuthor("myarena"));
     EXPECT_EQ(world.userLevelFile("myarena"), cache.getFileName("myarena"));
 
-    EXPECT_EQ(std::vector<std::string>({"sp01"}), levelNames(cache, 1, 1));
-    EXPECT_EQ(std::vector<std::string>({"arena", "myarena"}), levelNames(cache, 2, 2));
+    const std::vector<std::string> campaign = {"sp01", "sp02", "sp03", "sp04", "sp05",
+                                               "sp06", "sp07", "sp08", "sp09", "sp10"};
+    const std::vector<std::string> arenas = {"arena", "armory", "myarena", "pit", "square"};
+    EXPECT_EQ(campaign, levelNames(cache, 1, 1));
+    EXPECT_EQ(arenas, levelNames(cache, 2, 2));
     EXPECT_EQ(std::vector<std::string>({"myarena"}), levelNames(cache, 0, 4));
-    EXPECT_EQ(std::vector<std::string>({"arena", "myarena", "sp01"}), levelNames(cache, 0, 0));
+    std::vector<std::string> all = arenas;
+    all.insert(all.end(), campaign.begin(), campaign.end());
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, levelNames(cache, 0, 0));
     EXPECT_FALSE(cache.hasLevel("Arena"));
     EXPECT_EQ(0u, cache.getChecksum("nosuch"));
     EXPECT_EQ("", cache.getFileName("nosuch"));

@@ -4,6 +4,7 @@
 #include "gamedata.h"
 
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 
 #include <OgreCamera.h>
 #include <OgreGpuProgramManager.h>
@@ -21,6 +22,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -28,7 +31,7 @@ const Ogre::ColourValue BACKGROUND(0.1f, 0.1f, 0.12f);
 const float FIELD_OF_VIEW = 30.0f;
 
 // The shipped levels as the game draws them, seen from the front with the whole box in view.
-// With KORVANE_UPDATE_REFERENCE set, the frames become the pictures in docs/screens.
+// With KORVANE_UPDATE_REFERENCE set, the frames become the pictures in docs/screens/levels.
 TEST(LevelScene, DrawsTheShippedLevelsWithTheirLightMapArea)
 {
     test::OgreWindow window(640, 240, {"Codec_STBI"});
@@ -53,7 +56,11 @@ TEST(LevelScene, DrawsTheShippedLevelsWithTheirLightMapArea)
     camera.setAspectRatio(640.0f / 240.0f);
     camera.setFarClipDistance(500.0f);
 
-    for (const char* name : {"sp01", "arena"})
+    std::vector<std::string> names;
+    level.getLevelCache()->getLevelNames(names, game::LevelCache::FLAG_BUILTIN,
+                                         game::LevelCache::FLAG_BUILTIN);
+    ASSERT_GE(names.size(), 14u);
+    for (const std::string& name : names)
     {
         SCOPED_TRACE(name);
         ASSERT_TRUE(level.load(name, false));
@@ -78,10 +85,9 @@ TEST(LevelScene, DrawsTheShippedLevelsWithTheirLightMapArea)
         const std::string frame = std::string(std::getenv("KORVANE_BINARY_DIR")) + "/" + name + "-level.png";
         window.renderWindow().writeContentsToFile(frame);
         if (std::getenv("KORVANE_UPDATE_REFERENCE"))
-            test::writeFile(test::sourcePath(std::string("docs/screens/") + name + ".png"),
-                            test::readFile(frame));
+            test::writeFile(test::sourcePath("docs/screens/levels/" + name + ".png"), test::readFile(frame));
 
-        // The blocks show; sp01 is a long thin walk, so they cover only a small part of its picture.
+        // The blocks show; a long thin walk covers only a small part of its picture.
         std::string bytes = test::readFile(frame);
         ASSERT_FALSE(bytes.empty());
         Ogre::Image shot;

@@ -1,0 +1,183 @@
+#include "game/level/level.h"
+#include "game/level/levelcache.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/world/entity.h"
+#include "game/world/entitymanager.h"
+
+#include "support/game/levelworld.h"
+#include "support/logcapture.h"
+#include "support/tempdir.h"
+
+#include "inputscript.h"
+#include "levelplay.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+using game::LevelCache;
+
+const char* const FIRST_LEVEL = "sp01";
+const unsigned CAMPAIGN_LEVELS = 10;
+const unsigned ARENAS = 4;
+const unsigned ARENA_STARTS = 8;
+const std::string SCRIPT_FOLDER = "tests/data/playthrough/";
+// Three quarters of the entity manager's dynamic slots, above which the editor warns.
+const unsigned MAX_DYNAMIC_ENTITIES = 150;
+
+std::vector<std::string> levelNames(const LevelCache& cache, unsigned value, unsigned mask)
+{
+    std::vector<std::string> names;
+    cache.getLevelNames(names, value, mask);
+    return names;
+}
+
+// The campaign from its first level along "next", as the single-player menu walks it.
+std::vector<std::string> campaign(const LevelCache& cache)
+{
+    std::vector<std::string> chain;
+    for (std::string name = FIRST_LEVEL; cache.hasLevel(name) && chain.size() <= CAMPAIGN_LEVELS;
+         name = cache.getNext(name))
+        chain.push_back(name);
+    return chain;
+}
+
+TEST(Campaign, ChainsTenLevelsFromTheFirstAndShipsFourArenasWithEightStarts)
+{
+    test::LevelWorld world;
+    world.level().updateLevelCache();
+    const LevelCache& cache = *world.level().getLevelCache();
+    const std::vector<std::string> chain = campaign(cache);
+    ASSERT_EQ(CAMPAIGN_LEVELS, chain.size());
+    // Every single-player level is on the chain once, and the last one leads nowhere.
+    EXPECT_EQ(chain, levelNames(cache, LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN,
+                                LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN));
+    EXPECT_EQ("", cache.getNext(chain.back()));
+    for (const std::string& name : chain)
+    {
+        ASSERT_TRUE(world.level().load(name, false)) << name;
+        EXPECT_FALSE(world.level().getTitle().empty()) << name;
+        EXPECT_EQ("Korvane", world.level().getAuthor()) << name;
+        EXPECT_GT(world.level().getTargetTime(), 0.0f) << name;
+        EXPECT_FALSE(world.level().isModified()) << name;
+    }
+    const std::vector<std::string> arenas =
+        levelNames(cache, LevelCache::FLAG_MULTIPLAYER | LevelCache::FLAG_BUILTIN,
+                   LevelCache::FLAG_MULTIPLAYER | LevelCache::FLAG_BUILTIN);
+    EXPECT_EQ(ARENAS, arenas.size());
+    for (const std::string& name : arenas)
+    {
+        ASSERT_TRUE(world.level().load(name, false)) << name;
+        EXPECT_EQ(ARENA_STARTS, world.level().getMultiplayerStarts().size()) << name;
+        EXPECT_FALSE(world.level().isModified()) << name;
+    }
+}
+
+// Every level starts a match naming nothing the game does not know, with its maps, lit by
+// lamps; and each single-player level, played headless from its start with the committed input
+// of a recorded run (tools/level/levelrecord.cpp), ends completed with a score.
+TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
+{
+    std::vector<std::string> names;
+    std::vector<std::string> singlePlayer;
+    {
+        test::LevelWorld world;
+        world.level().updateLevelCache();
+        const LevelCache& cache = *world.level().getLevelCache();
+        names = levelNames(cache, LevelCache::FLAG_BUILTIN, LevelCache::FLAG_BUILTIN);
+        singlePlayer = levelNames(cache, LevelCache::FLAG_SINGLE_PLAYER, LevelCache::FLAG_SINGLE_PLAYER);
+    }
+    ASSERT_EQ(CAMPAIGN_LEVELS + ARENAS, names.size());
+    for (const std::string& name : names)
+    {
+        SCOPED_TRACE(name);
+        test::LevelWorld world(false, {"Codec_STBI"});
+        levels::LevelPlay play(world.level(), world.simulator());
+        const bool campaign = std::find(singlePlayer.begin(), singlePlayer.end(), name) != singlePlayer.end();
+        {
+            test::LogCapture log;
+            ASSERT_TRUE(play.start(name, campaign));
+            EXPECT_EQ(std::vector<std::string>(), log.errors());
+        }
+        EXPECT_TRUE(world.level().hasLightMap() && world.level().hasSoundMap());
+        // What the editor warns of when saving: everything that moves stays within the blocks'
+        // box, and there are not too many of them.
+        Ogre::AxisAlignedBox walls;
+        for (const game::LevelPoint& point : world.level().getPoints())
+            if (point.type == game::LevelPoint::TYPE_BLOCK)
+                walls.merge(point.getPosition());
+        unsigned lamps = 0;
+        unsigned dynamic = 0;
+        for (const game::LevelPoint& point : world.level().getPoints())
+        {
+            lamps += point.name == "lamp" || point.name == "flickerlamp";
+            const game::Entity* prototype = play.entities().getPrototype(point.name);
+            if (point.type == game::LevelPoint::TYPE_ENTITY &&
+                (prototype->getFlags() & game::Entity::ATTRIBUTE_STATIC) != 0)
+                continue;
+            dynamic += point.type == game::LevelPoint::TYPE_ENTITY;
+            for (const Ogre::Vector3& position : point.positions)
+                EXPECT_TRUE(walls.contains(position)) << point.name << " at " << position;
+        }
+        EXPECT_GE(lamps, 4u);
+        EXPECT_LE(dynamic, MAX_DYNAMIC_ENTITIES);
+        if (!campaign)
+            continue;
+
+        // The recorded run, replayed tick by tick, reaches the exit.
+        levels::InputScript script;
+        std::string error;
+        ASSERT_TRUE(script.load(test::sourcePath(SCRIPT_FOLDER + name + ".txt"), error)) << error;
+        for (const game::Controller::TInput& input : script.inputs)
+        {
+            if (play.isComplete())
+                break;
+            play.tick(input);
+        }
+        EXPECT_TRUE(play.isComplete()) << "the run ended after " << play.getTime() << " s short of the exit";
+        EXPECT_GT(play.player().getScore(), 0u);
+        std::printf("%s \"%s\": completed in %.2f s (target %.0f s), score %u\n", name.c_str(),
+                    world.level().getTitle().c_str(), play.getTime(), world.level().getTargetTime(),
+                    play.player().getScore());
+    }
+}
+
+TEST(Campaign, ScriptsReadBackTheExactInputsAndRejectBrokenLines)
+{
+    test::TempDir folder;
+    levels::InputScript written;
+    game::Controller::TInput input;
+    input.move = 0.3f;
+    input.aimX = 0.70710677f;
+    input.aimY = -0.1f / 3.0f;
+    input.buttons = game::Controller::BUTTON_SHOOT | game::Controller::BUTTON_CROUCH;
+    written.inputs.assign(3, input);
+    written.inputs.push_back(game::Controller::TInput());
+    ASSERT_TRUE(written.save(folder.file("run.txt"), {"a run"}));
+    // Equal ticks share a line.
+    EXPECT_EQ("# a run\n3 0.300000012 0.707106769 -0.0333333351 17\n1 0 0 0 0\n",
+              test::readFile(folder.file("run.txt")));
+    levels::InputScript read;
+    std::string error;
+    ASSERT_TRUE(read.load(folder.file("run.txt"), error)) << error;
+    ASSERT_EQ(4u, read.inputs.size());
+    EXPECT_EQ(input.aimX, read.inputs[2].aimX);
+    EXPECT_EQ(input.aimY, read.inputs[2].aimY);
+    EXPECT_EQ(17u, read.inputs[2].buttons);
+
+    for (const char* broken : {"3 1 0 0\n", "0 1 0 0 0\n", "2 1 0 0 0 9\n", "x 1 0 0 0\n"})
+    {
+        test::writeFile(folder.file("broken.txt"), std::string("# fine\n1 0 0 0 0\n") + broken);
+        EXPECT_FALSE(read.load(folder.file("broken.txt"), error)) << broken;
+        EXPECT_EQ(folder.file("broken.txt") + ":3: expected COUNT MOVE AIMX AIMY BUTTONS", error);
+        EXPECT_TRUE(read.inputs.empty());
+    }
+    EXPECT_FALSE(read.load(folder.file("missing.txt"), error));
+}
+} // namespace

@@ -1,0 +1,187 @@
+#include "autopilot.h"
+
+#include "game/world/entity.h"
+#include "game/world/entitymanager.h"
+#include "game/world/human.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace levels
+{
+namespace
+{
+using TStep = LevelPlan::TStep;
+using game::Controller;
+
+const float TICK_SECONDS = 0.025f;
+// Ticks a jump may take to leave the ground before it is pressed again.
+const unsigned TAKE_OFF_TICKS = 8;
+// Ticks standing after a jump that make a landing; a human at the top of its jump may seem to
+// stand for a tick.
+const unsigned LANDED_TICKS = 3;
+// Within this of its point a walk slows down, to no less than the fraction of its speed.
+const float APPROACH_DISTANCE = 1.0f;
+const float MIN_APPROACH = 0.3f;
+// What a fight step shoots at, by entity type.
+const char* const TARGET_TYPES[] = {"human", "prop", "sentrygun", "drone", "crawler"};
+// Slower than this up or down, a human on the ground stands: it is not still climbing a step.
+const float STANDING_SPEED = 0.5f;
+
+bool isStanding(const game::Human& human)
+{
+    return human.isOnGround() && std::fabs(human.getLinearVelocity().y) < STANDING_SPEED;
+}
+} // namespace
+
+Autopilot::Autopilot(const std::vector<TStep>& route) : mRoute(route) {}
+
+bool Autopilot::next(const game::Human& human, game::EntityManager& entities, Controller::TInput& input)
+{
+    while (mStep < mRoute.size())
+    {
+        input = Controller::TInput();
+        input.aimX = mFacing;
+        if (drive(mRoute[mStep], human, entities, input))
+        {
+            ++mTicks;
+            // A jump is one press: the button is let go on the tick after.
+            if (input.buttons & Controller::BUTTON_JUMP)
+            {
+                if (mJumpHeld)
+                    input.buttons &= ~Controller::BUTTON_JUMP;
+                mJumpHeld = !mJumpHeld;
+            }
+            else
+                mJumpHeld = false;
+            return true;
+        }
+        ++mStep;
+        mTicks = 0;
+        mBlocked = 0;
+        mTakeOff = 0;
+        mLanded = 0;
+        mAirborne = false;
+    }
+    input = Controller::TInput();
+    input.aimX = mFacing;
+    return false;
+}
+
+void Autopilot::walkToward(float x, const game::Human& human, Controller::TInput& input)
+{
+    const float dx = x - human.getPosition().x;
+    if (std::fabs(dx) < ARRIVAL_DISTANCE * 0.5f)
+        return;
+    // Slowing down over the last metre, so as to stop near the point rather than beyond it.
+    const float speed = std::min(1.0f, std::max(MIN_APPROACH, std::fabs(dx) / APPROACH_DISTANCE));
+    mFacing = dx > 0.0f ? 1.0f : -1.0f;
+    input.move = mFacing * speed;
+    input.aimX = mFacing;
+}
+
+bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityManager& entities,
+                      Controller::TInput& input)
+{
+    const Ogre::Vector3& position = human.getPosition();
+    const bool timedOut = mTicks * TICK_SECONDS >= step.seconds;
+    switch (step.kind)
+    {
+    case TStep::WALK:
+    case TStep::CROUCH:
+    case TStep::SHIELD:
+        if ((std::fabs(step.x - position.x) < ARRIVAL_DISTANCE && isStanding(human)) || timedOut)
+            return false;
+        walkToward(step.x, human, input);
+        if (step.kind == TStep::CROUCH)
+            input.buttons |= Controller::BUTTON_CROUCH;
+        else if (step.kind == TStep::SHIELD)
+            input.buttons |= Controller::BUTTON_SHIELD;
+        else if (isStanding(human) && std::fabs(human.getLinearVelocity().x) < BLOCKED_SPEED && mTicks > 0)
+        {
+            // Something in the way: step up onto it.
+            if (++mBlocked >= BLOCKED_TICKS)
+            {
+                input.buttons |= Controller::BUTTON_JUMP;
+                mBlocked = 0;
+            }
+        }
+        else
+            mBlocked = 0;
+        return true;
+    case TStep::JUMP:
+        // A jump starts from the ground: one still falling from the step before lands first.
+        if (timedOut)
+            return false;
+        if (!human.isOnGround())
+        {
+            mAirborne = mAirborne || mTakeOff > 0;
+            mLanded = 0;
+        }
+        else if (mAirborne && isStanding(human) && ++mLanded >= LANDED_TICKS)
+            return false;
+        walkToward(step.x, human, input);
+        if (!std::isnan(step.y) && mTakeOff == 0 && (step.x - step.y) * (step.y - position.x) > 0.0f)
+            return true;
+        if (!mAirborne && human.isOnGround() && mTakeOff++ % TAKE_OFF_TICKS == 0)
+            input.buttons |= Controller::BUTTON_JUMP;
+        return true;
+    case TStep::WAIT:
+        return !timedOut;
+    case TStep::RIDE:
+        return !timedOut && !(isStanding(human) && std::fabs(position.y - step.y) < ARRIVAL_DISTANCE);
+    case TStep::INTERACT:
+        if (mTicks > 0)
+            return false;
+        input.buttons |= Controller::BUTTON_INTERACT;
+        return true;
+    case TStep::FIGHT:
+    {
+        if (timedOut)
+            return false;
+        const game::Entity* target = findTarget(step, human, entities);
+        if (!target)
+            return false;
+        const Ogre::Vector2 origin = human.getAimOrigin();
+        Ogre::Vector2 aim(target->getPosition().x - origin.x, target->getPosition().y - origin.y);
+        aim.normalise();
+        input.aimX = aim.x;
+        input.aimY = aim.y;
+        mFacing = aim.x >= 0.0f ? 1.0f : -1.0f;
+        if ((mTicks / TRIGGER_TICKS) % 2 == 0)
+            input.buttons |= Controller::BUTTON_SHOOT;
+        return true;
+    }
+    }
+    return false;
+}
+
+const game::Entity* Autopilot::findTarget(const TStep& step, const game::Human& human,
+                                          game::EntityManager& entities) const
+{
+    const game::Entity* best = nullptr;
+    float bestDistance = std::numeric_limits<float>::max();
+    std::vector<game::Entity*> found;
+    for (const char* type : TARGET_TYPES)
+        entities.findEntities(found, Ogre::Vector3(step.x, step.y, 0.0f), FIGHT_RADIUS, type);
+    for (const game::Entity* entity : found)
+    {
+        if (entity == &human || entity->getHealth() <= 0.0f ||
+            (entity->getFlags() & game::Entity::ATTRIBUTE_STATIC) != 0)
+            continue;
+        const Ogre::Vector2 origin = human.getAimOrigin();
+        // Only what a shot would reach: not a guard behind a closed door.
+        if (entities.checkVisibility(&human, Ogre::Vector3(origin.x, origin.y, 0.0f), entity, true, 0,
+                                     false) == 0)
+            continue;
+        const float distance = entity->getPosition().squaredDistance(human.getPosition());
+        if (distance < bestDistance)
+        {
+            best = entity;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+} // namespace levels
