@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/core/closestrayresultcallback.h"
 #include "engine/core/movable.h"
 
 #include <btBulletCollisionCommon.h>
@@ -19,6 +20,14 @@ public:
         if (mIgnore && result.m_hitCollisionObject->getUserPointer() == mIgnore)
             return 1.0f;
         return btCollisionWorld::ClosestConvexResultCallback::addSingleResult(result, normalInWorldSpace);
+    }
+
+    // The ignored movable's objects are passed over before any narrow-phase work: a sweep that
+    // starts inside its own body would otherwise solve that overlap on every call.
+    bool needsCollision(btBroadphaseProxy* proxy) const override
+    {
+        return !isIgnoredProxy(proxy, mIgnore) &&
+               btCollisionWorld::ClosestConvexResultCallback::needsCollision(proxy);
     }
 
 private:

@@ -5,6 +5,13 @@
 
 namespace brix
 {
+// Whether a broadphase proxy is one of the objects of the movable that a query looks through.
+inline bool isIgnoredProxy(const btBroadphaseProxy* proxy, const Movable* ignore)
+{
+    const btCollisionObject* object = static_cast<const btCollisionObject*>(proxy->m_clientObject);
+    return ignore && object && object->getUserPointer() == ignore;
+}
+
 // Bullet's closest-hit ray callback that looks through one movable's own objects.
 class ClosestRayResultCallback : public btCollisionWorld::ClosestRayResultCallback
 {
@@ -19,6 +26,14 @@ public:
         if (mIgnore && result.m_collisionObject->getUserPointer() == mIgnore)
             return 1.0f;
         return btCollisionWorld::ClosestRayResultCallback::addSingleResult(result, normalInWorldSpace);
+    }
+
+    // The ignored movable's objects are passed over before any narrow-phase work: a sweep that
+    // starts inside its own body would otherwise solve that overlap on every call.
+    bool needsCollision(btBroadphaseProxy* proxy) const override
+    {
+        return !isIgnoredProxy(proxy, mIgnore) &&
+               btCollisionWorld::ClosestRayResultCallback::needsCollision(proxy);
     }
 
 private:

@@ -18,11 +18,23 @@
 #include "engine/presentation/ogreoverlayloadscreen.h"
 #include "engine/presentation/ogreparticlepool.h"
 #include "engine/presentation/textlabelfactory.h"
+#include "game/application/camera.h"
+#include "game/application/characterlabelfactory.h"
+#include "game/application/editorcameraview.h"
+#include "game/application/gamepadcontroller.h"
+#include "game/application/hud.h"
+#include "game/application/interactionlabelfactory.h"
+#include "game/application/keyboardcontroller.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
+#include "game/application/musicplayer.h"
+#include "game/editor/leveleditor.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
 #include "game/world/shadowmanager.h"
 #include "network/updatechecker.h"
 #include "toolkit/desktop.h"
@@ -670,9 +682,8 @@ void Application::setup(int argc, const char** argv)
     mCamera = mSceneManager->createCamera("main");
     Ogre::Viewport* viewport = getRenderWindow()->addViewport(mCamera, 10);
     viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 0));
-    // The first player's camera lies under this viewport over the whole window and clears it;
-    // until the game has its cameras, this one clears instead.
-    viewport->setClearEveryFrame(true);
+    // The players' cameras lie under this viewport and clear what they show.
+    viewport->setClearEveryFrame(false);
     viewport->setVisibilityMask(MAIN_VIEWPORT_FLAGS);
 
     mEventDispatcher = new EventDispatcher();
@@ -682,8 +693,9 @@ void Application::setup(int argc, const char** argv)
     mLabelManager = new brix::LabelManager(mSceneManager, mSceneManager->getRootSceneNode(), FONT_NAME, 2);
     mLabelManager->setLayerVisibilityFlags(0, 1);
     mLabelManager->setLayerVisibilityFlags(1, 2);
-    // The world's "interaction" and "character" labels register after this one when they exist.
     mLabelManager->registerLabelType(new brix::TextLabelFactory());
+    mLabelManager->registerLabelType(new InteractionLabelFactory());
+    mLabelManager->registerLabelType(new CharacterLabelFactory());
     mShadowManager =
         new ShadowManager(mSceneManager, mSceneManager->getRootSceneNode(), mSimulator, SHADOW_MATERIAL);
     // The player manager follows here when multiplayer exists.
@@ -729,6 +741,7 @@ void Application::setup(int argc, const char** argv)
     // The player manager, the server and the clients are given their services here once
     // multiplayer exists.
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);
+    setupPlayerViews();
 
     mConfiguration.addListener(this);
     mConfiguration.updateAllParameters();
@@ -797,7 +810,7 @@ uint16_t Application::predictTick(uint16_t nextTick, unsigned int inputAdvance, 
 bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds)
 {
     mInputManager->update();
-    // The audio listener follows the local players' humans once the world exists.
+    updateAudioListener();
     mAudioManager->update();
 
     if (ticks > 0)
@@ -818,6 +831,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
             simulated = predictTick(mEntityManager->nextTick(), inputAdvance, mPrediction);
         }
         // The server and each client tick here, paused or not, once multiplayer exists.
+        tickPlayerViews(simulated);
         if (!mPaused)
         {
             mEntityManager->simulateTo(simulated);
@@ -842,6 +856,8 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     }
 
     mMenuFrame->update(elapsedSeconds);
+    updateLevelEditor();
+    updatePlayerViews(elapsedSeconds);
 
     if (mHostRequested)
     {
@@ -857,8 +873,11 @@ void Application::cleanup()
 {
     // Nothing is applied to managers on their way out.
     mConfiguration.removeListener(this);
+    if (mLevelEditor)
+        tearDownStep("level editor", [this]() { closeLevelEditor(); });
     // Ending a running game, and deleting the level editor, the browsers, the clients and the
     // server, come first here as those parts exist.
+    cleanupPlayerViews();
     // The entity manager goes before the level and every manager its entities use.
     destroy(mEntityManager, "entity manager");
     destroy(mLevel, "level");
@@ -932,9 +951,9 @@ void Application::onParameterChange(const std::string& name)
         else
             getMenuItem("sp", "level")->setValue(level.empty() ? std::string("sp01") : level);
     }
-    // The camera filters, the music, the packet rate, the punch-through address and the players'
-    // controllers, names and skins take effect here as the cameras, the music player, the
-    // server and the clients exist.
+    // The packet rate, the punch-through address and the players' names and skins take effect
+    // here as the server and the clients exist.
+    onViewParameterChange(name);
 }
 
 void Application::ensureSharePassword()
@@ -1048,6 +1067,9 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         break;
     case EventDispatcher::MenuCommand:
         onMenuCommand(a);
+        break;
+    case EventDispatcher::ControllersChanged:
+        reinitializeControllers();
         break;
     default:
         break;
@@ -1302,7 +1324,7 @@ void Application::openMenu(const std::string& page)
         setMenuItemState(player, "back",
                          name == player ? brix::OgreMenuItem::STATE_DISABLED
                                         : brix::OgreMenuItem::STATE_NORMAL);
-    // The players' cameras show their pause effect here once they exist.
+    setCamerasPaused(true);
     mMenu->show(name);
     mMenuFrame->setVisible(true);
     updateInputMask();
@@ -1320,6 +1342,8 @@ void Application::closeMenu(bool force)
         mMenu->hide();
         mMenuFrame->setVisible(false);
         updateInputMask();
+        setCamerasPaused(false);
+        updateControllerInfo();
     }
     mPaused = false;
     mParticlePool->setSpeedFactor(1.0f);
@@ -1330,8 +1354,308 @@ void Application::updateInputMask()
     unsigned int mask = INPUT_MENU;
     if (!mMenu->isVisible() && mGameMode == MODE_EDITOR)
         mask = INPUT_MENU | INPUT_EDITOR;
-    // In a running match of modes 1 to 3 the players' controllers hear input too once the
-    // player manager reports the match state.
+    else if (!mMenu->isVisible() && mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED &&
+             mViewedPlayers && mViewedPlayers->getMatchState() == PlayerManager::Running)
+        mask = INPUT_MENU | INPUT_PLAYERS;
     mInputManager->setListenerEnableMask(mask);
+}
+
+// ---- Level editor ------------------------------------------------------------------------
+
+void Application::openLevelEditor(const std::string& level, bool create)
+{
+    closeLevelEditor();
+    mEditorView = new EditorCameraView(mCamera);
+    mLevelEditor = new LevelEditor(mSceneManager, mSceneManager->getRootSceneNode(), mDeveloperMode);
+    mLevelEditor->setAspectRatio(getWindowAspectRatio());
+    // The preview's match comes with the player manager and the server.
+    mLevelEditor->initialize(mLevel, nullptr, mEntityManager, mEditorView, mMessageDisplay, mEventDispatcher);
+    if (create)
+        mLevelEditor->newLevel(level);
+    else if (!mLevelEditor->loadLevel(level))
+        mMessageDisplay->writeMessage(
+            "Unable to load level '" + level + "' for editing, see application.log for details", true);
+    mGameMode = MODE_EDITOR;
+    updateInputMask();
+    mEventDispatcher->post(EventDispatcher::EditorStarted, 0, 0, "");
+}
+
+void Application::closeLevelEditor()
+{
+    if (!mLevelEditor)
+        return;
+    delete mLevelEditor;
+    mLevelEditor = nullptr;
+    delete mEditorView;
+    mEditorView = nullptr;
+    if (mGameMode == MODE_EDITOR)
+        mGameMode = MODE_MENUS;
+    updateInputMask();
+}
+
+void Application::updateLevelEditor()
+{
+    if (!mLevelEditor)
+        return;
+    mLevel->updateMapGenerators();
+    mLevelEditor->setHelpVisible(!mMenu->isVisible() && (mControllerInfo & 16u) != 0);
+    mLevelEditor->update();
+}
+
+// ---- Players' views ------------------------------------------------------------------------
+
+void Application::setupPlayerViews()
+{
+    mMusicPlayer = new MusicPlayer(mAudioManager);
+    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
+    {
+        mCameras[i] = new Camera(static_cast<int>(i), getRenderWindow(), mSceneManager);
+        mCameras[i]->setWorld(mEntityManager, mViewedPlayers);
+        mCameras[i]->setFollowSpeed(Camera::DEFAULT_FOLLOW_SPEED);
+    }
+    mCameras[0]->setViewportMode(Camera::VIEWPORT_FULL);
+    mCameras[1]->setViewportMode(Camera::VIEWPORT_NONE);
+}
+
+void Application::setViewedPlayers(PlayerManager* players)
+{
+    mViewedPlayers = players;
+    for (Camera* camera : mCameras)
+        if (camera)
+            camera->setWorld(mEntityManager, players);
+}
+
+void Application::setPlayerController(unsigned int index, int type, const std::string& gamepadLayout)
+{
+    if (index >= LOCAL_PLAYERS)
+        return;
+    Controller* controller = nullptr;
+    switch (type)
+    {
+    case 0:
+        break;
+    case 1:
+    case 2:
+    {
+        KeyboardController* keyboard = new KeyboardController(0);
+        keyboard->setMouseEnabled(type == 2);
+        controller = keyboard;
+        break;
+    }
+    case 3:
+    case 4:
+        controller = new GamePadController(0, static_cast<unsigned int>(type - 3), gamepadLayout);
+        break;
+    default:
+        brix::Log::error("Unsupported controller type %d requested", type);
+    }
+    // The player's human follows the new controller, and never keeps the deleted one.
+    Player* player =
+        mViewedPlayers && mCameras[index] ? mViewedPlayers->getPlayer(mCameras[index]->getPlayer()) : nullptr;
+    if (Human* human = player ? static_cast<Human*>(player->getHuman()) : nullptr)
+        if (human->getController() == mControllers[index] || !human->getController())
+            human->setController(controller);
+    if (controller != mControllers[index])
+        delete mControllers[index];
+    mControllers[index] = controller;
+}
+
+void Application::reinitializeControllers()
+{
+    for (Controller* controller : mControllers)
+        if (controller)
+            controller->initializeDevice();
+}
+
+void Application::tickPlayerViews(uint16_t tick)
+{
+    // What each local client does per tick: sample its controller and step its camera.
+    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
+    {
+        if (mControllers[i])
+            mControllers[i]->update(tick);
+        if (mCameras[i])
+            mCameras[i]->tick(tick);
+    }
+}
+
+void Application::updatePlayerViews(float frameSeconds)
+{
+    for (Camera* camera : mCameras)
+        if (camera)
+            camera->update(frameSeconds);
+    if (mMusicPlayer)
+        mMusicPlayer->update(frameSeconds);
+    const bool gameVisible = !mMenuFrame->isShown() && !mMenu->isVisible();
+    for (Camera* camera : mCameras)
+        if (camera)
+            camera->setHUDVisible(gameVisible);
+    mLabelManager->setVisible(gameVisible);
+}
+
+void Application::cleanupPlayerViews()
+{
+    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
+    {
+        if (mControllers[i] && mViewedPlayers)
+        {
+            Player* player = mCameras[i] ? mViewedPlayers->getPlayer(mCameras[i]->getPlayer()) : nullptr;
+            Human* human = player ? static_cast<Human*>(player->getHuman()) : nullptr;
+            if (human && human->getController() == mControllers[i])
+                human->setController(nullptr);
+        }
+        destroy(mControllers[i], "controller");
+        destroy(mCameras[i], "camera");
+    }
+    destroy(mMusicPlayer, "music player");
+    mViewedPlayers = nullptr;
+}
+
+void Application::setCamerasPaused(bool paused)
+{
+    for (Camera* camera : mCameras)
+        if (camera)
+            camera->setPaused(paused);
+}
+
+void Application::onViewParameterChange(const std::string& name)
+{
+    if (name == "video/filters")
+    {
+        for (Camera* camera : mCameras)
+            if (camera)
+                camera->setCompositorsEnabled(mConfiguration.getBoolean(name));
+    }
+    else if (name == "audio/music")
+    {
+        const unsigned int state = mViewedPlayers ? mViewedPlayers->getMatchState() : PlayerManager::NoMatch;
+        if (mConfiguration.getBoolean(name))
+        {
+            if (state == PlayerManager::NoMatch)
+                mMusicPlayer->play("menu.ogg", true);
+            else if (state == PlayerManager::Complete)
+                mMusicPlayer->play("completion.ogg", true);
+        }
+        else if (state == PlayerManager::NoMatch)
+            mMusicPlayer->stop();
+    }
+    else if (name == "player1/controller" || name == "player1/gamepadlayout" ||
+             name == "player2/controller" || name == "player2/gamepadlayout")
+    {
+        const unsigned int index = name.compare(0, 7, "player1") == 0 ? 0 : 1;
+        const std::string section = index == 0 ? "player1" : "player2";
+        setPlayerController(index, mConfiguration.getInteger(section + "/controller") + 1,
+                            mConfiguration.getString(section + "/gamepadlayout"));
+        updateControllerInfo();
+    }
+    else if (name == "misc/controllerinfo")
+        updateControllerInfo();
+}
+
+void Application::updateControllerInfo()
+{
+    const bool inGame = mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED;
+    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
+    {
+        if (!mCameras[i])
+            continue;
+        std::string info;
+        const int type = mControllers[i] ? mControllers[i]->getType() : 0;
+        if (inGame && (mControllerInfo & (1u << i)))
+        {
+            if (type == 1 || type == 2)
+                info = "keyboardinfo";
+            else if (type == 3 || type == 4)
+                info = "gamepadinfo";
+        }
+        mCameras[i]->setInfoText(info);
+    }
+    // The level editor's help follows EDITOR_HELP_BIT here once the editor exists.
+}
+
+void Application::updateGamepadItems(brix::OgreMenuPage* page)
+{
+    brix::OgreMenuItem* controller = page->getItem("controller");
+    auto* layout = static_cast<brix::OgreMenuListItem*>(page->getItem("gamepadlayout"));
+    if (!controller || !layout)
+        return;
+    // The list offers "Keyboard", "Keyboard+mouse", then one entry per gamepad.
+    const unsigned int firstGamepad = 2;
+    if (controller->getValue().compare(0, 7, "Gamepad") == 0 && controller->getIndex() >= firstGamepad)
+    {
+        layout->setState(brix::OgreMenuItem::STATE_NORMAL);
+        // Pads plugged in since the last look are found again.
+        mInputManager->disableInputDevice(brix::InputManager::JOYSTICK);
+        mInputManager->enableInputDevice(brix::InputManager::JOYSTICK);
+        const std::string device = mInputManager->getDeviceIdentifier(brix::InputManager::JOYSTICK,
+                                                                      controller->getIndex() - firstGamepad);
+        layout->setDescription(device.empty() ? "No gamepad device detected"
+                                              : "Found device '" + device + "'");
+    }
+    else
+    {
+        layout->setState(brix::OgreMenuItem::STATE_DISABLED);
+        layout->setDescription(std::string());
+    }
+}
+
+Application::TListener Application::listenFrom(const std::vector<TSoundSample>& samples, float audibleRange)
+{
+    TListener listener;
+    listener.position = Ogre::Vector3::ZERO;
+    listener.audibleRange = audibleRange;
+    float red = 0.5f;
+    float green = 0.5f;
+    if (!samples.empty())
+    {
+        red = green = 0.0f;
+        for (const TSoundSample& sample : samples)
+        {
+            red += sample.red;
+            green += sample.green;
+            listener.position += sample.position;
+        }
+        const float n = static_cast<float>(samples.size());
+        red /= n;
+        green /= n;
+        listener.position /= n;
+        if (samples.size() > 1)
+        {
+            float farthest = 0.0f;
+            for (const TSoundSample& sample : samples)
+                farthest = std::max(farthest, sample.position.distance(listener.position));
+            listener.audibleRange += farthest;
+        }
+    }
+    listener.reverb[0] = 0.05f + 0.25f * green;
+    listener.reverb[1] = 0.03f * red;
+    listener.reverb[2] = 0.04f * green;
+    listener.reverb[3] = 1.0f + 3.0f * green;
+    return listener;
+}
+
+void Application::updateAudioListener()
+{
+    std::vector<TSoundSample> samples;
+    if (mViewedPlayers)
+    {
+        std::vector<Player*> players;
+        mViewedPlayers->getPlayers(players);
+        for (Player* player : players)
+        {
+            Entity* human = player->isLocal() ? player->getHuman() : nullptr;
+            if (!human)
+                continue;
+            TSoundSample sample;
+            sample.position = human->getPosition();
+            mLevel->sampleSoundMap(sample.position, sample.red, sample.green);
+            samples.push_back(sample);
+        }
+    }
+    const TListener listener = listenFrom(samples, mConfiguration.getFloat("audio/audiblerange"));
+    mAudioManager->setAudibleRange(listener.audibleRange);
+    mAudioManager->setListener(listener.position + Ogre::Vector3(0.0f, 0.0f, 10.0f),
+                               Ogre::Vector3::NEGATIVE_UNIT_Z, Ogre::Vector3::UNIT_Y);
+    mAudioManager->setReverb(listener.reverb[0], listener.reverb[1], listener.reverb[2], listener.reverb[3]);
 }
 } // namespace game

@@ -7,11 +7,13 @@
 #include "toolkit/configuration.h"
 
 #include <OgreMaterialManager.h>
+#include <OgreVector.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ogre
 {
@@ -38,10 +40,16 @@ class UpdateChecker;
 
 namespace game
 {
+class EditorCameraView;
+class Camera;
+class Controller;
 class EntityManager;
 class Level;
+class LevelEditor;
 class MenuController;
 class MenuFrame;
+class MusicPlayer;
+class PlayerManager;
 class ShadowManager;
 
 // The game: starts OGRE with its plug-ins, declares and applies the configuration, builds every
@@ -81,6 +89,10 @@ public:
     static const unsigned int INPUT_MENU = 1;
     static const unsigned int INPUT_PLAYERS = 2;
     static const unsigned int INPUT_EDITOR = 4;
+    // Players sharing the window, each with a camera and a controller.
+    static const unsigned int LOCAL_PLAYERS = 2;
+    // Bit of misc/controllerinfo that shows the level editor's help.
+    static const unsigned int EDITOR_HELP_BIT = 16;
     static const char* const SCREENSHOT_FOLDER;
     // Local time in screenshot names ("screenshot-20261209-093012.png").
     static const char* const SCREENSHOT_TIME_FORMAT;
@@ -115,10 +127,49 @@ public:
     // MAX_PREDICTION_TICKS, on top of nextTick, wrapping at 16 bits.
     static uint16_t predictTick(uint16_t nextTick, unsigned int inputAdvance, float prediction);
 
+    // Where the audio listener stands and what it hears, from the sound-map samples (red,
+    // green) at the local players' humans.
+    struct TSoundSample
+    {
+        Ogre::Vector3 position;
+        float red;
+        float green;
+    };
+    struct TListener
+    {
+        Ogre::Vector3 position;
+        float audibleRange;
+        // Gain, reflections delay, late reverb delay and decay time.
+        float reverb[4];
+    };
+    // Without samples the listener stands at the origin amid neutral surroundings (0.5, 0.5);
+    // with several, at their average, hearing as much farther as the farthest stands from it.
+    static TListener listenFrom(const std::vector<TSoundSample>& samples, float audibleRange);
+
     void openMenu(const std::string& page);
     void closeMenu(bool force);
+    // Editor mode: starts the level editor on the level (an empty new one with create), or
+    // ends it. A level that fails to load leaves the editor running on an empty scene.
+    void openLevelEditor(const std::string& level, bool create);
+    void closeLevelEditor();
+    LevelEditor* getLevelEditor() const { return mLevelEditor; }
     void updateInputMask();
     void updateLogLevel();
+    // Each local player's camera shows the keyboard or gamepad help when its bit of
+    // misc/controllerinfo is set and a match of modes 1 to 3 runs.
+    void updateControllerInfo();
+    // The listener stands in front of the local players' humans; how far sounds carry and the
+    // reverb follow their surroundings in the level's sound map.
+    void updateAudioListener();
+    // The player manager whose local players the cameras, the HUDs and the audio listener
+    // follow; not owned, null for none.
+    void setViewedPlayers(PlayerManager* players);
+    // A player page's gamepad layout can be chosen only with a gamepad as its controller; its
+    // description then names the device found for it.
+    void updateGamepadItems(brix::OgreMenuPage* page);
+    // Replaces local player index's controller by one of the type (1 keyboard, 2 keyboard with
+    // mouse aiming, 3 and 4 gamepad 1 and 2) and hands it to the player's human.
+    void setPlayerController(unsigned int index, int type, const std::string& gamepadLayout);
 
     brix::Configuration& getConfiguration() { return mConfiguration; }
     brix::OgreMenu* getMenu() const { return mMenu; }
@@ -132,6 +183,15 @@ public:
     bool isRunning() const { return mRunning; }
     bool isHostRequested() const { return mHostRequested; }
     bool isUpdateCheckRunning() const { return mUpdateChecker != nullptr; }
+    // Null for an index of LOCAL_PLAYERS or more, and before set-up.
+    Camera* getCamera(unsigned int index) const { return index < LOCAL_PLAYERS ? mCameras[index] : nullptr; }
+    Controller* getController(unsigned int index) const
+    {
+        return index < LOCAL_PLAYERS ? mControllers[index] : nullptr;
+    }
+    MusicPlayer* getMusicPlayer() const { return mMusicPlayer; }
+    brix::LabelManager* getLabelManager() const { return mLabelManager; }
+    Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
     bool isNewVersionAvailable() const { return mNewVersionAvailable; }
     float getPrediction() const { return mPrediction; }
 
@@ -169,6 +229,16 @@ private:
     void onMenuCommand(int key);
     void takeScreenshot();
     void toggleControllerInfo(unsigned int bit);
+    void updateLevelEditor();
+    // The players' views: cameras, controllers and music, made after the world, stepped per
+    // tick and per frame, deleted before the world.
+    void setupPlayerViews();
+    void tickPlayerViews(uint16_t tick);
+    void updatePlayerViews(float frameSeconds);
+    void cleanupPlayerViews();
+    void onViewParameterChange(const std::string& name);
+    void reinitializeControllers();
+    void setCamerasPaused(bool paused);
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
@@ -208,5 +278,11 @@ private:
     MenuController* mMenuController = nullptr;
     EntityManager* mEntityManager = nullptr;
     brix::UpdateChecker* mUpdateChecker = nullptr;
+    LevelEditor* mLevelEditor = nullptr;
+    EditorCameraView* mEditorView = nullptr;
+    Camera* mCameras[LOCAL_PLAYERS] = {};
+    Controller* mControllers[LOCAL_PLAYERS] = {};
+    MusicPlayer* mMusicPlayer = nullptr;
+    PlayerManager* mViewedPlayers = nullptr;
 };
 } // namespace game

@@ -2,6 +2,7 @@
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
+#include "game/world/enemy.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/package.h"
@@ -147,9 +148,13 @@ unsigned int Player::getKillScore(unsigned int victimId) const
 {
     EntityManager* entities = mManager->getEntityManager();
     const Entity* victim = entities ? entities->getEntity(victimId) : nullptr;
-    if (!victim || victim->getType() != "human")
+    if (!victim)
         return 0;
-    const int killScore = static_cast<const Human*>(victim)->getKillScore();
+    int killScore = 0;
+    if (victim->getType() == "human")
+        killScore = static_cast<const Human*>(victim)->getKillScore();
+    else if (victim->getType() == "drone" || victim->getType() == "crawler")
+        killScore = static_cast<const Enemy*>(victim)->getKillScore();
     return killScore > 0 ? static_cast<unsigned int>(killScore) : 0;
 }
 

@@ -764,13 +764,17 @@ void Human::toggleShield()
 
 void Human::lowerShield(bool kill)
 {
-    if (Shield* shield = getDeployedShield())
+    Shield* shield = getDeployedShield();
+    if (shield)
     {
         shield->setPowered(false);
         if (kill)
             shield->kill();
     }
-    mShieldId = 0;
+    // A lowered shield stays this human's while it fades, so a press meanwhile raises no second
+    // one; it is forgotten once it is gone.
+    if (kill || !shield)
+        mShieldId = 0;
 }
 
 Ogre::Vector3 Human::getShieldSpot() const

@@ -84,6 +84,8 @@ void EntityModels::addMaterials(MaterialScript& materials)
     materials.addAdditive("entity/shield", Ogre::ColourValue(0.15f, 0.4f, 0.85f));
     // The sentry gun fades its flash through the entity's custom parameter.
     materials.addFadingFlash("entity/sentryflash", Ogre::ColourValue(1.0f, 0.6f, 0.25f));
+    // The editor's markers: a see-through cube of light with a solid emblem inside.
+    materials.addAdditive("entity/holocube", Ogre::ColourValue(0.12f, 0.3f, 0.4f));
     materials.addLit("entity/backdrop", Ogre::ColourValue(0.1f, 0.12f, 0.16f));
     materials.addLit("entity/backdropframe", Ogre::ColourValue(0.2f, 0.22f, 0.26f), 10);
 }
@@ -380,11 +382,62 @@ bool EntityModels::writeBackground(const std::string& dataFolder)
     return background.writeMesh(dataFolder + "/background.mesh");
 }
 
+bool EntityModels::writeMarkers(const std::string& dataFolder)
+{
+    // A 1 unit cube standing on its origin, framed at its edges, with an emblem of the
+    // marker's kind floating in it.
+    auto holocube = [](MeshBuilder& mesh, const char* glow)
+    {
+        box(mesh, "entity/holocube", {1.0f, 1.0f, 1.0f}, at(0, 0.5f), 0.0f);
+        for (float a : {-0.49f, 0.49f})
+            for (float b : {-0.49f, 0.49f})
+            {
+                box(mesh, glow, {1.0f, 0.03f, 0.03f}, at(0, 0.5f + a, b), 0.0f);
+                box(mesh, glow, {0.03f, 1.0f, 0.03f}, at(a, 0.5f, b), 0.0f);
+                box(mesh, glow, {0.03f, 0.03f, 1.0f}, at(a, 0.5f + b, 0), 0.0f);
+            }
+    };
+    // Single-player start: one figure; multiplayer start: three.
+    MeshBuilder single;
+    holocube(single, "entity/glowgreen");
+    box(single, "entity/glowgreen", {0.16f, 0.5f, 0.16f}, at(0, 0.4f));
+    single.setMaterial("entity/glowgreen");
+    single.addSphere(0.1f, 6, 10, at(0, 0.75f));
+    MeshBuilder multi;
+    holocube(multi, "entity/glowyellow");
+    for (float x : {-0.25f, 0.0f, 0.25f})
+    {
+        box(multi, "entity/glowyellow", {0.1f, 0.4f, 0.1f}, at(x, 0.35f));
+        multi.setMaterial("entity/glowyellow");
+        multi.addSphere(0.07f, 6, 10, at(x, 0.63f));
+    }
+    // Exit: an arrow pointing on; checkpoint: a flag; trigger: a ring.
+    MeshBuilder exit;
+    holocube(exit, "entity/glowgreen");
+    exit.setMaterial("entity/glowgreen");
+    exit.addPrism({{-0.2f, -0.25f}, {0.25f, 0.0f}, {-0.2f, 0.25f}}, 0.15f, at(0, 0.5f));
+    MeshBuilder checkpoint;
+    holocube(checkpoint, "entity/glowblue");
+    box(checkpoint, "entity/glowblue", {0.05f, 0.7f, 0.05f}, at(-0.15f, 0.45f));
+    box(checkpoint, "entity/glowblue", {0.3f, 0.2f, 0.03f}, at(0.02f, 0.7f));
+    MeshBuilder trigger;
+    holocube(trigger, "entity/glowred");
+    trigger.setMaterial("entity/glowred");
+    trigger.addCone(0.3f, 0.3f, 0.06f, 20, at(0, 0.5f, 0, ALONG_Z));
+    trigger.addSphere(0.08f, 6, 10, at(0, 0.5f));
+
+    return single.writeMesh(dataFolder + "/holocubespstart.mesh") &&
+           multi.writeMesh(dataFolder + "/holocubempstart.mesh") &&
+           exit.writeMesh(dataFolder + "/holocubeexit.mesh") &&
+           checkpoint.writeMesh(dataFolder + "/holocubecheckpoint.mesh") &&
+           trigger.writeMesh(dataFolder + "/holocubetrigger.mesh");
+}
+
 bool EntityModels::write(const std::string& dataFolder, MaterialScript& materials)
 {
     addMaterials(materials);
     return writeWeapons(dataFolder) && writeItems(dataFolder) && writeFixtures(dataFolder) &&
            writeDrone(dataFolder) && writeCrawler(dataFolder) && writeSentryGun(dataFolder) &&
-           writeBackground(dataFolder);
+           writeBackground(dataFolder) && writeMarkers(dataFolder);
 }
 } // namespace assetgen

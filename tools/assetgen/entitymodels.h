@@ -23,6 +23,9 @@ private:
     static bool writeDrone(const std::string& dataFolder);
     static bool writeCrawler(const std::string& dataFolder);
     static bool writeSentryGun(const std::string& dataFolder);
+    // The level editor's markers for starts, exits, checkpoints and triggers, standing on
+    // their origin.
+    static bool writeMarkers(const std::string& dataFolder);
     // The backdrop each camera draws far behind the level, facing +z, centred on its origin.
     static bool writeBackground(const std::string& dataFolder);
 };

@@ -7,7 +7,7 @@
 // DIR is the user data directory (default: a new folder under /tmp), where the generators
 // write; --out copies the maps into another folder ("levels" for the built-in levels). FILE
 // receives the game's log. Exits with 1 when a level cannot be loaded or a map is not made.
-#include "entitymapsource.h"
+#include "game/world/entitymapsource.h"
 #include "gamedata.h"
 
 #include "engine/core/simulator.h"
@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         game.simulator().loadTemplates(ENTITY_BODIES);
         game::EntityManager entities(&game.simulator(), nullptr, nullptr);
         entities.loadEntityPrototypes(ENTITY_DEFINITIONS);
-        const levels::EntityMapSource source(entities);
+        const game::EntityMapSource source(entities);
         game::Level level(nullptr, &game.simulator(), user);
         level.initialize(nullptr);
         level.updateLevelCache();

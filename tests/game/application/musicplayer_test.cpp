@@ -3,6 +3,7 @@
 #include "engine/core/audiochannel.h"
 #include "engine/core/audiomanager.h"
 #include "engine/core/audiostream.h"
+#include "support/game/gamerun.h"
 #include "support/logcapture.h"
 #include "support/ogre/headlessogre.h"
 #include "support/sounds.h"
@@ -195,4 +196,49 @@ TEST_F(MusicPlayerTest, MissingOrBrokenTrackFadesToSilenceAndIsLoggedOnce)
             music.push_back(line.substr(0, line.find(".ogg") + 4));
     EXPECT_EQ(music, (Lines{"I Attempt to play non-existing music track: nowhere.ogg",
                             "E Could not play music track broken.ogg"}));
+}
+
+// The game's own music player: the menu track from the start when music is on, faded out over two
+// seconds of the game's frames when another track is asked for, and the menu track again when
+// music is switched back on with no match.
+TEST(MusicPlayerInTheGame, PlaysTheMenuTrackAndFadesOverTheGamesFrames)
+{
+    test::UserFolder user;
+    user.writeTestConfiguration({{"audio/music", "true"}});
+    std::vector<float> levels;
+    std::vector<bool> playing;
+    test::GameRun::play(
+        [&](test::GameRun& game)
+        {
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    MusicPlayer& music = *game.getMusicPlayer();
+                    game.updateGame(0, 0.01f, 0.0f);
+                    levels.push_back(MusicPlayerTestAccess::level(music));
+                    music.play("ambient.ogg", true);
+                    for (int i = 0; i < 10; ++i)
+                        game.updateGame(0, 0.1f, 0.0f);
+                    levels.push_back(MusicPlayerTestAccess::level(music));
+                    for (int i = 0; i < 10; ++i)
+                        game.updateGame(0, 0.1f, 0.0f);
+                    levels.push_back(MusicPlayerTestAccess::level(music));
+                    playing.push_back(MusicPlayerTestAccess::stream(music) != nullptr);
+
+                    // Off with no match: silence after the fade; on again: the menu track.
+                    game.getConfiguration().setBoolean("audio/music", false);
+                    for (int i = 0; i < 21; ++i)
+                        game.updateGame(0, 0.1f, 0.0f);
+                    playing.push_back(MusicPlayerTestAccess::stream(music) != nullptr);
+                    game.getConfiguration().setBoolean("audio/music", true);
+                    game.updateGame(0, 0.01f, 0.0f);
+                    playing.push_back(MusicPlayerTestAccess::stream(music) != nullptr);
+                    game.stop();
+                });
+        });
+    ASSERT_EQ(3u, levels.size());
+    EXPECT_FLOAT_EQ(1.0f, levels[0]);
+    EXPECT_NEAR(0.5f, levels[1], EPSILON);
+    EXPECT_FLOAT_EQ(1.0f, levels[2]);
+    EXPECT_EQ((std::vector<bool>{true, false, true}), playing);
 }

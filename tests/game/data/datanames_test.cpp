@@ -225,7 +225,8 @@ TEST(GameData, MeshesNameDefinedMaterialsAndTheirAnimations)
     for (const char* name :
          {"pistol.mesh", "heavyweapon.mesh", "projectile.mesh", "crate.mesh", "barrel.mesh", "health.mesh",
           "ammo.mesh", "key.mesh", "vial.mesh", "exit.mesh", "checkpoint.mesh", "door.mesh", "platform.mesh",
-          "shield.mesh", "muzzleflash.mesh", "heavyflash.mesh", "background.mesh"})
+          "shield.mesh", "muzzleflash.mesh", "heavyflash.mesh", "background.mesh", "holocubespstart.mesh",
+          "holocubempstart.mesh", "holocubeexit.mesh", "holocubecheckpoint.mesh", "holocubetrigger.mesh"})
         EXPECT_TRUE(std::count(meshes.begin(), meshes.end(), name)) << name;
     using Names = std::set<std::string>;
     EXPECT_EQ(animations["drone.mesh"], Names{"loop"});

@@ -3,7 +3,7 @@
 #include "support/ogre/ogrewindow.h"
 #include "support/tempdir.h"
 
-#include "entitymapsource.h"
+#include "game/world/entitymapsource.h"
 #include "gamedata.h"
 
 #include "engine/core/simulator.h"
@@ -65,7 +65,7 @@ TEST(LightMapScene, BlocksShowTheBakedLightMap)
     Ogre::ResourceGroupManager::getSingleton().initialiseResourceGroup("default");
     game::EntityManager entities(&data.simulator(), nullptr, nullptr);
     entities.loadEntityPrototypes("entities.xml");
-    const levels::EntityMapSource source(entities);
+    const game::EntityMapSource source(entities);
     level.initialize(nullptr);
     ASSERT_TRUE(litHall().save(level, "hall"));
     level.updateLevelCache();

@@ -150,6 +150,25 @@ TEST_F(Match, KillsAndVialsScoredInPlayAreCreditedToTheHumansPlayer)
     EXPECT_EQ(second->getScore(), 600u);
 }
 
+TEST_F(Match, DronesAndCrawlersScoreTheirOwnKillScore)
+{
+    start(false, 0.0f, 0,
+          std::string(test::GameWorld::DEFINITIONS) +
+              "<drone><name>drone</name><id>5</id><mesh>drone.mesh</mesh><killscore>150</killscore></drone>"
+              "<crawler><name>crawler</name><id>6</id><mesh>crawler.mesh</mesh><killscore>70</killscore></"
+              "crawler>");
+    const int drone = static_cast<int>(world->create("drone", Ogre::Vector3(4, 3, 0))->getId());
+    const int crawler = static_cast<int>(world->create("crawler", Ogre::Vector3(6, 1, 0))->getId());
+    post(EventDispatcher::DroneKilled, drone, human(first));
+    ticks(400); // 10 s: each a single kill
+    post(EventDispatcher::CrawlerKilled, crawler, human(first));
+    // A crawler that blows itself up scores for nobody.
+    post(EventDispatcher::CrawlerKilled, crawler, crawler);
+    EXPECT_EQ(first->getScore(), 220u);
+    EXPECT_EQ(first->getKills(), 2u);
+    EXPECT_EQ(second->getScore(), 0u);
+}
+
 TEST_F(Match, SinglePlayerVialsAreFoundOnce)
 {
     levelEntities = {"vials", "medkit"};

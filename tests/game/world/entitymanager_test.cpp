@@ -57,10 +57,10 @@ TEST(EntityManagerLoading, RefusesBadDefinitionsWithTheirText)
                 HasSubstr("Attempt to load an entity 'a'with bad or missing identifier"));
     EXPECT_EQ(loadError("<human><name>a</name><id>255</id><weapon>w</weapon></human>"), "");
     EXPECT_THAT(loadError("<human><name>a</name><id>1</id><weapon>w</weapon></human><drone><name>a</"
-                          "name><id>2</id></drone>"),
+                          "name><id>2</id><mesh>drone.mesh</mesh></drone>"),
                 HasSubstr("Duplicate entity name 'a'"));
     EXPECT_THAT(loadError("<human><name>a</name><id>1</id><weapon>w</weapon></human><drone><name>b</"
-                          "name><id>1</id></drone>"),
+                          "name><id>1</id><mesh>drone.mesh</mesh></drone>"),
                 HasSubstr("Duplicate id for entity 'b'"));
     EXPECT_THAT(loadError("<prop><name>p</name><id>3</id></prop>"),
                 HasSubstr("No mesh defined for prop 'p'"));
@@ -88,6 +88,8 @@ TEST(EntityManagerLoading, CreatesEveryClassByElementNameAndListsPrototypes)
     {
         // What each class requires of its definition.
         std::string extra = std::string(type) == "prop" ? "<mesh>crate.mesh</mesh>" : "";
+        if (std::string(type) == "drone" || std::string(type) == "crawler")
+            extra = std::string("<mesh>") + type + ".mesh</mesh>";
         if (std::string(type) == "sentrygun")
             extra = "<mesh>sentrygun.mesh</mesh>";
         for (const char* mechanism : {"door", "platform", "shield"})

@@ -538,12 +538,22 @@ TEST_F(HumanTest, RaisesAShieldThatFollowsAndDrainsItAndLowersItAgain)
     EXPECT_NEAR(shield->getPosition().x - human->getPosition().x, game::Human::SHIELD_AHEAD, 0.3f);
     EXPECT_NEAR(human->getShieldEnergy(), (100.0f - 80 * 0.025f) / 100.0f, 1e-4f);
 
-    // A second press lowers it: it fades in 0.4 s and is gone.
+    // A second press lowers it: it fades in 0.4 s and is gone. While it fades it is still the
+    // human's, so a third press raises no second shield.
+    uint32_t lowered = human->getShieldId();
     drive(1, 0.0f, Button::BUTTON_SHIELD);
-    EXPECT_EQ(human->getShieldId(), 0u);
     EXPECT_FALSE(shield->isOn());
-    drive(20, 0.0f);
+    drive(1, 0.0f);
+    drive(1, 0.0f, Button::BUTTON_SHIELD);
+    EXPECT_EQ(human->getShieldId(), lowered);
+    EXPECT_FALSE(shield->isOn());
+    drive(18, 0.0f);
     EXPECT_EQ(shield->getState(), game::Entity::KILLED);
+    EXPECT_EQ(human->getShieldId(), 0u);
+    drive(1, 0.0f, Button::BUTTON_SHIELD);
+    auto* raised = static_cast<game::Shield*>(world->entities().getEntity(human->getShieldId()));
+    ASSERT_NE(raised, nullptr);
+    EXPECT_TRUE(raised->isOn());
 }
 
 TEST_F(HumanTest, RespawnKeepsOrDropsTheEquipmentThatCheatsFill)

@@ -25,6 +25,9 @@ const char* const WEAPONS = R"(
 <weapon><name>zapper</name><id>42</id><displayname>Zapper</displayname><mesh>pistol.mesh</mesh>
     <beam><range>10</range><damage>4</damage><segmentlength>0.5</segmentlength></beam>
     <shootdelay>0.15</shootdelay><timeperround>0.1</timeperround><rounds>10</rounds><roundsperclip>10</roundsperclip></weapon>
+<weapon><name>chaingun</name><id>47</id><displayname>Chaingun</displayname><mesh>pistol.mesh</mesh>
+    <projectile><name>shot</name><speed>20</speed></projectile>
+    <shootdelay>0.15</shootdelay><timeperround>0.1</timeperround><rounds>10</rounds><roundsperclip>10</roundsperclip></weapon>
 <weapon><name>broken</name><id>43</id><displayname>Broken</displayname><mesh>pistol.mesh</mesh>
     <projectile><name>nosuchshot</name></projectile><rounds>3</rounds><roundsperclip>3</roundsperclip></weapon>
 <weapon><name>empty</name><id>44</id><displayname>Empty</displayname><mesh>pistol.mesh</mesh></weapon>
@@ -261,6 +264,28 @@ TEST_F(WeaponSlotTest, BeamDamagesWhatItHitsOncePerRound)
     EXPECT_TRUE(slot.isIdle());
     EXPECT_NEAR(target->getHealth(), 0.4f, 1e-5f);
     EXPECT_EQ(rounds(), std::make_pair(7u, 0u));
+}
+
+// A continuous projectile weapon held down: every round it spends leaves as a projectile, the
+// first on the pull and the next ones on the round timer, until the clip runs dry.
+TEST_F(WeaponSlotTest, HeldContinuousWeaponLaunchesEveryRoundItSpends)
+{
+    equip("chaingun");
+    for (int tick = 0; tick < 12; ++tick)
+    {
+        if (slot.canFire())
+            slot.fire(false);
+        update(1);
+        EXPECT_EQ(shots().size(), 10u - rounds().first) << "tick " << tick;
+    }
+    EXPECT_EQ(rounds().first, 6u);
+    for (int tick = 0; tick < 40 && slot.canFire(); ++tick)
+    {
+        slot.fire(false);
+        update(1);
+    }
+    EXPECT_EQ(rounds().first, 0u);
+    EXPECT_EQ(shots().size(), 10u);
 }
 
 TEST_F(WeaponSlotTest, AimingLeftTurnsTheWeaponAbout)

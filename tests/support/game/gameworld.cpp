@@ -118,6 +118,19 @@ game::Entity* GameWorld::create(const std::string& name, const Ogre::Vector3& po
     return mEntities->createEntity(name, position, orientation, velocity, Ogre::Vector3::ZERO);
 }
 
+void GameWorld::addBlock(const Ogre::Vector3& center, const Ogre::Vector3& size,
+                         const Ogre::Quaternion& orientation)
+{
+    const std::string name = "testblock" + std::to_string(++mBlocks);
+    brix::BodyTemplate* block = mSimulator->createTemplate(name);
+    brix::BodyTemplate::TShape box;
+    box.type = brix::BodyTemplate::SHAPE_BOX;
+    box.size = size;
+    block->addShape(box);
+    block->setMass(0.0f);
+    mSimulator->createBody(name)->deploy(center, orientation, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+}
+
 void GameWorld::tick(int count)
 {
     for (int i = 0; i < count; ++i)

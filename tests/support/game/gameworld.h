@@ -84,6 +84,9 @@ public:
     game::Entity* create(const std::string& name, const Ogre::Vector3& position,
                          const Ogre::Vector3& velocity = Ogre::Vector3::ZERO,
                          const Ogre::Quaternion& orientation = Ogre::Quaternion::IDENTITY);
+    // A static box of level geometry (a body without entity) of that full size, centred there.
+    void addBlock(const Ogre::Vector3& center, const Ogre::Vector3& size,
+                  const Ogre::Quaternion& orientation = Ogre::Quaternion::IDENTITY);
     // Whole ticks as the application runs them: next tick, simulate to it, deliver the events,
     // then one frame (interpolation and shadows).
     void tick(int count = 1);
@@ -92,6 +95,7 @@ private:
     void createServices(Ogre::SceneManager* sceneManager, game::Level* level, bool authoritative);
 
     TempDir mDir;
+    unsigned mBlocks = 0;
     std::unique_ptr<brix::Simulator> mOwnSimulator;
     brix::Simulator* mSimulator;
     std::unique_ptr<game::EventDispatcher> mEvents;

@@ -51,21 +51,28 @@ void resetJoysticks()
 }
 } // namespace
 
-InputRig::InputRig(unsigned int deviceMask, unsigned int joysticks)
-    : mSavedDriver(brix::InputManager::m_JoystickDriver)
+FakeJoysticks::FakeJoysticks(unsigned int count) : mSavedDriver(brix::InputManager::m_JoystickDriver)
 {
     brix::InputManager::m_JoystickDriver = {isPresent, name, axes, buttons};
     resetJoysticks();
-    plugJoysticks(joysticks);
-    mInput = std::make_unique<brix::InputManager>(mWindow.window(), deviceMask);
+    InputRig::plugJoysticks(count);
+}
+
+FakeJoysticks::~FakeJoysticks()
+{
+    InputRig::plugJoysticks(0);
+    resetJoysticks();
+    brix::InputManager::m_JoystickDriver = mSavedDriver;
+}
+
+InputRig::InputRig(unsigned int deviceMask, unsigned int joysticks)
+    : mJoysticks(joysticks), mInput(std::make_unique<brix::InputManager>(mWindow.window(), deviceMask))
+{
 }
 
 InputRig::~InputRig()
 {
     mInput.reset();
-    plugJoysticks(0);
-    resetJoysticks();
-    brix::InputManager::m_JoystickDriver = mSavedDriver;
 }
 
 void InputRig::press(int key)

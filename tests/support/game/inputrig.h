@@ -8,6 +8,21 @@
 
 namespace test
 {
+// Joysticks that stand in for hardware through brix::InputManager's joystick driver while this
+// lives: all released and centred, count of them plugged in. Input managers made meanwhile find
+// them; InputRig's static operations plug, move and press them. One at a time.
+class FakeJoysticks
+{
+public:
+    explicit FakeJoysticks(unsigned int count = 0);
+    ~FakeJoysticks();
+    FakeJoysticks(const FakeJoysticks&) = delete;
+    FakeJoysticks& operator=(const FakeJoysticks&) = delete;
+
+private:
+    brix::InputManager::TJoystickDriver mSavedDriver;
+};
+
 // A window with brix::InputManager on it, and up to four joysticks that stand in for hardware
 // through the manager's joystick driver. Input goes in the way GLFW hands it over, so listeners
 // hear it through the manager's own delivery. One at a time: the joysticks are process-wide.
@@ -45,8 +60,8 @@ public:
 
 private:
     OgreWindow mWindow;
+    FakeJoysticks mJoysticks;
     std::unique_ptr<brix::InputManager> mInput;
-    brix::InputManager::TJoystickDriver mSavedDriver;
     double mCursorX = 0.0;
     double mCursorY = 0.0;
 };

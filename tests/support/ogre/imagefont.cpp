@@ -10,12 +10,13 @@ namespace test
 const char* const ImageFont::NAME = "testfont";
 const char* const ImageFont::MATERIAL = "TestFontMaterial";
 
-ImageFont::ImageFont()
+ImageFont::ImageFont(const std::string& name)
+    : mName(name), mMaterial(name == NAME ? std::string(MATERIAL) : name + "Material")
 {
     if (!Ogre::FontManager::getSingletonPtr())
         mOwnManager = new Ogre::FontManager();
     const std::string group = dataGroup();
-    mFont = Ogre::FontManager::getSingleton().create(NAME, group);
+    mFont = Ogre::FontManager::getSingleton().create(mName, group);
     mFont->setType(Ogre::FT_IMAGE);
     mFont->setSource("testfont.png");
     for (Ogre::Font::CodePoint c = 33; c < 127; ++c)
@@ -25,7 +26,7 @@ ImageFont::ImageFont()
         mFont->setGlyphTexCoords(c, u, v, u + w, v + 1.0f / 8, 1.0f);
     }
     mFont->setGlyphTexCoords(0xFFFD, 0.0f, 0.0f, 1.0f / 8, 1.0f / 8, 1.0f);
-    Ogre::MaterialPtr material = Ogre::MaterialManager::getSingleton().create(MATERIAL, group);
+    Ogre::MaterialPtr material = Ogre::MaterialManager::getSingleton().create(mMaterial, group);
     mFont->_setMaterial(material);
 }
 
@@ -33,7 +34,7 @@ ImageFont::~ImageFont()
 {
     Ogre::FontManager::getSingleton().remove(mFont);
     mFont.reset();
-    Ogre::MaterialManager::getSingleton().remove(MATERIAL, dataGroup());
+    Ogre::MaterialManager::getSingleton().remove(mMaterial, dataGroup());
     delete mOwnManager;
 }
 } // namespace test

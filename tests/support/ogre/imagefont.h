@@ -21,7 +21,9 @@ public:
     static const char* const NAME;
     static const char* const MATERIAL;
 
-    ImageFont();
+    // Another name stands the font in for one of the game's own (its material is the name
+    // followed by "Material").
+    explicit ImageFont(const std::string& name = NAME);
     ~ImageFont();
     ImageFont(const ImageFont&) = delete;
     ImageFont& operator=(const ImageFont&) = delete;
@@ -29,6 +31,8 @@ public:
     Ogre::Font& font() { return *mFont; }
 
 private:
+    std::string mName;
+    std::string mMaterial;
     Ogre::FontManager* mOwnManager = nullptr;
     Ogre::FontPtr mFont;
 };

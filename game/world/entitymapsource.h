@@ -4,23 +4,20 @@
 namespace game
 {
 class EntityManager;
-}
 
-namespace levels
-{
 // Answers the map generators from the entity manager's prototypes: the lights of static
 // prototypes and the body templates of doors.
-class EntityMapSource : public game::LevelMapSource
+class EntityMapSource : public LevelMapSource
 {
 public:
     // The manager is not owned and must outlive the generators.
-    explicit EntityMapSource(const game::EntityManager& entities) : mEntities(entities) {}
+    explicit EntityMapSource(const EntityManager& entities) : mEntities(entities) {}
 
     bool getStaticLight(const std::string& prototype, Ogre::Vector3& offset, Ogre::ColourValue& colour,
                         float& range, float& angle) const override;
     bool getDoorBodyTemplate(const std::string& prototype, std::string& bodyTemplate) const override;
 
 private:
-    const game::EntityManager& mEntities;
+    const EntityManager& mEntities;
 };
-} // namespace levels
+} // namespace game

@@ -1,0 +1,135 @@
+// The costs of playing, under Xvfb at 1280x720: a whole frame of single player and of split
+// screen on sp01 (the game's update with one tick, then drawing the window; target under
+// 16.7 ms), a rebuild of the HUD, and 50 world labels that all change every frame.
+// Run with a display: xvfb-run -a build/bin/bench_playing
+#include "engine/presentation/labelmanager.h"
+#include "game/application/camera.h"
+#include "game/application/hud.h"
+#include "game/world/worldlabel.h"
+#include "support/game/gamerun.h"
+#include "support/game/localmatch.h"
+
+#include <OgreRenderWindow.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace
+{
+const float TICK = 0.025f;
+
+// The work of a step inside the running game at 1280x720, timed by the benchmark's own loop;
+// with humans, a match on sp01 runs meanwhile.
+void insideGame(benchmark::State& state, unsigned int humans, const std::function<void(test::GameRun&)>& work,
+                bool filters = true)
+{
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    test::UserFolder user;
+    user.writeTestConfiguration(
+        {{"video/width", "1280"}, {"video/height", "720"}, {"video/filters", filters ? "true" : "false"}});
+    std::unique_ptr<test::LocalMatch> match;
+    test::GameRun::play(
+        [&](test::GameRun& game)
+        {
+            if (humans)
+                game.then([&](test::GameRun& game)
+                          { match.reset(new test::LocalMatch(game, "sp01", humans)); });
+            game.then(work);
+            game.then([&](test::GameRun&) { match.reset(); });
+        },
+        {"--no-update-check"});
+}
+
+void playFrames(benchmark::State& state, unsigned int humans)
+{
+    insideGame(
+        state, humans,
+        [&](test::GameRun& game)
+        {
+            for (auto _ : state)
+            {
+                game.updateGame(1, TICK, 0.0f);
+                game.getRenderWindow()->update();
+            }
+        },
+        state.range(0) != 0);
+}
+
+// Argument: the screen filters (video/filters) on (1) or off (0).
+void BM_FrameSinglePlayer(benchmark::State& state)
+{
+    playFrames(state, 1);
+}
+BENCHMARK(BM_FrameSinglePlayer)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_FrameSplitScreen(benchmark::State& state)
+{
+    playFrames(state, 2);
+}
+BENCHMARK(BM_FrameSplitScreen)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// Health changing every time: the whole HUD drawn anew.
+void BM_HudRebuild(benchmark::State& state)
+{
+    insideGame(state, 0,
+               [&](test::GameRun& game)
+               {
+                   game::HUD hud(0, game.getSceneManager());
+                   game::HUD::TStatus status;
+                   status.name = "Tester (12300)";
+                   status.weapons[0] = {"Pistol", 48, 9};
+                   status.weapons[1] = {"Rocket launcher", 4, 1};
+                   status.keyMask = 5;
+                   status.shieldEnergy = 0.5f;
+                   int i = 0;
+                   for (auto _ : state)
+                   {
+                       status.health = (++i % 100) / 100.0f;
+                       hud.update(status);
+                   }
+               });
+}
+BENCHMARK(BM_HudRebuild)->Unit(benchmark::kMicrosecond);
+
+// 25 character labels with moving aim lines and 25 interaction labels fading in and out, in
+// both layers: every layer redrawn every frame.
+void BM_FiftyLabelsPerFrame(benchmark::State& state)
+{
+    insideGame(
+        state, 0,
+        [&](test::GameRun& game)
+        {
+            brix::LabelManager& labels = *game.getLabelManager();
+            std::vector<game::WorldLabel*> characters, interactions;
+            for (int i = 0; i < 25; ++i)
+            {
+                auto* character = static_cast<game::WorldLabel*>(
+                    labels.addLabel("character", Ogre::Vector3(i * 2.0f, 0, 0)));
+                character->setText("Guard " + std::to_string(i));
+                character->setLayerFlags(3);
+                characters.push_back(character);
+                auto* interaction = static_cast<game::WorldLabel*>(
+                    labels.addLabel("interaction", Ogre::Vector3(i * 2.0f, 2, 0)));
+                interaction->setText("Crate");
+                interaction->setBoundingBox(Ogre::AxisAlignedBox(-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f));
+                interaction->setPlacement(1 + i % 4);
+                interactions.push_back(interaction);
+            }
+            int frame = 0;
+            for (auto _ : state)
+            {
+                ++frame;
+                for (game::WorldLabel* character : characters)
+                    character->setAimLine(Ogre::Vector2::ZERO, Ogre::Vector2(3.0f, 0.01f * (frame % 50)));
+                for (game::WorldLabel* interaction : interactions)
+                    interaction->setLayerFlags(frame % 20 < 10 ? 3 : 0);
+                labels.update(0.016f);
+            }
+            labels.removeLabels();
+        });
+}
+BENCHMARK(BM_FiftyLabelsPerFrame)->Unit(benchmark::kMicrosecond);
+} // namespace

@@ -1,0 +1,164 @@
+#include "game/application/camera.h"
+
+#include "game/application/hud.h"
+#include "game/multiplayer/player.h"
+#include "game/world/human.h"
+#include "support/game/gamerun.h"
+#include "support/game/localmatch.h"
+
+#include <OgreCamera.h>
+#include <OgreCompositor.h>
+#include <OgreCompositorChain.h>
+#include <OgreCompositorManager.h>
+#include <OgreViewport.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+// Runs check once in a frame of a running game with sp01 under way, its one human followed by
+// camera 0, then ends the match and the game.
+void withMatch(const std::function<void(test::GameRun&, test::LocalMatch&)>& check, unsigned int humans = 1,
+               std::vector<std::pair<std::string, std::string>> configuration = {})
+{
+    test::UserFolder user;
+    user.writeTestConfiguration(configuration);
+    std::unique_ptr<test::LocalMatch> match;
+    const test::GameRun::TOutcome outcome = test::GameRun::play(
+        [&](test::GameRun& game)
+        {
+            game.then([&](test::GameRun& game) { match.reset(new test::LocalMatch(game, "sp01", humans)); });
+            game.then([&](test::GameRun& game) { check(game, *match); });
+            game.then([&](test::GameRun&) { match.reset(); });
+        });
+    EXPECT_EQ(0, outcome.result);
+}
+
+// The human's health becomes exactly this (the shipped player's integrity is 100).
+void hurtTo(game::Human* human, float health)
+{
+    human->damage(100.0f * (human->getHealth() - health), human->getPosition(), Ogre::Vector3::UNIT_X, 0);
+}
+} // namespace
+
+TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
+{
+    withMatch(
+        [](test::GameRun& game, test::LocalMatch& match)
+        {
+            game::Camera& camera = *game.getCamera(0);
+            game::Human* human = match.human(0);
+            camera.tick(0);
+            // A drop of 0.04 is no flash; of 0.1 half a flash, fading in half a second.
+            hurtTo(human, 0.96f);
+            camera.tick(1);
+            EXPECT_EQ(0.0f, camera.getRedFlash());
+            hurtTo(human, 0.86f);
+            camera.tick(2);
+            EXPECT_NEAR(0.5f, camera.getRedFlash(), 1e-4f);
+            camera.update(0.25f);
+            EXPECT_NEAR(0.25f, camera.getRedFlash(), 1e-4f);
+
+            // Critical health: the heartbeat rises over 0.5 s; it falls over 4 s once the player
+            // is no longer alive, and death flashes fully.
+            hurtTo(human, 0.15f);
+            camera.update(0.25f);
+            EXPECT_FLOAT_EQ(0.5f, camera.getHeartbeatLevel());
+            camera.update(0.25f);
+            EXPECT_FLOAT_EQ(1.0f, camera.getHeartbeatLevel());
+            camera.tick(3);
+            hurtTo(human, 0.0f);
+            camera.tick(4);
+            EXPECT_FLOAT_EQ(1.0f, camera.getRedFlash());
+            camera.update(1.0f);
+            EXPECT_FLOAT_EQ(0.75f, camera.getHeartbeatLevel());
+            // Without a running match there is no heartbeat.
+            match.players().endMatch();
+            camera.update(0.01f);
+            EXPECT_EQ(0.0f, camera.getHeartbeatLevel());
+        });
+}
+
+TEST(Camera, ShakesOnlyHarderSwaysOnceIn24SecondsAndFollowsItsHuman)
+{
+    withMatch(
+        [](test::GameRun& game, test::LocalMatch& match)
+        {
+            game::Camera& camera = *game.getCamera(0);
+            camera.shake(2.4f);
+            camera.shake(1.0f);
+            EXPECT_FLOAT_EQ(2.4f, camera.getShakeStrength());
+            camera.update(0.5f);
+            EXPECT_FLOAT_EQ(1.4f, camera.getShakeStrength());
+            camera.shake(0.0f);
+            EXPECT_EQ(0.0f, camera.getShakeStrength());
+
+            const float sway = camera.getSwayAngle();
+            camera.update(12.0f);
+            EXPECT_NEAR(std::fmod(sway + 180.0f, 360.0f), camera.getSwayAngle(), 1e-3f);
+            camera.update(12.0f);
+            EXPECT_NEAR(sway, camera.getSwayAngle(), 1e-3f);
+
+            // A whole second at follow speed 2.5 lands on the goal: 3 up and 10 back from the
+            // human, 2.5 along its aim, looking 4 ahead along the aim.
+            const Ogre::Vector3 at = match.human(0)->getRenderPosition();
+            const Ogre::Vector3 aim = match.human(0)->getAimDirection();
+            camera.update(1.0f);
+            EXPECT_LT(camera.getSmoothedPosition().distance(at + Ogre::Vector3(0, 3, 10) + 2.5f * aim),
+                      1e-3f);
+            EXPECT_LT(camera.getSmoothedLookAt().distance(at + 4.0f * aim), 1e-3f);
+
+            // Without a player the default view from (0, 5, 25) swaying around the origin.
+            camera.setPlayer(0);
+            camera.update(1.0f);
+            EXPECT_NEAR(camera.getSmoothedPosition().distance(Ogre::Vector3(0, 5, 25)),
+                        Ogre::Vector3(0, 5, 25).length() * 0.25f *
+                            Ogre::Vector2(std::cos(Ogre::Degree(camera.getSwayAngle()).valueRadians()),
+                                          0.6f * std::sin(Ogre::Degree(camera.getSwayAngle()).valueRadians()))
+                                .length(),
+                        1e-3f);
+        });
+}
+
+TEST(Camera, SplitScreenGivesEachCameraHalfTheWindowKeepingItsFilters)
+{
+    withMatch(
+        [](test::GameRun& game, test::LocalMatch&)
+        {
+            game::Camera& left = *game.getCamera(0);
+            game::Camera& right = *game.getCamera(1);
+            EXPECT_EQ(game::Camera::VIEWPORT_LEFT, left.getViewportMode());
+            EXPECT_EQ(game::Camera::VIEWPORT_RIGHT, right.getViewportMode());
+            // 640 by 360: each half 320 wide, the aspect ratio of half the window.
+            EXPECT_EQ(0, left.getViewport()->getActualLeft());
+            EXPECT_EQ(320, right.getViewport()->getActualLeft());
+            EXPECT_EQ(320, right.getViewport()->getActualWidth());
+            EXPECT_FLOAT_EQ(320.0f / 360.0f, right.getCamera()->getAspectRatio());
+            EXPECT_EQ(2u, right.getViewport()->getVisibilityMask());
+            EXPECT_EQ(0, left.getViewport()->getZOrder());
+            EXPECT_EQ(1, right.getViewport()->getZOrder());
+
+            // The filters and the pause effect survive a change of layout.
+            left.setPaused(true);
+            left.setViewportMode(game::Camera::VIEWPORT_FULL);
+            ASSERT_TRUE(left.isCompositorsEnabled());
+            Ogre::CompositorChain* chain =
+                Ogre::CompositorManager::getSingleton().getCompositorChain(left.getViewport());
+            ASSERT_EQ(3u, chain->getNumCompositors());
+            EXPECT_EQ("glow1", chain->getCompositor(0)->getCompositor()->getName());
+            EXPECT_TRUE(chain->getCompositor(1)->getEnabled());
+            EXPECT_EQ("overlay1", chain->getCompositor(2)->getCompositor()->getName());
+            EXPECT_FLOAT_EQ(640.0f / 360.0f, left.getCamera()->getAspectRatio());
+            left.setPaused(false);
+            EXPECT_FALSE(chain->getCompositor(1)->getEnabled());
+
+            // Filters off remove the chain; no viewport, no chain.
+            left.setCompositorsEnabled(false);
+            EXPECT_FALSE(Ogre::CompositorManager::getSingleton().hasCompositorChain(left.getViewport()));
+            right.setViewportMode(game::Camera::VIEWPORT_NONE);
+            EXPECT_EQ(nullptr, right.getViewport());
+        },
+        2);
+}

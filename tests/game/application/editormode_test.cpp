@@ -1,0 +1,245 @@
+#include "game/application/application.h"
+#include "engine/core/inputmanager.h"
+#include "game/editor/leveleditor.h"
+#include "game/editor/levelelement.h"
+#include "game/editor/levelelementlayer.h"
+#include "game/editor/levelelementposition.h"
+#include "game/editor/levelelementselector.h"
+#include "game/editor/levelelementtype.h"
+#include "game/level/level.h"
+#include "support/game/gamerun.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using test::GameRun;
+
+// GLFW codes the editor listens to.
+enum
+{
+    KEY_SPACE = 32,
+    KEY_Y = 89,
+    KEY_Z = 90,
+    KEY_L = 76,
+    KEY_LEFT_CONTROL = 341,
+    BUTTON_LEFT = 0,
+    BUTTON_RIGHT = 1
+};
+
+// The pointer as the window system reports it: absolute positions, from which the input
+// manager hands the editor motion. It keeps the reported position near the origin, as the
+// input manager brings a captured cursor back there.
+class Pointer
+{
+public:
+    explicit Pointer(GameRun& game) : mGame(game) {}
+
+    // Makes the input manager's last position known: two reports of one place far out. The X
+    // server's own pointer reports are cut off first: other tests' windows on the shared server
+    // move the pointer too.
+    void synchronise()
+    {
+        glfwSetCursorPosCallback(mGame.getWindow(), nullptr);
+        glfwSetMouseButtonCallback(mGame.getWindow(), nullptr);
+        glfwSetScrollCallback(mGame.getWindow(), nullptr);
+        report(2000.0, 2000.0);
+        report(2000.0, 2000.0);
+        mX = mY = 0.0;
+    }
+    // Moves the editor's cursor to the world point.
+    void moveTo(float x, float y)
+    {
+        game::LevelEditor& editor = *mGame.getLevelEditor();
+        for (int i = 0; i < 100; ++i)
+        {
+            const Ogre::Vector2 cursor = editor.getCursorPosition();
+            const double dx = (x - cursor.x) * game::LevelEditor::POINTER_SCALE;
+            const double dy = (cursor.y - y) * game::LevelEditor::POINTER_SCALE;
+            if (std::fabs(dx) < 1e-3 && std::fabs(dy) < 1e-3)
+                return;
+            mX += std::max(-300.0, std::min(300.0, dx));
+            mY += std::max(-300.0, std::min(300.0, dy));
+            report(mX, mY);
+            // The input manager brings its last position back to the origin on the report
+            // after one beyond its range, which then moves nothing.
+            if (std::fabs(mX) > brix::InputManager::CURSOR_RANGE ||
+                std::fabs(mY) > brix::InputManager::CURSOR_RANGE)
+            {
+                report(mX, mY);
+                mX = mY = 0.0;
+            }
+        }
+    }
+    void click(int button = BUTTON_LEFT)
+    {
+        mGame.getInputManager()->mouseButtonCallback(mGame.getWindow(), button, 1, 0);
+        mGame.getInputManager()->mouseButtonCallback(mGame.getWindow(), button, 0, 0);
+    }
+
+private:
+    void report(double x, double y)
+    {
+        mGame.getInputManager()->mousePositionCallback(mGame.getWindow(), x, y);
+    }
+
+    GameRun& mGame;
+    double mX = 0.0, mY = 0.0;
+};
+
+void withControl(GameRun& game, int key)
+{
+    game.getInputManager()->keyCallback(game.getWindow(), KEY_LEFT_CONTROL, 0, 1, 0);
+    game.press(key);
+    game.getInputManager()->keyCallback(game.getWindow(), KEY_LEFT_CONTROL, 0, 0, 0);
+}
+
+// Picks the type from the palette with the pointer (Tab opens it).
+void choose(GameRun& game, Pointer& pointer, const std::string& type)
+{
+    game::LevelEditor& editor = *game.getLevelEditor();
+    std::vector<game::LevelElement*> previews;
+    editor.getSelector()->getLayer()->collectElements(previews);
+    Ogre::Vector3 current = Ogre::Vector3::ZERO, wanted = Ogre::Vector3::ZERO;
+    for (const game::LevelElement* preview : previews)
+    {
+        if (preview->getType() == editor.getCurrentType())
+            current = preview->getPosition(0)->getPosition();
+        if (preview->getType()->getName() == type)
+            wanted = preview->getPosition(0)->getPosition();
+    }
+    const Ogre::Vector2 cursor = editor.getCursorPosition();
+    pointer.moveTo(cursor.x + wanted.x - current.x, cursor.y + wanted.y - current.y);
+}
+
+std::vector<std::string> describe(const game::LevelEditor& editor)
+{
+    std::vector<game::LevelPoint> points;
+    editor.storeElements(points);
+    std::vector<std::string> lines;
+    for (const game::LevelPoint& point : points)
+    {
+        const Ogre::Vector3 p = point.getPosition();
+        lines.push_back(point.name + "@" + std::to_string(p.x) + "," + std::to_string(p.y) + "," +
+                        std::to_string(p.z));
+    }
+    return lines;
+}
+
+// The editor in the running game on the test run's X server, driven by keys and a pointer
+// injected through the game's input manager: a level built, undone and redone, saved, reopened
+// to the same elements and its maps made again. With KORVANE_SCREENS_DIR set, the pictures of
+// the editor and its palette go there.
+TEST(EditorMode, BuildsSavesReopensAndLightsALevelFromInjectedInput)
+{
+    test::UserFolder user;
+    user.writeTestConfiguration();
+    const char* screens = std::getenv("KORVANE_SCREENS_DIR");
+    const std::string folder = screens ? screens : user.path();
+    std::unique_ptr<Pointer> pointer;
+    std::vector<std::string> built, undone, reopened;
+    bool generated = false;
+
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.wait(70);
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.openLevelEditor("xvfbroom", true);
+                    game.closeMenu(true);
+                    pointer = std::make_unique<Pointer>(game);
+                    pointer->synchronise();
+                    game.press(KEY_SPACE);
+                    for (float x = -6.0f; x <= 6.0f; x += 1.0f)
+                    {
+                        pointer->moveTo(x, -0.5f);
+                        pointer->click();
+                    }
+                    for (float y = 0.5f; y <= 3.5f; y += 1.0f)
+                        for (float x : {-6.0f, 6.0f})
+                        {
+                            pointer->moveTo(x, y);
+                            pointer->click();
+                        }
+                    pointer->moveTo(-1.0f, 0.0f);
+                    game.press(test::KEY_TAB);
+                    choose(game, *pointer, "crate");
+                });
+            // The menu frame slides away meanwhile.
+            game.wait(80);
+            game.then([&](GameRun& game) { game.screenshot(folder + "/editor-selector.png"); });
+            game.then(
+                [&](GameRun& game)
+                {
+                    pointer->click();
+                    pointer->moveTo(2.0f, 0.0f);
+                    pointer->click();
+                    pointer->moveTo(3.0f, 0.0f);
+                    pointer->click();
+                    pointer->click(BUTTON_RIGHT);
+                    choose(game, *pointer, "spstart");
+                });
+            game.wait(2);
+            game.then(
+                [&](GameRun& game)
+                {
+                    pointer->click();
+                    pointer->moveTo(-4.0f, 0.5f);
+                    pointer->click();
+                    game.press(KEY_SPACE);
+                    pointer->moveTo(2.0f, 0.2f);
+                    pointer->click();
+                    pointer->moveTo(-1.0f, 2.5f);
+                    built = describe(*game.getLevelEditor());
+                });
+            game.wait(5);
+            game.then([&](GameRun& game) { game.screenshot(folder + "/editor.png"); });
+            game.then(
+                [&](GameRun& game)
+                {
+                    withControl(game, KEY_Z);
+                    undone = describe(*game.getLevelEditor());
+                    withControl(game, KEY_Y);
+                    game.getLevel()->setTitle("Injected");
+                    game.getLevelEditor()->saveLevel();
+                    game.closeLevelEditor();
+                    game.getLevel()->updateLevelCache();
+                    game.openLevelEditor("xvfbroom", false);
+                    game.closeMenu(true);
+                    reopened = describe(*game.getLevelEditor());
+                    game.press(KEY_L);
+                });
+            for (int i = 0; i < 3000; ++i)
+                game.then(
+                    [&](GameRun& game)
+                    {
+                        if (!game.getLevelEditor()->isGeneratingMaps())
+                        {
+                            generated = game.getLevel()->hasLightMap() && game.getLevel()->hasSoundMap();
+                            game.stop();
+                        }
+                    });
+        },
+        {"--no-update-check"});
+
+    EXPECT_EQ(outcome.result, 0);
+    ASSERT_EQ(built.size(), 24u);
+    EXPECT_EQ(built.front(), "techfloor@-6.000000,-0.500000,0.000000");
+    EXPECT_EQ(built[21], "crate@2.000000,0.000000,0.000000");
+    EXPECT_EQ(built[22], "crate@3.000000,0.000000,0.000000");
+    EXPECT_EQ(built[23], "spstart@-4.000000,0.500000,0.000000");
+    EXPECT_EQ(undone, std::vector<std::string>(built.begin(), built.end() - 1));
+    EXPECT_EQ(reopened, built);
+    EXPECT_TRUE(generated);
+    EXPECT_TRUE(std::ifstream(user.file("levels/xvfbroom.xml")).good());
+}
+} // namespace
