@@ -56,7 +56,6 @@ constexpr float POSITION_XY_LIMIT = 250.0f;
 constexpr unsigned POSITION_XY_BITS = 16;
 constexpr float POSITION_Z_LIMIT = 5.0f;
 constexpr unsigned POSITION_Z_BITS = 8;
-constexpr unsigned ORIENTATION_BITS = 8;
 
 float value(const brix::XMLElement* element, const char* path, float defaultValue)
 {
@@ -476,15 +475,15 @@ Entity* Entity::ofMovable(const brix::Movable* movable)
     return movable ? ofUserData(movable->getUserData()) : nullptr;
 }
 
-void Entity::bindPose()
+void Entity::bindPose(unsigned orientationBits)
 {
     mStateCodec.bind(&mPosition.x, -POSITION_XY_LIMIT, POSITION_XY_LIMIT, POSITION_XY_BITS);
     mStateCodec.bind(&mPosition.y, -POSITION_XY_LIMIT, POSITION_XY_LIMIT, POSITION_XY_BITS);
     mStateCodec.bind(&mPosition.z, -POSITION_Z_LIMIT, POSITION_Z_LIMIT, POSITION_Z_BITS);
-    mStateCodec.bind(&mOrientation.x, -1.0f, 1.0f, ORIENTATION_BITS);
-    mStateCodec.bind(&mOrientation.y, -1.0f, 1.0f, ORIENTATION_BITS);
-    mStateCodec.bind(&mOrientation.z, -1.0f, 1.0f, ORIENTATION_BITS);
-    mStateCodec.bind(&mOrientation.w, -1.0f, 1.0f, ORIENTATION_BITS);
+    mStateCodec.bind(&mOrientation.x, -1.0f, 1.0f, orientationBits);
+    mStateCodec.bind(&mOrientation.y, -1.0f, 1.0f, orientationBits);
+    mStateCodec.bind(&mOrientation.z, -1.0f, 1.0f, orientationBits);
+    mStateCodec.bind(&mOrientation.w, -1.0f, 1.0f, orientationBits);
 }
 
 void Entity::holdPose(uint16_t tick)

@@ -285,8 +285,8 @@ public:
 
 protected:
     // Binds position and orientation into the state codec: x and y in -250..250 on 16 bits,
-    // z in -5..5 on 8 bits, the quaternion's four parts in -1..1 on 8 bits each.
-    void bindPose();
+    // z in -5..5 on 8 bits, the quaternion's four parts in -1..1 on orientationBits each.
+    void bindPose(unsigned orientationBits = 8);
     // The previous transform becomes the current one and the tick is stored: the post-update of
     // an entity that does not move on its own.
     void holdPose(uint16_t tick);

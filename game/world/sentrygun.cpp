@@ -48,7 +48,7 @@ SentryGun::SentryGun(EntityManager* manager) : Entity(manager), mAI(manager, thi
 {
     mSupportedAttributes = ATTRIBUTE_EDITNOMOVEZ | ATTRIBUTE_EDITNOROTATE | ATTRIBUTE_EDITHIDE;
     mMotionState = 1;
-    bindPose();
+    bindPose(ORIENTATION_BITS);
     mStateCodec.bind(&mPowerState, 3);
     mStateCodec.bind(&mArmed);
     mStateCodec.bind(&mHasTarget);

@@ -32,7 +32,7 @@ class WorldLabel;
 // SentryGunAI). Times of 0 or less take effect at once.
 //
 // Replicated state, in this order: position x, y (-250..250, 16 bits each), z (-5..5, 8), the
-// orientation's x, y, z, w (-1..1, 8 each), power state (3), armed, has target, timer (8).
+// orientation's x, y, z, w (-1..1, 4 each), power state (3), armed, has target, timer (8).
 class SentryGun : public Entity
 {
 public:
@@ -46,6 +46,8 @@ public:
         RELOADING = 5
     };
 
+    // The gun faces left or right only, which four bits per quaternion part carry exactly.
+    static constexpr unsigned ORIENTATION_BITS = 4;
     // Ticks a shot shows as fired before the gun reloads.
     static constexpr unsigned FIRED_TICKS = 6;
     // Rendered frames between two beeps of an armed gun.

@@ -348,6 +348,8 @@ TEST(SentryGunReplication, ClientSeesThePowerStatesAndTheFacingItWasPlacedWith)
     EXPECT_TRUE(copy->hasTarget());
     EXPECT_TRUE(copy->isArmed());
     EXPECT_GE(copy->getPowerState(), static_cast<unsigned>(SentryGun::READY));
+    // Position, a coarse orientation, power state, armed, has target and timer.
+    EXPECT_EQ(gun->getStateCodec()->getSizeBits(), 16u + 16u + 8u + 4u * 4u + 3u + 1u + 1u + 8u);
     // Within a degree of the server's facing: the gun must not tilt on a client.
     Ogre::Radian angle;
     Ogre::Vector3 axis;
