@@ -170,6 +170,9 @@ void Client::setController(std::unique_ptr<Controller> controller)
     if (human && human->getController() == mController.get())
         human->setController(controller.get());
     mController = std::move(controller);
+    // The local server keeps the old one for the next match's human otherwise.
+    if (mServer)
+        mServer->setLocalController(mNode, mController.get());
     if (mController)
         mNetwork.registerObject(mController.get(), Server::OBJECT_CONTROLLER);
 }

@@ -393,7 +393,9 @@ void PlayerManager::tick(unsigned short tick)
 
 void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
 {
-    if (mAuthoritative || !isRelayedAboutPlayer(id))
+    // A departure that arrives after the slots dropped the player needs no record: a new one
+    // would have no name to tell who left.
+    if (mAuthoritative || !isRelayedAboutPlayer(id) || id == EventDispatcher::PlayerLeftMatch)
         return;
     const unsigned int index = static_cast<unsigned int>(a);
     if (index >= 1 && index <= MAX_PLAYERS && !mPlayers[index - 1])

@@ -238,6 +238,13 @@ void Server::disconnectLocalClient(unsigned short node)
     seat->state = SLOT_REMOVING;
 }
 
+void Server::setLocalController(unsigned short node, Controller* controller)
+{
+    ClientSlot* seat = getSlotOfNode(node);
+    if (seat && seat->local)
+        seat->controller = controller;
+}
+
 void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
 {
     ClientSlot* seat = getSlotOfNode(node);

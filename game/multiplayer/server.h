@@ -124,6 +124,8 @@ public:
     unsigned short connectLocalClient(Controller* controller);
     // The slot is freed from the next tick on (see SLOT_REMOVING).
     void disconnectLocalClient(unsigned short node);
+    // The controller (not owned) a local client changed to; its player's next human uses it.
+    void setLocalController(unsigned short node, Controller* controller);
     // Trades the pending event messages of a local client's slot and the client's proxy.
     void exchangeLocalMessages(unsigned short node, EventProxy* clientProxy);
 

@@ -99,7 +99,9 @@ protected:
 
 TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreLimitEndsIt)
 {
-    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom().title("Duel"), "duel", 300));
+    // A second floor far to the right, out of sight of the starts.
+    ASSERT_TRUE(host.startMatch(
+        test::LevelBuilder().smallRoom().row("techfloor", 56, 64, 4, -0.5f).title("Duel"), "duel", 300));
     ASSERT_TRUE(host.server()->start(4, port, "secret", "Duel", "", 0));
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
     ASSERT_FALSE(fileExists(ann.levelFile("duel")));
@@ -135,6 +137,14 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     const float start = host.human(2)->getPosition().x;
     run(60);
     EXPECT_GT(host.human(2)->getPosition().x, start + 0.5f);
+    // Out of sight of the host's own player, Ann's human is not drawn there but still obeys her.
+    host.human(2)->respawn(Ogre::Vector3(60.0f, 1.0f, 0.0f), true);
+    run(20);
+    EXPECT_FALSE(host.human(2)->isEnabled());
+    ann.controller(0).script.assign(40, game::Controller::TInput{0, 1.0f, 0.0f, 0.0f, 0});
+    const float away = host.human(2)->getPosition().x;
+    run(60);
+    EXPECT_GT(host.human(2)->getPosition().x, away + 0.5f);
 
     kill(3, 2);
     kill(3, 2);

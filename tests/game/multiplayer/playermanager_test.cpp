@@ -125,6 +125,12 @@ TEST(PlayerManager, AClientMakesThePlayerAnEventNamesBeforeTheSlotsArrive)
     // A later block without the slot takes the player away again.
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
     EXPECT_EQ(occupied(client), 0u);
+    // The departure the block overtook brings back no nameless record.
+    link.serverEvents.post(EventDispatcher::PlayerLeftMatch, 3, 0, "");
+    link.serverEvents.dispatch();
+    link.flush();
+    link.clientEvents.dispatch();
+    EXPECT_EQ(occupied(client), 0u);
     client.initialize(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 

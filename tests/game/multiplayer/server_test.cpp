@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,15 @@ TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_CONNECTED);
     host.tick();
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_PREPARING);
+    // A controller changed between matches drives the next match's human.
+    auto changed = std::make_unique<test::ScriptedController>();
+    const game::Controller* next = changed.get();
+    client.setController(std::move(changed));
+    for (int i = 0; i < 6; ++i)
+        host.tick();
+    EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_IN_MATCH);
+    ASSERT_NE(host.human(1), nullptr);
+    EXPECT_EQ(host.human(1)->getController(), next);
 
     // Leaving takes the human out of the level first; the seat goes a tick later, after the
     // others heard who left.
