@@ -55,6 +55,7 @@
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
+#include <OgreStringConverter.h>
 #include <OgreTechnique.h>
 #include <OgreTextureManager.h>
 #include <OgreViewport.h>
@@ -1166,7 +1167,6 @@ void Application::toggleControllerInfo(unsigned int bit)
 
 void Application::onMenuCommand(int key)
 {
-    // F5 shows the render statistics of the first player's camera once the cameras exist.
     switch (key)
     {
     case 4:
@@ -1183,6 +1183,9 @@ void Application::onMenuCommand(int key)
             else
                 brix::Log::error("Download address '%s' is not a web address", address.c_str());
         }
+        break;
+    case 5:
+        showRenderStatistics();
         break;
     case 6:
         showNetworkStatistics();
@@ -1204,6 +1207,19 @@ void Application::onMenuCommand(int key)
     default:
         break;
     }
+}
+
+void Application::showRenderStatistics()
+{
+    if (!mCameras[0])
+        return;
+    const Ogre::RenderTarget::FrameStats& statistics = mCameras[0]->getStatistics();
+    mMessageDisplay->writeMessage(
+        "FPS: " + Ogre::StringConverter::toString(statistics.lastFPS) + " " +
+            Ogre::StringConverter::toString(statistics.avgFPS) + " triangles: " +
+            std::to_string(statistics.triangleCount) + " batches: " + std::to_string(statistics.batchCount) +
+            " mem: " + std::to_string(Ogre::TextureManager::getSingleton().getMemoryUsage() >> 10),
+        true);
 }
 
 void Application::showNetworkStatistics()
@@ -1481,7 +1497,9 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
     }
     else if (page == "player1" || page == "player2")
     {
-        if (name == "ready")
+        if (name == "controller")
+            updateGamepadItems(menuPage);
+        else if (name == "ready")
             storePlayerSettings(page);
     }
     else if (page == "system")
@@ -1555,6 +1573,8 @@ void Application::onPageShown(brix::OgreMenuPage* page)
     }
     else if (name == "highscore")
         page->setCurrentItem("back");
+    else if (name == "player1" || name == "player2")
+        updateGamepadItems(page);
     else if (name == "delete")
         page->setCurrentItem("no");
 }
@@ -1928,6 +1948,7 @@ void Application::openMenu(const std::string& page)
     mMenu->show(name);
     mMenuFrame->setVisible(true);
     updateInputMask();
+    updateControllerInfo();
     if (mGameMode == MODE_SINGLE_PLAYER)
     {
         mPaused = true;
@@ -1943,8 +1964,8 @@ void Application::closeMenu(bool force)
         mMenuFrame->setVisible(false);
         updateInputMask();
         setCamerasPaused(false);
-        updateControllerInfo();
     }
+    updateControllerInfo();
     mPaused = false;
     mParticlePool->setSpeedFactor(1.0f);
 }

@@ -284,6 +284,8 @@ private:
     void showVersionMessages();
     void onMenuCommand(int key);
     void takeScreenshot();
+    // F5: frame rate, triangles, batches and texture memory of the first player's view.
+    void showRenderStatistics();
     void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
     void updateLevelEditor();

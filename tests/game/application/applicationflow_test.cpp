@@ -352,6 +352,17 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
                     EXPECT_NE(std::string::npos,
                               test::readFile(user.file("configuration.xml")).find("Second"));
 
+                    // A gamepad layout is chosen only for a gamepad, and the pad is looked for.
+                    brix::OgreMenuItem* controller = game.item("player1", "controller");
+                    auto* layout =
+                        static_cast<brix::OgreMenuChoiceItem*>(game.item("player1", "gamepadlayout"));
+                    EXPECT_EQ(3, layout->getState());
+                    controller->setIndex(2);
+                    EXPECT_EQ(0, layout->getState());
+                    EXPECT_EQ("No gamepad device detected", layout->getDescription());
+                    controller->setIndex(0);
+                    EXPECT_EQ(3, layout->getState());
+
                     // Only the user's own levels can be edited without --developer.
                     brix::OgreMenuItem* levels = game.item("levels", "level");
                     levels->setIndex(0);
@@ -739,6 +750,16 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
                         std::vector<std::string>{"Network TX: 0 B (0 B/s) 0 P (0 P/s)  RX: 0 B (0 B/s) 0 P "
                                                  "(0 P/s)"},
                         messages(game));
+
+                    game.getMessageDisplay()->clear();
+                    game.onEvent(game::EventDispatcher::MenuCommand, 4, 0, "");
+                    EXPECT_TRUE(game.isRunning()) << "F4 only with a newer version known";
+                    game.onEvent(game::EventDispatcher::MenuCommand, 5, 0, "");
+                    ASSERT_EQ(1u, messages(game).size());
+                    const std::string statistics = messages(game)[0];
+                    EXPECT_EQ(0u, statistics.find("FPS: ")) << statistics;
+                    for (const char* field : {" triangles: ", " batches: ", " mem: "})
+                        EXPECT_NE(std::string::npos, statistics.find(field)) << statistics;
 
                     // Two screenshots in the same second are two files.
                     game.onEvent(game::EventDispatcher::MenuCommand, 9, 0, "");
