@@ -229,6 +229,13 @@ unsigned short Server::connectLocalClient(Controller* controller)
     return node;
 }
 
+void Server::setLocalController(unsigned short node, Controller* controller)
+{
+    if (ClientSlot* seat = getSlotOfNode(node))
+        if (seat->local)
+            seat->controller = controller;
+}
+
 void Server::disconnectLocalClient(unsigned short node)
 {
     ClientSlot* seat = getSlotOfNode(node);
