@@ -190,8 +190,9 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
     float moved[2] = {0, 0};
     int types[2] = {0, 0};
     int viewports[2] = {-1, -1};
+    int keyboardType = 0;
     unsigned int mode = 0;
-    bool inMatch = false;
+    bool inMatch = false, restarted = false;
     test::GameRun::play(
         [&](test::GameRun& game)
         {
@@ -209,7 +210,7 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
                     inMatch = untilInMatch(game, 2);
                     viewports[0] = game.getCamera(0)->getViewportMode();
                     viewports[1] = game.getCamera(1)->getViewportMode();
-                    types[0] = game.getController(0)->getType();
+                    keyboardType = game.getController(0)->getType();
                     types[1] = game.getController(1)->getType();
                 });
             game.then(
@@ -231,13 +232,27 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
                 });
             game.wait(2);
             game.then([&](test::GameRun& game) { game.screenshot(framePath("play-split.png")); });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    // Player 1 takes the mouse too during the match; the restarted match plays
+                    // with the new controller, the old one being gone.
+                    game.getConfiguration().setInteger("player1/controller", 1);
+                    game.restartMatch();
+                    runTicks(game, 2);
+                    restarted = untilInMatch(game, 2) && humanOf(game, 0) &&
+                                humanOf(game, 0)->getController() == game.getController(0);
+                    types[0] = game.getController(0)->getType();
+                });
         });
     EXPECT_EQ(2u, mode);
     EXPECT_TRUE(inMatch);
     EXPECT_EQ(game::Camera::VIEWPORT_LEFT, viewports[0]);
     EXPECT_EQ(game::Camera::VIEWPORT_RIGHT, viewports[1]);
-    EXPECT_EQ(1, types[0]);
+    EXPECT_EQ(1, keyboardType);
+    EXPECT_EQ(2, types[0]);
     EXPECT_EQ(3, types[1]);
+    EXPECT_TRUE(restarted);
     EXPECT_LT(moved[0], -1.0f);
     EXPECT_GT(moved[1], 1.0f);
     keepPicture("play-split.png");
