@@ -255,12 +255,6 @@ namespace
 {
 const int KEY_P = 80;
 
-void runTicks(GameRun& game, int ticks)
-{
-    for (int i = 0; i < ticks; ++i)
-        game.updateGame(1, 0.025f, 0.0f);
-}
-
 game::Human* previewHuman(GameRun& game)
 {
     game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(0)->getPlayerIndex());
@@ -323,7 +317,7 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                     masks[1] = game.getInputManager()->getListenerEnableMask();
                     for (int i = 0; i < 400 && !inMatch; ++i)
                     {
-                        runTicks(game, 1);
+                        game.runTicks(1);
                         inMatch = game.getClient(0)->getConnectionState() == game::Client::STATE_IN_MATCH &&
                                   previewHuman(game) != nullptr;
                     }
@@ -331,10 +325,10 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                         return;
                     followed = game.getCamera(0)->getPlayer() == game.getClient(0)->getPlayerIndex();
                     game::Human* human = previewHuman(game);
-                    runTicks(game, 20);
+                    game.runTicks(20);
                     const float start = human->getPosition().x;
                     game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 1, 0);
-                    runTicks(game, 30);
+                    game.runTicks(30);
                     game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 0, 0);
                     walked = human->getPosition().x - start;
                     game.press(KEY_P);
@@ -348,7 +342,7 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                 [&](GameRun& game)
                 {
                     game.press(test::KEY_ESCAPE);
-                    runTicks(game, 1);
+                    game.runTicks(1);
                     game.getMenu()->getPage("editor")->setCurrentItem("exit");
                     game.press(test::KEY_ENTER);
                     modes[2] = game.getGameMode();

@@ -26,18 +26,10 @@ namespace
 {
 const int KEY_SPACE = 32;
 const int KEY_LEFT_CONTROL = 341;
-const float TICK = 0.025f;
 
 void hold(test::GameRun& game, int key, bool down)
 {
     game.getInputManager()->keyCallback(game.getWindow(), key, 0, down ? 1 : 0, 0);
-}
-
-// Whole ticks of the game's update, each with its frame, outside the frame clock.
-void runTicks(test::GameRun& game, int ticks)
-{
-    for (int i = 0; i < ticks; ++i)
-        game.updateGame(1, TICK, 0.0f);
 }
 
 // The frame, written by the run once drawn, becomes the picture in docs/screens when
@@ -62,7 +54,7 @@ bool untilInMatch(test::GameRun& game, unsigned int clients)
                     game.getCamera(c)->getPlayer() != 0;
         if (ready)
             return true;
-        runTicks(game, 1);
+        game.runTicks(1);
     }
     return false;
 }
@@ -116,32 +108,32 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
                     game::Human* human = humanOf(game, 0);
                     ASSERT_NE(nullptr, human);
                     sameController = human->getController() == game.getController(0);
-                    runTicks(game, 40);
+                    game.runTicks(40);
                     startX = human->getPosition().x;
                     groundY = human->getPosition().y;
                     hold(game, test::KEY_RIGHT, true);
-                    runTicks(game, 40);
+                    game.runTicks(40);
                     hold(game, test::KEY_RIGHT, false);
-                    runTicks(game, 10);
+                    game.runTicks(10);
                     walkedX = human->getPosition().x;
                     hold(game, KEY_SPACE, true);
                     for (int i = 0; i < 30; ++i)
                     {
-                        runTicks(game, 1);
+                        game.runTicks(1);
                         peakY = std::max(peakY, human->getPosition().y);
                     }
                     hold(game, KEY_SPACE, false);
                     uint32_t reserve = 0;
                     human->getWeapon(0, clipBefore, reserve);
                     hold(game, KEY_LEFT_CONTROL, true);
-                    runTicks(game, 2);
+                    game.runTicks(2);
                     human->getWeapon(0, clipAfter, reserve);
                     game::Controller::TInput input;
                     game.getController(0)->getLatestInput(input);
                     shotButtons = input.buttons;
                     hold(game, KEY_LEFT_CONTROL, false);
                     // Two seconds for the camera to settle on the human.
-                    runTicks(game, 80);
+                    game.runTicks(80);
                     cameraAt = game.getCamera(0)->getSmoothedLookAt();
                     human->showChatMessage("Onwards!");
                     game.getMessageDisplay()->clear();
@@ -218,14 +210,14 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
                 {
                     game::Human* humans[2] = {humanOf(game, 0), humanOf(game, 1)};
                     ASSERT_TRUE(humans[0] && humans[1]);
-                    runTicks(game, 40);
+                    game.runTicks(40);
                     const float start[2] = {humans[0]->getPosition().x, humans[1]->getPosition().x};
                     hold(game, test::KEY_LEFT, true);
                     test::InputRig::setAxis(0, LEFT_X, 1.0f);
-                    runTicks(game, 30);
+                    game.runTicks(30);
                     hold(game, test::KEY_LEFT, false);
                     test::InputRig::setAxis(0, LEFT_X, 0.0f);
-                    runTicks(game, 60);
+                    game.runTicks(60);
                     for (int i = 0; i < 2; ++i)
                         moved[i] = humans[i]->getPosition().x - start[i];
                     game.getMessageDisplay()->clear();
@@ -239,7 +231,7 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
                     // with the new controller, the old one being gone.
                     game.getConfiguration().setInteger("player1/controller", 1);
                     game.restartMatch();
-                    runTicks(game, 2);
+                    game.runTicks(2);
                     restarted = untilInMatch(game, 2) && humanOf(game, 0) &&
                                 humanOf(game, 0)->getController() == game.getController(0);
                     types[0] = game.getController(0)->getType();

@@ -133,6 +133,12 @@ public:
             mBeforeTicks();
         return game::Application::update(ticks, elapsedSeconds, sinceTickSeconds);
     }
+    // Whole ticks of 25 ms, each with its frame, outside the frame clock.
+    void runTicks(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i)
+            updateGame(1, 0.025f, 0.0f);
+    }
     // Runs before every update that has ticks; empty for nothing.
     void setBeforeTicks(const std::function<void()>& work) { mBeforeTicks = work; }
 
