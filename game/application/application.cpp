@@ -744,9 +744,6 @@ void Application::setup(int argc, const char** argv)
     showVersionBanner();
     createServerAndClients();
 
-    // Here the server, the two local clients and the music player are made once multiplayer
-    // and music exist.
-
     mSimulator->loadMaterials("data/materials.xml");
     mSimulator->loadTemplates("data/blockbodies.xml");
     mSimulator->loadTemplates("data/entitybodies.xml");
@@ -756,9 +753,9 @@ void Application::setup(int argc, const char** argv)
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
+    setupPlayerViews();
     initializePlayers();
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);
-    setupPlayerViews();
 
     mConfiguration.addListener(this);
     mConfiguration.updateAllParameters();
@@ -845,8 +842,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         {
             simulated = predictTick(mEntityManager->nextTick(), getInputAdvance(), mPrediction);
         }
-        // The server and each client tick here, paused or not, once multiplayer exists.
-        tickPlayerViews(simulated);
+        // The server and each client (with its controller and camera) tick, paused or not.
         tickServerAndClients(simulated);
         if (!mPaused)
         {
@@ -858,7 +854,6 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();
-        // The level's light-map and sound-map generators are polled here once they exist.
         mServer->update();
     }
 
@@ -886,8 +881,8 @@ void Application::cleanup()
     mConfiguration.removeListener(this);
     if (mLevelEditor)
         tearDownStep("level editor", [this]() { closeLevelEditor(); });
-    cleanupPlayerViews();
     deletePlayersAndBrowsers();
+    cleanupPlayerViews();
     // The entity manager goes before the level and every manager its entities use.
     destroy(mEntityManager, "entity manager");
     destroy(mLevel, "level");
@@ -1072,6 +1067,8 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
     switch (id)
     {
     case EventDispatcher::MatchStarted:
+        if (mMusicPlayer)
+            mMusicPlayer->play("ambient.ogg", true);
         if (a != 0)
             mMessageDisplay->writeMessage("Warning: Configuration or level modification detected, online "
                                           "high-scores disabled for this match",
@@ -1080,6 +1077,14 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         break;
     case EventDispatcher::MatchComplete:
         onMatchComplete(a, b);
+        break;
+    case EventDispatcher::MatchEnded:
+    case EventDispatcher::BackToMenu:
+        playMenuMusic();
+        break;
+    case EventDispatcher::EditorStarted:
+        if (mMusicPlayer)
+            mMusicPlayer->stop();
         break;
     case EventDispatcher::ToggleControllerInfo:
         if (a == 0 || a == 1)
@@ -1110,7 +1115,6 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
         onMenuCommand(a);
         break;
     case EventDispatcher::ControllersChanged:
-        reinitializeControllers();
         for (Client* client : mClients)
             if (Controller* controller = client->getController())
                 controller->initializeDevice();
@@ -1124,6 +1128,8 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
 
 void Application::onMatchComplete(int winner, int placing)
 {
+    if (mMusicPlayer && mConfiguration.getBoolean("audio/music"))
+        mMusicPlayer->play("completion.ogg", false);
     if (mPlayerManager->isSinglePlayer())
     {
         const std::string level = mPlayerManager->getLevelName();
@@ -1428,6 +1434,28 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
     const std::string name = item->getName();
     auto startsWith = [&name](const char* prefix)
     { return name.compare(0, std::strlen(prefix), prefix) == 0; };
+    if (page == "editor" && mLevelEditor)
+    {
+        if (name == "save")
+        {
+            mLevelEditor->saveLevel();
+            closeMenu(false);
+        }
+        else if (name == "exit")
+            backToMenu();
+        return;
+    }
+    if (page == "level" && mLevelEditor)
+    {
+        if (name == "ready")
+        {
+            mLevel->setTitle(menuPage->getItem("title")->getValue());
+            mLevel->setAuthor(menuPage->getItem("author")->getValue());
+            mLevel->setTargetTime(static_cast<float>(menuPage->getItem("time")->getValueAsInteger()));
+            mLevel->setNext(menuPage->getItem("next")->getValue());
+        }
+        return;
+    }
     if (page == "main")
     {
         if (name == "abort")
@@ -1687,7 +1715,14 @@ void Application::editLevel()
         mMessageDisplay->writeMessage("Level '" + name + "' already exists, choose another name", true);
         return;
     }
-    // The level editor starts here on the new or the selected level, then the menu closes.
+    if (index == 0)
+    {
+        openLevelEditor(name, true);
+        getMenuItem("levels", "new")->setValue(std::string());
+    }
+    else
+        openLevelEditor(getMenuItem("levels", "level")->getValue(), false);
+    closeMenu(false);
 }
 
 bool Application::getBrowserRow(brix::OgreMenuItem* item, const char* firstRow, const ListBrowser* browser,
@@ -1973,8 +2008,9 @@ void Application::closeMenu(bool force)
 void Application::updateInputMask()
 {
     unsigned int mask = INPUT_MENU;
+    // A play preview is played: the players' input goes through beside the editor's.
     if (!mMenu->isVisible() && mGameMode == MODE_EDITOR)
-        mask = INPUT_MENU | INPUT_EDITOR;
+        mask = INPUT_MENU | INPUT_EDITOR | (mServer && mServer->isStarted() ? INPUT_PLAYERS : 0u);
     else if (!mMenu->isVisible() && mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED &&
              mViewedPlayers && mViewedPlayers->getMatchState() == PlayerManager::Running)
         mask = INPUT_MENU | INPUT_PLAYERS;
@@ -1986,18 +2022,30 @@ void Application::updateInputMask()
 void Application::openLevelEditor(const std::string& level, bool create)
 {
     closeLevelEditor();
-    mEditorView = new EditorCameraView(mCamera);
+    endGame();
+    setAuthoritative(true);
+    mInputManager->enableInputDevice(brix::InputManager::MOUSE);
+    mEditorView = new EditorCameraView(mCameras[0]);
     mLevelEditor = new LevelEditor(mSceneManager, mSceneManager->getRootSceneNode(), mDeveloperMode);
     mLevelEditor->setAspectRatio(getWindowAspectRatio());
-    // The preview's match comes with the player manager and the server.
-    mLevelEditor->initialize(mLevel, nullptr, mEntityManager, mEditorView, mMessageDisplay, mEventDispatcher);
+    mLevelEditor->initialize(mLevel, mPlayerManager, mEntityManager, mEditorView, mMessageDisplay,
+                             mEventDispatcher);
+    mLevelEditor->setPreviewHost(this);
+    setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
+    mCameras[0]->setFollowSpeed(EDITOR_FOLLOW_SPEED);
     if (create)
         mLevelEditor->newLevel(level);
     else if (!mLevelEditor->loadLevel(level))
         mMessageDisplay->writeMessage(
             "Unable to load level '" + level + "' for editing, see application.log for details", true);
     mGameMode = MODE_EDITOR;
+    brix::OgreMenuPage* properties = mMenu->getPage("level");
+    properties->getItem("title")->setValue(mLevel->getTitle());
+    properties->getItem("author")->setValue(mLevel->getAuthor());
+    properties->getItem("time")->setValue(static_cast<int>(mLevel->getTargetTime()));
+    properties->getItem("next")->setValue(mLevel->getNext());
     updateInputMask();
+    updateControllerInfo();
     mEventDispatcher->post(EventDispatcher::EditorStarted, 0, 0, "");
 }
 
@@ -2005,6 +2053,7 @@ void Application::closeLevelEditor()
 {
     if (!mLevelEditor)
         return;
+    // The editor's destructor ends a running preview through this host.
     delete mLevelEditor;
     mLevelEditor = nullptr;
     delete mEditorView;
@@ -2014,12 +2063,39 @@ void Application::closeLevelEditor()
     updateInputMask();
 }
 
+void Application::backToMenu()
+{
+    mMessageDisplay->clear();
+    closeLevelEditor();
+    updateLevelLists();
+    mCameras[0]->setFollowSpeed(Camera::DEFAULT_FOLLOW_SPEED);
+    mGameMode = MODE_MENUS;
+    updateInputMask();
+    mEventDispatcher->post(EventDispatcher::BackToMenu, 0, 0, "");
+}
+
+bool Application::attachPreviewPlayer()
+{
+    const bool attached =
+        mServer->start(1, 0, "", "", mLevel->getName(), 0) && mClients[0]->connectLocal(mServer);
+    if (!attached)
+        mServer->stop();
+    updateInputMask();
+    return attached;
+}
+
+void Application::detachPreviewPlayer()
+{
+    mClients[0]->disconnect();
+    mServer->stop();
+    updateInputMask();
+}
+
 void Application::updateLevelEditor()
 {
     if (!mLevelEditor)
         return;
     mLevel->updateMapGenerators();
-    mLevelEditor->setHelpVisible(!mMenu->isVisible() && (mControllerInfo & 16u) != 0);
     mLevelEditor->update();
 }
 
@@ -2031,11 +2107,10 @@ void Application::setupPlayerViews()
     for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
     {
         mCameras[i] = new Camera(static_cast<int>(i), getRenderWindow(), mSceneManager);
-        mCameras[i]->setWorld(mEntityManager, mViewedPlayers);
         mCameras[i]->setFollowSpeed(Camera::DEFAULT_FOLLOW_SPEED);
     }
-    mCameras[0]->setViewportMode(Camera::VIEWPORT_FULL);
-    mCameras[1]->setViewportMode(Camera::VIEWPORT_NONE);
+    setViewedPlayers(mPlayerManager);
+    setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
 }
 
 void Application::setViewedPlayers(PlayerManager* players)
@@ -2046,11 +2121,24 @@ void Application::setViewedPlayers(PlayerManager* players)
             camera->setWorld(mEntityManager, players);
 }
 
+void Application::setViewports(int first, int second)
+{
+    if (mCameras[0])
+        mCameras[0]->setViewportMode(first);
+    if (mCameras[1])
+        mCameras[1]->setViewportMode(second);
+}
+
+Controller* Application::getController(unsigned int index) const
+{
+    return index < mClients.size() ? mClients[index]->getController() : nullptr;
+}
+
 void Application::setPlayerController(unsigned int index, int type, const std::string& gamepadLayout)
 {
-    if (index >= LOCAL_PLAYERS)
+    if (index >= mClients.size())
         return;
-    Controller* controller = nullptr;
+    std::unique_ptr<Controller> controller;
     switch (type)
     {
     case 0:
@@ -2058,53 +2146,28 @@ void Application::setPlayerController(unsigned int index, int type, const std::s
     case 1:
     case 2:
     {
-        KeyboardController* keyboard = new KeyboardController(0);
+        std::unique_ptr<KeyboardController> keyboard(new KeyboardController(0));
         keyboard->setMouseEnabled(type == 2);
-        controller = keyboard;
+        controller = std::move(keyboard);
         break;
     }
     case 3:
     case 4:
-        controller = new GamePadController(0, static_cast<unsigned int>(type - 3), gamepadLayout);
+        controller.reset(new GamePadController(0, static_cast<unsigned int>(type - 3), gamepadLayout));
         break;
     default:
         brix::Log::error("Unsupported controller type %d requested", type);
     }
-    // The player's human follows the new controller, and never keeps the deleted one.
-    Player* player =
-        mViewedPlayers && mCameras[index] ? mViewedPlayers->getPlayer(mCameras[index]->getPlayer()) : nullptr;
-    if (Human* human = player ? static_cast<Human*>(player->getHuman()) : nullptr)
-        if (human->getController() == mControllers[index] || !human->getController())
-            human->setController(controller);
-    if (controller != mControllers[index])
-        delete mControllers[index];
-    mControllers[index] = controller;
-}
-
-void Application::reinitializeControllers()
-{
-    for (Controller* controller : mControllers)
-        if (controller)
-            controller->initializeDevice();
-}
-
-void Application::tickPlayerViews(uint16_t tick)
-{
-    // What each local client does per tick: sample its controller and step its camera.
-    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
-    {
-        if (mControllers[i])
-            mControllers[i]->update(tick);
-        if (mCameras[i])
-            mCameras[i]->tick(tick);
-    }
+    // The client hands it to its human and sends the player's input from it.
+    mClients[index]->setController(std::move(controller));
+    if (index == 0 && mMenuController)
+        mMenuController->setController(mClients[0]->getController());
 }
 
 void Application::updatePlayerViews(float frameSeconds)
 {
-    for (Camera* camera : mCameras)
-        if (camera)
-            camera->update(frameSeconds);
+    for (Client* client : mClients)
+        client->updateCamera(frameSeconds);
     if (mMusicPlayer)
         mMusicPlayer->update(frameSeconds);
     const bool gameVisible = !mMenuFrame->isShown() && !mMenu->isVisible();
@@ -2116,18 +2179,8 @@ void Application::updatePlayerViews(float frameSeconds)
 
 void Application::cleanupPlayerViews()
 {
-    for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
-    {
-        if (mControllers[i] && mViewedPlayers)
-        {
-            Player* player = mCameras[i] ? mViewedPlayers->getPlayer(mCameras[i]->getPlayer()) : nullptr;
-            Human* human = player ? static_cast<Human*>(player->getHuman()) : nullptr;
-            if (human && human->getController() == mControllers[i])
-                human->setController(nullptr);
-        }
-        destroy(mControllers[i], "controller");
-        destroy(mCameras[i], "camera");
-    }
+    for (Camera*& camera : mCameras)
+        destroy(camera, "camera");
     destroy(mMusicPlayer, "music player");
     mViewedPlayers = nullptr;
 }
@@ -2137,6 +2190,16 @@ void Application::setCamerasPaused(bool paused)
     for (Camera* camera : mCameras)
         if (camera)
             camera->setPaused(paused);
+}
+
+void Application::playMenuMusic()
+{
+    if (!mMusicPlayer)
+        return;
+    if (mConfiguration.getBoolean("audio/music") && mGameMode != MODE_EDITOR)
+        mMusicPlayer->play("menu.ogg", true);
+    else
+        mMusicPlayer->stop();
 }
 
 void Application::onViewParameterChange(const std::string& name)
@@ -2181,7 +2244,7 @@ void Application::updateControllerInfo()
         if (!mCameras[i])
             continue;
         std::string info;
-        const int type = mControllers[i] ? mControllers[i]->getType() : 0;
+        const int type = getController(i) ? getController(i)->getType() : 0;
         if (inGame && (mControllerInfo & (1u << i)))
         {
             if (type == 1 || type == 2)
@@ -2191,7 +2254,8 @@ void Application::updateControllerInfo()
         }
         mCameras[i]->setInfoText(info);
     }
-    // The level editor's help follows EDITOR_HELP_BIT here once the editor exists.
+    if (mLevelEditor)
+        mLevelEditor->setHelpVisible(!mMenu->isVisible() && (mControllerInfo & EDITOR_HELP_BIT) != 0);
 }
 
 void Application::updateGamepadItems(brix::OgreMenuPage* page)
@@ -2408,8 +2472,9 @@ void Application::initializePlayers()
 {
     mPlayerManager->initialize(mEventDispatcher, mLabelManager, mLevel, mEntityManager, mHighScoreManager);
     mServer->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
-    for (Client* client : mClients)
-        client->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay);
+    for (unsigned int i = 0; i < mClients.size(); ++i)
+        mClients[i]->initialize(mEventDispatcher, mPlayerManager, mEntityManager, mMessageDisplay,
+                                mCameras[i]);
 }
 
 void Application::updateBrowsers()
@@ -2439,6 +2504,7 @@ void Application::endGame()
         client->disconnect();
     mServer->stop();
     mPlayerManager->endMatch();
+    setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
     mGameMode = MODE_MENUS;
 }
 
@@ -2454,11 +2520,14 @@ void Application::startSinglePlayer(bool restart)
     setAuthoritative(true);
     const std::string level =
         restart ? Level::getLevelNameOfHighScoreName(mHighScoreName) : getMenuItem("sp", "level")->getValue();
-    if (mPlayerManager->startMatch(level, 0, true, false) && mServer->start(1, 0, "", "", level, 0) &&
-        mClients[0]->connectLocal(mServer))
+    if (mPlayerManager->startMatch(level, 0, true, false) && mServer->start(1, 0, "", "", level, 0))
     {
-        mGameMode = MODE_SINGLE_PLAYER;
-        return;
+        setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
+        if (mClients[0]->connectLocal(mServer))
+        {
+            mGameMode = MODE_SINGLE_PLAYER;
+            return;
+        }
     }
     // Nothing half-started stays behind a failure.
     endGame();
@@ -2489,6 +2558,10 @@ void Application::hostMatch()
              mServer->start(players, static_cast<unsigned short>(port), page->getItem("password")->getValue(),
                             page->getItem("name")->getValue(), level, 0))
     {
+        if (splitScreen)
+            setViewports(Camera::VIEWPORT_LEFT, Camera::VIEWPORT_RIGHT);
+        else
+            setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
         started = mClients[0]->connectLocal(mServer) && (!splitScreen || mClients[1]->connectLocal(mServer));
         if (!started)
             brix::Log::error("No slot for the local players in a match of %u", players);

@@ -4,6 +4,7 @@
 #include "engine/presentation/ogremenutextvalidator.h"
 #include "game/application/filesharebrowser.h"
 #include "game/application/listbrowser.h"
+#include "game/editor/leveleditor.h"
 #include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
@@ -66,8 +67,10 @@ class ShadowManager;
 // The export run() makes one for the life of the program. Main thread only, except for the
 // background services it polls (high scores, the version check).
 //
-// Set-up builds the world, the match and the browsers as those parts of the game exist; where
-// one is not there yet, the step that would build, drive or delete it is marked in the source.
+// Every game mode runs through the one server and the two local clients made at set-up. Each
+// client sends its player's input from the controller the configuration chooses for it and
+// shows its player through the camera of its index; the level editor and its play preview see
+// through the first player's camera.
 class Application : public brix::OgreApplication,
                     public brix::Configuration::Listener,
                     public brix::OgreMenuListener,
@@ -76,7 +79,8 @@ class Application : public brix::OgreApplication,
                     public EventDispatcher::Listener,
                     public brix::HighScoreManager::Listener,
                     public ListBrowser::PageListener,
-                    public FileShareBrowser::FileTransferListener
+                    public FileShareBrowser::FileTransferListener,
+                    public LevelEditor::PreviewHost
 {
 public:
     // Versions are written major << 24 | minor << 16 | patch << 8.
@@ -102,6 +106,8 @@ public:
     static const unsigned int INPUT_EDITOR = 4;
     // Players sharing the window, each with a camera and a controller.
     static const unsigned int LOCAL_PLAYERS = 2;
+    // The first player's camera closes in on the editor's views faster than on a human.
+    static constexpr float EDITOR_FOLLOW_SPEED = 5.0f;
     // Bit of misc/controllerinfo that shows the level editor's help.
     static const unsigned int EDITOR_HELP_BIT = 16;
     static const char* const SCREENSHOT_FOLDER;
@@ -165,10 +171,18 @@ public:
 
     void openMenu(const std::string& page);
     void closeMenu(bool force);
-    // Editor mode: starts the level editor on the level (an empty new one with create), or
-    // ends it. A level that fails to load leaves the editor running on an empty scene.
+    // Editor mode: ends the running game and starts the level editor on the level (an empty new
+    // one with create), seen through the first player's camera. A level that fails to load
+    // leaves the editor running on an empty scene.
     void openLevelEditor(const std::string& level, bool create);
+    // Deletes the editor, if any; the game is left in menus-only mode.
     void closeLevelEditor();
+    // Back from the editor to the menus: the editor goes, the level lists are read again.
+    void backToMenu();
+    // The editor's play preview: the server hosts the preview match with one slot, which the
+    // first local client takes; the players' input is let through while it runs.
+    bool attachPreviewPlayer() override;
+    void detachPreviewPlayer() override;
     LevelEditor* getLevelEditor() const { return mLevelEditor; }
     void updateInputMask();
     // Ends the running match: clients disconnected, server stopped, menus-only mode.
@@ -195,7 +209,8 @@ public:
     // description then names the device found for it.
     void updateGamepadItems(brix::OgreMenuPage* page);
     // Replaces local player index's controller by one of the type (1 keyboard, 2 keyboard with
-    // mouse aiming, 3 and 4 gamepad 1 and 2) and hands it to the player's human.
+    // mouse aiming, 3 and 4 gamepad 1 and 2): its client sends input from it and hands it to
+    // its human.
     void setPlayerController(unsigned int index, int type, const std::string& gamepadLayout);
 
     // The high-score page for a level's high-score name: the local or the online table, its
@@ -227,10 +242,8 @@ public:
     bool isUpdateCheckRunning() const { return mUpdateChecker != nullptr; }
     // Null for an index of LOCAL_PLAYERS or more, and before set-up.
     Camera* getCamera(unsigned int index) const { return index < LOCAL_PLAYERS ? mCameras[index] : nullptr; }
-    Controller* getController(unsigned int index) const
-    {
-        return index < LOCAL_PLAYERS ? mControllers[index] : nullptr;
-    }
+    // The controller local player index's client sends input from; null for none.
+    Controller* getController(unsigned int index) const;
     MusicPlayer* getMusicPlayer() const { return mMusicPlayer; }
     brix::LabelManager* getLabelManager() const { return mLabelManager; }
     Ogre::SceneManager* getSceneManager() const { return mSceneManager; }
@@ -289,15 +302,17 @@ private:
     void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
     void updateLevelEditor();
-    // The players' views: cameras, controllers and music, made after the world, stepped per
-    // tick and per frame, deleted before the world.
+    // The players' views: the cameras (each the view of the local client of its index) and the
+    // music, made after the world, updated per frame and deleted after the clients.
     void setupPlayerViews();
-    void tickPlayerViews(uint16_t tick);
     void updatePlayerViews(float frameSeconds);
     void cleanupPlayerViews();
     void onViewParameterChange(const std::string& name);
-    void reinitializeControllers();
     void setCamerasPaused(bool paused);
+    // Viewport modes of the first and the second local player's camera.
+    void setViewports(int first, int second);
+    // Music for the events that start and end matches; mode 4 keeps silent.
+    void playMenuMusic();
     // Throws Ogre::ItemIdentityException for an item the menu tree does not have.
     brix::OgreMenuItem* getMenuItem(const std::string& page, const std::string& item) const;
     void setMenuItemState(const std::string& page, const std::string& item, int state);
@@ -392,7 +407,6 @@ private:
     LevelEditor* mLevelEditor = nullptr;
     EditorCameraView* mEditorView = nullptr;
     Camera* mCameras[LOCAL_PLAYERS] = {};
-    Controller* mControllers[LOCAL_PLAYERS] = {};
     MusicPlayer* mMusicPlayer = nullptr;
     PlayerManager* mViewedPlayers = nullptr;
 };

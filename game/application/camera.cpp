@@ -245,7 +245,7 @@ void Camera::notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& materi
         pass->getFragmentProgramParameters()->setNamedConstant(FLASH_CONSTANT, mRedFlash);
 }
 
-void Camera::tick(unsigned int)
+void Camera::tick()
 {
     Player* player = mPlayers && mPlayer ? mPlayers->getPlayer(mPlayer) : nullptr;
     if (!player || player->getState() == Player::NotInMatch)
@@ -265,7 +265,7 @@ void Camera::tick(unsigned int)
     }
 }
 
-void Camera::update(const float& frameSeconds)
+void Camera::update(float frameSeconds)
 {
     const float dt = frameSeconds;
     if (mShakeStrength > 0.0f)

@@ -1,4 +1,6 @@
 #pragma once
+#include "game/multiplayer/client.h"
+
 #include <OgreCompositorInstance.h>
 #include <OgreRenderTarget.h>
 #include <OgreVector.h>
@@ -33,8 +35,9 @@ class PlayerManager;
 // ahead along the aim, sways, shakes on demand, kicks back with the weapon's recoil, flashes red
 // when the player is hurt and plays a heartbeat while the player's health is critical. Without a
 // player it shows a fixed view. What it draws for its player alone carries the visibility flag
-// 1 << index, which is also its viewport's mask. Main thread only.
-class Camera : public Ogre::CompositorInstance::Listener
+// 1 << index, which is also its viewport's mask. It is the view of the local client of the same
+// index, which steps it per tick and per frame. Main thread only.
+class Camera : public Ogre::CompositorInstance::Listener, public Client::View
 {
 public:
     enum ViewportMode
@@ -79,9 +82,9 @@ public:
     // Stops following; the view stands still without sway.
     void setFixedView(const Ogre::Vector3& lookAt, const Ogre::Vector3& position);
     // Follows that player (1 to 8); 0 returns to the default view with sway.
-    void setPlayer(unsigned int playerIndex);
+    void setPlayer(unsigned int playerIndex) override;
     // Taken when stronger than the running shake; 0 stops it at once.
-    void shake(float strength);
+    void shake(float strength) override;
     void setFollowSpeed(float speed) { mFollowSpeed = speed; }
     const Ogre::RenderTarget::FrameStats& getStatistics() const;
     Ogre::Vector3 getDirection() const;
@@ -94,9 +97,9 @@ public:
     void setPaused(bool paused);
 
     // Per game tick: the red flash and the recoil kick from the followed player.
-    void tick(unsigned int tick);
+    void tick() override;
     // Per frame.
-    void update(const float& frameSeconds);
+    void update(float frameSeconds) override;
 
     void notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material) override;
 

@@ -350,21 +350,23 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
 
 void Client::beginMatch(unsigned int scoreLimit, unsigned int checksum, const std::string& level)
 {
-    const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
-    if (!cache->hasLevel(level))
-    {
-        abandon("Match level '" + level + "' not found!");
-        return;
-    }
-    if (cache->getChecksum(level) != checksum)
-    {
-        brix::Log::info("Match level '%s' checksum mismatch: server %08X vs. client %08X", level.c_str(),
-                        checksum, cache->getChecksum(level));
-        abandon("Match level '" + level + "' checksum mismatch!");
-        return;
-    }
+    // A client of this process plays the server's own level, which may be one in the editor
+    // that no file holds yet: only a remote client checks its copy.
     if (!mServer)
     {
+        const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
+        if (!cache->hasLevel(level))
+        {
+            abandon("Match level '" + level + "' not found!");
+            return;
+        }
+        if (cache->getChecksum(level) != checksum)
+        {
+            brix::Log::info("Match level '%s' checksum mismatch: server %08X vs. client %08X", level.c_str(),
+                            checksum, cache->getChecksum(level));
+            abandon("Match level '" + level + "' checksum mismatch!");
+            return;
+        }
         mPlayers->endMatch();
         if (!mPlayers->startMatch(level, scoreLimit, false, false))
         {

@@ -229,6 +229,13 @@ unsigned short Server::connectLocalClient(Controller* controller)
     return node;
 }
 
+void Server::setLocalController(unsigned short node, Controller* controller)
+{
+    if (ClientSlot* seat = getSlotOfNode(node))
+        if (seat->local)
+            seat->controller = controller;
+}
+
 void Server::disconnectLocalClient(unsigned short node)
 {
     ClientSlot* seat = getSlotOfNode(node);
@@ -236,13 +243,6 @@ void Server::disconnectLocalClient(unsigned short node)
         return;
     brix::Log::info("Local client %d disconnected", node);
     seat->state = SLOT_REMOVING;
-}
-
-void Server::setLocalController(unsigned short node, Controller* controller)
-{
-    ClientSlot* seat = getSlotOfNode(node);
-    if (seat && seat->local)
-        seat->controller = controller;
 }
 
 void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)

@@ -122,10 +122,11 @@ public:
     // A slot for a client in this process using the controller (not owned); returns its node,
     // or 0 when no slot or player record is free.
     unsigned short connectLocalClient(Controller* controller);
+    // The local client of that node now plays with another controller (not owned, may be null);
+    // the slot never keeps one that is about to be deleted.
+    void setLocalController(unsigned short node, Controller* controller);
     // The slot is freed from the next tick on (see SLOT_REMOVING).
     void disconnectLocalClient(unsigned short node);
-    // The controller (not owned) a local client changed to; its player's next human uses it.
-    void setLocalController(unsigned short node, Controller* controller);
     // Trades the pending event messages of a local client's slot and the client's proxy.
     void exchangeLocalMessages(unsigned short node, EventProxy* clientProxy);
 

@@ -50,13 +50,13 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
         {
             game::Camera& camera = *game.getCamera(0);
             game::Human* human = match.human(0);
-            camera.tick(0);
+            camera.tick();
             // A drop of 0.04 is no flash; of 0.1 half a flash, fading in half a second.
             hurtTo(human, 0.96f);
-            camera.tick(1);
+            camera.tick();
             EXPECT_EQ(0.0f, camera.getRedFlash());
             hurtTo(human, 0.86f);
-            camera.tick(2);
+            camera.tick();
             EXPECT_NEAR(0.5f, camera.getRedFlash(), 1e-4f);
             camera.update(0.25f);
             EXPECT_NEAR(0.25f, camera.getRedFlash(), 1e-4f);
@@ -68,9 +68,9 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
             EXPECT_FLOAT_EQ(0.5f, camera.getHeartbeatLevel());
             camera.update(0.25f);
             EXPECT_FLOAT_EQ(1.0f, camera.getHeartbeatLevel());
-            camera.tick(3);
+            camera.tick();
             hurtTo(human, 0.0f);
-            camera.tick(4);
+            camera.tick();
             EXPECT_FLOAT_EQ(1.0f, camera.getRedFlash());
             camera.update(1.0f);
             EXPECT_FLOAT_EQ(0.75f, camera.getHeartbeatLevel());

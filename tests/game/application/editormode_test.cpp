@@ -6,7 +6,13 @@
 #include "game/editor/levelelementposition.h"
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
+#include "game/application/camera.h"
 #include "game/level/level.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/player.h"
+#include "game/multiplayer/playermanager.h"
+#include "game/multiplayer/server.h"
+#include "game/world/human.h"
 #include "support/game/gamerun.h"
 
 #include <GLFW/glfw3.h>
@@ -15,6 +21,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -243,3 +250,123 @@ TEST(EditorMode, BuildsSavesReopensAndLightsALevelFromInjectedInput)
     EXPECT_TRUE(std::ifstream(user.file("levels/xvfbroom.xml")).good());
 }
 } // namespace
+
+namespace
+{
+const int KEY_P = 80;
+
+game::Human* previewHuman(GameRun& game)
+{
+    game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(0)->getPlayerIndex());
+    return player ? static_cast<game::Human*>(player->getHuman()) : nullptr;
+}
+} // namespace
+
+// The editor opened from the level page on a new level, a floor and a start placed, the level
+// played in the preview (the first local client joins the server's preview match, the camera
+// follows its human, the arrow keys walk it), the preview stopped, and "Exit editor" back to
+// the menus.
+TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
+{
+    test::UserFolder user;
+    user.writeTestConfiguration();
+    std::unique_ptr<Pointer> pointer;
+    unsigned int modes[3] = {0, 0, 0};
+    unsigned int masks[3] = {0, 0, 0};
+    bool menuShown = true, inMatch = false, followed = false, stopped = false;
+    int viewport = -1;
+    float walked = 0.0f;
+    std::string exitPage;
+
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.getMenu()->show("levels");
+                    game.item("levels", "level")->setIndex(0);
+                    game.item("levels", "new")->setValue(std::string("xvfbplay"));
+                    game.getMenu()->getPage("levels")->setCurrentItem("edit");
+                    game.press(test::KEY_ENTER);
+                    modes[0] = game.getGameMode();
+                    menuShown = game.getMenu()->isVisible();
+                    viewport = game.getCamera(0)->getViewportMode();
+                    masks[0] = game.getInputManager()->getListenerEnableMask();
+                    pointer = std::make_unique<Pointer>(game);
+                    pointer->synchronise();
+                    game.press(KEY_SPACE);
+                    for (float x = -6.0f; x <= 6.0f; x += 1.0f)
+                    {
+                        pointer->moveTo(x, -0.5f);
+                        pointer->click();
+                    }
+                    pointer->moveTo(-1.0f, 0.0f);
+                    game.press(test::KEY_TAB);
+                    choose(game, *pointer, "spstart");
+                });
+            game.wait(2);
+            game.then(
+                [&](GameRun& game)
+                {
+                    pointer->click();
+                    pointer->moveTo(-4.0f, 0.5f);
+                    pointer->click();
+                    game.press(KEY_SPACE);
+                    game.press(KEY_P);
+                    masks[1] = game.getInputManager()->getListenerEnableMask();
+                    for (int i = 0; i < 400 && !inMatch; ++i)
+                    {
+                        game.runTicks(1);
+                        inMatch = game.getClient(0)->getConnectionState() == game::Client::STATE_IN_MATCH &&
+                                  previewHuman(game) != nullptr;
+                    }
+                    if (!inMatch)
+                        return;
+                    followed = game.getCamera(0)->getPlayer() == game.getClient(0)->getPlayerIndex();
+                    game::Human* human = previewHuman(game);
+                    game.runTicks(20);
+                    const float start = human->getPosition().x;
+                    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 1, 0);
+                    game.runTicks(30);
+                    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 0, 0);
+                    walked = human->getPosition().x - start;
+                    game.press(KEY_P);
+                    stopped = !game.getServer()->isStarted() &&
+                              game.getClient(0)->getConnectionState() == game::Client::STATE_IDLE &&
+                              game.getCamera(0)->getPlayer() == 0;
+                    modes[1] = game.getGameMode();
+                    masks[2] = game.getInputManager()->getListenerEnableMask();
+                });
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+                    game.getMenu()->getPage("editor")->setCurrentItem("exit");
+                    game.press(test::KEY_ENTER);
+                    modes[2] = game.getGameMode();
+                    exitPage = game.currentPage();
+                    game.stop();
+                });
+        },
+        {"--no-update-check"});
+
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_EQ(game::Application::MODE_EDITOR, modes[0]);
+    EXPECT_FALSE(menuShown);
+    EXPECT_EQ(game::Camera::VIEWPORT_FULL, viewport);
+    EXPECT_EQ(game::Application::INPUT_MENU | game::Application::INPUT_EDITOR, masks[0]);
+    // While the preview plays, the players' input goes through as well.
+    EXPECT_EQ(game::Application::INPUT_MENU | game::Application::INPUT_EDITOR |
+                  game::Application::INPUT_PLAYERS,
+              masks[1]);
+    EXPECT_TRUE(inMatch);
+    EXPECT_TRUE(followed);
+    EXPECT_GT(walked, 1.0f);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(game::Application::MODE_EDITOR, modes[1]);
+    EXPECT_EQ(masks[0], masks[2]);
+    EXPECT_EQ(game::Application::MODE_MENUS, modes[2]);
+    EXPECT_EQ("main", exitPage);
+}

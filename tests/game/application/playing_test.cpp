@@ -1,15 +1,17 @@
 #include "game/application/camera.h"
 #include "game/application/hud.h"
-#include "game/application/interactionlabel.h"
-#include "engine/presentation/labelmanager.h"
-#include "game/world/worldlabel.h"
 #include "game/multiplayer/player.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "support/game/gamerun.h"
 #include "support/game/inputrig.h"
-#include "support/game/localmatch.h"
+#include "engine/core/inputmanager.h"
+#include "engine/presentation/messagedisplay.h"
+#include "engine/presentation/ogremenuitem.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/playermanager.h"
+#include "support/loopback.h"
 #include "support/tempdir.h"
 
 #include <OgreManualObject.h>
@@ -24,18 +26,10 @@ namespace
 {
 const int KEY_SPACE = 32;
 const int KEY_LEFT_CONTROL = 341;
-const float TICK = 0.025f;
 
 void hold(test::GameRun& game, int key, bool down)
 {
     game.getInputManager()->keyCallback(game.getWindow(), key, 0, down ? 1 : 0, 0);
-}
-
-// Whole ticks of the game's update, each with its frame, outside the frame clock.
-void runTicks(test::GameRun& game, int ticks)
-{
-    for (int i = 0; i < ticks; ++i)
-        game.updateGame(1, TICK, 0.0f);
 }
 
 // The frame, written by the run once drawn, becomes the picture in docs/screens when
@@ -49,65 +43,120 @@ void keepPicture(const std::string& name)
     if (std::getenv("KORVANE_UPDATE_REFERENCE"))
         test::writeFile(test::sourcePath("docs/screens/" + name), test::readFile(framePath(name)));
 }
+// Runs ticks until the first local client plays in the match, at most ten seconds of them.
+bool untilInMatch(test::GameRun& game, unsigned int clients)
+{
+    for (int i = 0; i < 400; ++i)
+    {
+        bool ready = true;
+        for (unsigned int c = 0; c < clients; ++c)
+            ready = ready && game.getClient(c)->getConnectionState() == game::Client::STATE_IN_MATCH &&
+                    game.getCamera(c)->getPlayer() != 0;
+        if (ready)
+            return true;
+        game.runTicks(1);
+    }
+    return false;
+}
+
+game::Human* humanOf(test::GameRun& game, unsigned int client)
+{
+    game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(client)->getPlayerIndex());
+    return player ? static_cast<game::Human*>(player->getHuman()) : nullptr;
+}
+
+// Chooses a page's item with the arrow keys and activates it with Enter, as a player would.
+void choose(test::GameRun& game, const std::string& item)
+{
+    for (int i = 0; i < 30 && game.currentItem() != item; ++i)
+        game.press(test::KEY_DOWN);
+    game.press(test::KEY_ENTER);
+}
 } // namespace
 
-TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
+// Single player started from the main menu: the configured keyboard walks, jumps and shoots
+// through the client's controller, the client's camera follows its human and shows its HUD.
+TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
 {
     test::UserFolder user;
     user.writeTestConfiguration({{"misc/controllerinfo", "3"}});
-    std::unique_ptr<test::LocalMatch> match;
     float startX = 0, walkedX = 0, groundY = 0, peakY = -1e9f;
-    unsigned int shotButtons = 0;
+    unsigned int shotButtons = 0, mode = 0, mask = 0;
     uint32_t clipBefore = 0, clipAfter = 0;
+    int viewports[2] = {-1, -1};
+    bool inMatch = false, hudShown = false, sameController = false;
     Ogre::Vector3 cameraAt;
+    std::string statistics;
     test::GameRun::play(
         [&](test::GameRun& game)
         {
-            game.then([&](test::GameRun& game) { match.reset(new test::LocalMatch(game, "sp01")); });
             game.then(
                 [&](test::GameRun& game)
                 {
-                    game::Human* human = match->human(0);
-                    runTicks(game, 40);
+                    choose(game, "sp");
+                    game.item("sp", "level")->setValue(std::string("sp01"));
+                    choose(game, "ready");
+                    mode = game.getGameMode();
+                    inMatch = untilInMatch(game, 1);
+                    viewports[0] = game.getCamera(0)->getViewportMode();
+                    viewports[1] = game.getCamera(1)->getViewportMode();
+                    mask = game.getInputManager()->getListenerEnableMask();
+                });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    game::Human* human = humanOf(game, 0);
+                    ASSERT_NE(nullptr, human);
+                    sameController = human->getController() == game.getController(0);
+                    game.runTicks(40);
                     startX = human->getPosition().x;
                     groundY = human->getPosition().y;
                     hold(game, test::KEY_RIGHT, true);
-                    runTicks(game, 40);
+                    game.runTicks(40);
                     hold(game, test::KEY_RIGHT, false);
-                    runTicks(game, 10);
+                    game.runTicks(10);
                     walkedX = human->getPosition().x;
                     hold(game, KEY_SPACE, true);
                     for (int i = 0; i < 30; ++i)
                     {
-                        runTicks(game, 1);
+                        game.runTicks(1);
                         peakY = std::max(peakY, human->getPosition().y);
                     }
                     hold(game, KEY_SPACE, false);
                     uint32_t reserve = 0;
                     human->getWeapon(0, clipBefore, reserve);
                     hold(game, KEY_LEFT_CONTROL, true);
-                    runTicks(game, 2);
+                    game.runTicks(2);
                     human->getWeapon(0, clipAfter, reserve);
                     game::Controller::TInput input;
                     game.getController(0)->getLatestInput(input);
                     shotButtons = input.buttons;
                     hold(game, KEY_LEFT_CONTROL, false);
                     // Two seconds for the camera to settle on the human.
-                    runTicks(game, 80);
+                    game.runTicks(80);
                     cameraAt = game.getCamera(0)->getSmoothedLookAt();
-                    match->human(0)->showChatMessage("Onwards!");
-                    // A caption at an object beside the human, as the world floats them.
-                    auto* crate = static_cast<game::WorldLabel*>(game.getLabelManager()->addLabel(
-                        "interaction", match->human(0)->getPosition() + Ogre::Vector3(-2.0f, 0.0f, 0.0f)));
-                    crate->setText("Crate");
-                    crate->setBoundingBox(Ogre::AxisAlignedBox(-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f));
-                    crate->setPlacement(game::InteractionLabel::PLACEMENT_BELOW);
-                    crate->setLayerFlags(1);
+                    human->showChatMessage("Onwards!");
+                    game.getMessageDisplay()->clear();
+                    game.onEvent(game::EventDispatcher::MenuCommand, 5, 0, "");
+                    const std::vector<std::string> shown = game.getMessageDisplay()->getMessages();
+                    statistics = shown.empty() ? std::string() : shown.front();
                 });
             game.wait(2);
-            game.then([&](test::GameRun& game) { game.screenshot(framePath("play-sp01.png")); });
-            game.then([&](test::GameRun&) { match.reset(); });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    Ogre::ManualObject* hud = game.getCamera(0)->getHUD()->getObject();
+                    hudShown = hud->isVisible() && !hud->getSections().empty();
+                    game.getMessageDisplay()->clear();
+                    game.screenshot(framePath("play-sp01.png"));
+                });
         });
+    EXPECT_EQ(1u, mode);
+    EXPECT_TRUE(inMatch);
+    EXPECT_EQ(game::Camera::VIEWPORT_FULL, viewports[0]);
+    EXPECT_EQ(game::Camera::VIEWPORT_NONE, viewports[1]);
+    EXPECT_EQ(game::Application::INPUT_MENU | game::Application::INPUT_PLAYERS, mask);
+    EXPECT_TRUE(sameController) << "the human plays with the client's controller";
     // Walking for a second at up to 5.1 m/s, a jump of more than half a metre, the shoot bit.
     EXPECT_GT(walkedX - startX, 2.5f);
     EXPECT_LT(walkedX - startX, 5.2f);
@@ -116,48 +165,86 @@ TEST(Playing, KeysWalkRightJumpAndShootOnSp01WithTheCameraFollowing)
     EXPECT_GT(clipBefore, 0u);
     EXPECT_EQ(clipBefore - 1, clipAfter);
     EXPECT_NEAR(walkedX + 4.0f, cameraAt.x, 0.5f);
+    EXPECT_TRUE(hudShown);
+    EXPECT_EQ(0u, statistics.find("FPS: ")) << statistics;
+    EXPECT_NE(std::string::npos, statistics.find(" triangles: ")) << statistics;
     keepPicture("play-sp01.png");
 }
 
-TEST(Playing, SplitScreenPlayersWalkWithTheKeyboardAndAGamepad)
+// Hosting with split screen from the host page: the window splits, the keyboard walks the first
+// player and the gamepad the second, each through its own client.
+TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
 {
-    // Player 2 on the first gamepad, plugged in before the game starts.
     test::FakeJoysticks joysticks(1);
     const unsigned int LEFT_X = 0;
     test::UserFolder user;
-    user.writeTestConfiguration({{"player2/controller", "2"}});
-    std::unique_ptr<test::LocalMatch> match;
+    user.writeTestConfiguration({{"player1/controller", "0"}, {"player2/controller", "2"}});
     float moved[2] = {0, 0};
     int types[2] = {0, 0};
+    int viewports[2] = {-1, -1};
+    int keyboardType = 0;
+    unsigned int mode = 0;
+    bool inMatch = false, restarted = false;
     test::GameRun::play(
         [&](test::GameRun& game)
         {
-            game.then([&](test::GameRun& game) { match.reset(new test::LocalMatch(game, "sp01", 2)); });
             game.then(
                 [&](test::GameRun& game)
                 {
-                    types[0] = game.getController(0)->getType();
+                    game.item("host", "level")->setValue(std::string("arena"));
+                    game.item("host", "players")->setValue(2);
+                    game.item("host", "splitscreen")->setIndex(1);
+                    game.item("host", "port")->setValue(std::to_string(test::freeUdpPort()));
+                    choose(game, "mp");
+                    choose(game, "host");
+                    choose(game, "ready");
+                    mode = game.getGameMode();
+                    inMatch = untilInMatch(game, 2);
+                    viewports[0] = game.getCamera(0)->getViewportMode();
+                    viewports[1] = game.getCamera(1)->getViewportMode();
+                    keyboardType = game.getController(0)->getType();
                     types[1] = game.getController(1)->getType();
-                    runTicks(game, 40);
-                    const float start[2] = {match->human(0)->getPosition().x,
-                                            match->human(1)->getPosition().x};
+                });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    game::Human* humans[2] = {humanOf(game, 0), humanOf(game, 1)};
+                    ASSERT_TRUE(humans[0] && humans[1]);
+                    game.runTicks(40);
+                    const float start[2] = {humans[0]->getPosition().x, humans[1]->getPosition().x};
                     hold(game, test::KEY_LEFT, true);
                     test::InputRig::setAxis(0, LEFT_X, 1.0f);
-                    runTicks(game, 30);
+                    game.runTicks(30);
                     hold(game, test::KEY_LEFT, false);
                     test::InputRig::setAxis(0, LEFT_X, 0.0f);
-                    runTicks(game, 60);
+                    game.runTicks(60);
                     for (int i = 0; i < 2; ++i)
-                        moved[i] = match->human(i)->getPosition().x - start[i];
+                        moved[i] = humans[i]->getPosition().x - start[i];
+                    game.getMessageDisplay()->clear();
                 });
             game.wait(2);
             game.then([&](test::GameRun& game) { game.screenshot(framePath("play-split.png")); });
-            game.then([&](test::GameRun&) { match.reset(); });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    // Player 1 takes the mouse too during the match; the restarted match plays
+                    // with the new controller, the old one being gone.
+                    game.getConfiguration().setInteger("player1/controller", 1);
+                    game.restartMatch();
+                    game.runTicks(2);
+                    restarted = untilInMatch(game, 2) && humanOf(game, 0) &&
+                                humanOf(game, 0)->getController() == game.getController(0);
+                    types[0] = game.getController(0)->getType();
+                });
         });
-    // The keyboard (with mouse aiming, the default) walks player 1 left, the stick player 2
-    // right, each in its own half.
+    EXPECT_EQ(2u, mode);
+    EXPECT_TRUE(inMatch);
+    EXPECT_EQ(game::Camera::VIEWPORT_LEFT, viewports[0]);
+    EXPECT_EQ(game::Camera::VIEWPORT_RIGHT, viewports[1]);
+    EXPECT_EQ(1, keyboardType);
     EXPECT_EQ(2, types[0]);
     EXPECT_EQ(3, types[1]);
+    EXPECT_TRUE(restarted);
     EXPECT_LT(moved[0], -1.0f);
     EXPECT_GT(moved[1], 1.0f);
     keepPicture("play-split.png");

@@ -129,8 +129,18 @@ public:
     // One more update of the game with these times, outside the frame clock.
     bool updateGame(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds)
     {
+        if (ticks > 0 && mBeforeTicks)
+            mBeforeTicks();
         return game::Application::update(ticks, elapsedSeconds, sinceTickSeconds);
     }
+    // Whole ticks of 25 ms, each with its frame, outside the frame clock.
+    void runTicks(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i)
+            updateGame(1, 0.025f, 0.0f);
+    }
+    // Runs before every update that has ticks; empty for nothing.
+    void setBeforeTicks(const std::function<void()>& work) { mBeforeTicks = work; }
 
     // The script ends after this step.
     void stop() { mNextStep = mSteps.size(); }
@@ -204,6 +214,8 @@ protected:
     bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override
     {
         ++mOutcome.frames;
+        if (ticks > 0 && mBeforeTicks)
+            mBeforeTicks();
         if (!game::Application::update(ticks, elapsedSeconds, sinceTickSeconds))
         {
             mOutcome.endedByGame = true;
@@ -249,6 +261,7 @@ private:
     TOutcome& mOutcome;
     std::vector<Step> mSteps;
     size_t mNextStep = 0;
+    std::function<void()> mBeforeTicks;
     std::vector<std::string> mScreenshots;
     TCamera mCamera;
 };

@@ -4,6 +4,7 @@
 #include "game/application/camera.h"
 #include "game/level/level.h"
 #include "game/multiplayer/player.h"
+#include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 
@@ -47,6 +48,15 @@ LocalMatch::LocalMatch(GameRun& game, const std::string& level, unsigned int hum
     const bool split = humans > 1;
     game.getCamera(0)->setViewportMode(split ? game::Camera::VIEWPORT_LEFT : game::Camera::VIEWPORT_FULL);
     game.getCamera(1)->setViewportMode(split ? game::Camera::VIEWPORT_RIGHT : game::Camera::VIEWPORT_NONE);
+    // The clients are not connected: their controllers are sampled here, as a connected client
+    // samples its own.
+    game.setBeforeTicks(
+        [&game]()
+        {
+            for (unsigned int i = 0; i < game::Application::LOCAL_PLAYERS; ++i)
+                if (game::Controller* controller = game.getController(i))
+                    controller->update(static_cast<unsigned short>(game.getEntityManager()->getTick() + 1));
+        });
     // What a running match of the game modes lets through: the menu keys and the players' input.
     game.getInputManager()->setListenerEnableMask(game::Application::INPUT_MENU |
                                                   game::Application::INPUT_PLAYERS);
@@ -54,6 +64,7 @@ LocalMatch::LocalMatch(GameRun& game, const std::string& level, unsigned int hum
 
 LocalMatch::~LocalMatch()
 {
+    mGame.setBeforeTicks(nullptr);
     for (unsigned int i = 0; i < game::Application::LOCAL_PLAYERS; ++i)
     {
         mGame.getCamera(i)->setPlayer(0);
@@ -62,7 +73,7 @@ LocalMatch::~LocalMatch()
     }
     mGame.getCamera(0)->setViewportMode(game::Camera::VIEWPORT_FULL);
     mGame.getCamera(1)->setViewportMode(game::Camera::VIEWPORT_NONE);
-    mGame.setViewedPlayers(nullptr);
+    mGame.setViewedPlayers(mGame.getPlayerManager());
     for (unsigned int i = 0; i < mPlayerRecords.size(); ++i)
         mGame.getEntityManager()->removeObserver(static_cast<uint16_t>(i + 1));
     mPlayers.endMatch();

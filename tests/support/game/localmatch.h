@@ -15,8 +15,9 @@ namespace test
 {
 // A single-player match on a level inside a running game (test::GameRun), made without the
 // game modes: a player manager of its own that the application's cameras, HUDs and audio
-// listener follow, and one local player per human, each driven by the application's controller
-// and followed by its camera of the same index. Two humans split the window. Make it in a step
+// listener follow, and one local player per human, each driven by the controller of the local
+// client of its index (sampled every tick, the client not being connected) and followed by its
+// camera. Two humans split the window. Make it in a step
 // of the run and drop it in a later one, before the game tears down.
 class LocalMatch
 {
