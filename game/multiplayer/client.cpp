@@ -446,9 +446,14 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
             show("Player " + player->getName() + " entered match");
         break;
     case EventDispatcher::PlayerLeftMatch:
-        if (first && player)
-            show("Player " + player->getName() + " left match");
+    {
+        // The slot block of the same packet may have taken the player away already.
+        const std::string left =
+            player ? player->getName() : mPlayers ? mPlayers->getDepartedName(static_cast<unsigned int>(a)) : "";
+        if (first && !left.empty())
+            show("Player " + left + " left match");
         break;
+    }
     case EventDispatcher::PlayerRenamed:
         if (first && player && !player->getName().empty() && player->getName() != text)
             show("Player " + player->getName() + " is now known as " + text);

@@ -55,7 +55,7 @@ bool isRelayedAboutPlayer(unsigned int id)
 
 const char* const PlayerManager::VOICE_SOUNDS[2] = {"quellan1.wav", "quellan2.wav"};
 
-PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS)
+PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS)
 {
     if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
         for (const char* name : VOICE_SOUNDS)
@@ -116,6 +116,11 @@ void PlayerManager::deleteAllPlayers()
 Player* PlayerManager::getPlayer(unsigned int index) const
 {
     return index >= 1 && index <= MAX_PLAYERS ? mPlayers[index - 1].get() : nullptr;
+}
+
+std::string PlayerManager::getDepartedName(unsigned int index) const
+{
+    return index >= 1 && index <= MAX_PLAYERS ? mDepartedNames[index - 1] : std::string();
 }
 
 Player* PlayerManager::getPlayerByEntity(unsigned int entityId) const
@@ -433,10 +438,16 @@ void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
     for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
     {
         const bool set = (occupied & (1u << slot)) != 0;
-        if (!set)
+        if (!set && mPlayers[slot])
+        {
+            mDepartedNames[slot] = mPlayers[slot]->getName();
             mPlayers[slot].reset();
-        else if (!mPlayers[slot])
+        }
+        else if (set && !mPlayers[slot])
+        {
+            mDepartedNames[slot].clear();
             mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
+        }
     }
 }
 } // namespace game

@@ -86,6 +86,10 @@ public:
     void deleteAllPlayers();
     // Index 1 to 8; null for any other or a free slot.
     Player* getPlayer(unsigned int index) const;
+    // On a client, the name of the player that the last slot block took from index 1 to
+    // MAX_PLAYERS; empty for none. A departure event that the block overtook in the same
+    // packet still tells who left.
+    std::string getDepartedName(unsigned int index) const;
     Player* getPlayerByEntity(unsigned int entityId) const;
     // Appends every player in slot order.
     void getPlayers(std::vector<Player*>& players) const;
@@ -136,6 +140,7 @@ private:
     EntityManager* mEntities = nullptr;
     brix::HighScoreManager* mHighScores = nullptr;
     std::vector<std::unique_ptr<Player>> mPlayers;
+    std::vector<std::string> mDepartedNames;
     bool mAuthoritative = true;
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.
     bool mGameDataModified = false;

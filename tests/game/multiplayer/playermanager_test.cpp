@@ -125,12 +125,16 @@ TEST(PlayerManager, AClientMakesThePlayerAnEventNamesBeforeTheSlotsArrive)
     // A later block without the slot takes the player away again.
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
     EXPECT_EQ(occupied(client), 0u);
+    // Its name stays known for the departure message until the slot is taken again.
+    EXPECT_EQ(client.getDepartedName(3), std::string(Player::MAX_NAME_SIZE, 'n'));
     // The departure the block overtook brings back no nameless record.
     link.serverEvents.post(EventDispatcher::PlayerLeftMatch, 3, 0, "");
     link.serverEvents.dispatch();
     link.flush();
     link.clientEvents.dispatch();
     EXPECT_EQ(occupied(client), 0u);
+    EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0x04}), brix::NetworkStream::SUCCESS);
+    EXPECT_EQ(client.getDepartedName(3), "");
     client.initialize(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
