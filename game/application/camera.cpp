@@ -129,7 +129,6 @@ void Camera::setFixedView(const Ogre::Vector3& lookAt, const Ogre::Vector3& posi
 void Camera::setPlayer(unsigned int playerIndex)
 {
     mPlayer = playerIndex;
-    mEndPositionKnown = false;
     if (playerIndex == 0)
     {
         mFixedLookAt = DEFAULT_LOOK_AT;
@@ -297,13 +296,10 @@ void Camera::update(float frameSeconds)
     Ogre::Vector3 target, position;
     if (human && complete)
     {
-        if (!mEndPositionKnown)
-        {
-            mEndPosition = human->getRenderPosition();
-            mEndPositionKnown = true;
-        }
-        target = mEndPosition + END_LOOK_AT;
-        position = mEndPosition + END_VIEW + SWAY_SCALE * swayVector;
+        // Where the player's summary stands.
+        const Ogre::Vector3 end = player->getEndPosition();
+        target = end + END_LOOK_AT;
+        position = end + END_VIEW + SWAY_SCALE * swayVector;
     }
     else if (human && (human->isReloading() || human->getHealth() == 0.0f))
     {
@@ -324,8 +320,6 @@ void Camera::update(float frameSeconds)
         if (!mNoSway)
             position += swayVector * (position.distance(target) * FIXED_SWAY_SCALE);
     }
-    if (!complete)
-        mEndPositionKnown = false;
 
     const float f = std::min(mFollowSpeed * dt, 1.0f);
     const float g = std::min(4.0f * mFollowSpeed * dt, 1.0f);

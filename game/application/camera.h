@@ -158,8 +158,5 @@ private:
     bool mHasChain = false;
     float mRedFlash = 0.0f;
     float mLastHealth = 0.0f;
-    // Where the followed human stood when the match completed.
-    bool mEndPositionKnown = false;
-    Ogre::Vector3 mEndPosition = Ogre::Vector3::ZERO;
 };
 } // namespace game

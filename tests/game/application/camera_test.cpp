@@ -2,6 +2,7 @@
 
 #include "game/application/hud.h"
 #include "game/multiplayer/player.h"
+#include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 #include "support/game/gamerun.h"
 #include "support/game/localmatch.h"
@@ -94,6 +95,9 @@ TEST(Camera, ShakesOnlyHarderSwaysOnceIn24SecondsAndFollowsItsHuman)
             EXPECT_FLOAT_EQ(1.4f, camera.getShakeStrength());
             camera.shake(0.0f);
             EXPECT_EQ(0.0f, camera.getShakeStrength());
+            // ...and the view settles where it belongs, not on the last jolt.
+            camera.update(1.0f);
+            EXPECT_LT(camera.getCamera()->getRealPosition().distance(camera.getSmoothedPosition()), 1e-4f);
 
             const float sway = camera.getSwayAngle();
             camera.update(12.0f);
@@ -109,6 +113,17 @@ TEST(Camera, ShakesOnlyHarderSwaysOnceIn24SecondsAndFollowsItsHuman)
             EXPECT_LT(camera.getSmoothedPosition().distance(at + Ogre::Vector3(0, 3, 10) + 2.5f * aim),
                       1e-3f);
             EXPECT_LT(camera.getSmoothedLookAt().distance(at + 4.0f * aim), 1e-3f);
+
+            // A completed match frames the player's summary where the human stood at the end,
+            // wherever the human goes afterwards.
+            match.players().completeMatch(match.player(0)->getIndex());
+            game.getEventDispatcher()->dispatch();
+            const Ogre::Vector3 end = match.player(0)->getEndPosition();
+            EXPECT_LT(end.distance(at), 0.5f);
+            match.human(0)->setPosition(end + Ogre::Vector3(6, 0, 0));
+            match.human(0)->interpolate(0.0f, 1.0f);
+            camera.update(1.0f);
+            EXPECT_LT(camera.getSmoothedLookAt().distance(end + Ogre::Vector3(0, 4, 0)), 1e-3f);
 
             // Without a player the default view from (0, 5, 25) swaying around the origin.
             camera.setPlayer(0);
