@@ -448,8 +448,9 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     case EventDispatcher::PlayerLeftMatch:
     {
         // The slot block of the same packet may have taken the player away already.
-        const std::string left =
-            player ? player->getName() : mPlayers ? mPlayers->getDepartedName(static_cast<unsigned int>(a)) : "";
+        const std::string left = player     ? player->getName()
+                                 : mPlayers ? mPlayers->getDepartedName(static_cast<unsigned int>(a))
+                                            : "";
         if (first && !left.empty())
             show("Player " + left + " left match");
         break;

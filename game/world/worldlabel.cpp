@@ -2,9 +2,7 @@
 
 namespace game
 {
-WorldLabel::WorldLabel(brix::LabelManager* manager) : brix::Label(manager)
-{
-}
+WorldLabel::WorldLabel(brix::LabelManager* manager) : brix::Label(manager) {}
 
 void WorldLabel::setText(const std::string& text)
 {

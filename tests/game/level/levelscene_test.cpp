@@ -1,3 +1,4 @@
+#include "support/game/levelscene.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/tempdir.h"
 
@@ -38,19 +39,7 @@ TEST(LevelScene, DrawsTheShippedLevelsWithTheirLightMapArea)
     test::TempDir user;
     levels::GameData data(user.path());
     game::Level level(&window.sceneManager(), &data.simulator(), user.path());
-    // The block materials read the light map; a level that has none shows the default one.
-    Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
-    if (!textures.resourceExists("lightmap", "default"))
-    {
-        Ogre::Image light;
-        light.load("defaultlightmap.png", "default");
-        textures.loadImage("lightmap", "default", light);
-    }
-    Ogre::ResourceGroupManager::getSingleton().initialiseResourceGroup("default");
-    level.initialize(nullptr);
-    level.updateLevelCache();
-    window.sceneManager().setAmbientLight(Ogre::ColourValue(0.6f, 0.6f, 0.6f));
-    window.renderWindow().getViewport(0)->setBackgroundColour(BACKGROUND);
+    test::prepareLevelScene(window, level, Ogre::ColourValue(0.6f, 0.6f, 0.6f), BACKGROUND);
     Ogre::Camera& camera = window.camera();
     camera.setFOVy(Ogre::Degree(FIELD_OF_VIEW));
     camera.setAspectRatio(640.0f / 240.0f);

@@ -1,3 +1,4 @@
+#include "support/game/levelscene.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/tempdir.h"
 
@@ -54,20 +55,9 @@ TEST(EnemiesScene, ShowsTheThreeEnemiesInALevel)
     levels::GameData data(user.path());
     data.simulator().loadTemplates(test::sourcePath("data/entitybodies.xml"));
     game::Level level(&window.sceneManager(), &data.simulator(), user.path());
-    Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
-    if (!textures.resourceExists("lightmap", "default"))
-    {
-        Ogre::Image light;
-        light.load("defaultlightmap.png", "default");
-        textures.loadImage("lightmap", "default", light);
-    }
-    Ogre::ResourceGroupManager::getSingleton().initialiseResourceGroup("default");
-    level.initialize(nullptr);
-    level.updateLevelCache();
+    test::prepareLevelScene(window, level, Ogre::ColourValue(1.0f, 1.0f, 1.0f), BACKGROUND);
     ASSERT_TRUE(level.load("arena", false));
     level.createScene();
-    window.sceneManager().setAmbientLight(Ogre::ColourValue(1.0f, 1.0f, 1.0f));
-    window.renderWindow().getViewport(0)->setBackgroundColour(BACKGROUND);
 
     game::EventDispatcher events;
     game::EntityManager entities(&data.simulator(), &window.sceneManager(),

@@ -4,6 +4,7 @@
 #include "game/world/human.h"
 #include "game/world/weaponslot.h"
 #include "support/game/gameworld.h"
+#include "support/game/levelscene.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/tempdir.h"
 
@@ -36,20 +37,9 @@ TEST(HumanScene, DrawsAHumanHoldingItsWeaponInALevel)
     test::TempDir user;
     levels::GameData data(user.path());
     game::Level level(&window.sceneManager(), &data.simulator(), user.path());
-    Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
-    if (!textures.resourceExists("lightmap", "default"))
-    {
-        Ogre::Image light;
-        light.load("defaultlightmap.png", "default");
-        textures.loadImage("lightmap", "default", light);
-    }
-    Ogre::ResourceGroupManager::getSingleton().initialiseResourceGroup("default");
-    level.initialize(nullptr);
-    level.updateLevelCache();
+    test::prepareLevelScene(window, level, Ogre::ColourValue(0.6f, 0.6f, 0.6f), BACKGROUND);
     ASSERT_TRUE(level.load("sp01", false));
     level.createScene();
-    window.sceneManager().setAmbientLight(Ogre::ColourValue(0.6f, 0.6f, 0.6f));
-    window.renderWindow().getViewport(0)->setBackgroundColour(BACKGROUND);
 
     test::GameWorld world(data.simulator(), &window.sceneManager(), &level);
     world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
