@@ -71,6 +71,12 @@ class ShadowManager;
 // client sends its player's input from the controller the configuration chooses for it and
 // shows its player through the camera of its index; the level editor and its play preview see
 // through the first player's camera.
+//
+// The implementation is split by concern: application.cpp (start-up, main update, tear-down),
+// application_configuration.cpp (parameters and their changes), application_events.cpp (game
+// events, keys and the version check), application_menus.cpp (the menu tree and its actions),
+// application_pages.cpp (browser, high-score and scoreboard pages) and application_modes.cpp
+// (game modes, the level editor and the players' views).
 class Application : public brix::OgreApplication,
                     public brix::Configuration::Listener,
                     public brix::OgreMenuListener,
@@ -288,6 +294,14 @@ protected:
     void updateLevelLists() { updateLevelLists(mMenu); }
 
 private:
+    // Runs one step of the tear-down, so that a failing step leaves the later ones to run.
+    static void tearDownStep(const char* what, const std::function<void()>& step);
+    template <typename T> static void destroy(T*& object, const char* what)
+    {
+        tearDownStep(what, [&object]() { delete object; });
+        object = nullptr;
+    }
+
     void declareParameters();
     void updateLevelLists(brix::OgreMenu* menu);
     void ensureSharePassword();
