@@ -40,8 +40,9 @@ unsigned int NetworkManager::TNodeState::getLatencyJitter() const
 }
 
 NetworkManager::NetworkManager(unsigned int timeout, unsigned int updateInterval)
-    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0), mStrayPackets(0),
-      mStrayPacketLogTime(0), mStrayPacketLogged(false), mWalks(0), mBlanked(false)
+    : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0),
+      mStrayPacketLog(Log::DEBUG, "unexpected packets ignored", STRAY_PACKET_LOG_INTERVAL), mWalks(0),
+      mBlanked(false)
 {
     std::memset(&mStatistics, 0, sizeof(mStatistics));
 }
@@ -370,32 +371,4 @@ bool NetworkManager::receivePacket(UDPSocket& socket, unsigned char* buffer, uns
     return false;
 }
 
-bool NetworkManager::isStrayPacketLineDue(unsigned int now) const
-{
-    return !mStrayPacketLogged || now - mStrayPacketLogTime >= STRAY_PACKET_LOG_INTERVAL;
-}
-
-bool NetworkManager::logStrayPacket()
-{
-    unsigned int now = Thread::timer();
-    if (mStrayPackets == 0 && isStrayPacketLineDue(now))
-    {
-        mStrayPacketLogged = true;
-        mStrayPacketLogTime = now;
-        return true;
-    }
-    ++mStrayPackets;
-    return false;
-}
-
-void NetworkManager::reportStrayPackets()
-{
-    unsigned int now = Thread::timer();
-    if (mStrayPackets == 0 || !isStrayPacketLineDue(now))
-        return;
-    Log::debug("%u more unexpected packets ignored", mStrayPackets);
-    mStrayPackets = 0;
-    mStrayPacketLogged = true;
-    mStrayPacketLogTime = now;
-}
 } // namespace brix

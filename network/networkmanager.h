@@ -1,5 +1,6 @@
 #pragma once
 #include "network/networkaddress.h"
+#include "toolkit/logthrottle.h"
 
 #include <string>
 #include <utility>
@@ -52,6 +53,8 @@ public:
     // that can never be right ("Invalid data").
     static constexpr unsigned int REASON_TIMEOUT = 1;
     static constexpr unsigned int REASON_INVALID_DATA = 100;
+    // A server whose every connection is taken answers with the game's "Server full".
+    static constexpr unsigned int REASON_SERVER_FULL = 103;
 
     enum ConnectionState
     {
@@ -175,9 +178,9 @@ protected:
     // one line a second at most, so that a flood of them neither fills the log nor slows the
     // game: the first after a quiet second gets its own line, the rest are counted. True
     // when the caller is to log this one.
-    bool logStrayPacket();
+    bool logStrayPacket() { return mStrayPacketLog.allow(); }
     // Logs "<count> more unexpected packets ignored" when a line is due; once per update.
-    void reportStrayPackets();
+    void reportStrayPackets() { mStrayPacketLog.report(); }
     // Sets address from "host[:port]", or clears it for empty text; an address that does not
     // parse logs "Invalid <kind> server address: <text>" and gives false.
     static bool setServerAddress(const std::string& text, const char* kind, NetworkAddress& address);
@@ -212,13 +215,8 @@ private:
     template <typename Match> void removeObjects(Match match);
     void addLatencySample(int sample, TNodeState& nodeState);
 
-    bool isStrayPacketLineDue(unsigned int now) const;
-
     unsigned int mPacketsThisUpdate;
-    // Unexpected datagrams counted but not logged yet, and when the last line about them went out.
-    unsigned int mStrayPackets;
-    unsigned int mStrayPacketLogTime;
-    bool mStrayPacketLogged;
+    LogThrottle mStrayPacketLog;
     unsigned int mWalks;
     bool mBlanked;
 };

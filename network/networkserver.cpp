@@ -13,7 +13,8 @@ NetworkServer::NetworkServer(unsigned short gameId, unsigned int maxClients, uns
                              unsigned int updateInterval)
     : NetworkManager(timeout, updateInterval), mGameId(gameId), mLocalAddressHash(0), mMatchId(0),
       mAnnounceFlags(0), mAnnounceValue(0), mLastAnnounceTime(0), mVerificationCode(0), mAnnounceCount(0),
-      mAnnounceStartTime(0), mListener(nullptr), mClients(maxClients), mRunning(false)
+      mAnnounceStartTime(0), mListener(nullptr), mClients(maxClients), mRefusals(MAX_REFUSALS),
+      mFullLog(Log::DEBUG, "connection requests refused: every slot taken"), mRunning(false)
 {
 }
 
@@ -71,6 +72,8 @@ void NetworkServer::stop(unsigned int reason)
     // next match may give to someone else, to the listener of a later start.
     for (TClient& client : mClients)
         client.node = NO_NODE;
+    for (TRefusal& refusal : mRefusals)
+        refusal.live = false;
     mSocket.close();
     ++mMatchId;
     mListener = nullptr;
@@ -89,9 +92,12 @@ void NetworkServer::disconnect(unsigned short node, unsigned int reason, bool im
     if (client.nodeState.state == CONNECTING || client.nodeState.state == CONNECTED)
     {
         client.reason = reason;
-        transmitDisconnectPacket(client);
+        transmitDisconnectPacket(client.address, reason);
         client.nodeState.state = DISCONNECTING;
     }
+    // The listener may seat someone else on this node at once: the client's goodbye must not
+    // reach it as that one's.
+    client.node = NO_NODE;
     if (immediate)
     {
         freeClient(client);
@@ -132,6 +138,7 @@ void NetworkServer::update()
     }
     updateTimedStatistics(Thread::timer());
     reportStrayPackets();
+    mFullLog.report();
 }
 
 void NetworkServer::handlePacket(const unsigned char* data, unsigned int length, unsigned int now)
@@ -173,16 +180,32 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
     int index = getClient(sender);
     if (index < 0)
     {
+        const int refusal = getRefusal(sender, now);
+        if (refusal >= 0)
+        {
+            // As a disconnecting client: told again when it sends data, never asked about again.
+            if (type == PACKET_DATA)
+                transmitDisconnectPacket(sender, mRefusals[refusal].reason);
+            else if (type != PACKET_DISCONNECT && logStrayPacket())
+                Log::debug("Unexpected packet %d for connected client from address: %s", type,
+                           sender.toString().c_str());
+            return;
+        }
         if (type != PACKET_CONNECT)
         {
             if (logStrayPacket())
                 Log::debug("Unexpected packet %d from address: %s", type, sender.toString().c_str());
             return;
         }
-        // A full server drops the request silently; the client gives up after its tries.
         index = setUpClient(sender, now);
         if (index < 0)
+        {
+            if (mFullLog.allow())
+                Log::debug("Connection request from address %s refused: every slot taken",
+                           sender.toString().c_str());
+            refuse(sender, REASON_SERVER_FULL, now);
             return;
+        }
         TClient& client = mClients[index];
         NetworkDecodeStream connectData(data + 1, length - 1);
         unsigned short node = NO_NODE;
@@ -190,10 +213,9 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             node = mListener->onClientConnect(client.address.toString(), connectData, client.reason);
         if (node == NO_NODE)
         {
-            // A refused client keeps no node, so nothing it sends later reaches the listener.
-            client.node = NO_NODE;
-            transmitDisconnectPacket(client);
-            client.nodeState.state = DISCONNECTING;
+            // A refusal holds no slot, so that bad requests cannot keep good ones out.
+            refuse(sender, client.reason, now);
+            freeClient(client);
             return;
         }
         client.node = node;
@@ -212,7 +234,7 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
                 dropClient(client, REASON_INVALID_DATA);
         }
         else if (client.nodeState.state == DISCONNECTING)
-            transmitDisconnectPacket(client);
+            transmitDisconnectPacket(client.address, client.reason);
         return;
     }
     if (type == PACKET_DISCONNECT)
@@ -260,20 +282,59 @@ void NetworkServer::updateClient(TClient& client, unsigned int now)
 
 int NetworkServer::setUpClient(const NetworkAddress& address, unsigned int now)
 {
+    int chosen = -1;
     for (size_t i = 0; i < mClients.size(); ++i)
     {
-        TClient& client = mClients[i];
-        if (client.nodeState.state != DISCONNECTED)
-            continue;
-        client.address = address;
-        client.node = 0;
-        client.reason = 0;
-        resetNodeState(client.nodeState);
-        client.nodeState.state = CONNECTING;
-        client.nodeState.transmitTime = now;
-        client.nodeState.receiveTime = now;
-        return static_cast<int>(i);
+        const TNodeState& state = mClients[i].nodeState;
+        if (state.state == DISCONNECTED)
+        {
+            chosen = static_cast<int>(i);
+            break;
+        }
+        // Lingering only repeats a goodbye: a newcomer may have the slot.
+        if (state.state == DISCONNECTING &&
+            (chosen < 0 || now - state.receiveTime > now - mClients[chosen].nodeState.receiveTime))
+            chosen = static_cast<int>(i);
     }
+    if (chosen < 0)
+        return -1;
+    TClient& client = mClients[chosen];
+    client.address = address;
+    client.node = 0;
+    client.reason = 0;
+    resetNodeState(client.nodeState);
+    client.nodeState.state = CONNECTING;
+    client.nodeState.transmitTime = now;
+    client.nodeState.receiveTime = now;
+    return chosen;
+}
+
+void NetworkServer::refuse(const NetworkAddress& address, unsigned int reason, unsigned int now)
+{
+    TRefusal* chosen = &mRefusals[0];
+    for (TRefusal& refusal : mRefusals)
+    {
+        if (!refusal.live || now - refusal.time >= DISCONNECT_LINGER)
+        {
+            chosen = &refusal;
+            break;
+        }
+        if (now - refusal.time > now - chosen->time)
+            chosen = &refusal;
+    }
+    chosen->address = address;
+    chosen->reason = reason;
+    chosen->time = now;
+    chosen->live = true;
+    transmitDisconnectPacket(address, reason);
+}
+
+int NetworkServer::getRefusal(const NetworkAddress& address, unsigned int now) const
+{
+    for (size_t i = 0; i < mRefusals.size(); ++i)
+        if (mRefusals[i].live && now - mRefusals[i].time < DISCONNECT_LINGER &&
+            mRefusals[i].address == address)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -303,25 +364,25 @@ void NetworkServer::dropClient(TClient& client, unsigned int reason)
 {
     unsigned short node = client.node;
     client.reason = reason;
-    transmitDisconnectPacket(client);
+    transmitDisconnectPacket(client.address, reason);
     client.nodeState.state = DISCONNECTING;
     client.node = NO_NODE;
     if (mListener)
         mListener->onClientDisconnect(node, client.address.toString(), reason);
 }
 
-void NetworkServer::transmitDisconnectPacket(TClient& client)
+void NetworkServer::transmitDisconnectPacket(const NetworkAddress& address, unsigned int reason)
 {
     unsigned char buffer[DISCONNECT_PACKET_SIZE];
     NetworkEncodeStream stream(buffer, sizeof(buffer));
     stream.encodeUInt8(PACKET_DISCONNECT);
-    stream.encodeUInt32(client.reason);
+    stream.encodeUInt32(reason);
     if (stream.getResult() != NetworkStream::SUCCESS)
     {
         Log::debug("Disconnect packet encoding failed: %s", stream.getResultText());
         return;
     }
-    if (!mSocket.transmit(buffer, stream.getOffset(), client.address))
+    if (!mSocket.transmit(buffer, stream.getOffset(), address))
         Log::debug("Disconnect packet sending failed");
 }
 

@@ -50,8 +50,12 @@ public:
     // The client has sent something since our last packet when its newest packet came less
     // than this many ms after ours (a larger difference is a wrapped, older one).
     static constexpr unsigned int RECENT_TRAFFIC = 9999;
-    // A disconnecting slot is freed this long after the last packet it processed.
+    // A disconnecting slot is freed this long after the last packet it processed, and a
+    // refused request is remembered this long.
     static constexpr unsigned int DISCONNECT_LINGER = 1001;
+    // Refused requests remembered at a time, apart from the client slots so that no flood of
+    // bad requests can take a slot from a good one; past this the oldest is forgotten.
+    static constexpr unsigned int MAX_REFUSALS = 16;
     // The first announcements go out this often, then at the longer interval.
     static constexpr unsigned int FIRST_ANNOUNCE_INTERVAL = 5000;
     static constexpr unsigned int FIRST_ANNOUNCE_COUNT = 4;
@@ -68,7 +72,8 @@ public:
                const std::string& matchInfo, unsigned int announceFlags, unsigned int announceValue);
     // Connected clients are sent the reason and linger as disconnecting for a while.
     void stop(unsigned int reason);
-    // The listener hears of it only when immediate.
+    // The listener hears of it only when immediate; either way the node is the listener's to
+    // give again, and nothing the client still sends reaches the listener.
     void disconnect(unsigned short node, unsigned int reason, bool immediate);
     void update() override;
 
@@ -80,15 +85,30 @@ public:
     void setInitialMatchId(unsigned char id) { mMatchId = id; }
 
 private:
+    // A refused request: repeated connect packets from its address are not asked about again,
+    // and its data packets are answered with the refusal.
+    struct TRefusal
+    {
+        NetworkAddress address;
+        unsigned int reason = 0;
+        unsigned int time = 0;
+        bool live = false;
+    };
+
     void handlePacket(const unsigned char* data, unsigned int length, unsigned int now);
     void updateClient(TClient& client, unsigned int now);
+    // A free slot, or else the one that has lingered longest as disconnecting; -1 when every
+    // slot holds a connection.
     int setUpClient(const NetworkAddress& address, unsigned int now);
+    // Sends the refusal and remembers it for a while.
+    void refuse(const NetworkAddress& address, unsigned int reason, unsigned int now);
+    int getRefusal(const NetworkAddress& address, unsigned int now) const;
     int getClient(const NetworkAddress& address) const;
     int getClient(unsigned short node) const;
     void freeClient(TClient& client);
     // Ends a connection the layer itself gave up on: the client is told and the listener hears of it.
     void dropClient(TClient& client, unsigned int reason);
-    void transmitDisconnectPacket(TClient& client);
+    void transmitDisconnectPacket(const NetworkAddress& address, unsigned int reason);
     void transmitAnnouncement();
     void forwardNATPunchThrough(const unsigned char* data, unsigned int length);
 
@@ -107,6 +127,9 @@ private:
     unsigned int mAnnounceStartTime;
     Listener* mListener;
     std::vector<TClient> mClients;
+    std::vector<TRefusal> mRefusals;
+    // Requests refused because every slot holds a connection.
+    LogThrottle mFullLog;
     bool mRunning;
 };
 } // namespace brix

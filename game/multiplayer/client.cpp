@@ -306,6 +306,9 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
     case EventProxy::PrepareMatch:
     {
         brix::Log::debug("Received prepare match (level '%s') event from server", text.c_str());
+        // A new preparation ends the wait for a level asked for in an earlier one.
+        mDownloadPending = false;
+        mRequestedLevel.clear();
         if (!mServer)
         {
             mPlayers->endMatch();

@@ -8,7 +8,8 @@
 namespace game
 {
 EventProxy::EventProxy(unsigned short node, EventDispatcher* dispatcher)
-    : mNode(node), mDispatcher(dispatcher), mQueue(node, QUEUE_BUFFER_SIZE, QUEUE_BLOCK_SIZE)
+    : mNode(node), mDispatcher(dispatcher), mQueue(node, QUEUE_BUFFER_SIZE, QUEUE_BLOCK_SIZE),
+      mRefusedLog(brix::Log::DEBUG, "unexpected or undecodable events from node " + std::to_string(node))
 {
     mQueue.setListener(this);
     if (mDispatcher)
@@ -94,13 +95,17 @@ void EventProxy::sendSystemEvent(unsigned int id, unsigned int a, unsigned int b
 
 void EventProxy::transmit(unsigned int id, const unsigned char* data, unsigned int length)
 {
-    if (!mQueue.transmit(data, static_cast<unsigned short>(length)))
+    if (mQueue.transmit(data, static_cast<unsigned short>(length)))
+        return;
+    if (!mOverflowed)
         brix::Log::error("Event %u routing to node %u failed", id, static_cast<unsigned>(mNode));
+    mOverflowed = true;
 }
 
 void EventProxy::receive()
 {
     mQueue.receive(this);
+    mRefusedLog.report();
 }
 
 void EventProxy::exchange(EventProxy& other)
@@ -111,6 +116,7 @@ void EventProxy::exchange(EventProxy& other)
 void EventProxy::reset()
 {
     mQueue.reset();
+    mOverflowed = false;
 }
 
 void EventProxy::onEvent(unsigned int id, int a, int b, const std::string& text)
@@ -128,13 +134,15 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
     const std::string text = stream.decodeString();
     if (stream.getResult() != brix::NetworkStream::SUCCESS)
     {
-        brix::Log::debug("Event %u decoding from node %u failed: %s", id, static_cast<unsigned>(node),
-                         stream.getResultText());
+        if (mRefusedLog.allow())
+            brix::Log::debug("Event %u decoding from node %u failed: %s", id, static_cast<unsigned>(node),
+                             stream.getResultText());
         return;
     }
     if (!isAcceptedFrom(id, node))
     {
-        brix::Log::debug("Unexpected event %u received from node %u", id, static_cast<unsigned>(node));
+        if (mRefusedLog.allow())
+            brix::Log::debug("Unexpected event %u received from node %u", id, static_cast<unsigned>(node));
         return;
     }
     if (id < FIRST_SYSTEM_EVENT)
@@ -147,8 +155,9 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
     const unsigned int size = stream.decodeRaw(buffer.data(), SYSTEM_EVENT_DATA_SIZE);
     if (stream.getResult() != brix::NetworkStream::SUCCESS)
     {
-        brix::Log::debug("System event %u data decoding from node %u failed: %s", id,
-                         static_cast<unsigned>(node), stream.getResultText());
+        if (mRefusedLog.allow())
+            brix::Log::debug("System event %u data decoding from node %u failed: %s", id,
+                             static_cast<unsigned>(node), stream.getResultText());
         return;
     }
     if (mListener)

@@ -2,6 +2,7 @@
 #include "game/world/eventdispatcher.h"
 #include "network/networkmessagequeue.h"
 #include "network/networkobject.h"
+#include "toolkit/logthrottle.h"
 
 #include <string>
 
@@ -67,7 +68,8 @@ public:
     void setListener(Listener* listener) { mListener = listener; }
 
     // Ids below 200 go as game events (data ignored), the others as system events. A message
-    // that does not encode or finds no room in the queue is logged and dropped.
+    // that does not encode is logged and dropped; one that finds no room in the queue is
+    // dropped and marks the stream overflowed (logged the first time).
     void sendEvent(unsigned int id, unsigned int a, unsigned int b, const std::string& text,
                    const void* data = nullptr, unsigned int size = 0);
     void sendGameEvent(unsigned int id, unsigned int a, unsigned int b, const std::string& text);
@@ -76,10 +78,13 @@ public:
 
     // Delivers every whole message that has arrived.
     void receive();
+    // True once a message found no room since the last reset: the peer has missed an event
+    // and its view of the match can no longer be trusted.
+    bool hasOverflowed() const { return mOverflowed; }
     // Moves pending messages both ways between two proxies in this process; deliver them with
     // receive() on each side.
     void exchange(EventProxy& other);
-    // Empties the queue, sent and received.
+    // Empties the queue, sent and received, and clears the overflow.
     void reset();
 
     // True when a game event with this id may cross from the given node (relayed events come
@@ -104,5 +109,8 @@ private:
     EventDispatcher* mDispatcher;
     brix::NetworkMessageQueue mQueue;
     Listener* mListener = nullptr;
+    bool mOverflowed = false;
+    // Messages the peer should not have sent, or that do not decode.
+    brix::LogThrottle mRefusedLog;
 };
 } // namespace game

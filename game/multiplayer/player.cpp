@@ -1,4 +1,5 @@
 #include "game/multiplayer/player.h"
+#include "game/multiplayer/peertext.h"
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
@@ -98,8 +99,9 @@ void Player::clearCounters()
 
 void Player::setName(const std::string& name)
 {
-    // A peer's name never grows a label or a scoreboard row past the longest name.
-    mName = name.substr(0, MAX_NAME_SIZE);
+    // A peer's name never grows a label or a scoreboard row past the longest name, nor
+    // carries what could garble them.
+    mName = PeerText::clean(name, MAX_NAME_SIZE);
     mChanged = true;
 }
 

@@ -1,5 +1,7 @@
 #include "game/multiplayer/server.h"
 #include "engine/core/zlibcompressor.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
@@ -20,14 +22,17 @@ const unsigned int SLOTS_SHIFT = 28;
 const unsigned int CONNECTED_SHIFT = 24;
 const unsigned int NIBBLE = 0xF;
 const char* const UNKNOWN_NAME = "Unknown";
-
-bool isContinuationByte(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
 } // namespace
 
-Server::Server() : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS) {}
+static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
+              "a client must have time to download the level before it loses its seat");
+
+Server::Server()
+    : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS),
+      mRefusalLog(brix::Log::INFO, "connection requests refused"),
+      mClientLog(brix::Log::DEBUG, "events from clients ignored or dropped")
+{
+}
 
 Server::~Server()
 {
@@ -88,6 +93,8 @@ void Server::stop()
             freeSlot(slot);
         }
     mSlots.clear();
+    mLevelData.clear();
+    mLevelDataName.clear();
     mStarted = false;
 }
 
@@ -131,6 +138,7 @@ void Server::openSlot(unsigned int slot, Player* player, Controller* controller,
 {
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     ClientSlot& seat = mSlots[slot];
+    seat = ClientSlot();
     seat.local = local;
     seat.player = player;
     seat.controller = controller;
@@ -174,42 +182,52 @@ void Server::freeSlot(unsigned int slot)
 unsigned short Server::onClientConnect(const std::string& address, brix::NetworkDecodeStream& request,
                                        unsigned int& reason)
 {
-    brix::Log::info("Client connection request from '%s'", address.c_str());
+    // The checks run first and the lines are written after: a refusal's lines go through the
+    // throttle, so that a flood of bad requests writes about one line a second.
     reason = REASON_SERVER_FULL;
     const int slot = findFreeSlot();
-    if (slot < 0)
+    unsigned int applicationVersion = 0, protocolVersion = 0;
+    bool decoded = false;
+    Player* player = nullptr;
+    if (slot >= 0)
+    {
+        applicationVersion = request.decodeUInt32();
+        protocolVersion = request.decodeUInt32();
+        const std::string password = request.decodeString();
+        decoded = request.getResult() == brix::NetworkStream::SUCCESS;
+        if (!decoded)
+            reason = REASON_INVALID_DATA;
+        else if (protocolVersion != PROTOCOL_VERSION)
+            reason = REASON_INCOMPATIBLE_VERSION;
+        else if (password != mPassword)
+            reason = REASON_WRONG_PASSWORD;
+        else
+            player = mPlayers ? mPlayers->createPlayer() : nullptr;
+    }
+    if (!player && !mRefusalLog.allow())
         return brix::NetworkManager::NO_NODE;
 
-    const unsigned int applicationVersion = request.decodeUInt32();
-    const unsigned int protocolVersion = request.decodeUInt32();
-    const std::string password = request.decodeString();
-    if (request.getResult() != brix::NetworkStream::SUCCESS)
+    brix::Log::info("Client connection request from '%s'", address.c_str());
+    if (slot < 0)
+        return brix::NetworkManager::NO_NODE;
+    if (!decoded)
     {
         brix::Log::error("Client (%s) connection request data decoding failed: %s", address.c_str(),
                          request.getResultText());
-        reason = REASON_INVALID_DATA;
         return brix::NetworkManager::NO_NODE;
     }
     brix::Log::info("Client version %08X:%08X", applicationVersion, protocolVersion);
-    if (protocolVersion != PROTOCOL_VERSION)
-    {
+    if (reason == REASON_INCOMPATIBLE_VERSION)
         brix::Log::error("Incompatible network protocol versions: client %08X vs. server %08X",
                          protocolVersion, PROTOCOL_VERSION);
-        reason = REASON_INCOMPATIBLE_VERSION;
-        return brix::NetworkManager::NO_NODE;
-    }
-    if (password != mPassword)
-    {
+    else if (reason == REASON_WRONG_PASSWORD)
         brix::Log::error("Invalid client password");
-        reason = REASON_WRONG_PASSWORD;
-        return brix::NetworkManager::NO_NODE;
-    }
-    Player* player = mPlayers ? mPlayers->createPlayer() : nullptr;
     if (!player)
         return brix::NetworkManager::NO_NODE;
 
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
+    mSlots[slot].address = address;
     brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
     show("Remote client from " + address + " connected");
     return node;
@@ -282,16 +300,41 @@ void Server::tick()
     {
         ClientSlot& seat = mSlots[slot];
         const unsigned short node = static_cast<unsigned short>(slot + 1);
-        if (seat.proxy)
-            seat.proxy->receive();
+        if (seat.state == SLOT_FREE)
+            continue;
+        if (seat.requests < REQUEST_BURST && ++seat.requestTicks >= REQUEST_INTERVAL)
+        {
+            ++seat.requests;
+            seat.requestTicks = 0;
+        }
+        seat.proxy->receive();
+        if (!seat.local && seat.state != SLOT_REMOVING)
+        {
+            if (seat.proxy->hasOverflowed())
+            {
+                brix::Log::error("Remote client %d missed events: its event stream overflowed", node);
+                dropClient(slot, REASON_TIMEOUT);
+            }
+            else if (seat.state != SLOT_IN_MATCH && mPlayers->getMatchState() != PlayerManager::NoMatch &&
+                     ++seat.handshakeTicks > HANDSHAKE_TIMEOUT)
+            {
+                brix::Log::info("Remote client %d did not join the match in time", node);
+                dropClient(slot, REASON_TIMEOUT);
+            }
+        }
+        // A name that came since the last tick reaches the player record through the
+        // dispatcher, last in this tick: the player joins the match the tick after, named.
+        const bool renamed = seat.renamed;
+        seat.renamed = false;
         if (seat.state == SLOT_CONNECTED && mPlayers->getMatchState() != PlayerManager::NoMatch)
         {
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
                                         mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
                                         nullptr, 0);
+            seat.levelSent = false;
             seat.state = SLOT_PREPARING;
         }
-        else if (seat.state == SLOT_PREPARED)
+        else if (seat.state == SLOT_PREPARED && !renamed)
         {
             brix::Log::info("Adding client %d to match", node);
             seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
@@ -305,6 +348,7 @@ void Server::tick()
             mPlayers->addPlayerToMatch(seat.player->getIndex(), seat.controller);
             if (mEntities)
                 mEntities->setObserverFocus(node, seat.player->getEntityId());
+            seat.handshakeTicks = 0;
             seat.state = SLOT_IN_MATCH;
         }
         else if (seat.state == SLOT_REMOVING)
@@ -322,6 +366,23 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
+    mRefusalLog.report();
+    mClientLog.report();
+}
+
+void Server::dropClient(unsigned int slot, unsigned int reason)
+{
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
+    mNetwork.disconnect(node, reason, false);
+    onClientDisconnect(node, mSlots[slot].address, reason);
+}
+
+bool Server::takeRequest(ClientSlot& seat)
+{
+    if (seat.requests == 0)
+        return false;
+    --seat.requests;
+    return true;
 }
 
 void Server::update()
@@ -347,7 +408,10 @@ void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlag
     mNetwork.updateAnnounceFlags(getAnnounceFlags());
     for (ClientSlot& seat : mSlots)
         if (seat.state >= SLOT_PREPARING && seat.state <= SLOT_IN_MATCH)
+        {
             seat.state = SLOT_CONNECTED;
+            seat.handshakeTicks = 0;
+        }
 }
 
 void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a, unsigned int,
@@ -361,33 +425,58 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     {
     case EventProxy::ConfigurePlayer:
     {
-        brix::Log::debug("Received configure player event from client %d", node);
+        if (mClientLog.allow())
+            brix::Log::debug("Received configure player event from client %d", node);
         if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
             break;
-        std::string name = cleanText(text, MAX_NAME_SIZE);
+        if (!takeRequest(*seat))
+        {
+            if (mClientLog.allow())
+                brix::Log::info("Configuration request from client %d dropped: too many", node);
+            break;
+        }
+        std::string name = PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (name.empty())
             name = UNKNOWN_NAME;
         mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
         mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(a), "");
+        seat->renamed = true;
         break;
     }
     case EventProxy::PrepareReady:
-        brix::Log::debug("Received prepare ready event from client %d", node);
+        if (mClientLog.allow())
+            brix::Log::debug("Received prepare ready event from client %d", node);
         if (seat->state == SLOT_PREPARING)
             seat->state = SLOT_PREPARED;
         break;
     case EventProxy::ChatRequest:
     {
-        const std::string message = cleanText(text, MAX_CHAT_SIZE);
+        if (!takeRequest(*seat))
+        {
+            if (mClientLog.allow())
+                brix::Log::info("Chat request from client %d dropped: too many", node);
+            break;
+        }
+        const std::string message = PeerText::clean(text, MAX_CHAT_SIZE);
         if (!message.empty())
             mEvents->post(EventDispatcher::ChatMessage, index, 0, message);
         break;
     }
     case EventProxy::LevelDownloadRequest:
-        brix::Log::debug("Received level '%s' download request event from client %d", text.c_str(), node);
-        if (seat->state == SLOT_PREPARING && text == mPlayers->getLevelName())
+    {
+        // One download per preparation: a client asking again is not served again.
+        const bool due =
+            seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
+        if (due || mClientLog.allow())
+            brix::Log::debug("Received level '%s' download request event from client %d",
+                             PeerText::clean(text, Client::MAX_LEVEL_NAME_SIZE).c_str(), node);
+        if (due)
+        {
+            seat->levelSent = true;
             sendLevel(node - 1u, text);
+        }
         break;
+    }
     default:
         break;
     }
@@ -397,35 +486,26 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
 {
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
-    const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
-    std::vector<unsigned char> data(MAX_LEVEL_DATA);
-    brix::ZLibCompressor compressor;
-    const unsigned int size =
-        cache ? compressor.compressFile(cache->getFileName(level), data.data(), MAX_LEVEL_DATA) : 0;
-    if (size == 0)
+    // Compressed once for every client that asks while the level runs.
+    const unsigned int checksum = mPlayers->getLevel()->getChecksum();
+    if (mLevelData.empty() || mLevelDataName != level || mLevelDataChecksum != checksum)
+    {
+        const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
+        mLevelData.resize(MAX_LEVEL_DATA);
+        brix::ZLibCompressor compressor;
+        const unsigned int size =
+            cache ? compressor.compressFile(cache->getFileName(level), mLevelData.data(), MAX_LEVEL_DATA) : 0;
+        mLevelData.resize(size);
+        mLevelDataName = level;
+        mLevelDataChecksum = checksum;
+    }
+    if (mLevelData.empty())
     {
         brix::Log::error("Level '%s' data compression failed", level.c_str());
         return;
     }
-    mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, data.data(), size);
-}
-
-std::string Server::cleanText(const std::string& text, unsigned int maxBytes)
-{
-    std::string clean;
-    clean.reserve(text.size() < maxBytes ? text.size() : maxBytes);
-    for (unsigned char character : text)
-        if (character >= 0x20 && character != 0x7F)
-            clean.push_back(static_cast<char>(character));
-    if (clean.size() > maxBytes)
-    {
-        size_t end = maxBytes;
-        // Back to the start of the sequence the cut would split.
-        while (end > 0 && isContinuationByte(static_cast<unsigned char>(clean[end])))
-            --end;
-        clean.resize(end);
-    }
-    return clean;
+    mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, mLevelData.data(),
+                                        static_cast<unsigned int>(mLevelData.size()));
 }
 
 void Server::setUpdateInterval(unsigned int milliseconds)

@@ -1,6 +1,7 @@
 #pragma once
 #include "game/multiplayer/eventproxy.h"
 #include "network/networkserver.h"
+#include "toolkit/logthrottle.h"
 
 #include <string>
 #include <vector>
@@ -32,7 +33,14 @@ class PlayerManager;
 //
 // Slot states: 0 free -> 1 connected -> 2 PrepareMatch sent -> 3 client prepared -> 4 in the
 // match; 5 removal pending (the next tick takes a player in the match out of it, and the slot
-// is freed on the tick after, so that the others hear who left). Network objects on every connection:
+// is freed on the tick after, so that the others hear who left).
+//
+// A stranger cannot hold the match up: a remote client that is not in the match
+// HANDSHAKE_TIMEOUT ticks after a match was there for it to prepare loses its seat; chat and
+// renames are taken at the pace a person types (REQUEST_BURST, then one a REQUEST_INTERVAL),
+// the level is sent once per preparation, and a client whose event stream overflowed (so it
+// missed events) is disconnected. Both leave with "Timeout". Lines about what clients send
+// are logged one a second at most, the rest counted. Network objects on every connection:
 // 2 player manager, 3 entity manager, 4 event proxy, 5 controller. Node 0 is the server, a
 // slot's node its index + 1. Main thread only: the embedded network server is polled by
 // update() and runs no thread.
@@ -73,8 +81,20 @@ public:
         EventProxy* proxy = nullptr;      // owned
         Player* player = nullptr;         // made and deleted through the player manager
         Controller* controller = nullptr; // owned for a remote client, lent by a local one
+        // "a.b.c.d:port" of a remote client.
+        std::string address;
         // The other players' states went to this client once.
         bool playersSent = false;
+        // The level went to this client in this preparation.
+        bool levelSent = false;
+        // A name came since the last tick.
+        bool renamed = false;
+        // Ticks spent preparing for a match that is there.
+        unsigned int handshakeTicks = 0;
+        // Chat and configuration requests the client may still send, and the ticks towards
+        // the next one.
+        unsigned int requests = REQUEST_BURST;
+        unsigned int requestTicks = 0;
     };
 
     // The embedded network server.
@@ -91,10 +111,16 @@ public:
     static constexpr unsigned int REQUEST_SIZE = 256;
     // The compressed level sent to a client must fit one system event.
     static constexpr unsigned int MAX_LEVEL_DATA = EventProxy::SYSTEM_EVENT_DATA_SIZE;
-    // Names and chat from clients are cut to these many bytes, control characters taken out,
-    // before anyone else sees them.
-    static constexpr unsigned int MAX_NAME_SIZE = 60;
+    // Chat from clients is cut to these many bytes, and cleaned (PeerText) before anyone else
+    // sees it; names are cut to Player::MAX_NAME_SIZE.
     static constexpr unsigned int MAX_CHAT_SIZE = 100;
+    // Ticks (45 s) a remote client has to join a match once one is there to prepare: longer
+    // than a client waits for its level download.
+    static constexpr unsigned int HANDSHAKE_TIMEOUT = 1800;
+    // Chat and configuration requests a client may send at once, and the ticks (1 s) after
+    // which it may send one more; the rest are dropped.
+    static constexpr unsigned int REQUEST_BURST = 5;
+    static constexpr unsigned int REQUEST_INTERVAL = 40;
     // Announcement flags word: slots in bits 28-31, connected clients in 24-27, bit 23 for a
     // password, the match flags in bits 0-19.
     static constexpr unsigned int ANNOUNCE_PASSWORD = 0x00800000;
@@ -151,10 +177,6 @@ public:
     SlotState getSlotState(unsigned int slot) const;
     const ClientSlot* getSlot(unsigned int slot) const;
 
-    // Peer text cut to at most maxBytes bytes (never inside a UTF-8 sequence) with control
-    // characters removed.
-    static std::string cleanText(const std::string& text, unsigned int maxBytes);
-
     unsigned short onClientConnect(const std::string& address, brix::NetworkDecodeStream& request,
                                    unsigned int& reason) override;
     void onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason) override;
@@ -171,6 +193,10 @@ private:
     // The states of the other players in the match, to a remote slot.
     void sendPlayersTo(unsigned int slot);
     void sendLevel(unsigned int slot, const std::string& level);
+    // Ends a remote client's connection from this side; its seat goes as after a disconnection.
+    void dropClient(unsigned int slot, unsigned int reason);
+    // Takes one of the slot's chat and configuration requests; false when it has none left.
+    bool takeRequest(ClientSlot& seat);
     void show(const std::string& text);
 
     brix::NetworkServer mNetwork;
@@ -182,5 +208,13 @@ private:
     bool mStarted = false;
     std::string mPassword;
     unsigned int mMatchFlags = 0;
+    // The running level compressed for download, made on the first request, and the name
+    // and checksum it was made for.
+    std::vector<unsigned char> mLevelData;
+    std::string mLevelDataName;
+    unsigned int mLevelDataChecksum = 0;
+    // Refused connection requests; messages from clients refused or dropped.
+    brix::LogThrottle mRefusalLog;
+    brix::LogThrottle mClientLog;
 };
 } // namespace game

@@ -751,21 +751,19 @@ void EntityManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
                 static_cast<int>(index), static_cast<int>(length));
             break;
         }
-        if (entity && length)
+        if (entity && length && decodeState(*entity, stream, length))
         {
-            brix::NetworkDecodeStream data(stream, 0, length);
-            entity->getStateCodec()->decode(data);
-            if (data.getOffset() < length)
-                if (brix::NetworkStateCodec* extra = entity->getExtraStateCodec(0))
-                    extra->decode(data);
-            if (data.getResult() == brix::NetworkStream::SUCCESS)
+            // First sight: the entity spawns where its state puts it, then takes that state
+            // again over what spawning reset (pose, weapon, damage); its triggers play nothing
+            // that happened before.
+            if (entity->getState() != Entity::ACTIVE)
             {
-                entity->setTick(tick);
-                if (entity->getState() != Entity::ACTIVE)
-                    entity->spawn();
-                if (!entity->isEnabled())
-                    entity->setEnabled(true);
+                entity->spawn();
+                decodeState(*entity, stream, length);
             }
+            entity->setTick(tick);
+            if (!entity->isEnabled())
+                entity->setEnabled(true);
         }
         stream.skip(length);
         if (entity && !relevant && entity->isEnabled())
@@ -773,6 +771,16 @@ void EntityManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
         --pending;
         index = (index + 1) % DYNAMIC_ENTITY_COUNT;
     }
+}
+
+bool EntityManager::decodeState(Entity& entity, brix::NetworkDecodeStream& stream, unsigned length)
+{
+    brix::NetworkDecodeStream data(stream, 0, length);
+    entity.getStateCodec()->decode(data);
+    if (data.getOffset() < length)
+        if (brix::NetworkStateCodec* extra = entity.getExtraStateCodec(0))
+            extra->decode(data);
+    return data.getResult() == brix::NetworkStream::SUCCESS;
 }
 
 void EntityManager::syncTick(uint16_t serverTick)

@@ -206,6 +206,9 @@ private:
                      bool radial) const;
     void writeRun(brix::NetworkEncodeStream& stream, unsigned char id, unsigned char flag, unsigned& runCount,
                   unsigned char& runId, unsigned char& runFlag);
+    // An entity's record of that length at the stream's position, base state then extra; the
+    // stream itself does not move. False when it does not decode.
+    static bool decodeState(Entity& entity, brix::NetworkDecodeStream& stream, unsigned length);
     void syncTick(uint16_t serverTick);
     void rewindTo(uint16_t serverTick);
 

@@ -15,8 +15,7 @@ void EventTrigger::bind(brix::NetworkStateCodec& codec, unsigned int bits)
 
 void EventTrigger::reset()
 {
-    mCount = 0;
-    mSeen = 0;
+    mSeen = mCount;
 }
 
 void EventTrigger::trigger()

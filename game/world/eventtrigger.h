@@ -24,7 +24,9 @@ public:
     // Binds the count to the codec as an unsigned value of that many bits; the trigger must
     // outlive the codec's use.
     void bind(brix::NetworkStateCodec& codec, unsigned int bits = DEFAULT_BITS);
-    // Count and last polled value back to 0, as the owning entity spawns.
+    // Forgets a change not polled yet, as the owning entity spawns: whatever was counted
+    // before (on a client, the count its first state brought) never plays. The count itself
+    // stays, so that a peer that saw it sees no change.
     void reset();
     // Counts one event (authoritative side).
     void trigger();

@@ -116,7 +116,7 @@ protected:
 };
 } // namespace
 
-TEST_F(ServerTest, FillsEightSlotsAndIgnoresTheNinthClient)
+TEST_F(ServerTest, FillsEightSlotsAndTellsTheNinthClientTheServerIsFull)
 {
     start();
     EXPECT_FALSE(mServer->start(mPort, &mHost, "", "", 0, 0));
@@ -133,7 +133,8 @@ TEST_F(ServerTest, FillsEightSlotsAndIgnoresTheNinthClient)
     EXPECT_EQ(mHost.mConnects[0].rfind("127.0.0.1:", 0), 0u);
     for (int i = 0; i < 8; ++i)
         EXPECT_FALSE(peers[i]->drain().empty()) << i;
-    EXPECT_TRUE(peers[8]->drain().empty());
+    // Never asked about, and told at once rather than left to time out.
+    EXPECT_EQ(peers[8]->drain(), (std::vector<std::vector<unsigned char>>{{3, 103, 0, 0, 0}}));
 }
 
 TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)

@@ -133,6 +133,16 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
 
 TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
 {
+    // A new preparation for a level at hand ends the wait for the one asked for before.
+    std::ofstream(peer.levelFile("here")) << readFile("levels/arena.xml");
+    peer.level().updateLevelCache();
+    prepare("gone");
+    prepare("here");
+    for (unsigned int tick = 0; tick <= Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
+        client.tick(static_cast<unsigned short>(tick));
+    EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
+    EXPECT_FALSE(has(peer.shown(), "Matchlevel'gone'downloadtimedout"));
+
     prepare("slow");
     for (unsigned int tick = 1; tick < Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
         client.tick(static_cast<unsigned short>(tick));

@@ -1,18 +1,23 @@
 #include "game/level/level.h"
 #include "game/multiplayer/client.h"
+#include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
 #include "game/world/entitymanager.h"
+#include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 
 #include "support/game/matchpeer.h"
+#include "support/game/rawpeer.h"
+#include "support/logcapture.h"
 #include "support/loopback.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -208,5 +213,177 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAndAFullServerWithTheirReasons)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Servershutdown)"));
+}
+} // namespace
+
+namespace
+{
+using test::RawPeer;
+
+// The log lines a test's peers wrote that contain the text.
+size_t count(const Lines& lines, const std::string& text)
+{
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
+{
+    test::LogCapture log;
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    // Three strangers take the other seats and keep talking, but never prepare.
+    std::vector<std::unique_ptr<RawPeer>> squatters;
+    for (int i = 0; i < 3; ++i)
+    {
+        squatters.push_back(std::make_unique<RawPeer>(port));
+        squatters.back()->connect("", Server::PROTOCOL_VERSION);
+    }
+    auto talk = [&]
+    {
+        tick();
+        for (auto& squatter : squatters)
+        {
+            squatter->send();
+            squatter->receive();
+        }
+    };
+    auto until = [&](auto done) { return test::pollUntil(talk, done, TIMEOUT_MS, 1, MAX_TICKS); };
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(3) == Server::SLOT_PREPARING; }));
+
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(until([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
+    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Serverfull)"));
+
+    // Their time is up: each is told "Timeout" and the seats are free for someone who plays.
+    ASSERT_TRUE(until([&] { return squatters[0]->reason() != 0 && squatters[2]->reason() != 0; }));
+    for (auto& squatter : squatters)
+        EXPECT_EQ(squatter->reason(), Server::REASON_TIMEOUT);
+    EXPECT_EQ(count(log.lines(), "did not join the match in time"), 3u);
+    ASSERT_TRUE(ann.client(0).connect(address, ""));
+    EXPECT_TRUE(until([&] { return inMatch(ann); })) << report();
+}
+
+TEST_F(NetworkMatch, AFloodOfRefusedRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
+{
+    test::LogCapture log;
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
+    // Requests of another protocol version from many ports, a thousand or more a second.
+    std::vector<std::unique_ptr<RawPeer>> flood;
+    for (int i = 0; i < 64; ++i)
+        flood.push_back(std::make_unique<RawPeer>(port));
+    size_t next = 0;
+    auto attack = [&]
+    {
+        for (int i = 0; i < 4; ++i)
+            flood[next++ % flood.size()]->connect("", 0x00130000);
+        tick();
+    };
+    const unsigned int began = brix::Thread::timer();
+    test::pollFor(attack, 1200);
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    EXPECT_TRUE(test::pollUntil(
+        attack, [&] { return inMatch(ann); }, TIMEOUT_MS, 1, MAX_TICKS))
+        << report();
+    test::pollFor(attack, 1500);
+    const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
+    EXPECT_GT(next, 1000u * seconds / 2);
+    // About one line a second for all the refusals, with the count of the others.
+    const Lines lines = log.lines();
+    EXPECT_LE(count(lines, "Incompatible network protocol versions"), seconds + 1);
+    EXPECT_LE(count(lines, "Client connection request from"), seconds + 2);
+    EXPECT_GE(count(lines, "more connection requests refused"), 1u);
+}
+
+// Counts the chat messages a peer's dispatcher delivers.
+class ChatCounter : public game::EventDispatcher::Listener
+{
+public:
+    void onEvent(unsigned int id, int, int, const std::string&) override
+    {
+        count += id == game::EventDispatcher::ChatMessage;
+    }
+    unsigned int count = 0;
+};
+
+TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsBehind)
+{
+    test::LogCapture log;
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
+    ASSERT_TRUE(runUntil([&] { return inMatch(bo) && bo.human(2); }));
+    ChatCounter watched;
+    bo.events().addListener(&watched);
+    RawPeer flooder(port);
+    flooder.connect("", Server::PROTOCOL_VERSION);
+    ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+
+    // Four long chat lines in every packet, and Bo dies in the middle of it.
+    const RawPeer::Bytes chat = RawPeer::event(game::EventProxy::ChatRequest, 0, 0, std::string(100, 'x'));
+    const unsigned int began = brix::Thread::timer();
+    for (int round = 0; round < 400; ++round)
+    {
+        flooder.send({chat, chat, chat, chat});
+        tick();
+        if (round == 100)
+            host.human(2)->damage(1000.0f, host.human(2)->getPosition(), Ogre::Vector3::ZERO,
+                                  host.human(1)->getId());
+    }
+    const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
+    ASSERT_TRUE(runUntil([&] { return has(bo.shown(), "PlayerBowaskilledbyHost"); })) << report();
+    // A person's pace: a few at once, then one a second.
+    EXPECT_GE(watched.count, Server::REQUEST_BURST);
+    EXPECT_LE(watched.count, Server::REQUEST_BURST + 400 / Server::REQUEST_INTERVAL + 1);
+    EXPECT_LE(count(log.lines(), "Chat request from client 3 dropped"), seconds + 1);
+
+    // The host's own events outrun a peer that never acknowledges: it is dropped with
+    // "Timeout" once its stream overflows, and the watcher still gets every one.
+    const unsigned int before = watched.count;
+    for (int round = 0; round < 500; ++round)
+    {
+        if (round % 2 == 0)
+            host.events().post(game::EventDispatcher::ChatMessage, 1, 0, std::string(90, 'h'));
+        flooder.send();
+        flooder.receive();
+        tick();
+    }
+    ASSERT_TRUE(runUntil([&] { return watched.count == before + 250; })) << watched.count - before;
+    flooder.receive();
+    EXPECT_EQ(flooder.reason(), Server::REASON_TIMEOUT);
+    EXPECT_EQ(host.server()->getSlotState(2), Server::SLOT_FREE);
+    EXPECT_EQ(count(log.errors(), "routing to node 3 failed"), 1u);
+    bo.events().removeListener(&watched);
+}
+
+TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
+{
+    test::LogCapture log;
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
+    RawPeer stranger(port);
+    stranger.connect("", Server::PROTOCOL_VERSION);
+    ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_PREPARING; }));
+
+    const RawPeer::Bytes request = RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel");
+    for (int round = 0; round < 100; ++round)
+    {
+        stranger.send({request, request, request, request});
+        tick();
+    }
+    // Its name and its readiness in one packet; the name has a right-to-left override.
+    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
+                                  "Raw\xE2\x80\xAE"
+                                  "dlo\xC2\x9B"),
+                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_IN_MATCH; }));
+    const Lines lines = log.lines();
+    EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);
+    EXPECT_LE(count(lines, "download request event from client 1"), 3u);
+    EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
+    EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
 }
 } // namespace

@@ -44,6 +44,19 @@ TEST(EventTrigger, ClientPlaysEachReplicatedShotOncePerChangeOfTheCount)
     EXPECT_EQ(serverPlays, 5);
     EXPECT_EQ(clientPlays, 5);
 
+    // A client entity spawns after its first state came: the count it brought plays nothing,
+    // neither at the spawn nor when the same state comes again.
+    game::EventTrigger seen;
+    brix::NetworkStateCodec seenCodec;
+    seen.bind(seenCodec);
+    unsigned char first[4] = {};
+    ASSERT_TRUE(serverCodec.encode(first, sizeof(first)));
+    ASSERT_TRUE(seenCodec.decode(first, sizeof(first)));
+    seen.reset();
+    EXPECT_FALSE(seen.poll());
+    ASSERT_TRUE(seenCodec.decode(first, sizeof(first)));
+    EXPECT_FALSE(seen.poll());
+
     // Four shots between two updates wrap two bits back to the last value seen: no effect.
     for (int i = 0; i < 4; ++i)
         server.trigger();

@@ -1,5 +1,6 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "support/game/entitylink.h"
@@ -350,6 +351,28 @@ TEST_F(ReplicationTest, CorrectionsGlideSnapOrVanishByTheirLength)
 
 // The barrel scenario seen through the link: whatever the lag and a lossy line, every state the
 // client applies is the server's at that tick, and the settled world looks the same on both.
+TEST_F(ReplicationTest, AHumanFirstSeenShowsItsReplicatedStateAtOnce)
+{
+    // A human with a body, which stands on the ground.
+    const std::string walker =
+        "<human><name>walker</name><id>2</id><body>human</body><standheight>0.95</standheight>"
+        "<eyeheight>0.75</eyeheight><weapon>pistol</weapon></human>";
+    server.loadEntities(walker);
+    client.loadEntities(walker);
+    game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    game::Entity* other = server.create("walker", Ogre::Vector3(3.0f, 1.0f, 0.0f));
+    lookFrom(player, 80);
+    ASSERT_TRUE(static_cast<game::Human*>(other)->isOnGround());
+    decode(client.entities(), encode(server.entities()));
+
+    // Not the blank pose a spawn starts from until the next record comes.
+    auto* seen = dynamic_cast<game::Human*>(client.entities().getEntity(other->getId()));
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->getState(), game::Entity::ACTIVE);
+    EXPECT_TRUE(seen->isOnGround());
+    EXPECT_LT(seen->getPosition().distance(other->getPosition()), QUANTISATION);
+}
+
 TEST(EntityLink, ClientAgreesWithTheServerAtAnyLag)
 {
     for (unsigned lag = 0; lag <= 5; ++lag)

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+namespace game
+{
+// Text that other players choose (names, chat) made fit to show and to log: valid UTF-8 only,
+// without control characters (C0, DEL and C1) and without the bidirectional controls that
+// could turn the text around or disguise what follows it on the same line.
+class PeerText
+{
+public:
+    // Drops every byte of an ill-formed sequence and every unwanted character, then cuts the
+    // result to at most maxBytes bytes, never inside a character.
+    static std::string clean(const std::string& text, unsigned int maxBytes);
+    // True for the code points clean takes out, the replacement character among them: it
+    // stands for an ill-formed sequence.
+    static bool isUnwanted(char32_t codePoint);
+};
+} // namespace game
