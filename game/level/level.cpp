@@ -218,6 +218,7 @@ bool Level::load(const std::string& name, bool create)
         brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
                          root.getValue("targettime", "").c_str());
         mTargetTime = 0.0f;
+        ++mRepairCount;
     }
     mNext = root.getValue("next", "");
     if (const brix::XMLElement* points = root.getChild("points"))
@@ -255,7 +256,10 @@ bool Level::readPoints(const brix::XMLElement* element)
         std::string repairs;
         const bool read = point.read(*child, static_cast<unsigned>(mPoints.size()), error, repairs);
         if (!repairs.empty())
+        {
             brix::Log::error("%s", repairs.c_str());
+            ++mRepairCount;
+        }
         if (!read)
         {
             brix::Log::error("%s", error.c_str());
@@ -340,6 +344,7 @@ void Level::clear()
     mAuthor.clear();
     mNext.clear();
     mChecksum = 0;
+    mRepairCount = 0;
 }
 
 bool Level::isModified() const

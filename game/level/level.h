@@ -115,6 +115,9 @@ public:
     // left cleared. A target time that is not a number of seconds reads as 0.
     virtual bool load(const std::string& name, bool create);
     virtual unsigned getChecksum() const { return mChecksum; }
+    // How many points, and the target time, the last load read with values in place of what
+    // the file holds (logged as each was read); saving writes those values.
+    unsigned getRepairCount() const { return mRepairCount; }
     // Writes the level file from the header and the points; does not recompute the checksum.
     virtual bool save();
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
@@ -263,6 +266,7 @@ private:
     float mTargetTime = 0.0f;
     std::string mNext;
     unsigned mChecksum = 0;
+    unsigned mRepairCount = 0;
     Ogre::Image mSoundMap;
     Ogre::TexturePtr mLightMapTexture;
     Ogre::Image mDefaultLightMap;

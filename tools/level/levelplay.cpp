@@ -8,6 +8,8 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 
+#include <OgreSceneManager.h>
+
 #include <cstdlib>
 
 namespace levels
@@ -17,13 +19,14 @@ namespace
 const char* const ENTITY_DEFINITIONS = "entities.xml";
 const char* const ENTITY_BODIES = "data/entitybodies.xml";
 // A body template the entity definitions bring, to tell whether they are loaded.
-const char* const ENTITY_BODY = "human";
+const char* const ENTITY_BODY = "humanstanding";
 const char* const PLAYER = "player";
 } // namespace
 
-LevelPlay::LevelPlay(game::Level& level, brix::Simulator& simulator)
+LevelPlay::LevelPlay(game::Level& level, brix::Simulator& simulator, Ogre::SceneManager* sceneManager)
     : mLevel(level), mSimulator(simulator), mEvents(std::make_unique<game::EventDispatcher>()),
-      mEntities(std::make_unique<game::EntityManager>(&simulator, nullptr, nullptr)),
+      mEntities(std::make_unique<game::EntityManager>(
+          &simulator, sceneManager, sceneManager ? sceneManager->getRootSceneNode() : nullptr)),
       mPlayers(std::make_unique<game::PlayerManager>()), mController(0)
 {
     if (!mSimulator.hasTemplate(ENTITY_BODY))
