@@ -59,6 +59,9 @@ bool LevelPlay::start(const std::string& level, bool singlePlayer)
         singlePlayer ? mLevel.getSinglePlayerStart() : mLevel.getRandomMultiplayerStart();
     game::Entity* entity = mEntities->createEntity(PLAYER, start, Ogre::Quaternion::IDENTITY,
                                                    Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    // A level may fill the world so that no human fits.
+    if (!entity)
+        return false;
     game::Human* human = static_cast<game::Human*>(entity);
     human->setController(&mController);
     human->setPlayer(true);
