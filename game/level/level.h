@@ -122,6 +122,8 @@ public:
     virtual bool save();
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
+    // Throws OGRE exceptions when the render geometry cannot be built; destroyScene then
+    // removes what was made.
     virtual void createScene();
     virtual void destroyScene();
     // Appends every block name in name order.
