@@ -369,7 +369,7 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     }
 
     mMenuFrame->update(elapsedSeconds);
-    updateLevelEditor();
+    updateLevel();
     updatePlayerViews(elapsedSeconds);
 
     if (mHostRequested)

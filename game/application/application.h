@@ -315,7 +315,7 @@ private:
     void showRenderStatistics();
     void showNetworkStatistics();
     void toggleControllerInfo(unsigned int bit);
-    void updateLevelEditor();
+    void updateLevel();
     // The players' views: the cameras (each the view of the local client of its index) and the
     // music, made after the world, updated per frame and deleted after the clients.
     void setupPlayerViews();

@@ -27,6 +27,7 @@
 #include "toolkit/stringutil.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <OgreRenderWindow.h>
 #include <OgreSceneManager.h>
@@ -58,7 +59,9 @@ void Application::openLevelEditor(const std::string& level, bool create)
     brix::OgreMenuPage* properties = mMenu->getPage("level");
     properties->getItem("title")->setValue(mLevel->getTitle());
     properties->getItem("author")->setValue(mLevel->getAuthor());
-    properties->getItem("time")->setValue(static_cast<int>(mLevel->getTargetTime()));
+    // The page counts whole seconds; a level may hold any number of them.
+    properties->getItem("time")->setValue(
+        static_cast<int>(std::min<double>(mLevel->getTargetTime(), std::numeric_limits<int>::max())));
     properties->getItem("next")->setValue(mLevel->getNext());
     updateInputMask();
     updateControllerInfo();
@@ -107,12 +110,12 @@ void Application::detachPreviewPlayer()
     updateInputMask();
 }
 
-void Application::updateLevelEditor()
+void Application::updateLevel()
 {
-    if (!mLevelEditor)
-        return;
+    // Maps are made for the editor and for matches on levels that came without them.
     mLevel->updateMapGenerators();
-    mLevelEditor->update();
+    if (mLevelEditor)
+        mLevelEditor->update();
 }
 
 // ---- Players' views ------------------------------------------------------------------------

@@ -192,6 +192,14 @@ bool Level::load(const std::string& name, bool create)
         brix::Log::error("File name for level '%s' not found in cache", name.c_str());
         return false;
     }
+    // Checked before reading: the reader would hold the whole file and its tree.
+    const unsigned size = brix::File::fileSize(file);
+    if (size > MAX_FILE_SIZE)
+    {
+        brix::Log::error("Error loading level '%s': %u bytes, more than the %u a level may have",
+                         file.c_str(), size, MAX_FILE_SIZE);
+        return false;
+    }
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
     if (!loadDataTree(file, LEVEL_ROOT, root, error))
@@ -205,6 +213,13 @@ bool Level::load(const std::string& name, bool create)
     mTitle = root.getValue("title", "");
     mAuthor = root.getValue("author", "");
     mTargetTime = root.getValueAsFloat("targettime", 0.0f);
+    if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
+    {
+        brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
+                         root.getValue("targettime", "").c_str());
+        mTargetTime = 0.0f;
+        ++mRepairCount;
+    }
     mNext = root.getValue("next", "");
     if (const brix::XMLElement* points = root.getChild("points"))
         if (!readPoints(points))
@@ -225,12 +240,27 @@ bool Level::load(const std::string& name, bool create)
 bool Level::readPoints(const brix::XMLElement* element)
 {
     mPoints.clear();
+    unsigned count = 0;
+    for (const brix::XMLElement* child = element->getChild("point"); child;
+         child = element->getNextChild(child, "point"))
+        if (++count > MAX_POINTS)
+        {
+            brix::Log::error("Level has more than %u points", MAX_POINTS);
+            return false;
+        }
     for (const brix::XMLElement* child = element->getChild("point"); child;
          child = element->getNextChild(child, "point"))
     {
         LevelPoint point;
         std::string error;
-        if (!point.read(*child, error))
+        std::string repairs;
+        const bool read = point.read(*child, static_cast<unsigned>(mPoints.size()), error, repairs);
+        if (!repairs.empty())
+        {
+            brix::Log::error("%s", repairs.c_str());
+            ++mRepairCount;
+        }
+        if (!read)
         {
             brix::Log::error("%s", error.c_str());
             return false;
@@ -314,6 +344,7 @@ void Level::clear()
     mAuthor.clear();
     mNext.clear();
     mChecksum = 0;
+    mRepairCount = 0;
 }
 
 bool Level::isModified() const
@@ -469,7 +500,16 @@ void Level::buildGeometry()
         if (!block)
             continue;
         Ogre::Entity* entity = mSceneManager->createEntity(GEOMETRY_ENTITY, block->getMesh());
-        mGeometry->addEntity(entity, point.getPosition(), point.orientation, block->getScale());
+        try
+        {
+            mGeometry->addEntity(entity, point.getPosition(), point.orientation, block->getScale());
+        }
+        catch (...)
+        {
+            // The name is reused for every block: a leftover would fail every later build.
+            mSceneManager->destroyEntity(entity);
+            throw;
+        }
         mSceneManager->destroyEntity(entity);
     }
     mGeometry->build();

@@ -70,6 +70,11 @@ public:
     // Texels along each side of a generated light map and sound map.
     static constexpr unsigned LIGHT_MAP_SIZE = 256;
     static constexpr unsigned SOUND_MAP_SIZE = 128;
+    // A level file larger than this, or with more points, is refused before anything of it is
+    // used. The shipped levels have at most 142 points in 20 KB; building the scene of the
+    // largest level allowed takes about a second.
+    static const unsigned MAX_FILE_SIZE = 2 * 1024 * 1024;
+    static const unsigned MAX_POINTS = 4096;
     // Requests beyond this many queued generators are refused.
     static constexpr unsigned MAX_MAP_GENERATORS = 2;
     // The level box reaches this far past the block points' main positions.
@@ -106,13 +111,19 @@ public:
     virtual void initialize(brix::DecalManager* decals);
     // Clears, then with create only names the level (its file in the user's level folder);
     // otherwise reads the file the cache knows for the name. False, logged, when the name is
-    // unknown or the file unreadable or invalid; the level is then left cleared.
+    // unknown or the file unreadable, invalid or over the limits above; the level is then
+    // left cleared. A target time that is not a number of seconds reads as 0.
     virtual bool load(const std::string& name, bool create);
     virtual unsigned getChecksum() const { return mChecksum; }
+    // How many points, and the target time, the last load read with values in place of what
+    // the file holds (logged as each was read); saving writes those values.
+    unsigned getRepairCount() const { return mRepairCount; }
     // Writes the level file from the header and the points; does not recompute the checksum.
     virtual bool save();
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
+    // Throws OGRE exceptions when the render geometry cannot be built; destroyScene then
+    // removes what was made.
     virtual void createScene();
     virtual void destroyScene();
     // Appends every block name in name order.
@@ -257,6 +268,7 @@ private:
     float mTargetTime = 0.0f;
     std::string mNext;
     unsigned mChecksum = 0;
+    unsigned mRepairCount = 0;
     Ogre::Image mSoundMap;
     Ogre::TexturePtr mLightMapTexture;
     Ogre::Image mDefaultLightMap;

@@ -32,6 +32,13 @@ struct LevelPoint
     static const char* const HINT;
     static const char* const SOUND;
 
+    // Every position of a level lies within this distance of the origin along each axis: the
+    // editor's cursor reaches 200 in x and y, the shipped levels 99, 12.5 and 1.8, and the level
+    // scene's render regions could hold about 20,000 in x and y and 5,000 in z.
+    static const Ogre::Vector3 WORLD_EXTENT;
+    // A point with more positions is refused (the editor gives a moving platform at most 16).
+    static const unsigned MAX_POSITIONS = 64;
+
     unsigned type = TYPE_DELETED;
     // The main position first, then extra ones (the route of a moving platform). Never empty
     // in a loaded level.
@@ -53,11 +60,17 @@ struct LevelPoint
     // TYPE_DELETED for a word that names no type.
     static unsigned getTypeFromName(const std::string& name);
 
+    // True when the position is a finite one inside WORLD_EXTENT.
+    static bool isInsideWorld(const Ogre::Vector3& position);
+
     // Reads every child of a "point" element whatever the type: positions in order (a
-    // malformed one reads as zero), orientation (identity when missing or malformed), name,
-    // state and value. Returns false, with the cause in the error text, for a type that is not
-    // one of the three words or for a point without positions; the record is then partial.
-    bool read(const brix::XMLElement& element, std::string& error);
+    // malformed or non-finite one reads as zero), orientation (identity when missing,
+    // malformed, non-finite or of no length; otherwise made unit length), name, state and
+    // value. Returns false, with the cause in the error text, for a type that is not one of the
+    // three words, a point without positions or with more than MAX_POSITIONS, or a position
+    // outside WORLD_EXTENT; the record is then partial. Values read in place of what the file
+    // holds are described in the repairs text, which names the point by its index in the file.
+    bool read(const brix::XMLElement& element, unsigned index, std::string& error, std::string& repairs);
     // Appends the point's children in file order; only what its type uses is written.
     void write(brix::XMLElement& element) const;
 };

@@ -408,7 +408,7 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
     }
     brix::ZLibCompressor compressor;
     const unsigned int written = size > 0 ? compressor.decompressFile(static_cast<const unsigned char*>(data),
-                                                                      size, path, MAX_LEVEL_FILE_SIZE)
+                                                                      size, path, Level::MAX_FILE_SIZE)
                                           : 0;
     if (written == 0)
     {

@@ -29,9 +29,9 @@ class Server;
 // download), 2 prepared (PrepareReady sent), 3 in the match. A level is downloaded only when
 // the server names it, its name is plain (letters, digits, blank, "_", ".", "-", 1 to 64
 // characters, not starting with "."), no file of that name exists, and it unpacks to at most
-// MAX_LEVEL_FILE_SIZE bytes; a download that does not come within LEVEL_DOWNLOAD_TIMEOUT
-// ticks ends the connection with a message. Main thread only: the network client is polled by
-// update().
+// the size a level file may have (Level::MAX_FILE_SIZE); a download that does not come within
+// LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. Main thread only: the network client is
+// polled by update().
 class Client : public brix::NetworkClient::Listener,
                public EventDispatcher::Listener,
                public EventProxy::Listener
@@ -64,8 +64,6 @@ public:
     // The embedded network client.
     static constexpr unsigned int TIMEOUT_MS = 5000;
     static constexpr unsigned int UPDATE_INTERVAL_MS = 50;
-    // A level file unpacks to at most this many bytes.
-    static constexpr unsigned int MAX_LEVEL_FILE_SIZE = 4 * 1024 * 1024;
     static constexpr unsigned int MAX_LEVEL_NAME_SIZE = 64;
     // A requested level that has not come after this many ticks (30 s) ends the connection.
     static constexpr unsigned int LEVEL_DOWNLOAD_TIMEOUT = 1200;

@@ -9,6 +9,7 @@
 #include "game/multiplayer/player.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/entitymapsource.h"
 #include "game/world/human.h"
 #include "game/world/package.h"
 #include "game/world/platform.h"
@@ -23,6 +24,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <exception>
 
 namespace game
 {
@@ -64,6 +66,9 @@ PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYE
 
 PlayerManager::~PlayerManager()
 {
+    // Queued map generators would ask the source that goes with this manager.
+    if (mLevel && mMapSource)
+        mLevel->cancelMapGenerators();
     deleteAllPlayers();
     if (mEvents)
         mEvents->removeListener(this);
@@ -79,6 +84,7 @@ void PlayerManager::initialize(EventDispatcher* events, brix::LabelManager* labe
     mLevel = level;
     mEntities = entities;
     mHighScores = highScores;
+    mMapSource = entities ? std::make_unique<EntityMapSource>(*entities) : nullptr;
     mGameDataModified = !isDataFileUnmodified(ENTITY_FILE) || !isDataFileUnmodified(BLOCK_FILE);
     if (mEvents)
         mEvents->addListener(this);
@@ -155,9 +161,11 @@ unsigned int PlayerManager::getRank(unsigned int index) const
 int PlayerManager::getTimeBonus() const
 {
     const float target = mLevel ? mLevel->getTargetTime() : 0.0f;
-    if (target <= 0.0f || target <= mMatchTime)
+    if (!(target > 0.0f && target > mMatchTime))
         return 0;
-    return static_cast<int>((target - mMatchTime) * TIME_BONUS / target);
+    // A target near the float maximum overflows the product; it earns the whole bonus.
+    const float bonus = (target - mMatchTime) * TIME_BONUS / target;
+    return bonus < TIME_BONUS ? static_cast<int>(bonus) : TIME_BONUS;
 }
 
 bool PlayerManager::checkEntityReferences() const
@@ -175,17 +183,58 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
                                bool editorPreview)
 {
     brix::Log::info("Starting match with level '%s'", level.c_str());
-    if (mLevel->getName() != level && (!mLevel->load(level, false) || !checkEntityReferences()))
+    // A level from outside may fail anywhere on the way: loading, its scene or its entities.
+    // Whatever failed, the start ends here and nothing of it stays in the world; a level that
+    // was held already (the editor's) stays loaded.
+    const bool held = mLevel->getName() == level;
+    try
     {
+        if (!held && (!mLevel->load(level, false) || !checkEntityReferences()))
+        {
+            brix::Log::error("Level '%s' loading failed", level.c_str());
+            mLevel->clear();
+            return false;
+        }
+        buildMatch(level, scoreLimit, singlePlayer, editorPreview);
+    }
+    catch (const std::exception& exception)
+    {
+        brix::Log::error("Level '%s' cannot be played: %s", level.c_str(), exception.what());
         brix::Log::error("Level '%s' loading failed", level.c_str());
-        mLevel->clear();
+        endMatch();
+        if (!held)
+            mLevel->clear();
         return false;
     }
+    if (mEvents)
+        mEvents->post(EventDispatcher::MatchStarted, mGameDataModified || mLevelModified ? 1 : 0, 0, "");
+    return true;
+}
+
+void PlayerManager::buildMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer,
+                               bool editorPreview)
+{
     mLevelModified = mLevel->isBuiltin() && mLevel->isModified();
     if (mLevelModified)
         brix::Log::info("Built-in level '%s' modification detected", level.c_str());
     mLevel->resetTriggerPoints();
     mLevel->createScene();
+
+    // A level from the share or a host often comes without its maps: they are made now, in
+    // the background, and shown when done.
+    if (!editorPreview && mMapSource)
+    {
+        if (!mLevel->hasLightMap())
+        {
+            brix::Log::info("Generating missing level light map");
+            mLevel->generateLightMap(mMapSource.get());
+        }
+        if (!mLevel->hasSoundMap())
+        {
+            brix::Log::info("Generating missing level sound map");
+            mLevel->generateSoundMap(mMapSource.get());
+        }
+    }
 
     mSinglePlayer = singlePlayer;
     if (singlePlayer)
@@ -239,9 +288,6 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
         if (mHighScores->getOnlineHighScoresAge(key) >= HIGH_SCORE_MAX_AGE)
             mHighScores->refresh(key);
     }
-    if (mEvents)
-        mEvents->post(EventDispatcher::MatchStarted, mGameDataModified || mLevelModified ? 1 : 0, 0, "");
-    return true;
 }
 
 void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)

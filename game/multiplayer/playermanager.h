@@ -24,6 +24,7 @@ namespace game
 {
 class Controller;
 class EntityManager;
+class EntityMapSource;
 class Level;
 class Player;
 
@@ -95,14 +96,17 @@ public:
     void getPlayers(std::vector<Player*>& players) const;
     // How many players score more than this one: 0 for the leader, ties share a rank.
     unsigned int getRank(unsigned int index) const;
-    // (t - m) x TIME_BONUS / t for a level target time t above the match time m, else 0.
+    // (t - m) x TIME_BONUS / t for a level target time t above the match time m, else 0;
+    // never more than TIME_BONUS, whatever the target time.
     int getTimeBonus() const;
 
     // True when every entity point of the level names a known prototype.
     bool checkEntityReferences() const;
-    // Loads the level unless it is the one held, builds its scene and creates its entities;
-    // false, logged and the level cleared, when it fails to load or names an unknown
-    // prototype. Posts MatchStarted.
+    // Loads the level unless it is the one held, builds its scene, asks for its light map and
+    // sound map when it lacks them (outside the editor preview) and creates its entities.
+    // False, logged, with the world cleared and the level unloaded (one already held, the
+    // editor's, stays), when the level fails to load, names an unknown prototype, or its scene
+    // or an entity cannot be built. Posts MatchStarted.
     bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
     // Spawns a human of the prototype "player" for the player (at the single-player start, else
     // at a random multiplayer start; every key outside single player), driven by the controller
@@ -133,12 +137,17 @@ public:
 private:
     // The placing of the winner's score, 0 when it makes no table; adds it when it does.
     int submitHighScore(const Player& winner);
+    // Starts the match on the loaded level; exceptions out of its scene and entities pass
+    // through to startMatch.
+    void buildMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
 
     EventDispatcher* mEvents = nullptr;
     brix::LabelManager* mLabels = nullptr;
     Level* mLevel = nullptr;
     EntityManager* mEntities = nullptr;
     brix::HighScoreManager* mHighScores = nullptr;
+    // What the map generators of a match start ask about the level's entities.
+    std::unique_ptr<EntityMapSource> mMapSource;
     std::vector<std::unique_ptr<Player>> mPlayers;
     std::vector<std::string> mDepartedNames;
     bool mAuthoritative = true;

@@ -46,16 +46,28 @@ void EventDispatcher::dispatch()
     if (mDispatching)
         return;
     mDispatching = true;
-    while (!mQueue.empty())
+    try
     {
-        // List nodes stay put while listeners post more, so the event can be handed out by
-        // reference and only leaves the queue once everyone has heard it.
-        const Event& event = mQueue.front();
-        brix::Log::debug("Dispatching event %d to listeners", event.id);
-        for (size_t i = 0; i < mListeners.size(); ++i)
-            if (mListeners[i])
-                mListeners[i]->onEvent(event.id, event.a, event.b, event.text);
+        while (!mQueue.empty())
+        {
+            // List nodes stay put while listeners post more, so the event can be handed out by
+            // reference and only leaves the queue once everyone has heard it.
+            const Event& event = mQueue.front();
+            brix::Log::debug("Dispatching event %d to listeners", event.id);
+            for (size_t i = 0; i < mListeners.size(); ++i)
+                if (mListeners[i])
+                    mListeners[i]->onEvent(event.id, event.a, event.b, event.text);
+            mSpare.splice(mSpare.begin(), mQueue, mQueue.begin());
+        }
+    }
+    catch (...)
+    {
+        // The event a listener threw on is dropped, so that it is not delivered again to those
+        // who heard it; the rest of the queue waits for the next dispatch.
         mSpare.splice(mSpare.begin(), mQueue, mQueue.begin());
+        mDispatching = false;
+        compactListeners();
+        throw;
     }
     mDispatching = false;
     compactListeners();

@@ -89,7 +89,9 @@ public:
     // Queues a copy of the event; nothing is delivered here.
     void post(unsigned int id, int a, int b, const std::string& text);
     // Delivers every queued event, oldest first, to every listener, including the events
-    // posted while delivering. Nothing is dropped or merged.
+    // posted while delivering. Nothing is dropped or merged, except that an exception out of a
+    // listener drops the event it was handed and passes on; the next dispatch goes on with
+    // the rest of the queue.
     void dispatch();
 
 private:

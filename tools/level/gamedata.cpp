@@ -62,6 +62,11 @@ HeadlessGame::HeadlessGame(const std::string& userDataDirectory, const std::stri
     mData = std::make_unique<GameData>(userDataDirectory);
 }
 
+Ogre::SceneManager* HeadlessGame::createSceneManager()
+{
+    return mRoot->createSceneManager();
+}
+
 HeadlessGame::~HeadlessGame()
 {
     mData.reset();

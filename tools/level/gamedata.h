@@ -7,6 +7,7 @@ namespace Ogre
 class DefaultHardwareBufferManager;
 class LogManager;
 class Root;
+class SceneManager;
 } // namespace Ogre
 
 namespace brix
@@ -56,6 +57,9 @@ public:
 
     GameData& data() { return *mData; }
     brix::Simulator& simulator() { return mData->simulator(); }
+    // A scene manager of the root, which deletes it: what the game draws is placed in it,
+    // though nothing is rendered.
+    Ogre::SceneManager* createSceneManager();
 
 private:
     std::unique_ptr<Ogre::LogManager> mLogManager;

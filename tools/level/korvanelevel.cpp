@@ -1,19 +1,24 @@
 // Loads a level the way the game does, without a window, and prints what it holds: checksum,
-// point counts, starts, box and the level body. Then it saves a copy of the level as a user
-// level (the original stays untouched) and reloads it, which must give the same checksum. Run
-// from the source tree's root:
+// point counts, starts, box and the level body. It then starts the level as the game would, in
+// single player and as a multiplayer match (scene with its render geometry, entities and the
+// player's human placed in a scene without a render system), and plays a second of each. Last
+// it saves a copy of the level as a user level (the original stays untouched) and reloads it,
+// which must give the same checksum, or, for a level read with values in place of what it holds
+// (a position that is not a number, say), read without any. Run from the source tree's root:
 //
 //   build/bin/korvane-level [--user DIR] [--log FILE] LEVEL
 //
 // DIR is the user data directory (default: a new folder under /tmp); FILE receives the game's
-// log. Exits with 1 when the level cannot be loaded or the round trip changes it.
+// log. Exits with 1 when the level cannot be loaded or played, or the round trip changes it.
 #include "gamedata.h"
+#include "levelplay.h"
 
 #include "engine/core/bodytemplate.h"
 #include "engine/core/simulator.h"
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/world/entitymanager.h"
 #include "toolkit/log.h"
 #include "toolkit/xmlelement.h"
 
@@ -25,6 +30,8 @@ namespace
 {
 // The name of the user level the round trip saves.
 const char* const ROUND_TRIP_SUFFIX = "-roundtrip";
+// Ticks of each test play: one second of game.
+const unsigned PLAY_TICKS = 40;
 
 void printVector(const char* label, const Ogre::Vector3& vector)
 {
@@ -63,6 +70,25 @@ void describe(const game::Level& level)
     printVector(" to ", level.getBoundingBox().getMaximum());
     std::printf("\n");
 }
+// Starts the held level in both kinds of match and runs each with an idle player, drawing
+// every tick. False, with the cause in the log, when a start fails.
+bool play(game::Level& level, brix::Simulator& simulator, Ogre::SceneManager* sceneManager)
+{
+    const std::string name = level.getName();
+    for (bool singlePlayer : {true, false})
+    {
+        levels::LevelPlay match(level, simulator, sceneManager);
+        if (!match.start(name, singlePlayer))
+            return false;
+        for (unsigned tick = 0; tick < PLAY_TICKS; ++tick)
+        {
+            match.tick(game::Controller::TInput());
+            match.entities().interpolate(levels::LevelPlay::TICK_SECONDS, 1.0f);
+        }
+        std::printf("played %u ticks %s\n", PLAY_TICKS, singlePlayer ? "in single player" : "as a match");
+    }
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,7 +122,8 @@ int main(int argc, char** argv)
     try
     {
         levels::HeadlessGame game(user, user + "/ogre.log");
-        game::Level level(nullptr, &game.simulator(), user);
+        Ogre::SceneManager* sceneManager = game.createSceneManager();
+        game::Level level(sceneManager, &game.simulator(), user);
         level.initialize(nullptr);
         level.updateLevelCache();
         if (!level.load(name, false))
@@ -108,6 +135,11 @@ int main(int argc, char** argv)
         describe(level);
         const brix::BodyTemplate* body = game.simulator().getTemplate(game::Level::LEVEL_BODY);
         std::printf("level body %u vertices\n", body ? unsigned(body->getShape(0).points.size()) : 0u);
+        if (!play(level, game.simulator(), sceneManager))
+        {
+            std::fprintf(stderr, "Level '%s' cannot be played (see the log)\n", name.c_str());
+            return 1;
+        }
 
         // The round trip runs on a user level with the same content: the checksum is over the
         // element tree, so the copy starts with the original's.
@@ -127,11 +159,21 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "Saving '%s' failed (see the log)\n", copy.c_str());
             return 1;
         }
+        // A level read with values in place of what it holds is saved with those: its copy
+        // must then read without any.
+        const unsigned repairs = level.getRepairCount();
         level.updateLevelCache();
         if (!level.load(copy, false))
         {
             std::fprintf(stderr, "Level '%s' could not be reloaded (see the log)\n", copy.c_str());
             return 1;
+        }
+        if (repairs > 0)
+        {
+            std::printf("read with %u repairs (see the log); saved as %s and reloaded: %s\n", repairs,
+                        level.getFileName().c_str(),
+                        level.getRepairCount() == 0 ? "as saved" : "STILL REPAIRED");
+            return level.getRepairCount() == 0 ? 0 : 1;
         }
         std::printf("saved as %s and reloaded: checksum %08X, %s\n", level.getFileName().c_str(),
                     level.getChecksum(), level.getChecksum() == checksum ? "the same" : "CHANGED");

@@ -8,6 +8,8 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 
+#include <OgreSceneManager.h>
+
 #include <cstdlib>
 
 namespace levels
@@ -17,13 +19,14 @@ namespace
 const char* const ENTITY_DEFINITIONS = "entities.xml";
 const char* const ENTITY_BODIES = "data/entitybodies.xml";
 // A body template the entity definitions bring, to tell whether they are loaded.
-const char* const ENTITY_BODY = "human";
+const char* const ENTITY_BODY = "humanstanding";
 const char* const PLAYER = "player";
 } // namespace
 
-LevelPlay::LevelPlay(game::Level& level, brix::Simulator& simulator)
+LevelPlay::LevelPlay(game::Level& level, brix::Simulator& simulator, Ogre::SceneManager* sceneManager)
     : mLevel(level), mSimulator(simulator), mEvents(std::make_unique<game::EventDispatcher>()),
-      mEntities(std::make_unique<game::EntityManager>(&simulator, nullptr, nullptr)),
+      mEntities(std::make_unique<game::EntityManager>(
+          &simulator, sceneManager, sceneManager ? sceneManager->getRootSceneNode() : nullptr)),
       mPlayers(std::make_unique<game::PlayerManager>()), mController(0)
 {
     if (!mSimulator.hasTemplate(ENTITY_BODY))
@@ -56,6 +59,9 @@ bool LevelPlay::start(const std::string& level, bool singlePlayer)
         singlePlayer ? mLevel.getSinglePlayerStart() : mLevel.getRandomMultiplayerStart();
     game::Entity* entity = mEntities->createEntity(PLAYER, start, Ogre::Quaternion::IDENTITY,
                                                    Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    // A level may fill the world so that no human fits.
+    if (!entity)
+        return false;
     game::Human* human = static_cast<game::Human*>(entity);
     human->setController(&mController);
     human->setPlayer(true);

@@ -9,6 +9,11 @@ namespace brix
 class Simulator;
 }
 
+namespace Ogre
+{
+class SceneManager;
+}
+
 namespace game
 {
 class EntityManager;
@@ -34,8 +39,9 @@ public:
     static constexpr float TICK_SECONDS = 0.025f;
 
     // The level and the physics world are not owned; the world must hold the game's materials
-    // and block bodies (levels::GameData). Paths are relative to the source tree's root.
-    LevelPlay(game::Level& level, brix::Simulator& simulator);
+    // and block bodies (levels::GameData). With a scene manager (not owned) the entities are
+    // placed in it as the game places them. Paths are relative to the source tree's root.
+    LevelPlay(game::Level& level, brix::Simulator& simulator, Ogre::SceneManager* sceneManager = nullptr);
     ~LevelPlay();
     LevelPlay(const LevelPlay&) = delete;
     LevelPlay& operator=(const LevelPlay&) = delete;

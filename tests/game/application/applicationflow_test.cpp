@@ -29,7 +29,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -783,5 +785,104 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
     {
         EXPECT_EQ(shots[0].substr(0, 26) + "-2.png", shots[1]);
     }
+}
+} // namespace
+
+namespace
+{
+// A level from outside never takes the game down: what can be read in place of a bad value
+// plays, drawn frame after frame, with its missing maps made; what cannot be used ends the
+// start with its message, and the game goes on at the menu.
+TEST(ApplicationModes, HostileLevelsPlayRepairedOrEndTheirStartWithItsMessage)
+{
+    struct TCase
+    {
+        const char* name;
+        std::string content;
+        bool plays;
+    };
+    std::ifstream source("levels/arena.xml");
+    const std::string arena((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    const auto changed = [&](const std::string& from, const std::string& to, bool all)
+    {
+        std::string text = arena;
+        for (size_t at = text.find(from); at != std::string::npos;
+             at = all ? text.find(from, at + to.size()) : std::string::npos)
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    const std::string block = "<position>-16 -0.5 0</position>";
+    const std::string start = "<position>-16 1 0</position>";
+    const std::string identity = "<orientation>1 0 0 0</orientation>";
+    std::string crowd;
+    for (unsigned i = 0; i <= game::Level::MAX_POINTS; ++i)
+        crowd += "<point><type>block</type><position>0 -0.5 0</position><name>techfloor</name></point>";
+    const TCase cases[] = {
+        {"nanblock", changed(block, "<position>nan -0.5 0</position>", false), true},
+        {"infblock", changed(block, "<position>inf -0.5 0</position>", false), true},
+        {"nanstart", changed(start, "<position>nan nan nan</position>", false), true},
+        {"flat", changed(identity, "<orientation>0 0 0 0</orientation>", true), true},
+        {"stretched", changed(identity, "<orientation>1 80 0 0</orientation>", false), true},
+        {"far", changed(block, "<position>1e30 -0.5 0</position>", false), false},
+        {"beyond", changed(block, "<position>21000 -0.5 0</position>", false), false},
+        {"crowded", changed("<points>", "<points>" + crowd, false), false},
+        {"cut", arena.substr(0, arena.size() / 2), false},
+    };
+    UserFolder user;
+    user.writeTestConfiguration();
+    brix::File::createDirectory(user.file("levels"));
+    for (const TCase& level : cases)
+        test::writeFile(user.file("levels/" + std::string(level.name) + ".xml"), level.content);
+
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            for (const TCase& level : cases)
+            {
+                game.then(
+                    [&](GameRun& game)
+                    {
+                        SCOPED_TRACE(level.name);
+                        game.getMessageDisplay()->clear();
+                        static_cast<brix::OgreMenuListItem*>(game.item("host", "level"))
+                            ->setValues({level.name});
+                        game.item("host", "port")->setValue(std::to_string(test::freeUdpPort()));
+                        game.hostMatch();
+                        if (level.plays)
+                            EXPECT_EQ(2u, game.getGameMode()) << level.name;
+                        else
+                        {
+                            EXPECT_EQ(0u, game.getGameMode());
+                            EXPECT_FALSE(game.getServer()->isStarted());
+                            EXPECT_EQ(
+                                std::vector<std::string>{"Unable to start a multiplayer game with level '" +
+                                                         std::string(level.name) +
+                                                         "', see application.log for details"},
+                                messages(game));
+                        }
+                    });
+                // Drawn, and played a little.
+                game.wait(3);
+                game.then([&](GameRun& game) { game.runTicks(20); });
+            }
+            game.then(
+                [&](GameRun& game)
+                {
+                    // The last start that played made the maps its level lacked.
+                    static_cast<brix::OgreMenuListItem*>(game.item("sp", "level"))->setValues({"stretched"});
+                    game.startSinglePlayer(false);
+                    ASSERT_EQ(1u, game.getGameMode());
+                    EXPECT_TRUE(runUntil(
+                        game, [&] { return game.getLevel()->getMapGeneratorCount() == 0; }, 60000));
+                    EXPECT_TRUE(game.getLevel()->hasLightMap());
+                    EXPECT_TRUE(game.getLevel()->hasSoundMap());
+                    EXPECT_TRUE(brix::File::fileExists(user.file("levels/stretched_lightmap.png")));
+                    EXPECT_TRUE(brix::File::fileExists(user.file("levels/stretched_soundmap.png")));
+                    game.endGame();
+                });
+        },
+        {"--no-update-check"});
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_FALSE(outcome.endedByGame);
 }
 } // namespace

@@ -117,9 +117,15 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
 {
     struct TCase
     {
-        const char* points;
-        const char* error;
+        std::string points;
+        std::string error;
     };
+    std::string crowd;
+    for (unsigned i = 0; i < game::Level::MAX_POINTS; ++i)
+        crowd += "<point><type>special</type><position>0 0 0</position><name>x</name></point>";
+    std::string route;
+    for (unsigned i = 0; i <= LevelPoint::MAX_POSITIONS; ++i)
+        route += "<position>1 2 0</position>";
     const TCase cases[] = {
         {"<point><type>door</type><position>0 0 0</position></point>",
          "E Unsupported level point type 'door'"},
@@ -128,6 +134,18 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         {"<point><type>block</type><position>0 0 0</position><name>nosuch</name></point>",
          "E Reference to non-existing level block 'nosuch'"},
         {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
+        // Past what the level scene holds, and past any size the game and editor need.
+        {"<point><type>block</type><position>1e30 0 0</position><name>techfloor</name></point>",
+         "E Level point 1 ('techfloor') position 0 (1e+30 0 0) lies outside the level world (-1000 -1000 "
+         "-100 "
+         "to 1000 1000 100)"},
+        {"<point><type>special</type><position>0 0 0</position><position>0 0 100.5</position>"
+         "<name>hint</name></point>",
+         "E Level point 1 ('hint') position 1 (0 0 100.5) lies outside the level world (-1000 -1000 -100 to "
+         "1000 1000 100)"},
+        {"<point><type>entity</type>" + route + "<name>platform</name></point>",
+         "E Level point 1 ('platform') has more than 64 positions"},
+        {crowd, "E Level has more than 4096 points"},
     };
     test::LevelWorld world;
     for (const TCase& bad : cases)
@@ -151,13 +169,19 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_TRUE(level.getPoints().empty());
         EXPECT_TRUE(level.getMultiplayerStarts().empty());
     }
-    // Nor does a level the cache does not know, or one whose file no longer reads.
+    // Nor does a level the cache does not know, one whose file no longer reads, or one too
+    // large to be read at all.
     test::LevelBuilder timed;
     ASSERT_TRUE(world.load(timed.smallRoom().targetTime(30), "timed"));
     test::writeFile(world.userLevelFile("timed"), "<level><title>Cut</level>");
     test::LogCapture log;
     EXPECT_FALSE(world.level().load("timed", false));
     EXPECT_EQ(0.0f, world.level().getTargetTime());
+    test::writeFile(world.userLevelFile("timed"),
+                    "<level><title>" + std::string(game::Level::MAX_FILE_SIZE, 'x') + "</title></level>");
+    EXPECT_FALSE(world.level().load("timed", false));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level '" + world.userLevelFile("timed") +
+                                           "': 2097182 bytes, more than the 2097152 a level may have"));
     ASSERT_TRUE(world.load(timed, "timed"));
     EXPECT_FALSE(world.level().load("missing", false));
     EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
@@ -193,6 +217,33 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
     EXPECT_EQ(Ogre::Vector3(4, 5, 6), point.positions[1]);
     EXPECT_EQ(Ogre::Quaternion::IDENTITY, point.orientation);
     EXPECT_TRUE(world.level().getMultiplayerStarts().empty());
+
+    // Numbers that are no numbers read the same way, orientations without a direction as
+    // identity and others of the wrong length made unit length: each logged with its point.
+    test::writeFile(world.userLevelFile("odd"),
+                    "<level><targettime>-5</targettime><points>"
+                    "<point><type>entity</type><position>nan 1 2</position><position>3 -inf 0</position>"
+                    "<orientation>0 0 0 0</orientation><name>platform</name></point>"
+                    "<point><type>block</type><position>1 2 0</position><orientation>1 80 0 0</orientation>"
+                    "<name>techfloor</name></point></points></level>");
+    test::LogCapture log;
+    ASSERT_TRUE(world.load("odd"));
+    const LevelPoint& route = world.level().getPoints().at(0);
+    EXPECT_EQ(Ogre::Vector3::ZERO, route.positions.at(0));
+    EXPECT_EQ(Ogre::Vector3::ZERO, route.positions.at(1));
+    EXPECT_EQ(Ogre::Quaternion::IDENTITY, route.orientation);
+    const Ogre::Quaternion turned = world.level().getPoints().at(1).orientation;
+    EXPECT_FLOAT_EQ(1.0f, turned.Norm());
+    EXPECT_FLOAT_EQ(80.0f * turned.w, turned.x);
+    EXPECT_EQ(0.0f, world.level().getTargetTime());
+    EXPECT_EQ(3u, world.level().getRepairCount());
+    for (const char* line :
+         {"E Level 'odd' target time '-5' is not a number of seconds, read as 0",
+          "E Level point 0 ('platform'): position 0 (nan 1 2) is not a number, read as zero; position 1 (3 "
+          "-inf 0) "
+          "is not a number, read as zero; orientation (0 0 0 0) has no direction, read as identity",
+          "E Level point 1 ('techfloor'): orientation (1 80 0 0) of length 80.006250 made unit length"})
+        EXPECT_TRUE(contains(log.errors(), line)) << line;
 }
 
 TEST(Level, HandsOutStartsAndTakesEachTriggerOnce)

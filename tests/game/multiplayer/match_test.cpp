@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -213,6 +214,35 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAndAFullServerWithTheirReasons)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Servershutdown)"));
+}
+// A host serves a level whose values the game reads in place of what it holds (a crate without
+// a direction, a stretched block, a hint that is nowhere): the joiner downloads it, plays the
+// same level and has its missing maps made, as the host has.
+TEST_F(NetworkMatch, AJoinerPlaysADownloadedLevelOfUnusableValuesAndMakesItsMaps)
+{
+    const float nowhere = std::numeric_limits<float>::quiet_NaN();
+    ASSERT_TRUE(
+        host.startMatch(test::LevelBuilder()
+                            .smallRoom()
+                            .block("techfloor", Ogre::Vector3(12, -0.5f, 0), Ogre::Quaternion(1, 80, 0, 0))
+                            .entity("crate", Ogre::Vector3(0, 3, 0), "", Ogre::Quaternion(0, 0, 0, 0))
+                            .special("hint", Ogre::Vector3(nowhere, 1, 0), "Up"),
+                        "odd", 0));
+    EXPECT_EQ(2u, host.level().getMapGeneratorCount());
+    ASSERT_TRUE(host.server()->start(2, port, "", "Odd", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(runUntil([&] { return inMatch(ann); })) << report();
+
+    EXPECT_TRUE(fileExists(ann.levelFile("odd")));
+    EXPECT_EQ(ann.level().getChecksum(), host.level().getChecksum());
+    EXPECT_EQ(2u, ann.level().getMapGeneratorCount());
+    EXPECT_EQ(Ogre::Vector3::ZERO, ann.level().getPoints().back().getPosition());
+    run(80);
+    EXPECT_TRUE(inMatch(ann));
+    EXPECT_EQ(ann.players().getMatchState(), PlayerManager::Running);
+    ASSERT_NE(ann.human(2), nullptr);
+    EXPECT_FALSE(ann.human(2)->getPosition().isNaN());
 }
 } // namespace
 

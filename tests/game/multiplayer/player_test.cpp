@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -282,6 +283,9 @@ TEST_F(Match, TheTimeBonusRunsOutAtTheTargetTime)
     EXPECT_EQ(players.getTimeBonus(), 0);
     ticks(40);
     EXPECT_EQ(players.getTimeBonus(), 0);
+    // A level may ask for any time at all: the bonus is whole, never an overflow.
+    levelWorld.level().setTargetTime(std::numeric_limits<float>::max());
+    EXPECT_EQ(players.getTimeBonus(), PlayerManager::TIME_BONUS);
 }
 
 TEST_F(Match, ACheatZeroesTheScoreAndStopsTheExitBonus)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,23 @@ TEST(EventDispatcher, ListenerRemovedDuringDeliveryIsNeverCalledAgain)
     dispatcher.post(EventDispatcher::MatchEnded, 0, 0, "");
     dispatcher.dispatch();
     EXPECT_EQ(journal, (Journal{"A:3,0,0,", "B:3,0,0,"}));
+
+    // A listener that throws passes the exception on and loses that event; a listener it took
+    // away on the way is gone, and the next dispatch delivers the rest of the queue.
+    journal.clear();
+    first.reaction = [&](unsigned int id)
+    {
+        dispatcher.removeListener(&third);
+        if (id == EventDispatcher::HumanKilled)
+            throw std::runtime_error("level failed");
+    };
+    dispatcher.addListener(&third);
+    third.reaction = nullptr;
+    dispatcher.post(EventDispatcher::HumanKilled, 1, 0, "");
+    dispatcher.post(EventDispatcher::MatchEnded, 0, 0, "");
+    EXPECT_THROW(dispatcher.dispatch(), std::runtime_error);
+    dispatcher.dispatch();
+    EXPECT_EQ(journal, (Journal{"A:4,1,0,", "A:3,0,0,", "B:3,0,0,"}));
 }
 
 TEST(EventDispatcher, LogsEachDeliveredEventAndNothingForAnEmptyQueue)
