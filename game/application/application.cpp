@@ -110,30 +110,38 @@ Application::~Application()
 int Application::runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
                             const char** argv)
 {
-    int result = 0;
-    try
+    std::string text;
+    const char* caption = nullptr;
     {
-        std::unique_ptr<Application> application = make();
-        application->run(argc, argv);
+        std::unique_ptr<Application> application;
+        try
+        {
+            application = make();
+            application->run(argc, argv);
+        }
+        catch (const Ogre::Exception& e)
+        {
+            text = e.getDescription();
+            caption = "Application error (Ogre::Exception)";
+        }
+        catch (const std::exception& e)
+        {
+            text = e.what();
+            caption = "Application error (std::exception)";
+        }
+        catch (...)
+        {
+            std::cerr << "Caught unknown exception" << std::endl;
+            return 1;
+        }
+        if (!caption)
+            return 0;
+        // Said while the game, and so its log, is still there: the text points into the log.
+        if (brix::Log::isOpen())
+            text += "\n\nSee " + brix::Log::getPath() + " for details.";
+        brix::showErrorPopUp(text.c_str(), caption);
     }
-    catch (const Ogre::Exception& e)
-    {
-        const std::string text = e.getDescription() + "\n\nSee application.log for details.";
-        brix::showErrorPopUp(text.c_str(), "Application error (Ogre::Exception)");
-        result = 1;
-    }
-    catch (const std::exception& e)
-    {
-        const std::string text = std::string(e.what()) + "\n\nSee application.log for details.";
-        brix::showErrorPopUp(text.c_str(), "Application error (std::exception)");
-        result = 1;
-    }
-    catch (...)
-    {
-        std::cerr << "Caught unknown exception" << std::endl;
-        result = 1;
-    }
-    return result;
+    return 1;
 }
 
 void Application::run(int argc, const char** argv)

@@ -145,9 +145,9 @@ public:
     virtual void run(int argc, const char** argv);
 
     // What the export run does with the game make() gives: runs it and returns 0, or shows the
-    // error of an exception (the error pop-up, which goes to stderr, with the hint to the log)
-    // and returns 1. The game is
-    // destroyed, and so torn down, before the error is shown.
+    // error of an exception (the error pop-up, which goes to stderr and to the log, naming the
+    // log's path while it is open) and returns 1. The error is shown before the game is
+    // destroyed, and so torn down, so that it reaches the log.
     static int runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
                           const char** argv);
 

@@ -207,7 +207,8 @@ TEST_F(OgreApplicationTest, RefusesAUserDirectoryThatCannotBeMade)
     }
     catch (const Ogre::InvalidParametersException& e)
     {
-        EXPECT_EQ(e.getDescription(), "Could not access user data directory");
+        EXPECT_EQ(e.getDescription(), "Could not create the user data directory '" +
+                                          mDir.file("file/korvane") + "': Not a directory");
         EXPECT_EQ(e.getSource(), "OgreApplication::OgreApplication");
     }
 }

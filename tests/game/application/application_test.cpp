@@ -15,8 +15,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <chrono>
 #include <thread>
 #include <cstdio>
@@ -708,13 +711,13 @@ TEST(ApplicationStart, HostOptionTakesOnlyALevelTheHostPageOffers)
 TEST(ApplicationStart, ErrorsEndTheGameWithTheirTextAndResultOne)
 {
     UserFolder user;
+    // Before the game has opened its log there is no log to point to.
     testing::internal::CaptureStderr();
     int result = game::Application::runGuarded(
         []() -> std::unique_ptr<game::Application> { throw std::runtime_error("disk on fire"); }, 0, nullptr);
     std::string error = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1);
-    EXPECT_NE(error.find("Application error (std::exception)"), std::string::npos) << error;
-    EXPECT_NE(error.find("disk on fire\n\nSee application.log for details."), std::string::npos) << error;
+    EXPECT_EQ(error, "Application error (std::exception): disk on fire\n");
 
     testing::internal::CaptureStderr();
     result =
@@ -722,6 +725,23 @@ TEST(ApplicationStart, ErrorsEndTheGameWithTheirTextAndResultOne)
     error = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(error, "Caught unknown exception\n");
+
+    // Started where there is no data folder: said as such, in the log too, and the message
+    // names the log.
+    test::TempDir elsewhere;
+    char* sourceRoot = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(elsewhere.path().c_str()), 0);
+    testing::internal::CaptureStderr();
+    result = GameRun::play([](GameRun&) {}, {"--no-update-check"}).result;
+    error = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(chdir(sourceRoot), 0);
+    std::free(sourceRoot);
+    EXPECT_EQ(result, 1);
+    const std::string missingData = "Data folder 'data' not found in '" + elsewhere.path() + "'";
+    EXPECT_EQ(error, "Application error (Ogre::Exception): " + missingData + "\n\nSee " +
+                         user.file("application.log") + " for details.\n");
+    EXPECT_TRUE(logged(test::readFile(user.file("application.log")), 'E',
+                       "Application error (Ogre::Exception): " + missingData));
 }
 
 namespace
@@ -756,8 +776,11 @@ TEST(ApplicationStart, MissingPluginEndsTheGameWithItsErrorAndExitCodeOne)
     EXPECT_EQ(result, 1) << error;
     EXPECT_NE(error.find("Application error (Ogre::Exception)"), std::string::npos) << error;
     EXPECT_NE(error.find("imagepng"), std::string::npos) << error;
-    EXPECT_NE(error.find("\n\nSee application.log for details."), std::string::npos) << error;
-    EXPECT_NE(test::readFile(user.file("application.log")).find("imagepng"), std::string::npos);
+    EXPECT_NE(error.find("\n\nSee " + user.file("application.log") + " for details."), std::string::npos)
+        << error;
+    const std::string log = test::readFile(user.file("application.log"));
+    EXPECT_TRUE(logged(log, 'E', "Application error (Ogre::Exception): ")) << log;
+    EXPECT_NE(log.find("imagepng"), std::string::npos);
 }
 
 TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)
