@@ -97,7 +97,7 @@ Application::Application()
     brix::Log::info("Network protocol version: %s",
                     brix::StringUtil::versionNumberToString(PROTOCOL_VERSION).c_str());
     declareParameters();
-    mConfiguration.load(brix::File::filePath(getUserDataDirectory(), CONFIGURATION_FILE));
+    loadConfiguration();
     updateLogLevel();
 }
 
@@ -204,7 +204,6 @@ void Application::setup(int argc, const char** argv)
         destroy(mLoadScreen, "load screen");
     }
     mDeveloperMode = getCommandLineOption(argc, argv, "--developer", nullptr);
-    ensureSharePassword();
     Ogre::MaterialManager::getSingleton().addListener(this);
 
     mCamera = mSceneManager->createCamera("main");
@@ -237,6 +236,10 @@ void Application::setup(int argc, const char** argv)
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
+    // With the message display there to say what the start found and whether saving fails.
+    if (!mStartNotice.empty())
+        mMessageDisplay->writeMessage(mStartNotice, true);
+    ensureSharePassword();
     createPlayers();
 
     mMenuNode = mSceneManager->getRootSceneNode()->createChildSceneNode(MENU_NODE);

@@ -137,7 +137,8 @@ public:
     };
 
     // Opens the user data directory and its log, declares every parameter and loads
-    // "configuration.xml" from there; a missing or unreadable file leaves the defaults.
+    // "configuration.xml" from there; a missing file leaves the defaults, and so does an
+    // unreadable one, which is kept aside and named on the first menu page.
     Application();
     ~Application() override;
 
@@ -303,6 +304,11 @@ private:
     }
 
     void declareParameters();
+    // Loads "configuration.xml"; one that does not read whole is kept beside it under a time
+    // stamp, with the player's share password taken over from it, and the player is told.
+    void loadConfiguration();
+    // Saves the configuration; a failure is shown to the player with its reason.
+    bool saveConfiguration();
     void updateLevelLists(brix::OgreMenu* menu);
     void ensureSharePassword();
     void showVersionBanner();
@@ -377,6 +383,10 @@ private:
     bool mVideoChanged = false;
     bool mAudioChanged = false;
     bool mNewVersionAvailable = false;
+    // The configuration file did not read whole and was kept aside: set-up saves a new one.
+    bool mConfigurationKeptAside = false;
+    // What the start has to tell the player on the first menu page; empty for nothing.
+    std::string mStartNotice;
     // The page the next Escape opens; empty for the default page.
     std::string mNextMenuPage;
     // What the high-score page shows.

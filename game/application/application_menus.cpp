@@ -773,7 +773,7 @@ void Application::storePlayerSettings(const std::string& page)
                               static_cast<int>(getMenuItem(page, "controller")->getIndex()));
     mConfiguration.setString(page + "/gamepadlayout", getMenuItem(page, "gamepadlayout")->getValue());
     mEventDispatcher->post(EventDispatcher::ControllersChanged, 0, 0, "");
-    mConfiguration.save();
+    saveConfiguration();
 }
 
 void Application::storeSystemSettings()
@@ -797,11 +797,12 @@ void Application::storeSystemSettings()
     mConfiguration.setBoolean("audio/music", chosen("music"));
     mConfiguration.setBoolean("audio/filters", chosen("afilters"));
     mConfiguration.setInteger("audio/quality", static_cast<int>(getMenuItem("system", "audio")->getIndex()));
-    mConfiguration.save();
-    if (mVideoChanged)
+    // Settings that were not saved take no effect at the next start either.
+    const bool saved = saveConfiguration();
+    if (saved && mVideoChanged)
         mMessageDisplay->writeMessage(
             "Changes to video mode settings will take effect next time you start this game", true);
-    if (mAudioChanged)
+    if (saved && mAudioChanged)
         mMessageDisplay->writeMessage(
             "Changes to audio quality settings will take effect next time you start this game", true);
     openMenu("");
@@ -891,7 +892,7 @@ void Application::uploadSharedLevel()
     if (password != mConfiguration.getString("misc/sharepassword"))
     {
         mConfiguration.setString("misc/sharepassword", password);
-        mConfiguration.save();
+        saveConfiguration();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "game/application/application.h"
 
+#include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuitem.h"
 #include "engine/presentation/ogremenutextitem.h"
 #include "game/application/menuframe.h"
@@ -233,20 +234,141 @@ TEST_F(ApplicationConfiguration, ReadsEachValueOnlyFromFilesOfItsVersion)
     }
 }
 
-TEST_F(ApplicationConfiguration, CorruptFileLeavesEveryDefault)
+namespace
 {
-    test::writeFile(
-        user.file("configuration.xml"),
-        "<configuration><version>17040896</version><video><width>800</height></video></configuration>");
+// The files beside the configuration that the game kept aside ("configuration.xml.<time>").
+std::vector<std::string> keptConfigurations(const UserFolder& user)
+{
+    std::vector<std::string> kept;
+    if (DIR* folder = opendir(user.path().c_str()))
     {
-        game::Application application;
-        for (const auto& parameter : DEFAULTS)
-            EXPECT_EQ(application.getConfiguration().get(parameter.first), parameter.second)
-                << parameter.first;
+        while (dirent* entry = readdir(folder))
+            if (std::string(entry->d_name).rfind("configuration.xml.", 0) == 0)
+                kept.push_back(user.file(entry->d_name));
+        closedir(folder);
     }
-    EXPECT_TRUE(
-        logged(log(), 'E', "Configuration file '" + user.file("configuration.xml") + "' loading failed"))
-        << log();
+    return kept;
+}
+} // namespace
+
+TEST(ApplicationStart, DamagedSettingsAreKeptAsideSaidOnTheFirstPageAndKeepTheSharePassword)
+{
+    const std::vector<std::pair<std::string, std::string>> own = {{"video/width", "1024"},
+                                                                  {"video/height", "600"},
+                                                                  {"player1/name", "Alice"},
+                                                                  {"misc/sharepassword", "secretpw"}};
+    std::string saved;
+    {
+        UserFolder user;
+        user.writeConfiguration(own);
+        saved = test::readFile(user.file("configuration.xml"));
+    }
+    auto replaced = [&saved](const std::string& from, const std::string& to)
+    {
+        std::string text = saved;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    struct TCase
+    {
+        std::string content;
+        std::string logError;
+        // The file is kept aside; else it is read, all but what does not read.
+        bool keptAside;
+        // The file still holds the share password where it can be read.
+        bool holdsPassword;
+    };
+    const TCase cases[] = {
+        {replaced("</name>", "</nam>"), "' loading failed (-", true, true},
+        {saved.substr(0, saved.find("<misc>")),
+         "' loading failed: Unexpected end of file before </configuration>", true, false},
+        {"", "' loading failed (-1): Unable to read source file", true, false},
+        {std::string("\x89PNG\r\n\x1a\n\0\x01\xff", 11), "' loading failed (-", true, false},
+        {replaced("<width>1024</width>", "<width>abc</width>"),
+         "Invalid value 'abc' for configuration parameter 'video/width' ignored", false, true},
+    };
+    const char* screens = std::getenv("KORVANE_SCREENS_DIR");
+    for (const TCase& c : cases)
+    {
+        UserFolder user;
+        test::writeFile(user.file("configuration.xml"), c.content);
+        std::string page;
+        std::vector<std::string> shown;
+        std::map<std::string, std::string> values;
+        GameRun::TOutcome outcome = GameRun::play(
+            [&](GameRun& game)
+            {
+                if (&c == &cases[0])
+                {
+                    game.wait(70);
+                    game.then(
+                        [&](GameRun& game) {
+                            game.screenshot((screens ? screens : user.path()) +
+                                            "/start-damaged-settings.png");
+                        });
+                }
+                game.then(
+                    [&](GameRun& game)
+                    {
+                        page = game.currentPage();
+                        shown = game.getMessageDisplay()->getMessages();
+                        for (const auto& parameter : DEFAULTS)
+                            values[parameter.first] = game.getConfiguration().get(parameter.first);
+                    });
+            },
+            {"--no-update-check"});
+        ASSERT_EQ(outcome.result, 0) << c.logError;
+        const std::string log = test::readFile(user.file("application.log"));
+        EXPECT_NE(log.find(c.logError), std::string::npos) << log;
+        const std::string password = storedValue(user.file("configuration.xml"), "misc/sharepassword");
+        EXPECT_EQ(values["misc/sharepassword"], password);
+        if (c.holdsPassword)
+            EXPECT_EQ(password, "secretpw");
+        else
+            EXPECT_TRUE(isLowerCaseWord(password) && password.size() == 6u) << password;
+        const std::vector<std::string> kept = keptConfigurations(user);
+        if (!c.keptAside)
+        {
+            // Every value that reads is taken; the one that does not keeps its default.
+            EXPECT_EQ(kept.size(), 0u);
+            EXPECT_EQ(page, "main");
+            EXPECT_EQ(shown, std::vector<std::string>{});
+            EXPECT_EQ(values["video/width"], "1280");
+            EXPECT_EQ(values["video/height"], "600");
+            EXPECT_EQ(values["player1/name"], "Alice");
+            continue;
+        }
+        // The player's file stays as it was, beside a new one; the game starts on the defaults
+        // and says where the old file went.
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept[0].size(), user.file("configuration.xml.").size() + 15) << kept[0];
+        EXPECT_EQ(test::readFile(kept[0]), c.content);
+        EXPECT_EQ(page, "player1");
+        EXPECT_EQ(shown, std::vector<std::string>{
+                             "Configuration unreadable (see application.log), kept as '" + kept[0] + "'"});
+        for (const auto& parameter : DEFAULTS)
+            if (parameter.first != "misc/sharepassword")
+                EXPECT_EQ(values[parameter.first], parameter.second) << parameter.first;
+        EXPECT_TRUE(logged(log, 'E', "Configuration file '" + user.file("configuration.xml") + c.logError))
+            << log;
+    }
+
+    // Nothing can be written in the user folder (directories stand where the log and the new
+    // configuration would go): the log says so once on stderr, the first page that the settings
+    // cannot be kept.
+    UserFolder user;
+    std::filesystem::create_directory(user.file("application.log"));
+    std::filesystem::create_directory(user.file("configuration.xml.tmp"));
+    std::vector<std::string> shown;
+    testing::internal::CaptureStderr();
+    GameRun::TOutcome outcome =
+        GameRun::play([&](GameRun& game)
+                      { game.then([&](GameRun& game) { shown = game.getMessageDisplay()->getMessages(); }); },
+                      {"--no-update-check"});
+    const std::string error = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_EQ(error, "Unable to open the log file '" + user.file("application.log") + "': Is a directory\n");
+    EXPECT_EQ(shown, std::vector<std::string>{"Settings could not be saved: Unable to open target file '" +
+                                              user.file("configuration.xml") + "': Is a directory"});
 }
 
 TEST_F(ApplicationConfiguration, LogLevelFollowsTheParameterAndRefusesOtherSpellings)

@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -341,6 +342,16 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
                         messages(game));
                     EXPECT_NE(std::string::npos,
                               test::readFile(user.file("configuration.xml")).find("<quality>1</quality>"));
+                    // A save that fails says so, and promises nothing for the next start.
+                    std::filesystem::create_directory(user.file("configuration.xml.tmp"));
+                    game.getMessageDisplay()->clear();
+                    game.item("system", "audio")->setIndex(0);
+                    activate(game, "system", "ready");
+                    EXPECT_EQ(
+                        std::vector<std::string>{"Settings could not be saved: Unable to open target file '" +
+                                                 user.file("configuration.xml") + "': Is a directory"},
+                        messages(game));
+                    std::filesystem::remove(user.file("configuration.xml.tmp"));
 
                     game.item("player2", "name")->setValue(std::string("Second"));
                     activate(game, "player2", "ready");
