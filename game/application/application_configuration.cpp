@@ -96,12 +96,14 @@ std::string readSharePassword(const std::string& path)
         return std::string();
     std::ifstream file(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The value ends where the next tag begins, even one that is cut short or misspelt; a value
+    // that runs to the end of the file may be cut and is not taken.
     const std::string open = std::string("<") + SHARE_PASSWORD_ELEMENT + ">";
-    const std::string close = std::string("</") + SHARE_PASSWORD_ELEMENT + ">";
     const std::size_t start = text.find(open);
-    const std::size_t end = start == std::string::npos ? start : text.find(close, start);
+    const std::size_t end = start == std::string::npos ? start : text.find('<', start + open.size());
     brix::XMLElement element("");
-    if (end == std::string::npos || element.parse(text.substr(start, end + close.size() - start)) < 0)
+    if (end == std::string::npos ||
+        element.parse(text.substr(start, end - start) + "</" + SHARE_PASSWORD_ELEMENT + ">") < 0)
         return std::string();
     return element.getValue();
 }
