@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 namespace brix
 {
@@ -210,8 +212,13 @@ bool Configuration::setString(const std::string& name, const std::string& value)
 bool Configuration::set(const std::string& name, const std::string& text)
 {
     int index = findParameter(name);
-    if (index < 0)
-        return false;
+    return index >= 0 && setFromText(index, text);
+}
+
+bool Configuration::setFromText(int index, const std::string& text)
+{
+    // By copy: a listener told of the change may declare parameters and move the stored name.
+    const std::string name = mParameters[index].name;
     switch (mParameters[index].type)
     {
     case BOOLEAN:
@@ -278,6 +285,13 @@ std::string Configuration::get(const std::string& name) const
     }
 }
 
+bool Configuration::fail(const std::string& context, const std::string& reason)
+{
+    mLastError = reason;
+    Log::error(context + reason);
+    return false;
+}
+
 bool Configuration::load(const std::string& path)
 {
     mFileName = path;
@@ -289,11 +303,22 @@ bool Configuration::load(const std::string& path)
     XMLElement root("");
     int result = root.load(path);
     if (result < 0)
-    {
-        Log::error("Configuration file '%s' loading failed (%d): %s", path.c_str(), result,
-                   XMLElement::getLastError().c_str());
-        return false;
-    }
+        return fail("Configuration file '" + path + "' loading failed (" + StringUtil::toString(result) +
+                        "): ",
+                    XMLElement::getLastError());
+    // The reader takes a file that ends inside its root as complete; a configuration cut short
+    // would lose its tail to the defaults without a word, so it is refused like a malformed one.
+    // The file read above is a regular one.
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    text = text.substr(0, text.find('\0'));
+    XMLElement whole("");
+    const int end = whole.parse(text);
+    const std::string closingTag = "</" + root.getName() + ">";
+    if (end < static_cast<int>(closingTag.size()) ||
+        text.compare(static_cast<std::size_t>(end) - closingTag.size(), closingTag.size(), closingTag) != 0)
+        return fail("Configuration file '" + path + "' loading failed: ",
+                    "Unexpected end of file before " + closingTag);
     return load(&root);
 }
 
@@ -306,7 +331,6 @@ bool Configuration::load(const XMLElement* root)
     for (std::size_t index = 0; index < mParameters.size(); ++index)
     {
         const std::string name = mParameters[index].name;
-        const int type = mParameters[index].type;
         if (fileVersion < mParameters[index].version)
         {
             Log::debug("Configuration parameter '%s' value ignored (interpretation changed between versions)",
@@ -319,20 +343,9 @@ bool Configuration::load(const XMLElement* root)
             Log::debug("No value for configuration parameter '%s'", name.c_str());
             continue;
         }
-        switch (type)
-        {
-        case BOOLEAN:
-            setBoolean(name, element->getValueAsBoolean());
-            break;
-        case INTEGER:
-            setInteger(name, element->getValueAsInteger());
-            break;
-        case FLOAT:
-            setFloat(name, element->getValueAsFloat());
-            break;
-        default:
-            setString(name, element->getValue());
-        }
+        if (!setFromText(static_cast<int>(index), element->getValue()))
+            Log::error("Invalid value '%s' for configuration parameter '%s' ignored",
+                       element->getValue().c_str(), name.c_str());
     }
     return true;
 }
@@ -340,10 +353,7 @@ bool Configuration::load(const XMLElement* root)
 bool Configuration::save()
 {
     if (mFileName.empty())
-    {
-        Log::error("Attempt to save configuration without file name (not loaded from a file)");
-        return false;
-    }
+        return fail("", "Attempt to save configuration without file name (not loaded from a file)");
     return save(mFileName);
 }
 
@@ -353,11 +363,9 @@ bool Configuration::save(const std::string& path)
     save(&root);
     int result = root.save(path, true);
     if (result < 0)
-    {
-        Log::error("Configuration saving to file '%s' failed (%d): %s", path.c_str(), result,
-                   XMLElement::getLastError().c_str());
-        return false;
-    }
+        return fail("Configuration saving to file '" + path + "' failed (" + StringUtil::toString(result) +
+                        "): ",
+                    XMLElement::getLastError());
     return true;
 }
 

@@ -80,13 +80,20 @@ public:
     // Any type as text: booleans "1" or "0", floats with six decimals.
     std::string get(const std::string& name) const;
 
-    // A missing file is no error: the path is kept for save() and the values stay.
+    // A missing file is no error: the path is kept for save() and the values stay. A file that
+    // does not read whole (malformed, or cut short before the root's closing tag) gives false
+    // and changes nothing.
     bool load(const std::string& path);
+    // A value that does not read as its type (a number that is no number) is logged and leaves
+    // the parameter as it was; every other value is taken.
     bool load(const XMLElement* root);
     // Writes to the path of the last load.
     bool save();
     bool save(const std::string& path);
     bool save(XMLElement* root) const;
+    // Why the last load or save of a file failed, in words for the person who has to mend it
+    // (a save's reason names the file).
+    const std::string& getLastError() const { return mLastError; }
 
     void addListener(Listener* listener);
     void removeListener(Listener* listener);
@@ -98,6 +105,10 @@ private:
     int findParameter(const std::string& name) const;
     const TParameter* findTyped(const std::string& name, int type) const;
     bool storeNumber(int index, double value);
+    // Sets the parameter from its text; false when the text does not read as its type.
+    bool setFromText(int index, const std::string& text);
+    // Logs the context and the reason, keeps the reason for getLastError and answers false.
+    bool fail(const std::string& context, const std::string& reason);
     // By value: a listener may declare parameters and move the stored names.
     void notify(const std::string name);
 
@@ -106,6 +117,7 @@ private:
     std::vector<TParameter> mParameters;
     std::map<std::string, int> mIndexByName;
     std::list<Listener*> mListeners;
+    std::string mLastError;
 
     static Configuration* m_Instance;
 };

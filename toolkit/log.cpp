@@ -10,12 +10,15 @@ namespace brix
 Log::Level Log::m_LogLevel = Log::DEBUG;
 Mutex* Log::m_LogMutex = nullptr;
 std::ofstream* Log::m_LogStream = nullptr;
+std::string Log::m_LogPath;
 
 bool Log::open(const char* path, bool append)
 {
     if (!m_LogMutex)
         m_LogMutex = new Mutex();
-    std::ofstream* stream = new std::ofstream(path, append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+    m_LogPath = path ? path : "";
+    std::ofstream* stream =
+        new std::ofstream(path, append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
     if (!stream->is_open())
     {
         delete stream;
@@ -73,15 +76,15 @@ void Log::write(char tag, const char* text)
 
 // The formatted variants share this body; the level test comes first so that dropped
 // messages are never formatted.
-#define BRIX_LOG_FORMATTED(tag, level)                                                              \
-    if (!m_LogStream || m_LogLevel < level)                                                         \
-        return;                                                                                     \
-    char buffer[MESSAGE_BUFFER_SIZE];                                                               \
-    va_list args;                                                                                   \
-    va_start(args, format);                                                                         \
-    std::vsnprintf(buffer, sizeof(buffer), format, args);                                           \
-    va_end(args);                                                                                   \
-    buffer[MESSAGE_BUFFER_SIZE - 1] = '\0';                                                         \
+#define BRIX_LOG_FORMATTED(tag, level)                                                                       \
+    if (!m_LogStream || m_LogLevel < level)                                                                  \
+        return;                                                                                              \
+    char buffer[MESSAGE_BUFFER_SIZE];                                                                        \
+    va_list args;                                                                                            \
+    va_start(args, format);                                                                                  \
+    std::vsnprintf(buffer, sizeof(buffer), format, args);                                                    \
+    va_end(args);                                                                                            \
+    buffer[MESSAGE_BUFFER_SIZE - 1] = '\0';                                                                  \
     write(tag, buffer);
 
 void Log::error(const char* format, ...)
@@ -118,4 +121,4 @@ void Log::debug(const std::string& text)
     if (m_LogStream && m_LogLevel >= DEBUG)
         write('D', text.c_str());
 }
-}
+} // namespace brix

@@ -29,6 +29,8 @@ public:
     // Opening resets the level to DEBUG: set the wanted level afterwards.
     static bool open(const char* path, bool append);
     static void close();
+    // The file of the last open, whether it opened or not; kept after close.
+    static const std::string& getPath() { return m_LogPath; }
     static void setLevel(Level level);
     static Level getLevel() { return m_LogLevel; }
     static bool isOpen() { return m_LogStream != nullptr; }
@@ -48,5 +50,6 @@ private:
     static Level m_LogLevel;
     static Mutex* m_LogMutex;
     static std::ofstream* m_LogStream;
+    static std::string m_LogPath;
 };
 } // namespace brix

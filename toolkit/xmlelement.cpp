@@ -567,7 +567,7 @@ int XMLElement::save(const std::string& path, bool formatted) const
     // The previous file stays whole until the new one is complete on disk.
     TemporaryFile file(path);
     if (!file.isOpen())
-        return fail("Unable to open target file '" + path + "'", -1);
+        return fail("Unable to open target file '" + path + "': " + std::strerror(errno), -1);
     file.write(text.data(), text.size());
     if (!file.commit())
         return fail(std::string(file.renameFailed() ? "Unable to replace" : "Unable to write") +

@@ -19,6 +19,12 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 // GLFW's native access header pulls in XRandR's headers for one declaration:
 // the X11 window id.
@@ -110,10 +116,21 @@ OgreApplication::OgreApplication(const std::string& title, float tickMs, float m
     {
         mUserDataDirectory = File::getUserDataDirectory(userDirName, true);
         if (mUserDataDirectory.empty())
-            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Could not access user data directory",
+        {
+            const int error = errno;
+            // Asked again without creating it, only to name it.
+            const std::string wanted = File::getUserDataDirectory(userDirName, false);
+            OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS,
+                        wanted.empty() ? std::string("Could not find a user data directory (no home folder)")
+                                       : "Could not create the user data directory '" + wanted +
+                                             "': " + std::strerror(error),
                         "OgreApplication::OgreApplication");
+        }
     }
-    Log::open(File::filePath(mUserDataDirectory, "application.log").c_str(), false);
+    // Without its log the game still runs; the one place left to say so is standard error.
+    const std::string logPath = File::filePath(mUserDataDirectory, LOG_FILE);
+    if (!Log::open(logPath.c_str(), false))
+        std::fprintf(stderr, "Unable to open the log file '%s': %s\n", logPath.c_str(), std::strerror(errno));
 
     Ogre::Log* ogreLog = mLogManager.createLog("ogre.log", true, false, true);
     ogreLog->addListener(&mLogListener);
@@ -138,6 +155,17 @@ OgreApplication::~OgreApplication()
 void OgreApplication::run(int argc, const char** argv, unsigned int width, unsigned int height,
                           bool fullScreen, unsigned int fsaa)
 {
+    // Without it every resource would be reported missing one by one, the first of them far from
+    // the cause.
+    if (!File::directoryExists(DATA_FOLDER))
+    {
+        char* workingFolder = getcwd(nullptr, 0);
+        const std::string place = workingFolder ? workingFolder : "the working folder";
+        std::free(workingFolder);
+        OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
+                    std::string("Data folder '") + DATA_FOLDER + "' not found in '" + place + "'",
+                    "OgreApplication::run");
+    }
     initialize(width, height, fullScreen, fsaa);
 
     if (getCommandLineOption(argc, argv, "--disable-mipmaps", nullptr))
@@ -157,7 +185,7 @@ void OgreApplication::run(int argc, const char** argv, unsigned int width, unsig
         Ogre::TextureManager::getSingleton().setDefaultNumMipmaps(0);
 
     Ogre::ResourceGroupManager& resources = Ogre::ResourceGroupManager::getSingleton();
-    resources.addResourceLocation("data", "FileSystem", "default", true, true);
+    resources.addResourceLocation(DATA_FOLDER, "FileSystem", "default", true, true);
 
     preload();
 

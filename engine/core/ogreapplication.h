@@ -40,9 +40,14 @@ public:
     static constexpr int FAILSAFE_HEIGHT = 720;
     // A frame never carries more ticks than this; an older backlog is dropped.
     static constexpr unsigned int MAX_TICKS_PER_FRAME = 4;
+    // The log, in the user data directory.
+    static constexpr const char* LOG_FILE = "application.log";
+    // The game's resources, relative to the working folder; run throws when it is missing.
+    static constexpr const char* DATA_FOLDER = "data";
 
     // Times in milliseconds, truncated toward zero. An empty userDirName works without a user
-    // data directory; one that cannot be had throws Ogre::InvalidParametersException.
+    // data directory; one that cannot be had throws Ogre::InvalidParametersException naming it.
+    // A log that cannot be opened there is said once on standard error, and the game goes on.
     OgreApplication(const std::string& title, float tickMs, float minFrameMs, float maxFrameMs,
                     const std::string& userDirName);
     virtual ~OgreApplication();
@@ -51,7 +56,8 @@ public:
 
     // The whole life of the program: window, resources, preload, set-up, the frame loop until
     // update returns false or the window closes, tear-down and shutdown. Call it once.
-    // Throws Ogre::InternalErrorException when neither window nor render system can be had.
+    // Throws Ogre::InternalErrorException when neither window nor render system can be had, and
+    // Ogre::FileNotFoundException when the data folder is missing.
     virtual void run(int argc, const char** argv, unsigned int width, unsigned int height, bool fullScreen,
                      unsigned int fsaa);
 

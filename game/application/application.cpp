@@ -97,7 +97,7 @@ Application::Application()
     brix::Log::info("Network protocol version: %s",
                     brix::StringUtil::versionNumberToString(PROTOCOL_VERSION).c_str());
     declareParameters();
-    mConfiguration.load(brix::File::filePath(getUserDataDirectory(), CONFIGURATION_FILE));
+    loadConfiguration();
     updateLogLevel();
 }
 
@@ -110,30 +110,38 @@ Application::~Application()
 int Application::runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
                             const char** argv)
 {
-    int result = 0;
-    try
+    std::string text;
+    const char* caption = nullptr;
     {
-        std::unique_ptr<Application> application = make();
-        application->run(argc, argv);
+        std::unique_ptr<Application> application;
+        try
+        {
+            application = make();
+            application->run(argc, argv);
+        }
+        catch (const Ogre::Exception& e)
+        {
+            text = e.getDescription();
+            caption = "Application error (Ogre::Exception)";
+        }
+        catch (const std::exception& e)
+        {
+            text = e.what();
+            caption = "Application error (std::exception)";
+        }
+        catch (...)
+        {
+            std::cerr << "Caught unknown exception" << std::endl;
+            return 1;
+        }
+        if (!caption)
+            return 0;
+        // Said while the game, and so its log, is still there: the text points into the log.
+        if (brix::Log::isOpen())
+            text += "\n\nSee " + brix::Log::getPath() + " for details.";
+        brix::showErrorPopUp(text.c_str(), caption);
     }
-    catch (const Ogre::Exception& e)
-    {
-        const std::string text = e.getDescription() + "\n\nSee application.log for details.";
-        brix::showErrorPopUp(text.c_str(), "Application error (Ogre::Exception)");
-        result = 1;
-    }
-    catch (const std::exception& e)
-    {
-        const std::string text = std::string(e.what()) + "\n\nSee application.log for details.";
-        brix::showErrorPopUp(text.c_str(), "Application error (std::exception)");
-        result = 1;
-    }
-    catch (...)
-    {
-        std::cerr << "Caught unknown exception" << std::endl;
-        result = 1;
-    }
-    return result;
+    return 1;
 }
 
 void Application::run(int argc, const char** argv)
@@ -196,7 +204,6 @@ void Application::setup(int argc, const char** argv)
         destroy(mLoadScreen, "load screen");
     }
     mDeveloperMode = getCommandLineOption(argc, argv, "--developer", nullptr);
-    ensureSharePassword();
     Ogre::MaterialManager::getSingleton().addListener(this);
 
     mCamera = mSceneManager->createCamera("main");
@@ -229,6 +236,10 @@ void Application::setup(int argc, const char** argv)
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
+    // With the message display there to say what the start found and whether saving fails.
+    if (!mStartNotice.empty())
+        mMessageDisplay->writeMessage(mStartNotice, true);
+    ensureSharePassword();
     createPlayers();
 
     mMenuNode = mSceneManager->getRootSceneNode()->createChildSceneNode(MENU_NODE);

@@ -137,7 +137,8 @@ public:
     };
 
     // Opens the user data directory and its log, declares every parameter and loads
-    // "configuration.xml" from there; a missing or unreadable file leaves the defaults.
+    // "configuration.xml" from there; a missing file leaves the defaults, and so does an
+    // unreadable one, which is kept aside and named on the first menu page.
     Application();
     ~Application() override;
 
@@ -145,9 +146,9 @@ public:
     virtual void run(int argc, const char** argv);
 
     // What the export run does with the game make() gives: runs it and returns 0, or shows the
-    // error of an exception (the error pop-up, which goes to stderr, with the hint to the log)
-    // and returns 1. The game is
-    // destroyed, and so torn down, before the error is shown.
+    // error of an exception (the error pop-up, which goes to stderr and to the log, naming the
+    // log's path while it is open) and returns 1. The error is shown before the game is
+    // destroyed, and so torn down, so that it reaches the log.
     static int runGuarded(const std::function<std::unique_ptr<Application>()>& make, int argc,
                           const char** argv);
 
@@ -303,6 +304,11 @@ private:
     }
 
     void declareParameters();
+    // Loads "configuration.xml"; one that does not read whole is kept beside it under a time
+    // stamp, with the player's share password taken over from it, and the player is told.
+    void loadConfiguration();
+    // Saves the configuration; a failure is shown to the player with its reason.
+    bool saveConfiguration();
     void updateLevelLists(brix::OgreMenu* menu);
     void ensureSharePassword();
     void showVersionBanner();
@@ -377,6 +383,10 @@ private:
     bool mVideoChanged = false;
     bool mAudioChanged = false;
     bool mNewVersionAvailable = false;
+    // The configuration file did not read whole and was kept aside: set-up saves a new one.
+    bool mConfigurationKeptAside = false;
+    // What the start has to tell the player on the first menu page; empty for nothing.
+    std::string mStartNotice;
     // The page the next Escape opens; empty for the default page.
     std::string mNextMenuPage;
     // What the high-score page shows.

@@ -1,6 +1,7 @@
 #include "game/application/application.h"
 
 #include "engine/presentation/decalmanager.h"
+#include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuitem.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
@@ -8,9 +9,14 @@
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/server.h"
 #include "game/world/entitymanager.h"
+#include "toolkit/file.h"
 #include "toolkit/log.h"
+#include "toolkit/xmlelement.h"
 
 #include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace game
@@ -75,6 +81,32 @@ const TParameterDefinition PARAMETERS[] = {
     {"misc/message", 's', 0, "", 0, 256, 0},
 };
 
+const char* const SHARE_PASSWORD_ELEMENT = "sharepassword";
+// Local time in the name of an unreadable configuration file kept aside
+// ("configuration.xml.20261209-093012").
+const char* const KEPT_CONFIGURATION_TIME_FORMAT = "%Y%m%d-%H%M%S";
+
+// The share password guards the levels the player has uploaded and cannot be typed again from
+// memory: it is taken from a configuration file that does not read as a whole when its own
+// element still reads. Empty when there is none.
+std::string readSharePassword(const std::string& path)
+{
+    // Only a regular file with something in it is read (a pipe in its place would never end).
+    if (brix::File::fileSize(path) == 0)
+        return std::string();
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The value ends where the next tag begins, even one that is cut short or misspelt; a value
+    // that runs to the end of the file may be cut and is not taken.
+    const std::string open = std::string("<") + SHARE_PASSWORD_ELEMENT + ">";
+    const std::size_t start = text.find(open);
+    const std::size_t end = start == std::string::npos ? start : text.find('<', start + open.size());
+    brix::XMLElement element("");
+    if (end == std::string::npos ||
+        element.parse(text.substr(start, end - start) + "</" + SHARE_PASSWORD_ELEMENT + ">") < 0)
+        return std::string();
+    return element.getValue();
+}
 } // namespace
 
 void Application::declareParameters()
@@ -182,10 +214,50 @@ void Application::onParameterChange(const std::string& name)
     onViewParameterChange(name);
 }
 
+void Application::loadConfiguration()
+{
+    const std::string path = brix::File::filePath(getUserDataDirectory(), CONFIGURATION_FILE);
+    if (mConfiguration.load(path))
+        return;
+    // What the player set is still in the file, only not readable as a whole: it is kept for
+    // them to mend or copy from, and the game starts on the defaults beside it.
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local;
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, KEPT_CONFIGURATION_TIME_FORMAT, &local);
+    const std::string kept = path + "." + stamp;
+    const std::string password = readSharePassword(path);
+    if (!password.empty())
+        mConfiguration.setString("misc/sharepassword", password);
+    const std::string seeLog = brix::Log::isOpen() ? " (see application.log)" : "";
+    if (!brix::File::renameFile(path, kept))
+    {
+        mStartNotice = "Configuration '" + path + "' unreadable" + seeLog + ", using defaults";
+        return;
+    }
+    brix::Log::info("Unreadable configuration file kept as '%s'", kept.c_str());
+    mConfigurationKeptAside = true;
+    mStartNotice = "Configuration unreadable" + seeLog + ", kept as '" + kept + "'";
+}
+
+bool Application::saveConfiguration()
+{
+    if (mConfiguration.save())
+        return true;
+    mMessageDisplay->writeMessage("Settings could not be saved: " + mConfiguration.getLastError(), true);
+    return false;
+}
+
 void Application::ensureSharePassword()
 {
     if (!mConfiguration.getString("misc/sharepassword").empty())
+    {
+        // A new file beside the one kept aside, so that the next start finds the password again.
+        if (mConfigurationKeptAside)
+            saveConfiguration();
         return;
+    }
     // The system's random source: a password guessed from the start time would not protect much.
     std::random_device random;
     std::uniform_int_distribution<int> letter(0, 25);
@@ -193,7 +265,7 @@ void Application::ensureSharePassword()
     for (unsigned int i = 0; i < SHARE_PASSWORD_LENGTH; ++i)
         password += static_cast<char>('a' + letter(random));
     mConfiguration.setString("misc/sharepassword", password);
-    mConfiguration.save();
+    saveConfiguration();
 }
 
 } // namespace game

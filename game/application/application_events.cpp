@@ -63,7 +63,7 @@ void Application::updateVersionCheck()
     }
     destroy(mUpdateChecker, "version check");
     mConfiguration.setInteger("misc/versionchecktime", static_cast<int>(std::time(nullptr)));
-    mConfiguration.save();
+    saveConfiguration();
     showVersionMessages();
 }
 
@@ -155,7 +155,7 @@ void Application::onMatchComplete(int winner, int placing)
     {
         const std::string level = mPlayerManager->getLevelName();
         mConfiguration.setString("misc/level", level);
-        mConfiguration.save();
+        saveConfiguration();
         onParameterChange("misc/level");
         if (winner > 0 && mPlayerManager->getPlayer(static_cast<unsigned int>(winner)))
         {
@@ -189,7 +189,7 @@ void Application::onScoreboardKey()
 void Application::toggleControllerInfo(unsigned int bit)
 {
     mConfiguration.setInteger("misc/controllerinfo", static_cast<int>(mControllerInfo ^ bit));
-    mConfiguration.save();
+    saveConfiguration();
 }
 
 void Application::onMenuCommand(int key)

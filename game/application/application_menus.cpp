@@ -423,11 +423,24 @@ void Application::buildMenus(brix::OgreMenu* menu)
 {
     std::vector<Ogre::StringVector> lists(LIST_COUNT);
     lists[LIST_ON_OFF] = {"Off", "On"};
+    const VideoMode stored = {mConfiguration.getInteger("video/width"),
+                              mConfiguration.getInteger("video/height")};
+    std::vector<VideoMode> modes = getVideoModes();
+    auto isStored = [&stored](const VideoMode& mode)
+    { return mode.width == stored.width && mode.height == stored.height; };
+    // A window size the screen does not list (set by hand, or on another screen) is offered in
+    // its place by size, so that storing the page keeps it.
+    if (std::none_of(modes.begin(), modes.end(), isStored))
+        modes.insert(std::find_if(modes.begin(), modes.end(),
+                                  [&stored](const VideoMode& mode) {
+                                      return mode.width > stored.width ||
+                                             (mode.width == stored.width && mode.height > stored.height);
+                                  }),
+                     stored);
     unsigned int videoModeIndex = 0;
-    for (const VideoMode& mode : getVideoModes())
+    for (const VideoMode& mode : modes)
     {
-        if (mode.width == mConfiguration.getInteger("video/width") &&
-            mode.height == mConfiguration.getInteger("video/height"))
+        if (isStored(mode))
             videoModeIndex = static_cast<unsigned int>(lists[LIST_VIDEO_MODES].size());
         lists[LIST_VIDEO_MODES].push_back(std::to_string(mode.width) + "x" + std::to_string(mode.height));
     }
@@ -760,7 +773,7 @@ void Application::storePlayerSettings(const std::string& page)
                               static_cast<int>(getMenuItem(page, "controller")->getIndex()));
     mConfiguration.setString(page + "/gamepadlayout", getMenuItem(page, "gamepadlayout")->getValue());
     mEventDispatcher->post(EventDispatcher::ControllersChanged, 0, 0, "");
-    mConfiguration.save();
+    saveConfiguration();
 }
 
 void Application::storeSystemSettings()
@@ -784,11 +797,12 @@ void Application::storeSystemSettings()
     mConfiguration.setBoolean("audio/music", chosen("music"));
     mConfiguration.setBoolean("audio/filters", chosen("afilters"));
     mConfiguration.setInteger("audio/quality", static_cast<int>(getMenuItem("system", "audio")->getIndex()));
-    mConfiguration.save();
-    if (mVideoChanged)
+    // Settings that were not saved take no effect at the next start either.
+    const bool saved = saveConfiguration();
+    if (saved && mVideoChanged)
         mMessageDisplay->writeMessage(
             "Changes to video mode settings will take effect next time you start this game", true);
-    if (mAudioChanged)
+    if (saved && mAudioChanged)
         mMessageDisplay->writeMessage(
             "Changes to audio quality settings will take effect next time you start this game", true);
     openMenu("");
@@ -878,7 +892,7 @@ void Application::uploadSharedLevel()
     if (password != mConfiguration.getString("misc/sharepassword"))
     {
         mConfiguration.setString("misc/sharepassword", password);
-        mConfiguration.save();
+        saveConfiguration();
     }
 }
 

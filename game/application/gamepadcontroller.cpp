@@ -5,6 +5,7 @@
 #include "toolkit/log.h"
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 namespace game
@@ -24,6 +25,10 @@ const TControlText PAD_TEXTS[] = {{"WALK", "left stick"},
 
 // The controller type of gamepad 0; gamepad n is this plus n.
 const int FIRST_GAMEPAD_TYPE = 3;
+
+// Gamepad indices already logged as missing; the controllers are remade at every settings
+// change, and the game's main thread alone makes them.
+std::set<unsigned int> missingReported;
 } // namespace
 
 const std::string GamePadController::AUTOMATIC_LAYOUT = "[Automatic]";
@@ -54,9 +59,12 @@ void GamePadController::initializeDevice()
     const unsigned int number = mGamepadIndex + 1;
     if (!input || mGamepadIndex >= input->getDeviceCount(InputManager::JOYSTICK))
     {
-        Log::error("No gamepad %u present", number);
+        // No pad is the common case, not a fault; said once until a pad turns up.
+        if (missingReported.insert(mGamepadIndex).second)
+            Log::info("No gamepad %u present", number);
         return;
     }
+    missingReported.erase(mGamepadIndex);
 
     if (mLayoutName != AUTOMATIC_LAYOUT)
     {

@@ -69,7 +69,11 @@ bool CommandProcessor::execute(const std::string& line)
             reply("Usage: /save");
             return false;
         }
-        mConfiguration->save();
+        if (!mConfiguration->save())
+        {
+            reply("Error: unable to save configuration: " + mConfiguration->getLastError());
+            return false;
+        }
         return true;
     }
     if (command == "/vobrk" || command == "/ulzem")

@@ -70,8 +70,10 @@ bool ShadowManager::update()
     if (!mObject->getSections().empty())
         mObject->beginUpdate(0);
     else
+        // The material is found in whichever group defines it (the game's data are not in
+        // OGRE's default group).
         mObject->begin(mMaterialName, Ogre::RenderOperation::OT_TRIANGLE_LIST,
-                       Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+                       Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
     for (Shadow* shadow : mShadows)
         if (shadow->isVisible())
             shadow->addGeometry(mObject);

@@ -252,7 +252,7 @@ TEST(XMLElement, FailedSaveLeavesThePreviousFileWhole)
     // The temporary file cannot be created.
     std::filesystem::create_directory(path + ".tmp");
     EXPECT_EQ(big.save(path, true), -1);
-    EXPECT_EQ(XMLElement::getLastError(), "Unable to open target file '" + path + "'");
+    EXPECT_EQ(XMLElement::getLastError(), "Unable to open target file '" + path + "': Is a directory");
     EXPECT_EQ(test::readFile(path), previous);
     std::filesystem::remove(path + ".tmp");
 

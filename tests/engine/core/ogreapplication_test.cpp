@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -196,8 +197,17 @@ TEST_F(OgreApplicationTest, APluginThatFailsToStartIsReportedAfterTheApplication
     EXPECT_EQ(full, "Exception: Couldn`t open X display  in GLXGLSupport::getGLDisplay");
 }
 
-TEST_F(OgreApplicationTest, RefusesAUserDirectoryThatCannotBeMade)
+TEST_F(OgreApplicationTest, RefusesAUserDirectoryThatCannotBeMadeAndSaysWhenItsLogCannotOpen)
 {
+    // A log that cannot be opened (a folder in its place) leaves the frame running.
+    std::filesystem::create_directory(mDir.file("application.log"));
+    testing::internal::CaptureStderr();
+    {
+        RecordingApplication application;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Unable to open the log file '" + mDir.file("application.log") + "': Is a directory\n");
+
     test::writeFile(mDir.file("file"), "not a folder");
     setenv("BRIX_USER_DATA_DIR", mDir.file("file/korvane").c_str(), 1);
     try
@@ -207,7 +217,8 @@ TEST_F(OgreApplicationTest, RefusesAUserDirectoryThatCannotBeMade)
     }
     catch (const Ogre::InvalidParametersException& e)
     {
-        EXPECT_EQ(e.getDescription(), "Could not access user data directory");
+        EXPECT_EQ(e.getDescription(), "Could not create the user data directory '" +
+                                          mDir.file("file/korvane") + "': Not a directory");
         EXPECT_EQ(e.getSource(), "OgreApplication::OgreApplication");
     }
 }

@@ -1,5 +1,6 @@
 #include "game/application/application.h"
 
+#include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuitem.h"
 #include "engine/presentation/ogremenutextitem.h"
 #include "game/application/menuframe.h"
@@ -16,8 +17,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <cstdio>
 #include <ctime>
@@ -230,20 +233,93 @@ TEST_F(ApplicationConfiguration, ReadsEachValueOnlyFromFilesOfItsVersion)
     }
 }
 
-TEST_F(ApplicationConfiguration, CorruptFileLeavesEveryDefault)
+TEST(ApplicationStart, DamagedSettingsAreKeptAsideNamedOnTheFirstPageAndKeepTheSharePassword)
 {
-    test::writeFile(
-        user.file("configuration.xml"),
-        "<configuration><version>17040896</version><video><width>800</height></video></configuration>");
+    std::string saved;
     {
-        game::Application application;
-        for (const auto& parameter : DEFAULTS)
-            EXPECT_EQ(application.getConfiguration().get(parameter.first), parameter.second)
-                << parameter.first;
+        UserFolder user;
+        user.writeConfiguration({{"video/width", "1024"},
+                                 {"video/height", "600"},
+                                 {"player1/name", "Alice"},
+                                 {"misc/sharepassword", "secretpw"}});
+        saved = test::readFile(user.file("configuration.xml"));
     }
-    EXPECT_TRUE(
-        logged(log(), 'E', "Configuration file '" + user.file("configuration.xml") + "' loading failed"))
-        << log();
+    auto replaced = [&saved](const std::string& from, const std::string& to)
+    { return std::string(saved).replace(saved.find(from), from.size(), to); };
+    // The file, what the log says of it, whether it still reads (else it is kept aside) and
+    // whether the share password is taken from it.
+    const struct
+    {
+        std::string content;
+        std::string logged;
+        bool read;
+        bool password;
+    } cases[] = {
+        {replaced("</sharepassword>", "</sharepasword>"), "' loading failed (-", false, true},
+        {saved.substr(0, saved.find("</sharepassword>") + 16),
+         "' loading failed: Unexpected end of file before </configuration>", false, true},
+        {"", "' loading failed (-1): Unable to read source file", false, false},
+        {std::string("\x89PNG\r\n\x1a\n\0\x01\xff", 11), "' loading failed (-", false, false},
+        {replaced("<width>1024</width>", "<width>abc</width>"),
+         "Invalid value 'abc' for configuration parameter 'video/width' ignored", true, true},
+    };
+    for (const auto& c : cases)
+    {
+        UserFolder user;
+        test::writeFile(user.file("configuration.xml"), c.content);
+        std::string page;
+        std::vector<std::string> shown;
+        std::map<std::string, std::string> values;
+        GameRun::TOutcome outcome = GameRun::play(
+            [&](GameRun& game)
+            {
+                if (&c == &cases[0])
+                    game.wait(70);
+                game.then(
+                    [&](GameRun& game)
+                    {
+                        page = game.currentPage();
+                        shown = game.getMessageDisplay()->getMessages();
+                        for (const auto& parameter : DEFAULTS)
+                            values[parameter.first] = game.getConfiguration().get(parameter.first);
+                        const char* screens = std::getenv("KORVANE_SCREENS_DIR");
+                        if (&c == &cases[0])
+                            game.screenshot((screens ? screens : user.path()) +
+                                            "/start-damaged-settings.png");
+                    });
+            },
+            {"--no-update-check"});
+        ASSERT_EQ(outcome.result, 0);
+        const std::string log = test::readFile(user.file("application.log"));
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        const std::string password = storedValue(user.file("configuration.xml"), "misc/sharepassword");
+        EXPECT_EQ(values["misc/sharepassword"], password);
+        EXPECT_TRUE(c.password ? password == "secretpw" : isLowerCaseWord(password) && password.size() == 6)
+            << password;
+        std::vector<std::string> kept;
+        for (const auto& entry : std::filesystem::directory_iterator(user.path()))
+            if (entry.path().filename().string().rfind("configuration.xml.", 0) == 0)
+                kept.push_back(entry.path().string());
+        if (c.read)
+        {
+            // Every value that reads is taken; the one that does not keeps its default.
+            EXPECT_EQ(kept.size() + shown.size(), 0u);
+            EXPECT_EQ(page + " " + values["video/width"] + "x" + values["video/height"] + " " +
+                          values["player1/name"],
+                      "main 1280x600 Alice");
+            continue;
+        }
+        // The player's file stays as it was beside a new one; the game starts on the defaults and
+        // says where the old file went.
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(test::readFile(kept[0]), c.content);
+        EXPECT_EQ(page, "player1");
+        EXPECT_EQ(shown, std::vector<std::string>{
+                             "Configuration unreadable (see application.log), kept as '" + kept[0] + "'"});
+        for (const auto& parameter : DEFAULTS)
+            if (parameter.first != "misc/sharepassword")
+                EXPECT_EQ(values[parameter.first], parameter.second) << parameter.first;
+    }
 }
 
 TEST_F(ApplicationConfiguration, LogLevelFollowsTheParameterAndRefusesOtherSpellings)
@@ -708,13 +784,13 @@ TEST(ApplicationStart, HostOptionTakesOnlyALevelTheHostPageOffers)
 TEST(ApplicationStart, ErrorsEndTheGameWithTheirTextAndResultOne)
 {
     UserFolder user;
+    // Before the game has opened its log there is no log to point to.
     testing::internal::CaptureStderr();
     int result = game::Application::runGuarded(
         []() -> std::unique_ptr<game::Application> { throw std::runtime_error("disk on fire"); }, 0, nullptr);
     std::string error = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1);
-    EXPECT_NE(error.find("Application error (std::exception)"), std::string::npos) << error;
-    EXPECT_NE(error.find("disk on fire\n\nSee application.log for details."), std::string::npos) << error;
+    EXPECT_EQ(error, "Application error (std::exception): disk on fire\n");
 
     testing::internal::CaptureStderr();
     result =
@@ -722,6 +798,19 @@ TEST(ApplicationStart, ErrorsEndTheGameWithTheirTextAndResultOne)
     error = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(error, "Caught unknown exception\n");
+
+    // Started where there is no data folder: said as such, naming the log.
+    test::TempDir elsewhere;
+    const std::filesystem::path sourceRoot = std::filesystem::current_path();
+    std::filesystem::current_path(elsewhere.path());
+    testing::internal::CaptureStderr();
+    result = GameRun::play([](GameRun&) {}, {"--no-update-check"}).result;
+    error = testing::internal::GetCapturedStderr();
+    std::filesystem::current_path(sourceRoot);
+    EXPECT_EQ(result, 1);
+    const std::string missingData = "Data folder 'data' not found in '" + elsewhere.path() + "'";
+    EXPECT_EQ(error, "Application error (Ogre::Exception): " + missingData + "\n\nSee " +
+                         user.file("application.log") + " for details.\n");
 }
 
 namespace
@@ -756,8 +845,11 @@ TEST(ApplicationStart, MissingPluginEndsTheGameWithItsErrorAndExitCodeOne)
     EXPECT_EQ(result, 1) << error;
     EXPECT_NE(error.find("Application error (Ogre::Exception)"), std::string::npos) << error;
     EXPECT_NE(error.find("imagepng"), std::string::npos) << error;
-    EXPECT_NE(error.find("\n\nSee application.log for details."), std::string::npos) << error;
-    EXPECT_NE(test::readFile(user.file("application.log")).find("imagepng"), std::string::npos);
+    EXPECT_NE(error.find("\n\nSee " + user.file("application.log") + " for details."), std::string::npos)
+        << error;
+    const std::string log = test::readFile(user.file("application.log"));
+    EXPECT_TRUE(logged(log, 'E', "Application error (Ogre::Exception): ")) << log;
+    EXPECT_NE(log.find("imagepng"), std::string::npos);
 }
 
 TEST(ApplicationStart, MenuKeysOpenPagesTakeAScreenshotAndEndTheGame)

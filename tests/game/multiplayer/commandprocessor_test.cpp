@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -82,13 +83,18 @@ TEST_F(Console, ReadsChangesAndSavesParameters)
     EXPECT_FALSE(exists(dir.file("configuration.xml")));
     EXPECT_TRUE(console.execute("/save"));
     EXPECT_TRUE(exists(dir.file("configuration.xml")));
+    // A save that fails says why.
+    std::filesystem::create_directory(dir.file("configuration.xml.tmp"));
+    EXPECT_FALSE(console.execute("/save"));
 
     EXPECT_EQ(configuration.getInteger("video/width"), 800);
     EXPECT_EQ(configuration.getString("player1/name"), "Ann Bo");
     EXPECT_EQ(shown(), unblanked({"video/width=800", "player1/name=Ann Bo", "player1/name=Ann Bo",
                                   "Usage: /set <parameter name> <value>",
                                   "Error: unable to set parameter 'video/width'",
-                                  "Usage: /get <parameter name>", "Usage: /save"}));
+                                  "Usage: /get <parameter name>", "Usage: /save",
+                                  "Error: unable to save configuration: Unable to open target file '" +
+                                      dir.file("configuration.xml") + "': Is a directory"}));
 }
 
 TEST_F(Console, ShowsVersionsPostsCheatsAndRefusesTheRest)

@@ -11,6 +11,7 @@
 #include "engine/core/simulator.h"
 
 #include <OgreManualObject.h>
+#include <OgreMaterialManager.h>
 #include <OgreSceneManager.h>
 
 #include <gtest/gtest.h>
@@ -58,6 +59,8 @@ protected:
 
 TEST_F(ShadowScene, ManualShadowsRedrawOnlyWhenPlacementOpacityOrVisibilityChanges)
 {
+    // The material as the game defines it, in its own resource group.
+    Ogre::MaterialManager::getSingleton().create("blobshadow", test::dataGroup());
     game::ManualShadow* human = manager->createManualShadow();
     game::ManualShadow* crawler = manager->createManualShadow();
     human->setPlacement(Ogre::Vector3(1, 0, 0), Ogre::Vector3::UNIT_Y, 0.5f);
@@ -65,6 +68,7 @@ TEST_F(ShadowScene, ManualShadowsRedrawOnlyWhenPlacementOpacityOrVisibilityChang
     crawler->setAlpha(0.4f);
     EXPECT_TRUE(manager->update());
     EXPECT_EQ(drawnQuads(), 2u);
+    EXPECT_EQ(manager->getManualObject()->getSection(0)->getMaterial()->getGroup(), test::dataGroup());
 
     // The quad of the first: a square of half side 0.5 lying on the floor, white, opaque.
     const test::SectionContents drawn = test::readSection(*manager->getManualObject());
