@@ -562,13 +562,12 @@ void Human::handleWeaponButtons(unsigned int buttons, unsigned int pressed)
         switchWeapon();
         mLatchedButtons |= Controller::BUTTON_SWITCH;
     }
-    else if (pressed & Controller::BUTTON_RELOAD)
+    else if ((pressed & Controller::BUTTON_RELOAD) && selected.canReload())
     {
-        if (selected.canReload())
-        {
-            selected.reload();
-            mReloadTrigger.trigger();
-        }
+        // Like a switch, a reload press waits while the weapon is busy and latches only once it
+        // acts: a press made during the last shot's delay is not lost.
+        selected.reload();
+        mReloadTrigger.trigger();
         mLatchedButtons |= Controller::BUTTON_RELOAD;
     }
     else if (pressed & Controller::BUTTON_SHOOT)
