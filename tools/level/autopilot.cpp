@@ -21,9 +21,9 @@ const unsigned TAKE_OFF_TICKS = 8;
 // Ticks standing after a jump that make a landing; a human at the top of its jump may seem to
 // stand for a tick.
 const unsigned LANDED_TICKS = 3;
-// Within this of its point a walk slows down, to no less than the fraction of its speed.
-const float APPROACH_DISTANCE = 1.0f;
-const float MIN_APPROACH = 0.3f;
+// How fast a walking human on the ground slows down once the walk is let go (its walking
+// force limit over its mass), in m/s^2.
+const float BRAKING = 1800.0f / 75.0f;
 // What a fight step shoots at, by entity type.
 const char* const TARGET_TYPES[] = {"human", "prop", "sentrygun", "drone", "crawler"};
 // Slower than this up or down, a human on the ground stands: it is not still climbing a step.
@@ -72,12 +72,14 @@ bool Autopilot::next(const game::Human& human, game::EntityManager& entities, Co
 void Autopilot::walkToward(float x, const game::Human& human, Controller::TInput& input)
 {
     const float dx = x - human.getPosition().x;
-    if (std::fabs(dx) < ARRIVAL_DISTANCE * 0.5f)
+    // A keyboard walks at full speed or not at all: the key is let go where the human, sliding
+    // to a stop on the ground, comes to rest near the point. In the air it stays held.
+    const float toward = human.getLinearVelocity().x * (dx > 0.0f ? 1.0f : -1.0f);
+    const float braking = toward > 0.0f && human.isOnGround() ? toward * toward / (2.0f * BRAKING) : 0.0f;
+    if (std::fabs(dx) < std::max(ARRIVAL_DISTANCE * 0.5f, braking))
         return;
-    // Slowing down over the last metre, so as to stop near the point rather than beyond it.
-    const float speed = std::min(1.0f, std::max(MIN_APPROACH, std::fabs(dx) / APPROACH_DISTANCE));
     mFacing = dx > 0.0f ? 1.0f : -1.0f;
-    input.move = mFacing * speed;
+    input.move = mFacing;
     input.aimX = mFacing;
 }
 
