@@ -69,13 +69,25 @@ bool Autopilot::next(const game::Human& human, game::EntityManager& entities, Co
     return false;
 }
 
-void Autopilot::walkToward(float x, const game::Human& human, Controller::TInput& input)
+bool Autopilot::walksOn() const
+{
+    if (mStep + 1 >= mRoute.size())
+        return false;
+    const TStep& step = mRoute[mStep];
+    const TStep& next = mRoute[mStep + 1];
+    const bool moves = next.kind == TStep::WALK || next.kind == TStep::CROUCH || next.kind == TStep::SHIELD ||
+                       next.kind == TStep::JUMP;
+    return moves && (next.x - step.x) * (step.x - mStart) > 0.0f;
+}
+
+void Autopilot::walkToward(float x, bool brake, const game::Human& human, Controller::TInput& input)
 {
     const float dx = x - human.getPosition().x;
     // A keyboard walks at full speed or not at all: the key is let go where the human, sliding
     // to a stop on the ground, comes to rest near the point. In the air it stays held.
     const float toward = human.getLinearVelocity().x * (dx > 0.0f ? 1.0f : -1.0f);
-    const float braking = toward > 0.0f && human.isOnGround() ? toward * toward / (2.0f * BRAKING) : 0.0f;
+    const float braking =
+        brake && toward > 0.0f && human.isOnGround() ? toward * toward / (2.0f * BRAKING) : 0.0f;
     if (std::fabs(dx) < std::max(ARRIVAL_DISTANCE * 0.5f, braking))
         return;
     mFacing = dx > 0.0f ? 1.0f : -1.0f;
@@ -88,14 +100,21 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
 {
     const Ogre::Vector3& position = human.getPosition();
     const bool timedOut = mTicks * TICK_SECONDS >= step.seconds;
+    if (mTicks == 0)
+        mStart = position.x;
     switch (step.kind)
     {
     case TStep::WALK:
     case TStep::CROUCH:
     case TStep::SHIELD:
+    {
+        // A walk that goes on into the next step is done once past its x, on the ground.
+        const bool through = walksOn();
+        if (through && (step.x - position.x) * (step.x - mStart) <= 0.0f && human.isOnGround())
+            return false;
         if ((std::fabs(step.x - position.x) < ARRIVAL_DISTANCE && isStanding(human)) || timedOut)
             return false;
-        walkToward(step.x, human, input);
+        walkToward(step.x, !through, human, input);
         if (step.kind == TStep::CROUCH)
             input.buttons |= Controller::BUTTON_CROUCH;
         else if (step.kind == TStep::SHIELD)
@@ -112,6 +131,7 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
         else
             mBlocked = 0;
         return true;
+    }
     case TStep::JUMP:
         // A jump starts from the ground: one still falling from the step before lands first.
         if (timedOut)
@@ -123,7 +143,7 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
         }
         else if (mAirborne && isStanding(human) && ++mLanded >= LANDED_TICKS)
             return false;
-        walkToward(step.x, human, input);
+        walkToward(step.x, !walksOn(), human, input);
         if (!std::isnan(step.y) && mTakeOff == 0 && (step.x - step.y) * (step.y - position.x) > 0.0f)
             return true;
         if (!mAirborne && human.isOnGround() && mTakeOff++ % TAKE_OFF_TICKS == 0)

@@ -52,65 +52,48 @@ void lamps(LevelPlan& plan, float from, float to, float step, float y, bool flic
         plan.lamp(x, y, flicker && odd);
 }
 
-// A walk from the start on the left to the exit on the right: crates to jump up, a gap to jump
-// across, ledges to climb, a ceiling to crouch under and a drop to the exit floor, then two
-// guards and a locked door.
+// Slabs of the floor block from fromX to toX with their top at the height, stacked down to the
+// ground floor so that nothing hangs in the air: a step, a raised floor or a pit's bottom.
+void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top)
+{
+    for (float slab = top; slab > 0.0f; slab -= 1.0f)
+        plan.floor(block, fromX, toX, slab);
+}
+
+// The first level teaches walking, jumping and crouching: steps a standing jump clears with room
+// to spare, a short gap over a shallow pit that a missed jump climbs out of, more steps up to a
+// platform with a low ceiling, then down to face two guards, and through a locked door to the exit. Each
+// step is a long tread, so a jump from its foot lands well before the next one.
 void buildSp01(LevelPlan& plan)
 {
-    LevelBuilder& layout = plan.layout();
-    layout.row("techfloor", 0, 60, 4, -0.5f);
-    layout.column("techwall", -2.5f, 2, 6, 4);
-    layout.column("techwall", 62.5f, 2, 6, 4);
-    plan.start(0, 0).hint(2, 0, "Jump up the crates, then across the gap.");
+    hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 90, 12);
+    plan.start(0, 0).hint(0, 0, "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
 
-    // Crates: a one-metre step, then a two-metre crate, onto the raised floor.
-    layout.block("techcube", at(10.5f, 0.5f));
-    layout.block("storagecube", at(14, 1));
-    layout.block("techfloor", at(17, 1.5f));
-    // The gap from 19 to 22; a fall lands on the ground floor, and a step there leads back up
-    // (crouching under the raised floor, which hangs 1 above the ground, leads nowhere).
-    layout.block("techfloor", at(24, 1.5f));
-    layout.block("techcube", at(21.5f, 0.5f));
-    // The way back up from below the ledges.
-    layout.block("techcube", at(26.5f, 0.5f));
-
-    // Ledges up to the high platform: the first 1.25 above the raised floor, then each 1 higher.
-    layout.block("techledge", at(28, 3.125f));
-    layout.block("techledge", at(31, 4.125f));
-    layout.block("techledge", at(34, 5.125f));
-    layout.row("techfloor", 38, 46, 4, 4.5f);
-    // The platform stands on a wall, so the ground floor below is no way round.
-    layout.block("techwall", at(36.5f, 2));
-    plan.checkpoint(38, 5).hint(39, 5, "Crouch to get under the low ceiling.");
-
+    // Steps of 0.5 and 0.75, a gap of 1.5 over a pit 0.75 deep, then three more steps of 0.75 up
+    // to the platform.
+    solid(plan, "techfloor", 5, 21, 0.5f);
+    solid(plan, "techfloor", 13, 21, 1.25f);
+    plan.floor("techfloor", 19.75f, 23.75f, 0.5f);
+    solid(plan, "techfloor", 22.5f, 30.5f, 1.25f);
+    solid(plan, "techfloor", 30.5f, 38.5f, 2);
+    solid(plan, "techfloor", 38.5f, 46.5f, 2.75f);
+    solid(plan, "techfloor", 46.5f, 62.5f, 3.5f);
+    plan.checkpoint(47.5f, 3.5f).hint(47.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
-    layout.column("techceiling", 42, 6.7f, 11.7f, 1);
+    plan.layout().column("techceiling", 54.5f, 5.2f, 11.2f, 1);
+    // Down a step to the ground, past two guards and a door the key on the platform opens.
+    solid(plan, "techfloor", 62.5f, 70.5f, 2);
+    plan.entity("guard", 75, HUMAN).entity("guard", 80, HUMAN);
+    plan.entity("doora", 85, DOOR).stack("techwall", 85, 3, 11, 4).exit(88, 0);
 
-    // Down a ledge to the exit floor, past two guards and a door the key on the platform opens.
-    layout.block("techledge", at(49, 2.125f));
-    plan.stack("techwall", 55, 3, 11, 4);
-    plan.entity("doora", 55, DOOR).exit(60, 0);
-    plan.entity("guard", 53, HUMAN).entity("guard", 58.5f, HUMAN);
-
-    // Pickups: health past the gap, a vial in the gap for those who fall, ammunition, a vial
+    // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
     // and the key on the platform.
-    plan.entity("health", 24, 2 + PACKAGE).entity("vial", 21.5f, 1 + PACKAGE);
-    plan.entity("ammo", 40, 5 + PACKAGE).entity("vial", 45, 5 + PACKAGE).entity("keya", 46.5f, 5 + PACKAGE);
-    plan.lamp(4, 3).lamp(17, 5).lamp(30, 7).lamp(46, 8, true).lamp(52, 3).lamp(59, 4);
+    plan.entity("vial", 21.75f, 0.5f + PACKAGE).entity("health", 28, 1.25f + PACKAGE);
+    plan.entity("ammo", 50, 3.5f + PACKAGE).entity("vial", 58, 3.5f + PACKAGE).entity("keya", 60, 3.5f + PACKAGE);
+    lamps(plan, 4, 86, 8, 7);
 
-    plan.walk(10)
-        .jump(10.6f, 14)
-        .walk(16)
-        .jump(18.7f, 23)
-        .walk(25.6f)
-        .jump(28)
-        .walk(28.6f)
-        .jump(31)
-        .walk(31.6f)
-        .jump(34)
-        .walk(39.6f)
-        .crouch(44.6f);
-    plan.walk(50.5f).fight(53, HUMAN).walk(56).fight(58.5f, HUMAN).walk(60);
+    plan.walk(17).jump(19.5f, 27).walk(51.8f).crouch(58).walk(67.5f);
+    plan.fight(75, HUMAN).fight(80, HUMAN).walk(88);
 }
 
 // Container ducts to crawl through: each is too low to walk and too tall to jump over.
@@ -124,7 +107,7 @@ void buildSp02(LevelPlan& plan)
     plan.exit(46, 0);
     lamps(plan, 6, 44, 12, 3, true);
 
-    plan.walk(9.4f).crouch(14.6f).walk(21.4f).crouch(24.6f).walk(35.4f).crouch(40.6f).walk(46);
+    plan.walk(9.4f).crouch(15.2f).walk(21.4f).crouch(25.2f).walk(35.4f).crouch(41.2f).walk(46);
 }
 
 // Crates to climb on and to shoot out of the way, and barrels that burst when shot.
@@ -165,24 +148,25 @@ void buildSp04(LevelPlan& plan)
     plan.entity("vial", 60, PACKAGE).exit(66, 0);
     lamps(plan, 4, 64, 10, 4);
 
-    plan.walk(10).fight(18, HUMAN).walk(27).fight(34, 2 + HUMAN).walk(44).fight(52, HUMAN).walk(66);
+    plan.walk(5).fight(18, HUMAN).walk(26).fight(34, 2 + HUMAN).walk(36.5f).fight(52, HUMAN).walk(66);
 }
 
-// Two keys for two doors; the second key lies up a flight of ledges.
+// Two keys for two doors; the second key lies up a flight of steps a metre high.
 void buildSp05(LevelPlan& plan)
 {
-    hall(plan, "labfloor", "techwall", 1, "labfloor", "labwall", -2, 58, 7);
-    plan.start(0, 0).hint(2, 0, "Doors open for the key of their colour.");
-    plan.entity("keya", 10, PACKAGE);
-    plan.entity("doora", 18, DOOR).stack("techwall", 18, 3, 7, 4);
-    for (int step = 0; step < 3; ++step)
-        plan.block("techledge", 25.0f + 3.0f * step, 1.125f + 1.25f * step);
-    plan.entity("keyb", 31, 3.75f + PACKAGE).entity("vial", 34.5f, PACKAGE);
-    plan.entity("doorb", 40, DOOR).stack("techwall", 40, 3, 7, 4);
-    plan.entity("health", 46, PACKAGE).exit(54, 0);
-    lamps(plan, 4, 52, 8, 4);
+    hall(plan, "labfloor", "techwall", 1, "labfloor", "labwall", -2, 70, 7);
+    plan.start(0, 0).hint(0, 0, "Doors open for the key of their colour.");
+    plan.entity("keya", 8, PACKAGE);
+    plan.entity("doora", 14, DOOR).stack("techwall", 14, 3, 7, 4);
+    solid(plan, "labfloor", 18, 42, 1);
+    solid(plan, "labfloor", 26, 42, 2);
+    solid(plan, "labfloor", 34, 42, 3);
+    plan.entity("keyb", 39.5f, 3 + PACKAGE).entity("vial", 46.5f, PACKAGE);
+    plan.entity("doorb", 50, DOOR).stack("techwall", 50, 3, 7, 4);
+    plan.entity("health", 54, PACKAGE).exit(66, 0);
+    lamps(plan, 4, 68, 8, 4);
 
-    plan.walk(23.2f).jump(25).walk(25.6f).jump(28).walk(28.6f).jump(31).walk(31.4f).walk(54);
+    plan.walk(12.4f).wait(1.5f).walk(40).walk(48.4f).wait(1.5f).walk(66);
 }
 
 // Bridges over a chasm: a lift up, a jump across and a lift called back up to ride down.
@@ -218,8 +202,8 @@ void buildSp07(LevelPlan& plan)
     plan.entity("health", 41, PACKAGE).entity("soldier", 48, HUMAN).exit(62, 0);
     lamps(plan, 4, 60, 8, 4, true);
 
-    plan.walk(5).interact().wait(0.5f).walk(14).fight(24, HUMAN).walk(30).fight(36, 2 + HUMAN).walk(38);
-    plan.walk(40).fight(48, HUMAN).walk(62);
+    plan.walk(5).interact().wait(0.5f).walk(11).fight(24, HUMAN).walk(26).fight(36, 2 + HUMAN).walk(37.5f);
+    plan.fight(48, HUMAN).walk(62);
 }
 
 // Sentry guns on the floor and on a gallery above it.

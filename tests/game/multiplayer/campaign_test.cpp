@@ -4,6 +4,7 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
 
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
@@ -11,6 +12,8 @@
 
 #include "inputscript.h"
 #include "levelplay.h"
+
+#include <OgreStringConverter.h>
 
 #include <gtest/gtest.h>
 
@@ -197,14 +200,27 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
             test::LevelWorld world(false, {"Codec_STBI"});
             levels::LevelPlay play(world.level(), world.simulator());
             ASSERT_TRUE(play.start(run.first));
+            const char* traceLevel = getenv("TRACE_LEVEL");
+            const char* traceVariant = getenv("TRACE_VARIANT");
+            const bool trace = traceLevel && run.first == traceLevel && traceVariant && std::string(variant.first) == traceVariant;
+            unsigned index = 0;
             for (const game::Controller::TInput& input : variant.second)
             {
                 if (play.isComplete())
                     break;
                 play.tick(input);
+                if (trace && play.human())
+                    std::printf("T %u move %g b %u pos %.2f %.2f v %.2f %.2f ground %d\n", index, input.move, input.buttons,
+                                play.human()->getPosition().x, play.human()->getPosition().y,
+                                play.human()->getLinearVelocity().x, play.human()->getLinearVelocity().y,
+                                play.human()->isOnGround());
+                ++index;
             }
+            const game::Human* human = play.human();
             EXPECT_TRUE(play.isComplete())
-                << "the run ended after " << play.getTime() << " s short of the exit";
+                << "the run ended after " << play.getTime() << " s short of the exit, the human "
+                << (human ? "at " + Ogre::StringConverter::toString(human->getPosition())
+                          : std::string("dead"));
             EXPECT_GT(play.player().getScore(), 0u);
             std::printf("%s \"%s\", %s: completed in %.2f s (target %.0f s), score %u\n", run.first.c_str(),
                         world.level().getTitle().c_str(), variant.first, play.getTime(),
