@@ -82,7 +82,8 @@ bool Autopilot::walksOn() const
 
 void Autopilot::walkToward(float x, bool brake, const game::Human& human, Controller::TInput& input)
 {
-    const float dx = x - human.getPosition().x;
+    // Held all the way, the key stays down past the point too.
+    const float dx = brake ? x - human.getPosition().x : x - mStart;
     // A keyboard walks at full speed or not at all: the key is let go where the human, sliding
     // to a stop on the ground, comes to rest near the point. In the air it stays held.
     const float toward = human.getLinearVelocity().x * (dx > 0.0f ? 1.0f : -1.0f);

@@ -100,7 +100,7 @@ void buildSp01(LevelPlan& plan)
 void buildSp02(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "storagefloor", "storagewall", -2, 50, 8);
-    plan.start(0, 0).hint(2, 0, "Hold crouch to crawl under the low containers.");
+    plan.start(0, 0).hint(0, 0, "Hold crouch to crawl under the low containers.");
     for (float x : {11.0f, 13.0f, 23.0f, 37.0f, 39.0f})
         plan.stack("storagecube", x, 1.2f, 8, 2);
     plan.entity("health", 18, PACKAGE).entity("vial", 38, PACKAGE).entity("vial", 30, PACKAGE);
@@ -114,7 +114,7 @@ void buildSp02(LevelPlan& plan)
 void buildSp03(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, "techceiling", "storagewall", -2, 62, 7);
-    plan.start(0, 0).hint(2, 0, "Climb on the crate. Shoot crates and barrels that bar the way.");
+    plan.start(0, 0).hint(0, 0, "Climb on the crate. Shoot crates and barrels that bar the way.");
     // A crate as the step up onto a row of containers.
     plan.entity("crate", 12.5f, PROP);
     for (float x = 15; x <= 25; x += 2)
@@ -139,7 +139,7 @@ void buildSp03(LevelPlan& plan)
 void buildSp04(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "labfloor", "labwall", -2, 70, 9);
-    plan.start(0, 0).hint(2, 0, "Aim and shoot: guards fire back, so keep your distance.");
+    plan.start(0, 0).hint(0, 0, "Aim and shoot: guards fire back, so keep your distance.");
     plan.entity("guard", 18, HUMAN);
     // A step onto a raised bench with a guard on it.
     plan.block("labcube", 24.5f, 0.5f).floor("labfloor", 25, 37, 2);
@@ -181,19 +181,19 @@ void buildSp06(LevelPlan& plan)
         plan.stack("bridgepillar", x, -8.3f, 5.7f, 4);
     plan.stack("techwall", -2.5f, 0, 12, 4).stack("techwall", 65.5f, 0, 12, 4);
     plan.lift(12, 0, 6).lift(51, 0, 6);
-    plan.start(0, 0).hint(3, 0, "Stand on the lift to ride it; call it back with the interact key.");
+    plan.start(0, 0).hint(0, 0, "Stand on the lift to ride it; call it back with the interact key.");
     plan.checkpoint(22, 6).entity("vial", 40, 6 + PACKAGE).entity("health", 47, 6 + PACKAGE);
     plan.exit(62, 0);
     lamps(plan, 4, 60, 8, 9);
 
-    plan.walk(12).ride(7).walk(27).jump(29.7f, 34).walk(48.8f).interact().wait(6).walk(51).ride(1).walk(62);
+    plan.walk(12).ride(7).jump(29.5f, 34).walk(47).interact().wait(6).walk(51).ride(1).walk(62);
 }
 
 // A heavy weapon picked up at the start, for soldiers who carry one too.
 void buildSp07(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "techceiling", "storagewall", -2, 66, 8);
-    plan.start(0, 0).hint(2, 0, "Pick up the heavy weapon and switch to it.");
+    plan.start(0, 0).hint(0, 0, "Pick up the heavy weapon and switch to it.");
     plan.entity("heavyweapon", 5, PACKAGE);
     plan.entity("soldier", 24, HUMAN).entity("ammo", 30, PACKAGE);
     // A container to climb, a step before it, with a guard on top.
@@ -211,7 +211,7 @@ void buildSp08(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, "techceiling", nullptr, -2, 70, 9);
     plan.floor("hazardfloor", 16, 28, 0.01f, 2);
-    plan.start(0, 0).hint(2, 0, "Sentry guns fire at what moves in front of them.");
+    plan.start(0, 0).hint(0, 0, "Sentry guns fire at what moves in front of them.");
     plan.entity("heavyweapon", 5, PACKAGE).entity("sentrygun", 22, SENTRY, ARMED);
     // The gallery stands on a wall.
     plan.floor("techfloor", 34, 42, 4).stack("techwall", 38, 0, 3, 4);
@@ -228,7 +228,7 @@ void buildSp08(LevelPlan& plan)
 void buildSp09(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "techceiling", "labwall", -2, 58, 9);
-    plan.start(0, 0).hint(2, 0, "Take the energy and raise your shield to walk past the guns.");
+    plan.start(0, 0).hint(0, 0, "Take the energy and raise your shield to walk past the guns.");
     plan.entity("shieldenergy", 6, PACKAGE);
     plan.floor("techfloor", 22, 38, 6);
     for (float x : {26.0f, 34.0f})
@@ -243,7 +243,7 @@ void buildSp09(LevelPlan& plan)
 void buildSp10(LevelPlan& plan)
 {
     hall(plan, "labfloor", "storagecube", 2, "labfloor", "labwall", -2, 98, 9);
-    plan.start(0, 0).hint(2, 0, "Crawlers bite and drones fly: shoot both before they close in.");
+    plan.start(0, 0).hint(0, 0, "Crawlers bite and drones fly: shoot both before they close in.");
     plan.entity("crawler", 20, PROP).entity("crawler", 23, PROP);
     plan.checkpoint(32, 0).entity("vial", 34, PACKAGE);
     plan.entity("drone", 44, 3.5f).entity("drone", 50, 4.5f).entity("ammo", 38, PACKAGE);

@@ -31,8 +31,8 @@ const char* const USAGE = "usage: %s [--out DIR] [--log FILE] [LEVEL...]\n";
 const char* const SCRIPT_FOLDER = "tests/data/playthrough";
 // Five minutes of play, more than any level's target time.
 const unsigned MAX_TICKS = 12000;
-// The autopilot goes on for this long after the exit: a person's slower run still has the
-// input that takes it there.
+// After the exit the run walks on for this long the way it went: a person's slower run still
+// has the input that takes it there.
 const unsigned TAIL_TICKS = 40;
 
 // Plays the level with the autopilot; true when it was completed, with the inputs in script.
@@ -73,13 +73,12 @@ bool record(const std::string& name, const std::string& user, levels::InputScrip
         script.inputs.push_back(input);
         play.tick(input);
     }
-    for (unsigned tick = 0; tick < TAIL_TICKS && play.isComplete(); ++tick)
+    if (play.isComplete() && !script.inputs.empty())
     {
-        game::Controller::TInput input;
-        if (const game::Human* human = play.human())
-            pilot.next(*human, play.entities(), input);
-        script.inputs.push_back(input);
-        play.tick(input);
+        game::Controller::TInput tail = script.inputs.back();
+        tail.move = tail.aimX < 0.0f ? -1.0f : 1.0f;
+        tail.buttons = 0;
+        script.inputs.insert(script.inputs.end(), TAIL_TICKS, tail);
     }
     char text[160];
     if (!play.isComplete())
