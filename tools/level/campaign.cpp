@@ -66,34 +66,34 @@ void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top
 // step is a long tread, so a jump from its foot lands well before the next one.
 void buildSp01(LevelPlan& plan)
 {
-    hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 90, 12);
+    hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 94, 12);
     plan.start(0, 0).hint(0, 0, "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
 
     // Steps of 0.5 and 0.75, a gap of 1.5 over a pit 0.75 deep, then three more steps of 0.75 up
     // to the platform.
-    solid(plan, "techfloor", 5, 21, 0.5f);
-    solid(plan, "techfloor", 13, 21, 1.25f);
-    plan.floor("techfloor", 19.75f, 23.75f, 0.5f);
-    solid(plan, "techfloor", 22.5f, 30.5f, 1.25f);
-    solid(plan, "techfloor", 30.5f, 38.5f, 2);
-    solid(plan, "techfloor", 38.5f, 46.5f, 2.75f);
-    solid(plan, "techfloor", 46.5f, 62.5f, 3.5f);
-    plan.checkpoint(47.5f, 3.5f).hint(47.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
+    solid(plan, "techfloor", 9, 25, 0.5f);
+    solid(plan, "techfloor", 17, 25, 1.25f);
+    plan.floor("techfloor", 23.75f, 27.75f, 0.5f);
+    solid(plan, "techfloor", 26.5f, 34.5f, 1.25f);
+    solid(plan, "techfloor", 34.5f, 42.5f, 2);
+    solid(plan, "techfloor", 42.5f, 50.5f, 2.75f);
+    solid(plan, "techfloor", 50.5f, 66.5f, 3.5f);
+    plan.checkpoint(51.5f, 3.5f).hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
-    plan.layout().column("techceiling", 54.5f, 5.2f, 11.2f, 1);
+    plan.layout().column("techceiling", 58.5f, 5.2f, 11.2f, 1);
     // Down a step to the ground, past two guards and a door the key on the platform opens.
-    solid(plan, "techfloor", 62.5f, 70.5f, 2);
-    plan.entity("guard", 75, HUMAN).entity("guard", 80, HUMAN);
-    plan.entity("doora", 85, DOOR).stack("techwall", 85, 3, 11, 4).exit(88, 0);
+    solid(plan, "techfloor", 66.5f, 74.5f, 2);
+    plan.entity("guard", 79, HUMAN).entity("guard", 84, HUMAN);
+    plan.entity("doora", 89, DOOR).stack("techwall", 89, 3, 11, 4).exit(92, 0);
 
     // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
     // and the key on the platform.
-    plan.entity("vial", 21.75f, 0.5f + PACKAGE).entity("health", 28, 1.25f + PACKAGE);
-    plan.entity("ammo", 50, 3.5f + PACKAGE).entity("vial", 58, 3.5f + PACKAGE).entity("keya", 60, 3.5f + PACKAGE);
-    lamps(plan, 4, 86, 8, 7);
+    plan.entity("vial", 25.75f, 0.5f + PACKAGE).entity("health", 32, 1.25f + PACKAGE);
+    plan.entity("ammo", 54, 3.5f + PACKAGE).entity("vial", 62, 3.5f + PACKAGE).entity("keya", 64, 3.5f + PACKAGE);
+    lamps(plan, 4, 90, 8, 7);
 
-    plan.walk(17).jump(19.5f, 27).walk(51.8f).crouch(58).walk(67.5f);
-    plan.fight(75, HUMAN).fight(80, HUMAN).walk(88);
+    plan.walk(21).jump(23.5f, 31).walk(55.8f).crouch(62).walk(71.5f);
+    plan.fight(79, HUMAN).fight(84, HUMAN).walk(92);
 }
 
 // Container ducts to crawl through: each is too low to walk and too tall to jump over.
