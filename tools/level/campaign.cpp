@@ -67,7 +67,8 @@ void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top
 void buildSp01(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 94, 12);
-    plan.start(0, 0).hint(0, 0, "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
+    plan.start(0, 0).hint(0, 0,
+                          "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
 
     // Steps of 0.5 and 0.75, a gap of 1.5 over a pit 0.75 deep, then three more steps of 0.75 up
     // to the platform.
@@ -78,7 +79,8 @@ void buildSp01(LevelPlan& plan)
     solid(plan, "techfloor", 34.5f, 42.5f, 2);
     solid(plan, "techfloor", 42.5f, 50.5f, 2.75f);
     solid(plan, "techfloor", 50.5f, 66.5f, 3.5f);
-    plan.checkpoint(51.5f, 3.5f).hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
+    plan.checkpoint(51.5f, 3.5f)
+        .hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
     plan.layout().column("techceiling", 58.5f, 5.2f, 11.2f, 1);
     // Down a step to the ground, past two guards and a door the key on the platform opens.
@@ -89,7 +91,9 @@ void buildSp01(LevelPlan& plan)
     // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
     // and the key on the platform.
     plan.entity("vial", 25.75f, 0.5f + PACKAGE).entity("health", 32, 1.25f + PACKAGE);
-    plan.entity("ammo", 54, 3.5f + PACKAGE).entity("vial", 62, 3.5f + PACKAGE).entity("keya", 64, 3.5f + PACKAGE);
+    plan.entity("ammo", 54, 3.5f + PACKAGE)
+        .entity("vial", 62, 3.5f + PACKAGE)
+        .entity("keya", 64, 3.5f + PACKAGE);
     lamps(plan, 4, 90, 8, 7);
 
     plan.walk(21).jump(23.5f, 31).walk(55.8f).crouch(62).walk(71.5f);
