@@ -70,12 +70,12 @@ void buildSp01(LevelPlan& plan)
     plan.start(0, 0).hint(0, 0,
                           "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
 
-    // Steps of 0.5 and 0.75, a gap of 1.5 over a pit 0.75 deep, then three more steps of 0.75 up
+    // Steps of 0.5 and 0.75, a gap of 2.5 over a pit 0.75 deep, then three more steps of 0.75 up
     // to the platform.
     solid(plan, "techfloor", 9, 25, 0.5f);
     solid(plan, "techfloor", 17, 25, 1.25f);
     plan.floor("techfloor", 23.75f, 27.75f, 0.5f);
-    solid(plan, "techfloor", 26.5f, 34.5f, 1.25f);
+    solid(plan, "techfloor", 27.5f, 35.5f, 1.25f);
     solid(plan, "techfloor", 34.5f, 42.5f, 2);
     solid(plan, "techfloor", 42.5f, 50.5f, 2.75f);
     solid(plan, "techfloor", 50.5f, 66.5f, 3.5f);
@@ -90,13 +90,13 @@ void buildSp01(LevelPlan& plan)
 
     // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
     // and the key on the platform.
-    plan.entity("vial", 25.75f, 0.5f + PACKAGE).entity("health", 32, 1.25f + PACKAGE);
+    plan.entity("vial", 26.25f, 0.5f + PACKAGE).entity("health", 32, 1.25f + PACKAGE);
     plan.entity("ammo", 54, 3.5f + PACKAGE)
         .entity("vial", 62, 3.5f + PACKAGE)
         .entity("keya", 64, 3.5f + PACKAGE);
     lamps(plan, 4, 90, 8, 7);
 
-    plan.walk(21).jump(23.5f, 31).walk(55.8f).crouch(62).walk(71.5f);
+    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(71.5f);
     plan.fight(79, HUMAN).fight(84, HUMAN).walk(92);
 }
 
