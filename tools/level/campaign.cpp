@@ -62,7 +62,7 @@ void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top
 
 // The first level teaches walking, jumping and crouching: steps a standing jump clears with room
 // to spare, a short gap over a shallow pit that a missed jump climbs out of, more steps up to a
-// platform with a low ceiling, then down to face two guards, and through a locked door to the exit. Each
+// platform with a low ceiling, then down to face a guard, and through a locked door to the exit. Each
 // step is a long tread, so a jump from its foot lands well before the next one.
 void buildSp01(LevelPlan& plan)
 {
@@ -83,9 +83,9 @@ void buildSp01(LevelPlan& plan)
         .hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
     plan.layout().column("techceiling", 58.5f, 5.2f, 11.2f, 1);
-    // Down a step to the ground, past two guards and a door the key on the platform opens.
-    solid(plan, "techfloor", 66.5f, 74.5f, 2);
-    plan.entity("guard", 79, HUMAN).entity("guard", 84, HUMAN);
+    // Down a step to the ground, past a guard and a door the key on the platform opens.
+    solid(plan, "techfloor", 66.5f, 70.5f, 2);
+    plan.entity("guard", 80, HUMAN);
     plan.entity("doora", 89, DOOR).stack("techwall", 89, 3, 11, 4).exit(92, 0);
 
     // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
@@ -96,8 +96,8 @@ void buildSp01(LevelPlan& plan)
         .entity("keya", 64, 3.5f + PACKAGE);
     lamps(plan, 4, 90, 8, 7);
 
-    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(71.5f);
-    plan.fight(79, HUMAN).fight(84, HUMAN).walk(92);
+    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(73.5f);
+    plan.fight(80, HUMAN).walk(92);
 }
 
 // Container ducts to crawl through: each is too low to walk and too tall to jump over.
