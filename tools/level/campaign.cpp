@@ -62,8 +62,9 @@ void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top
 
 // The first level teaches walking, jumping and crouching: steps a standing jump clears with room
 // to spare, a short gap over a shallow pit that a missed jump climbs out of, more steps up to a
-// platform with a low ceiling, then down to face a guard, and through a locked door to the exit. Each
-// step is a long tread, so a jump from its foot lands well before the next one.
+// platform with a low ceiling and a key, then down and through the door it opens to the exit.
+// Each step is a long tread, so a jump from its foot lands well before the next one. Guards wait
+// for the levels after it.
 void buildSp01(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 94, 12);
@@ -83,9 +84,8 @@ void buildSp01(LevelPlan& plan)
         .hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
     plan.layout().column("techceiling", 58.5f, 5.2f, 11.2f, 1);
-    // Down a step to the ground, past a guard and a door the key on the platform opens.
+    // Down a step to the ground and through a door the key on the platform opens.
     solid(plan, "techfloor", 66.5f, 70.5f, 2);
-    plan.entity("guard", 80, HUMAN);
     plan.entity("doora", 89, DOOR).stack("techwall", 89, 3, 11, 4).exit(92, 0);
 
     // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
@@ -96,8 +96,7 @@ void buildSp01(LevelPlan& plan)
         .entity("keya", 64, 3.5f + PACKAGE);
     lamps(plan, 4, 90, 8, 7);
 
-    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(73.5f);
-    plan.fight(80, HUMAN).walk(92);
+    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(92);
 }
 
 // Container ducts to crawl through: each is too low to walk and too tall to jump over.
