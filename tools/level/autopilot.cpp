@@ -3,6 +3,7 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "game/world/humanbody.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,9 +22,10 @@ const unsigned TAKE_OFF_TICKS = 8;
 // Ticks standing after a jump that make a landing; a human at the top of its jump may seem to
 // stand for a tick.
 const unsigned LANDED_TICKS = 3;
-// How fast a walking human on the ground slows down once the walk is let go (its walking
-// force limit over its mass), in m/s^2.
-const float BRAKING = 1800.0f / 75.0f;
+// The mass of the shipped human's bodies (data/entitybodies.xml), in kg.
+const float HUMAN_MASS = 75.0f;
+// How fast a walking human on the ground slows down once the walk is let go, in m/s^2.
+const float BRAKING = game::HumanBody::MAX_WALK_FORCE / HUMAN_MASS;
 // What a fight step shoots at, by entity type.
 const char* const TARGET_TYPES[] = {"human", "prop", "sentrygun", "drone", "crawler"};
 // Slower than this up or down, a human on the ground stands: it is not still climbing a step.
