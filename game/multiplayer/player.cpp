@@ -49,6 +49,7 @@ const char* const KILL_CAPTIONS[] = {"Kill", "Multiple kill", "Kill streak"};
 
 const Ogre::Vector3 Player::FLOAT_OFFSET(0.0f, 2.0f, 0.0f);
 const Ogre::Vector3 Player::NOTE_OFFSET(0.0f, 3.0f, 2.0f);
+const Ogre::Vector3 Player::HINT_OFFSET(0.0f, 2.0f, 2.0f);
 Player::Player(PlayerManager* manager, unsigned int index, bool authoritative)
     : mManager(manager), mEvents(manager->getEventDispatcher()), mIndex(index), mAuthoritative(authoritative)
 {
@@ -242,6 +243,7 @@ void Player::tick(unsigned short)
             character->setSkin(static_cast<int>(mAppearance));
         mChanged = false;
     }
+    followHint();
     if (mLocal && human)
     {
         Level* level = mManager->getLevel();
@@ -407,12 +409,31 @@ void Player::showHint(const LevelPoint& point)
     if (!splitHint(point.value, human ? static_cast<const Human*>(human)->getController() : nullptr, text,
                    subText))
         return;
-    if (brix::TextLabel* label =
-            addTextLabel(point.getPosition() + NOTE_OFFSET, text, NOTE_COLOUR, NOTE_SECONDS, true))
+    const Ogre::Vector3 position =
+        human ? getHintPosition(*static_cast<const Human*>(human)) : point.getPosition();
+    if (brix::TextLabel* label = addTextLabel(position, text, NOTE_COLOUR, NOTE_SECONDS, true))
     {
         label->setSubText(subText);
         label->setAnimation(Ogre::Vector3::ZERO, FADE_RATE, NOTE_DELAY);
+        mHintLabel = label;
+        mHintSeconds = 0.0f;
     }
+}
+
+Ogre::Vector3 Player::getHintPosition(const Human& human)
+{
+    return human.getPosition() + Ogre::Vector3(human.getFacing() * HINT_AHEAD, 0.0f, 0.0f) + HINT_OFFSET;
+}
+
+void Player::followHint()
+{
+    if (!mHintLabel)
+        return;
+    mHintSeconds += TICK_SECONDS;
+    if (mHintSeconds >= NOTE_DELAY)
+        mHintLabel = nullptr;
+    else if (const Entity* human = getHuman())
+        mHintLabel->setPosition(getHintPosition(*static_cast<const Human*>(human)));
 }
 
 void Player::showTitle()
@@ -421,7 +442,8 @@ void Player::showTitle()
     const Entity* human = getHuman();
     if (!level || !human || level->getTitle().empty())
         return;
-    if (brix::TextLabel* label = addTextLabel(human->getPosition() + NOTE_OFFSET, level->getTitle(),
+    const Ogre::Vector3 ahead(static_cast<const Human*>(human)->getFacing() * HINT_AHEAD, 0.0f, 0.0f);
+    if (brix::TextLabel* label = addTextLabel(human->getPosition() + ahead + NOTE_OFFSET, level->getTitle(),
                                               NOTE_COLOUR, NOTE_SECONDS, true))
     {
         if (!level->getAuthor().empty())
@@ -463,6 +485,7 @@ void Player::showSummary()
 void Player::forgetLabels()
 {
     mCompletionLabel = nullptr;
+    mHintLabel = nullptr;
 }
 
 void Player::onAuthoritativeEvent(unsigned int id, int a, int b)

@@ -15,6 +15,7 @@ namespace game
 {
 class Controller;
 class Entity;
+class Human;
 class EventProxy;
 struct LevelPoint;
 class PlayerManager;
@@ -66,6 +67,11 @@ public:
     static constexpr float COUNT_UP_SECONDS = 2.0f;
     static const Ogre::Vector3 FLOAT_OFFSET;
     static const Ogre::Vector3 NOTE_OFFSET;
+    // A hint is read where the player is: centred this far ahead of the human, where its camera
+    // looks, under the level's title by HINT_OFFSET; it keeps that place as the human moves until
+    // it starts to fade.
+    static constexpr float HINT_AHEAD = 4.0f;
+    static const Ogre::Vector3 HINT_OFFSET;
 
     // Registers with the player manager's event dispatcher; the destructor unregisters.
     Player(PlayerManager* manager, unsigned int index, bool authoritative);
@@ -161,6 +167,8 @@ private:
     void showPickup(unsigned int id, unsigned int packageId);
     void showDeath();
     void showHint(const LevelPoint& point);
+    static Ogre::Vector3 getHintPosition(const Human& human);
+    void followHint();
     void showTitle();
     void showSummary();
     // Label layers that show only to the observers of this player's human.
@@ -188,5 +196,9 @@ private:
     Ogre::Vector3 mEndPosition = Ogre::Vector3::ZERO;
     brix::TextLabel* mCompletionLabel = nullptr;
     float mShownScore = 0.0f;
+    // The hint that follows the human, and its age in seconds; the label manager deletes it
+    // NOTE_SECONDS after it was shown, so it is let go at NOTE_DELAY.
+    brix::TextLabel* mHintLabel = nullptr;
+    float mHintSeconds = 0.0f;
 };
 } // namespace game

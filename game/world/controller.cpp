@@ -132,6 +132,16 @@ void Controller::addInput(const TInput& input)
     mCount = std::min(mCount + 1, INPUT_COUNT);
 }
 
+Controller::TInput Controller::asSent(const TInput& input)
+{
+    TInput sent = input;
+    sent.move = decodeAxis(encodeAxis(input.move));
+    sent.aimX = decodeAxis(encodeAxis(input.aimX));
+    sent.aimY = decodeAxis(encodeAxis(input.aimY));
+    sent.buttons = input.buttons & 0xFF;
+    return sent;
+}
+
 unsigned char Controller::encodeAxis(float value)
 {
     return static_cast<unsigned char>((std::clamp(value, -1.0f, 1.0f) + 1.0f) * AXIS_SCALE);

@@ -92,6 +92,9 @@ public:
 
     // Stores a record newer than the newest held, overwriting the oldest; drops any other.
     void addInput(const TInput& input);
+    // The record as the server reads it back from the block: axes rounded to their byte,
+    // buttons cut to 8 bits. A client predicts from this, so that it turns the way the server does.
+    static TInput asSent(const TInput& input);
 
 private:
     static unsigned char encodeAxis(float value);

@@ -491,6 +491,9 @@ void Human::applyInput(uint16_t tick)
     if (!mController->getInput(tick, input))
         brix::Log::debug("No input available for human %d (tick %d)", static_cast<int>(mId),
                          static_cast<int>(tick));
+    // A client predicts from the input the server will have, not from the raw device values.
+    if (!isAuthoritative())
+        input = Controller::asSent(input);
     mFacingRight = input.aimX > 0.0f;
     mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
     float walk = input.move;
@@ -504,6 +507,7 @@ void Human::applyInput(uint16_t tick)
     if (!isAuthoritative())
     {
         mController->getLatestInput(input);
+        input = Controller::asSent(input);
         mFacingRight = input.aimX > 0.0f;
         mAimAngle = Ogre::Math::ATan2(input.aimY, std::fabs(input.aimX)).valueDegrees();
     }
@@ -562,13 +566,12 @@ void Human::handleWeaponButtons(unsigned int buttons, unsigned int pressed)
         switchWeapon();
         mLatchedButtons |= Controller::BUTTON_SWITCH;
     }
-    else if (pressed & Controller::BUTTON_RELOAD)
+    else if ((pressed & Controller::BUTTON_RELOAD) && selected.canReload())
     {
-        if (selected.canReload())
-        {
-            selected.reload();
-            mReloadTrigger.trigger();
-        }
+        // Like a switch, a reload press waits while the weapon is busy and latches only once it
+        // acts: a press made during the last shot's delay is not lost.
+        selected.reload();
+        mReloadTrigger.trigger();
         mLatchedButtons |= Controller::BUTTON_RELOAD;
     }
     else if (pressed & Controller::BUTTON_SHOOT)

@@ -1,4 +1,7 @@
 #include "game/world/weapon.h"
+#include "game/world/entity.h"
+#include "game/world/weaponslot.h"
+#include "toolkit/log.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreEntity.h>
@@ -27,6 +30,22 @@ Ogre::MeshPtr loadMesh(const brix::XMLElement* element, const char* path)
 {
     std::string name = element->getValue(path, "");
     return name.empty() ? Ogre::MeshPtr() : Ogre::MeshManager::getSingleton().load(name, "default");
+}
+
+// A value the weapon slot's replicated state cannot carry would desync host and client, so it is
+// brought within the field's range, with a line in the log.
+template <typename T> T fitState(const std::string& weapon, const char* field, T value, T low, T high)
+{
+    const T fitted = std::clamp(value, low, high);
+    if (fitted != value)
+        brix::Log::error("Weapon '%s': %s %g does not fit its replicated state, clamped to %g",
+                         weapon.c_str(), field, static_cast<double>(value), static_cast<double>(fitted));
+    return fitted;
+}
+
+float fitDelay(const std::string& weapon, const char* field, float seconds)
+{
+    return fitState(weapon, field, seconds, 0.0f, WeaponSlot::MAX_TICKS * Entity::TICK_SECONDS);
 }
 } // namespace
 
@@ -73,12 +92,14 @@ void Weapon::load(const brix::XMLElement* element)
         mBeamParticleSystem = beam->getValue("particlesystem", "");
     }
     mHandleOffset = vector(element, "handleoffset");
-    mShootDelay = element->getValueAsFloat("shootdelay", 0.0f);
-    mReloadDelay = element->getValueAsFloat("reloaddelay", 0.0f);
+    mShootDelay = fitDelay(mName, "shootdelay", element->getValueAsFloat("shootdelay", 0.0f));
+    mReloadDelay = fitDelay(mName, "reloaddelay", element->getValueAsFloat("reloaddelay", 0.0f));
     mRecoil = element->getValueAsFloat("recoil", 0.0f);
-    mRounds = element->getValueAsInteger("rounds", 0);
-    mRoundsPerClip = element->getValueAsInteger("roundsperclip", 0);
-    mTimePerRound = element->getValueAsFloat("timeperround", 0.0f);
+    mRounds = fitState(mName, "rounds", element->getValueAsInteger("rounds", 0), 0,
+                       static_cast<int>(WeaponSlot::MAX_ROUNDS));
+    mRoundsPerClip = fitState(mName, "roundsperclip", element->getValueAsInteger("roundsperclip", 0), 0,
+                              static_cast<int>(WeaponSlot::MAX_CLIP));
+    mTimePerRound = fitDelay(mName, "timeperround", element->getValueAsFloat("timeperround", 0.0f));
     mAimMarkerDistance = element->getValueAsFloat("aimmarkerdistance", 0.0f);
     mHeavy = element->getValueAsBoolean("heavy", false);
     mBarrelLength = element->getValueAsFloat("barrellength", 0.0f);

@@ -53,6 +53,10 @@ public:
     static constexpr unsigned ROUND_TIMER_BITS = 7;
     static constexpr unsigned CLIP_BITS = 7;
     static constexpr unsigned RESERVE_BITS = 9;
+    // What those fields hold: a weapon definition beyond them is clamped when it is loaded.
+    static constexpr uint32_t MAX_TICKS = (1u << STATE_COUNTER_BITS) - 1;
+    static constexpr uint32_t MAX_CLIP = (1u << CLIP_BITS) - 1;
+    static constexpr uint32_t MAX_ROUNDS = (1u << RESERVE_BITS) - 1;
     // Run-time flags of the projectiles fired: purged at once when they die.
     static constexpr uint32_t PROJECTILE_FLAGS = 0x1000000;
     // The aim marker lies at least this far.

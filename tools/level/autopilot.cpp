@@ -3,6 +3,7 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "game/world/humanbody.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,9 +22,10 @@ const unsigned TAKE_OFF_TICKS = 8;
 // Ticks standing after a jump that make a landing; a human at the top of its jump may seem to
 // stand for a tick.
 const unsigned LANDED_TICKS = 3;
-// Within this of its point a walk slows down, to no less than the fraction of its speed.
-const float APPROACH_DISTANCE = 1.0f;
-const float MIN_APPROACH = 0.3f;
+// The mass of the shipped human's bodies (data/entitybodies.xml), in kg.
+const float HUMAN_MASS = 75.0f;
+// How fast a walking human on the ground slows down once the walk is let go, in m/s^2.
+const float BRAKING = game::HumanBody::MAX_WALK_FORCE / HUMAN_MASS;
 // What a fight step shoots at, by entity type.
 const char* const TARGET_TYPES[] = {"human", "prop", "sentrygun", "drone", "crawler"};
 // Slower than this up or down, a human on the ground stands: it is not still climbing a step.
@@ -69,15 +71,30 @@ bool Autopilot::next(const game::Human& human, game::EntityManager& entities, Co
     return false;
 }
 
-void Autopilot::walkToward(float x, const game::Human& human, Controller::TInput& input)
+bool Autopilot::walksOn() const
 {
-    const float dx = x - human.getPosition().x;
-    if (std::fabs(dx) < ARRIVAL_DISTANCE * 0.5f)
+    if (mStep + 1 >= mRoute.size())
+        return false;
+    const TStep& step = mRoute[mStep];
+    const TStep& next = mRoute[mStep + 1];
+    const bool moves = next.kind == TStep::WALK || next.kind == TStep::CROUCH || next.kind == TStep::SHIELD ||
+                       next.kind == TStep::JUMP;
+    return moves && (next.x - step.x) * (step.x - mStart) > 0.0f;
+}
+
+void Autopilot::walkToward(float x, bool brake, const game::Human& human, Controller::TInput& input)
+{
+    // Held all the way, the key stays down past the point too.
+    const float dx = brake ? x - human.getPosition().x : x - mStart;
+    // A keyboard walks at full speed or not at all: the key is let go where the human, sliding
+    // to a stop on the ground, comes to rest near the point. In the air it stays held.
+    const float toward = human.getLinearVelocity().x * (dx > 0.0f ? 1.0f : -1.0f);
+    const float braking =
+        brake && toward > 0.0f && human.isOnGround() ? toward * toward / (2.0f * BRAKING) : 0.0f;
+    if (std::fabs(dx) < std::max(ARRIVAL_DISTANCE * 0.5f, braking))
         return;
-    // Slowing down over the last metre, so as to stop near the point rather than beyond it.
-    const float speed = std::min(1.0f, std::max(MIN_APPROACH, std::fabs(dx) / APPROACH_DISTANCE));
     mFacing = dx > 0.0f ? 1.0f : -1.0f;
-    input.move = mFacing * speed;
+    input.move = mFacing;
     input.aimX = mFacing;
 }
 
@@ -86,14 +103,21 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
 {
     const Ogre::Vector3& position = human.getPosition();
     const bool timedOut = mTicks * TICK_SECONDS >= step.seconds;
+    if (mTicks == 0)
+        mStart = position.x;
     switch (step.kind)
     {
     case TStep::WALK:
     case TStep::CROUCH:
     case TStep::SHIELD:
+    {
+        // A walk that goes on into the next step is done once past its x, on the ground.
+        const bool through = walksOn();
+        if (through && (step.x - position.x) * (step.x - mStart) <= 0.0f && human.isOnGround())
+            return false;
         if ((std::fabs(step.x - position.x) < ARRIVAL_DISTANCE && isStanding(human)) || timedOut)
             return false;
-        walkToward(step.x, human, input);
+        walkToward(step.x, !through, human, input);
         if (step.kind == TStep::CROUCH)
             input.buttons |= Controller::BUTTON_CROUCH;
         else if (step.kind == TStep::SHIELD)
@@ -110,6 +134,7 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
         else
             mBlocked = 0;
         return true;
+    }
     case TStep::JUMP:
         // A jump starts from the ground: one still falling from the step before lands first.
         if (timedOut)
@@ -121,7 +146,7 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
         }
         else if (mAirborne && isStanding(human) && ++mLanded >= LANDED_TICKS)
             return false;
-        walkToward(step.x, human, input);
+        walkToward(step.x, !walksOn(), human, input);
         if (!std::isnan(step.y) && mTakeOff == 0 && (step.x - step.y) * (step.y - position.x) > 0.0f)
             return true;
         if (!mAirborne && human.isOnGround() && mTakeOff++ % TAKE_OFF_TICKS == 0)

@@ -24,9 +24,9 @@ public:
     // Nearer than this to its x a move step is done.
     static constexpr float ARRIVAL_DISTANCE = 0.25f;
     // A fight step shoots at what lives this near its point, in sight.
-    static constexpr float FIGHT_RADIUS = 4.5f;
+    static constexpr float FIGHT_RADIUS = 9.0f;
     // Ticks on the ground without getting anywhere before a walk jumps.
-    static constexpr unsigned BLOCKED_TICKS = 4;
+    static constexpr unsigned BLOCKED_TICKS = 10;
     // Below this speed a walking human counts as blocked.
     static constexpr float BLOCKED_SPEED = 0.5f;
     // Ticks a shot is held and then released: single-shot weapons fire on each press.
@@ -43,7 +43,11 @@ private:
     // Fills the input for the step under way; false when the step is done.
     bool drive(const LevelPlan::TStep& step, const game::Human& human, game::EntityManager& entities,
                game::Controller::TInput& input);
-    void walkToward(float x, const game::Human& human, game::Controller::TInput& input);
+    // With brake, the walk is let go in time to stop at x; without, it is held all the way.
+    void walkToward(float x, bool brake, const game::Human& human, game::Controller::TInput& input);
+    // Whether the step after the one under way walks on past its x the same way: a keyboard
+    // player keeps the key held there rather than stopping and starting again.
+    bool walksOn() const;
     // The nearest living target of a fight step in sight of the human, or null.
     const game::Entity* findTarget(const LevelPlan::TStep& step, const game::Human& human,
                                    game::EntityManager& entities) const;
@@ -53,6 +57,8 @@ private:
     // Ticks into the step under way.
     unsigned mTicks = 0;
     unsigned mBlocked = 0;
+    // Where the human stood when the step began.
+    float mStart = 0.0f;
     // Ticks on the ground since a jump step first pressed to take off.
     unsigned mTakeOff = 0;
     unsigned mLanded = 0;

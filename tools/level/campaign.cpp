@@ -52,86 +52,72 @@ void lamps(LevelPlan& plan, float from, float to, float step, float y, bool flic
         plan.lamp(x, y, flicker && odd);
 }
 
-// A walk from the start on the left to the exit on the right: crates to jump up, a gap to jump
-// across, ledges to climb, a ceiling to crouch under and a drop to the exit floor, then two
-// guards and a locked door.
+// Slabs of the floor block from fromX to toX with their top at the height, stacked down to the
+// ground floor so that nothing hangs in the air: a step, a raised floor or a pit's bottom.
+void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top)
+{
+    for (float slab = top; slab > 0.0f; slab -= 1.0f)
+        plan.floor(block, fromX, toX, slab);
+}
+
+// The first level teaches walking, jumping and crouching: steps a standing jump clears with room
+// to spare, a short gap over a shallow pit that a missed jump climbs out of, more steps up to a
+// platform with a low ceiling and a key, then down and through the door it opens to the exit.
+// Each step is a long tread, so a jump from its foot lands well before the next one. Guards wait
+// for the levels after it.
 void buildSp01(LevelPlan& plan)
 {
-    LevelBuilder& layout = plan.layout();
-    layout.row("techfloor", 0, 60, 4, -0.5f);
-    layout.column("techwall", -2.5f, 2, 6, 4);
-    layout.column("techwall", 62.5f, 2, 6, 4);
-    plan.start(0, 0).hint(2, 0, "Jump up the crates, then across the gap.");
+    hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 94, 12);
+    plan.start(0, 0).hint(0, 0,
+                          "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
 
-    // Crates: a one-metre step, then a two-metre crate, onto the raised floor.
-    layout.block("techcube", at(10.5f, 0.5f));
-    layout.block("storagecube", at(14, 1));
-    layout.block("techfloor", at(17, 1.5f));
-    // The gap from 19 to 22; a fall lands on the ground floor, and a step there leads back up
-    // (crouching under the raised floor, which hangs 1 above the ground, leads nowhere).
-    layout.block("techfloor", at(24, 1.5f));
-    layout.block("techcube", at(21.5f, 0.5f));
-    // The way back up from below the ledges.
-    layout.block("techcube", at(26.5f, 0.5f));
-
-    // Ledges up to the high platform: the first 1.25 above the raised floor, then each 1 higher.
-    layout.block("techledge", at(28, 3.125f));
-    layout.block("techledge", at(31, 4.125f));
-    layout.block("techledge", at(34, 5.125f));
-    layout.row("techfloor", 38, 46, 4, 4.5f);
-    // The platform stands on a wall, so the ground floor below is no way round.
-    layout.block("techwall", at(36.5f, 2));
-    plan.checkpoint(38, 5).hint(39, 5, "Crouch to get under the low ceiling.");
-
+    // Steps of 0.5 and 0.75, a gap of 2.5 over a pit 0.75 deep, then three more steps of 0.75 up
+    // to the platform.
+    solid(plan, "techfloor", 9, 25, 0.5f);
+    solid(plan, "techfloor", 17, 25, 1.25f);
+    plan.floor("techfloor", 23.75f, 27.75f, 0.5f);
+    solid(plan, "techfloor", 27.5f, 35.5f, 1.25f);
+    solid(plan, "techfloor", 34.5f, 42.5f, 2);
+    solid(plan, "techfloor", 42.5f, 50.5f, 2.75f);
+    solid(plan, "techfloor", 50.5f, 66.5f, 3.5f);
+    plan.checkpoint(51.5f, 3.5f)
+        .hint(51.5f, 3.5f, "Crouch to get under the low ceiling.|Hold #CROUCH# and walk.");
     // A ceiling hanging 1.2 above the platform, too tall to jump over.
-    layout.column("techceiling", 42, 6.7f, 11.7f, 1);
+    plan.layout().column("techceiling", 58.5f, 5.2f, 11.2f, 1);
+    // Down a step to the ground and through a door the key on the platform opens.
+    solid(plan, "techfloor", 66.5f, 70.5f, 2);
+    plan.entity("doora", 89, DOOR).stack("techwall", 89, 3, 11, 4).exit(92, 0);
 
-    // Down a ledge to the exit floor, past two guards and a door the key on the platform opens.
-    layout.block("techledge", at(49, 2.125f));
-    plan.stack("techwall", 55, 3, 11, 4);
-    plan.entity("doora", 55, DOOR).exit(60, 0);
-    plan.entity("guard", 53, HUMAN).entity("guard", 58.5f, HUMAN);
-
-    // Pickups: health past the gap, a vial in the gap for those who fall, ammunition, a vial
+    // Pickups: a vial in the pit for those who fall, health past the gap, ammunition, a vial
     // and the key on the platform.
-    plan.entity("health", 24, 2 + PACKAGE).entity("vial", 21.5f, 1 + PACKAGE);
-    plan.entity("ammo", 40, 5 + PACKAGE).entity("vial", 45, 5 + PACKAGE).entity("keya", 46.5f, 5 + PACKAGE);
-    plan.lamp(4, 3).lamp(17, 5).lamp(30, 7).lamp(46, 8, true).lamp(52, 3).lamp(59, 4);
+    plan.entity("vial", 26.25f, 0.5f + PACKAGE).entity("health", 32, 1.25f + PACKAGE);
+    plan.entity("ammo", 54, 3.5f + PACKAGE)
+        .entity("vial", 62, 3.5f + PACKAGE)
+        .entity("keya", 64, 3.5f + PACKAGE);
+    lamps(plan, 4, 90, 8, 7);
 
-    plan.walk(10)
-        .jump(10.6f, 14)
-        .walk(16)
-        .jump(18.7f, 23)
-        .walk(25.6f)
-        .jump(28)
-        .walk(28.6f)
-        .jump(31)
-        .walk(31.6f)
-        .jump(34)
-        .walk(39.6f)
-        .crouch(44.6f);
-    plan.walk(50.5f).fight(53, HUMAN).walk(56).fight(58.5f, HUMAN).walk(60);
+    plan.walk(21).jump(24, 31).walk(55.8f).crouch(62).walk(92);
 }
 
 // Container ducts to crawl through: each is too low to walk and too tall to jump over.
 void buildSp02(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "storagefloor", "storagewall", -2, 50, 8);
-    plan.start(0, 0).hint(2, 0, "Hold crouch to crawl under the low containers.");
+    plan.start(0, 0).hint(0, 0, "Hold crouch to crawl under the low containers.");
     for (float x : {11.0f, 13.0f, 23.0f, 37.0f, 39.0f})
         plan.stack("storagecube", x, 1.2f, 8, 2);
     plan.entity("health", 18, PACKAGE).entity("vial", 38, PACKAGE).entity("vial", 30, PACKAGE);
     plan.exit(46, 0);
     lamps(plan, 6, 44, 12, 3, true);
 
-    plan.walk(9.4f).crouch(14.6f).walk(21.4f).crouch(24.6f).walk(35.4f).crouch(40.6f).walk(46);
+    plan.walk(9.4f).crouch(15.2f).walk(21.4f).crouch(25.2f).walk(35.4f).crouch(41.2f).walk(46);
 }
 
 // Crates to climb on and to shoot out of the way, and barrels that burst when shot.
 void buildSp03(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, "techceiling", "storagewall", -2, 62, 7);
-    plan.start(0, 0).hint(2, 0, "Climb on the crate. Shoot crates and barrels that bar the way.");
+    plan.start(0, 0).hint(0, 0, "Climb on the crate. Shoot crates and barrels that bar the way.");
     // A crate as the step up onto a row of containers.
     plan.entity("crate", 12.5f, PROP);
     for (float x = 15; x <= 25; x += 2)
@@ -156,7 +142,7 @@ void buildSp03(LevelPlan& plan)
 void buildSp04(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "labfloor", "labwall", -2, 70, 9);
-    plan.start(0, 0).hint(2, 0, "Aim and shoot: guards fire back, so keep your distance.");
+    plan.start(0, 0).hint(0, 0, "Aim and shoot: guards fire back, so keep your distance.");
     plan.entity("guard", 18, HUMAN);
     // A step onto a raised bench with a guard on it.
     plan.block("labcube", 24.5f, 0.5f).floor("labfloor", 25, 37, 2);
@@ -165,24 +151,25 @@ void buildSp04(LevelPlan& plan)
     plan.entity("vial", 60, PACKAGE).exit(66, 0);
     lamps(plan, 4, 64, 10, 4);
 
-    plan.walk(10).fight(18, HUMAN).walk(27).fight(34, 2 + HUMAN).walk(44).fight(52, HUMAN).walk(66);
+    plan.walk(5).fight(18, HUMAN).walk(26).fight(34, 2 + HUMAN).walk(36.5f).fight(52, HUMAN).walk(66);
 }
 
-// Two keys for two doors; the second key lies up a flight of ledges.
+// Two keys for two doors; the second key lies up a flight of steps a metre high.
 void buildSp05(LevelPlan& plan)
 {
-    hall(plan, "labfloor", "techwall", 1, "labfloor", "labwall", -2, 58, 7);
-    plan.start(0, 0).hint(2, 0, "Doors open for the key of their colour.");
-    plan.entity("keya", 10, PACKAGE);
-    plan.entity("doora", 18, DOOR).stack("techwall", 18, 3, 7, 4);
-    for (int step = 0; step < 3; ++step)
-        plan.block("techledge", 25.0f + 3.0f * step, 1.125f + 1.25f * step);
-    plan.entity("keyb", 31, 3.75f + PACKAGE).entity("vial", 34.5f, PACKAGE);
-    plan.entity("doorb", 40, DOOR).stack("techwall", 40, 3, 7, 4);
-    plan.entity("health", 46, PACKAGE).exit(54, 0);
-    lamps(plan, 4, 52, 8, 4);
+    hall(plan, "labfloor", "techwall", 1, "labfloor", "labwall", -2, 70, 7);
+    plan.start(0, 0).hint(0, 0, "Doors open for the key of their colour.");
+    plan.entity("keya", 8, PACKAGE);
+    plan.entity("doora", 14, DOOR).stack("techwall", 14, 3, 7, 4);
+    solid(plan, "labfloor", 18, 42, 1);
+    solid(plan, "labfloor", 26, 42, 2);
+    solid(plan, "labfloor", 34, 42, 3);
+    plan.entity("keyb", 39.5f, 3 + PACKAGE).entity("vial", 46.5f, PACKAGE);
+    plan.entity("doorb", 50, DOOR).stack("techwall", 50, 3, 7, 4);
+    plan.entity("health", 54, PACKAGE).exit(66, 0);
+    lamps(plan, 4, 68, 8, 4);
 
-    plan.walk(23.2f).jump(25).walk(25.6f).jump(28).walk(28.6f).jump(31).walk(31.4f).walk(54);
+    plan.walk(12.4f).wait(1.5f).walk(40).walk(48.4f).wait(1.5f).walk(66);
 }
 
 // Bridges over a chasm: a lift up, a jump across and a lift called back up to ride down.
@@ -197,19 +184,19 @@ void buildSp06(LevelPlan& plan)
         plan.stack("bridgepillar", x, -8.3f, 5.7f, 4);
     plan.stack("techwall", -2.5f, 0, 12, 4).stack("techwall", 65.5f, 0, 12, 4);
     plan.lift(12, 0, 6).lift(51, 0, 6);
-    plan.start(0, 0).hint(3, 0, "Stand on the lift to ride it; call it back with the interact key.");
+    plan.start(0, 0).hint(0, 0, "Stand on the lift to ride it; call it back with the interact key.");
     plan.checkpoint(22, 6).entity("vial", 40, 6 + PACKAGE).entity("health", 47, 6 + PACKAGE);
     plan.exit(62, 0);
     lamps(plan, 4, 60, 8, 9);
 
-    plan.walk(12).ride(7).walk(27).jump(29.7f, 34).walk(48.8f).interact().wait(6).walk(51).ride(1).walk(62);
+    plan.walk(12).ride(7).jump(29.5f, 34).walk(47).interact().wait(6).walk(51).ride(1).walk(62);
 }
 
 // A heavy weapon picked up at the start, for soldiers who carry one too.
 void buildSp07(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "techceiling", "storagewall", -2, 66, 8);
-    plan.start(0, 0).hint(2, 0, "Pick up the heavy weapon and switch to it.");
+    plan.start(0, 0).hint(0, 0, "Pick up the heavy weapon and switch to it.");
     plan.entity("heavyweapon", 5, PACKAGE);
     plan.entity("soldier", 24, HUMAN).entity("ammo", 30, PACKAGE);
     // A container to climb, a step before it, with a guard on top.
@@ -218,8 +205,8 @@ void buildSp07(LevelPlan& plan)
     plan.entity("health", 41, PACKAGE).entity("soldier", 48, HUMAN).exit(62, 0);
     lamps(plan, 4, 60, 8, 4, true);
 
-    plan.walk(5).interact().wait(0.5f).walk(14).fight(24, HUMAN).walk(30).fight(36, 2 + HUMAN).walk(38);
-    plan.walk(40).fight(48, HUMAN).walk(62);
+    plan.walk(5).interact().wait(0.5f).walk(11).fight(24, HUMAN).walk(26).fight(36, 2 + HUMAN).walk(37.5f);
+    plan.fight(48, HUMAN).walk(62);
 }
 
 // Sentry guns on the floor and on a gallery above it.
@@ -227,7 +214,7 @@ void buildSp08(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, "techceiling", nullptr, -2, 70, 9);
     plan.floor("hazardfloor", 16, 28, 0.01f, 2);
-    plan.start(0, 0).hint(2, 0, "Sentry guns fire at what moves in front of them.");
+    plan.start(0, 0).hint(0, 0, "Sentry guns fire at what moves in front of them.");
     plan.entity("heavyweapon", 5, PACKAGE).entity("sentrygun", 22, SENTRY, ARMED);
     // The gallery stands on a wall.
     plan.floor("techfloor", 34, 42, 4).stack("techwall", 38, 0, 3, 4);
@@ -244,7 +231,7 @@ void buildSp08(LevelPlan& plan)
 void buildSp09(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "techceiling", "labwall", -2, 58, 9);
-    plan.start(0, 0).hint(2, 0, "Take the energy and raise your shield to walk past the guns.");
+    plan.start(0, 0).hint(0, 0, "Take the energy and raise your shield to walk past the guns.");
     plan.entity("shieldenergy", 6, PACKAGE);
     plan.floor("techfloor", 22, 38, 6);
     for (float x : {26.0f, 34.0f})
@@ -259,7 +246,7 @@ void buildSp09(LevelPlan& plan)
 void buildSp10(LevelPlan& plan)
 {
     hall(plan, "labfloor", "storagecube", 2, "labfloor", "labwall", -2, 98, 9);
-    plan.start(0, 0).hint(2, 0, "Crawlers bite and drones fly: shoot both before they close in.");
+    plan.start(0, 0).hint(0, 0, "Crawlers bite and drones fly: shoot both before they close in.");
     plan.entity("crawler", 20, PROP).entity("crawler", 23, PROP);
     plan.checkpoint(32, 0).entity("vial", 34, PACKAGE);
     plan.entity("drone", 44, 3.5f).entity("drone", 50, 4.5f).entity("ammo", 38, PACKAGE);

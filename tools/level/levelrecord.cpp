@@ -31,6 +31,9 @@ const char* const USAGE = "usage: %s [--out DIR] [--log FILE] [LEVEL...]\n";
 const char* const SCRIPT_FOLDER = "tests/data/playthrough";
 // Five minutes of play, more than any level's target time.
 const unsigned MAX_TICKS = 12000;
+// After the exit the run walks on for this long the way it went: a person's slower run still
+// has the input that takes it there.
+const unsigned TAIL_TICKS = 40;
 
 // Plays the level with the autopilot; true when it was completed, with the inputs in script.
 bool record(const std::string& name, const std::string& user, levels::InputScript& script,
@@ -62,12 +65,20 @@ bool record(const std::string& name, const std::string& user, levels::InputScrip
             if (pilot.getStep() != lastStep)
             {
                 lastStep = pilot.getStep();
-                std::printf("  %s: step %zu at %.1f s, (%.2f, %.2f)\n", name.c_str(), lastStep,
-                            play.getTime(), human->getPosition().x, human->getPosition().y);
+                std::printf("  %s: step %zu at %.1f s, (%.2f, %.2f), health %.2f, %u kills\n", name.c_str(),
+                            lastStep, play.getTime(), human->getPosition().x, human->getPosition().y,
+                            human->getHealth(), play.player().getKills());
             }
         }
         script.inputs.push_back(input);
         play.tick(input);
+    }
+    if (play.isComplete() && !script.inputs.empty())
+    {
+        game::Controller::TInput tail = script.inputs.back();
+        tail.move = tail.aimX < 0.0f ? -1.0f : 1.0f;
+        tail.buttons = 0;
+        script.inputs.insert(script.inputs.end(), TAIL_TICKS, tail);
     }
     char text[160];
     if (!play.isComplete())

@@ -4,6 +4,7 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
+#include "game/world/human.h"
 
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
@@ -11,6 +12,8 @@
 
 #include "inputscript.h"
 #include "levelplay.h"
+
+#include <OgreStringConverter.h>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +33,46 @@ const unsigned ARENA_STARTS = 8;
 const std::string SCRIPT_FOLDER = "tests/data/playthrough/";
 // Three quarters of the entity manager's dynamic slots, above which the editor warns.
 const unsigned MAX_DYNAMIC_ENTITIES = 150;
+
+using Inputs = std::vector<game::Controller::TInput>;
+
+// A person's timing instead of the recorder's: every jump press the ticks later (earlier when
+// negative), the rest of the input as it was.
+Inputs shiftJumps(const Inputs& inputs, int ticks)
+{
+    Inputs shifted = inputs;
+    for (game::Controller::TInput& input : shifted)
+        input.buttons &= ~game::Controller::BUTTON_JUMP;
+    for (size_t tick = 0; tick < inputs.size(); ++tick)
+    {
+        const long moved = static_cast<long>(tick) + ticks;
+        if ((inputs[tick].buttons & game::Controller::BUTTON_JUMP) && moved >= 0 &&
+            moved < static_cast<long>(inputs.size()))
+            shifted[moved].buttons |= game::Controller::BUTTON_JUMP;
+    }
+    return shifted;
+}
+
+// Every start of a walk (a tick whose walk differs from the one before and is not 0) the ticks
+// later, the walk before it held on; or earlier, the new walk taking over the ticks before it.
+Inputs shiftWalkStarts(const Inputs& inputs, int ticks)
+{
+    Inputs shifted = inputs;
+    for (size_t tick = 1; tick < inputs.size(); ++tick)
+    {
+        if (inputs[tick].move == 0.0f || inputs[tick].move == inputs[tick - 1].move)
+            continue;
+        for (int step = 0; step < std::abs(ticks); ++step)
+        {
+            const long at = ticks > 0 ? static_cast<long>(tick) + step : static_cast<long>(tick) - 1 - step;
+            if (at < 1 || at >= static_cast<long>(inputs.size()) ||
+                inputs[at].move != (ticks > 0 ? inputs[tick].move : inputs[tick - 1].move))
+                break;
+            shifted[at].move = ticks > 0 ? inputs[tick - 1].move : inputs[tick].move;
+        }
+    }
+    return shifted;
+}
 
 std::vector<std::string> levelNames(const LevelCache& cache, unsigned value, unsigned mask)
 {
@@ -81,7 +124,8 @@ TEST(Campaign, ChainsTenLevelsFromTheFirstAndShipsFourArenasWithEightStarts)
 
 // Every level starts a match naming nothing the game does not know, with its maps, lit by
 // lamps; and each single-player level, played headless from its start with the committed input
-// of a recorded run (tools/level/levelrecord.cpp), ends completed with a score.
+// of a recorded run (tools/level/levelrecord.cpp), ends completed with a score, also when a
+// person's timing moves the jumps and walks of that input.
 TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
 {
     std::vector<std::string> names;
@@ -94,6 +138,7 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
         singlePlayer = levelNames(cache, LevelCache::FLAG_SINGLE_PLAYER, LevelCache::FLAG_SINGLE_PLAYER);
     }
     ASSERT_EQ(CAMPAIGN_LEVELS + ARENAS, names.size());
+    std::vector<std::pair<std::string, Inputs>> runs;
     for (const std::string& name : names)
     {
         SCOPED_TRACE(name);
@@ -129,22 +174,57 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
         EXPECT_LE(dynamic, MAX_DYNAMIC_ENTITIES);
         if (!campaign)
             continue;
+        // A hint greets the player where it starts.
+        const Ogre::Vector3 start = world.level().getSinglePlayerStart();
+        EXPECT_TRUE(std::any_of(world.level().getPoints().begin(), world.level().getPoints().end(),
+                                [&](const game::LevelPoint& point)
+                                {
+                                    return point.isSpecial(game::LevelPoint::HINT) &&
+                                           point.getPosition().distance(start) <= game::Level::TRIGGER_RANGE;
+                                }));
 
-        // The recorded run, replayed tick by tick, reaches the exit.
+        // The recorded run gives only what a keyboard gives: whole steps of the walk (the aim
+        // may be the mouse's).
         levels::InputScript script;
         std::string error;
         ASSERT_TRUE(script.load(test::sourcePath(SCRIPT_FOLDER + name + ".txt"), error)) << error;
         for (const game::Controller::TInput& input : script.inputs)
+            ASSERT_TRUE(input.move == 0.0f || input.move == 1.0f || input.move == -1.0f) << input.move;
+        runs.push_back({name, script.inputs});
+    }
+
+    // Replayed tick by tick, the run reaches the exit with a score; and so it does with a
+    // person's timing: jumps pressed 2 ticks early or late, walks started 2 ticks early or late.
+    for (const auto& run : runs)
+    {
+        const std::pair<const char*, Inputs> variants[] = {
+            {"as recorded", run.second},
+            {"jumps 2 ticks early", shiftJumps(run.second, -2)},
+            {"jumps 2 ticks late", shiftJumps(run.second, 2)},
+            {"walks 2 ticks early", shiftWalkStarts(run.second, -2)},
+            {"walks 2 ticks late", shiftWalkStarts(run.second, 2)}};
+        for (const auto& variant : variants)
         {
-            if (play.isComplete())
-                break;
-            play.tick(input);
+            SCOPED_TRACE(run.first + ", " + variant.first);
+            test::LevelWorld world(false, {"Codec_STBI"});
+            levels::LevelPlay play(world.level(), world.simulator());
+            ASSERT_TRUE(play.start(run.first));
+            for (const game::Controller::TInput& input : variant.second)
+            {
+                if (play.isComplete())
+                    break;
+                play.tick(input);
+            }
+            const game::Human* human = play.human();
+            EXPECT_TRUE(play.isComplete())
+                << "the run ended after " << play.getTime() << " s short of the exit, the human "
+                << (human ? "at " + Ogre::StringConverter::toString(human->getPosition())
+                          : std::string("dead"));
+            EXPECT_GT(play.player().getScore(), 0u);
+            std::printf("%s \"%s\", %s: completed in %.2f s (target %.0f s), score %u\n", run.first.c_str(),
+                        world.level().getTitle().c_str(), variant.first, play.getTime(),
+                        world.level().getTargetTime(), play.player().getScore());
         }
-        EXPECT_TRUE(play.isComplete()) << "the run ended after " << play.getTime() << " s short of the exit";
-        EXPECT_GT(play.player().getScore(), 0u);
-        std::printf("%s \"%s\": completed in %.2f s (target %.0f s), score %u\n", name.c_str(),
-                    world.level().getTitle().c_str(), play.getTime(), world.level().getTargetTime(),
-                    play.player().getScore());
     }
 }
 

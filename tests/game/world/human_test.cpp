@@ -1,4 +1,6 @@
 #include "game/world/human.h"
+#include "network/networkdecodestream.h"
+#include "network/networkencodestream.h"
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
 #include "engine/presentation/decalmanager.h"
@@ -660,6 +662,28 @@ TEST(HumanReplication, ClientSeesTheServersHumanWalkJumpAndTurn)
     EXPECT_TRUE(copy->isCrouched());
     EXPECT_TRUE(copy->getBody()->isCrouched());
     EXPECT_LT(copy->getPosition().distance(human->getPosition()), 0.05f);
+
+    // The client's own controller drives its copy and sends its block to the server's: an aim
+    // a hair to the right of vertical arrives as 0, and both sides face left.
+    game::Controller own(0);
+    copy->setController(&own);
+    drive(1, 0.0f, 0, 1.0f);
+    for (int i = 0; i < 4; ++i)
+    {
+        game::Controller::TInput input;
+        input.tick = static_cast<unsigned short>(link.server.entities().getTick() + 1);
+        input.aimX = 0.004f;
+        input.aimY = 1.0f;
+        own.addInput(input);
+        std::vector<unsigned char> block(game::Controller::BLOCK_SIZE);
+        brix::NetworkEncodeStream out(block.data(), static_cast<unsigned>(block.size()));
+        own.encodeNetworkData(0, out, 0);
+        brix::NetworkDecodeStream in(block.data(), static_cast<unsigned>(block.size()));
+        controller.decodeNetworkData(test::EntityLink::CLIENT_NODE, in, 0);
+        link.tick();
+    }
+    EXPECT_FLOAT_EQ(human->getFacing(), -1.0f);
+    EXPECT_FLOAT_EQ(copy->getFacing(), -1.0f);
 }
 } // namespace
 

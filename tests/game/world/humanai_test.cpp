@@ -189,3 +189,35 @@ TEST_F(HumanAITest, ReadsItsTuningAndAimsWithoutASlowDownBand)
     EXPECT_TRUE(copy.isLoaded());
     EXPECT_EQ(copy.getTargetRange(), 14.0f);
 }
+
+// A guard and a soldier facing an invulnerable player in plain sight for a minute: each empties
+// its clip, reloads while its last shot still keeps the weapon busy, and fires again, clip after
+// clip.
+TEST_F(HumanAITest, KeepsFiringAndReloadingAtAPlayerInSightUntilOneSideDies)
+{
+    for (const char* name : {"guard", "soldier"})
+    {
+        SCOPED_TRACE(name);
+        world = std::make_unique<test::GameWorld>(levels, true);
+        world->entities().loadEntityPrototypes(test::sourcePath("entities.xml"));
+        game::Human* guard = spawn(name, Ogre::Vector3(-3.0f, 1.0f, 0.0f));
+        game::Human* player = spawn("player", Ogre::Vector3(3.0f, 1.0f, 0.0f));
+        player->applyCheats(true, false);
+        unsigned shots = 0;
+        unsigned reloads = 0;
+        uint32_t last = 0, clip = 0, reserve = 0;
+        guard->getWeapon(0, last, reserve);
+        const uint32_t perClip = last;
+        for (int tick = 0; tick < 60 * 40; ++tick)
+        {
+            world->tick();
+            guard->getWeapon(0, clip, reserve);
+            shots += clip < last ? last - clip : 0;
+            reloads += clip > last;
+            last = clip;
+        }
+        EXPECT_EQ(guard->getAI()->getState(), HumanAI::ATTACK);
+        EXPECT_GE(reloads, 3u);
+        EXPECT_GT(shots, 3 * perClip);
+    }
+}

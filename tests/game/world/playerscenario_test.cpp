@@ -99,7 +99,6 @@ TEST_F(PlayerScenario, WalksFightsOpensADoorAndRidesAPlatform)
 {
     auto* weapon = static_cast<game::Item*>(world->create("heavyweapon", Ogre::Vector3(8.0f, 0.5f, 0.0f)));
     auto* ammo = static_cast<game::Item*>(world->create("ammo", Ogre::Vector3(8.4f, 0.5f, 0.0f)));
-    auto* guard = static_cast<game::Human*>(world->create("guard", Ogre::Vector3(13.0f, 1.0f, 0.0f)));
     auto* key = static_cast<game::Item*>(world->create("keya", Ogre::Vector3(15.0f, 0.5f, 0.0f)));
     auto* door = static_cast<game::Door*>(world->create("doora", Ogre::Vector3(18.0f, 1.5f, 0.0f)));
     auto* platform = static_cast<game::Platform*>(world->entities().createEntity("platform"));
@@ -141,8 +140,10 @@ TEST_F(PlayerScenario, WalksFightsOpensADoorAndRidesAPlatform)
     EXPECT_EQ(player->getWeapon(1, clip, reserve)->getName(), "heavyweapon");
     EXPECT_EQ(player->getCurrentWeaponIndex(), 1u);
 
-    // Closer in, holding the trigger at the guard (integrity 40, 14 a bullet) kills it into a
-    // human explosion, the kill the player's.
+    // A guard turns up ahead, its back to the player (it fires for as long as it lives). Closer
+    // in, holding the trigger at it (integrity 40, 14 a bullet) kills it into a human explosion,
+    // the kill the player's.
+    auto* guard = static_cast<game::Human*>(world->create("guard", Ogre::Vector3(13.0f, 1.0f, 0.0f)));
     ASSERT_TRUE(until([&] { return x() > 10.5f; }, 0.3f));
     bool exploded = false;
     for (int i = 0; i < 400 && guard->getState() == game::Entity::ACTIVE; ++i)

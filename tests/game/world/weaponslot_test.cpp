@@ -346,6 +346,38 @@ TEST_F(WeaponSlotTest, StateTravelsInTheHoldersTwoCodecs)
     copy.fire(false);
     EXPECT_EQ(copy.getState(), game::WeaponSlot::FIRING);
     EXPECT_EQ(shots().size(), before);
+
+    // A definition beyond what the fields carry is clamped at load, with a line in the log, so
+    // that its slot still reads back the same on the other side.
+    {
+        test::LogCapture log;
+        world.loadEntities("<weapon><name>hoarder</name><id>48</id><displayname>Hoarder</displayname>"
+                           "<mesh>pistol.mesh</mesh><projectile><name>shot</name></projectile>"
+                           "<shootdelay>4</shootdelay><rounds>900</rounds><roundsperclip>200</roundsperclip>"
+                           "</weapon>");
+        EXPECT_EQ(log.errors(),
+                  (std::vector<std::string>{
+                      "E Weapon 'hoarder': shootdelay 4 does not fit its replicated state, "
+                      "clamped to 3.175",
+                      "E Weapon 'hoarder': rounds 900 does not fit its replicated state, clamped to 511",
+                      "E Weapon 'hoarder': roundsperclip 200 does not fit its replicated state, "
+                      "clamped to 127"}));
+    }
+    equip("hoarder");
+    slot.fire(false);
+    update(1);
+    ASSERT_TRUE(first.encode(a, sizeof(a)));
+    ASSERT_TRUE(second.encode(b, sizeof(b)));
+    copyFirst.decode(a, sizeof(a));
+    copy.refresh();
+    copySecond.decode(b, sizeof(b));
+    copy.getRounds(clip, reserve);
+    EXPECT_EQ(std::make_pair(clip, reserve), rounds());
+    update(70);
+    for (int tick = 0; tick < 70; ++tick)
+        copy.update(hand, Ogre::Vector3::UNIT_X);
+    EXPECT_EQ(copy.getState(), game::WeaponSlot::RECOVERING);
+    EXPECT_EQ(slot.getState(), game::WeaponSlot::RECOVERING);
 }
 
 // The shipped pistol against the shipped crate: three bullets of 10 break a crate of 30,
