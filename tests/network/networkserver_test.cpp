@@ -457,8 +457,9 @@ TEST(NetworkServerAnnouncing, AnnouncesOnScheduleUntilVerifiedOrGivenUp)
                 restarted = true;
             }
         },
-        20600, 5);
+        25600, 5);
 
+    // Four announcements 5 s apart, and no fifth until 20 s after the fourth.
     EXPECT_EQ(verifiedHost.mVerifications, (std::vector<bool>{true}));
     ASSERT_EQ(fromVerified.size(), 4u);
     for (unsigned int i = 0; i < 4; ++i)
