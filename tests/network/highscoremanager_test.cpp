@@ -100,11 +100,13 @@ TEST(HighScoreManager, RanksLocalScoresAndKeepsTheBest)
     EXPECT_EQ(0, manager.testOnlineHighScore("canyon", 100));
 
     file(manager, "canyon", 45, "Bob");
+    file(manager, "canyon", 40, "Cid"); // after the scores it ties with
     std::list<HighScore> list;
     EXPECT_EQ(HighScoreManager::STATUS_AVAILABLE, manager.getLocalHighScores("canyon", list));
-    EXPECT_EQ((std::vector<int>{50, 45, 40, 40, 30}), scores(list));
+    EXPECT_EQ((std::vector<int>{50, 45, 40, 40, 40}), scores(list));
     EXPECT_EQ("Bob", std::next(list.begin())->name);
-    EXPECT_EQ(6u, recorder.updates.size());
+    EXPECT_EQ("Cid", list.back().name);
+    EXPECT_EQ(7u, recorder.updates.size());
     EXPECT_EQ("canyon local 2", recorder.updates.back());
 
     // Without a pending score, or without any name, nothing is filed.
@@ -112,8 +114,8 @@ TEST(HighScoreManager, RanksLocalScoresAndKeepsTheBest)
     manager.add(score("canyon", 99), true);
     manager.finalize("");
     manager.getLocalHighScores("canyon", list);
-    EXPECT_EQ((std::vector<int>{50, 45, 40, 40, 30}), scores(list));
-    EXPECT_EQ(6u, recorder.updates.size());
+    EXPECT_EQ((std::vector<int>{50, 45, 40, 40, 40}), scores(list));
+    EXPECT_EQ(7u, recorder.updates.size());
 }
 
 TEST(HighScoreManager, ReloadsItsSignedFileAndDropsATamperedOne)
@@ -313,8 +315,8 @@ TEST(HighScoreManager, ServiceAnswersOnlyWellFormedRequestsAndKeepsTablesReadabl
     brix::HTTPClient client;
 
     // Malformed or unknown requests are answered with nothing at all.
-    for (const char* path : {"/elsewhere", "/api/v1/highscores/x/canyon", "/api/v1/highscores/1/canyon?limit=many",
-                             "/api/v1/updates/beta"})
+    for (const char* path : {"/elsewhere", "/api/v1/highscores/x/canyon",
+                             "/api/v1/highscores/1/canyon?limit=many", "/api/v1/updates/beta"})
         EXPECT_EQ(0u, client.send(service.url(path), brix::HTTPClient::GET, HTTPMessage(), 4096).getStatus())
             << path;
     for (const char* body : {"<highscore", "<result><name>x</name></result>",

@@ -103,8 +103,8 @@ TEST(HTTPQueryString, EncodesInNameOrderAndDecodesUntilAFault)
     EXPECT_FALSE(decoded.decode("a=1&b"));
     EXPECT_EQ(1, decoded.getParameterAsInteger("a", 0));
     EXPECT_FALSE(decoded.hasParameter("b"));
-    ASSERT_TRUE(decoded.decode("n=a%20b+c&m=%4"));
-    EXPECT_EQ("a b+c", decoded.getParameter("n"));
+    ASSERT_TRUE(decoded.decode("n=a%20b+c%21&m=%4"));
+    EXPECT_EQ("a b+c!", decoded.getParameter("n"));
     EXPECT_EQ("", decoded.getParameter("m"));
     EXPECT_EQ(7, decoded.getParameterAsInteger("missing", 7));
 }

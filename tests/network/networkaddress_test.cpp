@@ -98,7 +98,7 @@ TEST(UDPSocket, ExchangesDatagramsAndReportsTheirSender)
 TEST(TCPSocket, ConnectsTransfersAndReceivesAllUntilClose)
 {
     brix::TCPSocket listener;
-    unsigned short port = test::freeUdpPort();
+    unsigned short port = test::freeLoopbackPort(SOCK_STREAM);
     ASSERT_TRUE(listener.listen(port));
     EXPECT_EQ(listener.accept(), nullptr);
 
@@ -123,7 +123,7 @@ TEST(TCPSocket, ConnectsTransfersAndReceivesAllUntilClose)
 TEST(TCPSocket, ReceiveAllStopsAtItsLimits)
 {
     brix::TCPSocket listener;
-    unsigned short port = test::freeUdpPort();
+    unsigned short port = test::freeLoopbackPort(SOCK_STREAM);
     ASSERT_TRUE(listener.listen(port));
     brix::TCPSocket client;
     ASSERT_TRUE(client.connect(NetworkAddress(test::LOOPBACK, port), 2000));
@@ -141,6 +141,6 @@ TEST(TCPSocket, ReceiveAllStopsAtItsLimits)
     EXPECT_FALSE(client.receiveAll(out, 1000, 500, 1000));
 
     brix::TCPSocket refused;
-    EXPECT_FALSE(refused.connect(NetworkAddress(test::LOOPBACK, test::freeUdpPort()), 500));
+    EXPECT_FALSE(refused.connect(NetworkAddress(test::LOOPBACK, test::freeLoopbackPort(SOCK_STREAM)), 500));
     EXPECT_FALSE(refused.connect(NetworkAddress(), 500));
 }

@@ -182,6 +182,9 @@ TEST(NetworkManager, AcceptsOnlyNewerPacketsAndAcknowledgesOnce)
     // An older acknowledgement in a newer packet calls nobody.
     EXPECT_EQ(decode(manager, state, header(3, 4, 0), 130), Manager::PACKET_ACCEPTED);
     EXPECT_EQ(object.mAcks.size(), 4u);
+    // Half the sequence space ahead still counts as newer; from there, 4 is 32767 behind.
+    EXPECT_EQ(decode(manager, state, header(3 + 32768, 4, 0), 140), Manager::PACKET_ACCEPTED);
+    EXPECT_EQ(decode(manager, state, header(4, 4, 0), 150), Manager::PACKET_DROPPED);
 }
 
 TEST(NetworkManager, HeaderThatDoesNotDecodeChangesNothing)

@@ -218,15 +218,18 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     peer.connect("");
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mConnects.empty(); }, 1000);
 
-    // Oversize and header-less datagrams are dropped without effect.
+    // Oversize (one byte past the largest packet) and header-less datagrams are dropped without
+    // effect; a packet of exactly the largest size is read.
     std::vector<unsigned char> oversize = dataPacket(1, {4, 3, 0, 1, 0xFF, 0xFF});
-    oversize.resize(600);
+    oversize.resize(brix::NetworkManager::PACKET_SIZE + 1);
     peer.send(oversize);
     peer.send({2, 1});
     pump(50);
     EXPECT_TRUE(mHost.mDisconnects.empty());
 
-    peer.send(dataPacket(2, {4, 3, 0, 1, 0xFF, 0xFF}));
+    std::vector<unsigned char> largest = dataPacket(2, {4, 3, 0, 1, 0xFF, 0xFF});
+    largest.resize(brix::NetworkManager::PACKET_SIZE);
+    peer.send(largest);
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
     // The game's reason 100 "Invalid data", never one of its other reasons (3 is "Client shutdown").
@@ -455,8 +458,9 @@ TEST(NetworkServerAnnouncing, AnnouncesOnScheduleUntilVerifiedOrGivenUp)
                 restarted = true;
             }
         },
-        20600, 5);
+        25600, 5);
 
+    // Four announcements 5 s apart, and no fifth until 20 s after the fourth.
     EXPECT_EQ(verifiedHost.mVerifications, (std::vector<bool>{true}));
     ASSERT_EQ(fromVerified.size(), 4u);
     for (unsigned int i = 0; i < 4; ++i)

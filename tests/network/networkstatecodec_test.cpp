@@ -55,6 +55,9 @@ TEST(NetworkStateCodec, QuantisesFloatsOnStepsBetweenTheLimits)
     EXPECT_EQ(encoded(1.0f), 254);
     EXPECT_EQ(encoded(7.0f), 254);
     EXPECT_EQ(encoded(0.5f), 127);
+    // Rounded to the nearest step, not truncated, next to either limit.
+    EXPECT_EQ(encoded(0.999f), 254);
+    EXPECT_EQ(encoded(0.003f), 1);
     EXPECT_EQ(encoded(0.0f), 0);
     EXPECT_EQ(encoded(-3.0f), 0);
 

@@ -89,6 +89,7 @@ TEST(NetworkStream, LengthsPastTheEndAreInvalidData)
     out.encodeString("abc");
     const unsigned char raw[] = {1, 2, 3, 4, 5};
     out.encodeRaw(raw, sizeof(raw));
+    out.encodeRaw(raw, 4);
     ASSERT_EQ(out.getResult(), NetworkStream::SUCCESS);
 
     NetworkDecodeStream in(buffer, out.getOffset());
@@ -96,6 +97,9 @@ TEST(NetworkStream, LengthsPastTheEndAreInvalidData)
     unsigned char small[4];
     EXPECT_EQ(in.decodeRaw(small, sizeof(small)), 0u);
     EXPECT_EQ(in.getResult(), NetworkStream::SUCCESS);
+    // A block exactly as long as the room is taken whole.
+    EXPECT_EQ(in.decodeRaw(small, sizeof(small)), 4u);
+    EXPECT_EQ(small[3], 4);
     EXPECT_EQ(in.getRemaining(), 0u);
 
     // A length claiming up to 4 GB must neither wrap the bounds test nor read past the end.

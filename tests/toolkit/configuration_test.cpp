@@ -66,6 +66,9 @@ TEST_F(ConfigurationTest, ClipsNumbersOnlyWithinSaneLimits)
     config.addIntegerParameter("free/count", 0, 1, 0, VERSION);
     EXPECT_TRUE(config.setInteger("free/count", -123456));
     EXPECT_EQ(config.getInteger("free/count"), -123456);
+    // Equal limits still hold the value.
+    config.addIntegerParameter("fixed/count", 5, 3, 3, VERSION);
+    EXPECT_EQ(config.getInteger("fixed/count"), 3);
 
     config.addFloatParameter("audio/volume", 2.0f, 0.0f, 1.0f, VERSION);
     EXPECT_FLOAT_EQ(config.getFloat("audio/volume"), 1.0f);

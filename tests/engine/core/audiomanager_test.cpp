@@ -207,7 +207,7 @@ TEST_F(AudioManagerTest, OpeningLogsTheDevicesAndRefusesTooManyChannels)
     EXPECT_TRUE(makeAudio(1).isInitialized());
 }
 
-TEST_F(AudioManagerTest, APlayedSampleIsReallyMixed)
+TEST_F(AudioManagerTest, APlayedSampleAndAStreamAreReallyMixed)
 {
     const std::string recording = sharedFile("mix.wav");
     const std::string config = sharedFile("alsoft.conf");
@@ -218,8 +218,15 @@ TEST_F(AudioManagerTest, APlayedSampleIsReallyMixed)
                        makeAudio(2);
                        AudioSample* sample = tone("tone.wav", 0.2);
                        ASSERT_NE(sample, nullptr);
+                       // The same tone as Ogg Vorbis, decoded by the stream.
+                       ASSERT_TRUE(test::writeOgg(mDir.file("tone.ogg"),
+                                                  test::sinePcm16(22050, 0.2, 440.0, 0.5), 22050, 1));
+                       addFile("tone.ogg.keep", "");
+                       brix::AudioStream* stream = mAudio->createStream("tone.ogg", GROUP);
                        std::this_thread::sleep_for(std::chrono::milliseconds(200));
                        ASSERT_NE(sample->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false, -1), 0u);
+                       std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                       stream->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false);
                        std::this_thread::sleep_for(std::chrono::milliseconds(400));
                        mAudio.reset();
                    });
@@ -228,17 +235,37 @@ TEST_F(AudioManagerTest, APlayedSampleIsReallyMixed)
     std::vector<int16_t> mix = test::readWavSamples(recording, rate, channels);
     ASSERT_GT(rate, 0u);
     ASSERT_GT(channels, 0u);
-    size_t first = mix.size(), last = 0;
-    for (size_t i = 0; i < mix.size(); ++i)
-        if (std::abs(mix[i]) > 1000)
-        {
-            first = std::min(first, i);
-            last = i;
-        }
-    ASSERT_LT(first, mix.size()) << "the recording of " << mix.size() << " samples is silent";
-    const double onset = double(first / channels) / rate;
-    const double length = double((last - first) / channels) / rate;
-    // Silence until the sound was started, then the 0.2 s tone.
-    EXPECT_GE(onset, 0.1);
-    EXPECT_NEAR(length, 0.2, 0.03);
+    // The sounding stretches of the first channel, split where it is quiet for 0.1 s.
+    struct Burst
+    {
+        size_t first, last;
+        int peak;
+        unsigned crossings;
+    };
+    std::vector<Burst> bursts;
+    for (size_t frame = 0; frame < mix.size() / channels; ++frame)
+    {
+        const int value = mix[frame * channels];
+        if (std::abs(value) <= 1000)
+            continue;
+        if (bursts.empty() || frame - bursts.back().last > rate / 10)
+            bursts.push_back(Burst{frame, frame, 0, 0});
+        Burst& burst = bursts.back();
+        burst.last = frame;
+        burst.peak = std::max(burst.peak, std::abs(value));
+    }
+    for (Burst& burst : bursts)
+        for (size_t frame = burst.first + 1; frame <= burst.last; ++frame)
+            burst.crossings += (mix[(frame - 1) * channels] < 0) != (mix[frame * channels] < 0);
+    ASSERT_EQ(bursts.size(), 2u) << "the recording of " << mix.size() << " samples";
+    // Silence until the sample was started, then two 0.2 s tones of 440 Hz and one loudness:
+    // samples decoded in the wrong byte order would sound as full-scale noise.
+    EXPECT_GE(double(bursts[0].first) / rate, 0.1);
+    for (const Burst& burst : bursts)
+    {
+        const double length = double(burst.last - burst.first) / rate;
+        EXPECT_NEAR(length, 0.2, 0.03);
+        EXPECT_NEAR(burst.crossings / length / 2, 440.0, 20.0);
+    }
+    EXPECT_NEAR(bursts[1].peak, bursts[0].peak, bursts[0].peak / 5);
 }

@@ -110,7 +110,8 @@ TEST_F(OgreApplicationTest, CountsWholeTicksAndDropsABacklogBeyondFour)
     application.frame(60);
     application.frame(360);
     application.frame(399);
-    ASSERT_EQ(application.updates.size(), 3u);
+    application.frame(495);
+    ASSERT_EQ(application.updates.size(), 4u);
     // 60 ms: two ticks, the last one at 50 ms.
     EXPECT_EQ(application.updates[0].ticks, 2u);
     EXPECT_FLOAT_EQ(application.updates[0].elapsedSeconds, 0.06f);
@@ -122,6 +123,9 @@ TEST_F(OgreApplicationTest, CountsWholeTicksAndDropsABacklogBeyondFour)
     // Counting starts again from the frame that dropped the backlog.
     EXPECT_EQ(application.updates[2].ticks, 1u);
     EXPECT_FLOAT_EQ(application.updates[2].sinceTickSeconds, 0.014f);
+    // Exactly four ticks due is no backlog: the remainder is kept.
+    EXPECT_EQ(application.updates[3].ticks, 4u);
+    EXPECT_FLOAT_EQ(application.updates[3].sinceTickSeconds, 0.01f);
 }
 
 TEST_F(OgreApplicationTest, ClockSurvivesTheTimerWrappingAround)
