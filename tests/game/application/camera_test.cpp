@@ -70,6 +70,8 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
             camera.update(0.25f);
             EXPECT_FLOAT_EQ(1.0f, camera.getHeartbeatLevel());
             camera.tick();
+            camera.update(1.0f);
+            EXPECT_EQ(0.0f, camera.getRedFlash());
             hurtTo(human, 0.0f);
             camera.tick();
             EXPECT_FLOAT_EQ(1.0f, camera.getRedFlash());

@@ -62,13 +62,14 @@ TEST(HUD, ColoursTheNameByHealthTheKeysHeldAndEmptyWeaponsRed)
                     status.health = 0.25f;
                     status.keyMask = 1 | 4 | 8;
                     status.weapons[0] = {"Pistol", 12, 10};
-                    status.weapons[1] = {"Rocket launcher", 0, 0};
+                    status.weapons[1] = {"Rocket launcher", 0, 1};
                     status.currentWeapon = 1;
                     status.shieldEnergy = 0.0f;
                     hud.update(status);
                     const std::vector<Ogre::ColourValue> drawn = colours(hud);
                     // The name from red to green; key A red and key C blue held, B faint, bit 8
-                    // not shown; the current slot opaque and red for having no rounds, the other
+                    // not shown; the current slot opaque and red for having no rounds beyond its
+                    // clip, the other
                     // faint; an empty shield faint too.
                     EXPECT_TRUE(has(drawn, Ogre::ColourValue(0.75f, 0.25f, 0, 1)));
                     EXPECT_TRUE(has(drawn, Ogre::ColourValue(0.8f, 0, 0, 1)));

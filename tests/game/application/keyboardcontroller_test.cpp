@@ -234,9 +234,21 @@ TEST_F(KeyboardControllerTest, MouseAimsOnceThePointerIsLongEnough)
               Controller::BUTTON_SHOOT | Controller::BUTTON_RELOAD | Controller::BUTTON_SWITCH);
     rig.unclick(GLFW_MOUSE_BUTTON_RIGHT);
     EXPECT_EQ(tick().buttons, Controller::BUTTON_SHOOT | Controller::BUTTON_SWITCH);
+    // What the hints name for each action, with the mouse and without it.
+    auto texts = [&]
+    {
+        std::string shown;
+        for (const char* action :
+             {"WALK", "AIM", "JUMP", "CROUCH", "INTERACT", "SHOOT", "SWITCH", "RELOAD", "SHIELD", "INFO"})
+            shown += controller.getControlText(action) + "|";
+        return shown;
+    };
+    EXPECT_EQ(texts(), "A and D|mouse|SPACE|S|E|left mouse button or CTRL|middle mouse button or F|"
+                       "right mouse button or R|C|F1|");
 
     // Switched off with buttons held: their release still lets go of them.
     controller.setMouseEnabled(false);
+    EXPECT_EQ(texts(), "A and D|arrow keys|SPACE|S|E|CTRL|F|R|C|F1|");
     EXPECT_EQ(controller.getPointerDirection(), Ogre::Vector2::ZERO);
     rig.unclick(GLFW_MOUSE_BUTTON_LEFT);
     rig.unclick(GLFW_MOUSE_BUTTON_MIDDLE);

@@ -12,8 +12,10 @@
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "support/loopback.h"
+#include "support/ogre/shownlines.h"
 #include "support/tempdir.h"
 
+#include <OgreFontManager.h>
 #include <OgreManualObject.h>
 #include <OgreViewport.h>
 
@@ -26,6 +28,7 @@ namespace
 {
 const int KEY_SPACE = 32;
 const int KEY_LEFT_CONTROL = 341;
+const int KEY_R = 82;
 
 void hold(test::GameRun& game, int key, bool down)
 {
@@ -59,6 +62,14 @@ bool untilInMatch(test::GameRun& game, unsigned int clients)
     return false;
 }
 
+// The lines the first camera's HUD shows, in the game's font.
+std::vector<std::string> hudLines(test::GameRun& game)
+{
+    Ogre::FontPtr font = Ogre::FontManager::getSingleton().getByName(
+        game::HUD::FONT_NAME, Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);
+    return test::shownLines(*game.getCamera(0)->getHUD()->getObject(), *font);
+}
+
 game::Human* humanOf(test::GameRun& game, unsigned int client)
 {
     game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(client)->getPlayerIndex());
@@ -85,6 +96,7 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
     uint32_t clipBefore = 0, clipAfter = 0;
     int viewports[2] = {-1, -1};
     bool inMatch = false, hudShown = false, sameController = false;
+    std::vector<std::string> afterShot, afterReload;
     Ogre::Vector3 cameraAt;
     std::string statistics;
     test::GameRun::play(
@@ -140,6 +152,12 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
                     game.onEvent(game::EventDispatcher::MenuCommand, 5, 0, "");
                     const std::vector<std::string> shown = game.getMessageDisplay()->getMessages();
                     statistics = shown.empty() ? std::string() : shown.front();
+                    afterShot = hudLines(game);
+                    hold(game, KEY_R, true);
+                    game.runTicks(1);
+                    hold(game, KEY_R, false);
+                    game.runTicks(60);
+                    afterReload = hudLines(game);
                 });
             game.wait(2);
             game.then(
@@ -166,6 +184,11 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
     EXPECT_EQ(clipBefore - 1, clipAfter);
     EXPECT_NEAR(walkedX + 4.0f, cameraAt.x, 0.5f);
     EXPECT_TRUE(hudShown);
+    // The HUD's lines top first (blanks are not drawn): the key letters, the empty second slot,
+    // then the name beside the pistol's rounds beyond its clip of 12 and the clip itself.
+    typedef std::vector<std::string> Lines;
+    EXPECT_EQ((Lines{"CBA", "---", "Tester(0)Pistol(48/11)"}), afterShot);
+    EXPECT_EQ((Lines{"CBA", "---", "Tester(0)Pistol(47/12)"}), afterReload);
     EXPECT_EQ(0u, statistics.find("FPS: ")) << statistics;
     EXPECT_NE(std::string::npos, statistics.find(" triangles: ")) << statistics;
     keepPicture("play-sp01.png");

@@ -237,6 +237,16 @@ TEST(LevelEditor, StepsAndTurnsByTheGridWithTheirLeastSteps)
     rig.press(EditorRig::UP);
     rig.release(EditorRig::LEFT_ALT);
     EXPECT_EQ(rig.elements()[1], "crate@5.1,1.5,-0.1");
+    // Left and down step back by the same sizes: the block by its unit on grid 0 too.
+    rig.press(EditorRig::LEFT);
+    rig.press(EditorRig::DOWN);
+    EXPECT_EQ(rig.elements()[1], "crate@5.0,1.4,-0.1");
+    rig.press(EditorRig::RIGHT);
+    rig.press(EditorRig::UP);
+    rig.select(0.0f, -0.5f);
+    rig.press(EditorRig::LEFT);
+    EXPECT_EQ(rig.elements()[0], "techfloor@0.0,-0.5,0.0");
+    rig.press(EditorRig::RIGHT);
 
     // Shift turns by the least step's quarter turn (0.1 x 90 degrees on grid 0), 45 degrees on
     // the half grid; up and down turn by 0.
@@ -251,9 +261,17 @@ TEST(LevelEditor, StepsAndTurnsByTheGridWithTheirLeastSteps)
     EXPECT_NEAR(turnDegrees(rig.element(2), Ogre::Vector3::UNIT_Z), 54.0f, 1e-3f);
     EXPECT_EQ(rig.elements()[2], "exit@6.0,0.0,0.0");
     rig.release(EditorRig::LEFT_SHIFT);
-    // R straightens the exit; the pillar never turns.
+    // R straightens the exit; with left Alt, Shift turns about the vertical instead. The
+    // pillar never turns.
     rig.press(EditorRig::R);
     EXPECT_NEAR(turnDegrees(rig.element(2), Ogre::Vector3::UNIT_Z), 0.0f, 1e-3f);
+    rig.hold(EditorRig::LEFT_ALT);
+    rig.hold(EditorRig::LEFT_SHIFT);
+    rig.press(EditorRig::LEFT);
+    rig.release(EditorRig::LEFT_SHIFT);
+    rig.release(EditorRig::LEFT_ALT);
+    EXPECT_NEAR(turnDegrees(rig.element(2), Ogre::Vector3::UNIT_Y), -45.0f, 1e-3f);
+    rig.press(EditorRig::R);
     rig.select(9.0f, 0.0f);
     rig.hold(EditorRig::LEFT_SHIFT);
     rig.press(EditorRig::LEFT);

@@ -43,6 +43,7 @@ TEST_F(LevelDecals, MarksTheLevelOnlyBetweenTheDepthWalls)
 {
     brix::DecalManager& decals = world.decals();
     shootDown(0, 1.45f);
+    shootDown(0, -1.45f);
     EXPECT_EQ(0u, decals.getDecalCount());
     shootDown(0, 1.35f);
     EXPECT_EQ(1u, decals.getDecalCount());

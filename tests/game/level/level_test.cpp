@@ -1,6 +1,7 @@
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
+#include "support/workingfolder.h"
 
 #include "engine/core/body.h"
 #include "engine/core/bodytemplate.h"
@@ -398,6 +399,15 @@ TEST(Level, LoadsTheShippedLevels)
     ASSERT_TRUE(world.load("arena", true));
     EXPECT_EQ(8u, world.level().getMultiplayerStarts().size());
     EXPECT_FALSE(world.level().isModified());
+
+    // The shipped file changed by hand, in a copy of the levels folder, is modified.
+    std::string changed = test::readFile(test::sourcePath("levels/sp01.xml"));
+    changed.replace(changed.find("First Steps"), 5, "Final");
+    test::WorkingFolder folder;
+    folder.write("levels/sp01.xml", changed);
+    ASSERT_TRUE(world.load("sp01"));
+    EXPECT_EQ("Final Steps", world.level().getTitle());
+    EXPECT_TRUE(world.level().isModified());
 }
 TEST(Level, ShipsTheLevelsItsGeneratorMakes)
 {

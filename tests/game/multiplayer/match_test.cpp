@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <fstream>
 #include <memory>
@@ -190,7 +191,7 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     EXPECT_EQ(bo.players().getMatchState(), PlayerManager::NoMatch);
 }
 
-TEST_F(NetworkMatch, RefusesAWrongPasswordAndAFullServerWithTheirReasons)
+TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
 {
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(2, port, "secret", "Duel", "", 0));
@@ -200,6 +201,17 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAndAFullServerWithTheirReasons)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Wrongpassword)"));
+
+    // A level of the same name that differs from the host's is not played.
+    ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Other").save(ann.level(), "duel"));
+    ann.level().updateLevelCache();
+    ASSERT_TRUE(ann.client(0).connect(address, "secret"));
+    ASSERT_TRUE(
+        runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
+    EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'checksummismatch!")) << report();
+    EXPECT_EQ(ann.players().getMatchState(), PlayerManager::NoMatch);
+    std::remove(ann.levelFile("duel").c_str());
+    ann.level().updateLevelCache();
 
     ASSERT_TRUE(ann.client(0).connect(address, "secret"));
     ASSERT_TRUE(runUntil([&] { return inMatch(ann); }));

@@ -32,7 +32,7 @@ protected:
         world.loadEntities(R"(
 <human><name>guard</name><id>2</id><weapon>pistol</weapon></human>
 <door><name>doora</name><id>90</id><body>door</body><mesh>door.mesh</mesh>
-    <keymask>1</keymask><closingdelay>2</closingdelay><openingspeed>2</openingspeed><closingspeed>1</closingspeed></door>
+    <keymask>5</keymask><closingdelay>2</closingdelay><openingspeed>2</openingspeed><closingspeed>1</closingspeed></door>
 <door><name>vault</name><id>91</id><body>door</body><mesh>door.mesh</mesh>
     <closingdelay>2</closingdelay><openingspeed>2</openingspeed><closingspeed>1</closingspeed></door>
 <door><name>stuck</name><id>92</id><body>door</body><mesh>door.mesh</mesh>
@@ -68,6 +68,7 @@ TEST_F(DoorTest, OpensForAKeyAndClosesOnTheTickItsDelayIsExceeded)
     Door* doora = door("doora");
     // Clients read position, z velocity, state and denied flag, and no orientation.
     EXPECT_EQ(doora->getStateCodec()->getSizeBits(), 16u + 16u + 8u + 6u + 2u + 1u);
+    // Any one of the door's keys (A or C) opens it.
     game::Entity* player = world.create("player", AWAY);
     giveKeys(player, 3);
     world.tick(10);

@@ -513,6 +513,19 @@ TEST_F(HumanTest, TakesWeaponsByHandAndPackagesByTouchAndFiresAHeavyWeaponInBurs
     EXPECT_TRUE(log.contains(game::EventDispatcher::AmmunitionPickedUp, id, static_cast<int>(ammo->getId())));
     EXPECT_TRUE(log.contains(game::EventDispatcher::KeyPickedUp, id, static_cast<int>(key->getId())));
     EXPECT_FALSE(static_cast<game::Item*>(health)->isAvailable());
+
+    // Nothing goes past its maximum: health, either slot's load of rounds, shield energy.
+    world->create("health", human->getPosition());
+    world->create("ammo", human->getPosition());
+    world->create("shieldenergy", human->getPosition());
+    world->create("shieldenergy", human->getPosition());
+    drive(1, 0.0f);
+    EXPECT_EQ(human->getHealth(), 1.0f);
+    human->getWeapon(0, clip, reserve);
+    EXPECT_EQ(reserve, 60u);
+    human->getWeapon(1, clip, reserve);
+    EXPECT_EQ(reserve, 150u);
+    EXPECT_EQ(human->getShieldEnergy(), 1.0f);
 }
 
 TEST_F(HumanTest, RaisesAShieldThatFollowsAndDrainsItAndLowersItAgain)

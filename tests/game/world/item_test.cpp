@@ -27,7 +27,8 @@ const char* const ITEMS = R"(
 <package><name>medkit</name><id>42</id><displayname>Medkit</displayname><mesh>health.mesh</mesh>
     <autopickup>true</autopickup><health>0.5</health></package>
 <package><name>supplies</name><id>43</id><displayname>Supplies</displayname><mesh>ammo.mesh</mesh><spawndelay>5</spawndelay>
-    <random>true</random><health>25</health><rounds>10</rounds><keymask>4</keymask></package>
+    <random>true</random><health>25</health><rounds>10</rounds><vials>2</vials><shieldenergy>30</shieldenergy>
+    <keymask>4</keymask></package>
 <package><name>keyonly</name><id>44</id><displayname>Key</displayname><mesh>key.mesh</mesh>
     <random>true</random><keymask>2</keymask></package>
 <package><name>everything</name><id>45</id><displayname>All</displayname><mesh>ammo.mesh</mesh>
@@ -171,18 +172,20 @@ TEST_F(ItemTest, WeaponDefinitionKeepsDefaultsOfMissingParts)
 TEST_F(ItemTest, RandomPackagesChooseOneContentAnewEachTime)
 {
     auto* random = create<game::Package>("supplies", 0.0f);
-    std::set<std::pair<float, float>> seen;
-    for (int i = 0; i < 40; ++i)
+    std::set<std::vector<float>> seen;
+    for (int i = 0; i < 60; ++i)
     {
         EXPECT_EQ(random->getKeyMask(), 4);
-        EXPECT_TRUE((random->getHealth() == 25.0f) != (random->getRounds() == 10.0f));
-        EXPECT_EQ(random->getVials(), 0);
-        seen.insert({random->getHealth(), random->getRounds()});
+        const std::vector<float> given = {random->getHealth(), random->getRounds(),
+                                          static_cast<float>(random->getVials()), random->getShieldEnergy()};
+        seen.insert(given);
         random->pickUp();
         world.tick(200);
         ASSERT_TRUE(random->isAvailable());
     }
-    EXPECT_EQ(seen.size(), 2u);
+    // Each time exactly one of the four, and each of them in turn.
+    EXPECT_EQ(seen,
+              (std::set<std::vector<float>>{{25, 0, 0, 0}, {0, 10, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 30}}));
 
     auto* key = create<game::Package>("keyonly", 2.0f);
     EXPECT_EQ(key->getKeyMask(), 2);
