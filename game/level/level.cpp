@@ -299,6 +299,12 @@ bool Level::save()
         brix::Log::error("Level without a file cannot be saved");
         return false;
     }
+    if (mPoints.size() > MAX_POINTS)
+    {
+        brix::Log::error("Level '%s' not saved: it has %u points, more than the %u a level may have",
+                         mFile.c_str(), static_cast<unsigned>(mPoints.size()), MAX_POINTS);
+        return false;
+    }
     brix::XMLElement root(LEVEL_ROOT);
     root.createChild("version")->setValue(brix::StringUtil::versionNumberToString(APPLICATION_VERSION));
     root.createChild("builtin")->setValue(mBuiltin);

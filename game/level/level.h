@@ -119,6 +119,8 @@ public:
     // the file holds (logged as each was read); saving writes those values.
     unsigned getRepairCount() const { return mRepairCount; }
     // Writes the level file from the header and the points; does not recompute the checksum.
+    // A level over MAX_POINTS is not written (it could not be read back): false, logged, and
+    // the file keeps what it held.
     virtual bool save();
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();

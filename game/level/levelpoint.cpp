@@ -12,7 +12,7 @@ const char* const LevelPoint::SINGLE_PLAYER_START = "spstart";
 const char* const LevelPoint::MULTIPLAYER_START = "mpstart";
 const char* const LevelPoint::HINT = "hint";
 const char* const LevelPoint::SOUND = "sound";
-const Ogre::Vector3 LevelPoint::WORLD_EXTENT(1000.0f, 1000.0f, 100.0f);
+const Ogre::Vector3 LevelPoint::WORLD_EXTENT(250.0f, 250.0f, 100.0f);
 
 namespace
 {

@@ -33,8 +33,9 @@ struct LevelPoint
     static const char* const SOUND;
 
     // Every position of a level lies within this distance of the origin along each axis: the
-    // editor's cursor reaches 200 in x and y, the shipped levels 99, 12.5 and 1.8, and the level
-    // scene's render regions could hold about 20,000 in x and y and 5,000 in z.
+    // editor's cursor reaches 200 in x and y, the shipped levels 99, 12.5 and 1.8. An entity's
+    // replicated pose carries x and y within 250, so that is as far as a level reaches; the
+    // level scene's render regions could hold about 20,000 in x and y and 5,000 in z.
     static const Ogre::Vector3 WORLD_EXTENT;
     // A point with more positions is refused (the editor gives a moving platform at most 16).
     static const unsigned MAX_POSITIONS = 64;

@@ -77,6 +77,11 @@ TEST(Level, SavesAndReloadsEveryKindOfPointWithItsHeader)
     ASSERT_TRUE(builder.save(world.level(), "roundtrip"));
     world.level().getPoints() = points;
     ASSERT_TRUE(world.level().save());
+    // A level too large to be read back is not written over the one that reads.
+    std::vector<LevelPoint> crowd(game::Level::MAX_POINTS + 1, points[2]);
+    world.level().getPoints().swap(crowd);
+    EXPECT_FALSE(world.level().save());
+    world.level().getPoints().swap(crowd);
 
     ASSERT_TRUE(world.load("roundtrip"));
     game::Level& level = world.level();
@@ -137,13 +142,15 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
         // Past what the level scene holds, and past any size the game and editor need.
         {"<point><type>block</type><position>1e30 0 0</position><name>techfloor</name></point>",
-         "E Level point 1 ('techfloor') position 0 (1e+30 0 0) lies outside the level world (-1000 -1000 "
-         "-100 "
-         "to 1000 1000 100)"},
+         "E Level point 1 ('techfloor') position 0 (1e+30 0 0) lies outside the level world (-250 -250 -100 "
+         "to 250 250 100)"},
         {"<point><type>special</type><position>0 0 0</position><position>0 0 100.5</position>"
          "<name>hint</name></point>",
-         "E Level point 1 ('hint') position 1 (0 0 100.5) lies outside the level world (-1000 -1000 -100 to "
-         "1000 1000 100)"},
+         "E Level point 1 ('hint') position 1 (0 0 100.5) lies outside the level world (-250 -250 -100 to "
+         "250 250 100)"},
+        {"<point><type>entity</type><position>250.5 0 0</position><name>crate</name></point>",
+         "E Level point 1 ('crate') position 0 (250.5 0 0) lies outside the level world (-250 -250 -100 to "
+         "250 250 100)"},
         {"<point><type>entity</type>" + route + "<name>platform</name></point>",
          "E Level point 1 ('platform') has more than 64 positions"},
         {crowd, "E Level has more than 4096 points"},
