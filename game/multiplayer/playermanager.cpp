@@ -332,8 +332,10 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
     player->leaveMatch();
     if (human)
     {
-        // Its controller may be deleted right after.
+        // Its controller may be deleted right after. Kept no longer, its place is purged like
+        // any other dead entity's: a slot a departed player still held is never given again.
         static_cast<Human*>(human)->setController(nullptr);
+        human->removeRuntimeFlags(Entity::RUNTIME_KEEP);
         human->remove();
         human->kill();
     }

@@ -170,10 +170,15 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         runUntil([&] { return has(host.shown(), chat) && has(ann.shown(), chat) && has(bo.shown(), chat); }))
         << report();
 
+    const unsigned int boHuman = host.players().getPlayer(3)->getEntityId();
     bo.client(0).disconnect();
     ASSERT_TRUE(runUntil(
         [&] { return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3); }));
     EXPECT_TRUE(has(ann.shown(), "PlayerBoleftmatch"));
+    // Bo's human gives its place back once its end has shown, so that comings and goings
+    // never use up the places for new players and shots.
+    run(game::EntityManager::DEATH_TICKS + 1);
+    EXPECT_EQ(host.entities().getEntity(boHuman), nullptr);
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x42800000u);
 
     kill(1, 2);
