@@ -320,7 +320,8 @@ void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)
     human->setController(controller);
     human->setPlayer(true);
     player->joinMatch(entity);
-    brix::Log::info("Added player '%s' to match", player->getName().c_str());
+    if (mEntryLog.allow())
+        brix::Log::info("Added player '%s' to match", player->getName().c_str());
 }
 
 void PlayerManager::removePlayerFromMatch(unsigned int index)
@@ -339,7 +340,8 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
         human->remove();
         human->kill();
     }
-    brix::Log::info("Removed player '%s' from level", player->getName().c_str());
+    if (mRemovalLog.allow())
+        brix::Log::info("Removed player '%s' from level", player->getName().c_str());
 }
 
 int PlayerManager::submitHighScore(const Player& winner)
@@ -417,6 +419,8 @@ void PlayerManager::endMatch()
 
 void PlayerManager::tick(unsigned short tick)
 {
+    mEntryLog.report();
+    mRemovalLog.report();
     for (auto& player : mPlayers)
     {
         if (!player)

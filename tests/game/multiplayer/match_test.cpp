@@ -312,20 +312,40 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
     EXPECT_TRUE(until([&] { return inMatch(ann); })) << report();
 }
 
-TEST_F(NetworkMatch, AFloodOfRefusedRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
+TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
 {
     test::LogCapture log;
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
-    // Requests of another protocol version from many ports, a thousand or more a second.
+    // Requests of another protocol version from many ports, a thousand or more a second; a
+    // stranger that is let in and leaves at once, again and again; and one that goes as far
+    // as the match before it leaves.
     std::vector<std::unique_ptr<RawPeer>> flood;
     for (int i = 0; i < 64; ++i)
         flood.push_back(std::make_unique<RawPeer>(port));
+    RawPeer churner(port);
+    RawPeer visitor(port);
     size_t next = 0;
+    unsigned int round = 0;
     auto attack = [&]
     {
         for (int i = 0; i < 4; ++i)
             flood[next++ % flood.size()]->connect("", 0x00130000);
+        churner.connect("", Server::PROTOCOL_VERSION);
+        churner.leave();
+        switch (round++ % 16)
+        {
+        case 0:
+            visitor.connect("", Server::PROTOCOL_VERSION);
+            visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
+            break;
+        case 1:
+            visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+            break;
+        case 15:
+            visitor.leave();
+            break;
+        }
         tick();
     };
     const unsigned int began = brix::Thread::timer();
@@ -337,11 +357,17 @@ TEST_F(NetworkMatch, AFloodOfRefusedRequestsNeitherKeepsAJoinerOutNorFillsTheLog
     test::pollFor(attack, 1500);
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
     EXPECT_GT(next, 1000u * seconds / 2);
-    // About one line a second for all the refusals, with the count of the others.
+    // About one line a second for all the refusals, and one for the comings and goings, with
+    // the count of the others.
     const Lines lines = log.lines();
     EXPECT_LE(count(lines, "Incompatible network protocol versions"), seconds + 1);
-    EXPECT_LE(count(lines, "Client connection request from"), seconds + 2);
+    EXPECT_LE(count(lines, "Client connection request from"), 2 * seconds + 2);
     EXPECT_GE(count(lines, "more connection requests refused"), 1u);
+    EXPECT_LE(count(lines, "' connected"), seconds + 2);
+    EXPECT_LE(count(lines, "' disconnected (reason 3)"), seconds + 1);
+    EXPECT_LE(count(lines, "Added player"), seconds + 2);
+    EXPECT_LE(count(lines, "Removed player"), seconds + 1);
+    EXPECT_GE(count(lines, "more players added to the match"), 1u) << round;
 }
 
 // Counts the chat messages a peer's dispatcher delivers.
