@@ -14,14 +14,15 @@ WorkingFolder::WorkingFolder(bool withGameData) : mPrevious(fs::current_path().s
 {
     if (withGameData)
     {
-        setenv("KORVANE_SOURCE_DIR", fs::absolute(sourcePath("")).lexically_normal().c_str(), 1);
-        const fs::path source = sourcePath("");
+        const fs::path source = fs::canonical(sourcePath("."));
+        setenv("KORVANE_SOURCE_DIR", source.c_str(), 1);
         const fs::path target = mDir.path();
         for (const fs::directory_entry& entry : fs::directory_iterator(source))
             if (entry.is_regular_file() && entry.path().extension() == ".xml")
                 fs::copy_file(entry.path(), target / entry.path().filename());
         for (const char* folder : GAME_DATA_FOLDERS)
-            fs::copy(source / folder, target / folder, fs::copy_options::recursive);
+            if (fs::is_directory(source / folder))
+                fs::copy(source / folder, target / folder, fs::copy_options::recursive);
     }
     fs::current_path(mDir.path());
 }

@@ -17,7 +17,8 @@ public:
     // With game data, the folder starts with a copy of the source tree's game data, so that
     // whatever is deleted, saved or regenerated there leaves the source tree alone.
     // KORVANE_SOURCE_DIR, when unset, is set to the working folder this replaces, so that
-    // sourcePath() still names the source tree. Throws when the copy fails.
+    // sourcePath() still names the source tree. A folder the source tree lacks is left out;
+    // throws when a copy fails.
     explicit WorkingFolder(bool withGameData = false);
     ~WorkingFolder();
     WorkingFolder(const WorkingFolder&) = delete;
