@@ -189,6 +189,7 @@ void Camera::setViewportMode(int mode)
                              static_cast<float>(mViewport->getActualHeight());
         mCamera->setAspectRatio(aspect);
         mHUD->setAspectRatio(aspect);
+        mHUD->setSeam(mode == VIEWPORT_LEFT ? 1 : mode == VIEWPORT_RIGHT ? -1 : 0);
         setUpCompositors();
     }
     mViewportMode = mode;
