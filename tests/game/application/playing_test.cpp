@@ -320,8 +320,9 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
     for (int half = 0; half < 2; ++half)
     {
         SCOPED_TRACE(half);
-        // The title, white at 0.7 over the dark background, and nothing drawn twice over it.
-        EXPECT_GT(labels.drawn[half], 100u);
+        // The title, white at 0.7 over the dark background (its size depends on the start), and
+        // nothing drawn twice over it.
+        EXPECT_GT(labels.drawn[half], 30u);
         EXPECT_LT(labels.brightest[half], 0.85f);
         EXPECT_GT(huds.drawn[half], 500u);
     }
