@@ -21,7 +21,8 @@
 
 namespace
 {
-// A user data directory of its own for the whole run.
+// A user data directory of its own for the whole run, removed at exit. The exit handler is
+// registered after the path is made, so it runs before the path is destroyed.
 const std::string& userDirectory()
 {
     static std::string path = []
@@ -30,9 +31,10 @@ const std::string& userDirectory()
         if (!mkdtemp(pattern.data()))
             std::abort();
         setenv("BRIX_USER_DATA_DIR", pattern.c_str(), 1);
-        std::atexit([] { std::filesystem::remove_all(userDirectory()); });
         return pattern;
     }();
+    static const bool removedAtExit = std::atexit([] { std::filesystem::remove_all(userDirectory()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 

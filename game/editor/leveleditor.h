@@ -73,7 +73,7 @@ public:
 
     // The input group the editor listens in.
     static const unsigned INPUT_GROUP = 4;
-    static const unsigned HISTORY_SLOTS = LevelHistory::SLOT_COUNT;
+    static constexpr unsigned HISTORY_SLOTS = LevelHistory::SLOT_COUNT;
     // The cursor stays within this distance of the origin in x and y.
     static constexpr float CURSOR_LIMIT = 200.0f;
     // A pointer moving farther than this from where the button went down starts a drag.

@@ -10,7 +10,16 @@ namespace test
 class WorkingFolder
 {
 public:
-    WorkingFolder();
+    // The game opens these by relative path: every ".xml" file at the source root and the
+    // folders below.
+    static const char* const GAME_DATA_FOLDERS[];
+
+    // With game data, the folder starts with a copy of the source tree's game data, so that
+    // whatever is deleted, saved or regenerated there leaves the source tree alone.
+    // KORVANE_SOURCE_DIR, when unset, is set to the working folder this replaces, so that
+    // sourcePath() still names the source tree. A folder the source tree lacks is left out;
+    // throws when a copy fails.
+    explicit WorkingFolder(bool withGameData = false);
     ~WorkingFolder();
     WorkingFolder(const WorkingFolder&) = delete;
     WorkingFolder& operator=(const WorkingFolder&) = delete;

@@ -48,7 +48,7 @@ TEST(DecalScene, DrawsDecalsAndPooledEmittersAsReviewed)
     test::OgreWindow ogre(640, 480, {"Codec_STBI", "Plugin_ParticleFX"});
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
     groups.addResourceLocation("data", "FileSystem", "default", true, true);
-    groups.addResourceLocation("tests/data/particles", "FileSystem", "particles");
+    groups.addResourceLocation(test::sourcePath("tests/data/particles"), "FileSystem", "particles");
     groups.initialiseAllResourceGroups();
 
     Ogre::SceneManager& scene = ogre.sceneManager();

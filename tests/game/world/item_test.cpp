@@ -220,8 +220,9 @@ TEST(Package, KeysShowAsLettersAndColours)
 TEST_F(ItemTest, LabelShowsToThePlayersAtTheItem)
 {
     Ogre::SceneManager* scene = ogre.createSceneManager();
-    test::GameWorld labelled(scene);
+    // The labels outlive the world, whose entities take theirs away as it goes.
     brix::LabelManager labels(scene, scene->getRootSceneNode(), "", 2);
+    test::GameWorld labelled(scene);
     test::RecordingLabelFactory::registerWorldTypes(labels);
     labelled.entities().setServices(&labelled.events(), &labels, labelled.shadows(), nullptr, nullptr);
     labelled.loadEntities();

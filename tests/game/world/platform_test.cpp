@@ -180,8 +180,9 @@ TEST(ShippedPlatform, FinishesALongTripAndLabelsItsStops)
 {
     test::GameOgre ogre;
     Ogre::SceneManager* scene = ogre.createSceneManager();
-    test::GameWorld world(scene);
+    // The labels outlive the world, whose entities take theirs away as it goes.
     brix::LabelManager labels(scene, scene->getRootSceneNode(), "", 2);
+    test::GameWorld world(scene);
     test::RecordingLabelFactory::registerWorldTypes(labels);
     world.entities().setServices(&world.events(), &labels, world.shadows(), nullptr, nullptr);
     world.entities().loadEntityPrototypes(test::sourcePath("entities.xml"));

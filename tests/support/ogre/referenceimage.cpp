@@ -28,10 +28,10 @@ std::string compareWithReference(const std::string& frame, const std::string& re
         return "no frame in " + frame;
     if (std::getenv("KORVANE_UPDATE_REFERENCE"))
     {
-        std::ofstream(reference, std::ios::binary) << shot;
+        std::ofstream(sourcePath(reference), std::ios::binary) << shot;
         return "";
     }
-    const std::string expectedBytes = readFile(reference);
+    const std::string expectedBytes = readFile(sourcePath(reference));
     if (expectedBytes.empty())
         return "no reference image " + reference;
     const Ogre::Image expected = loadPng(expectedBytes), actual = loadPng(shot);
