@@ -33,6 +33,7 @@ Server::Server()
       mArrivalLog(brix::Log::INFO, "remote clients connected"),
       mDepartureLog(brix::Log::INFO, "remote clients disconnected"),
       mEntryLog(brix::Log::INFO, "clients added to the match"),
+      mDownloadLog(brix::Log::INFO, "level downloads sent"),
       mClientLog(brix::Log::DEBUG, "events from clients ignored or dropped")
 {
 }
@@ -376,7 +377,8 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
-    for (brix::LogThrottle* lines : {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mClientLog})
+    for (brix::LogThrottle* lines :
+         {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mClientLog})
         lines->report();
 }
 
@@ -495,7 +497,8 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
 void Server::sendLevel(unsigned int slot, const std::string& level)
 {
     const unsigned short node = static_cast<unsigned short>(slot + 1);
-    brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
+    if (mDownloadLog.allow())
+        brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
     // Compressed once for every client that asks while the level runs.
     const unsigned int checksum = mPlayers->getLevel()->getChecksum();
     if (mLevelData.empty() || mLevelDataName != level || mLevelDataChecksum != checksum)

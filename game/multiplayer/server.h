@@ -213,12 +213,13 @@ private:
     std::vector<unsigned char> mLevelData;
     std::string mLevelDataName;
     unsigned int mLevelDataChecksum = 0;
-    // Refused connection requests; remote clients let in, gone and added to the match;
-    // messages from clients refused or dropped.
+    // Refused connection requests; remote clients let in, gone and added to the match; levels
+    // sent; messages from clients refused or dropped.
     brix::LogThrottle mRefusalLog;
     brix::LogThrottle mArrivalLog;
     brix::LogThrottle mDepartureLog;
     brix::LogThrottle mEntryLog;
+    brix::LogThrottle mDownloadLog;
     brix::LogThrottle mClientLog;
 };
 } // namespace game

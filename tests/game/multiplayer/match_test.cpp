@@ -318,11 +318,15 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
     // Requests of another protocol version from many ports, a thousand or more a second; a
-    // stranger that is let in and leaves at once, again and again; and one that goes as far
-    // as the match before it leaves.
+    // stranger that is let in and leaves at once, again and again; strangers let in that send
+    // a message no queue can take; and one that fetches the level and goes as far as the match
+    // before it leaves.
     std::vector<std::unique_ptr<RawPeer>> flood;
     for (int i = 0; i < 64; ++i)
         flood.push_back(std::make_unique<RawPeer>(port));
+    std::vector<std::unique_ptr<RawPeer>> breakers;
+    for (int i = 0; i < 8; ++i)
+        breakers.push_back(std::make_unique<RawPeer>(port));
     RawPeer churner(port);
     RawPeer visitor(port);
     size_t next = 0;
@@ -333,6 +337,9 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
             flood[next++ % flood.size()]->connect("", 0x00130000);
         churner.connect("", Server::PROTOCOL_VERSION);
         churner.leave();
+        RawPeer& breaker = *breakers[round % breakers.size()];
+        breaker.connect("", Server::PROTOCOL_VERSION);
+        breaker.send({RawPeer::Bytes{0xFF, 0xFF}});
         switch (round++ % 16)
         {
         case 0:
@@ -340,7 +347,8 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
             visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
             break;
         case 1:
-            visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+            visitor.send({RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel"),
+                          RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
             break;
         case 15:
             visitor.leave();
@@ -368,6 +376,12 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_LE(count(lines, "Added player"), seconds + 2);
     EXPECT_LE(count(lines, "Removed player"), seconds + 1);
     EXPECT_GE(count(lines, "more players added to the match"), 1u) << round;
+    EXPECT_LE(count(lines, "Level 'duel' download request from client"), seconds + 2);
+    EXPECT_LE(count(lines, "Invalid data for network object 4"), seconds + 1);
+    EXPECT_GE(count(lines, "more packets of invalid data from peers"), 1u);
+    EXPECT_LE(
+        std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line[0] == 'E'; }),
+        3 * seconds + 3);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.
