@@ -512,11 +512,10 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
         mLevelDataName = level;
         mLevelDataChecksum = checksum;
     }
+    // A level that does not fit one event goes out empty: the joiner says its download failed
+    // at once instead of waiting out its limit.
     if (mLevelData.empty())
-    {
         brix::Log::error("Level '%s' data compression failed", level.c_str());
-        return;
-    }
     mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, mLevelData.data(),
                                         static_cast<unsigned int>(mLevelData.size()));
 }

@@ -20,6 +20,7 @@
 #include <limits>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,26 @@ TEST_F(NetworkMatch, AJoinerPlaysADownloadedLevelOfUnusableValuesAndMakesItsMaps
     EXPECT_EQ(ann.players().getMatchState(), PlayerManager::Running);
     ASSERT_NE(ann.human(2), nullptr);
     EXPECT_FALSE(ann.human(2)->getPosition().isNaN());
+}
+
+// A level whose compressed copy does not fit one event plays on the host; a joiner is told at
+// once that its download failed, rather than after waiting out its limit.
+TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
+{
+    std::minstd_rand random(7);
+    std::string noise;
+    for (int letter = 0; letter < 60000; ++letter)
+        noise += static_cast<char>('a' + random() % 26);
+    ASSERT_TRUE(host.startMatch(
+        test::LevelBuilder().smallRoom().special("hint", Ogre::Vector3(0, 1, 0), noise), "vast", 0));
+    ASSERT_TRUE(host.server()->start(2, port, "", "Vast", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(
+        runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }))
+        << report();
+    EXPECT_TRUE(has(ann.shown(), "Matchlevel'vast'downloadfailed")) << report();
+    EXPECT_FALSE(fileExists(ann.levelFile("vast")));
 }
 } // namespace
 
