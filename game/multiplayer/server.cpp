@@ -497,11 +497,13 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
 void Server::sendLevel(unsigned int slot, const std::string& level)
 {
     const unsigned short node = static_cast<unsigned short>(slot + 1);
-    if (mDownloadLog.allow())
+    const bool logged = mDownloadLog.allow();
+    if (logged)
         brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
-    // Compressed once for every client that asks while the level runs.
+    // Compressed once for every client that asks while the level runs, and so is a level too
+    // large to send found too large once.
     const unsigned int checksum = mPlayers->getLevel()->getChecksum();
-    if (mLevelData.empty() || mLevelDataName != level || mLevelDataChecksum != checksum)
+    if (mLevelDataName != level || mLevelDataChecksum != checksum)
     {
         const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
         mLevelData.resize(MAX_LEVEL_DATA);
@@ -514,7 +516,7 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
     }
     // A level that does not fit one event goes out empty: the joiner says its download failed
     // at once instead of waiting out its limit.
-    if (mLevelData.empty())
+    if (mLevelData.empty() && logged)
         brix::Log::error("Level '%s' data compression failed", level.c_str());
     mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, mLevelData.data(),
                                         static_cast<unsigned int>(mLevelData.size()));

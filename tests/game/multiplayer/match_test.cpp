@@ -41,6 +41,13 @@ bool has(const Lines& lines, const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// The log lines a test's peers wrote that contain the text.
+size_t count(const Lines& lines, const std::string& text)
+{
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
 bool fileExists(const std::string& path)
 {
     return std::ifstream(path).good();
@@ -281,19 +288,39 @@ TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
         << report();
     EXPECT_TRUE(has(ann.shown(), "Matchlevel'vast'downloadfailed")) << report();
     EXPECT_FALSE(fileExists(ann.levelFile("vast")));
+
+    // A stranger that asks for it, leaves and comes back, again and again, has the failure
+    // said about once a second, the rest counted.
+    test::LogCapture log;
+    test::RawPeer fetcher(port);
+    unsigned int round = 0;
+    const unsigned int began = brix::Thread::timer();
+    test::pollFor(
+        [&]
+        {
+            switch (round++ % 3)
+            {
+            case 0:
+                fetcher.connect("", Server::PROTOCOL_VERSION);
+                break;
+            case 1:
+                fetcher.send({test::RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "vast")});
+                break;
+            default:
+                fetcher.leave();
+            }
+            tick();
+        },
+        1500);
+    const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
+    EXPECT_LE(count(log.lines(), "Level 'vast' data compression failed"), seconds) << round;
+    EXPECT_GE(count(log.lines(), "more level downloads sent"), 1u) << round;
 }
 } // namespace
 
 namespace
 {
 using test::RawPeer;
-
-// The log lines a test's peers wrote that contain the text.
-size_t count(const Lines& lines, const std::string& text)
-{
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
-}
 
 TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
 {
