@@ -114,7 +114,7 @@ void NetworkClient::update()
         break;
     }
     updateTimedStatistics(now);
-    reportStrayPackets();
+    reportThrottledLines();
 }
 
 void NetworkClient::handlePacket(const unsigned char* data, unsigned int length, unsigned int now)

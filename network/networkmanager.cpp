@@ -41,7 +41,8 @@ unsigned int NetworkManager::TNodeState::getLatencyJitter() const
 
 NetworkManager::NetworkManager(unsigned int timeout, unsigned int updateInterval)
     : mTimeout(timeout), mUpdateInterval(updateInterval), mPacketsThisUpdate(0),
-      mStrayPacketLog(Log::DEBUG, "unexpected packets ignored", STRAY_PACKET_LOG_INTERVAL), mWalks(0),
+      mStrayPacketLog(Log::DEBUG, "unexpected packets ignored", STRAY_PACKET_LOG_INTERVAL),
+      mInvalidDataLog(Log::ERROR, "packets of invalid data from peers", STRAY_PACKET_LOG_INTERVAL), mWalks(0),
       mBlanked(false)
 {
     std::memset(&mStatistics, 0, sizeof(mStatistics));
@@ -263,8 +264,9 @@ NetworkManager::PacketResult NetworkManager::decodeDataPacket(unsigned short nod
             object->decodeNetworkData(node, chunk, sequence);
             if (chunk.getResult() == NetworkStream::INVALID_DATA)
             {
-                Log::error("Invalid data for network object %u from node %u", static_cast<unsigned>(id),
-                           static_cast<unsigned>(node));
+                if (mInvalidDataLog.allow())
+                    Log::error("Invalid data for network object %u from node %u", static_cast<unsigned>(id),
+                               static_cast<unsigned>(node));
                 return PACKET_INVALID;
             }
             if (chunk.getResult() != NetworkStream::SUCCESS)

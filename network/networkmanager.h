@@ -179,8 +179,13 @@ protected:
     // game: the first after a quiet second gets its own line, the rest are counted. True
     // when the caller is to log this one.
     bool logStrayPacket() { return mStrayPacketLog.allow(); }
-    // Logs "<count> more unexpected packets ignored" when a line is due; once per update.
-    void reportStrayPackets() { mStrayPacketLog.report(); }
+    // Logs the counts of the throttled lines when one is due ("<count> more unexpected packets
+    // ignored", "<count> more packets of invalid data from peers"); once per update.
+    void reportThrottledLines()
+    {
+        mStrayPacketLog.report();
+        mInvalidDataLog.report();
+    }
     // Sets address from "host[:port]", or clears it for empty text; an address that does not
     // parse logs "Invalid <kind> server address: <text>" and gives false.
     static bool setServerAddress(const std::string& text, const char* kind, NetworkAddress& address);
@@ -217,6 +222,9 @@ private:
 
     unsigned int mPacketsThisUpdate;
     LogThrottle mStrayPacketLog;
+    // Peers let in at will that send data no object can take: one line a second, the rest
+    // counted, however many connections the data comes over.
+    LogThrottle mInvalidDataLog;
     unsigned int mWalks;
     bool mBlanked;
 };

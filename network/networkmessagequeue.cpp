@@ -62,7 +62,8 @@ int NetworkMessageQueue::receive(Listener* listener)
         unsigned int length = peekLength(0);
         if (length + MESSAGE_HEADER_SIZE > mBufferSize)
         {
-            Log::error("Message of %u bytes from node %u can never fit its queue: dropping %u bytes", length,
+            // The manager that carried the stream has said so already, one line a second.
+            Log::debug("Message of %u bytes from node %u can never fit its queue: dropping %u bytes", length,
                        static_cast<unsigned>(mNode), mReceiveRing.size());
             mReceiveRing.clear();
             break;
@@ -168,7 +169,8 @@ void NetworkMessageQueue::decodeNetworkData(unsigned short node, NetworkDecodeSt
     mReceiveCounter = counter;
     if (!receivedLengthsValid())
     {
-        Log::error("Invalid message length from node %u", static_cast<unsigned>(mNode));
+        // An error for the manager to log, throttled: a stranger can send this at will.
+        Log::debug("Invalid message length from node %u", static_cast<unsigned>(mNode));
         stream.fail(NetworkStream::INVALID_DATA);
     }
     if (mListener)

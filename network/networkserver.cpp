@@ -137,7 +137,7 @@ void NetworkServer::update()
         }
     }
     updateTimedStatistics(Thread::timer());
-    reportStrayPackets();
+    reportThrottledLines();
     mFullLog.report();
 }
 

@@ -321,7 +321,8 @@ void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)
     human->setController(controller);
     human->setPlayer(true);
     player->joinMatch(entity);
-    brix::Log::info("Added player '%s' to match", player->getName().c_str());
+    if (mEntryLog.allow())
+        brix::Log::info("Added player '%s' to match", player->getName().c_str());
 }
 
 Ogre::Vector3 PlayerManager::chooseMultiplayerStart(const Entity* own) const
@@ -361,12 +362,15 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
     player->leaveMatch();
     if (human)
     {
-        // Its controller may be deleted right after.
+        // Its controller may be deleted right after. Kept no longer, its place is purged like
+        // any other dead entity's: a slot a departed player still held is never given again.
         static_cast<Human*>(human)->setController(nullptr);
+        human->removeRuntimeFlags(Entity::RUNTIME_KEEP);
         human->remove();
         human->kill();
     }
-    brix::Log::info("Removed player '%s' from level", player->getName().c_str());
+    if (mRemovalLog.allow())
+        brix::Log::info("Removed player '%s' from level", player->getName().c_str());
 }
 
 int PlayerManager::submitHighScore(const Player& winner)
@@ -444,6 +448,8 @@ void PlayerManager::endMatch()
 
 void PlayerManager::tick(unsigned short tick)
 {
+    mEntryLog.report();
+    mRemovalLog.report();
     for (auto& player : mPlayers)
     {
         if (!player)

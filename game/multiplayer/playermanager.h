@@ -1,6 +1,7 @@
 #pragma once
 #include "game/world/eventdispatcher.h"
 #include "network/networkobject.h"
+#include "toolkit/logthrottle.h"
 
 #include <OgreSharedPtr.h>
 #include <OgreVector.h>
@@ -169,5 +170,9 @@ private:
     std::vector<Ogre::SharedPtr<brix::AudioSample>> mVoices;
     unsigned int mVoiceHandle = 0;
     bool mVoicePlayed = false;
+    // Players coming and going as fast as strangers can join and leave write about one line
+    // a second each, the rest counted.
+    brix::LogThrottle mEntryLog{brix::Log::INFO, "players added to the match"};
+    brix::LogThrottle mRemovalLog{brix::Log::INFO, "players removed from the level"};
 };
 } // namespace game

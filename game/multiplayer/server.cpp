@@ -30,6 +30,10 @@ static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
 Server::Server()
     : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS),
       mRefusalLog(brix::Log::INFO, "connection requests refused"),
+      mArrivalLog(brix::Log::INFO, "remote clients connected"),
+      mDepartureLog(brix::Log::INFO, "remote clients disconnected"),
+      mEntryLog(brix::Log::INFO, "clients added to the match"),
+      mDownloadLog(brix::Log::INFO, "level downloads sent"),
       mClientLog(brix::Log::DEBUG, "events from clients ignored or dropped")
 {
 }
@@ -182,8 +186,9 @@ void Server::freeSlot(unsigned int slot)
 unsigned short Server::onClientConnect(const std::string& address, brix::NetworkDecodeStream& request,
                                        unsigned int& reason)
 {
-    // The checks run first and the lines are written after: a refusal's lines go through the
-    // throttle, so that a flood of bad requests writes about one line a second.
+    // The checks run first and the lines are written after: a refusal's lines, and those of a
+    // client let in, go through their throttles, so that a flood of requests, bad or good,
+    // writes about one line a second.
     reason = REASON_SERVER_FULL;
     const int slot = findFreeSlot();
     unsigned int applicationVersion = 0, protocolVersion = 0;
@@ -204,10 +209,12 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
         else
             player = mPlayers ? mPlayers->createPlayer() : nullptr;
     }
-    if (!player && !mRefusalLog.allow())
+    const bool logged = player ? mArrivalLog.allow() : mRefusalLog.allow();
+    if (!player && !logged)
         return brix::NetworkManager::NO_NODE;
 
-    brix::Log::info("Client connection request from '%s'", address.c_str());
+    if (logged)
+        brix::Log::info("Client connection request from '%s'", address.c_str());
     if (slot < 0)
         return brix::NetworkManager::NO_NODE;
     if (!decoded)
@@ -216,7 +223,8 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
                          request.getResultText());
         return brix::NetworkManager::NO_NODE;
     }
-    brix::Log::info("Client version %08X:%08X", applicationVersion, protocolVersion);
+    if (logged)
+        brix::Log::info("Client version %08X:%08X", applicationVersion, protocolVersion);
     if (reason == REASON_INCOMPATIBLE_VERSION)
         brix::Log::error("Incompatible network protocol versions: client %08X vs. server %08X",
                          protocolVersion, PROTOCOL_VERSION);
@@ -228,7 +236,8 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
     mSlots[slot].address = address;
-    brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
+    if (logged)
+        brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
     show("Remote client from " + address + " connected");
     return node;
 }
@@ -272,7 +281,8 @@ void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
 
 void Server::onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason)
 {
-    brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
+    if (mDepartureLog.allow())
+        brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
     show("Remote client from " + address + " disconnected");
     if (ClientSlot* seat = getSlotOfNode(node))
         seat->state = SLOT_REMOVING;
@@ -336,7 +346,8 @@ void Server::tick()
         }
         else if (seat.state == SLOT_PREPARED && !renamed)
         {
-            brix::Log::info("Adding client %d to match", node);
+            if (mEntryLog.allow())
+                brix::Log::info("Adding client %d to match", node);
             seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
                                         mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
                                         nullptr, 0);
@@ -366,8 +377,9 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
-    mRefusalLog.report();
-    mClientLog.report();
+    for (brix::LogThrottle* lines :
+         {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mClientLog})
+        lines->report();
 }
 
 void Server::dropClient(unsigned int slot, unsigned int reason)
@@ -485,10 +497,13 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
 void Server::sendLevel(unsigned int slot, const std::string& level)
 {
     const unsigned short node = static_cast<unsigned short>(slot + 1);
-    brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
-    // Compressed once for every client that asks while the level runs.
+    const bool logged = mDownloadLog.allow();
+    if (logged)
+        brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
+    // Compressed once for every client that asks while the level runs, and so is a level too
+    // large to send found too large once.
     const unsigned int checksum = mPlayers->getLevel()->getChecksum();
-    if (mLevelData.empty() || mLevelDataName != level || mLevelDataChecksum != checksum)
+    if (mLevelDataName != level || mLevelDataChecksum != checksum)
     {
         const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
         mLevelData.resize(MAX_LEVEL_DATA);
@@ -501,7 +516,7 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
     }
     // A level that does not fit one event goes out empty: the joiner says its download failed
     // at once instead of waiting out its limit.
-    if (mLevelData.empty())
+    if (mLevelData.empty() && logged)
         brix::Log::error("Level '%s' data compression failed", level.c_str());
     mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, mLevelData.data(),
                                         static_cast<unsigned int>(mLevelData.size()));

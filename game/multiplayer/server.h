@@ -39,11 +39,11 @@ class PlayerManager;
 // HANDSHAKE_TIMEOUT ticks after a match was there for it to prepare loses its seat; chat and
 // renames are taken at the pace a person types (REQUEST_BURST, then one a REQUEST_INTERVAL),
 // the level is sent once per preparation, and a client whose event stream overflowed (so it
-// missed events) is disconnected. Both leave with "Timeout". Lines about what clients send
-// are logged one a second at most, the rest counted. Network objects on every connection:
-// 2 player manager, 3 entity manager, 4 event proxy, 5 controller. Node 0 is the server, a
-// slot's node its index + 1. Main thread only: the embedded network server is polled by
-// update() and runs no thread.
+// missed events) is disconnected. Both leave with "Timeout". Lines about what clients send,
+// and about clients coming and going, are logged one a second at most, the rest counted.
+// Network objects on every connection: 2 player manager, 3 entity manager, 4 event proxy,
+// 5 controller. Node 0 is the server, a slot's node its index + 1. Main thread only: the
+// embedded network server is polled by update() and runs no thread.
 class Server : public brix::NetworkServer::Listener, public EventProxy::Listener
 {
 public:
@@ -213,8 +213,13 @@ private:
     std::vector<unsigned char> mLevelData;
     std::string mLevelDataName;
     unsigned int mLevelDataChecksum = 0;
-    // Refused connection requests; messages from clients refused or dropped.
+    // Refused connection requests; remote clients let in, gone and added to the match; levels
+    // sent; messages from clients refused or dropped.
     brix::LogThrottle mRefusalLog;
+    brix::LogThrottle mArrivalLog;
+    brix::LogThrottle mDepartureLog;
+    brix::LogThrottle mEntryLog;
+    brix::LogThrottle mDownloadLog;
     brix::LogThrottle mClientLog;
 };
 } // namespace game

@@ -239,8 +239,9 @@ public:
     const std::string& getCategory() const { return mCategory; }
     uint32_t getDefinitionId() const { return mDefinitionId; }
     uint32_t getFlags() const { return mFlags; }
-    // Only the top 8 bits of the value are taken.
+    // Only the top 8 bits of the value are taken, or cleared.
     void addRuntimeFlags(uint32_t flags) { mFlags |= flags & RUNTIME_FLAGS; }
+    void removeRuntimeFlags(uint32_t flags) { mFlags &= ~(flags & RUNTIME_FLAGS); }
     bool isAuthoritative() const { return mAuthoritative != 0; }
     EntityManager* getManager() const { return mManager; }
     const Ogre::Vector3& getPreviousPosition() const { return mPreviousPosition; }

@@ -41,6 +41,13 @@ bool has(const Lines& lines, const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// The log lines a test's peers wrote that contain the text.
+size_t count(const Lines& lines, const std::string& text)
+{
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
 bool fileExists(const std::string& path)
 {
     return std::ifstream(path).good();
@@ -171,10 +178,15 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         runUntil([&] { return has(host.shown(), chat) && has(ann.shown(), chat) && has(bo.shown(), chat); }))
         << report();
 
+    const unsigned int boHuman = host.players().getPlayer(3)->getEntityId();
     bo.client(0).disconnect();
     ASSERT_TRUE(runUntil(
         [&] { return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3); }));
     EXPECT_TRUE(has(ann.shown(), "PlayerBoleftmatch"));
+    // Bo's human gives its place back once its end has shown, so that comings and goings
+    // never use up the places for new players and shots.
+    run(game::EntityManager::DEATH_TICKS + 1);
+    EXPECT_EQ(host.entities().getEntity(boHuman), nullptr);
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x42800000u);
 
     kill(1, 2);
@@ -276,19 +288,39 @@ TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
         << report();
     EXPECT_TRUE(has(ann.shown(), "Matchlevel'vast'downloadfailed")) << report();
     EXPECT_FALSE(fileExists(ann.levelFile("vast")));
+
+    // A stranger that asks for it, leaves and comes back, again and again, has the failure
+    // said about once a second, the rest counted.
+    test::LogCapture log;
+    test::RawPeer fetcher(port);
+    unsigned int round = 0;
+    const unsigned int began = brix::Thread::timer();
+    test::pollFor(
+        [&]
+        {
+            switch (round++ % 3)
+            {
+            case 0:
+                fetcher.connect("", Server::PROTOCOL_VERSION);
+                break;
+            case 1:
+                fetcher.send({test::RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "vast")});
+                break;
+            default:
+                fetcher.leave();
+            }
+            tick();
+        },
+        1500);
+    const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
+    EXPECT_LE(count(log.lines(), "Level 'vast' data compression failed"), seconds) << round;
+    EXPECT_GE(count(log.lines(), "more level downloads sent"), 1u) << round;
 }
 } // namespace
 
 namespace
 {
 using test::RawPeer;
-
-// The log lines a test's peers wrote that contain the text.
-size_t count(const Lines& lines, const std::string& text)
-{
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
-}
 
 TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
 {
@@ -328,20 +360,48 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
     EXPECT_TRUE(until([&] { return inMatch(ann); })) << report();
 }
 
-TEST_F(NetworkMatch, AFloodOfRefusedRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
+TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
 {
     test::LogCapture log;
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(4, port, "", "Duel", "", 0));
-    // Requests of another protocol version from many ports, a thousand or more a second.
+    // Requests of another protocol version from many ports, a thousand or more a second; a
+    // stranger that is let in and leaves at once, again and again; strangers let in that send
+    // a message no queue can take; and one that fetches the level and goes as far as the match
+    // before it leaves.
     std::vector<std::unique_ptr<RawPeer>> flood;
     for (int i = 0; i < 64; ++i)
         flood.push_back(std::make_unique<RawPeer>(port));
+    std::vector<std::unique_ptr<RawPeer>> breakers;
+    for (int i = 0; i < 8; ++i)
+        breakers.push_back(std::make_unique<RawPeer>(port));
+    RawPeer churner(port);
+    RawPeer visitor(port);
     size_t next = 0;
+    unsigned int round = 0;
     auto attack = [&]
     {
         for (int i = 0; i < 4; ++i)
             flood[next++ % flood.size()]->connect("", 0x00130000);
+        churner.connect("", Server::PROTOCOL_VERSION);
+        churner.leave();
+        RawPeer& breaker = *breakers[round % breakers.size()];
+        breaker.connect("", Server::PROTOCOL_VERSION);
+        breaker.send({RawPeer::Bytes{0xFF, 0xFF}});
+        switch (round++ % 16)
+        {
+        case 0:
+            visitor.connect("", Server::PROTOCOL_VERSION);
+            visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
+            break;
+        case 1:
+            visitor.send({RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel"),
+                          RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+            break;
+        case 15:
+            visitor.leave();
+            break;
+        }
         tick();
     };
     const unsigned int began = brix::Thread::timer();
@@ -353,11 +413,23 @@ TEST_F(NetworkMatch, AFloodOfRefusedRequestsNeitherKeepsAJoinerOutNorFillsTheLog
     test::pollFor(attack, 1500);
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
     EXPECT_GT(next, 1000u * seconds / 2);
-    // About one line a second for all the refusals, with the count of the others.
+    // About one line a second for all the refusals, and one for the comings and goings, with
+    // the count of the others.
     const Lines lines = log.lines();
     EXPECT_LE(count(lines, "Incompatible network protocol versions"), seconds + 1);
-    EXPECT_LE(count(lines, "Client connection request from"), seconds + 2);
+    EXPECT_LE(count(lines, "Client connection request from"), 2 * seconds + 2);
     EXPECT_GE(count(lines, "more connection requests refused"), 1u);
+    EXPECT_LE(count(lines, "' connected"), seconds + 2);
+    EXPECT_LE(count(lines, "' disconnected (reason 3)"), seconds + 1);
+    EXPECT_LE(count(lines, "Added player"), seconds + 2);
+    EXPECT_LE(count(lines, "Removed player"), seconds + 1);
+    EXPECT_GE(count(lines, "more players added to the match"), 1u) << round;
+    EXPECT_LE(count(lines, "Level 'duel' download request from client"), seconds + 2);
+    EXPECT_LE(count(lines, "Invalid data for network object 4"), seconds + 1);
+    EXPECT_GE(count(lines, "more packets of invalid data from peers"), 1u);
+    EXPECT_LE(
+        std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line[0] == 'E'; }),
+        3 * seconds + 3);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.

@@ -30,6 +30,15 @@ void RawPeer::connect(const std::string& password, unsigned int protocolVersion)
     mSocket.transmit(buffer, stream.getOffset());
 }
 
+void RawPeer::leave()
+{
+    unsigned char buffer[brix::NetworkManager::DISCONNECT_PACKET_SIZE];
+    brix::NetworkEncodeStream stream(buffer, sizeof(buffer));
+    stream.encodeUInt8(brix::NetworkManager::PACKET_DISCONNECT);
+    stream.encodeUInt32(game::Server::REASON_CLIENT_SHUTDOWN);
+    mSocket.transmit(buffer, stream.getOffset());
+}
+
 RawPeer::Bytes RawPeer::event(unsigned int id, unsigned int a, unsigned int b, const std::string& text)
 {
     unsigned char buffer[STREAM_ROOM];

@@ -18,6 +18,8 @@ public:
 
     // A connect packet carrying the game's connection request.
     void connect(const std::string& password, unsigned int protocolVersion);
+    // A disconnect packet, as a client that shuts down says goodbye.
+    void leave();
     // A data packet; with messages, one new block of the event stream (object 4) holding them.
     void send(const std::vector<Bytes>& messages = {});
     // An event message as a client sends it: id, a, b, text and, for system events, no data.
