@@ -1,4 +1,6 @@
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/peertext.h"
+#include "game/multiplayer/server.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
@@ -147,8 +149,12 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
     }
     if (id < FIRST_SYSTEM_EVENT)
     {
+        // A host's chat is cleaned here as the host cleans its clients': a hostile host's
+        // garbles no screen.
         if (mDispatcher)
-            mDispatcher->post(id, static_cast<int>(a), static_cast<int>(b), text);
+            mDispatcher->post(
+                id, static_cast<int>(a), static_cast<int>(b),
+                id == EventDispatcher::ChatMessage ? PeerText::clean(text, Server::MAX_CHAT_SIZE) : text);
         return;
     }
     std::vector<unsigned char> buffer(SYSTEM_EVENT_DATA_SIZE);

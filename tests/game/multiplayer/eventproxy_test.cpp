@@ -69,6 +69,16 @@ TEST(EventProxy, RelaysOnlyTheEventsClientsMustSeeAndOnlyFromTheServer)
     EXPECT_EQ(link.clientJournal.events, expected);
     EXPECT_EQ(link.serverJournal.events.size(), 35u);
     EXPECT_TRUE(link.serverSystem.events.empty());
+
+    // A host's chat reaches the client's screen as cleaned as a client's reaches the host's.
+    link.clientJournal.events.clear();
+    link.serverProxy->sendGameEvent(EventDispatcher::ChatMessage, 1, 0,
+                                    "a\x1b[2J\xe2\x80\xae\xff"
+                                    "b");
+    link.flush();
+    link.clientEvents.dispatch();
+    EXPECT_EQ(link.clientJournal.events,
+              (std::vector<std::string>{std::to_string(EventDispatcher::ChatMessage) + ",1,0,a[2Jb"}));
 }
 
 TEST_F(DebugLog, RefusesEventsFromTheWrongSideAsUnexpected)
