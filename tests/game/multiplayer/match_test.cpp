@@ -412,7 +412,8 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         << report();
     test::pollFor(attack, 1500);
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
-    EXPECT_GT(next, 1000u * seconds / 2);
+    // Many times more requests than the log may hold lines, however fast this machine sends.
+    EXPECT_GT(next, 20u * seconds);
     // About one line a second for all the refusals, and one for the comings and goings, with
     // the count of the others.
     const Lines lines = log.lines();
