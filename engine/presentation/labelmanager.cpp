@@ -16,7 +16,6 @@ namespace brix
 {
 namespace
 {
-const Ogre::uint8 RENDER_QUEUE = 80;
 const unsigned int ALL_LAYERS = 0xFFFFFFFF;
 } // namespace
 
@@ -31,7 +30,7 @@ LabelManager::LabelManager(Ogre::SceneManager* sceneManager, Ogre::SceneNode* no
     for (unsigned int i = 0; i < layerCount; ++i)
     {
         Ogre::ManualObject* layer = sceneManager->createManualObject();
-        layer->setRenderQueueGroup(RENDER_QUEUE);
+        layer->setRenderQueueGroup(RENDER_QUEUE_GROUP);
         node->attachObject(layer);
         mLayers.push_back(layer);
     }

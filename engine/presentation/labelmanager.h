@@ -26,6 +26,8 @@ class LabelManager
 public:
     // Layer i answers to bit 1 << i of a label's layer flags.
     static const unsigned int MAX_LAYERS = 32;
+    // Drawn after the world and before the HUDs and menus.
+    static const unsigned char RENDER_QUEUE_GROUP = 80;
 
     // Throws Ogre::InvalidParametersException for more than MAX_LAYERS layers.
     LabelManager(Ogre::SceneManager* sceneManager, Ogre::SceneNode* node, const std::string& fontName,

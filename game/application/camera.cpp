@@ -16,8 +16,10 @@
 #include <OgreGpuProgramParams.h>
 #include <OgreLight.h>
 #include <OgreMaterial.h>
+#include <OgreMaterialManager.h>
 #include <OgreMath.h>
 #include <OgrePass.h>
+#include <OgreRenderQueue.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreTechnique.h>
@@ -30,12 +32,16 @@ namespace game
 {
 const char* const Camera::HEARTBEAT_SAMPLE = "heartbeat.wav";
 const char* const Camera::BACKGROUND_MESH = "background.mesh";
+const char* const Camera::FLASH_TECHNIQUE = "flash";
+const char* const Camera::PLAIN_TECHNIQUE = "plain";
 
 namespace
 {
 const char* const RESOURCE_GROUP = "default";
 const char* const PAUSE_COMPOSITOR = "pause";
 const char* const FLASH_CONSTANT = "iRedFlashIntensity";
+// The material scheme the glow draws the scene in.
+const char* const GLOW_SCHEME = "glow";
 const Ogre::ColourValue BACKGROUND_COLOUR(0.075f, 0.11f, 0.153f, 1.0f);
 const Ogre::Vector3 DEFAULT_LOOK_AT(0.0f, 0.0f, 0.0f);
 const Ogre::Vector3 DEFAULT_POSITION(0.0f, 5.0f, 25.0f);
@@ -54,6 +60,20 @@ const float AIM_LEAD = 2.5f;
 const float SWAY_SCALE = 2.5f;
 const float FIXED_SWAY_SCALE = 0.25f;
 const float KICK_LOOK = 0.75f;
+
+// Whether any material has a technique for the glow scheme, so that the glow can show at all.
+bool materialsGlow()
+{
+    auto materials = Ogre::MaterialManager::getSingleton().getResourceIterator();
+    while (materials.hasMoreElements())
+    {
+        auto* material = static_cast<Ogre::Material*>(materials.getNext().get());
+        for (const Ogre::Technique* technique : material->getTechniques())
+            if (technique->getSchemeName() == GLOW_SCHEME)
+                return true;
+    }
+    return false;
+}
 
 struct TViewportRect
 {
@@ -176,6 +196,7 @@ void Camera::setViewportMode(int mode)
         if (mHasChain)
             Ogre::CompositorManager::getSingleton().removeCompositorChain(mViewport);
         mHasChain = false;
+        mGlow = nullptr;
         mTarget->removeViewport(mIndex);
         mViewport = nullptr;
     }
@@ -189,6 +210,7 @@ void Camera::setViewportMode(int mode)
                              static_cast<float>(mViewport->getActualHeight());
         mCamera->setAspectRatio(aspect);
         mHUD->setAspectRatio(aspect);
+        mHUD->setSeam(mode == VIEWPORT_LEFT ? 1 : mode == VIEWPORT_RIGHT ? -1 : 0);
         setUpCompositors();
     }
     mViewportMode = mode;
@@ -212,10 +234,16 @@ void Camera::setUpCompositors()
         compositors.addCompositor(mViewport, PAUSE_COMPOSITOR);
         compositors.addCompositor(mViewport, "overlay" + number);
         mHasChain = true;
+        mGlow = glow;
+        mMaterialsGlow = materialsGlow();
+        // The glow's last pass draws over the HUD when the scene reaches the last render queue
+        // group, which OGRE does only for groups that exist.
+        mSceneManager->getRenderQueue()->getQueueGroup(Ogre::RENDER_QUEUE_MAX);
         if (glow)
         {
             glow->addListener(this);
             glow->setEnabled(true);
+            chooseGlowTechnique();
         }
         compositors.setCompositorEnabled(mViewport, PAUSE_COMPOSITOR, mPaused);
         compositors.setCompositorEnabled(mViewport, "overlay" + number, true);
@@ -225,7 +253,17 @@ void Camera::setUpCompositors()
         brix::Log::debug("Disabling compositors for camera %d", mIndex);
         compositors.removeCompositorChain(mViewport);
         mHasChain = false;
+        mGlow = nullptr;
     }
+}
+
+void Camera::chooseGlowTechnique()
+{
+    if (!mGlow)
+        return;
+    const char* scheme = mMaterialsGlow ? "" : mRedFlash > 0.0f ? FLASH_TECHNIQUE : PLAIN_TECHNIQUE;
+    if (mGlow->getScheme() != scheme)
+        mGlow->setScheme(scheme);
 }
 
 void Camera::setPaused(bool paused)
@@ -285,6 +323,7 @@ void Camera::update(float frameSeconds)
         }
     }
     mRedFlash = std::max(0.0f, mRedFlash - dt);
+    chooseGlowTechnique();
     mRecoilKick -= mRecoilKick * std::min(5.0f * dt, 1.0f);
     mSwayAngle = std::fmod(mSwayAngle + SWAY_RATE * dt, 360.0f);
     const Ogre::Radian sway(Ogre::Degree(mSwayAngle).valueRadians());

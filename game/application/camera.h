@@ -69,6 +69,11 @@ public:
     static constexpr float RECOIL_SCALE = 60.0f;
     // The glow's last pass, where the red flash is set.
     static const unsigned int FLASH_PASS = 1;
+    // The glow's techniques besides the whole glow: the red flash alone, and nothing added.
+    // The whole glow is used only when some material has a technique of the glow scheme
+    // (looked up when the chain is made); the others cost next to nothing.
+    static const char* const FLASH_TECHNIQUE;
+    static const char* const PLAIN_TECHNIQUE;
     static const char* const HEARTBEAT_SAMPLE;
     static const char* const BACKGROUND_MESH;
 
@@ -120,6 +125,8 @@ public:
 
 private:
     void setUpCompositors();
+    // The glow's technique for this frame: the whole glow, the flash alone or nothing.
+    void chooseGlowTechnique();
     void updateHeartbeat(float seconds);
 
     int mIndex;
@@ -156,6 +163,9 @@ private:
     bool mCompositorsEnabled = false;
     bool mPaused = false;
     bool mHasChain = false;
+    // The glow of the chain, null without one; whether any material glows when it was made.
+    Ogre::CompositorInstance* mGlow = nullptr;
+    bool mMaterialsGlow = false;
     float mRedFlash = 0.0f;
     float mLastHealth = 0.0f;
 };

@@ -47,6 +47,14 @@ void HUD::setAspectRatio(float aspectRatio)
     mDirty = true;
 }
 
+void HUD::setSeam(int side)
+{
+    if (side == mSeam)
+        return;
+    mSeam = side;
+    mDirty = true;
+}
+
 void HUD::setVisible(bool visible)
 {
     mVisible = visible;
@@ -114,6 +122,8 @@ void HUD::rebuild()
 {
     ++mRebuilds;
     const float w = MARGIN / mAspectRatio;
+    const float left = -1.0f + (mSeam < 0 ? SEAM_MARGIN : MARGIN) / mAspectRatio;
+    const float right = 1.0f - (mSeam > 0 ? SEAM_MARGIN : MARGIN) / mAspectRatio;
     // The image's section goes with the image, so that a new one gets the right material.
     if (mObject->getNumSections() > 1 && mInfoImage != mBuiltInfoImage)
         mObject->clear();
@@ -124,7 +134,7 @@ void HUD::rebuild()
     builder.begin(true);
 
     const float health = mStatus.health;
-    builder.addText(Ogre::Vector3(-1.0f + w, BOTTOM, 0.0f), mStatus.name, TEXT_SIZE,
+    builder.addText(Ogre::Vector3(left, BOTTOM, 0.0f), mStatus.name, TEXT_SIZE,
                     Ogre::ColourValue(1.0f - health, health, 0.0f, 1.0f), brix::OgreObjectBuilder::ALIGN_LEFT,
                     brix::OgreObjectBuilder::ALIGN_LEFT, 0.0f);
 
@@ -141,13 +151,13 @@ void HUD::rebuild()
             if (weapon.rounds == 0)
                 colour = Ogre::ColourValue(1.0f, 0.0f, 0.0f, alpha);
         }
-        builder.addText(Ogre::Vector3(1.0f - w, BOTTOM + slot * WEAPON_LINE_SPACING, 0.0f), text, TEXT_SIZE,
+        builder.addText(Ogre::Vector3(right, BOTTOM + slot * WEAPON_LINE_SPACING, 0.0f), text, TEXT_SIZE,
                         colour, brix::OgreObjectBuilder::ALIGN_RIGHT, brix::OgreObjectBuilder::ALIGN_LEFT,
                         0.0f);
     }
 
     const float boxWidth = KEY_BOX_SIZE / mAspectRatio;
-    float x = 1.0f - w;
+    float x = right;
     for (int key : KEY_BITS)
     {
         const Ogre::ColourValue colour =
@@ -160,16 +170,15 @@ void HUD::rebuild()
         x -= boxWidth + w;
     }
 
-    x = 1.0f - w;
     const float barWidth = SHIELD_WIDTH / mAspectRatio;
     const float energy = mStatus.shieldEnergy;
     const Ogre::ColourValue shield = energy > 0.0f ? SHIELD_COLOUR : FAINT;
-    builder.addRectangleOutline(Ogre::Vector3(x - barWidth, SHIELD_ROW, 0.0f),
-                                Ogre::Vector3(x, SHIELD_ROW + SHIELD_HEIGHT, 0.0f), LINE_WIDTH, shield);
-    const float left = x - barWidth + w;
+    builder.addRectangleOutline(Ogre::Vector3(right - barWidth, SHIELD_ROW, 0.0f),
+                                Ogre::Vector3(right, SHIELD_ROW + SHIELD_HEIGHT, 0.0f), LINE_WIDTH, shield);
+    const float inside = right - barWidth + w;
     builder.addRectangle(
-        Ogre::Vector3(left, SHIELD_ROW + 0.01f, 0.0f),
-        Ogre::Vector3(left + energy * (barWidth - 0.02f / mAspectRatio), SHIELD_ROW + 0.03f, 0.0f), shield);
+        Ogre::Vector3(inside, SHIELD_ROW + 0.01f, 0.0f),
+        Ogre::Vector3(inside + energy * (barWidth - 0.02f / mAspectRatio), SHIELD_ROW + 0.03f, 0.0f), shield);
     builder.end();
 
     if (!mInfoImage.empty())

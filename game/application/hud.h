@@ -28,6 +28,9 @@ public:
     static constexpr float TEXT_SIZE = 0.06f;
     static constexpr float KEY_TEXT_SIZE = 0.04f;
     static constexpr float MARGIN = 0.01f;
+    // In split screen, at the edge where the other player's half begins: the two HUDs' bottom
+    // lines would otherwise run into one another there and read as one.
+    static constexpr float SEAM_MARGIN = 0.05f;
     static constexpr float BOTTOM = -0.99f;
     static constexpr float WEAPON_LINE_SPACING = 0.07f;
     static constexpr float KEY_ROW = -0.85f;
@@ -62,6 +65,9 @@ public:
     HUD& operator=(const HUD&) = delete;
 
     void setAspectRatio(float aspectRatio);
+    // The edge of the view that borders the other half of a split screen: -1 the left one,
+    // 1 the right one, 0 none.
+    void setSeam(int side);
     // While false, update hides the HUD and does nothing else.
     void setVisible(bool visible);
     // The material of the controller-help image; empty for none.
@@ -83,6 +89,7 @@ private:
     Ogre::ManualObject* mObject;
     Ogre::SceneNode* mNode;
     float mAspectRatio = 1.0f;
+    int mSeam = 0;
     TStatus mStatus;
     std::string mInfoImage;
     // The image the object's second section was drawn with.

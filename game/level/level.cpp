@@ -86,6 +86,20 @@ Ogre::ColourValue blend(const Ogre::ColourValue& first, const Ogre::ColourValue&
 {
     return first * (1.0f - fraction) + second * fraction;
 }
+
+// Ogre's freeMemory keeps an image's dimensions; a level's map without pixels has none, so that
+// an empty map reads as empty.
+void emptyImage(Ogre::Image& image)
+{
+    image.loadDynamicImage(nullptr, 0, 0, 1, Ogre::PF_UNKNOWN);
+}
+
+// Where a player starts in a level without starts: the middle of its box, or the origin while
+// nothing is built.
+Ogre::Vector3 middleOf(const Ogre::AxisAlignedBox& box)
+{
+    return box.isFinite() ? box.getCenter() : Ogre::Vector3::ZERO;
+}
 } // namespace
 
 Level::Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator,
@@ -337,8 +351,8 @@ void Level::clear()
     destroyScene();
     if (mLightMapTexture)
         mLightMapTexture->unload();
-    mLightMap.freeMemory();
-    mSoundMap.freeMemory();
+    emptyImage(mLightMap);
+    emptyImage(mSoundMap);
     mMultiplayerStarts.clear();
     mTriggerPoints.clear();
     mPoints.clear();
@@ -369,11 +383,11 @@ Ogre::Vector3 Level::getRandomMultiplayerStart() const
     if (mMultiplayerStarts.empty())
     {
         brix::Log::error("No multiplayer start points found in level");
-        return mBoundingBox.getCenter();
+        return middleOf(mBoundingBox);
     }
     // The editor edits the points in place, so a listed index may have gone.
     const unsigned index = mMultiplayerStarts[std::rand() % mMultiplayerStarts.size()];
-    return index < mPoints.size() ? mPoints[index].getPosition() : mBoundingBox.getCenter();
+    return index < mPoints.size() ? mPoints[index].getPosition() : middleOf(mBoundingBox);
 }
 
 Ogre::Vector3 Level::getSinglePlayerStart() const
@@ -382,7 +396,7 @@ Ogre::Vector3 Level::getSinglePlayerStart() const
         if (point.isSpecial(LevelPoint::SINGLE_PLAYER_START))
             return point.getPosition();
     brix::Log::error("No single player start point found in level");
-    return mBoundingBox.getCenter();
+    return middleOf(mBoundingBox);
 }
 
 void Level::resetTriggerPoints()
@@ -630,7 +644,7 @@ void Level::reloadLightMapTexture()
 void Level::useDefaultLightMap()
 {
     showLightMap(mDefaultLightMap);
-    mLightMap.freeMemory();
+    emptyImage(mLightMap);
 }
 
 void Level::showLightMap(const Ogre::Image& image)
@@ -658,7 +672,7 @@ bool Level::generateSoundMap(const LevelMapSource* entities)
 {
     if (mMapGenerators.size() >= MAX_MAP_GENERATORS)
         return false;
-    mSoundMap.freeMemory();
+    emptyImage(mSoundMap);
     mMapGenerators.emplace_back(std::make_unique<LevelSoundMapGenerator>(
         this, getUserMapFile(SOUND_MAP_SUFFIX), SOUND_MAP_SIZE, SOUND_MAP_SIZE, entities));
     brix::Log::debug("Level '%s' sound map generation requested", mName.c_str());
@@ -722,7 +736,7 @@ bool Level::readLevelImage(const std::string& file, const char* kind, Ogre::Imag
 void Level::loadSoundMap()
 {
     if (!readLevelImage(mName + SOUND_MAP_SUFFIX, "Sound map image", mSoundMap))
-        mSoundMap.freeMemory();
+        emptyImage(mSoundMap);
 }
 
 void Level::sampleSoundMap(const Ogre::Vector3& position, float& red, float& green) const

@@ -155,9 +155,9 @@ public:
     void setAuthor(const std::string& author) { mAuthor = author; }
     void setNext(const std::string& next) { mNext = next; }
     LevelCache* getLevelCache() const { return mLevelCache.get(); }
-    bool hasSoundMap() const { return mSoundMap.getData() != nullptr; }
+    bool hasSoundMap() const { return mSoundMap.getWidth() != 0; }
     // True while the level shows a light map of its own rather than the default one.
-    bool hasLightMap() const { return mLightMap.getData() != nullptr; }
+    bool hasLightMap() const { return mLightMap.getWidth() != 0; }
     // Tells the level what its traces hit; null (the default) lets no entity take decals.
     void setEntityQuery(const LevelEntityQuery* query) { mEntityQuery = query; }
 

@@ -124,6 +124,7 @@ void Player::joinMatch(Entity* human)
     clearCounters();
     mCheated = false;
     mChanged = true;
+    mStartShown = false;
     post(EventDispatcher::PlayerEnteredMatch, static_cast<int>(mIndex), static_cast<int>(mEntityId));
 }
 
@@ -628,7 +629,10 @@ void Player::onEvent(unsigned int id, int a, int b, const std::string& text)
         mChanged = true;
         break;
     case EventDispatcher::PlayerEnteredMatch:
-        mStartShown = false;
+        // Here the event of joinMatch arrives at the end of a tick whose player tick has shown
+        // the title already: cleared again, it would show a second copy over the first.
+        if (!mAuthoritative)
+            mStartShown = false;
         break;
     case EventDispatcher::ChatMessage:
         if (Entity* human = getHuman())

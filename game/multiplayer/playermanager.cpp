@@ -23,6 +23,7 @@
 #include <OgreMath.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 
@@ -312,7 +313,7 @@ void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)
         return;
     }
     entity->addRuntimeFlags(Entity::RUNTIME_KEEP);
-    entity->setPosition(mSinglePlayer ? mLevel->getSinglePlayerStart() : mLevel->getRandomMultiplayerStart());
+    entity->setPosition(mSinglePlayer ? mLevel->getSinglePlayerStart() : chooseMultiplayerStart(entity));
     entity->spawn();
     Human* human = static_cast<Human*>(entity);
     if (!mSinglePlayer)
@@ -321,6 +322,34 @@ void PlayerManager::addPlayerToMatch(unsigned int index, Controller* controller)
     human->setPlayer(true);
     player->joinMatch(entity);
     brix::Log::info("Added player '%s' to match", player->getName().c_str());
+}
+
+Ogre::Vector3 PlayerManager::chooseMultiplayerStart(const Entity* own) const
+{
+    std::vector<Ogre::Vector3> free;
+    const std::vector<LevelPoint>& points = mLevel->getPoints();
+    for (unsigned int index : mLevel->getMultiplayerStarts())
+    {
+        if (index >= points.size())
+            continue;
+        const Ogre::Vector3 start = points[index].getPosition();
+        bool taken = false;
+        for (const auto& player : mPlayers)
+        {
+            const Entity* human = player ? player->getHuman() : nullptr;
+            if (human && human != own)
+            {
+                const Ogre::Vector3 offset = human->getPosition() - start;
+                taken =
+                    taken || offset.x * offset.x + offset.y * offset.y < START_CLEARANCE * START_CLEARANCE;
+            }
+        }
+        if (!taken)
+            free.push_back(start);
+    }
+    if (free.empty())
+        return mLevel->getRandomMultiplayerStart();
+    return free[static_cast<size_t>(std::rand()) % free.size()];
 }
 
 void PlayerManager::removePlayerFromMatch(unsigned int index)
@@ -426,7 +455,7 @@ void PlayerManager::tick(unsigned short tick)
             if (Entity* human = player->getHuman())
             {
                 static_cast<Human*>(human)->respawn(
-                    mSinglePlayer ? mCheckpoint : mLevel->getRandomMultiplayerStart(), mSinglePlayer);
+                    mSinglePlayer ? mCheckpoint : chooseMultiplayerStart(human), mSinglePlayer);
                 player->respawn();
             }
         if (mScoreLimit > 0 && player->getScore() >= mScoreLimit)

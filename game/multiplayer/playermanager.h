@@ -23,6 +23,7 @@ class LabelManager;
 namespace game
 {
 class Controller;
+class Entity;
 class EntityManager;
 class EntityMapSource;
 class Level;
@@ -54,6 +55,9 @@ public:
     // One of the two voice lines plays once per single-player match, after this much of it.
     static constexpr float VOICE_DELAY = 3.0f;
     static const char* const VOICE_SOUNDS[2];
+    // A multiplayer start with another player's human nearer than this (metres, in the play
+    // plane) is taken: players enter and respawn on the free ones while there are any.
+    static constexpr float START_CLEARANCE = 1.0f;
 
     PlayerManager();
     ~PlayerManager() override;
@@ -135,6 +139,8 @@ public:
                            unsigned short sequence) override;
 
 private:
+    // A random multiplayer start no other player's human stands on; any start when all are taken.
+    Ogre::Vector3 chooseMultiplayerStart(const Entity* own) const;
     // The placing of the winner's score, 0 when it makes no table; adds it when it does.
     int submitHighScore(const Player& winner);
     // Starts the match on the loaded level; exceptions out of its scene and entities pass

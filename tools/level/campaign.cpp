@@ -309,7 +309,8 @@ void buildArmory(LevelPlan& plan)
         plan.entity("crate", side * 6, PROP).entity("barrel", side * 8, PROP);
         plan.entity("health", side * 20, 2 + PACKAGE).entity("ammo", side * 12, 4 + PACKAGE);
         plan.entity("heavyweapon", side * 3, PACKAGE).lamp(side * 16, 7).lamp(side * 6, 9, true);
-        for (float x : {4.0f, 20.0f})
+        // On the ground between the stack of the tiers and the step, clear of the containers.
+        for (float x : {4.0f, 15.0f})
             plan.layout().special(game::LevelPoint::MULTIPLAYER_START, at(side * x, HUMAN));
         plan.layout().special(game::LevelPoint::MULTIPLAYER_START, at(side * 12, 4 + HUMAN));
         plan.layout().special(game::LevelPoint::MULTIPLAYER_START, at(side * 20, 2 + HUMAN));

@@ -10,6 +10,7 @@
 #include <OgreCamera.h>
 #include <OgreCompositor.h>
 #include <OgreCompositorChain.h>
+#include <OgreCompositorInstance.h>
 #include <OgreCompositorManager.h>
 #include <OgreViewport.h>
 
@@ -61,6 +62,15 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
             EXPECT_NEAR(0.5f, camera.getRedFlash(), 1e-4f);
             camera.update(0.25f);
             EXPECT_NEAR(0.25f, camera.getRedFlash(), 1e-4f);
+            // No material of the game glows: the glow draws the flash alone while there is one,
+            // then nothing.
+            Ogre::CompositorInstance* glow = Ogre::CompositorManager::getSingleton()
+                                                 .getCompositorChain(camera.getViewport())
+                                                 ->getCompositor("glow1");
+            ASSERT_TRUE(glow);
+            EXPECT_EQ(game::Camera::FLASH_TECHNIQUE, glow->getScheme());
+            camera.update(0.25f);
+            EXPECT_EQ(game::Camera::PLAIN_TECHNIQUE, glow->getScheme());
 
             // Critical health: the heartbeat rises over 0.5 s; it falls over 4 s once the player
             // is no longer alive, and death flashes fully.

@@ -7,6 +7,7 @@
 #include "support/game/gamerun.h"
 #include "support/game/inputrig.h"
 #include "engine/core/inputmanager.h"
+#include "engine/presentation/labelmanager.h"
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuitem.h"
 #include "game/multiplayer/client.h"
@@ -15,12 +16,16 @@
 #include "support/ogre/shownlines.h"
 #include "support/tempdir.h"
 
+#include <OgreDataStream.h>
 #include <OgreFontManager.h>
+#include <OgreImage.h>
 #include <OgreManualObject.h>
+#include <OgreSceneManager.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -29,6 +34,8 @@ namespace
 const int KEY_SPACE = 32;
 const int KEY_LEFT_CONTROL = 341;
 const int KEY_R = 82;
+// Pixels on either side of the split where neither HUD may draw, at 640 x 360.
+const unsigned int SEAM_BAND = 5;
 
 void hold(test::GameRun& game, int key, bool down)
 {
@@ -74,6 +81,48 @@ game::Human* humanOf(test::GameRun& game, unsigned int client)
 {
     game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(client)->getPlayerIndex());
     return player ? static_cast<game::Human*>(player->getHuman()) : nullptr;
+}
+
+// From this frame on only that render queue group is drawn; 0 draws them all again.
+void drawOnly(test::GameRun& game, unsigned char group)
+{
+    Ogre::SceneManager* scene = game.getSceneManager();
+    scene->clearSpecialCaseRenderQueues();
+    if (group)
+        scene->addSpecialCaseRenderQueue(group);
+    scene->setSpecialCaseRenderQueueMode(group ? Ogre::SceneManager::SCRQM_INCLUDE
+                                               : Ogre::SceneManager::SCRQM_EXCLUDE);
+}
+
+// What a picture split down the middle shows in each half: the pixels drawn over the views'
+// dark background, the brightest channel among them, and the pixels drawn near the seam.
+struct THalves
+{
+    unsigned int drawn[2] = {0, 0};
+    float brightest[2] = {0, 0};
+    unsigned int atSeam = 0;
+};
+THalves measureHalves(const std::string& path, unsigned int seamBand)
+{
+    std::string bytes = test::readFile(path);
+    Ogre::Image image;
+    image.load(Ogre::DataStreamPtr(new Ogre::MemoryDataStream(&bytes[0], bytes.size(), false)), "png");
+    THalves halves;
+    const unsigned int middle = static_cast<unsigned int>(image.getWidth() / 2);
+    for (unsigned int y = 0; y < image.getHeight(); ++y)
+        for (unsigned int x = 0; x < image.getWidth(); ++x)
+        {
+            const Ogre::ColourValue colour = image.getColourAt(x, y, 0);
+            const float brightest = std::max(colour.r, std::max(colour.g, colour.b));
+            if (brightest < 0.3f)
+                continue;
+            const int half = x < middle ? 0 : 1;
+            ++halves.drawn[half];
+            halves.brightest[half] = std::max(halves.brightest[half], brightest);
+            if (x + seamBand >= middle && x < middle + seamBand)
+                ++halves.atSeam;
+        }
+    return halves;
 }
 
 // Chooses a page's item with the arrow keys and activates it with Enter, as a player would.
@@ -195,9 +244,12 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
 }
 
 // Hosting with split screen from the host page: the window splits, the keyboard walks the first
-// player and the gamepad the second, each through its own client.
+// player and the gamepad the second, each through its own client. Each half shows its player's
+// level title once and its own HUD clear of the other half's.
 TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
 {
+    test::TempDir shots;
+    THalves labels, huds;
     test::FakeJoysticks joysticks(1);
     const unsigned int LEFT_X = 0;
     test::UserFolder user;
@@ -227,6 +279,24 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
                     viewports[1] = game.getCamera(1)->getViewportMode();
                     keyboardType = game.getController(0)->getType();
                     types[1] = game.getController(1)->getType();
+                    // Two seconds for the cameras to settle on their humans, under the titles.
+                    game.runTicks(80);
+                    game.getMessageDisplay()->clear();
+                    drawOnly(game, brix::LabelManager::RENDER_QUEUE_GROUP);
+                    game.screenshot(shots.file("labels.png"));
+                });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    drawOnly(game, game::HUD::RENDER_QUEUE_GROUP);
+                    game.screenshot(shots.file("huds.png"));
+                });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    drawOnly(game, 0);
+                    labels = measureHalves(shots.file("labels.png"), 0);
+                    huds = measureHalves(shots.file("huds.png"), SEAM_BAND);
                 });
             game.then(
                 [&](test::GameRun& game)
@@ -270,5 +340,15 @@ TEST(Playing, SplitScreenHostPlaysWithTheKeyboardAndAGamepad)
     EXPECT_TRUE(restarted);
     EXPECT_LT(moved[0], -1.0f);
     EXPECT_GT(moved[1], 1.0f);
+    for (int half = 0; half < 2; ++half)
+    {
+        SCOPED_TRACE(half);
+        // The title, white at 0.7 over the dark background (its size depends on the start), and
+        // nothing drawn twice over it.
+        EXPECT_GT(labels.drawn[half], 30u);
+        EXPECT_LT(labels.brightest[half], 0.85f);
+        EXPECT_GT(huds.drawn[half], 500u);
+    }
+    EXPECT_EQ(0u, huds.atSeam);
     keepPicture("play-split.png");
 }

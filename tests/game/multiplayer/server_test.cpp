@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -160,6 +161,31 @@ TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
     host.tick();
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_FREE);
     EXPECT_EQ(host.players().getPlayer(1), nullptr);
+}
+
+// Split screen on a level with two starts: match after match, the second local player enters
+// on the start the first one leaves free.
+TEST_F(Hosting, TwoLocalPlayersEnterEveryMatchOnDifferentStarts)
+{
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(2, 0, "", "", "", 0));
+    ASSERT_TRUE(host.addClient("Left").connectLocal(host.server()));
+    ASSERT_TRUE(host.addClient("Right").connectLocal(host.server()));
+    for (int match = 0; match < 8; ++match)
+    {
+        SCOPED_TRACE(match);
+        if (match > 0)
+        {
+            host.players().endMatch();
+            ASSERT_TRUE(host.players().startMatch("duel", 0, false, false));
+            host.server()->updateMatch("duel", 0);
+        }
+        for (int i = 0; i < 6; ++i)
+            host.tick();
+        ASSERT_TRUE(host.human(1) && host.human(2));
+        // The starts of the room are 4 apart.
+        EXPECT_NEAR(4.0f, std::fabs(host.human(1)->getPosition().x - host.human(2)->getPosition().x), 0.5f);
+    }
 }
 
 TEST_F(Hosting, FreesTheSeatOfAClientThatLeavesBeforeAnyMatch)
