@@ -5,6 +5,7 @@
 // the client it may have let in: a request is refused with one of the game's reasons or takes
 // the free slot, and what the server passes on of a peer's text is short and clean.
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
 #include "game/world/eventdispatcher.h"
@@ -64,7 +65,7 @@ public:
     void onEvent(unsigned int id, int, int, const std::string& text) override
     {
         const size_t limit = id == game::EventDispatcher::ChatMessage ? game::Server::MAX_CHAT_SIZE
-                                                                      : game::Server::MAX_NAME_SIZE;
+                                                                      : game::Player::MAX_NAME_SIZE;
         if (text.size() > limit)
             __builtin_trap();
         for (unsigned char character : text)

@@ -499,6 +499,8 @@ void Level::createBodyTemplate()
 
 void Level::createScene()
 {
+    // A scene built before is replaced: its body goes before the template it was made from.
+    destroyBody();
     updateBoundingBox();
     createBodyTemplate();
     mBody = mSimulator->createBody(LEVEL_BODY);
@@ -549,14 +551,18 @@ void Level::destroyScene()
     destroyGeometry();
     if (mDecalManager)
         mDecalManager->destroyAllDecals();
-    if (mBody)
-    {
-        mSimulator->destroyBody(mBody);
-        mBody = nullptr;
-        // The body is deleted before its template goes, not at the next tick.
-        mSimulator->flush();
-    }
+    destroyBody();
     mSimulator->removeTemplate(LEVEL_BODY);
+}
+
+void Level::destroyBody()
+{
+    if (!mBody)
+        return;
+    mSimulator->destroyBody(mBody);
+    mBody = nullptr;
+    // The body is deleted before its template goes, not at the next tick.
+    mSimulator->flush();
 }
 
 void Level::createDecal(std::string material, const Ogre::Vector3& origin, const Ogre::Vector3& direction,

@@ -125,7 +125,7 @@ public:
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
     // Throws OGRE exceptions when the render geometry cannot be built; destroyScene then
-    // removes what was made.
+    // removes what was made. Called again, it replaces the scene it built before.
     virtual void createScene();
     virtual void destroyScene();
     // Appends every block name in name order.
@@ -238,6 +238,7 @@ protected:
 
 private:
     void destroyGeometry();
+    void destroyBody();
     // Gives the image to the light-map texture, if there is one.
     void showLightMap(const Ogre::Image& image);
     // The path of a map of this level in the user's level folder.

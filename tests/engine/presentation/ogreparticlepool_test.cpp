@@ -156,8 +156,13 @@ TEST_F(ParticlePoolTest, UnknownNamesThrowWithTheirNames)
                          "No particle system 'rain' found");
     expectThrowsWithText([&] { pool.createEmitter("smoke/flame", Ogre::Vector3::ZERO); },
                          "No emitter 'flame' found in particle system 'smoke'");
-    expectThrowsWithText([&] { pool.emitParticles("fire/puff", 1, {}, {}, Ogre::ColourValue::ZERO, {}); },
-                         "No emitter 'puff' found in particle system 'fire'");
+    expectThrowsWithText(
+        [&]
+        {
+            pool.emitParticles("fire/puff", 1, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO,
+                               Ogre::ColourValue::ZERO, Ogre::Vector3::ZERO);
+        },
+        "No emitter 'puff' found in particle system 'fire'");
     // Particles take the whole name: a path is no system name.
     expectThrowsWithText([&] { pool.createParticle("fire/flame"); }, "No particle system 'fire/flame' found");
     EXPECT_EQ(1u, system("fire")->getNumEmitters());

@@ -314,6 +314,8 @@ TEST(Level, BuildsABodyThatHoldsCratesOnTheFloorAndInsideTheDepth)
     test::LevelBuilder builder;
     ASSERT_TRUE(world.load(builder.smallRoom(), "room"));
     game::Level& level = world.level();
+    // Built again, the scene replaces the first, body and all.
+    level.createScene();
     level.createScene();
     ASSERT_NE(nullptr, level.getBody());
     // The slabs' centres run from (-6, -0.5) to (6, -0.5); the margins grow that.
@@ -342,6 +344,8 @@ TEST(Level, BuildsABodyThatHoldsCratesOnTheFloorAndInsideTheDepth)
     level.destroyScene();
     EXPECT_EQ(nullptr, level.getBody());
     EXPECT_FALSE(world.simulator().hasTemplate(game::Level::LEVEL_BODY));
+    EXPECT_EQ(nullptr,
+              world.simulator().traceRay(Ogre::Vector3(0, 3, 0), Ogre::Vector3(0, 3, 5), &contact, nullptr));
 }
 
 TEST(Level, GivesALevelWithoutBlocksABoxAroundTheOrigin)
