@@ -25,30 +25,6 @@ bool isScalarValue(int character)
     return character >= 0 && static_cast<char32_t>(character) <= LAST_CODE_POINT &&
            (character < 0xD800 || character > 0xDFFF);
 }
-
-void appendUTF8(std::string& out, char32_t c)
-{
-    if (c < 0x80)
-        out += static_cast<char>(c);
-    else if (c < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else if (c < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 } // namespace
 
 OgreMenuTextItem::OgreMenuTextItem(OgreMenuPage* page, const std::string& name, const std::string& title,
@@ -85,7 +61,7 @@ std::string OgreMenuTextItem::getRawValue() const
     std::string text;
     text.reserve(mValue.size());
     for (char32_t c : mValue)
-        appendUTF8(text, c);
+        UTF8::append(c, text);
     return text;
 }
 
