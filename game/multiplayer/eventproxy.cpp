@@ -1,5 +1,5 @@
 #include "game/multiplayer/eventproxy.h"
-#include "game/multiplayer/peertext.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/server.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"

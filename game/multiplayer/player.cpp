@@ -1,5 +1,5 @@
 #include "game/multiplayer/player.h"
-#include "game/multiplayer/peertext.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"

@@ -1,7 +1,7 @@
 #include "game/multiplayer/server.h"
 #include "engine/core/zlibcompressor.h"
 #include "game/multiplayer/client.h"
-#include "game/multiplayer/peertext.h"
+#include "game/level/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"

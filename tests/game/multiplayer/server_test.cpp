@@ -1,6 +1,6 @@
 #include "game/multiplayer/server.h"
 #include "game/multiplayer/client.h"
-#include "game/multiplayer/peertext.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/human.h"

@@ -1,4 +1,4 @@
-#include "game/multiplayer/peertext.h"
+#include "game/level/peertext.h"
 #include "engine/presentation/utf8.h"
 
 namespace game

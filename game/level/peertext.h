@@ -3,9 +3,10 @@
 
 namespace game
 {
-// Text that other players choose (names, chat) made fit to show and to log: valid UTF-8 only,
-// without control characters (C0, DEL and C1) and without the bidirectional controls that
-// could turn the text around or disguise what follows it on the same line.
+// Text that comes from another machine (player names, chat, match names and info, level titles,
+// authors and hints, shared level names) made fit to show and to log: valid UTF-8 only, without
+// control characters (C0, DEL and C1) and without the bidirectional controls that could turn the
+// text around or disguise what follows it on the same line.
 class PeerText
 {
 public:
