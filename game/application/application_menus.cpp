@@ -340,8 +340,8 @@ const TMenuItem EDITOR_ITEMS[] = {
     action("exit", "Exit editor", NONE, "main"),
 };
 const TMenuItem LEVEL_ITEMS[] = {
-    text("title", "Title", "Title of level", 31),
-    text("author", "Author", "Name of level's creator", 31),
+    text("title", "Title", "Title of level", Level::MAX_TITLE_LENGTH),
+    text("author", "Author", "Name of level's creator", Level::MAX_TITLE_LENGTH),
     value("time", "Target time (s)", "Level completion time below which extra score is rewarded", 0, 600, 10,
           120),
     text("next", "Next level", "Name of the level intended to be played next", 15),

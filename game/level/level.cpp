@@ -11,6 +11,7 @@
 #include "game/level/levelentityquery.h"
 #include "game/level/levellightmapgenerator.h"
 #include "game/level/levelsoundmapgenerator.h"
+#include "game/level/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
@@ -224,8 +225,8 @@ bool Level::load(const std::string& name, bool create)
     mChecksum = calculateDataChecksum(root);
     mVersion = brix::StringUtil::versionStringToNumber(root.getValue("version", ""));
     mBuiltin = root.getValueAsBoolean("builtin", false);
-    mTitle = root.getValue("title", "");
-    mAuthor = root.getValue("author", "");
+    mTitle = readTitleText(root, "title");
+    mAuthor = readTitleText(root, "author");
     mTargetTime = root.getValueAsFloat("targettime", 0.0f);
     if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
     {
@@ -289,6 +290,8 @@ bool Level::readPoints(const brix::XMLElement* element)
             brix::Log::error("Level entity point with no name");
             return false;
         }
+        if (point.isSpecial(LevelPoint::HINT))
+            point.value = PeerText::clean(point.value, MAX_FILE_SIZE);
         const unsigned index = static_cast<unsigned>(mPoints.size());
         mPoints.push_back(point);
         if (point.isSpecial(LevelPoint::MULTIPLAYER_START))
@@ -434,6 +437,11 @@ std::string Level::getHighScoreName(const std::string& levelName) const
 std::string Level::getLevelNameOfHighScoreName(const std::string& highScoreName)
 {
     return highScoreName.substr(0, highScoreName.find('@'));
+}
+
+std::string Level::readTitleText(const brix::XMLElement& element, const char* name)
+{
+    return PeerText::clean(element.getValue(name, ""), MAX_TITLE_SIZE);
 }
 
 void Level::updateBoundingBox()

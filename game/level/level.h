@@ -75,6 +75,11 @@ public:
     // largest level allowed takes about a second.
     static const unsigned MAX_FILE_SIZE = 2 * 1024 * 1024;
     static const unsigned MAX_POINTS = 4096;
+    // The editor takes titles and author names of up to this many characters. Read from a file,
+    // which may come from another machine, they are cleaned (PeerText) and cut to the bytes that
+    // many characters take at most; a hint's text is cleaned and bounded only by the file.
+    static const unsigned MAX_TITLE_LENGTH = 31;
+    static const unsigned MAX_TITLE_SIZE = 4 * MAX_TITLE_LENGTH;
     // Requests beyond this many queued generators are refused.
     static constexpr unsigned MAX_MAP_GENERATORS = 2;
     // The level box reaches this far past the block points' main positions.
@@ -183,6 +188,9 @@ public:
     std::string getHighScoreName(const std::string& levelName) const;
     // The text before the first "@", or the whole text.
     static std::string getLevelNameOfHighScoreName(const std::string& highScoreName);
+    // The title or author ("title", "author") of a level or level cache element, cleaned and cut
+    // to MAX_TITLE_SIZE.
+    static std::string readTitleText(const brix::XMLElement& element, const char* name);
 
     // Rebuild the level box (and with it the physics world limits) and the level body template
     // from the current block points; the editor calls them after changing blocks.

@@ -1,6 +1,7 @@
 #include "game/level/levelcache.h"
 
 #include "game/level/datafile.h"
+#include "game/level/level.h"
 #include "game/level/levelpoint.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
@@ -57,8 +58,8 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry)
         brix::Log::error("Error loading level file '%s': %s", path.c_str(), error.c_str());
         return false;
     }
-    entry.title = root.getValue("title", "");
-    entry.author = root.getValue("author", "");
+    entry.title = Level::readTitleText(root, "title");
+    entry.author = Level::readTitleText(root, "author");
     entry.next = root.getValue("next", "");
     entry.file = path;
     entry.flags = 0;
@@ -171,8 +172,9 @@ bool LevelCache::load(const std::string& path)
     {
         Entry entry;
         entry.file = level->getValue("file", "");
-        entry.title = level->getValue("title", "");
-        entry.author = level->getValue("author", "");
+        // Cleaned as a level's own: the cache file may be older than that cleaning, or edited.
+        entry.title = Level::readTitleText(*level, "title");
+        entry.author = Level::readTitleText(*level, "author");
         entry.next = level->getValue("next", "");
         entry.flags = readNumber(*level, "flags");
         entry.checksum = readNumber(*level, "checksum");

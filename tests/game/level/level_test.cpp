@@ -252,6 +252,23 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
           "is not a number, read as zero; orientation (0 0 0 0) has no direction, read as identity",
           "E Level point 1 ('techfloor'): orientation (1 80 0 0) of length 80.006250 made unit length"})
         EXPECT_TRUE(contains(log.errors(), line)) << line;
+
+    // A stranger's texts are read clean, the title cut at its limit; the level cache reads them
+    // the same way.
+    const std::string title(game::Level::MAX_TITLE_SIZE, 't');
+    test::writeFile(
+        world.userLevelFile("stranger"),
+        "<level><title>\x1b" + title +
+            "x</title><author>Ev\xc2\x85"
+            "e\xe2\x80\xae\x1b[0m\xff</author><points><point><type>special</type><position>1 1 0"
+            "</position><value>Ju\x1bmp\xe2\x81\xa6!|Press\xc0 #JUMP#</value><name>hint</name></point>"
+            "</points></level>");
+    ASSERT_TRUE(world.load("stranger"));
+    EXPECT_EQ(title, world.level().getTitle());
+    EXPECT_EQ("Eve[0m", world.level().getAuthor());
+    EXPECT_EQ("Jump!|Press #JUMP#", world.level().getPoints().at(0).value);
+    EXPECT_EQ(title, world.level().getLevelCache()->getTitle("stranger"));
+    EXPECT_EQ("Eve[0m", world.level().getLevelCache()->getAuthor("stranger"));
 }
 
 TEST(Level, HandsOutStartsAndTakesEachTriggerOnce)

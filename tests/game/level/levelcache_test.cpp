@@ -90,11 +90,12 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 {
     test::TempDir user;
     test::writeFile(user.file("levels.xml"),
-                    "<levels><version>17039872</version><level><name>big</name>"
-                    "<file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
+                    "<levels><version>17039872</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
+                    "</title><file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
                     "<modificationtime>7</modificationtime></level></levels>");
     LevelCache cache(user.path());
     EXPECT_EQ(0xABCD0000u, cache.getChecksum("big"));
+    EXPECT_EQ("Big", cache.getTitle("big"));
     cache.save(user.file("copy.xml"));
     EXPECT_NE(std::string::npos,
               test::readFile(user.file("copy.xml")).find("<checksum>-1412628480</checksum>"));
