@@ -1,6 +1,9 @@
 #include "game/application/matchbrowser.h"
 
 #include "engine/presentation/messagedisplay.h"
+#include "game/level/peertext.h"
+#include "game/multiplayer/client.h"
+#include "game/multiplayer/player.h"
 #include "network/networkaddress.h"
 #include "toolkit/log.h"
 
@@ -76,6 +79,13 @@ void MatchBrowser::execute()
     // Only this thread touches the result list while busy is set.
     mResult.clear();
     const bool success = mClient->getMatches("", 0, 0, PROTOCOL_VERSION, MAX_MATCHES, mResult);
+    // Any host announces what it likes: the name is typed into a field as long as a player's
+    // name, and the info is the name of the level the host plays.
+    for (brix::MatchMakerClient::Match& match : mResult)
+    {
+        match.name = PeerText::clean(match.name, Player::MAX_NAME_SIZE);
+        match.info = PeerText::clean(match.info, Client::MAX_LEVEL_NAME_SIZE);
+    }
     mMutex.lock();
     mBusy = false;
     mSuccess = success;

@@ -232,8 +232,11 @@ TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
     brix::NetworkServer server(1);
     const unsigned short port = test::freeUdpPort();
     ASSERT_TRUE(server.setAnnounceServer(maker));
-    ASSERT_TRUE(
-        server.start(port, &announcer, "Canyon brawl", "arena", flags, game::MatchBrowser::PROTOCOL_VERSION));
+    // Any host may announce escape, bidirectional and ill-formed bytes.
+    ASSERT_TRUE(server.start(port, &announcer, "Can\x1b[2Jyon\xe2\x80\xae brawl\xff",
+                             "\xc2\x9b\xe2\x81\xa6"
+                             "are\xc0\xafna",
+                             flags, game::MatchBrowser::PROTOCOL_VERSION));
 
     game::MatchBrowser browser(1, 8, 10);
     browser.initialize(maker, 1, nullptr);
@@ -252,7 +255,7 @@ TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
     ASSERT_TRUE(listed);
     EXPECT_EQ(ListBrowser::STATE_READY, browser.getListState());
     EXPECT_EQ(std::make_pair(1u, int(ListBrowser::STATE_READY)), pages.reports.back());
-    EXPECT_EQ("Canyon brawl|arena|4/8", browser.getItemTitle(0));
+    EXPECT_EQ("Can[2Jyon brawl|arena|4/8", browser.getItemTitle(0));
     EXPECT_EQ("Host address 127.0.0.1:" + std::to_string(port) + ", password required",
               browser.getItemDescription(0));
     server.stop(2);
