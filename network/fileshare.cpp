@@ -154,12 +154,16 @@ void FileShare::getFileList(const std::string& name, const std::string& title, c
 {
     mMutex.lock();
     for (const FileInfo& info : mFiles)
-    {
-        if ((info.flags & mask) == value && containsIgnoringCase(info.name, name) &&
-            containsIgnoringCase(info.title, title) && containsIgnoringCase(info.author, author))
+        if (matches(info, name, title, author, value, mask))
             files.push_back(info);
-    }
     mMutex.unlock();
+}
+
+bool FileShare::matches(const FileInfo& info, const std::string& name, const std::string& title,
+                        const std::string& author, unsigned int value, unsigned int mask)
+{
+    return (info.flags & mask) == value && containsIgnoringCase(info.name, name) &&
+           containsIgnoringCase(info.title, title) && containsIgnoringCase(info.author, author);
 }
 
 bool FileShare::containsIgnoringCase(const std::string& text, const std::string& part)

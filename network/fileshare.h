@@ -61,10 +61,13 @@ public:
     // Waits for the job to end.
     Result getResult();
     void getFileList(std::vector<FileInfo>& files);
-    // Appends the entries whose flags AND mask equal value and whose name, title and author
-    // contain the given texts, ignoring case; an empty text matches everything.
+    // Appends the entries that match the filter (see matches).
     void getFileList(const std::string& name, const std::string& title, const std::string& author,
                      unsigned int value, unsigned int mask, std::vector<FileInfo>& files);
+    // True when the entry's flags AND mask equal value and its name, title and author contain the
+    // given texts, ignoring case; an empty text matches everything.
+    static bool matches(const FileInfo& info, const std::string& name, const std::string& title,
+                        const std::string& author, unsigned int value, unsigned int mask);
 
     void execute() override;
 

@@ -1,6 +1,8 @@
 #include "game/application/filesharebrowser.h"
 
 #include "engine/presentation/messagedisplay.h"
+#include "game/level/level.h"
+#include "game/level/peertext.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
 
@@ -87,6 +89,11 @@ bool FileShareBrowser::upload(const std::string& file, const std::string& passwo
 
 bool FileShareBrowser::download(const std::string& file)
 {
+    if (mAlteredNames.count(file))
+    {
+        message("File '" + file + "' download refused (its name on the share is not plain text)");
+        return false;
+    }
     if (!mFileShare || !mFileShare->download(file))
         return false;
     mOperation = OPERATION_DOWNLOAD;
@@ -108,6 +115,7 @@ void FileShareBrowser::update()
         mEntries.clear();
         if (success)
         {
+            takeListing();
             fillList();
             mListState = STATE_READY;
         }
@@ -147,10 +155,29 @@ void FileShareBrowser::setFilter(const std::string& title, const std::string& au
     setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
 }
 
+void FileShareBrowser::takeListing()
+{
+    mListing.clear();
+    mAlteredNames.clear();
+    mFileShare->getFileList(mListing);
+    std::set<std::string> plainNames;
+    for (brix::FileShare::FileInfo& entry : mListing)
+    {
+        const std::string name = PeerText::clean(entry.name, brix::FileShare::MAX_NAME_LENGTH);
+        (name == entry.name ? plainNames : mAlteredNames).insert(name);
+        entry.name = name;
+        entry.title = PeerText::clean(entry.title, Level::MAX_TITLE_SIZE);
+        entry.author = PeerText::clean(entry.author, Level::MAX_TITLE_SIZE);
+    }
+    for (const std::string& name : plainNames)
+        mAlteredNames.erase(name);
+}
+
 void FileShareBrowser::fillList()
 {
-    if (mFileShare)
-        mFileShare->getFileList("", mFilterTitle, mFilterAuthor, mFilterValue, mFilterMask, mEntries);
+    for (const brix::FileShare::FileInfo& entry : mListing)
+        if (brix::FileShare::matches(entry, "", mFilterTitle, mFilterAuthor, mFilterValue, mFilterMask))
+            mEntries.push_back(entry);
 }
 
 std::string FileShareBrowser::getResultText(brix::FileShare::Result result)

@@ -3,6 +3,7 @@
 #include "network/fileshare.h"
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace game
 // The levels players shared on the FTP file share, filtered by title, author and type, and
 // the one upload or download the player asked for. The file share does one job at a time on
 // its own thread; starting a job waits on the main thread for the running one, and update
-// reports the job once the share is idle. Main thread only.
+// reports the job once the share is idle. The listing's names, titles and authors come from
+// strangers: they are shown and logged cleaned (PeerText). Main thread only.
 class FileShareBrowser : public ListBrowser
 {
 public:
@@ -52,12 +54,15 @@ public:
 
     // False when the transfer could not start (also for a name that is not a plain file name).
     bool upload(const std::string& file, const std::string& password);
+    // Also false, with a message, for the shown name of a listed file whose name on the share
+    // cleaning changed: under the shown name it would be another file, and its own would make a
+    // stranger's text a level name.
     bool download(const std::string& file);
     // Shows the entries whose flags AND mask equal value and whose title and author contain
     // the texts (an empty text matches all), from the listing already fetched.
     void setFilter(const std::string& title, const std::string& author, unsigned int value,
                    unsigned int mask);
-    // The entry of a row of the current page.
+    // The entry of a row of the current page, as shown.
     const brix::FileShare::FileInfo& getEntry(unsigned int row) const;
     int getListState() const { return mListState; }
 
@@ -72,13 +77,19 @@ private:
         OPERATION_DOWNLOAD = 3
     };
 
+    // Takes the share's listing, cleaned, in place of the last one.
+    void takeListing();
     void fillList();
     void message(const std::string& text);
 
     std::unique_ptr<brix::FileShare> mFileShare;
     brix::MessageDisplay* mDisplay = nullptr;
     FileTransferListener* mTransferListener = nullptr;
+    // The last listing as shown, and the entries of it the filter lets through.
+    std::vector<brix::FileShare::FileInfo> mListing;
     std::vector<brix::FileShare::FileInfo> mEntries;
+    // Shown names of the listing that stand for another name on the share and for none as it is.
+    std::set<std::string> mAlteredNames;
     std::string mFilterTitle;
     std::string mFilterAuthor;
     unsigned int mFilterValue = 0;

@@ -3,6 +3,7 @@
 #include "game/application/matchbrowser.h"
 #include "network/networkserver.h"
 
+#include "support/logcapture.h"
 #include "support/loopback.h"
 #include "support/services.h"
 #include "support/tempdir.h"
@@ -128,6 +129,11 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     test::writeFile(service.levels() + "/canyon.xml", SINGLE);
     test::writeFile(service.levels() + "/pit.xml", MULTI);
     test::writeFile(service.levels() + "/twin.xml", BOTH);
+    // A stranger's name, title and author with escape, bidirectional and ill-formed bytes.
+    test::writeFile(service.levels() + "/ev\xe2\x80\xaeil.xml",
+                    "<level><title>Re\x1b[2Jd\xe2\x81\xa7 Al\xff"
+                    "ert</title><author>Ev\xc2\x85"
+                    "e</author><points><point><name>mpstart</name></point></points></level>\n");
     test::TempDir local;
 
     FileShareBrowser browser(0, 8, 10);
@@ -139,22 +145,25 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     browser.refresh();
     ASSERT_FALSE(pages.reports.empty());
     EXPECT_EQ(ListBrowser::STATE_REFRESHING, pages.reports[0].second);
-    ASSERT_TRUE(listUntil(browser, 3));
+    ASSERT_TRUE(listUntil(browser, 4));
     EXPECT_EQ(ListBrowser::STATE_READY, pages.reports.back().second);
 
     std::vector<std::string> titles;
     for (unsigned int row = 0; row < browser.getItemCountOnPage(); ++row)
         titles.push_back(browser.getItemTitle(row));
     std::sort(titles.begin(), titles.end());
-    EXPECT_EQ((std::vector<std::string>{"canyon|Red Canyon|S", "pit|Pit|M", "twin|Twin Pit|SM"}), titles);
-    for (unsigned int row = 0; row < 3; ++row)
+    EXPECT_EQ((std::vector<std::string>{"canyon|Red Canyon|S", "evil|Re[2Jd Alert|M", "pit|Pit|M",
+                                        "twin|Twin Pit|SM"}),
+              titles);
+    for (unsigned int row = 0; row < 4; ++row)
     {
-        if (browser.getEntry(row).name != "twin.xml")
-            continue;
-        EXPECT_EQ("By 'Ann Lee', updated " +
-                      brix::StringUtil::timeStampToString(browser.getEntry(row).time, true) +
-                      ", single player, multiplayer",
-                  browser.getItemDescription(row));
+        const std::string updated =
+            ", updated " + brix::StringUtil::timeStampToString(browser.getEntry(row).time, true);
+        if (browser.getEntry(row).name == "twin.xml")
+            EXPECT_EQ("By 'Ann Lee'" + updated + ", single player, multiplayer",
+                      browser.getItemDescription(row));
+        else if (browser.getEntry(row).name == "evil.xml")
+            EXPECT_EQ("By 'Eve'" + updated + ", multiplayer", browser.getItemDescription(row));
     }
 
     // The menu's type filter "Single player" is value 1 under mask 3: levels for both stay out.
@@ -164,23 +173,33 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     browser.setFilter("pit", "ann", 0, 0);
     ASSERT_EQ(1u, browser.getItemCount());
     EXPECT_EQ("twin.xml", browser.getEntry(0).name);
+    browser.setFilter("d alert", "eve", 0, 0);
+    ASSERT_EQ(1u, browser.getItemCount());
     browser.setFilter("", "", 0, 0);
-    EXPECT_EQ(3u, browser.getItemCount());
+    EXPECT_EQ(4u, browser.getItemCount());
 
     ASSERT_TRUE(browser.download("canyon.xml"));
     finishTransfer(browser, transfers, 1);
     EXPECT_EQ(std::vector<std::string>{"canyon.xml"}, transfers.downloaded);
     EXPECT_EQ(SINGLE, test::readFile(local.file("canyon.xml")));
 
-    // Names from outside never reach a path: the share refuses them before any transfer.
+    // Names from outside never reach a path: the share refuses them before any transfer. Nor is
+    // a name that cleaning changed taken, under the name shown or its own.
     EXPECT_FALSE(browser.download("../escape.xml"));
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(browser.download("evil.xml"));
+        EXPECT_EQ(std::vector<std::string>{"I File 'evil.xml' download refused (its name on the share is not "
+                                           "plain text)"},
+                  log.lines());
+    }
     EXPECT_FALSE(browser.upload("sub/mine.xml", "pw"));
 
     test::writeFile(local.file("mine.xml"), BOTH);
     ASSERT_TRUE(browser.upload("mine.xml", "secret"));
     finishTransfer(browser, transfers, 2);
     EXPECT_EQ(std::vector<std::string>{"mine.xml"}, transfers.uploaded);
-    EXPECT_TRUE(listUntil(browser, 4));
+    EXPECT_TRUE(listUntil(browser, 5));
 }
 
 TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
