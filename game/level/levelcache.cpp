@@ -1,6 +1,7 @@
 #include "game/level/levelcache.h"
 
 #include "game/level/datafile.h"
+#include "game/level/level.h"
 #include "game/level/levelpoint.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
@@ -52,7 +53,7 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry)
 {
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!loadDataTree(path, LEVEL_ROOT, root, error))
+    if (!Level::loadTree(path, root, error))
     {
         brix::Log::error("Error loading level file '%s': %s", path.c_str(), error.c_str());
         return false;
