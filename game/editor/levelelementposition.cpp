@@ -2,6 +2,7 @@
 #include "game/editor/levelelement.h"
 #include "game/editor/levelelementlayer.h"
 #include "game/editor/levelelementtype.h"
+#include "game/level/levelpoint.h"
 
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
@@ -34,7 +35,7 @@ void LevelElementPosition::destroyNode(Ogre::SceneNode*& node, Ogre::Entity*& en
 
 void LevelElementPosition::create(const Ogre::Vector3& position, const Ogre::MeshPtr& mesh)
 {
-    mPosition = position;
+    mPosition = LevelPoint::clampToWorld(position);
     Ogre::SceneNode* layerNode = mElement->getLayer()->getSceneNode();
     Ogre::SceneManager* scene = layerNode->getCreator();
 
@@ -76,7 +77,7 @@ void LevelElementPosition::setPosition(const Ogre::Vector3& position, bool snap)
 {
     mPosition = snap ? mElement->getType()->snapPosition(position, mElement->getOrientation(),
                                                          mElement->getLayer()->getSnapGrid())
-                     : position;
+                     : LevelPoint::clampToWorld(position);
 }
 
 void LevelElementPosition::updateDisplay()

@@ -29,7 +29,8 @@ public:
     LevelElementPosition(const LevelElementPosition&) = delete;
     LevelElementPosition& operator=(const LevelElementPosition&) = delete;
 
-    // Places the position (unsnapped) and builds its nodes under the layer's node.
+    // Places the position (unsnapped) and builds its nodes under the layer's node. Every
+    // position is kept inside the level world (LevelPoint::WORLD_EXTENT), snapped or not.
     void create(const Ogre::Vector3& position, const Ogre::MeshPtr& mesh);
 
     void setSelected(bool selected) override { mSelected = selected; }
@@ -43,6 +44,8 @@ public:
     // With snap, the type's snapping with the element's orientation and the layer's grid.
     void setPosition(const Ogre::Vector3& position, bool snap);
     const Ogre::Vector3& getPosition() const { return mPosition; }
+    // Where the running transform began.
+    const Ogre::Vector3& getTransformStart() const { return mRememberedPosition; }
     LevelElement* getElement() const { return mElement; }
     void setPrevious(LevelElementPosition* previous) { mPrevious = previous; }
     LevelElementPosition* getPrevious() const { return mPrevious; }
