@@ -1,6 +1,7 @@
 #include "game/application/filesharebrowser.h"
 
 #include "engine/presentation/messagedisplay.h"
+#include "game/level/level.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
 
@@ -27,6 +28,8 @@ void FileShareBrowser::initialize(const std::string& server, const std::string& 
                                   brix::MessageDisplay* display)
 {
     mFileShare.reset(new brix::FileShare(server, REMOTE_DIRECTORY, localDirectory));
+    // A level the game would refuse is not fetched.
+    mFileShare->setMaxFileSize(Level::MAX_FILE_SIZE);
     mDisplay = display;
 }
 
