@@ -118,6 +118,10 @@ TEST(LevelEditor, SnapsEachKindToItsGrid)
         editor.getType("techfloor")
             ->snapPosition(Ogre::Vector3(0.4f, 0.6f, 2.3f), Ogre::Quaternion::IDENTITY, Ogre::Vector3(0.25f)),
         Ogre::Vector3(0.0f, 0.5f, 0.0f));
+    // Half a unit off the grid, a block at the world's edge takes the grid point inside it.
+    EXPECT_EQ(editor.getType("techcube")
+                  ->snapPosition(Ogre::Vector3(300, -300, 5), Ogre::Quaternion::IDENTITY, half),
+              Ogre::Vector3(249.5f, -249.5f, 0.0f));
     EXPECT_EQ(editor.getType("crate")->snapPosition(point, Ogre::Quaternion::IDENTITY, half),
               Ogre::Vector3(0.5f, 0.5f, 0.5f));
     EXPECT_EQ(editor.getType("crate")->snapPosition(point, Ogre::Quaternion::IDENTITY, Ogre::Vector3(1.0f)),
