@@ -2,7 +2,6 @@
 #include "game/editor/levelelement.h"
 #include "game/editor/levelelementlayer.h"
 #include "game/editor/levelelementtype.h"
-#include "game/level/levelpoint.h"
 
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
@@ -35,7 +34,7 @@ void LevelElementPosition::destroyNode(Ogre::SceneNode*& node, Ogre::Entity*& en
 
 void LevelElementPosition::create(const Ogre::Vector3& position, const Ogre::MeshPtr& mesh)
 {
-    mPosition = LevelPoint::clampToWorld(position);
+    mPosition = position;
     Ogre::SceneNode* layerNode = mElement->getLayer()->getSceneNode();
     Ogre::SceneManager* scene = layerNode->getCreator();
 
@@ -77,7 +76,7 @@ void LevelElementPosition::setPosition(const Ogre::Vector3& position, bool snap)
 {
     mPosition = snap ? mElement->getType()->snapPosition(position, mElement->getOrientation(),
                                                          mElement->getLayer()->getSnapGrid())
-                     : LevelPoint::clampToWorld(position);
+                     : position;
 }
 
 void LevelElementPosition::updateDisplay()

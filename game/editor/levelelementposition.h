@@ -29,8 +29,7 @@ public:
     LevelElementPosition(const LevelElementPosition&) = delete;
     LevelElementPosition& operator=(const LevelElementPosition&) = delete;
 
-    // Places the position (unsnapped) and builds its nodes under the layer's node. Every
-    // position is kept inside the level world (LevelPoint::WORLD_EXTENT), snapped or not.
+    // Places the position (unsnapped) and builds its nodes under the layer's node.
     void create(const Ogre::Vector3& position, const Ogre::MeshPtr& mesh);
 
     void setSelected(bool selected) override { mSelected = selected; }
