@@ -173,19 +173,14 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
 // exactly at it is read by both readers and written, one past it by none of them.
 TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
 {
-    const auto repeat = [](const std::string& text, unsigned count)
+    const auto points = [](unsigned count, unsigned positions)
     {
-        std::string all;
+        std::string point = "<point><type>entity</type>", text = "<level><points>";
+        while (positions-- > 0)
+            point += "<position>1 2 0</position>";
         while (count-- > 0)
-            all += text;
-        return all;
-    };
-    const auto points = [&](unsigned count, unsigned positions)
-    {
-        const std::string route = repeat("<position>1 2 0</position>", positions);
-        return "<level><points>" +
-               repeat("<point><type>entity</type>" + route + "<name>lift</name></point>", count) +
-               "</points></level>";
+            text += point + "<name>lift</name></point>";
+        return text + "</points></level>";
     };
     const auto sized = [](unsigned size)
     { return "<level><title>" + std::string(size - 30, 'x') + "</title></level>"; };
