@@ -193,7 +193,8 @@ void FileShare::execute()
         result = RESULT_CONNECTION_FAILED;
     else if (job == JOB_DOWNLOAD)
     {
-        if (!mClient.changeDirectory(mRemoteDirectory) || !mClient.getFile(mRemoteName, localPath))
+        const unsigned int maxSize = mFileName == INDEX_FILE ? FTPClient::MAX_DOWNLOAD_SIZE : mMaxFileSize;
+        if (!mClient.changeDirectory(mRemoteDirectory) || !mClient.getFile(mRemoteName, localPath, maxSize))
             result = RESULT_TRANSFER_FAILED;
         else
             Log::debug("File '%s' downloaded", mFileName.c_str());

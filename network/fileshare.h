@@ -57,6 +57,10 @@ public:
     // name holding '#' is refused.
     bool upload(const std::string& name, const std::string& suffix);
 
+    // Shared files (not the index) larger than this many bytes are refused and not written;
+    // FTPClient::MAX_DOWNLOAD_SIZE until set. Set it between jobs.
+    void setMaxFileSize(unsigned int bytes) { mMaxFileSize = bytes; }
+
     bool isBusy();
     // Waits for the job to end.
     Result getResult();
@@ -102,5 +106,6 @@ private:
     std::vector<FileInfo> mFiles;
     std::string mFileName;
     std::string mRemoteName;
+    unsigned int mMaxFileSize = FTPClient::MAX_DOWNLOAD_SIZE;
 };
 } // namespace brix

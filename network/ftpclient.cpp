@@ -85,14 +85,14 @@ bool FTPClient::deleteFile(const std::string& remotePath)
     return executeCommand("DELE " + remotePath, "250", rest);
 }
 
-bool FTPClient::getFile(const std::string& remotePath, const std::string& localPath)
+bool FTPClient::getFile(const std::string& remotePath, const std::string& localPath, unsigned int maxSize)
 {
     TCPSocket data;
     std::string rest;
     if (!openDataConnection(data) || !executeCommand("RETR " + remotePath, "150", rest))
         return false;
     std::ostringstream content;
-    if (!readData(data, content, MAX_DOWNLOAD_SIZE))
+    if (!readData(data, content, maxSize))
         return false;
     data.close();
     if (!executeCommand("", "226", rest))

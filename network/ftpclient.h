@@ -38,8 +38,10 @@ public:
     bool changeDirectory(const std::string& directory);
     bool putFile(const std::string& localPath, const std::string& remotePath);
     // Writes to a temporary file that replaces localPath only once the server confirms the
-    // transfer; on failure an existing local file is left as it was.
-    bool getFile(const std::string& remotePath, const std::string& localPath);
+    // transfer; on failure an existing local file is left as it was. A file of more than
+    // maxSize bytes fails.
+    bool getFile(const std::string& remotePath, const std::string& localPath,
+                 unsigned int maxSize = MAX_DOWNLOAD_SIZE);
     bool deleteFile(const std::string& remotePath);
     bool listFiles(const std::string& pattern, std::list<std::string>& names);
 

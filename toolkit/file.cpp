@@ -122,12 +122,12 @@ bool File::renameFile(const std::string& oldPath, const std::string& newPath)
     return true;
 }
 
-unsigned File::fileSize(const std::string& path)
+std::uint64_t File::fileSize(const std::string& path)
 {
     struct stat status;
     if (!statFile(path, status, "Unable to get size for file '%s': %s"))
         return 0;
-    return static_cast<unsigned>(status.st_size);
+    return static_cast<std::uint64_t>(status.st_size);
 }
 
 unsigned File::fileTime(const std::string& path)

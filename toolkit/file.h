@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace brix
@@ -18,8 +19,8 @@ public:
     // Replaces a file already at the new path, so writers can rename a finished temporary
     // file over the old one.
     static bool renameFile(const std::string& oldPath, const std::string& newPath);
-    // Size in bytes (lower 32 bits); 0 on failure.
-    static unsigned fileSize(const std::string& path);
+    // Size in bytes; 0 on failure.
+    static std::uint64_t fileSize(const std::string& path);
     // Time of the last change in seconds since 1970-01-01 UTC (lower 32 bits, so it
     // wraps in 2106); 0 on failure.
     static unsigned fileTime(const std::string& path);

@@ -559,10 +559,14 @@ int XMLElement::load(const std::string& path)
     return parseSource(content);
 }
 
-int XMLElement::save(const std::string& path, bool formatted) const
+int XMLElement::save(const std::string& path, bool formatted, std::size_t maxSize) const
 {
     std::string text;
     stream(text, formatted ? 0 : -1);
+    if (maxSize > 0 && text.size() > maxSize)
+        return fail("Text of " + std::to_string(text.size()) + " bytes, more than the " +
+                        std::to_string(maxSize) + " allowed",
+                    -1);
 
     // The previous file stays whole until the new one is complete on disk.
     TemporaryFile file(path);

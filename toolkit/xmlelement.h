@@ -84,8 +84,9 @@ public:
     int load(const std::string& path);
     // Writes the tree (formatted: one element per line, tab-indented) through a temporary
     // file that replaces the target only when complete. Returns the number of characters
-    // written, or -1 with the previous file untouched.
-    int save(const std::string& path, bool formatted) const;
+    // written, or -1 with the previous file untouched; a maximum above 0 refuses a text of
+    // more characters than that, so that a writer never writes what its readers refuse.
+    int save(const std::string& path, bool formatted, std::size_t maxSize = 0) const;
     // The unformatted text of this element and its subtree.
     std::string toString() const;
     static std::string getLastError();

@@ -29,6 +29,8 @@ void FileShareBrowser::initialize(const std::string& server, const std::string& 
                                   brix::MessageDisplay* display)
 {
     mFileShare.reset(new brix::FileShare(server, REMOTE_DIRECTORY, localDirectory));
+    // A level the game would refuse is not fetched.
+    mFileShare->setMaxFileSize(Level::MAX_FILE_SIZE);
     mDisplay = display;
 }
 

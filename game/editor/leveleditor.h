@@ -72,7 +72,7 @@ public:
     };
 
     // The input group the editor listens in.
-    static const unsigned INPUT_GROUP = 4;
+    static constexpr unsigned INPUT_GROUP = 4;
     static constexpr unsigned HISTORY_SLOTS = LevelHistory::SLOT_COUNT;
     // The cursor stays within this distance of the origin in x and y.
     static constexpr float CURSOR_LIMIT = 200.0f;
@@ -101,8 +101,8 @@ public:
     // The pick ray starts this far behind the cursor.
     static constexpr float PICK_DISTANCE = 1000.0f;
     // Above this share of the entity manager's dynamic capacity a level is too busy.
-    static const unsigned DYNAMIC_SHARE_NUMERATOR = 3;
-    static const unsigned DYNAMIC_SHARE_DENOMINATOR = 4;
+    static constexpr unsigned DYNAMIC_SHARE_NUMERATOR = 3;
+    static constexpr unsigned DYNAMIC_SHARE_DENOMINATOR = 4;
     // The block every editor starts placing, when the catalogue has it.
     static const char* const DEFAULT_TYPE;
 

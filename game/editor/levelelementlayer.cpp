@@ -1,11 +1,14 @@
 #include "game/editor/levelelementlayer.h"
 #include "game/editor/levelelement.h"
 #include "game/editor/levelelementposition.h"
+#include "game/level/levelpoint.h"
 
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreSceneQuery.h>
+
+#include <algorithm>
 
 namespace game
 {
@@ -14,8 +17,6 @@ namespace
 // Every query flag: editor picking sees every object of the scene and keeps its own.
 const Ogre::uint32 ALL_QUERY_FLAGS = 0xFFFFFFFF;
 } // namespace
-
-const float LevelElementLayer::DEFAULT_SNAP = 0.5f;
 
 LevelElementLayer::LevelElementLayer(Ogre::SceneNode* parent) : mNode(parent->createChildSceneNode()) {}
 
@@ -48,9 +49,20 @@ void LevelElementLayer::beginTransform()
 
 void LevelElementLayer::transform(const Ogre::Vector3& translation, const Ogre::Quaternion& rotation)
 {
+    // The selection moves as one, no farther than its first position reaches the world's edge.
+    Ogre::Vector3 limited = translation;
+    std::vector<LevelElementPosition*> moved;
+    if (translation != Ogre::Vector3::ZERO)
+        collectSelectedPositions(moved);
+    for (const LevelElementPosition* position : moved)
+        for (int axis = 0; axis < 3; ++axis)
+        {
+            const float extent = LevelPoint::WORLD_EXTENT[axis], from = position->getTransformStart()[axis];
+            limited[axis] = std::max(-extent - from, std::min(extent - from, limited[axis]));
+        }
     for (auto& element : mElements)
         if (element->isSelected())
-            element->transform(translation, rotation);
+            element->transform(limited, rotation);
 }
 
 void LevelElementLayer::endTransform(bool commit)

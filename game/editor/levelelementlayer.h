@@ -29,7 +29,7 @@ class LevelElementLayer : public Editable
 {
 public:
     // The snap grid of a new layer.
-    static const float DEFAULT_SNAP;
+    static constexpr float DEFAULT_SNAP = 0.5f;
 
     explicit LevelElementLayer(Ogre::SceneNode* parent);
     ~LevelElementLayer() override;
@@ -39,6 +39,8 @@ public:
     void setSelected(bool selected) override;
     bool isSelected() const override;
     void beginTransform() override;
+    // A translation is cut short where a selected position would leave the level world, so
+    // the selection keeps its shape at the world's edge.
     void transform(const Ogre::Vector3& translation, const Ogre::Quaternion& rotation) override;
     void endTransform(bool commit) override;
     // Deletes the selected elements left without positions; true when the layer is empty.

@@ -43,6 +43,8 @@ public:
     // With snap, the type's snapping with the element's orientation and the layer's grid.
     void setPosition(const Ogre::Vector3& position, bool snap);
     const Ogre::Vector3& getPosition() const { return mPosition; }
+    // Where the running transform began.
+    const Ogre::Vector3& getTransformStart() const { return mRememberedPosition; }
     LevelElement* getElement() const { return mElement; }
     void setPrevious(LevelElementPosition* previous) { mPrevious = previous; }
     LevelElementPosition* getPrevious() const { return mPrevious; }

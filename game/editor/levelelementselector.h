@@ -35,7 +35,7 @@ public:
     // Degrees the previews turn each frame.
     static constexpr float SPIN_STEP = 2.25f;
     // The label's render-queue group.
-    static const unsigned LABEL_QUEUE = 60;
+    static constexpr unsigned LABEL_QUEUE = 60;
 
     explicit LevelElementSelector(Ogre::SceneNode* parent);
     ~LevelElementSelector();

@@ -1,5 +1,6 @@
 #include "game/editor/levelelementtype.h"
 #include "game/level/block.h"
+#include "game/level/levelpoint.h"
 #include "game/world/entity.h"
 #include "game/world/human.h"
 
@@ -139,11 +140,16 @@ Ogre::Vector3 LevelElementType::snapPosition(const Ogre::Vector3& position,
         offset = orientation * mBlock->getGridSnapOffset();
         step = Ogre::Vector3::UNIT_SCALE;
     }
-    Ogre::Vector3 snapped = position;
+    Ogre::Vector3 snapped = LevelPoint::clampToWorld(position);
     for (int axis = 0; axis < 3; ++axis)
         if (step[axis] > 0.0f)
+        {
             snapped[axis] =
                 std::floor((offset[axis] + snapped[axis]) / step[axis] + 0.5f) * step[axis] - offset[axis];
+            // Rounded past the world's edge: the grid point before it.
+            if (std::abs(snapped[axis]) > LevelPoint::WORLD_EXTENT[axis])
+                snapped[axis] -= std::copysign(step[axis], snapped[axis]);
+        }
     if (mKind == KIND_BLOCK || hasFlag(Entity::ATTRIBUTE_EDITNOMOVEZ))
         snapped.z = 0.0f;
     return snapped;

@@ -27,7 +27,7 @@ public:
     };
 
     // Multi-position prototypes (moving platforms) take up to this many positions.
-    static const unsigned MAX_POSITIONS = 16;
+    static constexpr unsigned MAX_POSITIONS = 16;
     // The category every marker is shown under.
     static const char* const SPECIAL_CATEGORY;
 
@@ -63,8 +63,8 @@ public:
     unsigned getStateIndex(const std::string& name) const;
 
     // The position snapped to the grid (axes with a grid of 0 are kept), the offset of the
-    // prototype or block turned by the orientation. Blocks snap to whole units and lie at z 0
-    // whatever the grid.
+    // prototype or block turned by the orientation, and kept inside the level world. Blocks
+    // snap to whole units and lie at z 0 whatever the grid.
     Ogre::Vector3 snapPosition(const Ogre::Vector3& position, const Ogre::Quaternion& orientation,
                                const Ogre::Vector3& grid) const;
 

@@ -14,7 +14,7 @@ public:
     typedef std::vector<LevelPoint> PointList;
 
     // The editor's history length.
-    static const unsigned SLOT_COUNT = 16;
+    static constexpr unsigned SLOT_COUNT = 16;
 
     explicit LevelHistory(unsigned slotCount = SLOT_COUNT);
 

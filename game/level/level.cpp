@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -207,17 +208,9 @@ bool Level::load(const std::string& name, bool create)
         brix::Log::error("File name for level '%s' not found in cache", name.c_str());
         return false;
     }
-    // Checked before reading: the reader would hold the whole file and its tree.
-    const unsigned size = brix::File::fileSize(file);
-    if (size > MAX_FILE_SIZE)
-    {
-        brix::Log::error("Error loading level '%s': %u bytes, more than the %u a level may have",
-                         file.c_str(), size, MAX_FILE_SIZE);
-        return false;
-    }
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!loadDataTree(file, LEVEL_ROOT, root, error))
+    if (!loadTree(file, root, error))
     {
         brix::Log::error("Error loading level '%s': %s", file.c_str(), error.c_str());
         return false;
@@ -252,17 +245,59 @@ bool Level::load(const std::string& name, bool create)
     return true;
 }
 
+bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error)
+{
+    // Checked before reading: the reader would hold the whole file and its tree.
+    const std::uint64_t size = brix::File::fileSize(path);
+    if (size > MAX_FILE_SIZE)
+    {
+        error = std::to_string(size) + " bytes, more than the " + std::to_string(MAX_FILE_SIZE) +
+                " a level may have";
+        return false;
+    }
+    if (!loadDataTree(path, LEVEL_ROOT, root, error))
+        return false;
+    const brix::XMLElement* points = root.getChild("points");
+    unsigned count = 0;
+    for (const brix::XMLElement* point = points ? points->getChild("point") : nullptr; point;
+         point = points->getNextChild(point, "point"), ++count)
+    {
+        if (count == MAX_POINTS)
+        {
+            error = "Level has more than " + std::to_string(MAX_POINTS) + " points";
+            return false;
+        }
+        unsigned positions = 0;
+        for (const brix::XMLElement* position = point->getChild("position"); position;
+             position = point->getNextChild(position, "position"))
+            if (++positions > LevelPoint::MAX_POSITIONS)
+            {
+                error = "Level point " + std::to_string(count) + " ('" + point->getValue("name", "") +
+                        "') has more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
+                return false;
+            }
+    }
+    return true;
+}
+
+bool Level::checkPoint(const LevelPoint& point, std::string& error) const
+{
+    if (point.positions.empty())
+        error = "Level point definition without position(s)";
+    else if (point.positions.size() > LevelPoint::MAX_POSITIONS)
+        error = "more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
+    else if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
+        error = "Reference to non-existing level block '" + point.name + "'";
+    else if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
+        error = "Level entity point with no name";
+    else
+        return true;
+    return false;
+}
+
 bool Level::readPoints(const brix::XMLElement* element)
 {
     mPoints.clear();
-    unsigned count = 0;
-    for (const brix::XMLElement* child = element->getChild("point"); child;
-         child = element->getNextChild(child, "point"))
-        if (++count > MAX_POINTS)
-        {
-            brix::Log::error("Level has more than %u points", MAX_POINTS);
-            return false;
-        }
     for (const brix::XMLElement* child = element->getChild("point"); child;
          child = element->getNextChild(child, "point"))
     {
@@ -275,19 +310,9 @@ bool Level::readPoints(const brix::XMLElement* element)
             brix::Log::error("%s", repairs.c_str());
             ++mRepairCount;
         }
-        if (!read)
+        if (!read || !checkPoint(point, error))
         {
             brix::Log::error("%s", error.c_str());
-            return false;
-        }
-        if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
-        {
-            brix::Log::error("Reference to non-existing level block '%s'", point.name.c_str());
-            return false;
-        }
-        if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
-        {
-            brix::Log::error("Level entity point with no name");
             return false;
         }
         if (point.isSpecial(LevelPoint::HINT))
@@ -316,11 +341,23 @@ bool Level::save()
         brix::Log::error("Level without a file cannot be saved");
         return false;
     }
-    if (mPoints.size() > MAX_POINTS)
+    // Indices as a reader counts them: the points that are written.
+    unsigned index = 0;
+    for (const LevelPoint& point : mPoints)
     {
-        brix::Log::error("Level '%s' not saved: it has %u points, more than the %u a level may have",
-                         mFile.c_str(), static_cast<unsigned>(mPoints.size()), MAX_POINTS);
-        return false;
+        if (!LevelPoint::getTypeName(point.type))
+            continue;
+        std::string error;
+        if (index == MAX_POINTS)
+            error = "more than the " + std::to_string(MAX_POINTS) + " points a level may have";
+        else if (!checkPoint(point, error))
+            error = "point " + std::to_string(index) + " ('" + point.name + "'): " + error;
+        if (!error.empty())
+        {
+            brix::Log::error("Error saving level '%s': %s", mFile.c_str(), error.c_str());
+            return false;
+        }
+        ++index;
     }
     brix::XMLElement root(LEVEL_ROOT);
     root.createChild("version")->setValue(brix::StringUtil::versionNumberToString(APPLICATION_VERSION));
@@ -330,7 +367,7 @@ bool Level::save()
     root.createChild("targettime")->setValue(mTargetTime);
     root.createChild("next")->setValue(mNext);
     writePoints(root.createChild("points"));
-    if (root.save(mFile, true) < 0)
+    if (root.save(mFile, true, MAX_FILE_SIZE) < 0)
     {
         brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
                          brix::XMLElement::getLastError().c_str());

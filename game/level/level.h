@@ -70,16 +70,16 @@ public:
     // Texels along each side of a generated light map and sound map.
     static constexpr unsigned LIGHT_MAP_SIZE = 256;
     static constexpr unsigned SOUND_MAP_SIZE = 128;
-    // A level file larger than this, or with more points, is refused before anything of it is
-    // used. The shipped levels have at most 142 points in 20 KB; building the scene of the
-    // largest level allowed takes about a second.
-    static const unsigned MAX_FILE_SIZE = 2 * 1024 * 1024;
-    static const unsigned MAX_POINTS = 4096;
+    // A level file larger than this (in bytes), or with more points, is refused before anything
+    // of it is used, so that no level costs more than about a second to build its scene from;
+    // the same limits keep the editor and every tool from writing a level no reader takes.
+    static constexpr unsigned MAX_FILE_SIZE = 2 * 1024 * 1024;
+    static constexpr unsigned MAX_POINTS = 4096;
     // The editor takes titles and author names of up to this many characters. Read from a file,
     // which may come from another machine, they are cleaned (PeerText) and cut to the bytes that
     // many characters take at most; a hint's text is cleaned and bounded only by the file.
-    static const unsigned MAX_TITLE_LENGTH = 31;
-    static const unsigned MAX_TITLE_SIZE = 4 * MAX_TITLE_LENGTH;
+    static constexpr unsigned MAX_TITLE_LENGTH = 31;
+    static constexpr unsigned MAX_TITLE_SIZE = 4 * MAX_TITLE_LENGTH;
     // Requests beyond this many queued generators are refused.
     static constexpr unsigned MAX_MAP_GENERATORS = 2;
     // The level box reaches this far past the block points' main positions.
@@ -93,8 +93,8 @@ public:
     // How near (in x and in y) a position must come to take a trigger point.
     static constexpr float TRIGGER_RANGE = 1.0f;
     // Entity flags that let a hit entity take decals: it must have both.
-    static const unsigned ENTITY_STATIC = 0x1;
-    static const unsigned ENTITY_DECALS = 0x2;
+    static constexpr unsigned ENTITY_STATIC = 0x1;
+    static constexpr unsigned ENTITY_DECALS = 0x2;
 
     // A "hint" or "sound" special point, armed from resetTriggerPoints until it is taken.
     struct TTriggerPoint
@@ -124,8 +124,9 @@ public:
     // the file holds (logged as each was read); saving writes those values.
     unsigned getRepairCount() const { return mRepairCount; }
     // Writes the level file from the header and the points; does not recompute the checksum.
-    // A level over MAX_POINTS is not written (it could not be read back): false, logged, and
-    // the file keeps what it held.
+    // Nothing load would refuse is written: a point that checkPoint refuses, more than
+    // MAX_POINTS points or a file over MAX_FILE_SIZE give false, logged with the point or the
+    // limit, and the file keeps what it held.
     virtual bool save();
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
@@ -133,6 +134,16 @@ public:
     // removes what was made. Called again, it replaces the scene it built before.
     virtual void createScene();
     virtual void destroyScene();
+    // Reads a level file into the tree under the limits every reader of levels applies, the
+    // level cache and the tools as well as load: a file over MAX_FILE_SIZE is refused before
+    // it is read, then one whose root is not "level", with more than MAX_POINTS points or with
+    // a point of more than LevelPoint::MAX_POSITIONS positions. False with the cause in the
+    // error text.
+    static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error);
+    // False, with the cause, for a point the level cannot hold: no positions or more than
+    // LevelPoint::MAX_POSITIONS, a block the catalogue lacks or an entity without a prototype
+    // name.
+    bool checkPoint(const LevelPoint& point, std::string& error) const;
     // Appends every block name in name order.
     virtual void getBlockNames(std::vector<std::string>& names) const;
     // Null for a name that is not in the catalogue.

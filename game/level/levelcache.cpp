@@ -53,7 +53,7 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry)
 {
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!loadDataTree(path, LEVEL_ROOT, root, error))
+    if (!Level::loadTree(path, root, error))
     {
         brix::Log::error("Error loading level file '%s': %s", path.c_str(), error.c_str());
         return false;

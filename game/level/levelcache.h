@@ -13,7 +13,7 @@ class LevelCache
 {
 public:
     // The cache file's "version"; any other value rejects the file.
-    static const unsigned VERSION = 0x01040200;
+    static constexpr unsigned VERSION = 0x01040200;
     static const char* const FILE_NAME;
     // The resource group searched, and the archive name of the built-in levels in it.
     static const char* const RESOURCE_GROUP;
@@ -67,7 +67,8 @@ public:
     void getLevelNames(std::vector<std::string>& names, unsigned value, unsigned mask) const;
 
     // Reads one level file's header into the entry (modification time 0, built-in flag only
-    // from its "builtin" element). False, logged, when the file cannot be read.
+    // from its "builtin" element). False, logged, when the file cannot be read or breaks a
+    // limit of Level::loadTree: the cache lists only levels the game will read.
     static bool scanLevelFile(const std::string& path, Entry& entry);
 
 private:

@@ -4,6 +4,7 @@
 
 #include <OgreStringConverter.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace game
@@ -64,6 +65,14 @@ bool LevelPoint::isInsideWorld(const Ogre::Vector3& position)
            std::abs(position.y) <= WORLD_EXTENT.y && std::abs(position.z) <= WORLD_EXTENT.z;
 }
 
+Ogre::Vector3 LevelPoint::clampToWorld(const Ogre::Vector3& position)
+{
+    Ogre::Vector3 clamped;
+    for (int axis = 0; axis < 3; ++axis)
+        clamped[axis] = std::max(-WORLD_EXTENT[axis], std::min(WORLD_EXTENT[axis], position[axis]));
+    return clamped;
+}
+
 bool LevelPoint::read(const brix::XMLElement& element, unsigned index, std::string& error,
                       std::string& repairs)
 {
@@ -83,11 +92,6 @@ bool LevelPoint::read(const brix::XMLElement& element, unsigned index, std::stri
     for (const brix::XMLElement* child = element.getChild("position"); child;
          child = element.getNextChild(child, "position"))
     {
-        if (positions.size() == MAX_POSITIONS)
-        {
-            error = point + " has more than " + std::to_string(MAX_POSITIONS) + " positions";
-            return false;
-        }
         Ogre::Vector3 position = Ogre::Vector3::ZERO;
         if (!Ogre::StringConverter::parse(child->getValue(), position))
             position = Ogre::Vector3::ZERO;
@@ -100,11 +104,14 @@ bool LevelPoint::read(const brix::XMLElement& element, unsigned index, std::stri
         }
         if (!isInsideWorld(position))
         {
-            error = point + " position " + std::to_string(positions.size()) + " (" +
-                    Ogre::StringConverter::toString(position) + ") lies outside the level world (" +
-                    Ogre::StringConverter::toString(-WORLD_EXTENT) + " to " +
-                    Ogre::StringConverter::toString(WORLD_EXTENT) + ")";
-            return false;
+            const Ogre::Vector3 edge = clampToWorld(position);
+            addRepair(repairs, point + ": ",
+                      "position " + std::to_string(positions.size()) + " (" +
+                          Ogre::StringConverter::toString(position) + ") lies outside the level world (" +
+                          Ogre::StringConverter::toString(-WORLD_EXTENT) + " to " +
+                          Ogre::StringConverter::toString(WORLD_EXTENT) + "), read as (" +
+                          Ogre::StringConverter::toString(edge) + ")");
+            position = edge;
         }
         positions.push_back(position);
     }

@@ -32,13 +32,13 @@ struct LevelPoint
     static const char* const HINT;
     static const char* const SOUND;
 
-    // Every position of a level lies within this distance of the origin along each axis: the
-    // editor's cursor reaches 200 in x and y, the shipped levels 99, 12.5 and 1.8. An entity's
-    // replicated pose carries x and y within 250, so that is as far as a level reaches; the
-    // level scene's render regions could hold about 20,000 in x and y and 5,000 in z.
+    // Every position of a level lies within this distance of the origin along each axis. An
+    // entity's replicated pose carries x and y only this far, and the depth leaves blocks room
+    // well before and behind the play plane. The editor keeps what it places inside, and a
+    // file's position beyond it is read at its edge.
     static const Ogre::Vector3 WORLD_EXTENT;
     // A point with more positions is refused (the editor gives a moving platform at most 16).
-    static const unsigned MAX_POSITIONS = 64;
+    static constexpr unsigned MAX_POSITIONS = 64;
 
     unsigned type = TYPE_DELETED;
     // The main position first, then extra ones (the route of a moving platform). Never empty
@@ -63,14 +63,17 @@ struct LevelPoint
 
     // True when the position is a finite one inside WORLD_EXTENT.
     static bool isInsideWorld(const Ogre::Vector3& position);
+    // The nearest position inside WORLD_EXTENT: a finite position beyond it is brought to its edge.
+    static Ogre::Vector3 clampToWorld(const Ogre::Vector3& position);
 
     // Reads every child of a "point" element whatever the type: positions in order (a
-    // malformed or non-finite one reads as zero), orientation (identity when missing,
-    // malformed, non-finite or of no length; otherwise made unit length), name, state and
-    // value. Returns false, with the cause in the error text, for a type that is not one of the
-    // three words, a point without positions or with more than MAX_POSITIONS, or a position
-    // outside WORLD_EXTENT; the record is then partial. Values read in place of what the file
-    // holds are described in the repairs text, which names the point by its index in the file.
+    // malformed or non-finite one reads as zero, one outside WORLD_EXTENT at its edge),
+    // orientation (identity when missing, malformed, non-finite or of no length; otherwise made
+    // unit length), name, state and value. Returns false, with the cause in the error text, for
+    // a type that is not one of the three words or a point without positions; the record is
+    // then partial. The count of positions is the reader's limit (Level::loadTree). Values read
+    // in place of what the file holds are described in the repairs text, which names the point
+    // by its index in the file.
     bool read(const brix::XMLElement& element, unsigned index, std::string& error, std::string& repairs);
     // Appends the point's children in file order; only what its type uses is written.
     void write(brix::XMLElement& element) const;

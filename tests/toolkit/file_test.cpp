@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using testing::ElementsAre;
@@ -110,6 +111,9 @@ TEST_F(FileTest, SizeAndTimeComeFromTheFileAndAreZeroOnFailure)
     ASSERT_EQ(utime(file.c_str(), &times), 0);
     EXPECT_EQ(brix::File::fileSize(file), 1234u);
     EXPECT_EQ(brix::File::fileTime(file), 1453384987u);
+    // Past 4 GiB, where 32 bits would wrap to a small size (a sparse file costs no disk).
+    ASSERT_EQ(truncate(file.c_str(), (off_t(1) << 32) + 1234), 0);
+    EXPECT_EQ(brix::File::fileSize(file), (uint64_t(1) << 32) + 1234);
     test::writeFile(file, "");
     EXPECT_EQ(brix::File::fileSize(file), 0u);
     // A pipe with no writer must not block the caller.

@@ -146,7 +146,8 @@ int main(int argc, char** argv)
         const unsigned checksum = level.getChecksum();
         const std::string copy = name + ROUND_TRIP_SUFFIX;
         brix::XMLElement original("");
-        if (original.load(level.getFileName()) < 0 ||
+        std::string error;
+        if (!game::Level::loadTree(level.getFileName(), original, error) ||
             original.save(user + "/" + game::Level::LEVEL_FOLDER + "/" + copy + game::Level::FILE_EXTENSION,
                           true) < 0)
         {

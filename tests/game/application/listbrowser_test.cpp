@@ -1,6 +1,7 @@
 #include "game/application/filesharebrowser.h"
 #include "game/application/listbrowser.h"
 #include "game/application/matchbrowser.h"
+#include "game/level/level.h"
 #include "network/networkserver.h"
 
 #include "support/logcapture.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -183,6 +185,19 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     EXPECT_EQ(std::vector<std::string>{"canyon.xml"}, transfers.downloaded);
     EXPECT_EQ(SINGLE, test::readFile(local.file("canyon.xml")));
 
+    // A level of the largest size the game reads comes; one byte larger is not fetched (the next
+    // download waits for that one), and the one at hand stays.
+    const std::string largest(game::Level::MAX_FILE_SIZE, 'x');
+    test::writeFile(service.levels() + "/vast.xml", largest);
+    ASSERT_TRUE(browser.download("vast.xml"));
+    finishTransfer(browser, transfers, 2);
+    test::writeFile(service.levels() + "/vast.xml", largest + "x");
+    ASSERT_TRUE(browser.download("vast.xml"));
+    ASSERT_TRUE(browser.download("canyon.xml"));
+    finishTransfer(browser, transfers, 3);
+    EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
+    std::remove((service.levels() + "/vast.xml").c_str());
+
     // Names from outside never reach a path: the share refuses them before any transfer. Nor is
     // a name that cleaning changed taken, under the name shown or its own.
     EXPECT_FALSE(browser.download("../escape.xml"));
@@ -197,7 +212,7 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
 
     test::writeFile(local.file("mine.xml"), BOTH);
     ASSERT_TRUE(browser.upload("mine.xml", "secret"));
-    finishTransfer(browser, transfers, 2);
+    finishTransfer(browser, transfers, 4);
     EXPECT_EQ(std::vector<std::string>{"mine.xml"}, transfers.uploaded);
     EXPECT_TRUE(listUntil(browser, 5));
 }

@@ -118,6 +118,10 @@ TEST(LevelEditor, SnapsEachKindToItsGrid)
         editor.getType("techfloor")
             ->snapPosition(Ogre::Vector3(0.4f, 0.6f, 2.3f), Ogre::Quaternion::IDENTITY, Ogre::Vector3(0.25f)),
         Ogre::Vector3(0.0f, 0.5f, 0.0f));
+    // Half a unit off the grid, a block at the world's edge takes the grid point inside it.
+    EXPECT_EQ(editor.getType("techcube")
+                  ->snapPosition(Ogre::Vector3(300, -300, 5), Ogre::Quaternion::IDENTITY, half),
+              Ogre::Vector3(249.5f, -249.5f, 0.0f));
     EXPECT_EQ(editor.getType("crate")->snapPosition(point, Ogre::Quaternion::IDENTITY, half),
               Ogre::Vector3(0.5f, 0.5f, 0.5f));
     EXPECT_EQ(editor.getType("crate")->snapPosition(point, Ogre::Quaternion::IDENTITY, Ogre::Vector3(1.0f)),
@@ -322,15 +326,16 @@ TEST(LevelEditor, DragsStartPastHalfAUnitAndCancelWithoutChangingTheSelection)
     withCommand(rig, EditorRig::Z);
     EXPECT_EQ(rig.elements()[0], "exit@0.0,0.0,0.0");
 
-    // Shift turns about z by 45 degree steps of the pointer; the cursor returns.
+    // Shift turns about z by the nearest 45 degree step of the pointer (80 degrees turn 90);
+    // the cursor returns.
     rig.select(0.0f, 0.0f);
     rig.hold(EditorRig::LEFT_SHIFT);
     editor.onMouseButtonPress(0);
     EXPECT_EQ(editor.getDragKind(), game::LevelEditor::DRAG_ROTATE_Z);
-    rig.move(20.0f, 0.0f);
+    rig.move(28.0f, 0.0f);
     editor.onMouseButtonRelease(0);
     rig.release(EditorRig::LEFT_SHIFT);
-    EXPECT_NEAR(turnDegrees(rig.element(0), Ogre::Vector3::UNIT_Z), 45.0f, 1e-3f);
+    EXPECT_NEAR(turnDegrees(rig.element(0), Ogre::Vector3::UNIT_Z), 90.0f, 1e-3f);
     EXPECT_EQ(editor.getCursorPosition(), Ogre::Vector2(0.0f, 0.0f));
     EXPECT_EQ(rig.elements()[0], "exit@0.0,0.0,0.0");
 
@@ -372,6 +377,37 @@ TEST(LevelEditor, DragsStartPastHalfAUnitAndCancelWithoutChangingTheSelection)
     EXPECT_EQ(rig.selectedCount(), 0u);
     rig.press(EditorRig::DELETE);
     EXPECT_EQ(rig.elements().size(), 2u);
+}
+
+// A selection driven past the level world's edge stops there as a whole, and what is saved
+// loads as it was edited.
+TEST(LevelEditor, KeepsEveryPositionInsideTheWorldThroughDragsKeysAndASave)
+{
+    EditorRig rig;
+    rig.editor().newLevel("edge");
+    rig.press(EditorRig::SPACE);
+    rig.choose("crate");
+    rig.place(-100.0f, 0.0f);
+    rig.place(150.0f, 0.0f);
+    rig.press(EditorRig::SPACE);
+    rig.moveTo(-110.0f, -5.0f);
+    rig.drag(160.0f, 5.0f);
+    ASSERT_EQ(rig.selectedCount(), 2u);
+    rig.moveTo(-100.0f, 0.0f);
+    rig.drag(100.0f, 0.0f);
+    rig.press(EditorRig::G);
+    rig.hold(EditorRig::LEFT_ALT);
+    for (int press = 0; press < 120; ++press)
+        rig.press(EditorRig::DOWN);
+    rig.release(EditorRig::LEFT_ALT);
+    rig.press(EditorRig::RIGHT);
+    EXPECT_EQ(rig.elements(), (Lines{"crate@0.0,0.5,100.0", "crate@250.0,0.5,100.0"}));
+
+    rig.editor().saveLevel();
+    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' succesfully saved"));
+    ASSERT_TRUE(rig.levelWorld().load("edge"));
+    EXPECT_EQ(rig.level().getRepairCount(), 0u);
+    EXPECT_EQ(rig.level().getPoints().at(1).getPosition(), Ogre::Vector3(250.0f, 0.5f, 100.0f));
 }
 
 TEST(LevelEditor, RoutesTakeSixteenPositionsAndDeletingOneLinksTheRest)

@@ -10,11 +10,14 @@
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "toolkit/file.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreSceneManager.h>
 
 #include <gtest/gtest.h>
+
+#include <utime.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,11 +80,6 @@ TEST(Level, SavesAndReloadsEveryKindOfPointWithItsHeader)
     ASSERT_TRUE(builder.save(world.level(), "roundtrip"));
     world.level().getPoints() = points;
     ASSERT_TRUE(world.level().save());
-    // A level too large to be read back is not written over the one that reads.
-    std::vector<LevelPoint> crowd(game::Level::MAX_POINTS + 1, points[2]);
-    world.level().getPoints().swap(crowd);
-    EXPECT_FALSE(world.level().save());
-    world.level().getPoints().swap(crowd);
 
     ASSERT_TRUE(world.load("roundtrip"));
     game::Level& level = world.level();
@@ -126,12 +124,6 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         std::string points;
         std::string error;
     };
-    std::string crowd;
-    for (unsigned i = 0; i < game::Level::MAX_POINTS; ++i)
-        crowd += "<point><type>special</type><position>0 0 0</position><name>x</name></point>";
-    std::string route;
-    for (unsigned i = 0; i <= LevelPoint::MAX_POSITIONS; ++i)
-        route += "<position>1 2 0</position>";
     const TCase cases[] = {
         {"<point><type>door</type><position>0 0 0</position></point>",
          "E Unsupported level point type 'door'"},
@@ -140,20 +132,6 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         {"<point><type>block</type><position>0 0 0</position><name>nosuch</name></point>",
          "E Reference to non-existing level block 'nosuch'"},
         {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
-        // Past what the level scene holds, and past any size the game and editor need.
-        {"<point><type>block</type><position>1e30 0 0</position><name>techfloor</name></point>",
-         "E Level point 1 ('techfloor') position 0 (1e+30 0 0) lies outside the level world (-250 -250 -100 "
-         "to 250 250 100)"},
-        {"<point><type>special</type><position>0 0 0</position><position>0 0 100.5</position>"
-         "<name>hint</name></point>",
-         "E Level point 1 ('hint') position 1 (0 0 100.5) lies outside the level world (-250 -250 -100 to "
-         "250 250 100)"},
-        {"<point><type>entity</type><position>250.5 0 0</position><name>crate</name></point>",
-         "E Level point 1 ('crate') position 0 (250.5 0 0) lies outside the level world (-250 -250 -100 to "
-         "250 250 100)"},
-        {"<point><type>entity</type>" + route + "<name>platform</name></point>",
-         "E Level point 1 ('platform') has more than 64 positions"},
-        {crowd, "E Level has more than 4096 points"},
     };
     test::LevelWorld world;
     for (const TCase& bad : cases)
@@ -177,24 +155,79 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_TRUE(level.getPoints().empty());
         EXPECT_TRUE(level.getMultiplayerStarts().empty());
     }
-    // Nor does a level the cache does not know, one whose file no longer reads, or one too
-    // large to be read at all.
+    // Nor does a level the cache does not know or one whose file no longer reads.
     test::LevelBuilder timed;
     ASSERT_TRUE(world.load(timed.smallRoom().targetTime(30), "timed"));
     test::writeFile(world.userLevelFile("timed"), "<level><title>Cut</level>");
     test::LogCapture log;
     EXPECT_FALSE(world.level().load("timed", false));
     EXPECT_EQ(0.0f, world.level().getTargetTime());
-    test::writeFile(world.userLevelFile("timed"),
-                    "<level><title>" + std::string(game::Level::MAX_FILE_SIZE, 'x') + "</title></level>");
-    EXPECT_FALSE(world.level().load("timed", false));
-    EXPECT_TRUE(contains(log.errors(), "E Error loading level '" + world.userLevelFile("timed") +
-                                           "': 2097182 bytes, more than the 2097152 a level may have"));
     ASSERT_TRUE(world.load(timed, "timed"));
     EXPECT_FALSE(world.level().load("missing", false));
     EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
     EXPECT_EQ("", world.level().getName());
     EXPECT_EQ(0.0f, world.level().getTargetTime());
+}
+
+// The game, the level cache and the level's writer draw each limit at the same place: a level
+// exactly at it is read by both readers and written, one past it by none of them.
+TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
+{
+    const auto points = [](unsigned count, unsigned positions)
+    {
+        std::string point = "<point><type>entity</type>", text = "<level><points>";
+        while (positions-- > 0)
+            point += "<position>1 2 0</position>";
+        while (count-- > 0)
+            text += point + "<name>lift</name></point>";
+        return text + "</points></level>";
+    };
+    const auto sized = [](unsigned size)
+    { return "<level><title>" + std::string(size - 30, 'x') + "</title></level>"; };
+    const unsigned most = game::Level::MAX_POINTS, route = LevelPoint::MAX_POSITIONS,
+                   largest = game::Level::MAX_FILE_SIZE;
+    const std::pair<std::string, bool> files[] = {{points(most, 1), true},  {points(most + 1, 1), false},
+                                                  {points(1, route), true}, {points(1, route + 1), false},
+                                                  {sized(largest), true},   {sized(largest + 1), false}};
+    test::LevelWorld world;
+    game::Level& level = world.level();
+    test::LevelBuilder good;
+    good.smallRoom();
+    for (const auto& limit : files)
+    {
+        const std::string name = "limit" + std::to_string(&limit - files), file = world.userLevelFile(name);
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(world.load(good, name));
+        test::writeFile(file, limit.first);
+        EXPECT_EQ(limit.second, level.load(name, false));
+        utimbuf later{2000000, 2000000};
+        ASSERT_EQ(0, utime(file.c_str(), &later));
+        level.updateLevelCache();
+        EXPECT_EQ(limit.second, level.getLevelCache()->hasLevel(name));
+    }
+
+    // Written at the limits; one point or position past them, not written.
+    ASSERT_TRUE(world.load("limit0"));
+    level.getPoints()[0].positions.assign(route, Ogre::Vector3::UNIT_X);
+    EXPECT_TRUE(level.save());
+    level.getPoints().push_back(level.getPoints()[1]);
+    EXPECT_FALSE(level.save());
+    level.getPoints().pop_back();
+    level.getPoints()[0].positions.push_back(Ogre::Vector3::UNIT_X);
+    EXPECT_FALSE(level.save());
+    // A file of the largest size is written and read; one byte more keeps the file as it was.
+    level.getPoints().assign(1, level.getPoints()[1]);
+    level.setTitle(std::string(100, 'x'));
+    ASSERT_TRUE(level.save());
+    level.setTitle(std::string(100 + largest - brix::File::fileSize(level.getFileName()), 'x'));
+    EXPECT_TRUE(level.save());
+    level.setTitle(level.getTitle() + "x");
+    test::LogCapture log;
+    EXPECT_FALSE(level.save());
+    EXPECT_TRUE(contains(log.errors(), "E Error saving level '" + level.getFileName() +
+                                           "': Text of 2097153 bytes, more than the 2097152 allowed"));
+    EXPECT_EQ(largest, brix::File::fileSize(level.getFileName()));
+    EXPECT_TRUE(world.load("limit0"));
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
@@ -233,7 +266,9 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
                     "<point><type>entity</type><position>nan 1 2</position><position>3 -inf 0</position>"
                     "<orientation>0 0 0 0</orientation><name>platform</name></point>"
                     "<point><type>block</type><position>1 2 0</position><orientation>1 80 0 0</orientation>"
-                    "<name>techfloor</name></point></points></level>");
+                    "<name>techfloor</name></point><point><type>special</type>"
+                    "<position>250 -250 100</position><position>250.5 -250.01 -100.5</position>"
+                    "<name>hint</name></point></points></level>");
     test::LogCapture log;
     ASSERT_TRUE(world.load("odd"));
     const LevelPoint& route = world.level().getPoints().at(0);
@@ -244,13 +279,18 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
     EXPECT_FLOAT_EQ(1.0f, turned.Norm());
     EXPECT_FLOAT_EQ(80.0f * turned.w, turned.x);
     EXPECT_EQ(0.0f, world.level().getTargetTime());
-    EXPECT_EQ(3u, world.level().getRepairCount());
+    // At the world's edge a position stays; past it, it is brought to the edge.
+    const std::vector<Ogre::Vector3> edges{{250, -250, 100}, {250, -250, -100}};
+    EXPECT_EQ(edges, world.level().getPoints().at(2).positions);
+    EXPECT_EQ(4u, world.level().getRepairCount());
     for (const char* line :
          {"E Level 'odd' target time '-5' is not a number of seconds, read as 0",
           "E Level point 0 ('platform'): position 0 (nan 1 2) is not a number, read as zero; position 1 (3 "
           "-inf 0) "
           "is not a number, read as zero; orientation (0 0 0 0) has no direction, read as identity",
-          "E Level point 1 ('techfloor'): orientation (1 80 0 0) of length 80.006250 made unit length"})
+          "E Level point 1 ('techfloor'): orientation (1 80 0 0) of length 80.006250 made unit length",
+          "E Level point 2 ('hint'): position 1 (250.5 -250.01 -100.5) lies outside the level world (-250 "
+          "-250 -100 to 250 250 100), read as (250 -250 -100)"})
         EXPECT_TRUE(contains(log.errors(), line)) << line;
 
     // A stranger's texts are read clean, the title cut at its limit; the level cache reads them

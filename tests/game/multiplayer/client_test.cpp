@@ -108,6 +108,18 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     EXPECT_FALSE(peer.level().getLevelCache()->hasLevel("bomb"));
     EXPECT_TRUE(has(peer.shown(), "Matchlevel'bomb'downloadfailed"));
 
+    // A level of more points than the game reads is not kept.
+    std::string crowd = "<level><points>";
+    for (unsigned int i = 0; i <= game::Level::MAX_POINTS; ++i)
+        crowd += "<point><type>special</type><position>0 0 0</position><name>x</name></point>";
+    std::ofstream(dir.file("crowd.xml")) << crowd << "</points></level>";
+    const Bytes crowded = pack(dir.file("crowd.xml"));
+    ASSERT_FALSE(crowded.empty());
+    prepare("crowd");
+    respond("crowd", crowded);
+    EXPECT_FALSE(std::ifstream(peer.levelFile("crowd")).good());
+    EXPECT_TRUE(has(peer.shown(), "Matchlevel'crowd'downloadfailed"));
+
     // Data too long for one event arrives empty.
     prepare("empty");
     respond("empty", Bytes());
