@@ -72,11 +72,14 @@ class ShadowManager;
 // shows its player through the camera of its index; the level editor and its play preview see
 // through the first player's camera.
 //
-// The implementation is split by concern: application.cpp (start-up, main update, tear-down),
-// application_configuration.cpp (parameters and their changes), application_events.cpp (game
-// events, keys and the version check), application_menus.cpp (the menu tree and its actions),
-// application_pages.cpp (browser, high-score and scoreboard pages) and application_modes.cpp
-// (game modes, the level editor and the players' views).
+// The implementation is split by concern: application.cpp (start-up, main update, tear-down, and
+// their steps for the players, the browsers, the server and the clients),
+// application_configuration.cpp (parameters, their file and their changes), application_events.cpp
+// (game events, the menu keys and the version check), application_menus.cpp (the menu tree, its
+// actions, and opening and closing it), application_pages.cpp (browser, high-score and
+// scoreboard pages), application_modes.cpp (game modes and the level editor) and
+// application_views.cpp (the players' cameras and music, their controllers and hints, the input
+// mask, the audio listener, screenshots and render statistics).
 class Application : public brix::OgreApplication,
                     public brix::Configuration::Listener,
                     public brix::OgreMenuListener,
