@@ -145,7 +145,8 @@ public:
     Application();
     ~Application() override;
 
-    // Loads the OGRE plug-ins (a missing one throws) and runs the game until it ends.
+    // Loads the OGRE plug-ins (a missing one throws, unless this platform lacks it) and runs the
+    // game until it ends.
     virtual void run(int argc, const char** argv);
 
     // What the export run does with the game make() gives: runs it and returns 0, or shows the
@@ -228,8 +229,8 @@ public:
     void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
     // The scoreboard page: the match's players by score, then the free slots.
     void updateScoreboard();
-    // Deletes a user level's file with its light map, and its local high scores; built-in
-    // levels stay.
+    // Deletes a user level's file with its light and sound maps, and its local high scores;
+    // built-in levels stay.
     void deleteLevel(const std::string& name);
     // The description line of a level list item: the level's title and author.
     void updateLevelDescription(brix::OgreMenuItem* item);
@@ -290,8 +291,8 @@ protected:
     void setup(int argc, const char** argv) override;
     bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override;
     void cleanup() override;
-    // Adds the game's 23 pages with all their items to the menu, reading the configuration
-    // for the initial values; every page reports to this Application.
+    // Adds every page of the game's menu tree with all their items to the menu, reading the
+    // configuration for the initial values; every page reports to this Application.
     void buildMenus(brix::OgreMenu* menu);
     // Fills the level lists of the pages "host", "restart", "sp" and "levels" of the game's menu
     // from a fresh scan of the level folders.
