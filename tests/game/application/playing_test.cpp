@@ -156,7 +156,7 @@ float hintMiddle(test::GameRun& game, const Ogre::Vector3& at)
     {
         const auto* layer = static_cast<const Ogre::ManualObject*>(entry.second);
         if (layer->getRenderQueueGroup() != brix::LabelManager::RENDER_QUEUE_GROUP ||
-            layer->getVisibilityFlags() != 1u || layer->getNumSections() == 0)
+            layer->getVisibilityFlags() != 1u || layer->getSections().empty())
             continue;
         // The hint's line and the smaller one under it, clear of the title's a metre above.
         for (const Ogre::Vector3& p : test::readSection(*layer).positions)
