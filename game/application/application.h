@@ -72,11 +72,14 @@ class ShadowManager;
 // shows its player through the camera of its index; the level editor and its play preview see
 // through the first player's camera.
 //
-// The implementation is split by concern: application.cpp (start-up, main update, tear-down),
-// application_configuration.cpp (parameters and their changes), application_events.cpp (game
-// events, keys and the version check), application_menus.cpp (the menu tree and its actions),
-// application_pages.cpp (browser, high-score and scoreboard pages) and application_modes.cpp
-// (game modes, the level editor and the players' views).
+// The implementation is split by concern: application.cpp (start-up, main update, tear-down, and
+// their steps for the players, the browsers, the server and the clients),
+// application_configuration.cpp (parameters, their file and their changes), application_events.cpp
+// (game events, the menu keys and the version check), application_menus.cpp (the menu tree, its
+// actions, and opening and closing it), application_pages.cpp (browser, high-score and
+// scoreboard pages), application_modes.cpp (game modes and the level editor) and
+// application_views.cpp (the players' cameras and music, their controllers and hints, the input
+// mask, the audio listener, screenshots and render statistics).
 class Application : public brix::OgreApplication,
                     public brix::Configuration::Listener,
                     public brix::OgreMenuListener,
@@ -142,7 +145,8 @@ public:
     Application();
     ~Application() override;
 
-    // Loads the OGRE plug-ins (a missing one throws) and runs the game until it ends.
+    // Loads the OGRE plug-ins (a missing one throws, unless this platform lacks it) and runs the
+    // game until it ends.
     virtual void run(int argc, const char** argv);
 
     // What the export run does with the game make() gives: runs it and returns 0, or shows the
@@ -225,8 +229,8 @@ public:
     void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
     // The scoreboard page: the match's players by score, then the free slots.
     void updateScoreboard();
-    // Deletes a user level's file with its light map, and its local high scores; built-in
-    // levels stay.
+    // Deletes a user level's file with its light and sound maps, and its local high scores;
+    // built-in levels stay.
     void deleteLevel(const std::string& name);
     // The description line of a level list item: the level's title and author.
     void updateLevelDescription(brix::OgreMenuItem* item);
@@ -287,8 +291,8 @@ protected:
     void setup(int argc, const char** argv) override;
     bool update(unsigned int ticks, float elapsedSeconds, float sinceTickSeconds) override;
     void cleanup() override;
-    // Adds the game's 23 pages with all their items to the menu, reading the configuration
-    // for the initial values; every page reports to this Application.
+    // Adds every page of the game's menu tree with all their items to the menu, reading the
+    // configuration for the initial values; every page reports to this Application.
     void buildMenus(brix::OgreMenu* menu);
     // Fills the level lists of the pages "host", "restart", "sp" and "levels" of the game's menu
     // from a fresh scan of the level folders.

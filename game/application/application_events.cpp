@@ -3,7 +3,6 @@
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenu.h"
 #include "engine/presentation/ogremenupage.h"
-#include "game/application/camera.h"
 #include "game/application/menucontroller.h"
 #include "game/application/musicplayer.h"
 #include "game/level/level.h"
@@ -13,14 +12,8 @@
 #include "game/world/controller.h"
 #include "network/updatechecker.h"
 #include "toolkit/desktop.h"
-#include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
-
-#include <OgreException.h>
-#include <OgreRenderWindow.h>
-#include <OgreStringConverter.h>
-#include <OgreTextureManager.h>
 
 #include <ctime>
 
@@ -236,19 +229,6 @@ void Application::onMenuCommand(int key)
     }
 }
 
-void Application::showRenderStatistics()
-{
-    if (!mCameras[0])
-        return;
-    const Ogre::RenderTarget::FrameStats& statistics = mCameras[0]->getStatistics();
-    mMessageDisplay->writeMessage(
-        "FPS: " + Ogre::StringConverter::toString(statistics.lastFPS) + " " +
-            Ogre::StringConverter::toString(statistics.avgFPS) + " triangles: " +
-            std::to_string(statistics.triangleCount) + " batches: " + std::to_string(statistics.batchCount) +
-            " mem: " + std::to_string(Ogre::TextureManager::getSingleton().getMemoryUsage() >> 10),
-        true);
-}
-
 void Application::showNetworkStatistics()
 {
     const brix::NetworkManager::Statistics& statistics =
@@ -262,42 +242,6 @@ void Application::showNetworkStatistics()
                                       std::to_string(statistics.receivedPackets) + " P (" +
                                       std::to_string(statistics.receivedPacketsPerSecond) + " P/s)",
                                   true);
-}
-
-void Application::takeScreenshot()
-{
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm local;
-    localtime_r(&now, &local);
-    std::strftime(stamp, sizeof(stamp), SCREENSHOT_TIME_FORMAT, &local);
-    const std::string base =
-        brix::File::filePath(getUserDataDirectory(), SCREENSHOT_FOLDER) + "/screenshot-" + stamp;
-    // A second screenshot within the same second must not overwrite the first.
-    std::string path = base + ".png";
-    for (unsigned int copy = 2; brix::File::fileExists(path); ++copy)
-        path = base + "-" + std::to_string(copy) + ".png";
-    // A screenshot that cannot be written costs only the screenshot, never the game.
-    try
-    {
-        getRenderWindow()->writeContentsToFile(path);
-        brix::Log::info("Screenshot saved to '%s'", path.c_str());
-    }
-    catch (const Ogre::Exception& e)
-    {
-        brix::Log::error("Screenshot to '%s' failed: %s", path.c_str(), e.getDescription().c_str());
-    }
-}
-
-void Application::onHighScoreUpload(const std::string& level, bool success)
-{
-    if (success)
-    {
-        mMessageDisplay->writeMessage("New high-score posted online", true);
-        mHighScoreManager->refresh(level);
-    }
-    else
-        mMessageDisplay->writeMessage("Online high-score posting failed", true);
 }
 
 } // namespace game

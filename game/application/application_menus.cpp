@@ -1,6 +1,7 @@
 #include "game/application/application.h"
 
 #include "engine/core/gamepadlayout.h"
+#include "engine/core/inputmanager.h"
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogreimagearray.h"
 #include "engine/presentation/ogremenu.h"
@@ -10,7 +11,9 @@
 #include "engine/presentation/ogremenupage.h"
 #include "engine/presentation/ogremenutextitem.h"
 #include "engine/presentation/ogremenuvalueitem.h"
+#include "engine/presentation/ogreparticlepool.h"
 #include "game/application/matchbrowser.h"
+#include "game/application/menuframe.h"
 #include "game/editor/leveleditor.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
@@ -25,6 +28,7 @@
 #include <OgreException.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace game
@@ -933,6 +937,91 @@ void Application::deleteLevel(const std::string& name)
     mMessageDisplay->writeMessage("Level '" + name + "' deleted", true);
     updateLevelLists();
     mHighScoreManager->removeLocalHighScores(name);
+}
+
+// ---- Opening and closing the menu ----------------------------------------------------------
+
+void Application::openMenu(const std::string& page)
+{
+    std::string name = page;
+    if (name.empty())
+        name = mGameMode == MODE_EDITOR ? "editor" : "main";
+    setMenuItemState("mp", "restart",
+                     mGameMode == MODE_HOST ? brix::OgreMenuItem::STATE_NORMAL
+                                            : brix::OgreMenuItem::STATE_DISABLED);
+    const bool inGame = mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED;
+    setMenuItemState("main", "abort",
+                     inGame ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+    for (const char* player : {"player1", "player2"})
+        setMenuItemState(player, "back",
+                         name == player ? brix::OgreMenuItem::STATE_DISABLED
+                                        : brix::OgreMenuItem::STATE_NORMAL);
+    setCamerasPaused(true);
+    mMenu->show(name);
+    mMenuFrame->setVisible(true);
+    updateInputMask();
+    updateControllerInfo();
+    if (mGameMode == MODE_SINGLE_PLAYER)
+    {
+        mPaused = true;
+        mParticlePool->setSpeedFactor(0.0f);
+    }
+}
+
+void Application::closeMenu(bool force)
+{
+    if (mGameMode != MODE_MENUS || force)
+    {
+        mMenu->hide();
+        mMenuFrame->setVisible(false);
+        updateInputMask();
+        setCamerasPaused(false);
+    }
+    updateControllerInfo();
+    mPaused = false;
+    mParticlePool->setSpeedFactor(1.0f);
+}
+
+// ---- Typed text and the gamepad items ------------------------------------------------------
+
+bool Application::validateCharacter(brix::OgreMenuTextItem* item, int& character)
+{
+    if (item->getName() == "port")
+        return character >= '0' && character <= '9';
+    if (character > 127)
+        return false;
+    if (std::isalnum(character) || character == '-' || character == '_')
+    {
+        character = std::tolower(character);
+        return true;
+    }
+    return false;
+}
+
+void Application::updateGamepadItems(brix::OgreMenuPage* page)
+{
+    brix::OgreMenuItem* controller = page->getItem("controller");
+    auto* layout = static_cast<brix::OgreMenuListItem*>(page->getItem("gamepadlayout"));
+    if (!controller || !layout)
+        return;
+    // The list offers "Keyboard", "Keyboard+mouse", then one entry per gamepad.
+    const unsigned int firstGamepad = 2;
+    if (controller->getValue().compare(0, 7, "Gamepad") == 0 && controller->getIndex() >= firstGamepad)
+    {
+        layout->setState(brix::OgreMenuItem::STATE_NORMAL);
+        // Pads plugged in since the last look are found again.
+        mInputManager->disableInputDevice(brix::InputManager::JOYSTICK);
+        mInputManager->enableInputDevice(brix::InputManager::JOYSTICK);
+        const std::string device = mInputManager->getDeviceIdentifier(brix::InputManager::JOYSTICK,
+                                                                      controller->getIndex() - firstGamepad);
+        layout->setDescription(device.empty() ? "No gamepad device detected"
+                                              : "Found device '" + device + "'");
+    }
+    else
+    {
+        layout->setState(brix::OgreMenuItem::STATE_DISABLED);
+        layout->setDescription(std::string());
+    }
 }
 
 } // namespace game

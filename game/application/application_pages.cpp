@@ -1,23 +1,17 @@
 #include "game/application/application.h"
 
-#include "engine/core/inputmanager.h"
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenu.h"
 #include "engine/presentation/ogremenuactionitem.h"
 #include "engine/presentation/ogremenupage.h"
-#include "engine/presentation/ogremenutextitem.h"
-#include "engine/presentation/ogreparticlepool.h"
 #include "game/application/matchbrowser.h"
-#include "game/application/menuframe.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
-#include "game/multiplayer/server.h"
 #include "toolkit/stringutil.h"
 
 #include <algorithm>
-#include <cctype>
 #include <list>
 
 namespace game
@@ -176,73 +170,6 @@ void Application::onDownloadComplete(const std::string& file)
     mMessageDisplay->writeMessage("Level '" + file + "' download complete", true);
 }
 
-bool Application::validateCharacter(brix::OgreMenuTextItem* item, int& character)
-{
-    if (item->getName() == "port")
-        return character >= '0' && character <= '9';
-    if (character > 127)
-        return false;
-    if (std::isalnum(character) || character == '-' || character == '_')
-    {
-        character = std::tolower(character);
-        return true;
-    }
-    return false;
-}
-
-void Application::openMenu(const std::string& page)
-{
-    std::string name = page;
-    if (name.empty())
-        name = mGameMode == MODE_EDITOR ? "editor" : "main";
-    setMenuItemState("mp", "restart",
-                     mGameMode == MODE_HOST ? brix::OgreMenuItem::STATE_NORMAL
-                                            : brix::OgreMenuItem::STATE_DISABLED);
-    const bool inGame = mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED;
-    setMenuItemState("main", "abort",
-                     inGame ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
-    for (const char* player : {"player1", "player2"})
-        setMenuItemState(player, "back",
-                         name == player ? brix::OgreMenuItem::STATE_DISABLED
-                                        : brix::OgreMenuItem::STATE_NORMAL);
-    setCamerasPaused(true);
-    mMenu->show(name);
-    mMenuFrame->setVisible(true);
-    updateInputMask();
-    updateControllerInfo();
-    if (mGameMode == MODE_SINGLE_PLAYER)
-    {
-        mPaused = true;
-        mParticlePool->setSpeedFactor(0.0f);
-    }
-}
-
-void Application::closeMenu(bool force)
-{
-    if (mGameMode != MODE_MENUS || force)
-    {
-        mMenu->hide();
-        mMenuFrame->setVisible(false);
-        updateInputMask();
-        setCamerasPaused(false);
-    }
-    updateControllerInfo();
-    mPaused = false;
-    mParticlePool->setSpeedFactor(1.0f);
-}
-
-void Application::updateInputMask()
-{
-    unsigned int mask = INPUT_MENU;
-    // A play preview is played: the players' input goes through beside the editor's.
-    if (!mMenu->isVisible() && mGameMode == MODE_EDITOR)
-        mask = INPUT_MENU | INPUT_EDITOR | (mServer && mServer->isStarted() ? INPUT_PLAYERS : 0u);
-    else if (!mMenu->isVisible() && mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED &&
-             mViewedPlayers && mViewedPlayers->getMatchState() == PlayerManager::Running)
-        mask = INPUT_MENU | INPUT_PLAYERS;
-    mInputManager->setListenerEnableMask(mask);
-}
-
 // ---- High scores and the scoreboard --------------------------------------------------------
 
 void Application::showHighScores(const std::string& highScoreName, bool online, bool continueMode)
@@ -310,6 +237,17 @@ void Application::onHighScoresUpdate(const std::string& highScoreName, bool onli
 {
     if (highScoreName == mHighScoreName && online == mHighScoreOnline)
         showHighScores(highScoreName, online, mHighScoreContinue);
+}
+
+void Application::onHighScoreUpload(const std::string& level, bool success)
+{
+    if (success)
+    {
+        mMessageDisplay->writeMessage("New high-score posted online", true);
+        mHighScoreManager->refresh(level);
+    }
+    else
+        mMessageDisplay->writeMessage("Online high-score posting failed", true);
 }
 
 void Application::updateScoreboard()

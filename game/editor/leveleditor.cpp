@@ -159,7 +159,8 @@ constexpr float LevelEditor::GRID_SIZES[3];
 const char* const LevelEditor::DEFAULT_TYPE = "techfloor";
 
 LevelEditor::LevelEditor(Ogre::SceneManager* sceneManager, Ogre::SceneNode* rootNode, bool developer)
-    : mSceneManager(sceneManager), mRootNode(rootNode->createChildSceneNode()), mDeveloper(developer)
+    : mSceneManager(sceneManager), mRootNode(rootNode->createChildSceneNode()), mDeveloper(developer),
+      mFoundAmbientLight(sceneManager->getAmbientLight())
 {
     if (brix::InputManager* input = brix::InputManager::getSingletonPtr())
         input->addListener(this, INPUT_GROUP);
@@ -172,6 +173,9 @@ LevelEditor::~LevelEditor()
     if (mPreviewRunning)
         stopPreview();
     removeLights();
+    // The scene goes back to the light it had: the editor's ambient light would show the menu's
+    // background and light every level played after it.
+    mSceneManager->setAmbientLight(mFoundAmbientLight);
     mSelector.reset();
     mHistory.reset();
     mPreviewElement.reset();

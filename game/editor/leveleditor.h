@@ -3,6 +3,7 @@
 #include "game/editor/levelhistory.h"
 #include "game/level/levelpoint.h"
 
+#include <OgreColourValue.h>
 #include <OgreVector.h>
 
 #include <map>
@@ -239,6 +240,8 @@ private:
     Ogre::SceneManager* mSceneManager;
     Ogre::SceneNode* mRootNode;
     bool mDeveloper;
+    // The scene's ambient light before the editor set its own, given back when it goes.
+    Ogre::ColourValue mFoundAmbientLight;
     Level* mLevel = nullptr;
     PlayerManager* mPlayers = nullptr;
     EntityManager* mEntities = nullptr;

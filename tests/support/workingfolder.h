@@ -15,10 +15,10 @@ public:
     static const char* const GAME_DATA_FOLDERS[];
 
     // With game data, the folder starts with a copy of the source tree's game data, so that
-    // whatever is deleted, saved or regenerated there leaves the source tree alone.
-    // KORVANE_SOURCE_DIR, when unset, is set to the working folder this replaces, so that
-    // sourcePath() still names the source tree. A folder the source tree lacks is left out;
-    // throws when a copy fails.
+    // whatever is deleted, saved or regenerated there leaves the source tree alone, and
+    // KORVANE_SOURCE_DIR is set to the source tree's absolute path (and stays set), so that
+    // sourcePath() still names the source tree from the new working folder. A folder the source
+    // tree lacks is left out; throws when a copy fails.
     explicit WorkingFolder(bool withGameData = false);
     ~WorkingFolder();
     WorkingFolder(const WorkingFolder&) = delete;

@@ -281,15 +281,16 @@ def menu_logo():
     return canvas
 
 
-def help_panel(font, title, rows, width=1024, height=512):
-    """A dark rounded panel with a title and rows of (action, how) in two aligned columns."""
+def help_panel(font, title, rows, width=1024, height=512, notes=()):
+    """A dark rounded panel with a title, rows of (action, how) in two aligned columns and, under
+    them, lines of notes."""
     canvas = Canvas(width, height)
     margin = 6
     panel = rounded_box(margin, margin, width - margin, height - margin, 28)
     canvas.shape(panel, (0.01, 0.03, 0.07, 0.72))
     rim = lambda x, y: abs(panel(x, y) + 2.0) - 1.5
     canvas.shape(rim, (MENU_BLUE[0], MENU_BLUE[1], MENU_BLUE[2], 0.9))
-    size = min(38.0, (height - 2 * margin - 40) / (len(rows) + 1.6))
+    size = min(38.0, (height - 2 * margin - 40) / (len(rows) + 1.6 + (len(notes) + 0.3 if notes else 0)))
     y = margin + 18
     title_size = size * 1.15
     font.draw(canvas, title, (width - font.text_width(title, title_size)) / 2.0, y, title_size,
@@ -300,13 +301,25 @@ def help_panel(font, title, rows, width=1024, height=512):
         font.draw(canvas, action, margin + 40, y, size, (MENU_LIGHT[0], MENU_LIGHT[1], MENU_LIGHT[2], 1.0))
         font.draw(canvas, how, column, y, size, (1.0, 1.0, 1.0, 1.0))
         y += size
+    y += size * 0.3
+    for note in notes:
+        font.draw(canvas, note, margin + 40, y, size, (MENU_LIGHT[0], MENU_LIGHT[1], MENU_LIGHT[2], 1.0))
+        y += size
     return canvas
 
 
+# One picture serves both keyboard controllers: where they differ, each is named as the player
+# menu names it.
 KEYBOARD_ROWS = [
-    ("WALK", "A and D, or arrow keys"), ("AIM", "arrow keys, or mouse"), ("JUMP", "SPACE or W"),
-    ("CROUCH", "S"), ("SHOOT", "CTRL, or left mouse button"), ("SWITCH", "F, or middle mouse button"),
+    ("WALK", "A and D, or Left and Right"), ("AIM", 'mouse, with "Keyboard+mouse"'),
+    ("", 'Up and Down, with "Keyboard"'), ("JUMP", "SPACE or W"), ("CROUCH", "S"),
+    ("SHOOT", "CTRL, or left mouse button"), ("SWITCH", "F, or middle mouse button"),
     ("RELOAD", "R, or right mouse button"), ("INTERACT", "E"), ("SHIELD", "C"), ("INFO", "F1"),
+]
+
+KEYBOARD_NOTES = [
+    'The mouse aims and shoots with "Keyboard+mouse" only.',
+    "Each player's controller is chosen in Settings.",
 ]
 
 GAMEPAD_ROWS = [
@@ -371,7 +384,7 @@ def write_all(root):
     images = [
         ("blobshadow.png", blob_shadow),
         ("menulogo.png", menu_logo),
-        ("keyboardinfo.png", lambda: help_panel(font, "KEYBOARD", KEYBOARD_ROWS)),
+        ("keyboardinfo.png", lambda: help_panel(font, "KEYBOARD", KEYBOARD_ROWS, notes=KEYBOARD_NOTES)),
         ("gamepadinfo.png", lambda: help_panel(font, "GAMEPAD", GAMEPAD_ROWS)),
         ("editinfoleft.png", lambda: help_panel(font, "EDITOR: MOUSE", EDITOR_MOUSE_ROWS)),
         ("editinforight.png", lambda: help_panel(font, "EDITOR: KEYS", EDITOR_KEY_ROWS)),

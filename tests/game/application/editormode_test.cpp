@@ -265,11 +265,13 @@ game::Human* previewHuman(GameRun& game)
 // The editor opened from the level page on a new level, a floor and a start placed, the level
 // played in the preview (the first local client joins the server's preview match, the camera
 // follows its human, the arrow keys walk it), the preview stopped, and "Exit editor" back to
-// the menus.
+// the menus, which look exactly as they did before: the editor leaves nothing in the scene.
 TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
 {
     test::UserFolder user;
     user.writeTestConfiguration();
+    // Frames for the menu frame to slide in and the camera to settle on the menu's view.
+    const unsigned int SETTLE_FRAMES = 120;
     std::unique_ptr<Pointer> pointer;
     unsigned int modes[3] = {0, 0, 0};
     unsigned int masks[3] = {0, 0, 0};
@@ -281,6 +283,8 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
         {
+            game.wait(SETTLE_FRAMES);
+            game.then([&](GameRun& game) { game.screenshot(user.file("menu-before.png")); });
             game.then(
                 [&](GameRun& game)
                 {
@@ -347,8 +351,9 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                     game.press(test::KEY_ENTER);
                     modes[2] = game.getGameMode();
                     exitPage = game.currentPage();
-                    game.stop();
                 });
+            game.wait(SETTLE_FRAMES);
+            game.then([&](GameRun& game) { game.screenshot(user.file("menu-after.png")); });
         },
         {"--no-update-check"});
 
@@ -369,4 +374,8 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
     EXPECT_EQ(masks[0], masks[2]);
     EXPECT_EQ(game::Application::MODE_MENUS, modes[2]);
     EXPECT_EQ("main", exitPage);
+    const std::string before = test::readFile(user.file("menu-before.png"));
+    EXPECT_FALSE(before.empty());
+    EXPECT_TRUE(before == test::readFile(user.file("menu-after.png")))
+        << "the menu after the editor differs from the menu before it";
 }

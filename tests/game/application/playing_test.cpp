@@ -1,5 +1,6 @@
 #include "game/application/camera.h"
 #include "game/application/hud.h"
+#include "game/application/keyboardcontroller.h"
 #include "game/multiplayer/player.h"
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
@@ -13,8 +14,11 @@
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "support/loopback.h"
+#include "support/ogre/manualobjectreader.h"
 #include "support/ogre/shownlines.h"
 #include "support/tempdir.h"
+
+#include <GLFW/glfw3.h>
 
 #include <OgreDataStream.h>
 #include <OgreFontManager.h>
@@ -26,7 +30,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 
 namespace
@@ -125,6 +131,44 @@ THalves measureHalves(const std::string& path, unsigned int seamBand)
     return halves;
 }
 
+// Points the first player's mouse-aiming controller along a unit direction, as moving the
+// mouse does. The X server's own pointer reports are cut off first: other tests' windows on the
+// shared server move the pointer too.
+void aimWithMouse(test::GameRun& game, const Ogre::Vector2& direction)
+{
+    glfwSetCursorPosCallback(game.getWindow(), nullptr);
+    // The report after one far out makes the input manager's last position the origin.
+    for (int report = 0; report < 2; ++report)
+        game.getInputManager()->mousePositionCallback(game.getWindow(), 2000.0, 2000.0);
+    const Ogre::Vector2 pointer = game.getController(0)->getPointerDirection();
+    const Ogre::Vector2 motion =
+        (2.0f * direction - pointer) * game::KeyboardController::MOUSE_PIXELS_PER_UNIT;
+    game.getInputManager()->mousePositionCallback(game.getWindow(), motion.x, -motion.y);
+}
+
+// The horizontal middle of the hint the first player's label layer draws over the human at:
+// the text at the hint's depth, below the level's title; NaN when there is none.
+float hintMiddle(test::GameRun& game, const Ogre::Vector3& at)
+{
+    const Ogre::Vector3 hint = at + game::Player::HINT_OFFSET;
+    float left = std::numeric_limits<float>::max(), right = -left;
+    for (const auto& entry : game.getSceneManager()->getMovableObjects("ManualObject"))
+    {
+        const auto* layer = static_cast<const Ogre::ManualObject*>(entry.second);
+        if (layer->getRenderQueueGroup() != brix::LabelManager::RENDER_QUEUE_GROUP ||
+            layer->getVisibilityFlags() != 1u || layer->getSections().empty())
+            continue;
+        // The hint's line and the smaller one under it, clear of the title's a metre above.
+        for (const Ogre::Vector3& p : test::readSection(*layer).positions)
+            if (std::fabs(p.z - hint.z) < 0.01f && p.y > hint.y - 0.7f && p.y < hint.y + 0.45f)
+            {
+                left = std::min(left, p.x);
+                right = std::max(right, p.x);
+            }
+    }
+    return left <= right ? (left + right) / 2.0f : std::numeric_limits<float>::quiet_NaN();
+}
+
 // Chooses a page's item with the arrow keys and activates it with Enter, as a player would.
 void choose(test::GameRun& game, const std::string& item)
 {
@@ -136,10 +180,12 @@ void choose(test::GameRun& game, const std::string& item)
 
 // Single player started from the main menu: the configured keyboard walks, jumps and shoots
 // through the client's controller, the client's camera follows its human and shows its HUD.
+// The level's first hint stands ahead of the human, whichever way the mouse turns it.
 TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
 {
     test::UserFolder user;
     user.writeTestConfiguration({{"misc/controllerinfo", "3"}});
+    float hintAhead[2] = {0, 0};
     float startX = 0, walkedX = 0, groundY = 0, peakY = -1e9f;
     unsigned int shotButtons = 0, mode = 0, mask = 0;
     uint32_t clipBefore = 0, clipAfter = 0;
@@ -170,6 +216,12 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
                     ASSERT_NE(nullptr, human);
                     sameController = human->getController() == game.getController(0);
                     game.runTicks(40);
+                    hintAhead[0] = hintMiddle(game, human->getPosition()) - human->getPosition().x;
+                    aimWithMouse(game, Ogre::Vector2(-1.0f, 0.0f));
+                    game.runTicks(1);
+                    hintAhead[1] = hintMiddle(game, human->getPosition()) - human->getPosition().x;
+                    aimWithMouse(game, Ogre::Vector2(1.0f, 0.0f));
+                    game.runTicks(1);
                     startX = human->getPosition().x;
                     groundY = human->getPosition().y;
                     hold(game, test::KEY_RIGHT, true);
@@ -224,6 +276,8 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
     EXPECT_EQ(game::Camera::VIEWPORT_NONE, viewports[1]);
     EXPECT_EQ(game::Application::INPUT_MENU | game::Application::INPUT_PLAYERS, mask);
     EXPECT_TRUE(sameController) << "the human plays with the client's controller";
+    EXPECT_NEAR(game::Player::HINT_AHEAD, hintAhead[0], 0.01f) << "facing right";
+    EXPECT_NEAR(-game::Player::HINT_AHEAD, hintAhead[1], 0.01f) << "facing left";
     // Walking for a second at up to 5.1 m/s, a jump of more than half a metre, the shoot bit.
     EXPECT_GT(walkedX - startX, 2.5f);
     EXPECT_LT(walkedX - startX, 5.2f);

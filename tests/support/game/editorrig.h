@@ -48,9 +48,9 @@ public:
     };
 
     // "crate" (dynamic, grid-snap offset 0 0.5 0), "lamp" (static), "pillar" (neither turns nor
-    // leaves z 0, default depth -1), "lift" (a platform: 16 positions), "ghost" (hidden from the
-    // editor), "blast" (an explosion, which shows nothing) and, hidden too, the preview's
-    // "player" with its "pistol".
+    // leaves z 0, default depth -1), "lift" (a platform, with as many positions as an element
+    // may have), "ghost" (hidden from the editor), "blast" (an explosion, which shows nothing)
+    // and, hidden too, the preview's "player" with its "pistol".
     static const char* const DEFINITIONS;
 
     explicit EditorRig(bool developer = false, const std::string& definitions = DEFINITIONS);
