@@ -212,7 +212,7 @@ bool Level::load(const std::string& name, bool create)
     std::string error;
     if (!loadTree(file, root, error))
     {
-        brix::Log::error("Error loading level '%s': %s", file.c_str(), error.c_str());
+        brix::Log::error("Error loading level '%s': %s", file.c_str(), PeerText::forLog(error).c_str());
         return false;
     }
     mChecksum = calculateDataChecksum(root);
@@ -224,7 +224,7 @@ bool Level::load(const std::string& name, bool create)
     if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
     {
         brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
-                         root.getValue("targettime", "").c_str());
+                         PeerText::forLog(root.getValue("targettime", "")).c_str());
         mTargetTime = 0.0f;
         ++mRepairCount;
     }
@@ -307,12 +307,12 @@ bool Level::readPoints(const brix::XMLElement* element)
         const bool read = point.read(*child, static_cast<unsigned>(mPoints.size()), error, repairs);
         if (!repairs.empty())
         {
-            brix::Log::error("%s", repairs.c_str());
+            brix::Log::error("%s", PeerText::forLog(repairs).c_str());
             ++mRepairCount;
         }
         if (!read || !checkPoint(point, error))
         {
-            brix::Log::error("%s", error.c_str());
+            brix::Log::error("%s", PeerText::forLog(error).c_str());
             return false;
         }
         if (point.isSpecial(LevelPoint::HINT))

@@ -1,5 +1,6 @@
 #include "game/level/peertext.h"
 #include "engine/presentation/utf8.h"
+#include "toolkit/log.h"
 
 namespace game
 {
@@ -41,5 +42,10 @@ std::string PeerText::clean(const std::string& text, unsigned int maxBytes)
         clean += character;
     }
     return clean;
+}
+
+std::string PeerText::forLog(const std::string& text)
+{
+    return clean(text, brix::Log::MESSAGE_BUFFER_SIZE);
 }
 } // namespace game

@@ -13,6 +13,9 @@ public:
     // Drops every byte of an ill-formed sequence and every unwanted character, then cuts the
     // result to at most maxBytes bytes, never inside a character.
     static std::string clean(const std::string& text, unsigned int maxBytes);
+    // A text to quote in a log line (which may quote what another machine wrote): cleaned and
+    // cut to what a log line holds.
+    static std::string forLog(const std::string& text);
     // True for the code points clean takes out, the replacement character among them: it
     // stands for an ill-formed sequence.
     static bool isUnwanted(char32_t codePoint);

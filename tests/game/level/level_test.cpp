@@ -132,6 +132,9 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         {"<point><type>block</type><position>0 0 0</position><name>nosuch</name></point>",
          "E Reference to non-existing level block 'nosuch'"},
         {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
+        // What the file names reaches the log as cleanly as its texts reach the screen.
+        {"<point><type>block</type><position>0 0 0</position><name>no\x1b[2J\xe2\x80\xaesuch\xff</name></point>",
+         "E Reference to non-existing level block 'no[2Jsuch'"},
     };
     test::LevelWorld world;
     for (const TCase& bad : cases)
