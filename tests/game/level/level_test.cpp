@@ -133,7 +133,8 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
          "E Reference to non-existing level block 'nosuch'"},
         {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
         // What the file names reaches the log as cleanly as its texts reach the screen.
-        {"<point><type>block</type><position>0 0 0</position><name>no\x1b[2J\xe2\x80\xaesuch\xff</name></point>",
+        {"<point><type>block</type><position>0 0 0</position>"
+         "<name>no\x1b[2J\xe2\x80\xaesuch\xff</name></point>",
          "E Reference to non-existing level block 'no[2Jsuch'"},
     };
     test::LevelWorld world;
