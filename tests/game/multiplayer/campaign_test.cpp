@@ -5,6 +5,7 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "game/world/package.h"
 #include "engine/core/simulator.h"
 
 #include "support/game/levelworld.h"
@@ -21,8 +22,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,6 +46,8 @@ const unsigned MAX_DYNAMIC_ENTITIES = 150;
 const int MAX_SHIFT = 3;
 const unsigned SHIFT_TRIALS = 6;
 const unsigned SHIFT_SEED = 40;
+// What fights back, and must be shot before it lets a player by.
+const char* const ENEMIES[] = {"human", "drone", "crawler", "sentrygun"};
 
 using Inputs = std::vector<game::Controller::TInput>;
 // The ticks one press moves, later when positive.
@@ -224,6 +229,32 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
                                     return point.isSpecial(game::LevelPoint::HINT) &&
                                            point.getPosition().distance(start) <= game::Level::TRIGGER_RANGE;
                                 }));
+
+        // A player sent back to the start or a checkpoint with no rounds left finds ammunition
+        // that comes back before the next enemy (the campaign runs left to right).
+        std::vector<game::Entity*> found;
+        play.entities().findEntities(found, Ogre::Vector3::ZERO, 0.0f, "");
+        std::multimap<float, std::string> route = {{start.x, "restart"}};
+        for (const game::Entity* entity : found)
+        {
+            const auto* package = dynamic_cast<const game::Package*>(entity);
+            const float x = entity->getPosition().x;
+            if (package && package->getName() == "checkpoint")
+                route.insert({x, "restart"});
+            else if (package && !package->isRandom() && package->getRounds() > 0.0f &&
+                     package->getSpawnDelay() > 0.0f)
+                route.insert({x, "ammunition"});
+            else if (entity != play.human() &&
+                     std::count(std::begin(ENEMIES), std::end(ENEMIES), entity->getType()))
+                route.insert({x, "enemy"});
+        }
+        float restart = NAN;
+        for (const auto& [x, kind] : route)
+        {
+            EXPECT_TRUE(kind != "enemy" || std::isnan(restart))
+                << "no ammunition that comes back from " << restart << " to the enemy at " << x;
+            restart = kind == "restart" ? x : NAN;
+        }
 
         // The recorded run gives only what a keyboard gives: whole steps of the walk (the aim
         // may be the mouse's).
