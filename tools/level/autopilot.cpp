@@ -4,6 +4,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/humanbody.h"
+#include "game/world/weaponslot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -174,11 +175,14 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
             mAim.normalise();
             mSinceTarget = 0;
         }
-        else if (mTicks == 0 || ++mSinceTarget > FIGHT_MARGIN_TICKS + 1)
+        else if (mTicks == 0)
             return false;
-        else if (mSinceTarget > FIGHT_MARGIN_TICKS)
+        else if (++mSinceTarget > FIGHT_MARGIN_TICKS)
         {
-            // A full clip for the next fight.
+            // Then a full clip for the next fight: the reload is held until the last shot is done.
+            const game::WeaponSlot& weapon = human.getWeaponSlot(human.getCurrentWeaponIndex());
+            if (weapon.isReloading() || (weapon.isIdle() && !weapon.canReload()))
+                return false;
             input.buttons |= Controller::BUTTON_RELOAD;
             return true;
         }
