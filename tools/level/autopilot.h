@@ -27,7 +27,8 @@ public:
     static constexpr float ARRIVAL_DISTANCE = 0.25f;
     // A fight step shoots at what lives this near its point, in sight.
     static constexpr float FIGHT_RADIUS = 9.0f;
-    // Ticks on the ground without getting anywhere before a walk jumps.
+    // Ticks on the ground without getting anywhere before a walk jumps: enough that a replay
+    // arriving a few ticks later still jumps from the foot of the step, settled.
     static constexpr unsigned BLOCKED_TICKS = 16;
     // Below this speed a walking human counts as blocked.
     static constexpr float BLOCKED_SPEED = 0.5f;
