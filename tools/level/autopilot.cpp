@@ -4,6 +4,7 @@
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/humanbody.h"
+#include "game/world/weaponslot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,6 +66,7 @@ bool Autopilot::next(const game::Human& human, game::EntityManager& entities, Co
         mTakeOff = 0;
         mLanded = 0;
         mAirborne = false;
+        mSinceTarget = 0;
     }
     input = Controller::TInput();
     input.aimX = mFacing;
@@ -165,15 +167,28 @@ bool Autopilot::drive(const TStep& step, const game::Human& human, game::EntityM
     {
         if (timedOut)
             return false;
-        const game::Entity* target = findTarget(step, human, entities);
-        if (!target)
+        // A step that finds nothing to shoot at from the start is done at once.
+        if (const game::Entity* target = findTarget(step, human, entities))
+        {
+            const Ogre::Vector2 origin = human.getAimOrigin();
+            mAim = Ogre::Vector2(target->getPosition().x - origin.x, target->getPosition().y - origin.y);
+            mAim.normalise();
+            mSinceTarget = 0;
+        }
+        else if (mTicks == 0)
             return false;
-        const Ogre::Vector2 origin = human.getAimOrigin();
-        Ogre::Vector2 aim(target->getPosition().x - origin.x, target->getPosition().y - origin.y);
-        aim.normalise();
-        input.aimX = aim.x;
-        input.aimY = aim.y;
-        mFacing = aim.x >= 0.0f ? 1.0f : -1.0f;
+        else if (++mSinceTarget > FIGHT_MARGIN_TICKS)
+        {
+            // Then a full clip for the next fight: the reload is held until the last shot is done.
+            const game::WeaponSlot& weapon = human.getWeaponSlot(human.getCurrentWeaponIndex());
+            if (weapon.isReloading() || (weapon.isIdle() && !weapon.canReload()))
+                return false;
+            input.buttons |= Controller::BUTTON_RELOAD;
+            return true;
+        }
+        input.aimX = mAim.x;
+        input.aimY = mAim.y;
+        mFacing = mAim.x >= 0.0f ? 1.0f : -1.0f;
         if ((mTicks / TRIGGER_TICKS) % 2 == 0)
             input.buttons |= Controller::BUTTON_SHOOT;
         return true;

@@ -3,6 +3,8 @@
 
 #include "game/world/controller.h"
 
+#include <OgreVector.h>
+
 #include <vector>
 
 namespace game
@@ -25,12 +27,17 @@ public:
     static constexpr float ARRIVAL_DISTANCE = 0.25f;
     // A fight step shoots at what lives this near its point, in sight.
     static constexpr float FIGHT_RADIUS = 9.0f;
-    // Ticks on the ground without getting anywhere before a walk jumps.
-    static constexpr unsigned BLOCKED_TICKS = 10;
+    // Ticks on the ground without getting anywhere before a walk jumps: enough that a replay
+    // arriving a few ticks later still jumps from the foot of the step, settled.
+    static constexpr unsigned BLOCKED_TICKS = 16;
     // Below this speed a walking human counts as blocked.
     static constexpr float BLOCKED_SPEED = 0.5f;
     // Ticks a shot is held and then released: single-shot weapons fire on each press.
     static constexpr unsigned TRIGGER_TICKS = 2;
+    // Ticks a fight goes on shooting where its last target fell, before it reloads: a replay
+    // whose shots hit less, or whose target stands a little elsewhere, still has shots to finish
+    // it.
+    static constexpr unsigned FIGHT_MARGIN_TICKS = 40;
 
     explicit Autopilot(const std::vector<LevelPlan::TStep>& route);
 
@@ -65,5 +72,8 @@ private:
     bool mAirborne = false;
     float mFacing = 1.0f;
     bool mJumpHeld = false;
+    // Ticks since a fight step last had a target, and where it aimed then.
+    unsigned mSinceTarget = 0;
+    Ogre::Vector2 mAim = Ogre::Vector2::UNIT_X;
 };
 } // namespace levels

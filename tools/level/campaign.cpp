@@ -134,7 +134,7 @@ void buildSp03(LevelPlan& plan)
     plan.entity("health", 50, PACKAGE).exit(58, 0);
     lamps(plan, 4, 60, 8, 3.5f);
 
-    plan.walk(20).walk(27).fight(30.5f, 1.5f, 12).walk(34).fight(42.3f, PROP, 12).walk(41).crouch(44);
+    plan.walk(20).walk(28.5f).fight(30.5f, 1.5f, 12).walk(34).fight(42.3f, PROP, 12).walk(41).crouch(45);
     plan.walk(58);
 }
 
@@ -143,15 +143,17 @@ void buildSp04(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "labfloor", "labwall", -2, 70, 9);
     plan.start(0, 0).hint(0, 0, "Aim and shoot: guards fire back, so keep your distance.");
-    plan.entity("guard", 18, HUMAN);
+    plan.entity("ammo", 5, PACKAGE).entity("guard", 18, HUMAN);
     // A step onto a raised bench with a guard on it.
     plan.block("labcube", 24.5f, 0.5f).floor("labfloor", 25, 37, 2);
     plan.entity("health", 28, 2 + PACKAGE).entity("guard", 34, 2 + HUMAN);
+    // The last guard walks his round between two low blocks, and is shot from the floor.
     plan.entity("ammo", 40, PACKAGE).entity("guard", 52, HUMAN);
+    plan.block("labcube", 46.5f, 0.5f).block("labcube", 57.5f, 0.5f);
     plan.entity("vial", 60, PACKAGE).exit(66, 0);
     lamps(plan, 4, 64, 10, 4);
 
-    plan.walk(5).fight(18, HUMAN).walk(26).fight(34, 2 + HUMAN).walk(36.5f).fight(52, HUMAN).walk(66);
+    plan.walk(5).fight(18, HUMAN).walk(28).fight(34, 2 + HUMAN).walk(41).fight(52, HUMAN).walk(66);
 }
 
 // Two keys for two doors; the second key lies up a flight of steps a metre high.
@@ -184,12 +186,18 @@ void buildSp06(LevelPlan& plan)
         plan.stack("bridgepillar", x, -8.3f, 5.7f, 4);
     plan.stack("techwall", -2.5f, 0, 12, 4).stack("techwall", 65.5f, 0, 12, 4);
     plan.lift(12, 0, 6).lift(51, 0, 6);
+    // Ledges carry each deck up to the lift beside it, leaving the lift a hand's breadth to pass.
+    plan.block("techledge", 9.4f, -0.125f).block("techledge", 14.6f, 5.875f);
+    plan.block("techledge", 48.4f, 5.875f).block("techledge", 53.6f, -0.125f);
+    // A ledge brings the far side of the gap 1 nearer: a running jump from the last 2 of the deck
+    // clears it.
+    plan.block("techledge", 33, 5.875f);
     plan.start(0, 0).hint(0, 0, "Stand on the lift to ride it; call it back with the interact key.");
     plan.checkpoint(22, 6).entity("vial", 40, 6 + PACKAGE).entity("health", 47, 6 + PACKAGE);
     plan.exit(62, 0);
     lamps(plan, 4, 60, 8, 9);
 
-    plan.walk(12).ride(7).jump(29.5f, 34).walk(47).interact().wait(6).walk(51).ride(1).walk(62);
+    plan.walk(12).ride(7).jump(29, 34).walk(48.6f).interact().wait(5).walk(51).ride(1).walk(62);
 }
 
 // A heavy weapon picked up at the start, for soldiers who carry one too.
@@ -197,7 +205,7 @@ void buildSp07(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "techceiling", "storagewall", -2, 66, 8);
     plan.start(0, 0).hint(0, 0, "Pick up the heavy weapon and switch to it.");
-    plan.entity("heavyweapon", 5, PACKAGE);
+    plan.entity("heavyweapon", 5, PACKAGE).entity("ammo", 10, PACKAGE);
     plan.entity("soldier", 24, HUMAN).entity("ammo", 30, PACKAGE);
     // A container to climb, a step before it, with a guard on top.
     plan.block("techcube", 33.5f, 0.5f).block("storagecube", 35, 1).block("storagecube", 37, 1);
@@ -215,7 +223,7 @@ void buildSp08(LevelPlan& plan)
     hall(plan, "techfloor", "techwall", 1, "techceiling", nullptr, -2, 70, 9);
     plan.floor("hazardfloor", 16, 28, 0.01f, 2);
     plan.start(0, 0).hint(0, 0, "Sentry guns fire at what moves in front of them.");
-    plan.entity("heavyweapon", 5, PACKAGE).entity("sentrygun", 22, SENTRY, ARMED);
+    plan.entity("heavyweapon", 5, PACKAGE).entity("ammo", 9, PACKAGE).entity("sentrygun", 22, SENTRY, ARMED);
     // The gallery stands on a wall.
     plan.floor("techfloor", 34, 42, 4).stack("techwall", 38, 0, 3, 4);
     plan.entity("sentrygun", 38, 4 + SENTRY, ARMED).entity("ammo", 46, PACKAGE);
@@ -232,7 +240,7 @@ void buildSp09(LevelPlan& plan)
 {
     hall(plan, "labfloor", "labcube", 1, "techceiling", "labwall", -2, 58, 9);
     plan.start(0, 0).hint(0, 0, "Take the energy and raise your shield to walk past the guns.");
-    plan.entity("shieldenergy", 6, PACKAGE);
+    plan.entity("shieldenergy", 6, PACKAGE).entity("ammo", 11, PACKAGE);
     plan.floor("techfloor", 22, 38, 6);
     for (float x : {26.0f, 34.0f})
         plan.entity("sentrygun", x, 6 + SENTRY, ARMED);
@@ -247,11 +255,11 @@ void buildSp10(LevelPlan& plan)
 {
     hall(plan, "labfloor", "storagecube", 2, "labfloor", "labwall", -2, 98, 9);
     plan.start(0, 0).hint(0, 0, "Crawlers bite and drones fly: shoot both before they close in.");
-    plan.entity("crawler", 20, PROP).entity("crawler", 23, PROP);
+    plan.entity("ammo", 8, PACKAGE).entity("crawler", 20, PROP).entity("crawler", 23, PROP);
     plan.checkpoint(32, 0).entity("vial", 34, PACKAGE);
     plan.entity("drone", 44, 3.5f).entity("drone", 50, 4.5f).entity("ammo", 38, PACKAGE);
     plan.block("storagecube", 58, 1).entity("vial", 58, 2 + PACKAGE).block("labcube", 56.5f, 0.5f);
-    plan.checkpoint(64, 0).entity("health", 66, PACKAGE);
+    plan.checkpoint(64, 0).entity("health", 66, PACKAGE).entity("ammo", 68, PACKAGE);
     plan.entity("crawler", 74, PROP).entity("drone", 80, 4).entity("vial", 88, PACKAGE).exit(94, 0);
     lamps(plan, 4, 96, 8, 4, true);
 

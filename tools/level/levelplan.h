@@ -24,7 +24,7 @@ public:
             CROUCH,   // crouched to x
             WAIT,     // stand still for the seconds
             RIDE,     // stand still until the human is at height y (a lift), at most the seconds
-            FIGHT,    // shoot at what can be hurt near (x, y) until nothing there lives
+            FIGHT,    // shoot at what can be hurt near (x, y) until nothing there lives, then a little on
             INTERACT, // one press of the interaction button
             SHIELD    // raise the shield and walk to x behind it
         };

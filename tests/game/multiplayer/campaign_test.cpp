@@ -5,6 +5,7 @@
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "game/world/package.h"
 #include "engine/core/simulator.h"
 
 #include "support/game/levelworld.h"
@@ -21,7 +22,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,35 +41,47 @@ const unsigned ARENA_STARTS = 8;
 const std::string SCRIPT_FOLDER = "tests/data/playthrough/";
 // Three quarters of the entity manager's dynamic slots, above which the editor warns.
 const unsigned MAX_DYNAMIC_ENTITIES = 150;
+// A person presses a jump or starts a walk up to this many ticks off, in these many trials drawn
+// from the seed.
+const int MAX_SHIFT = 3;
+const unsigned SHIFT_TRIALS = 6;
+const unsigned SHIFT_SEED = 40;
+// What fights back, and must be shot before it lets a player by.
+const char* const ENEMIES[] = {"human", "drone", "crawler", "sentrygun"};
 
 using Inputs = std::vector<game::Controller::TInput>;
+// The ticks one press moves, later when positive.
+using Shift = std::function<int()>;
 
-// A person's timing instead of the recorder's: every jump press the ticks later (earlier when
-// negative), the rest of the input as it was.
-Inputs shiftJumps(const Inputs& inputs, int ticks)
+// A person's timing instead of the recorder's: every jump press moved by its own shift, the
+// rest of the input as it was.
+Inputs shiftJumps(const Inputs& inputs, const Shift& ticks)
 {
     Inputs shifted = inputs;
     for (game::Controller::TInput& input : shifted)
         input.buttons &= ~game::Controller::BUTTON_JUMP;
     for (size_t tick = 0; tick < inputs.size(); ++tick)
     {
-        const long moved = static_cast<long>(tick) + ticks;
-        if ((inputs[tick].buttons & game::Controller::BUTTON_JUMP) && moved >= 0 &&
-            moved < static_cast<long>(inputs.size()))
+        if (!(inputs[tick].buttons & game::Controller::BUTTON_JUMP))
+            continue;
+        const long moved = static_cast<long>(tick) + ticks();
+        if (moved >= 0 && moved < static_cast<long>(inputs.size()))
             shifted[moved].buttons |= game::Controller::BUTTON_JUMP;
     }
     return shifted;
 }
 
-// Every start of a walk (a tick whose walk differs from the one before and is not 0) the ticks
-// later, the walk before it held on; or earlier, the new walk taking over the ticks before it.
-Inputs shiftWalkStarts(const Inputs& inputs, int ticks)
+// Every start of a walk (a tick whose walk differs from the one before and is not 0) moved by
+// its own shift: later, the walk before it held on; or earlier, the new walk taking over the
+// ticks before it.
+Inputs shiftWalkStarts(const Inputs& inputs, const Shift& shift)
 {
     Inputs shifted = inputs;
     for (size_t tick = 1; tick < inputs.size(); ++tick)
     {
         if (inputs[tick].move == 0.0f || inputs[tick].move == inputs[tick - 1].move)
             continue;
+        const int ticks = shift();
         for (int step = 0; step < std::abs(ticks); ++step)
         {
             const long at = ticks > 0 ? static_cast<long>(tick) + step : static_cast<long>(tick) - 1 - step;
@@ -213,6 +230,32 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
                                            point.getPosition().distance(start) <= game::Level::TRIGGER_RANGE;
                                 }));
 
+        // A player sent back to the start or a checkpoint with no rounds left finds ammunition
+        // that comes back before the next enemy (the campaign runs left to right).
+        std::vector<game::Entity*> found;
+        play.entities().findEntities(found, Ogre::Vector3::ZERO, 0.0f, "");
+        std::multimap<float, std::string> route = {{start.x, "restart"}};
+        for (const game::Entity* entity : found)
+        {
+            const auto* package = dynamic_cast<const game::Package*>(entity);
+            const float x = entity->getPosition().x;
+            if (package && package->getName() == "checkpoint")
+                route.insert({x, "restart"});
+            else if (package && !package->isRandom() && package->getRounds() > 0.0f &&
+                     package->getSpawnDelay() > 0.0f)
+                route.insert({x, "ammunition"});
+            else if (entity != play.human() &&
+                     std::count(std::begin(ENEMIES), std::end(ENEMIES), entity->getType()))
+                route.insert({x, "enemy"});
+        }
+        float restart = NAN;
+        for (const auto& [x, kind] : route)
+        {
+            EXPECT_TRUE(kind != "enemy" || std::isnan(restart))
+                << "no ammunition that comes back from " << restart << " to the enemy at " << x;
+            restart = kind == "restart" ? x : NAN;
+        }
+
         // The recorded run gives only what a keyboard gives: whole steps of the walk (the aim
         // may be the mouse's).
         levels::InputScript script;
@@ -224,15 +267,22 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
     }
 
     // Replayed tick by tick, the run reaches the exit with a score; and so it does with a
-    // person's timing: jumps pressed 2 ticks early or late, walks started 2 ticks early or late.
+    // person's timing: all jumps, or all walk starts, 3 ticks early or late, and each press moved
+    // on its own by up to 3 ticks either way (the same draws on every run).
     for (const auto& run : runs)
     {
-        const std::pair<const char*, Inputs> variants[] = {
+        std::mt19937 random(SHIFT_SEED);
+        const Shift jitter = [&] { return static_cast<int>(random() % (2 * MAX_SHIFT + 1)) - MAX_SHIFT; };
+        const auto by = [](int ticks) { return [ticks] { return ticks; }; };
+        std::vector<std::pair<std::string, Inputs>> variants = {
             {"as recorded", run.second},
-            {"jumps 2 ticks early", shiftJumps(run.second, -2)},
-            {"jumps 2 ticks late", shiftJumps(run.second, 2)},
-            {"walks 2 ticks early", shiftWalkStarts(run.second, -2)},
-            {"walks 2 ticks late", shiftWalkStarts(run.second, 2)}};
+            {"jumps 3 ticks early", shiftJumps(run.second, by(-MAX_SHIFT))},
+            {"jumps 3 ticks late", shiftJumps(run.second, by(MAX_SHIFT))},
+            {"walks 3 ticks early", shiftWalkStarts(run.second, by(-MAX_SHIFT))},
+            {"walks 3 ticks late", shiftWalkStarts(run.second, by(MAX_SHIFT))}};
+        for (unsigned trial = 1; trial <= SHIFT_TRIALS; ++trial)
+            variants.push_back({"presses shifted apart, trial " + std::to_string(trial),
+                                shiftWalkStarts(shiftJumps(run.second, jitter), jitter)});
         for (const auto& variant : variants)
         {
             SCOPED_TRACE(run.first + ", " + variant.first);
@@ -252,7 +302,7 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
                           : std::string("dead"));
             EXPECT_GT(play.player().getScore(), 0u);
             std::printf("%s \"%s\", %s: completed in %.2f s (target %.0f s), score %u\n", run.first.c_str(),
-                        world.level().getTitle().c_str(), variant.first, play.getTime(),
+                        world.level().getTitle().c_str(), variant.first.c_str(), play.getTime(),
                         world.level().getTargetTime(), play.player().getScore());
         }
     }
