@@ -39,6 +39,7 @@ Client::Client(unsigned int clientIndex, const std::string& userDataDirectory)
     : mClientIndex(clientIndex), mNetwork(TIMEOUT_MS, UPDATE_INTERVAL_MS),
       mUserDataDirectory(userDataDirectory)
 {
+    mNetwork.setInvalidDataReason(Server::REASON_INVALID_DATA);
 }
 
 Client::~Client()

@@ -36,6 +36,8 @@ Server::Server()
       mDownloadLog(brix::Log::INFO, "level downloads sent"),
       mClientLog(brix::Log::DEBUG, "events from clients ignored or dropped")
 {
+    mNetwork.setServerFullReason(REASON_SERVER_FULL);
+    mNetwork.setInvalidDataReason(REASON_INVALID_DATA);
 }
 
 Server::~Server()

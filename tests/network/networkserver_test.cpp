@@ -98,11 +98,17 @@ std::vector<unsigned char> dataPacket(unsigned short sequence, std::vector<unsig
 class ServerTest : public testing::Test
 {
 protected:
+    static constexpr unsigned char SERVER_FULL = 103;
+    static constexpr unsigned char INVALID_DATA = 100;
+
     void SetUp() override { mPort = test::freeUdpPort(); }
     void TearDown() override { mServer->stop(0); }
     void start(unsigned int maxClients = 8, unsigned int timeout = 5000)
     {
         mServer.reset(new NetworkServer(1, maxClients, timeout, 50));
+        // The game's numbers for what the layer finds itself.
+        mServer->setServerFullReason(SERVER_FULL);
+        mServer->setInvalidDataReason(INVALID_DATA);
         ASSERT_TRUE(mServer->start(mPort, &mHost, "", "", 0, 0));
     }
     void pump(unsigned int milliseconds)
@@ -134,7 +140,7 @@ TEST_F(ServerTest, FillsEightSlotsAndTellsTheNinthClientTheServerIsFull)
     for (int i = 0; i < 8; ++i)
         EXPECT_FALSE(peers[i]->drain().empty()) << i;
     // Never asked about, and told at once rather than left to time out.
-    EXPECT_EQ(peers[8]->drain(), (std::vector<std::vector<unsigned char>>{{3, 103, 0, 0, 0}}));
+    EXPECT_EQ(peers[8]->drain(), (std::vector<std::vector<unsigned char>>{{3, SERVER_FULL, 0, 0, 0}}));
 }
 
 TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)
@@ -232,12 +238,12 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     peer.send(largest);
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
-    // The game's reason 100 "Invalid data", never one of its other reasons (3 is "Client shutdown").
-    EXPECT_EQ(mHost.mDisconnects[0].second, 100u);
+    // The reason the game gave for it, never one of its other reasons (3 is "Client shutdown").
+    EXPECT_EQ(mHost.mDisconnects[0].second, INVALID_DATA);
     pump(50);
     bool told = false;
     for (auto& packet : peer.drain())
-        told = told || packet == std::vector<unsigned char>{3, 100, 0, 0, 0};
+        told = told || packet == std::vector<unsigned char>{3, INVALID_DATA, 0, 0, 0};
     EXPECT_TRUE(told);
     mServer->unregisterObject(&queue);
 }
