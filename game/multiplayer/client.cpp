@@ -18,6 +18,9 @@
 
 namespace game
 {
+static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
+              "a client must have time to download the level before it loses its seat");
+
 namespace
 {
 const char* const UNKNOWN_NAME = "Unknown";
@@ -527,7 +530,7 @@ const char* Client::getReasonText(unsigned int reason)
 
 bool Client::isPlainLevelName(const std::string& name)
 {
-    if (name.empty() || name.size() > MAX_LEVEL_NAME_SIZE || name[0] == '.')
+    if (name.empty() || name.size() > EventProxy::MAX_LEVEL_NAME_SIZE || name[0] == '.')
         return false;
     for (unsigned char character : name)
         if (!std::isalnum(character) && character != ' ' && character != '_' && character != '.' &&

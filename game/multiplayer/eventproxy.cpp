@@ -1,6 +1,5 @@
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/peertext.h"
-#include "game/multiplayer/server.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
@@ -154,7 +153,7 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
         if (mDispatcher)
             mDispatcher->post(
                 id, static_cast<int>(a), static_cast<int>(b),
-                id == EventDispatcher::ChatMessage ? PeerText::clean(text, Server::MAX_CHAT_SIZE) : text);
+                id == EventDispatcher::ChatMessage ? PeerText::clean(text, MAX_CHAT_SIZE) : text);
         return;
     }
     std::vector<unsigned char> buffer(SYSTEM_EVENT_DATA_SIZE);

@@ -1,6 +1,5 @@
 #include "game/multiplayer/server.h"
 #include "engine/core/zlibcompressor.h"
-#include "game/multiplayer/client.h"
 #include "game/multiplayer/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
@@ -23,9 +22,6 @@ const unsigned int CONNECTED_SHIFT = 24;
 const unsigned int NIBBLE = 0xF;
 const char* const UNKNOWN_NAME = "Unknown";
 } // namespace
-
-static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
-              "a client must have time to download the level before it loses its seat");
 
 Server::Server()
     : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS),
@@ -471,7 +467,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
                 brix::Log::info("Chat request from client %d dropped: too many", node);
             break;
         }
-        const std::string message = PeerText::clean(text, MAX_CHAT_SIZE);
+        const std::string message = PeerText::clean(text, EventProxy::MAX_CHAT_SIZE);
         if (!message.empty())
             mEvents->post(EventDispatcher::ChatMessage, index, 0, message);
         break;
@@ -483,7 +479,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
         if (due || mClientLog.allow())
             brix::Log::debug("Received level '%s' download request event from client %d",
-                             PeerText::clean(text, Client::MAX_LEVEL_NAME_SIZE).c_str(), node);
+                             PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
         if (due)
         {
             seat->levelSent = true;

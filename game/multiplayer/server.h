@@ -111,9 +111,6 @@ public:
     static constexpr unsigned int REQUEST_SIZE = 256;
     // The compressed level sent to a client must fit one system event.
     static constexpr unsigned int MAX_LEVEL_DATA = EventProxy::SYSTEM_EVENT_DATA_SIZE;
-    // Chat from clients is cut to these many bytes, and cleaned (PeerText) before anyone else
-    // sees it; names are cut to Player::MAX_NAME_SIZE.
-    static constexpr unsigned int MAX_CHAT_SIZE = 100;
     // Ticks (45 s) a remote client has to join a match once one is there to prepare: longer
     // than a client waits for its level download.
     static constexpr unsigned int HANDSHAKE_TIMEOUT = 1800;
