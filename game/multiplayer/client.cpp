@@ -444,8 +444,9 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     switch (id)
     {
     case EventDispatcher::ChatMessage:
+        // Player 0 is the host telling this client something (its chat was dropped).
         if (first)
-            show((player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
+            show(a == 0 ? text : (player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
         break;
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.

@@ -71,6 +71,9 @@ public:
 
     unsigned short getNode() const { return mNode; }
     void setListener(Listener* listener) { mListener = listener; }
+    // Whether the game events clients must see are relayed to the peer (on from the start);
+    // events sent directly are not affected.
+    void setRelaying(bool relaying) { mRelaying = relaying; }
 
     // Ids below 200 go as game events (data ignored), the others as system events. A message
     // that does not encode is logged and dropped; one that finds no room in the queue is
@@ -114,6 +117,7 @@ private:
     EventDispatcher* mDispatcher;
     brix::NetworkMessageQueue mQueue;
     Listener* mListener = nullptr;
+    bool mRelaying = true;
     bool mOverflowed = false;
     // Messages the peer should not have sent, or that do not decode.
     brix::LogThrottle mRefusedLog;
