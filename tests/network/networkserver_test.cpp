@@ -3,6 +3,7 @@
 #include "network/networkmessagequeue.h"
 #include "network/networkserver.h"
 #include "network/udpsocket.h"
+#include "toolkit/logthrottle.h"
 
 #include "support/logcapture.h"
 #include "support/loopback.h"
@@ -146,6 +147,7 @@ TEST_F(ServerTest, FillsEightSlotsAndTellsTheNinthClientTheServerIsFull)
 TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)
 {
     start(1);
+    const unsigned int began = Thread::timer();
     mHost.mRefuseWith = 42;
     Peer refused(mPort);
     refused.connect("wrong password");
@@ -166,6 +168,31 @@ TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)
     next.connect("ok");
     test::pollUntil([&] { mServer->update(); }, [&] { return mHost.mConnects.size() == 2; }, 1000);
     EXPECT_EQ(mHost.mConnects.size(), 2u);
+
+    // A full table of refusals forgets its oldest: with the first one above and one more than
+    // it holds refused here, one at a time and a few milliseconds apart, the first two are
+    // refused anew when they ask again and the third hears nothing more.
+    std::vector<std::unique_ptr<Peer>> crowd;
+    for (unsigned int i = 0; i <= NetworkServer::MAX_REFUSALS; ++i)
+    {
+        Thread::sleep(2);
+        crowd.emplace_back(new Peer(mPort));
+        crowd.back()->connect("crowd");
+        size_t told = 0;
+        test::pollUntil([&] { mServer->update(); },
+                        [&] { return (told += crowd.back()->drain().size()) > 0; }, 1000);
+        ASSERT_EQ(told, 1u) << i;
+    }
+    crowd[1]->connect("again");
+    crowd[0]->connect("again");
+    size_t told = 0;
+    test::pollUntil([&] { mServer->update(); }, [&] { return (told += crowd[0]->drain().size()) > 0; }, 1000);
+    pump(20);
+    EXPECT_EQ(told, 1u);
+    // Refusals are remembered for a while only: on a machine too busy to refuse them all in that
+    // time, the third may have expired too.
+    if (Thread::timer() - began < NetworkServer::DISCONNECT_LINGER)
+        EXPECT_TRUE(crowd[1]->drain().empty());
 }
 
 TEST_F(ServerTest, PacesDataPacketsAndTimesOutASilentClient)
@@ -245,6 +272,10 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     for (auto& packet : peer.drain())
         told = told || packet == std::vector<unsigned char>{3, INVALID_DATA, 0, 0, 0};
     EXPECT_TRUE(told);
+    // Its slot lingers without a node, so its late goodbye reaches nobody.
+    peer.send({3, 9, 0, 0, 0});
+    pump(50);
+    EXPECT_EQ(mHost.mDisconnects.size(), 1u);
     mServer->unregisterObject(&queue);
 }
 
@@ -278,7 +309,7 @@ TEST_F(ServerTest, CountsStrayDatagramsInsteadOfLoggingEachOne)
                         auto lines = strayLines();
                         return !lines.empty() && lines.back().find(counted) != std::string::npos;
                     },
-                    2000, 10);
+                    5000, 10);
     unsigned int seconds = (Thread::timer() - began) / 1000;
     auto lines = strayLines();
     ASSERT_GE(lines.size(), 2u);
@@ -292,6 +323,16 @@ TEST_F(ServerTest, CountsStrayDatagramsInsteadOfLoggingEachOne)
         total += std::stoul(lines[i].substr(2));
     }
     EXPECT_EQ(total, 999u);
+
+    // Once its count is written the line starts afresh: the next stray after a quiet interval
+    // has a line of its own, not a count that grows.
+    Thread::sleep(brix::LogThrottle::DEFAULT_INTERVAL + 10);
+    stranger.send({8});
+    test::pollUntil([&] { mServer->update(); }, [&] { return strayLines().size() > lines.size(); }, 5000, 10);
+    pump(20);
+    ASSERT_EQ(strayLines().size(), lines.size() + 1);
+    EXPECT_EQ(strayLines().back(),
+              "D Unexpected packet 8 from address: 127.0.0.1:" + std::to_string(strangerPort));
 }
 
 TEST_F(ServerTest, ClientDisconnectAndServerStop)
@@ -308,6 +349,16 @@ TEST_F(ServerTest, ClientDisconnectAndServerStop)
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
     EXPECT_EQ(mHost.mDisconnects[0].second, 7u);
+
+    // A client the host drops keeps no node while its slot lingers: its late goodbye reaches
+    // nobody, whoever the node is given to next.
+    Peer kicked(mPort);
+    kicked.connect("");
+    test::pollUntil([&] { mServer->update(); }, [&] { return mHost.mConnects.size() == 3; }, 1000);
+    mServer->disconnect(13, 6, false);
+    kicked.send({3, 9, 0, 0, 0});
+    pump(50);
+    EXPECT_EQ(mHost.mDisconnects.size(), 1u);
 
     staying.drain();
     mServer->stop(5);
