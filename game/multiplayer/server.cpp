@@ -30,7 +30,7 @@ Server::Server()
       mDepartureLog(brix::Log::INFO, "remote clients disconnected"),
       mEntryLog(brix::Log::INFO, "clients added to the match"),
       mDownloadLog(brix::Log::INFO, "level downloads sent"),
-      mLevelDataLog(brix::Log::ERROR, "level downloads failed: the level does not compress to fit"),
+      mLevelDataLog(brix::Log::ERROR, "level downloads whose data compression failed"),
       mClientEventLog(brix::Log::DEBUG, "handshake events received from clients"),
       mDroppedChatLog(brix::Log::INFO, "chat requests from clients dropped: too many")
 {

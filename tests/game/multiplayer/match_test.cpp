@@ -340,15 +340,6 @@ TEST_F(NetworkMatch, AJoinerGetsTheLargestLevelIntoABusyMatch)
     ASSERT_TRUE(inMatch(ann)) << report();
     EXPECT_TRUE(fileExists(ann.levelFile("busy")));
     EXPECT_EQ(ann.level().getChecksum(), host.level().getChecksum());
-    // In, it hears the match at its pace and is named as the others are.
-    const unsigned int entered = round;
-    EXPECT_TRUE(test::pollUntil(
-        busy, [&] { return round > entered + 4 * Server::REQUEST_INTERVAL; }, TIMEOUT_MS, 1, MAX_TICKS));
-    EXPECT_TRUE(inMatch(ann));
-    EXPECT_TRUE(has(ann.shown(), "Host:" + line));
-    ASSERT_NE(ann.players().getPlayer(ann.client(0).getPlayerIndex()), nullptr);
-    EXPECT_EQ(ann.players().getPlayer(ann.client(0).getPlayerIndex())->getName(), "Ann");
-    EXPECT_EQ(ann.players().getPlayer(2)->getName(), "Bo");
 }
 
 // A host serves a level whose values the game reads in place of what it holds (a crate without
