@@ -64,7 +64,7 @@ class TextCheck : public game::EventDispatcher::Listener
 public:
     void onEvent(unsigned int id, int, int, const std::string& text) override
     {
-        const size_t limit = id == game::EventDispatcher::ChatMessage ? game::Server::MAX_CHAT_SIZE
+        const size_t limit = id == game::EventDispatcher::ChatMessage ? game::EventProxy::MAX_CHAT_SIZE
                                                                       : game::Player::MAX_NAME_SIZE;
         if (text.size() > limit)
             __builtin_trap();

@@ -148,7 +148,7 @@ void NetworkClient::handlePacket(const unsigned char* data, unsigned int length,
         {
             NetworkDecodeStream stream(data + 1, length - 1);
             if (decodeDataPacket(0, stream, now, mNodeState) == PACKET_INVALID)
-                disconnect(REASON_INVALID_DATA, true);
+                disconnect(mInvalidDataReason, true);
         }
         else if (mNodeState.state == DISCONNECTING)
             transmitDisconnectPacket();

@@ -48,13 +48,10 @@ public:
     static constexpr unsigned short NO_NODE = 65535;
     // Latency samples kept per peer.
     static constexpr int LATENCY_SAMPLES = 20;
-    // Disconnect reasons the layer itself gives, from the game's own list so that the game
-    // shows their texts: a peer that stopped answering ("Timeout"), and one that sent data
-    // that can never be right ("Invalid data").
+    // The one disconnect reason the layer has of its own: a peer that stopped answering. Every
+    // other reason is the game's to number; the layer sends the ones the game names for what
+    // it finds itself (setInvalidDataReason, NetworkServer::setServerFullReason).
     static constexpr unsigned int REASON_TIMEOUT = 1;
-    static constexpr unsigned int REASON_INVALID_DATA = 100;
-    // A server whose every connection is taken answers with the game's "Server full".
-    static constexpr unsigned int REASON_SERVER_FULL = 103;
 
     enum ConnectionState
     {
@@ -136,6 +133,9 @@ public:
     // The first object registered under id, or null.
     NetworkObject* getNetworkObject(unsigned char id) const;
     void setUpdateInterval(unsigned int milliseconds) { mUpdateInterval = milliseconds; }
+    // The reason a peer is disconnected with when it sent data that can never be right: the
+    // game's number for it, so that the peer shows the game's text. REASON_TIMEOUT until set.
+    void setInvalidDataReason(unsigned int reason) { mInvalidDataReason = reason; }
     unsigned int getUpdateInterval() const { return mUpdateInterval; }
     // Empty text clears it. May block on a name look-up.
     bool setPunchThroughServer(const std::string& text);
@@ -201,6 +201,7 @@ protected:
     unsigned int mUpdateInterval;
     NetworkAddress mPunchThroughServer;
     Statistics mStatistics;
+    unsigned int mInvalidDataReason = REASON_TIMEOUT;
 
 private:
     // Marks a walk over the registry: entries unregistered meanwhile are blanked, and removed

@@ -203,7 +203,7 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             if (mFullLog.allow())
                 Log::debug("Connection request from address %s refused: every slot taken",
                            sender.toString().c_str());
-            refuse(sender, REASON_SERVER_FULL, now);
+            refuse(sender, mServerFullReason, now);
             return;
         }
         TClient& client = mClients[index];
@@ -231,7 +231,7 @@ void NetworkServer::handlePacket(const unsigned char* data, unsigned int length,
             updateReceiveStatistics(1, length);
             NetworkDecodeStream stream(data + 1, length - 1);
             if (decodeDataPacket(client.node, stream, now, client.nodeState) == PACKET_INVALID)
-                dropClient(client, REASON_INVALID_DATA);
+                dropClient(client, mInvalidDataReason);
         }
         else if (client.nodeState.state == DISCONNECTING)
             transmitDisconnectPacket(client.address, client.reason);

@@ -83,6 +83,9 @@ public:
     void updateAnnounceInfo(const std::string& info) { mMatchInfo = info; }
     void updateAnnounceFlags(unsigned int flags) { mAnnounceFlags = flags; }
     void setInitialMatchId(unsigned char id) { mMatchId = id; }
+    // The reason a client is refused with when every slot holds a connection: the game's
+    // number for it, so that the client shows the game's text. REASON_TIMEOUT until set.
+    void setServerFullReason(unsigned int reason) { mServerFullReason = reason; }
 
 private:
     // A refused request: repeated connect packets from its address are not asked about again,
@@ -130,6 +133,7 @@ private:
     std::vector<TRefusal> mRefusals;
     // Requests refused because every slot holds a connection.
     LogThrottle mFullLog;
+    unsigned int mServerFullReason = REASON_TIMEOUT;
     bool mRunning;
 };
 } // namespace brix

@@ -9,7 +9,8 @@ namespace brix
 // from filling the log: the first occurrence after a quiet interval is logged by the caller,
 // the others are only counted, and report() writes the count as one line, "<count> more
 // <summary>", once the interval since the last line is over. Main thread only: one owner
-// asks and reports.
+// asks and reports. A throttle stands for one line: two lines sharing one would spend each
+// other's allowance, and its count would name neither.
 class LogThrottle
 {
 public:

@@ -2,7 +2,7 @@
 
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/peertext.h"
-#include "game/multiplayer/client.h"
+#include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/player.h"
 #include "network/networkaddress.h"
 #include "toolkit/log.h"
@@ -84,7 +84,7 @@ void MatchBrowser::execute()
     for (brix::MatchMakerClient::Match& match : mResult)
     {
         match.name = PeerText::clean(match.name, Player::MAX_NAME_SIZE);
-        match.info = PeerText::clean(match.info, Client::MAX_LEVEL_NAME_SIZE);
+        match.info = PeerText::clean(match.info, EventProxy::MAX_LEVEL_NAME_SIZE);
     }
     mMutex.lock();
     mBusy = false;

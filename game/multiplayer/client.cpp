@@ -18,6 +18,9 @@
 
 namespace game
 {
+static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
+              "a client must have time to download the level before it loses its seat");
+
 namespace
 {
 const char* const UNKNOWN_NAME = "Unknown";
@@ -39,6 +42,7 @@ Client::Client(unsigned int clientIndex, const std::string& userDataDirectory)
     : mClientIndex(clientIndex), mNetwork(TIMEOUT_MS, UPDATE_INTERVAL_MS),
       mUserDataDirectory(userDataDirectory)
 {
+    mNetwork.setInvalidDataReason(Server::REASON_INVALID_DATA);
 }
 
 Client::~Client()
@@ -447,8 +451,9 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     switch (id)
     {
     case EventDispatcher::ChatMessage:
+        // Player 0 is the host telling this client something (its chat was dropped).
         if (first)
-            show((player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
+            show(a == 0 ? text : (player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
         break;
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.
@@ -533,7 +538,7 @@ const char* Client::getReasonText(unsigned int reason)
 
 bool Client::isPlainLevelName(const std::string& name)
 {
-    if (name.empty() || name.size() > MAX_LEVEL_NAME_SIZE || name[0] == '.')
+    if (name.empty() || name.size() > EventProxy::MAX_LEVEL_NAME_SIZE || name[0] == '.')
         return false;
     for (unsigned char character : name)
         if (!std::isalnum(character) && character != ' ' && character != '_' && character != '.' &&

@@ -65,7 +65,6 @@ public:
     // The embedded network client.
     static constexpr unsigned int TIMEOUT_MS = 5000;
     static constexpr unsigned int UPDATE_INTERVAL_MS = 50;
-    static constexpr unsigned int MAX_LEVEL_NAME_SIZE = 64;
     // A requested level that has not come after this many ticks (30 s) ends the connection.
     static constexpr unsigned int LEVEL_DOWNLOAD_TIMEOUT = 1200;
     // How hard the view shakes when this client's player dies.

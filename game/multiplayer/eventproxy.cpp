@@ -1,6 +1,5 @@
 #include "game/multiplayer/eventproxy.h"
 #include "game/level/peertext.h"
-#include "game/multiplayer/server.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
@@ -123,7 +122,7 @@ void EventProxy::reset()
 
 void EventProxy::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    if (mNode != 0 && isRelayed(id))
+    if (mNode != 0 && mRelaying && isRelayed(id))
         sendGameEvent(id, static_cast<unsigned int>(a), static_cast<unsigned int>(b), text);
 }
 
@@ -152,9 +151,9 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
         // A host's chat is cleaned here as the host cleans its clients': a hostile host's
         // garbles no screen.
         if (mDispatcher)
-            mDispatcher->post(
-                id, static_cast<int>(a), static_cast<int>(b),
-                id == EventDispatcher::ChatMessage ? PeerText::clean(text, Server::MAX_CHAT_SIZE) : text);
+            mDispatcher->post(id, static_cast<int>(a), static_cast<int>(b),
+                              id == EventDispatcher::ChatMessage ? PeerText::clean(text, MAX_CHAT_SIZE)
+                                                                 : text);
         return;
     }
     std::vector<unsigned char> buffer(SYSTEM_EVENT_DATA_SIZE);

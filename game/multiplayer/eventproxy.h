@@ -44,6 +44,11 @@ public:
     // The largest data a system event carries, and its whole encoded message.
     static constexpr unsigned int SYSTEM_EVENT_DATA_SIZE = 16384;
     static constexpr unsigned int SYSTEM_EVENT_SIZE = SYSTEM_EVENT_DATA_SIZE + 128;
+    // The text of a chat line, cut to these many bytes and cleaned (PeerText) by whoever takes
+    // it from a peer: the host from its clients, a client from its host.
+    static constexpr unsigned int MAX_CHAT_SIZE = 100;
+    // The longest level name the handshake's events name that a client asks for or writes.
+    static constexpr unsigned int MAX_LEVEL_NAME_SIZE = 64;
 
     // The receiver of system events: the Server or the Client. Data over the largest size
     // arrives with size 0.
@@ -66,6 +71,9 @@ public:
 
     unsigned short getNode() const { return mNode; }
     void setListener(Listener* listener) { mListener = listener; }
+    // Whether the game events clients must see are relayed to the peer (on from the start);
+    // events sent directly are not affected.
+    void setRelaying(bool relaying) { mRelaying = relaying; }
 
     // Ids below 200 go as game events (data ignored), the others as system events. A message
     // that does not encode is logged and dropped; one that finds no room in the queue is
@@ -109,6 +117,7 @@ private:
     EventDispatcher* mDispatcher;
     brix::NetworkMessageQueue mQueue;
     Listener* mListener = nullptr;
+    bool mRelaying = true;
     bool mOverflowed = false;
     // Messages the peer should not have sent, or that do not decode.
     brix::LogThrottle mRefusedLog;

@@ -1,6 +1,5 @@
 #include "game/multiplayer/server.h"
 #include "engine/core/zlibcompressor.h"
-#include "game/multiplayer/client.h"
 #include "game/level/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
@@ -24,9 +23,6 @@ const unsigned int NIBBLE = 0xF;
 const char* const UNKNOWN_NAME = "Unknown";
 } // namespace
 
-static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
-              "a client must have time to download the level before it loses its seat");
-
 Server::Server()
     : mNetwork(GAME_ID, MAX_CLIENTS, TIMEOUT_MS, UPDATE_INTERVAL_MS),
       mRefusalLog(brix::Log::INFO, "connection requests refused"),
@@ -34,8 +30,12 @@ Server::Server()
       mDepartureLog(brix::Log::INFO, "remote clients disconnected"),
       mEntryLog(brix::Log::INFO, "clients added to the match"),
       mDownloadLog(brix::Log::INFO, "level downloads sent"),
-      mClientLog(brix::Log::DEBUG, "events from clients ignored or dropped")
+      mLevelDataLog(brix::Log::ERROR, "level downloads whose data compression failed"),
+      mClientEventLog(brix::Log::DEBUG, "handshake events received from clients"),
+      mDroppedChatLog(brix::Log::INFO, "chat requests from clients dropped: too many")
 {
+    mNetwork.setServerFullReason(REASON_SERVER_FULL);
+    mNetwork.setInvalidDataReason(REASON_INVALID_DATA);
 }
 
 Server::~Server()
@@ -148,6 +148,7 @@ void Server::openSlot(unsigned int slot, Player* player, Controller* controller,
     seat.controller = controller;
     seat.proxy = new EventProxy(node, local ? nullptr : mEvents);
     seat.proxy->setListener(this);
+    seat.proxy->setRelaying(false);
     seat.playersSent = false;
     if (!local)
     {
@@ -316,6 +317,14 @@ void Server::tick()
         {
             ++seat.requests;
             seat.requestTicks = 0;
+            seat.dropTold = false;
+        }
+        // A rename that waited goes before anything the client sent since.
+        if (seat.configurationPending && seat.state >= SLOT_CONNECTED && seat.state <= SLOT_IN_MATCH &&
+            takeRequest(seat))
+        {
+            seat.configurationPending = false;
+            configure(seat, seat.pendingName, seat.pendingAppearance);
         }
         seat.proxy->receive();
         if (!seat.local && seat.state != SLOT_REMOVING)
@@ -351,11 +360,7 @@ void Server::tick()
             seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
                                         mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
                                         nullptr, 0);
-            if (!seat.playersSent)
-            {
-                sendPlayersTo(slot);
-                seat.playersSent = true;
-            }
+            enterMatch(slot);
             mPlayers->addPlayerToMatch(seat.player->getIndex(), seat.controller);
             if (mEntities)
                 mEntities->setObserverFocus(node, seat.player->getEntityId());
@@ -377,9 +382,27 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
-    for (brix::LogThrottle* lines :
-         {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mClientLog})
+    for (brix::LogThrottle* lines : {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog,
+                                     &mLevelDataLog, &mClientEventLog, &mDroppedChatLog})
         lines->report();
+}
+
+void Server::enterMatch(unsigned int slot)
+{
+    ClientSlot& seat = mSlots[slot];
+    if (!seat.playersSent)
+    {
+        sendPlayersTo(slot);
+        seat.playersSent = true;
+    }
+    seat.proxy->setRelaying(true);
+}
+
+void Server::leaveMatch(ClientSlot& seat)
+{
+    // What happens until it is back in the match reaches it as the others' states again.
+    seat.proxy->setRelaying(false);
+    seat.playersSent = false;
 }
 
 void Server::dropClient(unsigned int slot, unsigned int reason)
@@ -391,10 +414,20 @@ void Server::dropClient(unsigned int slot, unsigned int reason)
 
 bool Server::takeRequest(ClientSlot& seat)
 {
+    if (seat.local)
+        return true;
     if (seat.requests == 0)
         return false;
     --seat.requests;
     return true;
+}
+
+void Server::configure(ClientSlot& seat, const std::string& name, unsigned int appearance)
+{
+    const int index = static_cast<int>(seat.player->getIndex());
+    mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
+    mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(appearance), "");
+    seat.renamed = true;
 }
 
 void Server::update()
@@ -407,8 +440,9 @@ void Server::sendPlayersTo(unsigned int slot)
 {
     if (mSlots[slot].local)
         return;
+    // Its own player too: its name came while it heard no game events.
     for (unsigned int other = 0; other < mSlots.size(); ++other)
-        if (other != slot && mSlots[other].state >= SLOT_CONNECTED && mSlots[other].state <= SLOT_IN_MATCH &&
+        if (mSlots[other].state >= SLOT_CONNECTED && mSlots[other].state <= SLOT_IN_MATCH &&
             mSlots[other].player)
             mSlots[other].player->sendStateTo(mSlots[slot].proxy);
 }
@@ -421,6 +455,7 @@ void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlag
     for (ClientSlot& seat : mSlots)
         if (seat.state >= SLOT_PREPARING && seat.state <= SLOT_IN_MATCH)
         {
+            leaveMatch(seat);
             seat.state = SLOT_CONNECTED;
             seat.handshakeTicks = 0;
         }
@@ -437,26 +472,26 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     {
     case EventProxy::ConfigurePlayer:
     {
-        if (mClientLog.allow())
+        if (mClientEventLog.allow())
             brix::Log::debug("Received configure player event from client %d", node);
         if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
             break;
-        if (!takeRequest(*seat))
-        {
-            if (mClientLog.allow())
-                brix::Log::info("Configuration request from client %d dropped: too many", node);
-            break;
-        }
         std::string name = PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (name.empty())
             name = UNKNOWN_NAME;
-        mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
-        mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(a), "");
-        seat->renamed = true;
+        // One that must wait replaces any that waits already: only the latest counts.
+        if (seat->configurationPending || !takeRequest(*seat))
+        {
+            seat->configurationPending = true;
+            seat->pendingName = name;
+            seat->pendingAppearance = a;
+            break;
+        }
+        configure(*seat, name, a);
         break;
     }
     case EventProxy::PrepareReady:
-        if (mClientLog.allow())
+        if (mClientEventLog.allow())
             brix::Log::debug("Received prepare ready event from client %d", node);
         if (seat->state == SLOT_PREPARING)
             seat->state = SLOT_PREPARED;
@@ -465,11 +500,15 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     {
         if (!takeRequest(*seat))
         {
-            if (mClientLog.allow())
+            if (mDroppedChatLog.allow())
                 brix::Log::info("Chat request from client %d dropped: too many", node);
+            // Told once until it may send again, so that a flood is not answered in kind.
+            if (!seat->dropTold)
+                seat->proxy->sendGameEvent(EventDispatcher::ChatMessage, 0, 0, CHAT_DROPPED);
+            seat->dropTold = true;
             break;
         }
-        const std::string message = PeerText::clean(text, MAX_CHAT_SIZE);
+        const std::string message = PeerText::clean(text, EventProxy::MAX_CHAT_SIZE);
         if (!message.empty())
             mEvents->post(EventDispatcher::ChatMessage, index, 0, message);
         break;
@@ -479,9 +518,9 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
         // One download per preparation: a client asking again is not served again.
         const bool due =
             seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
-        if (due || mClientLog.allow())
+        if (due || mClientEventLog.allow())
             brix::Log::debug("Received level '%s' download request event from client %d",
-                             PeerText::clean(text, Client::MAX_LEVEL_NAME_SIZE).c_str(), node);
+                             PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
         if (due)
         {
             seat->levelSent = true;
@@ -516,7 +555,7 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
     }
     // A level that does not fit one event goes out empty: the joiner says its download failed
     // at once instead of waiting out its limit.
-    if (mLevelData.empty() && logged)
+    if (mLevelData.empty() && mLevelDataLog.allow())
         brix::Log::error("Level '%s' data compression failed", level.c_str());
     mSlots[slot].proxy->sendSystemEvent(EventProxy::LevelDownloadResponse, 0, 0, level, mLevelData.data(),
                                         static_cast<unsigned int>(mLevelData.size()));

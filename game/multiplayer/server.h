@@ -37,10 +37,15 @@ class PlayerManager;
 //
 // A stranger cannot hold the match up: a remote client that is not in the match
 // HANDSHAKE_TIMEOUT ticks after a match was there for it to prepare loses its seat; chat and
-// renames are taken at the pace a person types (REQUEST_BURST, then one a REQUEST_INTERVAL),
-// the level is sent once per preparation, and a client whose event stream overflowed (so it
-// missed events) is disconnected. Both leave with "Timeout". Lines about what clients send,
-// and about clients coming and going, are logged one a second at most, the rest counted.
+// renames are taken at the pace a person types (REQUEST_BURST, then one a REQUEST_INTERVAL):
+// a chat line past that is dropped and its sender told (a ChatMessage of player 0 to it
+// alone), a rename waits and the latest applies as soon as the pace allows; the level is sent
+// once per preparation, and a client whose event stream overflowed (so it missed events) is
+// disconnected. Both leave with "Timeout". Clients in this process are not limited.
+// A remote client hears the match's game events only once it is in the match, so that its
+// level download and the events after it always fit its event stream; what happened before
+// reaches it as the other players' states. Lines about what clients send, and about clients
+// coming and going, are logged one a second at most, the rest counted.
 // Network objects on every connection: 2 player manager, 3 entity manager, 4 event proxy,
 // 5 controller. Node 0 is the server, a slot's node its index + 1. Main thread only: the
 // embedded network server is polled by update() and runs no thread.
@@ -95,6 +100,12 @@ public:
         // the next one.
         unsigned int requests = REQUEST_BURST;
         unsigned int requestTicks = 0;
+        // The sender was told its chat was dropped, and no request has come back since.
+        bool dropTold = false;
+        // The latest configuration that found no request left: applied as soon as one is.
+        bool configurationPending = false;
+        std::string pendingName;
+        unsigned int pendingAppearance = 0;
     };
 
     // The embedded network server.
@@ -111,9 +122,6 @@ public:
     static constexpr unsigned int REQUEST_SIZE = 256;
     // The compressed level sent to a client must fit one system event.
     static constexpr unsigned int MAX_LEVEL_DATA = EventProxy::SYSTEM_EVENT_DATA_SIZE;
-    // Chat from clients is cut to these many bytes, and cleaned (PeerText) before anyone else
-    // sees it; names are cut to Player::MAX_NAME_SIZE.
-    static constexpr unsigned int MAX_CHAT_SIZE = 100;
     // Ticks (45 s) a remote client has to join a match once one is there to prepare: longer
     // than a client waits for its level download.
     static constexpr unsigned int HANDSHAKE_TIMEOUT = 1800;
@@ -121,6 +129,8 @@ public:
     // which it may send one more; the rest are dropped.
     static constexpr unsigned int REQUEST_BURST = 5;
     static constexpr unsigned int REQUEST_INTERVAL = 40;
+    // What the sender of a dropped chat line is shown.
+    static constexpr const char* CHAT_DROPPED = "Chat message dropped: too many";
     // Announcement flags word: slots in bits 28-31, connected clients in 24-27, bit 23 for a
     // password, the match flags in bits 0-19.
     static constexpr unsigned int ANNOUNCE_PASSWORD = 0x00800000;
@@ -190,13 +200,20 @@ private:
     // Gives the slot its player, proxy and observer record and sends ConnectionReady.
     void openSlot(unsigned int slot, Player* player, Controller* controller, bool local);
     void freeSlot(unsigned int slot);
-    // The states of the other players in the match, to a remote slot.
+    // The states of the players of every seat, its own included, to a remote slot.
     void sendPlayersTo(unsigned int slot);
     void sendLevel(unsigned int slot, const std::string& level);
     // Ends a remote client's connection from this side; its seat goes as after a disconnection.
     void dropClient(unsigned int slot, unsigned int reason);
     // Takes one of the slot's chat and configuration requests; false when it has none left.
+    // A local slot always has one.
     bool takeRequest(ClientSlot& seat);
+    // Posts the player's new name and appearance.
+    void configure(ClientSlot& seat, const std::string& name, unsigned int appearance);
+    // Game events reach a remote seat only in the match; entering it, the seat is sent the
+    // others' states.
+    void enterMatch(unsigned int slot);
+    void leaveMatch(ClientSlot& seat);
     void show(const std::string& text);
 
     brix::NetworkServer mNetwork;
@@ -214,12 +231,14 @@ private:
     std::string mLevelDataName;
     unsigned int mLevelDataChecksum = 0;
     // Refused connection requests; remote clients let in, gone and added to the match; levels
-    // sent; messages from clients refused or dropped.
+    // sent, and levels that could not be; handshake events from clients; chat lines dropped.
     brix::LogThrottle mRefusalLog;
     brix::LogThrottle mArrivalLog;
     brix::LogThrottle mDepartureLog;
     brix::LogThrottle mEntryLog;
     brix::LogThrottle mDownloadLog;
-    brix::LogThrottle mClientLog;
+    brix::LogThrottle mLevelDataLog;
+    brix::LogThrottle mClientEventLog;
+    brix::LogThrottle mDroppedChatLog;
 };
 } // namespace game

@@ -3,6 +3,7 @@
 #include "network/networkmessagequeue.h"
 #include "network/networkserver.h"
 #include "network/udpsocket.h"
+#include "toolkit/logthrottle.h"
 
 #include "support/logcapture.h"
 #include "support/loopback.h"
@@ -98,11 +99,17 @@ std::vector<unsigned char> dataPacket(unsigned short sequence, std::vector<unsig
 class ServerTest : public testing::Test
 {
 protected:
+    static constexpr unsigned char SERVER_FULL = 103;
+    static constexpr unsigned char INVALID_DATA = 100;
+
     void SetUp() override { mPort = test::freeUdpPort(); }
     void TearDown() override { mServer->stop(0); }
     void start(unsigned int maxClients = 8, unsigned int timeout = 5000)
     {
         mServer.reset(new NetworkServer(1, maxClients, timeout, 50));
+        // The game's numbers for what the layer finds itself.
+        mServer->setServerFullReason(SERVER_FULL);
+        mServer->setInvalidDataReason(INVALID_DATA);
         ASSERT_TRUE(mServer->start(mPort, &mHost, "", "", 0, 0));
     }
     void pump(unsigned int milliseconds)
@@ -134,12 +141,13 @@ TEST_F(ServerTest, FillsEightSlotsAndTellsTheNinthClientTheServerIsFull)
     for (int i = 0; i < 8; ++i)
         EXPECT_FALSE(peers[i]->drain().empty()) << i;
     // Never asked about, and told at once rather than left to time out.
-    EXPECT_EQ(peers[8]->drain(), (std::vector<std::vector<unsigned char>>{{3, 103, 0, 0, 0}}));
+    EXPECT_EQ(peers[8]->drain(), (std::vector<std::vector<unsigned char>>{{3, SERVER_FULL, 0, 0, 0}}));
 }
 
 TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)
 {
     start(1);
+    const unsigned int began = Thread::timer();
     mHost.mRefuseWith = 42;
     Peer refused(mPort);
     refused.connect("wrong password");
@@ -160,6 +168,31 @@ TEST_F(ServerTest, RefusedClientHearsItsReasonOnceAndKeepsNoNode)
     next.connect("ok");
     test::pollUntil([&] { mServer->update(); }, [&] { return mHost.mConnects.size() == 2; }, 1000);
     EXPECT_EQ(mHost.mConnects.size(), 2u);
+
+    // A full table of refusals forgets its oldest: with the first one above and one more than
+    // it holds refused here, one at a time and a few milliseconds apart, the first two are
+    // refused anew when they ask again and the third hears nothing more.
+    std::vector<std::unique_ptr<Peer>> crowd;
+    for (unsigned int i = 0; i <= NetworkServer::MAX_REFUSALS; ++i)
+    {
+        Thread::sleep(2);
+        crowd.emplace_back(new Peer(mPort));
+        crowd.back()->connect("crowd");
+        size_t told = 0;
+        test::pollUntil([&] { mServer->update(); },
+                        [&] { return (told += crowd.back()->drain().size()) > 0; }, 1000);
+        ASSERT_EQ(told, 1u) << i;
+    }
+    crowd[1]->connect("again");
+    crowd[0]->connect("again");
+    size_t told = 0;
+    test::pollUntil([&] { mServer->update(); }, [&] { return (told += crowd[0]->drain().size()) > 0; }, 1000);
+    pump(20);
+    EXPECT_EQ(told, 1u);
+    // Refusals are remembered for a while only: on a machine too busy to refuse them all in that
+    // time, the third may have expired too.
+    if (Thread::timer() - began < NetworkServer::DISCONNECT_LINGER)
+        EXPECT_TRUE(crowd[1]->drain().empty());
 }
 
 TEST_F(ServerTest, PacesDataPacketsAndTimesOutASilentClient)
@@ -232,13 +265,17 @@ TEST_F(ServerTest, DropsClientThatSendsImpossibleMessages)
     peer.send(largest);
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
-    // The game's reason 100 "Invalid data", never one of its other reasons (3 is "Client shutdown").
-    EXPECT_EQ(mHost.mDisconnects[0].second, 100u);
+    // The reason the game gave for it, never one of its other reasons (3 is "Client shutdown").
+    EXPECT_EQ(mHost.mDisconnects[0].second, INVALID_DATA);
     pump(50);
     bool told = false;
     for (auto& packet : peer.drain())
-        told = told || packet == std::vector<unsigned char>{3, 100, 0, 0, 0};
+        told = told || packet == std::vector<unsigned char>{3, INVALID_DATA, 0, 0, 0};
     EXPECT_TRUE(told);
+    // Its slot lingers without a node, so its late goodbye reaches nobody.
+    peer.send({3, 9, 0, 0, 0});
+    pump(50);
+    EXPECT_EQ(mHost.mDisconnects.size(), 1u);
     mServer->unregisterObject(&queue);
 }
 
@@ -272,7 +309,7 @@ TEST_F(ServerTest, CountsStrayDatagramsInsteadOfLoggingEachOne)
                         auto lines = strayLines();
                         return !lines.empty() && lines.back().find(counted) != std::string::npos;
                     },
-                    2000, 10);
+                    5000, 10);
     unsigned int seconds = (Thread::timer() - began) / 1000;
     auto lines = strayLines();
     ASSERT_GE(lines.size(), 2u);
@@ -286,6 +323,16 @@ TEST_F(ServerTest, CountsStrayDatagramsInsteadOfLoggingEachOne)
         total += std::stoul(lines[i].substr(2));
     }
     EXPECT_EQ(total, 999u);
+
+    // Once its count is written the line starts afresh: the next stray after a quiet interval
+    // has a line of its own, not a count that grows.
+    Thread::sleep(brix::LogThrottle::DEFAULT_INTERVAL + 10);
+    stranger.send({8});
+    test::pollUntil([&] { mServer->update(); }, [&] { return strayLines().size() > lines.size(); }, 5000, 10);
+    pump(20);
+    ASSERT_EQ(strayLines().size(), lines.size() + 1);
+    EXPECT_EQ(strayLines().back(),
+              "D Unexpected packet 8 from address: 127.0.0.1:" + std::to_string(strangerPort));
 }
 
 TEST_F(ServerTest, ClientDisconnectAndServerStop)
@@ -302,6 +349,16 @@ TEST_F(ServerTest, ClientDisconnectAndServerStop)
     test::pollUntil([&] { mServer->update(); }, [&] { return !mHost.mDisconnects.empty(); }, 1000);
     ASSERT_EQ(mHost.mDisconnects.size(), 1u);
     EXPECT_EQ(mHost.mDisconnects[0].second, 7u);
+
+    // A client the host drops keeps no node while its slot lingers: its late goodbye reaches
+    // nobody, whoever the node is given to next.
+    Peer kicked(mPort);
+    kicked.connect("");
+    test::pollUntil([&] { mServer->update(); }, [&] { return mHost.mConnects.size() == 3; }, 1000);
+    mServer->disconnect(13, 6, false);
+    kicked.send({3, 9, 0, 0, 0});
+    pump(50);
+    EXPECT_EQ(mHost.mDisconnects.size(), 1u);
 
     staying.drain();
     mServer->stop(5);

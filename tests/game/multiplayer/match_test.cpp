@@ -1,3 +1,4 @@
+#include "engine/core/zlibcompressor.h"
 #include "game/level/level.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/eventproxy.h"
@@ -124,10 +125,18 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     ASSERT_TRUE(ann.addClient("Ann").connect(address, "secret"));
     ASSERT_TRUE(runUntil([&] { return inMatch(host) && inMatch(ann); })) << report();
     ASSERT_TRUE(bo.addClient("Bo").connect(address, "secret"));
+    // What a joiner knows comes over the network: each check waits for it, bounded in ticks.
+    auto named = [&](test::MatchPeer& peer, unsigned int index, const std::string& name)
+    { return peer.players().getPlayer(index) && peer.players().getPlayer(index)->getName() == name; };
     ASSERT_TRUE(runUntil(
-        [&] {
-            return inMatch(bo) && bo.players().getPlayer(2) && bo.players().getPlayer(2)->getName() == "Ann";
-        }));
+        [&]
+        {
+            bool known = inMatch(bo);
+            for (test::MatchPeer* peer : {&host, &ann, &bo})
+                known = known && named(*peer, 1, "Host") && named(*peer, 2, "Ann") && named(*peer, 3, "Bo");
+            return known;
+        }))
+        << report();
 
     // Each joiner fetched the level into its own folder and runs the host's copy of it.
     EXPECT_TRUE(fileExists(ann.levelFile("duel")));
@@ -137,12 +146,7 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'notfound,requestingdownloadfromserver"));
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x43800000u);
     for (test::MatchPeer* peer : {&host, &ann, &bo})
-    {
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Running);
-        EXPECT_EQ(peer->players().getPlayer(1)->getName(), "Host");
-        EXPECT_EQ(peer->players().getPlayer(2)->getName(), "Ann");
-        EXPECT_EQ(peer->players().getPlayer(3)->getName(), "Bo");
-    }
     EXPECT_EQ(bo.client(0).getPlayerIndex(), 3u);
     EXPECT_EQ(bo.client(0).getSlotCount(), 4u);
     EXPECT_TRUE(has(host.shown(), "PlayerBoenteredmatch"));
@@ -150,19 +154,20 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     // Ann's input reaches her human on the host.
     ann.controller(0).script.assign(40, game::Controller::TInput{0, 1.0f, 0.0f, 0.0f, 0});
     const float start = host.human(2)->getPosition().x;
-    run(60);
-    EXPECT_GT(host.human(2)->getPosition().x, start + 0.5f);
+    EXPECT_TRUE(runUntil([&] { return host.human(2)->getPosition().x > start + 0.5f; }));
     // Out of sight of the host's own player, Ann's human is not drawn there but still obeys her.
     host.human(2)->respawn(Ogre::Vector3(60.0f, 1.0f, 0.0f), true);
     run(20);
     EXPECT_FALSE(host.human(2)->isEnabled());
     ann.controller(0).script.assign(40, game::Controller::TInput{0, 1.0f, 0.0f, 0.0f, 0});
     const float away = host.human(2)->getPosition().x;
-    run(60);
-    EXPECT_GT(host.human(2)->getPosition().x, away + 0.5f);
+    EXPECT_TRUE(runUntil([&] { return host.human(2)->getPosition().x > away + 0.5f; }));
 
     kill(3, 2);
     kill(3, 2);
+    auto scored = [&](test::MatchPeer& peer, unsigned int index, unsigned int score)
+    { return peer.players().getPlayer(index) && peer.players().getPlayer(index)->getScore() == score; };
+    EXPECT_TRUE(runUntil([&] { return scored(ann, 2, 200) && scored(bo, 2, 200); }));
     for (test::MatchPeer* peer : {&host, &ann, &bo})
     {
         EXPECT_EQ(peer->players().getPlayer(2)->getScore(), 200u);
@@ -181,7 +186,11 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     const unsigned int boHuman = host.players().getPlayer(3)->getEntityId();
     bo.client(0).disconnect();
     ASSERT_TRUE(runUntil(
-        [&] { return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3); }));
+        [&]
+        {
+            return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3) &&
+                   has(ann.shown(), "PlayerBoleftmatch");
+        }));
     EXPECT_TRUE(has(ann.shown(), "PlayerBoleftmatch"));
     // Bo's human gives its place back once its end has shown, so that comings and goings
     // never use up the places for new players and shots.
@@ -190,6 +199,13 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x42800000u);
 
     kill(1, 2);
+    EXPECT_TRUE(runUntil(
+        [&]
+        {
+            return ann.players().getMatchState() == PlayerManager::Complete &&
+                   has(ann.shown(), "Matchcomplete,playerAnnwins");
+        }))
+        << report();
     for (test::MatchPeer* peer : {&host, &ann})
     {
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Complete);
@@ -240,6 +256,92 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Servershutdown)"));
 }
+// A level whose compressed copy is just under the largest a host sends: hints of letters at
+// random, which hardly compress.
+test::LevelBuilder largestLevel(test::MatchPeer& host, const std::string& name)
+{
+    const unsigned int hintSize = 250;
+    auto build = [&](unsigned int letters)
+    {
+        std::minstd_rand random(11);
+        test::LevelBuilder builder = test::LevelBuilder().smallRoom().title("Busy");
+        for (unsigned int hint = 0; hint * hintSize < letters; ++hint)
+        {
+            std::string text;
+            for (unsigned int letter = hint * hintSize; letter < std::min(letters, (hint + 1) * hintSize);
+                 ++letter)
+                text += static_cast<char>('a' + random() % 26);
+            builder.special("hint", Ogre::Vector3(-8.0f + static_cast<float>(hint % 16), 1, 0), text);
+        }
+        return builder;
+    };
+    auto packed = [&](unsigned int letters)
+    {
+        std::vector<unsigned char> buffer(Server::MAX_LEVEL_DATA);
+        return build(letters).save(host.level(), name)
+                   ? brix::ZLibCompressor().compressFile(host.levelFile(name), buffer.data(),
+                                                         Server::MAX_LEVEL_DATA)
+                   : 0u;
+    };
+    // The most letters that still fit, found by halving.
+    unsigned int fits = 0, fails = 4 * Server::MAX_LEVEL_DATA;
+    while (fails - fits > 1)
+    {
+        const unsigned int letters = (fits + fails) / 2;
+        (packed(letters) > 0 ? fits : fails) = letters;
+    }
+    EXPECT_GT(packed(fits), Server::MAX_LEVEL_DATA - 16);
+    return build(fits);
+}
+
+// A busy match: the host's player and a joiner chat and score, and strangers chat, each at a
+// person's pace, while another joiner downloads the largest level a host sends. It gets in.
+TEST_F(NetworkMatch, AJoinerGetsTheLargestLevelIntoABusyMatch)
+{
+    ASSERT_TRUE(host.startMatch(largestLevel(host, "busy"), "busy", 0));
+    ASSERT_TRUE(host.server()->start(8, port, "", "Busy", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
+    ASSERT_TRUE(runUntil([&] { return inMatch(bo) && bo.human(2); })) << report();
+    std::vector<std::unique_ptr<test::RawPeer>> strangers;
+    for (int i = 0; i < 4; ++i)
+    {
+        strangers.push_back(std::make_unique<test::RawPeer>(port));
+        strangers.back()->connect("", Server::PROTOCOL_VERSION);
+    }
+
+    // The joiner's packets as far apart in ticks as in a game: a test's tick takes about a
+    // millisecond, a game's 25.
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ann.client(0).setUpdateInterval(Client::UPDATE_INTERVAL_MS / Client::TICK_MS);
+    unsigned int round = 0;
+    const std::string line(game::EventProxy::MAX_CHAT_SIZE, 'c');
+    auto busy = [&]
+    {
+        if (round % Server::REQUEST_INTERVAL == 0)
+        {
+            host.client(0).sendChatMessage(line);
+            bo.client(0).sendChatMessage(line);
+            for (auto& stranger : strangers)
+                stranger->send({test::RawPeer::event(game::EventProxy::ChatRequest, 0, 0, line)});
+        }
+        // Host and Bo kill each other in turn.
+        const unsigned int victim = round / (2 * Server::REQUEST_INTERVAL) % 2 + 1;
+        if (round % (2 * Server::REQUEST_INTERVAL) == 0 && host.human(1) && host.human(2))
+            host.human(victim)->damage(1000.0f, host.human(victim)->getPosition(), Ogre::Vector3::ZERO,
+                                       host.human(3 - victim)->getId());
+        ++round;
+        tick();
+    };
+    ASSERT_TRUE(test::pollUntil(
+        busy,
+        [&] { return inMatch(ann) || ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; },
+        TIMEOUT_MS, 1, MAX_TICKS));
+    ASSERT_TRUE(inMatch(ann)) << report();
+    EXPECT_TRUE(fileExists(ann.levelFile("busy")));
+    EXPECT_EQ(ann.level().getChecksum(), host.level().getChecksum());
+}
+
 // A host serves a level whose values the game reads in place of what it holds (a crate without
 // a direction, a stretched block, a hint that is nowhere): the joiner downloads it, plays the
 // same level and has its missing maps made, as the host has.
@@ -266,7 +368,7 @@ TEST_F(NetworkMatch, AJoinerPlaysADownloadedLevelOfUnusableValuesAndMakesItsMaps
     run(80);
     EXPECT_TRUE(inMatch(ann));
     EXPECT_EQ(ann.players().getMatchState(), PlayerManager::Running);
-    ASSERT_NE(ann.human(2), nullptr);
+    ASSERT_TRUE(runUntil([&] { return ann.human(2) != nullptr; }));
     EXPECT_FALSE(ann.human(2)->getPosition().isNaN());
 }
 
@@ -452,18 +554,24 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
     ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
     ASSERT_TRUE(runUntil([&] { return inMatch(bo) && bo.human(2); }));
+
     ChatCounter watched;
     bo.events().addListener(&watched);
+    // A flooder that goes as far as the match, so that it hears the match's events.
     RawPeer flooder(port);
     flooder.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+    const RawPeer::Bytes ready = RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "");
+    flooder.send({ready});
+    ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_IN_MATCH; }));
 
-    // Four long chat lines in every packet, and Bo dies in the middle of it.
+    // Three long chat lines in every packet after a handshake event it has no use for, and Bo
+    // dies in the middle of it.
     const RawPeer::Bytes chat = RawPeer::event(game::EventProxy::ChatRequest, 0, 0, std::string(100, 'x'));
     const unsigned int began = brix::Thread::timer();
     for (int round = 0; round < 400; ++round)
     {
-        flooder.send({chat, chat, chat, chat});
+        flooder.send({ready, chat, chat, chat});
         tick();
         if (round == 100)
             host.human(2)->damage(1000.0f, host.human(2)->getPosition(), Ogre::Vector3::ZERO,
@@ -475,6 +583,11 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     EXPECT_GE(watched.count, Server::REQUEST_BURST);
     EXPECT_LE(watched.count, Server::REQUEST_BURST + 400 / Server::REQUEST_INTERVAL + 1);
     EXPECT_LE(count(log.lines(), "Chat request from client 3 dropped"), seconds + 1);
+    // The dropped lines are written at their own level, whatever else the flooder sends, and
+    // their count says what it counts.
+    EXPECT_GE(count(log.lines(), "I Chat request from client 3 dropped: too many"), 1u);
+    EXPECT_TRUE(runUntil(
+        [&] { return count(log.lines(), "more chat requests from clients dropped: too many") > 0; }));
 
     // The host's own events outrun a peer that never acknowledges: it is dropped with
     // "Timeout" once its stream overflows, and the watcher still gets every one.
@@ -493,6 +606,28 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     EXPECT_EQ(host.server()->getSlotState(2), Server::SLOT_FREE);
     EXPECT_EQ(count(log.errors(), "routing to node 3 failed"), 1u);
     bo.events().removeListener(&watched);
+
+    // A person typing fast: the host's own player is never held back; a joiner is told of the
+    // line it lost, and a rename after its chat is not lost but waits, the latest applying.
+    for (unsigned int line = 0; line <= Server::REQUEST_BURST + 1; ++line)
+    {
+        host.client(0).sendChatMessage("h" + std::to_string(line));
+        bo.client(0).sendChatMessage("b" + std::to_string(line));
+    }
+    bo.client(0).configurePlayer("Bob", 0);
+    bo.client(0).configurePlayer("Bobby", 0);
+    ASSERT_TRUE(runUntil(
+        [&]
+        {
+            return has(bo.shown(), "Host:h" + std::to_string(Server::REQUEST_BURST + 1)) &&
+                   has(bo.shown(), "Chatmessagedropped:toomany") &&
+                   host.players().getPlayer(2)->getName() == "Bobby";
+        }))
+        << report();
+    EXPECT_TRUE(has(host.shown(), "Bo:b0"));
+    EXPECT_FALSE(has(host.shown(), "Bo:b" + std::to_string(Server::REQUEST_BURST)));
+    EXPECT_FALSE(has(host.shown(), "Chatmessagedropped:toomany"));
+    ASSERT_TRUE(runUntil([&] { return bo.players().getPlayer(2)->getName() == "Bobby"; }));
 }
 
 TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
@@ -505,11 +640,13 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_PREPARING; }));
 
     const RawPeer::Bytes request = RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel");
+    const unsigned int began = brix::Thread::timer();
     for (int round = 0; round < 100; ++round)
     {
         stranger.send({request, request, request, request});
         tick();
     }
+    const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
     // Its name and its readiness in one packet; the name has a right-to-left override.
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
                                   "Raw\xE2\x80\xAE"
@@ -518,7 +655,7 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_IN_MATCH; }));
     const Lines lines = log.lines();
     EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);
-    EXPECT_LE(count(lines, "download request event from client 1"), 3u);
+    EXPECT_LE(count(lines, "download request event from client 1"), seconds + 2);
     EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
     EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
 }
