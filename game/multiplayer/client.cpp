@@ -3,6 +3,7 @@
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -309,7 +310,8 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
         return;
     case EventProxy::PrepareMatch:
     {
-        brix::Log::debug("Received prepare match (level '%s') event from server", text.c_str());
+        brix::Log::debug("Received prepare match (level '%s') event from server",
+                         PeerText::forLog(text).c_str());
         // A new preparation ends the wait for a level asked for in an earlier one.
         mDownloadPending = false;
         mRequestedLevel.clear();
@@ -321,8 +323,9 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
             {
                 if (!isPlainLevelName(text))
                 {
-                    brix::Log::error("Match level '%s' name contains invalid character(s)", text.c_str());
-                    abandon("Match level '" + text + "' not found!");
+                    const std::string shown = PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE);
+                    brix::Log::error("Match level '%s' name contains invalid character(s)", shown.c_str());
+                    abandon("Match level '" + shown + "' not found!");
                     return;
                 }
                 brix::Log::info("Match level '%s' not found, requesting download", text.c_str());
@@ -339,13 +342,15 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
     case EventProxy::BeginMatch:
         if (state != STATE_PREPARED)
             break;
-        brix::Log::debug("Received begin match (level '%s') event from server", text.c_str());
+        brix::Log::debug("Received begin match (level '%s') event from server",
+                         PeerText::forLog(text).c_str());
         beginMatch(a, b, text);
         return;
     case EventProxy::LevelDownloadResponse:
         if (state != STATE_PREPARING || !mDownloadPending)
             break;
-        brix::Log::debug("Received level download response (level '%s') event from server", text.c_str());
+        brix::Log::debug("Received level download response (level '%s') event from server",
+                         PeerText::forLog(text).c_str());
         mDownloadPending = false;
         storeLevel(text, data, size);
         return;
@@ -391,14 +396,15 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
 {
     if (level != mRequestedLevel)
     {
-        brix::Log::error("Downloaded level '%s' was not requested", level.c_str());
+        brix::Log::error("Downloaded level '%s' was not requested", PeerText::forLog(level).c_str());
         abandon("Match level '" + mRequestedLevel + "' download failed");
         return;
     }
     if (!isPlainLevelName(level))
     {
-        brix::Log::error("Downloaded level '%s' name contains invalid character(s)", level.c_str());
-        abandon("Match level '" + level + "' download failed");
+        const std::string shown = PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
+        brix::Log::error("Downloaded level '%s' name contains invalid character(s)", shown.c_str());
+        abandon("Match level '" + shown + "' download failed");
         return;
     }
     Level* running = mPlayers->getLevel();
@@ -440,7 +446,8 @@ void Client::abandon(const std::string& message)
 
 void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    brix::Log::debug("Client %d received event %d: %d, %d, '%s'", mClientIndex, id, a, b, text.c_str());
+    brix::Log::debug("Client %d received event %d: %d, %d, '%s'", mClientIndex, id, a, b,
+                     PeerText::forLog(text).c_str());
     if (id >= EventProxy::FIRST_SYSTEM_EVENT)
     {
         onSystemEvent(0, id, static_cast<unsigned int>(a), static_cast<unsigned int>(b), text, nullptr, 0);

@@ -6,6 +6,7 @@
 #include "game/multiplayer/server.h"
 #include "network/udpsocket.h"
 
+#include "support/logcapture.h"
 #include "support/game/matchpeer.h"
 #include "support/loopback.h"
 
@@ -141,6 +142,14 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
     prepare("../evil");
     EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
     EXPECT_TRUE(has(peer.shown(), "Matchlevel'../evil'notfound!"));
+
+    // A host's name for its level reaches neither the screen nor the log with its controls.
+    test::LogCapture log;
+    prepare("\x1b[2Jev\xe2\x80\xaeil\xff");
+    EXPECT_TRUE(has(peer.shown(), "Matchlevel'[2Jevil'notfound!"));
+    for (const std::string& line : log.lines())
+        EXPECT_EQ(std::string::npos, line.find_first_of("\x1b\xe2\xff")) << line;
+    EXPECT_FALSE(log.lines().empty());
 }
 
 TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
