@@ -71,6 +71,14 @@ float blueAround(const Ogre::Image& picture, game::Camera& camera, const Ogre::V
     return blue;
 }
 
+// Turns an item to a bob phase, as its frames would.
+void turnTo(game::Item& item, float phase)
+{
+    item.interpolate(std::fmod(phase - item.getBobPhase() + Ogre::Math::TWO_PI, Ogre::Math::TWO_PI) /
+                         game::Item::BOB_SPEED,
+                     1.0f);
+}
+
 // The human's health becomes exactly this (the shipped player's integrity is 100).
 void hurtTo(game::Human* human, float health)
 {
@@ -242,8 +250,8 @@ TEST(Camera, AWeaponLyingInViewPulsesInTheGlowBesideALampAndTheExit)
                                              Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
             };
             auto* weapon = static_cast<game::Weapon*>(place("pistol", Ogre::Vector3(1.5f, 0.3f, 0.0f)));
-            ASSERT_TRUE(weapon && place("lamp", Ogre::Vector3(6.5f, 1.5f, 0.0f)) &&
-                        place("exit", Ogre::Vector3(4.0f, -0.9f, 0.0f)));
+            auto* exit = static_cast<game::Item*>(place("exit", Ogre::Vector3(4.0f, -0.9f, 0.0f)));
+            ASSERT_TRUE(weapon && exit && place("lamp", Ogre::Vector3(6.5f, 1.5f, 0.0f)));
             camera.setFixedView(at + Ogre::Vector3(3.5f, 1.0f, 0.0f), at + Ogre::Vector3(3.5f, 2.0f, 7.0f));
             game.runTicks(10);
             camera.update(1.0f);
@@ -254,15 +262,12 @@ TEST(Camera, AWeaponLyingInViewPulsesInTheGlowBesideALampAndTheExit)
 
             const Ogre::Vector3 hand = at + Ogre::Vector3(0.5f, 0.3f, 0.0f);
             float added[2], addedInHand[2];
+            turnTo(*exit, 0.0f);
             for (int down = 0; down < 2; ++down)
             {
                 // The weapon turned to a phase where its glow is at its height, then to one where
                 // it is off.
-                const float phase = Ogre::Math::PI * (down ? 0.75f : 0.25f);
-                weapon->interpolate(
-                    std::fmod(phase - weapon->getBobPhase() + Ogre::Math::TWO_PI, Ogre::Math::TWO_PI) /
-                        game::Item::BOB_SPEED,
-                    1.0f);
+                turnTo(*weapon, Ogre::Math::PI * (down ? 0.75f : 0.25f));
                 Ogre::Image on = drawNow(game);
                 if (!down)
                     on.save(picture);
