@@ -15,13 +15,17 @@
 #include <OgreCompositorChain.h>
 #include <OgreCompositorInstance.h>
 #include <OgreCompositorManager.h>
+#include <OgreImage.h>
 #include <OgreRenderWindow.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace
 {
