@@ -1,17 +1,20 @@
 #version 120
 uniform sampler2D source;
 uniform vec4 texelSize;
-uniform vec2 direction;
 varying vec2 uv;
 
-// Nine taps of a Gaussian with a standard deviation of two texels (weights 0.2042, 0.1802,
-// 0.1238, 0.0663 and 0.0276 from the centre out), read in five: each fetch between two texels
-// is filtered to their weighted sum.
+// A Gaussian with a standard deviation of two texels, nine taps each way (weights 0.2042,
+// 0.1802, 0.1238, 0.0663 and 0.0276 from the centre out), read in five by five fetches: each
+// fetch between texels is filtered to their weighted sum.
+const float OFFSETS[5] = float[5](0.0, 1.4072, -1.4072, 3.2939, -3.2939);
+const float WEIGHTS[5] = float[5](0.2042, 0.3040, 0.3040, 0.0939, 0.0939);
+
 void main()
 {
-    vec2 step = direction * texelSize.xy;
-    vec4 sum = texture2D(source, uv) * 0.2042;
-    sum += (texture2D(source, uv + step * 1.4072) + texture2D(source, uv - step * 1.4072)) * 0.3040;
-    sum += (texture2D(source, uv + step * 3.2939) + texture2D(source, uv - step * 3.2939)) * 0.0939;
+    vec4 sum = vec4(0.0);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j)
+            sum += texture2D(source, uv + vec2(OFFSETS[i], OFFSETS[j]) * texelSize.xy) *
+                   (WEIGHTS[i] * WEIGHTS[j]);
     gl_FragColor = sum;
 }

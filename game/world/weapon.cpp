@@ -18,9 +18,6 @@ namespace game
 {
 namespace
 {
-// The custom shader parameter of sub-entity 0 that carries the glow.
-constexpr size_t GLOW_PARAMETER = 0;
-
 Ogre::Vector3 vector(const brix::XMLElement* element, const char* path)
 {
     return Ogre::StringConverter::parseVector3(element->getValue(path, ""), Ogre::Vector3::ZERO);

@@ -21,6 +21,9 @@ public:
     // The glow's colour at full strength, and its strength: it pulses twice per turn.
     static const Ogre::Vector4 GLOW_COLOUR;
     static constexpr float GLOW_STRENGTH = 0.35f;
+    // The custom shader parameter of sub-entity 0 that carries the glow; the material of a
+    // weapon mesh's first submesh draws it in the glow scheme.
+    static constexpr size_t GLOW_PARAMETER = 0;
 
     explicit Weapon(EntityManager* manager);
     ~Weapon() override;

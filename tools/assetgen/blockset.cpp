@@ -231,7 +231,8 @@ bool BlockSet::write(const std::string& rootFolder, MaterialScript& materials)
     materials.addBlock("block/rail", Ogre::ColourValue(0.75f, 0.62f, 0.2f));
     materials.addBlock("block/pipe", Ogre::ColourValue(0.45f, 0.52f, 0.42f));
     materials.addGlow("block/lamp", Ogre::ColourValue(1.0f, 0.96f, 0.85f));
-    materials.addGlow("block/labwindow", Ogre::ColourValue(0.45f, 0.75f, 0.95f));
+    // Windows are lit from behind; a whole wall of them would drown the picture in glow.
+    materials.addGlow("block/labwindow", Ogre::ColourValue(0.45f, 0.75f, 0.95f), 0.1f);
 
     brix::XMLElement catalogue("blocks");
     brix::XMLElement bodies("bodies");

@@ -57,6 +57,9 @@ void flash(MeshBuilder& mesh, const char* material, float length, float width)
 void EntityModels::addMaterials(MaterialScript& materials)
 {
     materials.addLit("entity/gunmetal", Ogre::ColourValue(0.22f, 0.23f, 0.25f), 40);
+    // A weapon's body, its first submesh: gunmetal that glows with the weapon's pulse, made
+    // stronger so that a body a few pixels tall still shows a halo.
+    materials.addPulsing("entity/weapon", Ogre::ColourValue(0.22f, 0.23f, 0.25f), 40, 4.0f);
     materials.addLit("entity/darkmetal", Ogre::ColourValue(0.12f, 0.12f, 0.13f), 20);
     materials.addLit("entity/steel", Ogre::ColourValue(0.55f, 0.57f, 0.6f), 30);
     materials.addLit("entity/grip", Ogre::ColourValue(0.16f, 0.12f, 0.1f));
@@ -93,13 +96,13 @@ void EntityModels::addMaterials(MaterialScript& materials)
 bool EntityModels::writeWeapons(const std::string& dataFolder)
 {
     MeshBuilder pistol;
-    box(pistol, "entity/gunmetal", {0.3f, 0.08f, 0.05f}, at(0.09f, 0.06f));
+    box(pistol, "entity/weapon", {0.3f, 0.08f, 0.05f}, at(0.09f, 0.06f));
     box(pistol, "entity/grip", {0.07f, 0.15f, 0.045f}, at(0, -0.02f, 0, about(-12, Vector3::UNIT_Z)));
     box(pistol, "entity/darkmetal", {0.06f, 0.02f, 0.04f}, at(0.05f, -0.005f));
     cylinder(pistol, "entity/darkmetal", 0.015f, 0.04f, at(0.25f, 0.065f, 0, ALONG_X), 8);
 
     MeshBuilder heavy;
-    box(heavy, "entity/gunmetal", {0.55f, 0.14f, 0.1f}, at(0.12f, 0.04f));
+    box(heavy, "entity/weapon", {0.55f, 0.14f, 0.1f}, at(0.12f, 0.04f));
     cylinder(heavy, "entity/darkmetal", 0.03f, 0.4f, at(0.55f, 0.06f, 0, ALONG_X), 12);
     cylinder(heavy, "entity/darkmetal", 0.045f, 0.12f, at(0.72f, 0.06f, 0, ALONG_X), 12);
     box(heavy, "entity/grip", {0.07f, 0.15f, 0.06f}, at(0, -0.06f, 0, about(-10, Vector3::UNIT_Z)));

@@ -85,8 +85,9 @@ void main()
 }
 )";
 const char* const FADING_FLASH_PROGRAMS =
-    R"(// A flash whose brightness its owner sets per entity, through custom parameter 0 (its
-// colour is multiplied by that vector), so one material serves flashes fading at their own pace.
+    R"(// A colour its owner scales per entity through custom parameter 0 (the colour is multiplied
+// by that vector), so one material serves flashes fading at their own pace, or weapons pulsing
+// in the glow scheme each at its own phase.
 
 vertex_program fadingflash_vs glsl
 {
@@ -126,30 +127,58 @@ void main()
     gl_FragColor = vec4(flashColour.rgb * intensity.rgb, 1.0);
 }
 )";
+// The material scheme the cameras' glow filter draws the scene in; materials without a
+// technique of it draw nothing there.
+const char* const GLOW_SCHEME = "glow";
+
+std::string litPass(const Ogre::ColourValue& colour, float shininess)
+{
+    Ogre::ColourValue specular =
+        shininess > 0 ? Ogre::ColourValue(0.4f, 0.4f, 0.4f) : Ogre::ColourValue::Black;
+    return "            ambient " + colourText(colour * 0.6f) + "\n            diffuse " +
+           colourText(colour) + "\n            specular " + colourText(specular) + " " +
+           std::to_string(int(shininess)) + "\n";
+}
+
+std::string emissivePass(const Ogre::ColourValue& colour)
+{
+    return "            ambient 0 0 0\n            diffuse 0 0 0\n            emissive " +
+           colourText(colour) + "\n";
+}
+
+// Added to what is behind, not writing depth, seen from both sides.
+const char* const ADDITIVE_LINES =
+    "            scene_blend add\n            depth_write off\n            cull_hardware none\n";
+
+// A material of a technique for the default scheme and, when given, one for the glow scheme,
+// from the lines inside their passes.
+std::string material(const std::string& name, const std::string& pass, const std::string& glowPass = "")
+{
+    std::string text = "material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" + pass +
+                       "        }\n    }\n";
+    if (!glowPass.empty())
+        text += "    technique\n    {\n        scheme " + std::string(GLOW_SCHEME) +
+                "\n        pass\n        {\n" + glowPass + "        }\n    }\n";
+    return text + "}\n";
+}
 } // namespace
 
 void MaterialScript::addBlock(const std::string& name, const Ogre::ColourValue& colour)
 {
     mMaterials.push_back(
-        "material " + name +
-        "\n{\n    technique\n    {\n        pass\n        {\n"
-        "            vertex_program_ref blocklight_vs\n            {\n            }\n"
-        "            fragment_program_ref blocklight_fs\n            {\n"
-        "                param_named surfaceColour float4 " +
-        colourText(colour) +
-        "\n            }\n"
-        "            texture_unit lightmap\n            {\n                texture lightmap\n"
-        "                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+        material(name, "            vertex_program_ref blocklight_vs\n            {\n            }\n"
+                       "            fragment_program_ref blocklight_fs\n            {\n"
+                       "                param_named surfaceColour float4 " +
+                           colourText(colour) +
+                           "\n            }\n"
+                           "            texture_unit lightmap\n            {\n"
+                           "                texture lightmap\n"
+                           "                tex_address_mode clamp\n            }\n"));
 }
 
 void MaterialScript::addLit(const std::string& name, const Ogre::ColourValue& colour, float shininess)
 {
-    Ogre::ColourValue specular =
-        shininess > 0 ? Ogre::ColourValue(0.4f, 0.4f, 0.4f) : Ogre::ColourValue::Black;
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
-                         "            ambient " + colourText(colour * 0.6f) + "\n            diffuse " +
-                         colourText(colour) + "\n            specular " + colourText(specular) + " " +
-                         std::to_string(int(shininess)) + "\n        }\n    }\n}\n");
+    mMaterials.push_back(material(name, litPass(colour, shininess)));
 }
 
 void MaterialScript::addTextured(const std::string& name, const std::string& texture, bool lit)
@@ -157,37 +186,40 @@ void MaterialScript::addTextured(const std::string& name, const std::string& tex
     std::string lighting =
         lit ? "            ambient 0.7 0.7 0.7\n            diffuse 1 1 1\n" : "            lighting off\n";
     mMaterials.push_back(
-        "material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" + lighting +
-        "            texture_unit\n            {\n                texture " + texture +
-        " 2d 0\n                tex_address_mode clamp\n            }\n        }\n    }\n}\n");
+        material(name, lighting + "            texture_unit\n            {\n                texture " +
+                           texture + " 2d 0\n                tex_address_mode clamp\n            }\n"));
 }
 
-void MaterialScript::addGlow(const std::string& name, const Ogre::ColourValue& colour)
+void MaterialScript::addGlow(const std::string& name, const Ogre::ColourValue& colour, float glow)
 {
     // Lighting stays on so the emissive colour is used; nothing else adds to it.
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
-                         "            ambient 0 0 0\n            diffuse 0 0 0\n            emissive " +
-                         colourText(colour) + "\n        }\n    }\n}\n");
+    mMaterials.push_back(material(name, emissivePass(colour), emissivePass(colour * glow)));
+}
+
+void MaterialScript::addPulsing(const std::string& name, const Ogre::ColourValue& colour, float shininess,
+                                float gain)
+{
+    mMaterials.push_back(
+        material(name, litPass(colour, shininess),
+                 "            vertex_program_ref fadingflash_vs\n            {\n            }\n"
+                 "            fragment_program_ref fadingflash_fs\n            {\n"
+                 "                param_named flashColour float4 " +
+                     colourText(Ogre::ColourValue(gain, gain, gain)) + "\n            }\n"));
 }
 
 void MaterialScript::addAdditive(const std::string& name, const Ogre::ColourValue& colour)
 {
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
-                         "            ambient 0 0 0\n            diffuse 0 0 0\n            emissive " +
-                         colourText(colour) +
-                         "\n            scene_blend add\n            depth_write off\n"
-                         "            cull_hardware none\n        }\n    }\n}\n");
+    mMaterials.push_back(material(name, emissivePass(colour) + ADDITIVE_LINES));
 }
 
 void MaterialScript::addFadingFlash(const std::string& name, const Ogre::ColourValue& colour)
 {
-    mMaterials.push_back("material " + name + "\n{\n    technique\n    {\n        pass\n        {\n" +
-                         "            scene_blend add\n            depth_write off\n"
-                         "            cull_hardware none\n"
-                         "            vertex_program_ref fadingflash_vs\n            {\n            }\n"
-                         "            fragment_program_ref fadingflash_fs\n            {\n"
-                         "                param_named flashColour float4 " +
-                         colourText(colour) + "\n            }\n        }\n    }\n}\n");
+    mMaterials.push_back(material(name, std::string(ADDITIVE_LINES) +
+                                            "            vertex_program_ref fadingflash_vs\n            {\n"
+                                            "            }\n"
+                                            "            fragment_program_ref fadingflash_fs\n            {\n"
+                                            "                param_named flashColour float4 " +
+                                            colourText(colour) + "\n            }\n"));
 }
 
 bool MaterialScript::save(const std::string& path) const

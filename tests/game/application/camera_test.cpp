@@ -3,20 +3,29 @@
 #include "game/application/hud.h"
 #include "game/multiplayer/player.h"
 #include "game/world/eventdispatcher.h"
+#include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "game/world/weapon.h"
 #include "support/game/gamerun.h"
 #include "support/game/localmatch.h"
+#include "support/tempdir.h"
 
 #include <OgreCamera.h>
 #include <OgreCompositor.h>
 #include <OgreCompositorChain.h>
 #include <OgreCompositorInstance.h>
 #include <OgreCompositorManager.h>
+#include <OgreImage.h>
+#include <OgreRenderWindow.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace
 {
@@ -36,6 +45,42 @@ void withMatch(const std::function<void(test::GameRun&, test::LocalMatch&)>& che
             game.then([&](test::GameRun&) { match.reset(); });
         });
     EXPECT_EQ(0, outcome.result);
+}
+
+// The window's picture as the camera draws it now, without the game's next frame.
+Ogre::Image drawNow(test::GameRun& game)
+{
+    Ogre::RenderWindow& window = *game.getRenderWindow();
+    window.update(false);
+    Ogre::Image picture(Ogre::PF_BYTE_RGBA, window.getWidth(), window.getHeight());
+    window.copyContentsToMemory(Ogre::Box(0, 0, window.getWidth(), window.getHeight()),
+                                picture.getPixelBox());
+    return picture;
+}
+
+// How far around a point the glow is looked for, in pixels at 640 x 360.
+const int GLOW_REACH = 20;
+
+// The blue of a square of pixels around a point of the world, as the camera sees it.
+float blueAround(const Ogre::Image& picture, game::Camera& camera, const Ogre::Vector3& point, int half)
+{
+    const Ogre::Vector3 screen =
+        camera.getCamera()->getProjectionMatrix() * (camera.getCamera()->getViewMatrix() * point);
+    const int cx = static_cast<int>((screen.x + 1.0f) * 0.5f * picture.getWidth());
+    const int cy = static_cast<int>((1.0f - screen.y) * 0.5f * picture.getHeight());
+    float blue = 0.0f;
+    for (int y = std::max(0, cy - half); y < std::min<int>(picture.getHeight(), cy + half); ++y)
+        for (int x = std::max(0, cx - half); x < std::min<int>(picture.getWidth(), cx + half); ++x)
+            blue += picture.getColourAt(x, y, 0).b;
+    return blue;
+}
+
+// Turns an item to a bob phase, as its frames would.
+void turnTo(game::Item& item, float phase)
+{
+    item.interpolate(std::fmod(phase - item.getBobPhase() + Ogre::Math::TWO_PI, Ogre::Math::TWO_PI) /
+                         game::Item::BOB_SPEED,
+                     1.0f);
 }
 
 // The human's health becomes exactly this (the shipped player's integrity is 100).
@@ -62,15 +107,14 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
             EXPECT_NEAR(0.5f, camera.getRedFlash(), 1e-4f);
             camera.update(0.25f);
             EXPECT_NEAR(0.25f, camera.getRedFlash(), 1e-4f);
-            // No material of the game glows: the glow draws the flash alone while there is one,
-            // then nothing.
+            // The game's materials glow: the whole glow stays, its last pass showing the flash.
             Ogre::CompositorInstance* glow = Ogre::CompositorManager::getSingleton()
                                                  .getCompositorChain(camera.getViewport())
                                                  ->getCompositor("glow1");
             ASSERT_TRUE(glow);
-            EXPECT_EQ(game::Camera::FLASH_TECHNIQUE, glow->getScheme());
+            EXPECT_EQ("", glow->getScheme());
             camera.update(0.25f);
-            EXPECT_EQ(game::Camera::PLAIN_TECHNIQUE, glow->getScheme());
+            EXPECT_EQ("", glow->getScheme());
 
             // Critical health: the heartbeat rises over 0.5 s; it falls over 4 s once the player
             // is no longer alive, and death flashes fully.
@@ -188,4 +232,62 @@ TEST(Camera, SplitScreenGivesEachCameraHalfTheWindowKeepingItsFilters)
             EXPECT_EQ(nullptr, right.getViewport());
         },
         2);
+}
+
+// A weapon lying in view beside a lamp and the exit: the camera draws the whole glow, and the
+// weapon glows around itself while its pulse is up; while it is down the filters change nothing
+// there, so what does not glow adds nothing to the glow. The same weapon in the human's hand
+// never glows. With KORVANE_UPDATE_REFERENCE set, the frame at the pulse's height becomes
+// docs/screens/glow.png.
+TEST(Camera, AWeaponLyingInViewPulsesInTheGlowBesideALampAndTheExit)
+{
+    const std::string picture = std::string(std::getenv("KORVANE_BINARY_DIR")) + "/glow.png";
+    withMatch(
+        [&](test::GameRun& game, test::LocalMatch& match)
+        {
+            game::Camera& camera = *game.getCamera(0);
+            game::EntityManager& entities = *game.getEntityManager();
+            const Ogre::Vector3 at = match.human(0)->getPosition();
+            auto place = [&](const char* name, const Ogre::Vector3& offset)
+            {
+                return entities.createEntity(name, at + offset, Ogre::Quaternion::IDENTITY,
+                                             Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+            };
+            auto* weapon = static_cast<game::Weapon*>(place("pistol", Ogre::Vector3(1.5f, 0.3f, 0.0f)));
+            auto* exit = static_cast<game::Item*>(place("exit", Ogre::Vector3(4.0f, -0.9f, 0.0f)));
+            ASSERT_TRUE(weapon && exit && place("lamp", Ogre::Vector3(6.5f, 1.5f, 0.0f)));
+            camera.setFixedView(at + Ogre::Vector3(3.5f, 1.0f, 0.0f), at + Ogre::Vector3(3.5f, 2.0f, 7.0f));
+            game.runTicks(10);
+            camera.update(1.0f);
+            EXPECT_EQ("", Ogre::CompositorManager::getSingleton()
+                              .getCompositorChain(camera.getViewport())
+                              ->getCompositor("glow1")
+                              ->getScheme());
+
+            const Ogre::Vector3 hand = at + Ogre::Vector3(0.5f, 0.3f, 0.0f);
+            float added[2], addedInHand[2];
+            turnTo(*exit, 0.0f);
+            for (int down = 0; down < 2; ++down)
+            {
+                // The weapon turned to a phase where its glow is at its height, then to one where
+                // it is off.
+                turnTo(*weapon, Ogre::Math::PI * (down ? 0.75f : 0.25f));
+                Ogre::Image on = drawNow(game);
+                if (!down)
+                    on.save(picture);
+                camera.setCompositorsEnabled(false);
+                const Ogre::Image off = drawNow(game);
+                camera.setCompositorsEnabled(true);
+                added[down] = blueAround(on, camera, weapon->getRenderPosition(), GLOW_REACH) -
+                              blueAround(off, camera, weapon->getRenderPosition(), GLOW_REACH);
+                addedInHand[down] = blueAround(on, camera, hand, GLOW_REACH / 2) -
+                                    blueAround(off, camera, hand, GLOW_REACH / 2);
+            }
+            EXPECT_GT(added[0], 10.0f);
+            EXPECT_NEAR(0.0f, added[1], 0.5f);
+            EXPECT_NEAR(0.0f, addedInHand[0], 0.5f);
+            EXPECT_NEAR(0.0f, addedInHand[1], 0.5f);
+        });
+    if (std::getenv("KORVANE_UPDATE_REFERENCE"))
+        test::writeFile(test::sourcePath("docs/screens/glow.png"), test::readFile(picture));
 }
