@@ -2,10 +2,12 @@
 #include "game/editor/levelelement.h"
 #include "game/editor/levelelementlayer.h"
 #include "game/editor/levelelementtype.h"
+#include "game/world/weapon.h"
 
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
+#include <OgreSubEntity.h>
 
 namespace game
 {
@@ -40,6 +42,10 @@ void LevelElementPosition::create(const Ogre::Vector3& position, const Ogre::Mes
 
     mMeshNode = layerNode->createChildSceneNode();
     mMeshEntity = scene->createEntity(mesh);
+    // A weapon's mesh glows by its custom parameter, which would otherwise hold whatever a weapon
+    // lying in the last game left in its material; placed in the editor it does not glow.
+    if (mMeshEntity->getNumSubEntities() > 0)
+        mMeshEntity->getSubEntity(0)->setCustomParameter(Weapon::GLOW_PARAMETER, Ogre::Vector4::ZERO);
     mMeshEntity->getUserObjectBindings().setUserAny(Ogre::Any(this));
     mMeshNode->attachObject(mMeshEntity);
     const std::string skin = mElement->getType()->getSkinName();

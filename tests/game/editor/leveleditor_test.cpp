@@ -9,6 +9,7 @@
 #include "game/world/controller.h"
 #include "game/world/entity.h"
 #include "game/world/human.h"
+#include "game/world/weapon.h"
 #include "game/world/entitymanager.h"
 #include "game/world/eventdispatcher.h"
 #include "support/game/editorrig.h"
@@ -16,7 +17,9 @@
 #include "support/game/levelbuilder.h"
 #include "support/game/mapworld.h"
 
+#include <OgreEntity.h>
 #include <OgreRoot.h>
+#include <OgreSubEntity.h>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +165,10 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
     rig.choose("crate");
     EXPECT_EQ(editor.getCurrentType()->getName(), "crate");
     rig.place(0.3f, 0.6f);
+    // Nothing placed glows with what a weapon lying in the last game left in its material.
+    EXPECT_EQ(Ogre::Vector4::ZERO,
+              rig.element(4)->getPosition(0)->getMeshEntity()->getSubEntity(0)->getCustomParameter(
+                  game::Weapon::GLOW_PARAMETER));
     rig.choose("spstart");
     rig.place(-1.2f, 1.4f);
     const Lines built{"techfloor@-2.0,0.5,0.0", "techfloor@-1.0,0.5,0.0", "techfloor@0.0,0.5,0.0",
