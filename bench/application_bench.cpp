@@ -15,8 +15,6 @@
 
 namespace
 {
-const char* const NOT_STARTED = "the game could not start (a display is needed), see its error above";
-
 void useOpenALWithoutSoundCard()
 {
     setenv("ALSOFT_DRIVERS", "null", 0);
@@ -37,7 +35,7 @@ void BM_StartUpToFirstMenuFrame(benchmark::State& state)
             {"--no-update-check"});
         if (outcome.frames == 0)
         {
-            state.SkipWithError(NOT_STARTED);
+            state.SkipWithError(test::GameRun::NOT_STARTED);
             break;
         }
         state.SetIterationTime(std::chrono::duration<double>(firstFrame - start).count());
@@ -52,7 +50,7 @@ void insideGame(benchmark::State& state, const std::function<void(test::GameRun&
     test::UserFolder user;
     user.writeTestConfiguration();
     if (test::GameRun::play([&](test::GameRun& game) { game.then(work); }, {"--no-update-check"}).frames == 0)
-        state.SkipWithError(NOT_STARTED);
+        state.SkipWithError(test::GameRun::NOT_STARTED);
 }
 
 void BM_MenuBuild(benchmark::State& state)

@@ -3,7 +3,8 @@
 // in view, with the screen filters on and off side by side (targets: under 16.7 ms, and with
 // filters at most 1.5 times the frame without), a rebuild of the HUD, and 50 world labels that
 // all change every frame.
-// Run with a display: xvfb-run -a build/bin/bench_playing --benchmark_filter=Frame
+// Run with a display: xvfb-run -a build/bin/bench_playing --benchmark_filter=Frame. A game that
+// cannot start (no display) shows its error and each benchmark reports that instead of a figure.
 #include "engine/presentation/labelmanager.h"
 #include "game/application/camera.h"
 #include "game/application/hud.h"
@@ -53,7 +54,7 @@ void insideGame(benchmark::State& state, unsigned int humans, const std::functio
     user.writeTestConfiguration(
         {{"video/width", "1280"}, {"video/height", "720"}, {"video/filters", filters ? "true" : "false"}});
     std::unique_ptr<test::LocalMatch> match;
-    test::GameRun::play(
+    const test::GameRun::TOutcome outcome = test::GameRun::play(
         [&](test::GameRun& game)
         {
             if (humans)
@@ -67,6 +68,8 @@ void insideGame(benchmark::State& state, unsigned int humans, const std::functio
             game.then([&](test::GameRun&) { match.reset(); });
         },
         {"--no-update-check"});
+    if (outcome.frames == 0)
+        state.SkipWithError(test::GameRun::NOT_STARTED);
 }
 
 void playFrames(benchmark::State& state, unsigned int humans)

@@ -83,6 +83,10 @@ class GameRun : public game::Application
 public:
     typedef std::function<void(GameRun&)> Step;
 
+    // What a benchmark says instead of a figure when the game could not start (no frame drawn).
+    static constexpr const char* NOT_STARTED =
+        "the game could not start (a display is needed), see its error above";
+
     struct TOutcome
     {
         // What the export run would return.
