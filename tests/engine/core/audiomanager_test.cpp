@@ -1,12 +1,13 @@
 #include "audiotest.h"
 
+#include "support/loopback.h"
+
 #include <OgreException.h>
 
 #include <AL/alc.h>
 
 #include <cmath>
 #include <fstream>
-#include <thread>
 
 using brix::AudioManager;
 using brix::AudioSample;
@@ -207,13 +208,33 @@ TEST_F(AudioManagerTest, OpeningLogsTheDevicesAndRefusesTooManyChannels)
     EXPECT_TRUE(makeAudio(1).isInitialized());
 }
 
+namespace
+{
+// Seconds of sound in the recording the wave writer makes as it mixes: what it has written out
+// so far, at most a few hundredths of a second behind the mix. The mix runs on OpenAL's own
+// thread, which a busy machine holds back and which then catches up: the sounds are timed on
+// this, not on the clock.
+double recordedSeconds(const std::string& path)
+{
+    unsigned rate = 0, channels = 0;
+    const size_t samples = test::readWavSamples(path, rate, channels).size();
+    return rate && channels ? double(samples) / channels / rate : 0.0;
+}
+
+// Waits, at most 10 s, until the recording holds the given seconds.
+bool recordedUntil(const std::string& path, double seconds)
+{
+    return test::pollUntil([] {}, [&] { return recordedSeconds(path) >= seconds; }, 10000, 5);
+}
+} // namespace
+
 TEST_F(AudioManagerTest, APlayedSampleAndAStreamAreReallyMixed)
 {
     const std::string recording = sharedFile("mix.wav");
     const std::string config = sharedFile("alsoft.conf");
     test::writeFile(config, "sample-type = int16\n[wave]\nfile = " + recording + "\n");
     inFreshProcess({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", config}},
-                   [this]
+                   [this, &recording]
                    {
                        makeAudio(2);
                        AudioSample* sample = tone("tone.wav", 0.2);
@@ -223,11 +244,14 @@ TEST_F(AudioManagerTest, APlayedSampleAndAStreamAreReallyMixed)
                                                   test::sinePcm16(22050, 0.2, 440.0, 0.5), 22050, 1));
                        addFile("tone.ogg.keep", "");
                        brix::AudioStream* stream = mAudio->createStream("tone.ogg", GROUP);
-                       std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                       // Each sound starts once the recording shows the mix has gone far enough:
+                       // 0.2 s of silence first, then past the 0.2 s tone, what the writer may
+                       // still hold back and a quiet stretch.
+                       ASSERT_TRUE(recordedUntil(recording, 0.2));
                        ASSERT_NE(sample->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false, -1), 0u);
-                       std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                       ASSERT_TRUE(recordedUntil(recording, recordedSeconds(recording) + 0.5));
                        stream->play(Ogre::Vector3::ZERO, -1.0f, 1.0f, false);
-                       std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                       ASSERT_TRUE(recordedUntil(recording, recordedSeconds(recording) + 0.5));
                        mAudio.reset();
                    });
 
