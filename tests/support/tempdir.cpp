@@ -1,5 +1,6 @@
 #include "support/tempdir.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,8 +33,16 @@ std::string readFile(const std::string& path)
 
 void writeFile(const std::string& path, const std::string& content)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+    // Whole or not at all, as the game writes its files: a service or thread watching the folder
+    // never reads one half written. The hidden name is one no watcher lists.
+    const size_t slash = path.rfind('/') + 1;
+    const std::string temporary = path.substr(0, slash) + "." + path.substr(slash) + ".writing";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0)
+        std::remove(temporary.c_str());
 }
 
 std::string sourcePath(const std::string& relative)

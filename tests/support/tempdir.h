@@ -23,7 +23,7 @@ private:
 
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& path);
-// Writes a whole file, replacing it.
+// Writes a whole file, replacing it at once (never seen half written).
 void writeFile(const std::string& path, const std::string& content);
 // The path of a file in the source tree (tests run from the source root).
 std::string sourcePath(const std::string& relative);
