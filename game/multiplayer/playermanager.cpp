@@ -58,7 +58,7 @@ bool isRelayedAboutPlayer(unsigned int id)
 
 const char* const PlayerManager::VOICE_SOUNDS[2] = {"quellan1.wav", "quellan2.wav"};
 
-PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS)
+PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS), mDeparting(MAX_PLAYERS)
 {
     if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
         for (const char* name : VOICE_SOUNDS)
@@ -109,15 +109,21 @@ Player* PlayerManager::createPlayer()
 
 void PlayerManager::deletePlayer(Player* player)
 {
-    for (auto& slot : mPlayers)
-        if (slot.get() == player)
-            slot.reset();
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+        if (mPlayers[slot].get() == player)
+        {
+            mPlayers[slot].reset();
+            mDeparting[slot] = false;
+        }
 }
 
 void PlayerManager::deleteAllPlayers()
 {
-    for (auto& slot : mPlayers)
-        slot.reset();
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+    {
+        mPlayers[slot].reset();
+        mDeparting[slot] = false;
+    }
 }
 
 Player* PlayerManager::getPlayer(unsigned int index) const
@@ -484,9 +490,20 @@ void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
     if (mAuthoritative || !isRelayedAboutPlayer(id) || id == EventDispatcher::PlayerLeftMatch)
         return;
     const unsigned int index = static_cast<unsigned int>(a);
-    if (index >= 1 && index <= MAX_PLAYERS && !mPlayers[index - 1])
+    if (index < 1 || index > MAX_PLAYERS)
+        return;
+    std::unique_ptr<Player>& slot = mPlayers[index - 1];
+    if (slot && mDeparting[index - 1] && slot->getState() == Player::NotInMatch)
+    {
+        // The departure came, and the slot was given again before a block took it away: this
+        // is about the newcomer.
+        mDepartedNames[index - 1] = slot->getName();
+        mDeparting[index - 1] = false;
+        slot.reset();
+    }
+    if (!slot)
         // Registered last, the new player still hears this event in this delivery.
-        mPlayers[index - 1].reset(new Player(this, index, mAuthoritative));
+        slot.reset(new Player(this, index, mAuthoritative));
 }
 
 void PlayerManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
@@ -519,9 +536,14 @@ void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
     for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
     {
         const bool set = (occupied & (1u << slot)) != 0;
-        if (!set && mPlayers[slot])
+        if (!set && mPlayers[slot] && mPlayers[slot]->getState() != Player::NotInMatch)
+            // The block overtook the events: what the player said or scored before leaving,
+            // and its departure, still arrive and need its name.
+            mDeparting[slot] = true;
+        else if (!set && mPlayers[slot])
         {
             mDepartedNames[slot] = mPlayers[slot]->getName();
+            mDeparting[slot] = false;
             mPlayers[slot].reset();
         }
         else if (set && !mPlayers[slot])

@@ -93,8 +93,9 @@ public:
     // Index 1 to 8; null for any other or a free slot.
     Player* getPlayer(unsigned int index) const;
     // On a client, the name of the player that the last slot block took from index 1 to
-    // MAX_PLAYERS; empty for none. A departure event that the block overtook in the same
-    // packet still tells who left.
+    // MAX_PLAYERS; empty for none. A player in the match keeps its record after the block
+    // until its departure event arrives, so what it said or scored before leaving bears its
+    // name; a departure the block overtook all the same still tells who left.
     std::string getDepartedName(unsigned int index) const;
     Player* getPlayerByEntity(unsigned int entityId) const;
     // Appends every player in slot order.
@@ -157,6 +158,8 @@ private:
     std::unique_ptr<EntityMapSource> mMapSource;
     std::vector<std::unique_ptr<Player>> mPlayers;
     std::vector<std::string> mDepartedNames;
+    // On a client, the slots a block freed while their player was still in the match.
+    std::vector<bool> mDeparting;
     bool mAuthoritative = true;
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.
     bool mGameDataModified = false;

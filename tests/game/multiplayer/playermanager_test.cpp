@@ -122,19 +122,41 @@ TEST(PlayerManager, AClientMakesThePlayerAnEventNamesBeforeTheSlotsArrive)
     EXPECT_EQ(client.getPlayerByEntity(17), player);
     EXPECT_EQ(client.getPlayerByEntity(0), nullptr);
 
-    // A later block without the slot takes the player away again.
+    // A block that overtakes the player's last events keeps its record until its departure
+    // arrives: what it said before leaving bears its name.
+    const auto deliver = [&link](unsigned int id, int a, const std::string& text)
+    {
+        link.serverEvents.post(id, a, 0, text);
+        link.serverEvents.dispatch();
+        link.flush();
+        link.clientEvents.dispatch();
+    };
+    EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
+    EXPECT_EQ(client.getPlayer(3), player);
+    deliver(EventDispatcher::ChatMessage, 3, "gg");
+    EXPECT_EQ(client.getPlayer(3), player);
+    deliver(EventDispatcher::PlayerLeftMatch, 3, "");
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
     EXPECT_EQ(occupied(client), 0u);
     // Its name stays known for the departure message until the slot is taken again.
     EXPECT_EQ(client.getDepartedName(3), std::string(Player::MAX_NAME_SIZE, 'n'));
-    // The departure the block overtook brings back no nameless record.
-    link.serverEvents.post(EventDispatcher::PlayerLeftMatch, 3, 0, "");
-    link.serverEvents.dispatch();
-    link.flush();
-    link.clientEvents.dispatch();
+    // A departure that comes after the record went brings back no nameless one.
+    deliver(EventDispatcher::PlayerLeftMatch, 3, "");
     EXPECT_EQ(occupied(client), 0u);
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0x04}), brix::NetworkStream::SUCCESS);
     EXPECT_EQ(client.getDepartedName(3), "");
+
+    // A slot given again before a block showed it free: the newcomer's first event, after the
+    // departure, gets a record of its own.
+    deliver(EventDispatcher::PlayerEnteredMatch, 3, "");
+    deliver(EventDispatcher::PlayerRenamed, 3, "Old");
+    EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
+    deliver(EventDispatcher::PlayerLeftMatch, 3, "");
+    EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0x04}), brix::NetworkStream::SUCCESS);
+    deliver(EventDispatcher::PlayerConfigured, 3, "");
+    ASSERT_NE(client.getPlayer(3), nullptr);
+    EXPECT_EQ(client.getPlayer(3)->getName(), "");
+    EXPECT_EQ(client.getDepartedName(3), "Old");
     client.initialize(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
