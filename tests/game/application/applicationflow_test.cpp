@@ -602,9 +602,9 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
                                              game.getPlayerManager()->getPlayers(players);
                                              return players.size() == 3;
                                          }));
-                    // Stay until the host has seen the scoreboard, then leave.
-                    runUntil(
-                        game, [] { return false; }, 3000);
+                    // Stay until the host says it has seen the scoreboard, then leave.
+                    EXPECT_TRUE(runUntil(
+                        game, [&] { return hasMessage(game, "Tester: scoreboard seen"); }, 60000));
                 });
         },
         {"--no-update-check"});
@@ -703,9 +703,11 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                     game.openMenu("");
                     EXPECT_FALSE(game.isPaused());
                     EXPECT_EQ(0, game.item("mp", "restart")->getState());
+                    // The joiner leaves once it hears this.
+                    game.getClient(0)->sendChatMessage("scoreboard seen");
                     int status = -1;
-                    test::pollUntil([] {}, [&] { return waitpid(joiner, &status, WNOHANG) == joiner; }, 60000,
-                                    50);
+                    runUntil(
+                        game, [&] { return waitpid(joiner, &status, WNOHANG) == joiner; }, 60000);
                     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
                     joiner = 0;
                 });
