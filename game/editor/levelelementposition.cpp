@@ -7,7 +7,6 @@
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
-#include <OgreSubEntity.h>
 
 namespace game
 {
@@ -44,8 +43,7 @@ void LevelElementPosition::create(const Ogre::Vector3& position, const Ogre::Mes
     mMeshEntity = scene->createEntity(mesh);
     // A weapon's mesh glows by its custom parameter, which would otherwise hold whatever a weapon
     // lying in the last game left in its material; placed in the editor it does not glow.
-    if (mMeshEntity->getNumSubEntities() > 0)
-        mMeshEntity->getSubEntity(0)->setCustomParameter(Weapon::GLOW_PARAMETER, Ogre::Vector4::ZERO);
+    Weapon::setGlow(mMeshEntity, Ogre::Vector4::ZERO);
     mMeshEntity->getUserObjectBindings().setUserAny(Ogre::Any(this));
     mMeshNode->attachObject(mMeshEntity);
     const std::string skin = mElement->getType()->getSkinName();

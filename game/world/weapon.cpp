@@ -149,8 +149,13 @@ float Weapon::getGlow(float bobPhase)
 void Weapon::interpolate(float frameSeconds, float fraction)
 {
     Item::interpolate(frameSeconds, fraction);
-    Ogre::Entity* entity = getMeshEntity();
-    if (isAvailable() && entity && entity->getNumSubEntities() > 0)
-        entity->getSubEntity(0)->setCustomParameter(GLOW_PARAMETER, GLOW_COLOUR * getGlow(getBobPhase()));
+    if (isAvailable())
+        setGlow(getMeshEntity(), GLOW_COLOUR * getGlow(getBobPhase()));
+}
+
+void Weapon::setGlow(Ogre::Entity* entity, const Ogre::Vector4& glow)
+{
+    if (entity && entity->getNumSubEntities() > 0)
+        entity->getSubEntity(0)->setCustomParameter(GLOW_PARAMETER, glow);
 }
 } // namespace game

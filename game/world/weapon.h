@@ -24,6 +24,9 @@ public:
     // The custom shader parameter of sub-entity 0 that carries the glow; the material of a
     // weapon mesh's first submesh draws it in the glow scheme.
     static constexpr size_t GLOW_PARAMETER = 0;
+    // Sets the glow of an entity of a weapon's mesh (none for zero); an entity without
+    // sub-entities or a null one is passed over.
+    static void setGlow(Ogre::Entity* entity, const Ogre::Vector4& glow);
 
     explicit Weapon(EntityManager* manager);
     ~Weapon() override;

@@ -16,7 +16,6 @@
 #include <OgreMesh.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
-#include <OgreSubEntity.h>
 
 #include <algorithm>
 #include <cmath>
@@ -116,8 +115,7 @@ void WeaponSlot::attach(Weapon* weapon)
         scene.createSceneNode(mWeaponNode, mWeaponEntity, root,
                               weapon->getMesh() ? weapon->getMesh()->getName() : "");
         // The same mesh as a weapon lying in the world, which glows; in the hand it never does.
-        if (mWeaponEntity && mWeaponEntity->getNumSubEntities() > 0)
-            mWeaponEntity->getSubEntity(0)->setCustomParameter(Weapon::GLOW_PARAMETER, Ogre::Vector4::ZERO);
+        Weapon::setGlow(mWeaponEntity, Ogre::Vector4::ZERO);
         if (Ogre::MeshPtr flash = weapon->getFlashMesh())
         {
             scene.createSceneNode(mFlashNode, mFlashEntity, root, flash->getName());
