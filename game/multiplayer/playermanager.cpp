@@ -494,16 +494,19 @@ void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
         return;
     std::unique_ptr<Player>& slot = mPlayers[index - 1];
     if (slot && mDeparting[index - 1] && slot->getState() == Player::NotInMatch)
-    {
         // The departure came, and the slot was given again before a block took it away: this
         // is about the newcomer.
-        mDepartedNames[index - 1] = slot->getName();
-        mDeparting[index - 1] = false;
-        slot.reset();
-    }
+        forgetDeparted(index - 1);
     if (!slot)
         // Registered last, the new player still hears this event in this delivery.
         slot.reset(new Player(this, index, mAuthoritative));
+}
+
+void PlayerManager::forgetDeparted(unsigned int slot)
+{
+    mDepartedNames[slot] = mPlayers[slot]->getName();
+    mDeparting[slot] = false;
+    mPlayers[slot].reset();
 }
 
 void PlayerManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
@@ -541,11 +544,7 @@ void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
             // and its departure, still arrive and need its name.
             mDeparting[slot] = true;
         else if (!set && mPlayers[slot])
-        {
-            mDepartedNames[slot] = mPlayers[slot]->getName();
-            mDeparting[slot] = false;
-            mPlayers[slot].reset();
-        }
+            forgetDeparted(slot);
         else if (set && !mPlayers[slot])
         {
             mDepartedNames[slot].clear();

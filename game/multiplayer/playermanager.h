@@ -145,6 +145,8 @@ private:
     Ogre::Vector3 chooseMultiplayerStart(const Entity* own) const;
     // The placing of the winner's score, 0 when it makes no table; adds it when it does.
     int submitHighScore(const Player& winner);
+    // On a client, drops the record of a player who left, keeping its name for the departure.
+    void forgetDeparted(unsigned int slot);
     // Starts the match on the loaded level; exceptions out of its scene and entities pass
     // through to startMatch.
     void buildMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
