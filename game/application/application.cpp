@@ -364,6 +364,10 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
         }
         mEventDispatcher->dispatch();
     }
+    // However a joined connection ended (the host gone, a time-out, a kick, or this client giving
+    // up on the match), nothing of the match is left to play.
+    if (mGameMode == MODE_JOINED && isJoinedConnectionOver())
+        leaveEndedJoin();
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();
@@ -546,6 +550,12 @@ void Application::sendChatMessage(const std::string& text)
 unsigned int Application::getInputAdvance() const
 {
     return static_cast<unsigned int>(std::max(0, mClients[0]->getInputAdvance()));
+}
+
+bool Application::isJoinedConnectionOver() const
+{
+    const brix::NetworkManager::ConnectionState state = mClients[0]->getNetworkState();
+    return state != brix::NetworkManager::CONNECTING && state != brix::NetworkManager::CONNECTED;
 }
 
 unsigned int Application::getSlotCount() const

@@ -358,6 +358,11 @@ private:
     // The first client's input advance in ticks.
     unsigned int getInputAdvance() const;
     unsigned int getSlotCount() const;
+    // The first client's connection to a remote host has ended; one still being made has not.
+    bool isJoinedConnectionOver() const;
+    // A joined game whose connection ended goes back to the menu as "End game" does, with the
+    // messages that told of the end still shown.
+    void leaveEndedJoin();
     void startRequestedHost();
 
     // The menu actions, by page.

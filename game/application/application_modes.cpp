@@ -208,6 +208,16 @@ void Application::restartMatch()
     }
 }
 
+void Application::leaveEndedJoin()
+{
+    // Ending the game clears the messages: what they told of the end is written again after it.
+    const std::vector<std::string> shown = mMessageDisplay->getMessages();
+    endGame();
+    for (const std::string& line : shown)
+        mMessageDisplay->writeMessage(line, true);
+    openMenu("");
+}
+
 void Application::joinMatch()
 {
     endGame();

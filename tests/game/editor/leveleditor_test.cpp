@@ -395,7 +395,7 @@ TEST(LevelEditor, KeepsEveryPositionInsideTheWorldThroughDragsKeysAndASave)
     rig.press(EditorRig::SPACE);
     rig.choose("crate");
     rig.place(-100.0f, 0.0f);
-    rig.place(150.0f, 0.0f);
+    rig.place(150.0f, 3.0f);
     rig.press(EditorRig::SPACE);
     rig.moveTo(-110.0f, -5.0f);
     rig.drag(160.0f, 5.0f);
@@ -408,13 +408,24 @@ TEST(LevelEditor, KeepsEveryPositionInsideTheWorldThroughDragsKeysAndASave)
         rig.press(EditorRig::DOWN);
     rig.release(EditorRig::LEFT_ALT);
     rig.press(EditorRig::RIGHT);
-    EXPECT_EQ(rig.elements(), (Lines{"crate@0.0,0.5,100.0", "crate@250.0,0.5,100.0"}));
+    EXPECT_EQ(rig.elements(), (Lines{"crate@0.0,0.5,100.0", "crate@250.0,3.5,100.0"}));
+    // And past the lower faces, each by ten steps.
+    for (int press = 0; press < 260; ++press)
+    {
+        rig.press(EditorRig::LEFT);
+        rig.press(EditorRig::DOWN);
+    }
+    rig.hold(EditorRig::LEFT_ALT);
+    for (int press = 0; press < 210; ++press)
+        rig.press(EditorRig::UP);
+    rig.release(EditorRig::LEFT_ALT);
+    EXPECT_EQ(rig.elements(), (Lines{"crate@-250.0,-249.5,-100.0", "crate@0.0,-246.5,-100.0"}));
 
     rig.editor().saveLevel();
     EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' succesfully saved"));
     ASSERT_TRUE(rig.levelWorld().load("edge"));
     EXPECT_EQ(rig.level().getRepairCount(), 0u);
-    EXPECT_EQ(rig.level().getPoints().at(1).getPosition(), Ogre::Vector3(250.0f, 0.5f, 100.0f));
+    EXPECT_EQ(rig.level().getPoints().at(0).getPosition(), Ogre::Vector3(-250.0f, -249.5f, -100.0f));
 }
 
 TEST(LevelEditor, RoutesTakeSixteenPositionsAndDeletingOneLinksTheRest)
