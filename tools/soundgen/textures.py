@@ -311,8 +311,9 @@ def help_panel(font, title, rows, width=1024, height=512, notes=()):
 # One picture serves both keyboard controllers: where they differ, each is named as the player
 # menu names it.
 KEYBOARD_ROWS = [
-    ("WALK", "A and D, or Left and Right"), ("AIM", 'mouse, with "Keyboard+mouse"'),
-    ("", 'Up and Down, with "Keyboard"'), ("JUMP", "SPACE or W"), ("CROUCH", "S"),
+    ("WALK", "A and D, without turning"), ("", 'Left and Right, turning too with "Keyboard"'),
+    ("AIM", 'mouse, with "Keyboard+mouse"'), ("", 'Up and Down, with "Keyboard"'),
+    ("JUMP", "SPACE or W"), ("CROUCH", "S"),
     ("SHOOT", "CTRL, or left mouse button"), ("SWITCH", "F, or middle mouse button"),
     ("RELOAD", "R, or right mouse button"), ("INTERACT", "E"), ("SHIELD", "C"), ("INFO", "F1"),
 ]
