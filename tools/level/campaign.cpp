@@ -68,8 +68,10 @@ void solid(LevelPlan& plan, const char* block, float fromX, float toX, float top
 void buildSp01(LevelPlan& plan)
 {
     hall(plan, "techfloor", "techwall", 1, nullptr, "labwall", -2, 94, 12);
+    // A and D walk without turning: the hint says what turns, in the words of each controller.
     plan.start(0, 0).hint(0, 0,
-                          "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#.");
+                          "Jump up the steps, then across the gap.|Walk with #WALK#, jump with #JUMP#; "
+                          "you face where you aim with the #AIM#.");
 
     // Steps of 0.5 and 0.75, a gap of 2.5 over a pit 0.75 deep, then three more steps of 0.75 up
     // to the platform.
@@ -204,7 +206,10 @@ void buildSp06(LevelPlan& plan)
 void buildSp07(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "techceiling", "storagewall", -2, 66, 8);
-    plan.start(0, 0).hint(0, 0, "Pick up the heavy weapon and switch to it.");
+    // Picking a weapon up takes it in hand: a switch would go back to the pistol.
+    plan.start(0, 0).hint(0, 0,
+                          "Pick up the heavy weapon: it is ready at once, no need to switch.|"
+                          "#INTERACT# picks it up and takes it in hand.");
     plan.entity("heavyweapon", 5, PACKAGE).entity("ammo", 10, PACKAGE);
     plan.entity("soldier", 24, HUMAN).entity("ammo", 30, PACKAGE);
     // A container to climb, a step before it, with a guard on top.

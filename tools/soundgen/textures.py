@@ -311,8 +311,9 @@ def help_panel(font, title, rows, width=1024, height=512, notes=()):
 # One picture serves both keyboard controllers: where they differ, each is named as the player
 # menu names it.
 KEYBOARD_ROWS = [
-    ("WALK", "A and D, or Left and Right"), ("AIM", 'mouse, with "Keyboard+mouse"'),
-    ("", 'Up and Down, with "Keyboard"'), ("JUMP", "SPACE or W"), ("CROUCH", "S"),
+    ("WALK", "A and D, without turning"), ("", 'Left and Right, turning too with "Keyboard"'),
+    ("AIM", 'mouse, with "Keyboard+mouse"'), ("", 'Up and Down, with "Keyboard"'),
+    ("JUMP", "SPACE or W"), ("CROUCH", "S"),
     ("SHOOT", "CTRL, or left mouse button"), ("SWITCH", "F, or middle mouse button"),
     ("RELOAD", "R, or right mouse button"), ("INTERACT", "E"), ("SHIELD", "C"), ("INFO", "F1"),
 ]
@@ -334,10 +335,16 @@ EDITOR_MOUSE_ROWS = [
     ("TAB", "palette"), ("T", "add a position"),
 ]
 
+# Under the mouse rows, for the keys as well: what Alt and Shift leave alone.
+EDITOR_MOUSE_NOTES = [
+    "Alt moves entities and markers in depth;",
+    "blocks stay at depth 0 and never turn.",
+]
+
 EDITOR_KEY_ROWS = [
-    ("Arrow keys", "step"), ("DELETE", "remove selection"), ("R", "reset"), ("S", "next initial state"),
-    ("G", "grid size"), ("Ctrl + Z / Y", "undo / redo"), ("N", "centre the level"), ("L", "light and sound maps"),
-    ("P", "preview"), ("F1", "show or hide this help"),
+    ("Arrow keys", "step"), ("Alt + Up / Down", "step in depth"), ("DELETE", "remove selection"), ("R", "reset"),
+    ("S", "next initial state"), ("G", "grid size"), ("Ctrl + Z / Y", "undo / redo"), ("N", "centre the level"),
+    ("L", "light and sound maps"), ("P", "preview"), ("F1", "show or hide this help"),
 ]
 
 
@@ -386,7 +393,7 @@ def write_all(root):
         ("menulogo.png", menu_logo),
         ("keyboardinfo.png", lambda: help_panel(font, "KEYBOARD", KEYBOARD_ROWS, notes=KEYBOARD_NOTES)),
         ("gamepadinfo.png", lambda: help_panel(font, "GAMEPAD", GAMEPAD_ROWS)),
-        ("editinfoleft.png", lambda: help_panel(font, "EDITOR: MOUSE", EDITOR_MOUSE_ROWS)),
+        ("editinfoleft.png", lambda: help_panel(font, "EDITOR: MOUSE", EDITOR_MOUSE_ROWS, notes=EDITOR_MOUSE_NOTES)),
         ("editinforight.png", lambda: help_panel(font, "EDITOR: KEYS", EDITOR_KEY_ROWS)),
         ("editormovecursor.png", move_cursor),
         ("editorrotatecursor.png", rotate_cursor),

@@ -1,3 +1,4 @@
+#include "game/application/keyboardcontroller.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/player.h"
@@ -229,6 +230,19 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
                                     return point.isSpecial(game::LevelPoint::HINT) &&
                                            point.getPosition().distance(start) <= game::Level::TRIGGER_RANGE;
                                 }));
+        // A and D walk without turning: a hint that gives them to a "Keyboard" player also
+        // names the arrow keys, which turn him.
+        const game::KeyboardController keys(0);
+        for (const game::LevelPoint& point : world.level().getPoints())
+        {
+            std::string text, subText;
+            if (point.isSpecial(game::LevelPoint::HINT) &&
+                game::Player::splitHint(point.value, &keys, text, subText) &&
+                subText.find("A and D") != std::string::npos)
+            {
+                EXPECT_NE(subText.find("arrow keys"), std::string::npos) << subText;
+            }
+        }
 
         // A player sent back to the start or a checkpoint with no rounds left finds ammunition
         // that comes back before the next enemy (the campaign runs left to right).
