@@ -53,8 +53,8 @@ namespace
 const char* const BLOCK_CATALOGUE = "blocks.xml";
 const char* const BLOCK_CATALOGUE_ROOT = "blocks";
 const char* const LEVEL_ROOT = "level";
-// Level files and the level cache carry the application version.
-const unsigned APPLICATION_VERSION = LevelCache::VERSION;
+// Level files carry the version of the application that wrote them.
+const unsigned APPLICATION_VERSION = 0x01040200;
 const char* const SOUND_GROUP = "default";
 const char* const DEFAULT_GROUP = "default";
 const char* const LIGHT_MAP_PARAMETERS = "ambient_lightmap";
