@@ -187,14 +187,16 @@ void FileShare::execute()
     mMutex.unlock();
     Log::debug("File share thread starting (%d, '%s')", job, mFileName.c_str());
     Result result = RESULT_SUCCESS;
-    const std::string localPath = mLocalDirectory + "/" + mFileName;
+    const bool index = job == JOB_DOWNLOAD && mFileName == INDEX_FILE;
+    const std::string localPath = getLocalPath(mFileName);
 
     if (!mClient.connect(mServer, "ftp", ""))
         result = RESULT_CONNECTION_FAILED;
     else if (job == JOB_DOWNLOAD)
     {
-        const unsigned int maxSize = mFileName == INDEX_FILE ? FTPClient::MAX_DOWNLOAD_SIZE : mMaxFileSize;
-        if (!mClient.changeDirectory(mRemoteDirectory) || !mClient.getFile(mRemoteName, localPath, maxSize))
+        const unsigned int maxSize = index ? FTPClient::MAX_DOWNLOAD_SIZE : mMaxFileSize;
+        if (!mClient.changeDirectory(mRemoteDirectory) ||
+            !mClient.getFile(mRemoteName, index ? localPath : getDownloadPath(mFileName), maxSize))
             result = RESULT_TRANSFER_FAILED;
         else
             Log::debug("File '%s' downloaded", mFileName.c_str());
@@ -209,7 +211,7 @@ void FileShare::execute()
     }
     mClient.disconnect();
 
-    if (job == JOB_DOWNLOAD && mFileName == INDEX_FILE && result == RESULT_SUCCESS)
+    if (index && result == RESULT_SUCCESS)
     {
         std::vector<FileInfo> files;
         if (parseIndexFile(localPath, files))

@@ -11,7 +11,8 @@ namespace brix
 {
 // The shared-level browser's connection to the FTP level share: one job at a time (refresh the
 // list from the server's "index", download a level, upload a level into "upload/") on a
-// thread of its own. The caller polls isBusy once per update, then reads the result.
+// thread of its own. The caller polls isBusy once per update, then reads the result. A level
+// is downloaded beside the local one, never over it: the caller checks it and puts it in place.
 //
 // Index file: one shared file per line, five tokens separated by single blanks: file name,
 // title, author, flags (bit 0 single player, bit 1 multiplayer) and upload time. A token may
@@ -42,6 +43,9 @@ public:
     static constexpr const char* UPLOAD_DIRECTORY = "upload/";
     // File names longer than this, from the index or the caller, are refused.
     static constexpr unsigned int MAX_NAME_LENGTH = 128;
+    // A download of any file but the index is written under its local path with this suffix
+    // added, a name no listing of the local files by their own suffix takes.
+    static constexpr const char* DOWNLOAD_SUFFIX = ".download";
 
     // server is "host:port"; localDirectory is where downloads land and uploads are read.
     FileShare(const std::string& server, const std::string& remoteDirectory,
@@ -60,6 +64,14 @@ public:
     // Shared files (not the index) larger than this many bytes are refused and not written;
     // FTPClient::MAX_DOWNLOAD_SIZE until set. Set it between jobs.
     void setMaxFileSize(unsigned int bytes) { mMaxFileSize = bytes; }
+
+    // Where the file of that name lives locally (uploads read it), and where a download of it
+    // is written; the caller renames the download over the file or deletes it.
+    std::string getLocalPath(const std::string& name) const { return mLocalDirectory + "/" + name; }
+    std::string getDownloadPath(const std::string& name) const
+    {
+        return getLocalPath(name) + DOWNLOAD_SUFFIX;
+    }
 
     bool isBusy();
     // Waits for the job to end.

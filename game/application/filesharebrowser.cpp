@@ -3,8 +3,10 @@
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/peertext.h"
+#include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
+#include "toolkit/xmlelement.h"
 
 #include <OgreString.h>
 
@@ -72,6 +74,7 @@ std::string FileShareBrowser::getItemDescription(unsigned int row)
 
 void FileShareBrowser::refresh()
 {
+    settleDownload();
     if (!mFileShare || !mFileShare->refresh())
         return;
     mOperation = OPERATION_LISTING;
@@ -82,6 +85,7 @@ void FileShareBrowser::refresh()
 
 bool FileShareBrowser::upload(const std::string& file, const std::string& password)
 {
+    settleDownload();
     if (!mFileShare || !mFileShare->upload(file, password))
         return false;
     mOperation = OPERATION_UPLOAD;
@@ -96,6 +100,7 @@ bool FileShareBrowser::download(const std::string& file)
         message("File '" + file + "' download refused (its name on the share is not plain text)");
         return false;
     }
+    settleDownload();
     if (!mFileShare || !mFileShare->download(file))
         return false;
     mOperation = OPERATION_DOWNLOAD;
@@ -135,14 +140,51 @@ void FileShareBrowser::update()
             mTransferListener->onUploadComplete(mOperationFile);
         break;
     case OPERATION_DOWNLOAD:
-        if (!success)
-            message("File '" + mOperationFile + "' download failed (" + getResultText(result) + ")");
-        else if (mTransferListener)
-            mTransferListener->onDownloadComplete(mOperationFile);
+        finishDownload(result);
         break;
     case OPERATION_NONE:
         break;
     }
+}
+
+void FileShareBrowser::finishDownload(brix::FileShare::Result result)
+{
+    const std::string downloaded = mFileShare->getDownloadPath(mOperationFile);
+    std::string failure;
+    if (result != brix::FileShare::RESULT_SUCCESS)
+        failure = getResultText(result);
+    else
+    {
+        brix::XMLElement root("");
+        std::string error;
+        bool overLimit = false;
+        if (!Level::loadTree(downloaded, root, error, &overLimit))
+        {
+            brix::Log::error("Shared level '%s' refused: %s", mOperationFile.c_str(),
+                             PeerText::forLog(error).c_str());
+            failure = overLimit ? "level too large for the game: " + PeerText::forLog(error)
+                                : "not a level the game can read";
+        }
+        else if (!brix::File::renameFile(downloaded, mFileShare->getLocalPath(mOperationFile)))
+            failure = "the level could not be stored";
+    }
+    if (failure.empty())
+    {
+        if (mTransferListener)
+            mTransferListener->onDownloadComplete(mOperationFile);
+        return;
+    }
+    if (brix::File::fileExists(downloaded))
+        brix::File::deleteFile(downloaded);
+    message("File '" + mOperationFile + "' download failed (" + failure + ")");
+}
+
+void FileShareBrowser::settleDownload()
+{
+    if (mOperation != OPERATION_DOWNLOAD)
+        return;
+    mOperation = OPERATION_NONE;
+    finishDownload(mFileShare->getResult());
 }
 
 void FileShareBrowser::setFilter(const std::string& title, const std::string& author, unsigned int value,

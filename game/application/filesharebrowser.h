@@ -17,8 +17,10 @@ namespace game
 // The levels players shared on the FTP file share, filtered by title, author and type, and
 // the one upload or download the player asked for. The file share does one job at a time on
 // its own thread; starting a job waits on the main thread for the running one, and update
-// reports the job once the share is idle. The listing's names, titles and authors come from
-// strangers: they are shown and logged cleaned (PeerText). Main thread only.
+// reports the job once the share is idle. A downloaded level replaces the player's file of that
+// name only when the game's level reader takes it (Level::loadTree); otherwise it is deleted and
+// the player is told why. The listing's names, titles and authors come from strangers: they are
+// shown and logged cleaned (PeerText). Main thread only.
 class FileShareBrowser : public ListBrowser
 {
 public:
@@ -77,6 +79,12 @@ private:
         OPERATION_DOWNLOAD = 3
     };
 
+    // Puts the file a download left in place when the level reader takes it, else deletes it
+    // and tells the player; then reports the download.
+    void finishDownload(brix::FileShare::Result result);
+    // A download that ended unseen is finished before the share starts another job, which
+    // would otherwise leave it beside the level, never taken.
+    void settleDownload();
     // Takes the share's listing, cleaned, in place of the last one.
     void takeListing();
     void fillList();

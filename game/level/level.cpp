@@ -53,8 +53,8 @@ namespace
 const char* const BLOCK_CATALOGUE = "blocks.xml";
 const char* const BLOCK_CATALOGUE_ROOT = "blocks";
 const char* const LEVEL_ROOT = "level";
-// Level files and the level cache carry the application version.
-const unsigned APPLICATION_VERSION = LevelCache::VERSION;
+// Level files carry the version of the application that wrote them.
+const unsigned APPLICATION_VERSION = 0x01040200;
 const char* const SOUND_GROUP = "default";
 const char* const DEFAULT_GROUP = "default";
 const char* const LIGHT_MAP_PARAMETERS = "ambient_lightmap";
@@ -245,16 +245,22 @@ bool Level::load(const std::string& name, bool create)
     return true;
 }
 
-bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error)
+bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error, bool* overLimit)
 {
+    if (overLimit)
+        *overLimit = false;
+    const auto refuse = [&](const std::string& limit)
+    {
+        error = limit;
+        if (overLimit)
+            *overLimit = true;
+        return false;
+    };
     // Checked before reading: the reader would hold the whole file and its tree.
     const std::uint64_t size = brix::File::fileSize(path);
     if (size > MAX_FILE_SIZE)
-    {
-        error = std::to_string(size) + " bytes, more than the " + std::to_string(MAX_FILE_SIZE) +
-                " a level may have";
-        return false;
-    }
+        return refuse(std::to_string(size) + " bytes, more than the " + std::to_string(MAX_FILE_SIZE) +
+                      " a level may have");
     if (!loadDataTree(path, LEVEL_ROOT, root, error))
         return false;
     const brix::XMLElement* points = root.getChild("points");
@@ -263,19 +269,14 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
          point = points->getNextChild(point, "point"), ++count)
     {
         if (count == MAX_POINTS)
-        {
-            error = "Level has more than " + std::to_string(MAX_POINTS) + " points";
-            return false;
-        }
+            return refuse("more than the " + std::to_string(MAX_POINTS) + " points a level may have");
         unsigned positions = 0;
         for (const brix::XMLElement* position = point->getChild("position"); position;
              position = point->getNextChild(position, "position"))
             if (++positions > LevelPoint::MAX_POSITIONS)
-            {
-                error = "Level point " + std::to_string(count) + " ('" + point->getValue("name", "") +
-                        "') has more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
-                return false;
-            }
+                return refuse("point " + std::to_string(count) + " ('" + point->getValue("name", "") +
+                              "') has more than the " + std::to_string(LevelPoint::MAX_POSITIONS) +
+                              " positions a point may have");
     }
     return true;
 }

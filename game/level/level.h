@@ -138,8 +138,10 @@ public:
     // level cache and the tools as well as load: a file over MAX_FILE_SIZE is refused before
     // it is read, then one whose root is not "level", with more than MAX_POINTS points or with
     // a point of more than LevelPoint::MAX_POSITIONS positions. False with the cause in the
-    // error text.
-    static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error);
+    // error text; overLimit, when given, tells whether a limit refused the file rather than its
+    // being unreadable or no level.
+    static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error,
+                         bool* overLimit = nullptr);
     // False, with the cause, for a point the level cannot hold: no positions or more than
     // LevelPoint::MAX_POSITIONS, a block the catalogue lacks or an entity without a prototype
     // name.

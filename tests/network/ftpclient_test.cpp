@@ -254,9 +254,12 @@ TEST(FileShare, ListsLevelsDownloadsAndUploadsThroughVsftpd)
     share.getFileList("", "", "", 2, 2, found);
     EXPECT_EQ(1u, found.size());
 
+    // A level comes beside the local one, for the caller to check before it takes its place.
     ASSERT_TRUE(share.download("canyon.xml"));
     EXPECT_EQ(FileShare::RESULT_SUCCESS, share.getResult());
-    EXPECT_EQ(test::readFile(service.levels() + "/canyon.xml"), test::readFile(local.file("canyon.xml")));
+    EXPECT_EQ(test::readFile(service.levels() + "/canyon.xml"),
+              test::readFile(local.file("canyon.xml.download")));
+    EXPECT_FALSE(brix::File::fileExists(local.file("canyon.xml")));
 
     const std::string mine = "<level><title>Mine</title><author>Bob</author></level>\n";
     test::writeFile(local.file("mine.xml"), mine);

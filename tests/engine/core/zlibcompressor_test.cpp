@@ -106,6 +106,19 @@ TEST_F(ZLibCompressorTest, BadDataFailsAndKeepsTheOldFile)
     EXPECT_EQ(test::readFile(mDir.file("old.xml")), "old level");
     EXPECT_EQ(mLog.lines().back().rfind("E ZLib inflate failed: ", 0), 0u);
 
+    // A small packet that unpacks past the largest size asked for writes nothing; one that
+    // unpacks to exactly that size is taken.
+    const unsigned int largest = 100000;
+    test::writeFile(mDir.file("zeros.xml"), std::string(largest, '\0'));
+    packedSize = mZip.compressFile(mDir.file("zeros.xml"), packed.data(), 16384);
+    ASSERT_GT(packedSize, 0u);
+    ASSERT_LT(packedSize, 1000u);
+    EXPECT_EQ(mZip.decompressFile(packed.data(), packedSize, mDir.file("old.xml"), largest - 1), 0u);
+    EXPECT_EQ(test::readFile(mDir.file("old.xml")), "old level");
+    EXPECT_EQ(mLog.lines().back(), "E Unpacked data exceeds 99999 bytes");
+    EXPECT_EQ(mZip.decompressFile(packed.data(), packedSize, mDir.file("old.xml"), largest), largest);
+    EXPECT_TRUE(test::readFile(mDir.file("old.xml")) == std::string(largest, '\0'));
+
     EXPECT_EQ(mZip.decompressFile(nullptr, 100, mDir.file("old.xml")), 0u);
     struct stat info;
     EXPECT_NE(stat(mDir.file("old.xml.tmp").c_str(), &info), 0) << "no temporary file left behind";

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -187,7 +190,8 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
 
     // A level of the largest size the game reads comes; one byte larger is not fetched (the next
     // download waits for that one), and the one at hand stays.
-    const std::string largest(game::Level::MAX_FILE_SIZE, 'x');
+    const std::string largest =
+        "<level><title>" + std::string(game::Level::MAX_FILE_SIZE - 30, 'x') + "</title></level>";
     test::writeFile(service.levels() + "/vast.xml", largest);
     ASSERT_TRUE(browser.download("vast.xml"));
     finishTransfer(browser, transfers, 2);
@@ -197,6 +201,49 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     finishTransfer(browser, transfers, 3);
     EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
     std::remove((service.levels() + "/vast.xml").c_str());
+
+    // A level of as many points as the game reads replaces the player's own of that name, also
+    // when the next download is asked for before an update saw it; one with a point more is
+    // refused once fetched, and the player's file stays as it was.
+    const auto crowd = [](unsigned int points)
+    {
+        std::string text = "<level><title>Crowd</title><points>";
+        while (points-- > 0)
+            text += "<point><name>mpstart</name></point>";
+        return text + "</points></level>\n";
+    };
+    const std::string most = crowd(game::Level::MAX_POINTS);
+    test::writeFile(local.file("crowd.xml"), MULTI);
+    test::writeFile(service.levels() + "/crowd.xml", most);
+    ASSERT_TRUE(browser.download("crowd.xml"));
+    ASSERT_TRUE(browser.download("canyon.xml"));
+    finishTransfer(browser, transfers, 5);
+    EXPECT_EQ("crowd.xml", transfers.downloaded.at(3));
+    EXPECT_TRUE(most == test::readFile(local.file("crowd.xml")));
+    test::writeFile(service.levels() + "/crowd.xml", crowd(game::Level::MAX_POINTS + 1));
+    {
+        test::LogCapture log;
+        const std::string message = "I File 'crowd.xml' download failed (level too large for the game: more "
+                                    "than the 4096 points a level may have)";
+        ASSERT_TRUE(browser.download("crowd.xml"));
+        const auto told = [&]
+        {
+            const std::vector<std::string> lines = log.lines();
+            return std::find(lines.begin(), lines.end(), message) != lines.end();
+        };
+        EXPECT_TRUE(test::pollUntil([&] { browser.update(); }, told, 10000, 20));
+        EXPECT_EQ(std::vector<std::string>{"E Shared level 'crowd.xml' refused: more than the 4096 points a "
+                                           "level may have"},
+                  log.errors());
+    }
+    EXPECT_TRUE(most == test::readFile(local.file("crowd.xml")));
+    EXPECT_EQ(5u, transfers.downloaded.size());
+    std::remove((service.levels() + "/crowd.xml").c_str());
+    // Nothing of it is left where levels are looked for.
+    std::set<std::string> stored;
+    for (const auto& entry : std::filesystem::directory_iterator(local.path()))
+        stored.insert(entry.path().filename().string());
+    EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "vast.xml"}), stored);
 
     // Names from outside never reach a path: the share refuses them before any transfer. Nor is
     // a name that cleaning changed taken, under the name shown or its own.
@@ -212,7 +259,7 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
 
     test::writeFile(local.file("mine.xml"), BOTH);
     ASSERT_TRUE(browser.upload("mine.xml", "secret"));
-    finishTransfer(browser, transfers, 4);
+    finishTransfer(browser, transfers, 6);
     EXPECT_EQ(std::vector<std::string>{"mine.xml"}, transfers.uploaded);
     EXPECT_TRUE(listUntil(browser, 5));
 }

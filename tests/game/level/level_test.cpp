@@ -232,6 +232,17 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
                                            "': Text of 2097153 bytes, more than the 2097152 allowed"));
     EXPECT_EQ(largest, brix::File::fileSize(level.getFileName()));
     EXPECT_TRUE(world.load("limit0"));
+    // The whole size counts: a file just past 4 GiB (sparse: the level's text, then zeros, where
+    // the reader would stop) is refused, not taken for the one byte 32 bits of its size leave.
+    const std::string file = level.getFileName();
+    std::filesystem::resize_file(file, (std::uintmax_t(1) << 32) + 1);
+    utimbuf latest{3000000, 3000000};
+    ASSERT_EQ(0, utime(file.c_str(), &latest));
+    EXPECT_FALSE(level.load("limit0", false));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level '" + file +
+                                           "': 4294967297 bytes, more than the 2097152 a level may have"));
+    level.updateLevelCache();
+    EXPECT_FALSE(level.getLevelCache()->hasLevel("limit0"));
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
@@ -272,7 +283,9 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
                     "<point><type>block</type><position>1 2 0</position><orientation>1 80 0 0</orientation>"
                     "<name>techfloor</name></point><point><type>special</type>"
                     "<position>250 -250 100</position><position>250.5 -250.01 -100.5</position>"
-                    "<name>hint</name></point></points></level>");
+                    "<name>hint</name></point><point><type>special</type><position>250.5 1 2</position>"
+                    "<position>1 -250.5 2</position><position>1 2 100.5</position><name>hint</name></point>"
+                    "</points></level>");
     test::LogCapture log;
     ASSERT_TRUE(world.load("odd"));
     const LevelPoint& route = world.level().getPoints().at(0);
@@ -283,10 +296,13 @@ TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
     EXPECT_FLOAT_EQ(1.0f, turned.Norm());
     EXPECT_FLOAT_EQ(80.0f * turned.w, turned.x);
     EXPECT_EQ(0.0f, world.level().getTargetTime());
-    // At the world's edge a position stays; past it, it is brought to the edge.
-    const std::vector<Ogre::Vector3> edges{{250, -250, 100}, {250, -250, -100}};
+    // At the world's edge a position stays; past it, also on one axis alone (the depth reaches
+    // less far than the other two), it is brought to the edge.
+    const std::vector<Ogre::Vector3> edges{{250, -250, 100}, {250, -250, -100}},
+        axes{{250, 1, 2}, {1, -250, 2}, {1, 2, 100}};
     EXPECT_EQ(edges, world.level().getPoints().at(2).positions);
-    EXPECT_EQ(4u, world.level().getRepairCount());
+    EXPECT_EQ(axes, world.level().getPoints().at(3).positions);
+    EXPECT_EQ(5u, world.level().getRepairCount());
     for (const char* line :
          {"E Level 'odd' target time '-5' is not a number of seconds, read as 0",
           "E Level point 0 ('platform'): position 0 (nan 1 2) is not a number, read as zero; position 1 (3 "

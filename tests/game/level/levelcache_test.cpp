@@ -90,7 +90,7 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 {
     test::TempDir user;
     test::writeFile(user.file("levels.xml"),
-                    "<levels><version>17039872</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
+                    "<levels><version>17039873</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
                     "</title><file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
                     "<modificationtime>7</modificationtime></level></levels>");
     LevelCache cache(user.path());
@@ -103,23 +103,37 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 
 TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
 {
-    for (const char* content : {"<levels><version>17039871</version><level><name>old</name></level></levels>",
-                                "<levels><version>17039872</version><level><name>broken</level></levels>"})
+    // The older cache was written before the level limits: it lists a level over them whose
+    // file has not changed since.
+    for (std::string content :
+         {"<levels><version>17039872</version><level><name>huge</name><file>FILE</file>"
+          "<flags>2</flags><modificationtime>1000000</modificationtime></level></levels>",
+          "<levels><version>17039873</version><level><name>broken</level></levels>"})
     {
         test::LevelWorld world;
-        const std::string path = world.userDirectory() + "/levels.xml";
+        const std::string path = world.userDirectory() + "/levels.xml", huge = world.userLevelFile("huge");
+        std::string points;
+        for (unsigned point = 0; point <= game::Level::MAX_POINTS; ++point)
+            points += "<point><name>mpstart</name></point>";
+        test::writeFile(huge, "<level><points>" + points + "</points></level>");
+        setFileTime(huge, 1000000);
+        const bool older = content.find("17039872") != std::string::npos;
+        if (older)
+            content.replace(content.find("FILE"), 4, huge);
         test::writeFile(path, content);
         test::LogCapture log;
         LevelCache cache(world.userDirectory());
-        EXPECT_FALSE(cache.hasLevel("old"));
+        EXPECT_FALSE(cache.hasLevel("huge"));
         EXPECT_TRUE(contains(log.errors(), "E Level cache loading failed, recreating cache.."));
-        if (std::string(content).find("17039871") != std::string::npos)
+        if (older)
         {
             EXPECT_TRUE(contains(log.errors(),
-                                 "E Level cache (" + path + ") version mismatch (010401FF vs 01040200)"));
+                                 "E Level cache (" + path + ") version mismatch (01040200 vs 01040201)"));
         }
         cache.update();
         EXPECT_TRUE(cache.hasLevel("sp01"));
+        EXPECT_FALSE(cache.hasLevel("huge"));
+        EXPECT_FALSE(contains(levelNames(cache, 2, 2), "huge"));
         EXPECT_TRUE(LevelCache(world.userDirectory()).hasLevel("sp01"));
     }
 }
