@@ -7,6 +7,7 @@
 #include "game/application/matchbrowser.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "toolkit/stringutil.h"
@@ -279,7 +280,8 @@ void Application::fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int 
         row->setState(brix::OgreMenuItem::STATE_DISABLED);
         return;
     }
-    row->setTitle(std::to_string(rank) + "|" + player->getName() + "|" + std::to_string(player->getScore()));
+    row->setTitle(std::to_string(rank) + "|" + PeerText::forColumn(player->getName(), Player::MAX_NAME_SIZE) +
+                  "|" + std::to_string(player->getScore()));
     row->setDescription("Kills " + std::to_string(player->getKills()) + ", vials " +
                         std::to_string(player->getVials()));
     row->setState(brix::OgreMenuItem::STATE_READ_ONLY);

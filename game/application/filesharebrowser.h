@@ -18,7 +18,8 @@ namespace game
 // the one upload or download the player asked for. The file share does one job at a time on
 // its own thread; starting a job waits on the main thread for the running one, and update
 // reports the job once the share is idle. The listing's names, titles and authors come from
-// strangers: they are shown and logged cleaned (PeerText). Main thread only.
+// strangers: they are shown and logged cleaned (PeerText), a name and a title each in its own
+// column of the row. Main thread only.
 class FileShareBrowser : public ListBrowser
 {
 public:

@@ -21,6 +21,7 @@
 #include "support/tempdir.h"
 #include "toolkit/file.h"
 
+#include <OgreString.h>
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -553,7 +554,8 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
     const char* maker = std::getenv("KORVANE_TEST_MATCH_MAKER");
     ASSERT_NE(nullptr, maker);
     UserFolder user;
-    user.writeTestConfiguration({{"player1/name", "Joiner"}, {"network/announceserver", maker}});
+    // A name that would start the score column of the host's scoreboard.
+    user.writeTestConfiguration({{"player1/name", "Joiner|9999999"}, {"network/announceserver", maker}});
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
         {
@@ -676,18 +678,21 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                     ASSERT_TRUE(runUntil(game, [&] { return game.getMenu()->isVisible(); }));
                     EXPECT_EQ("scoreboard", game.currentPage());
                     EXPECT_FALSE(game.isPaused());
+                    // Rank, name and score, as the menu splits the row into its columns.
                     std::vector<std::string> names;
                     for (int i = 0; i < 3; ++i)
                     {
-                        const std::string title =
-                            row(game, "scoreboard", "player" + std::to_string(i))->getTitle();
-                        EXPECT_EQ(std::to_string(i + 1) + "|", title.substr(0, 2));
-                        names.push_back(title.substr(2, title.find('|', 2) - 2));
+                        const std::vector<std::string> columns = Ogre::StringUtil::split(
+                            row(game, "scoreboard", "player" + std::to_string(i))->getTitle(), "|");
+                        ASSERT_EQ(3u, columns.size());
+                        EXPECT_EQ(std::to_string(i + 1), columns[0]);
+                        names.push_back(columns[1]);
+                        EXPECT_EQ("0", columns[2]);
                         EXPECT_EQ("Kills 0, vials 0",
                                   row(game, "scoreboard", "player" + std::to_string(i))->getDescription());
                     }
                     std::sort(names.begin(), names.end());
-                    EXPECT_EQ((std::vector<std::string>{"Joiner", "Player 2", "Tester"}), names);
+                    EXPECT_EQ((std::vector<std::string>{"Joiner\u00a69999999", "Player 2", "Tester"}), names);
                     EXPECT_EQ("4|-|- [3]", shown(game, "scoreboard", "player3"));
                     EXPECT_EQ(" [3]", shown(game, "scoreboard", "player4"));
                     EXPECT_EQ(" [3]", shown(game, "scoreboard", "player7"));
