@@ -237,15 +237,16 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
 
 namespace
 {
+// A score filed in the local table and, when online, posted to the online one as well.
 void addLocalScore(GameRun& game, const std::string& level, const std::string& name, int points,
-                   const std::string& custom)
+                   const std::string& custom, bool online = false)
 {
     brix::HighScore score;
     score.level = game.getLevel()->getHighScoreName(level);
     score.name = name;
     score.score = points;
     score.custom = custom;
-    game.getHighScoreManager()->add(score, false);
+    game.getHighScoreManager()->add(score, online);
     game.getHighScoreManager()->finalize(name);
 }
 
@@ -288,14 +289,27 @@ TEST(ApplicationHighScores, PagesShowTheLocalAndOnlineTablesAndFollowTheirDownlo
                     ASSERT_TRUE(
                         runUntil(game, [&] { return shown(game, "highscore", "score0") == "1|-|- [3]"; }));
 
+                    // What other players posted comes back cleaned, each text in its own column: a
+                    // bar that would start the score column, control and bidirectional characters.
+                    addLocalScore(game, "sp01", "Eve|9999999", 300, "61.5|3|2", true);
+                    addLocalScore(game, "sp01", "Mal\xc2\x85l\xe2\x80\xaeory", 200,
+                                  "12.5\xc2\x9b|1\xe2\x81\xa6|0", true);
+                    ASSERT_TRUE(
+                        runUntil(game, [&] { return row(game, "highscore", "score1")->getState() == 1; }));
+                    EXPECT_EQ("1|Eve\u00a69999999|300 [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
+                    EXPECT_EQ("Completion time 12.5s, kills 1, vials 0",
+                              row(game, "highscore", "score1")->getDescription());
+
                     // Back to local and online again: a table a few seconds old is shown as it is.
                     activate(game, "highscore", "switch");
                     EXPECT_EQ("1|Bob|7000 [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("3|Eve\u00a69999999|300 [1]", shown(game, "highscore", "score2"));
                     activate(game, "highscore", "switch");
-                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
                     // A local table changing under the online page leaves the page alone.
                     addLocalScore(game, "sp01", "Cy", 9000, "");
-                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
                     activate(game, "highscore", "switch");
                 });
             game.wait(60);
