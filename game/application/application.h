@@ -106,6 +106,8 @@ public:
     static constexpr float MAX_PREDICTION_TICKS = 15.0f;
     // A version check is made at most once in this many seconds.
     static const unsigned int VERSION_CHECK_INTERVAL = 86400;
+    // The web service's message after a version check is kept and shown in at most these bytes.
+    static const unsigned int MAX_VERSION_MESSAGE_SIZE = 256;
     static const unsigned int SHARE_PASSWORD_LENGTH = 6;
     // Menu, menu frame and messages draw only in the main, full-window viewport.
     static const unsigned int MAIN_VIEWPORT_FLAGS = 0x10;

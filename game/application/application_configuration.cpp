@@ -78,7 +78,7 @@ const TParameterDefinition PARAMETERS[] = {
     {"misc/versionchecktime", 'i', 0, nullptr, 0, -1, 0},
     {"misc/latestversion", 's', 0, "", 0, 16, 0},
     {"misc/latestversionurl", 's', 0, "", 0, 256, 0},
-    {"misc/message", 's', 0, "", 0, 256, 0},
+    {"misc/message", 's', 0, "", 0, Application::MAX_VERSION_MESSAGE_SIZE, 0},
 };
 
 const char* const SHARE_PASSWORD_ELEMENT = "sharepassword";

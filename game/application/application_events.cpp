@@ -6,6 +6,7 @@
 #include "game/application/menucontroller.h"
 #include "game/application/musicplayer.h"
 #include "game/level/level.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -70,8 +71,14 @@ void Application::showVersionMessages()
                                       true);
         mNewVersionAvailable = true;
     }
-    else if (!mConfiguration.getString("misc/message").empty())
-        mMessageDisplay->writeMessage(mConfiguration.getString("misc/message"), true);
+    else
+    {
+        // Stored as the web service sent it: cleaned for the screen.
+        const std::string message =
+            PeerText::clean(mConfiguration.getString("misc/message"), MAX_VERSION_MESSAGE_SIZE);
+        if (!message.empty())
+            mMessageDisplay->writeMessage(message, true);
+    }
 }
 
 // ---- Game events -------------------------------------------------------------------------
@@ -201,7 +208,8 @@ void Application::onMenuCommand(int key)
                 mRunning = false;
             }
             else
-                brix::Log::error("Download address '%s' is not a web address", address.c_str());
+                brix::Log::error("Download address '%s' is not a web address",
+                                 PeerText::forLog(address).c_str());
         }
         break;
     case 5:

@@ -7,6 +7,7 @@
 #include "game/application/matchbrowser.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/level/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "toolkit/stringutil.h"
@@ -21,6 +22,9 @@ namespace
 const unsigned int HIGH_SCORE_ROWS = 5;
 // Rank, name and score columns of the high-score and scoreboard rows.
 const char* const SCORE_ROW_FORMAT = "0.05l|0.5l|0.15r";
+// A score's custom text as shown: the player manager writes its time, kills and vials in fewer
+// bytes; what others posted online may be anything.
+const unsigned int MAX_CUSTOM_SIZE = 64;
 } // namespace
 
 // ---- Browsers ------------------------------------------------------------------------------
@@ -223,9 +227,13 @@ void Application::fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int r
         row->setState(brix::OgreMenuItem::STATE_DISABLED);
         return;
     }
-    row->setTitle(std::to_string(rank) + "|" + entry->name + "|" + std::to_string(entry->score));
+    // Local and online tables alike: online names and runs were typed by other players, and
+    // a damaged local file holds anything.
+    row->setTitle(std::to_string(rank) + "|" + PeerText::forColumn(entry->name, Player::MAX_NAME_SIZE) + "|" +
+                  std::to_string(entry->score));
     // The run's time, kills and vials, as the player manager writes them.
-    const std::vector<std::string> parts = Ogre::StringUtil::tokenise(entry->custom, "|", "\"");
+    const std::vector<std::string> parts =
+        Ogre::StringUtil::tokenise(PeerText::clean(entry->custom, MAX_CUSTOM_SIZE), "|", "\"");
     row->setDescription(parts.size() == 3
                             ? "Completion time " + parts[0] + "s, kills " + parts[1] + ", vials " + parts[2]
                             : std::string());
@@ -279,7 +287,8 @@ void Application::fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int 
         row->setState(brix::OgreMenuItem::STATE_DISABLED);
         return;
     }
-    row->setTitle(std::to_string(rank) + "|" + player->getName() + "|" + std::to_string(player->getScore()));
+    row->setTitle(std::to_string(rank) + "|" + PeerText::forColumn(player->getName(), Player::MAX_NAME_SIZE) +
+                  "|" + std::to_string(player->getScore()));
     row->setDescription("Kills " + std::to_string(player->getKills()) + ", vials " +
                         std::to_string(player->getVials()));
     row->setState(brix::OgreMenuItem::STATE_READ_ONLY);

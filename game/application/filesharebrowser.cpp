@@ -52,7 +52,8 @@ std::string FileShareBrowser::getItemTitle(unsigned int row)
     const brix::FileShare::FileInfo& entry = getEntry(row);
     Ogre::String base, extension;
     Ogre::StringUtil::splitBaseFilename(entry.name, base, extension);
-    std::string title = base + "|" + entry.title + "|";
+    std::string title = PeerText::forColumn(base, brix::FileShare::MAX_NAME_LENGTH) + "|" +
+                        PeerText::forColumn(entry.title, Level::MAX_TITLE_SIZE) + "|";
     if (entry.flags & FLAG_SINGLE_PLAYER)
         title += "S";
     if (entry.flags & FLAG_MULTIPLAYER)

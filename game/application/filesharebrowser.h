@@ -20,7 +20,8 @@ namespace game
 // reports the job once the share is idle. A downloaded level replaces the player's file of that
 // name only when the game's level reader takes it (Level::loadTree); otherwise it is deleted and
 // the player is told why. The listing's names, titles and authors come from strangers: they are
-// shown and logged cleaned (PeerText). Main thread only.
+// shown and logged cleaned (PeerText), a name and a title each in its own column of the row.
+// Main thread only.
 class FileShareBrowser : public ListBrowser
 {
 public:

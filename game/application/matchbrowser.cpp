@@ -40,7 +40,9 @@ const brix::MatchMakerClient::Match& MatchBrowser::getEntry(unsigned int row) co
 std::string MatchBrowser::getItemTitle(unsigned int row)
 {
     const brix::MatchMakerClient::Match& match = getEntry(row);
-    return match.name + "|" + match.info + "|" + std::to_string((match.flags >> PLAYERS_SHIFT) & 15u) + "/" +
+    return PeerText::forColumn(match.name, Player::MAX_NAME_SIZE) + "|" +
+           PeerText::forColumn(match.info, EventProxy::MAX_LEVEL_NAME_SIZE) + "|" +
+           std::to_string((match.flags >> PLAYERS_SHIFT) & 15u) + "/" +
            std::to_string((match.flags >> SLOTS_SHIFT) & 15u);
 }
 

@@ -17,9 +17,10 @@ class MessageDisplay;
 namespace game
 {
 // The matches announced at the match maker, their names and info cleaned (PeerText) as they
-// come. Each refresh runs one query on the browser's own thread; update takes its result on the
-// main thread. busy, pending, success and the result list are shared with the thread under the
-// mutex; everything else is the main thread's.
+// come and each shown in its own column of the row. Each refresh runs one query on the
+// browser's own thread; update takes its result on the main thread. busy, pending, success and
+// the result list are shared with the thread under the mutex; everything else is the main
+// thread's.
 class MatchBrowser : public ListBrowser, public brix::Task
 {
 public:

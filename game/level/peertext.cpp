@@ -15,6 +15,10 @@ const char32_t ARABIC_LETTER_MARK = 0x061C;
 const char32_t MARKS_BEGIN = 0x200E, MARKS_END = 0x200F;
 const char32_t EMBEDDINGS_BEGIN = 0x202A, EMBEDDINGS_END = 0x202E;
 const char32_t ISOLATES_BEGIN = 0x2066, ISOLATES_END = 0x2069;
+// What separates the columns of a menu row, and what stands for it inside a column: the
+// broken bar (U+00A6), which the menu font holds.
+const char COLUMN_SEPARATOR = '|';
+const char* const COLUMN_SEPARATOR_STAND_IN = "\xC2\xA6";
 } // namespace
 
 bool PeerText::isUnwanted(char32_t codePoint)
@@ -47,5 +51,19 @@ std::string PeerText::clean(const std::string& text, unsigned int maxBytes)
 std::string PeerText::forLog(const std::string& text)
 {
     return clean(text, brix::Log::MESSAGE_BUFFER_SIZE);
+}
+
+std::string PeerText::forColumn(const std::string& text, unsigned int maxBytes)
+{
+    std::string column;
+    // The separator is one byte that occurs in no longer UTF-8 sequence.
+    for (char byte : clean(text, maxBytes))
+    {
+        if (byte == COLUMN_SEPARATOR)
+            column += COLUMN_SEPARATOR_STAND_IN;
+        else
+            column += byte;
+    }
+    return column;
 }
 } // namespace game

@@ -16,6 +16,9 @@ public:
     // A text to quote in a log line (which may quote what another machine wrote): cleaned and
     // cut to what a log line holds.
     static std::string forLog(const std::string& text);
+    // A text to show in one column of a menu row, whose columns are separated by '|': cleaned
+    // as by clean, with each '|' drawn as a broken bar so that it starts no column of its own.
+    static std::string forColumn(const std::string& text, unsigned int maxBytes);
     // True for the code points clean takes out, the replacement character among them: it
     // stands for an ill-formed sequence.
     static bool isUnwanted(char32_t codePoint);

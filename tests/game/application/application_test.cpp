@@ -917,6 +917,8 @@ struct TVersionCheck
 {
     bool asked = false;
     bool newVersion = false;
+    // What the message display held when the check had ended.
+    std::vector<std::string> messages;
 };
 
 // Starts the game with these stored values and runs it until its version check, if it makes
@@ -937,6 +939,7 @@ TVersionCheck checkVersion(const UserFolder& user, std::vector<std::pair<std::st
                     [&](GameRun& game)
                     {
                         check.newVersion = game.isNewVersionAvailable();
+                        check.messages = game.getMessageDisplay()->getMessages();
                         if (!game.isUpdateCheckRunning())
                             game.stop();
                     });
@@ -977,6 +980,22 @@ TEST(ApplicationVersionCheck, AsksOnceADayAndKeepsTheAnswer)
     check = checkVersion(user, {{"network/versioncheckurl", ""}});
     EXPECT_FALSE(check.asked);
     EXPECT_FALSE(check.newVersion);
+
+    // Whatever the service's message holds, it is shown without control or bidirectional
+    // characters.
+    test::ScriptedServer stranger(
+        [](int socket)
+        {
+            test::ScriptedServer::readAvailable(socket);
+            const std::string body = "<update><version>1.4.2</version><url></url>"
+                                     "<message>Re\x1b[2Jad\xe2\x80\xae me\xc2\x9b</message></update>";
+            test::ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\nContent-Length: " +
+                                                   std::to_string(body.size()) + "\r\n\r\n" + body);
+        });
+    check =
+        checkVersion(user, {{"network/versioncheckurl", "http://" + stranger.address() + "/api/v1/updates"}});
+    EXPECT_TRUE(check.asked);
+    EXPECT_EQ(1, std::count(check.messages.begin(), check.messages.end(), "Re[2Jad me"));
 }
 
 TEST(ApplicationVersionCheck, FailedCheckKeepsTheLastAnswerAndWaitsADay)
@@ -1071,7 +1090,7 @@ TEST(ApplicationVersionCheck, F4OpensOnlyAWebAddressOfANewerVersion)
     {
         user.writeTestConfiguration({{"misc/versionchecktime", today},
                                      {"misc/latestversion", latest},
-                                     {"misc/latestversionurl", "file:///etc/passwd"}});
+                                     {"misc/latestversionurl", "file:///etc/passwd\x1b[2J"}});
         bool newVersion = false;
         GameRun::TOutcome outcome = GameRun::play(
             [&](GameRun& game)
@@ -1084,5 +1103,5 @@ TEST(ApplicationVersionCheck, F4OpensOnlyAWebAddressOfANewerVersion)
         EXPECT_FALSE(outcome.endedByGame) << latest;
     }
     EXPECT_TRUE(logged(test::readFile(user.file("application.log")), 'E',
-                       "Download address 'file:///etc/passwd' is not a web address"));
+                       "Download address 'file:///etc/passwd[2J' is not a web address"));
 }

@@ -21,6 +21,7 @@
 #include "support/tempdir.h"
 #include "toolkit/file.h"
 
+#include <OgreString.h>
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -236,15 +237,16 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
 
 namespace
 {
+// A score filed in the local table and, when online, posted to the online one as well.
 void addLocalScore(GameRun& game, const std::string& level, const std::string& name, int points,
-                   const std::string& custom)
+                   const std::string& custom, bool online = false)
 {
     brix::HighScore score;
     score.level = game.getLevel()->getHighScoreName(level);
     score.name = name;
     score.score = points;
     score.custom = custom;
-    game.getHighScoreManager()->add(score, false);
+    game.getHighScoreManager()->add(score, online);
     game.getHighScoreManager()->finalize(name);
 }
 
@@ -287,14 +289,27 @@ TEST(ApplicationHighScores, PagesShowTheLocalAndOnlineTablesAndFollowTheirDownlo
                     ASSERT_TRUE(
                         runUntil(game, [&] { return shown(game, "highscore", "score0") == "1|-|- [3]"; }));
 
+                    // What other players posted comes back cleaned, each text in its own column: a
+                    // bar that would start the score column, control and bidirectional characters.
+                    addLocalScore(game, "sp01", "Eve|9999999", 300, "61.5|3|2", true);
+                    addLocalScore(game, "sp01", "Mal\xc2\x85l\xe2\x80\xaeory", 200,
+                                  "12.5\xc2\x9b|1\xe2\x81\xa6|0", true);
+                    ASSERT_TRUE(
+                        runUntil(game, [&] { return row(game, "highscore", "score1")->getState() == 1; }));
+                    EXPECT_EQ("1|Eve\u00a69999999|300 [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
+                    EXPECT_EQ("Completion time 12.5s, kills 1, vials 0",
+                              row(game, "highscore", "score1")->getDescription());
+
                     // Back to local and online again: a table a few seconds old is shown as it is.
                     activate(game, "highscore", "switch");
                     EXPECT_EQ("1|Bob|7000 [1]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("3|Eve\u00a69999999|300 [1]", shown(game, "highscore", "score2"));
                     activate(game, "highscore", "switch");
-                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
                     // A local table changing under the online page leaves the page alone.
                     addLocalScore(game, "sp01", "Cy", 9000, "");
-                    EXPECT_EQ("1|-|- [3]", shown(game, "highscore", "score0"));
+                    EXPECT_EQ("2|Mallory|200 [1]", shown(game, "highscore", "score1"));
                     activate(game, "highscore", "switch");
                 });
             game.wait(60);
@@ -553,7 +568,8 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
     const char* maker = std::getenv("KORVANE_TEST_MATCH_MAKER");
     ASSERT_NE(nullptr, maker);
     UserFolder user;
-    user.writeTestConfiguration({{"player1/name", "Joiner"}, {"network/announceserver", maker}});
+    // A name that would start the score column of the host's scoreboard.
+    user.writeTestConfiguration({{"player1/name", "Joiner|9999999"}, {"network/announceserver", maker}});
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
         {
@@ -685,18 +701,21 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                     ASSERT_TRUE(runUntil(game, [&] { return game.getMenu()->isVisible(); }));
                     EXPECT_EQ("scoreboard", game.currentPage());
                     EXPECT_FALSE(game.isPaused());
+                    // Rank, name and score, as the menu splits the row into its columns.
                     std::vector<std::string> names;
                     for (int i = 0; i < 3; ++i)
                     {
-                        const std::string title =
-                            row(game, "scoreboard", "player" + std::to_string(i))->getTitle();
-                        EXPECT_EQ(std::to_string(i + 1) + "|", title.substr(0, 2));
-                        names.push_back(title.substr(2, title.find('|', 2) - 2));
+                        const std::vector<std::string> columns = Ogre::StringUtil::split(
+                            row(game, "scoreboard", "player" + std::to_string(i))->getTitle(), "|");
+                        ASSERT_EQ(3u, columns.size());
+                        EXPECT_EQ(std::to_string(i + 1), columns[0]);
+                        names.push_back(columns[1]);
+                        EXPECT_EQ("0", columns[2]);
                         EXPECT_EQ("Kills 0, vials 0",
                                   row(game, "scoreboard", "player" + std::to_string(i))->getDescription());
                     }
                     std::sort(names.begin(), names.end());
-                    EXPECT_EQ((std::vector<std::string>{"Joiner", "Player 2", "Tester"}), names);
+                    EXPECT_EQ((std::vector<std::string>{"Joiner\u00a69999999", "Player 2", "Tester"}), names);
                     EXPECT_EQ("4|-|- [3]", shown(game, "scoreboard", "player3"));
                     EXPECT_EQ(" [3]", shown(game, "scoreboard", "player4"));
                     EXPECT_EQ(" [3]", shown(game, "scoreboard", "player7"));

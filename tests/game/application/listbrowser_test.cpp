@@ -134,10 +134,11 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     test::writeFile(service.levels() + "/canyon.xml", SINGLE);
     test::writeFile(service.levels() + "/pit.xml", MULTI);
     test::writeFile(service.levels() + "/twin.xml", BOTH);
-    // A stranger's name, title and author with escape, bidirectional and ill-formed bytes.
+    // A stranger's name, title and author with escape, bidirectional and ill-formed bytes, and
+    // a title that would fill the type column of its row.
     test::writeFile(service.levels() + "/ev\xe2\x80\xaeil.xml",
                     "<level><title>Re\x1b[2Jd\xe2\x81\xa7 Al\xff"
-                    "ert</title><author>Ev\xc2\x85"
+                    "ert|SM</title><author>Ev\xc2\x85"
                     "e</author><points><point><name>mpstart</name></point></points></level>\n");
     test::TempDir local;
 
@@ -157,7 +158,7 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     for (unsigned int row = 0; row < browser.getItemCountOnPage(); ++row)
         titles.push_back(browser.getItemTitle(row));
     std::sort(titles.begin(), titles.end());
-    EXPECT_EQ((std::vector<std::string>{"canyon|Red Canyon|S", "evil|Re[2Jd Alert|M", "pit|Pit|M",
+    EXPECT_EQ((std::vector<std::string>{"canyon|Red Canyon|S", "evil|Re[2Jd Alert\u00a6SM|M", "pit|Pit|M",
                                         "twin|Twin Pit|SM"}),
               titles);
     for (unsigned int row = 0; row < 4; ++row)
@@ -313,10 +314,11 @@ TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
     brix::NetworkServer server(1);
     const unsigned short port = test::freeUdpPort();
     ASSERT_TRUE(server.setAnnounceServer(maker));
-    // Any host may announce escape, bidirectional and ill-formed bytes.
-    ASSERT_TRUE(server.start(port, &announcer, "Can\x1b[2Jyon\xe2\x80\xae brawl\xff",
+    // Any host may announce escape, bidirectional and ill-formed bytes, and bars that would
+    // start the next columns of its row.
+    ASSERT_TRUE(server.start(port, &announcer, "Can\x1b[2Jyon\xe2\x80\xae brawl\xff|pit",
                              "\xc2\x9b\xe2\x81\xa6"
-                             "are\xc0\xafna",
+                             "are\xc0\xafna|8/8",
                              flags, game::MatchBrowser::PROTOCOL_VERSION));
 
     game::MatchBrowser browser(1, 8, 10);
@@ -336,7 +338,7 @@ TEST(MatchBrowser, ListsAnnouncedMatchesAndKeepsThemThroughAFailedQuery)
     ASSERT_TRUE(listed);
     EXPECT_EQ(ListBrowser::STATE_READY, browser.getListState());
     EXPECT_EQ(std::make_pair(1u, int(ListBrowser::STATE_READY)), pages.reports.back());
-    EXPECT_EQ("Can[2Jyon brawl|arena|4/8", browser.getItemTitle(0));
+    EXPECT_EQ("Can[2Jyon brawl\u00a6pit|arena\u00a68/8|4/8", browser.getItemTitle(0));
     EXPECT_EQ("Host address 127.0.0.1:" + std::to_string(port) + ", password required",
               browser.getItemDescription(0));
     server.stop(2);
