@@ -107,7 +107,7 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     respond("bomb", bomb);
     EXPECT_EQ(readFile(peer.levelFile("bomb")), "");
     EXPECT_FALSE(peer.level().getLevelCache()->hasLevel("bomb"));
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'bomb'downloadfailed"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'bomb' download failed"));
 
     // A level of more points than the game reads is not kept.
     std::string crowd = "<level><points>";
@@ -119,7 +119,7 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     prepare("crowd");
     respond("crowd", crowded);
     EXPECT_FALSE(std::ifstream(peer.levelFile("crowd")).good());
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'crowd'downloadfailed"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'crowd' download failed"));
 
     // Data too long for one event arrives empty.
     prepare("empty");
@@ -141,12 +141,12 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
 
     prepare("../evil");
     EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'../evil'notfound!"));
+    EXPECT_TRUE(has(peer.shown(), "Match level '../evil' not found!"));
 
     // A host's name for its level reaches neither the screen nor the log with its controls.
     test::LogCapture log;
     prepare("\x1b[2Jev\xe2\x80\xaeil\xff");
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'[2Jevil'notfound!"));
+    EXPECT_TRUE(has(peer.shown(), "Match level '[2Jevil' not found!"));
     for (const std::string& line : log.lines())
         EXPECT_EQ(std::string::npos, line.find_first_of("\x1b\xe2\xff")) << line;
     EXPECT_FALSE(log.lines().empty());
@@ -162,7 +162,7 @@ TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
     for (unsigned int tick = 0; tick <= Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
         client.tick(static_cast<unsigned short>(tick));
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
-    EXPECT_FALSE(has(peer.shown(), "Matchlevel'gone'downloadtimedout"));
+    EXPECT_FALSE(has(peer.shown(), "Match level 'gone' download timed out"));
 
     prepare("slow");
     for (unsigned int tick = 1; tick < Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
@@ -170,7 +170,7 @@ TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
     client.tick(0);
     EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'slow'downloadtimedout"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'slow' download timed out"));
 }
 
 TEST(Client, SendsTheConnectionRequestBytes)

@@ -143,13 +143,13 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     EXPECT_TRUE(fileExists(bo.levelFile("duel")));
     EXPECT_EQ(ann.level().getChecksum(), host.level().getChecksum());
     EXPECT_EQ(bo.level().getChecksum(), host.level().getChecksum());
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'notfound,requestingdownloadfromserver"));
+    EXPECT_TRUE(has(ann.shown(), "Match level 'duel' not found, requesting download from server"));
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x43800000u);
     for (test::MatchPeer* peer : {&host, &ann, &bo})
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Running);
     EXPECT_EQ(bo.client(0).getPlayerIndex(), 3u);
     EXPECT_EQ(bo.client(0).getSlotCount(), 4u);
-    EXPECT_TRUE(has(host.shown(), "PlayerBoenteredmatch"));
+    EXPECT_TRUE(has(host.shown(), "Player Bo entered match"));
 
     // Ann's input reaches her human on the host.
     ann.controller(0).script.assign(40, game::Controller::TInput{0, 1.0f, 0.0f, 0.0f, 0});
@@ -174,11 +174,11 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         EXPECT_EQ(peer->players().getPlayer(2)->getKills(), 2u);
         EXPECT_EQ(peer->players().getPlayer(3)->getScore(), 0u);
     }
-    EXPECT_TRUE(has(bo.shown(), "PlayerBowaskilledbyAnn"));
+    EXPECT_TRUE(has(bo.shown(), "Player Bo was killed by Ann"));
 
     // Control characters go, and chat is cut to 100 bytes before anyone sees it.
     bo.client(0).sendChatMessage("gg\x07 \tnext" + std::string(120, 'x'));
-    const std::string chat = "Bo:ggnext" + std::string(93, 'x');
+    const std::string chat = "Bo: gg next" + std::string(93, 'x');
     EXPECT_TRUE(
         runUntil([&] { return has(host.shown(), chat) && has(ann.shown(), chat) && has(bo.shown(), chat); }))
         << report();
@@ -189,9 +189,9 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         [&]
         {
             return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3) &&
-                   has(ann.shown(), "PlayerBoleftmatch");
+                   has(ann.shown(), "Player Bo left match");
         }));
-    EXPECT_TRUE(has(ann.shown(), "PlayerBoleftmatch"));
+    EXPECT_TRUE(has(ann.shown(), "Player Bo left match"));
     // Bo's human gives its place back once its end has shown, so that comings and goings
     // never use up the places for new players and shots.
     run(game::EntityManager::DEATH_TICKS + 1);
@@ -203,14 +203,14 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         [&]
         {
             return ann.players().getMatchState() == PlayerManager::Complete &&
-                   has(ann.shown(), "Matchcomplete,playerAnnwins");
+                   has(ann.shown(), "Match complete, player Ann wins");
         }))
         << report();
     for (test::MatchPeer* peer : {&host, &ann})
     {
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Complete);
         EXPECT_EQ(peer->players().getPlayer(2)->getScore(), 300u);
-        EXPECT_TRUE(has(peer->shown(), "Matchcomplete,playerAnnwins"));
+        EXPECT_TRUE(has(peer->shown(), "Match complete, player Ann wins"));
     }
     // Labels name the others with their scores; one's own human carries no name.
     EXPECT_EQ(host.human(2)->getDisplayName(), "Ann (300)");
@@ -229,7 +229,7 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(ann.addClient("Ann").connect(address, "Secret"));
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Wrongpassword)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Wrong password)"));
 
     // A level of the same name that differs from the host's is not played.
     ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Other").save(ann.level(), "duel"));
@@ -237,7 +237,7 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(ann.client(0).connect(address, "secret"));
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'checksummismatch!")) << report();
+    EXPECT_TRUE(has(ann.shown(), "Match level 'duel' checksum mismatch!")) << report();
     EXPECT_EQ(ann.players().getMatchState(), PlayerManager::NoMatch);
     std::remove(ann.levelFile("duel").c_str());
     ann.level().updateLevelCache();
@@ -247,14 +247,14 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(bo.addClient("Bo").connect(address, "secret"));
     ASSERT_TRUE(
         runUntil([&] { return bo.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(bo.shown(), "Disconnectedfromserver(Serverfull)"));
+    EXPECT_TRUE(has(bo.shown(), "Disconnected from server (Server full)"));
     EXPECT_FALSE(fileExists(bo.levelFile("duel")));
 
     // The host shutting down tells the joiner why.
     host.server()->stop();
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Servershutdown)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server shutdown)"));
 }
 // A level whose compressed copy is just under the largest a host sends: hints of letters at
 // random, which hardly compress.
@@ -388,7 +388,7 @@ TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }))
         << report();
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'vast'downloadfailed")) << report();
+    EXPECT_TRUE(has(ann.shown(), "Match level 'vast' download failed")) << report();
     EXPECT_FALSE(fileExists(ann.levelFile("vast")));
 
     // A stranger that asks for it, leaves and comes back, again and again, has the failure
@@ -451,7 +451,7 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
 
     ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
     ASSERT_TRUE(until([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Serverfull)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server full)"));
 
     // Their time is up: each is told "Timeout" and the seats are free for someone who plays.
     ASSERT_TRUE(until([&] { return squatters[0]->reason() != 0 && squatters[2]->reason() != 0; }));
@@ -582,7 +582,7 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
                                   host.human(1)->getId());
     }
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
-    ASSERT_TRUE(runUntil([&] { return has(bo.shown(), "PlayerBowaskilledbyHost"); })) << report();
+    ASSERT_TRUE(runUntil([&] { return has(bo.shown(), "Player Bo was killed by Host"); })) << report();
     // A person's pace: a few at once, then one a second.
     EXPECT_GE(watched.count, Server::REQUEST_BURST);
     EXPECT_LE(watched.count, Server::REQUEST_BURST + 400 / Server::REQUEST_INTERVAL + 1);
@@ -623,14 +623,14 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     ASSERT_TRUE(runUntil(
         [&]
         {
-            return has(bo.shown(), "Host:h" + std::to_string(Server::REQUEST_BURST + 1)) &&
-                   has(bo.shown(), "Chatmessagedropped:toomany") &&
+            return has(bo.shown(), "Host: h" + std::to_string(Server::REQUEST_BURST + 1)) &&
+                   has(bo.shown(), "Chat message dropped: too many") &&
                    host.players().getPlayer(2)->getName() == "Bobby";
         }))
         << report();
-    EXPECT_TRUE(has(host.shown(), "Bo:b0"));
-    EXPECT_FALSE(has(host.shown(), "Bo:b" + std::to_string(Server::REQUEST_BURST)));
-    EXPECT_FALSE(has(host.shown(), "Chatmessagedropped:toomany"));
+    EXPECT_TRUE(has(host.shown(), "Bo: b0"));
+    EXPECT_FALSE(has(host.shown(), "Bo: b" + std::to_string(Server::REQUEST_BURST)));
+    EXPECT_FALSE(has(host.shown(), "Chat message dropped: too many"));
     ASSERT_TRUE(runUntil([&] { return bo.players().getPlayer(2)->getName() == "Bobby"; }));
 }
 

@@ -81,7 +81,7 @@ TEST_F(Hosting, ChecksRequestsInOrderAndRefusesWithTheirReasons)
     EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair(REFUSED, 103u));
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_CONNECTED);
     EXPECT_NE(host.players().getPlayer(3), nullptr);
-    EXPECT_TRUE(has(host.shown(), "Remoteclientfrom127.0.0.1:5000connected"));
+    EXPECT_TRUE(has(host.shown(), "Remote client from 127.0.0.1:5000 connected"));
 
     // A disconnection frees the slot on the next tick, and its player with it.
     host.server()->onClientDisconnect(2, "127.0.0.1:5000", 1);
@@ -110,8 +110,9 @@ TEST_F(Hosting, SaysItListensOnlyWhenThePortOpened)
     EXPECT_FALSE(host.server()->isStarted());
     EXPECT_EQ(host.server()->getSlotCount(), 0u);
     const std::string number = std::to_string(port);
-    EXPECT_TRUE(has(host.shown(), "Unabletostartserveronport" + number + ",seeapplication.logfordetails"));
-    EXPECT_FALSE(has(host.shown(), "Serverlisteningonport" + number));
+    EXPECT_TRUE(
+        has(host.shown(), "Unable to start server on port " + number + ", see application.log for details"));
+    EXPECT_FALSE(has(host.shown(), "Server listening on port " + number));
 
     // Single player opens no socket at all.
     EXPECT_TRUE(host.server()->start(1, port, "", "", "", 0));
@@ -119,7 +120,7 @@ TEST_F(Hosting, SaysItListensOnlyWhenThePortOpened)
 
     const unsigned short free = test::freeUdpPort();
     EXPECT_TRUE(host.server()->start(4, free, "", "Duel", "", 0));
-    EXPECT_TRUE(has(host.shown(), "Serverlisteningonport" + std::to_string(free)));
+    EXPECT_TRUE(has(host.shown(), "Server listening on port " + std::to_string(free)));
 }
 
 TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
