@@ -3,7 +3,9 @@
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
+#include "game/world/eventdispatcher.h"
 #include "network/udpsocket.h"
 
 #include "support/logcapture.h"
@@ -147,6 +149,20 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
     test::LogCapture log;
     prepare("\x1b[2Jev\xe2\x80\xaeil\xff");
     EXPECT_TRUE(has(peer.shown(), "Match level '[2Jevil' not found!"));
+    // Nor when it begins a match with a level of that name, nor in a name it gives a player.
+    client.onSystemEvent(0, EventProxy::ConnectionReady, 1, 2, "", nullptr, 0);
+    peer.players().createPlayer();
+    std::ofstream(peer.levelFile("here")) << readFile("levels/arena.xml");
+    peer.level().updateLevelCache();
+    prepare("here");
+    client.tick(0);
+    ASSERT_EQ(client.getConnectionState(), Client::STATE_PREPARED);
+    client.onSystemEvent(0, EventProxy::BeginMatch, 0, 0, "\x1b[2Jgo\xe2\x80\xaene", nullptr, 0);
+    EXPECT_TRUE(has(peer.shown(), "Match level '[2Jgone' not found!"));
+    peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "Ann");
+    peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "E\x1b[2Jve\xe2\x80\xae");
+    peer.events().dispatch();
+    EXPECT_TRUE(has(peer.shown(), "Player Ann is now known as E[2Jve"));
     for (const std::string& line : log.lines())
         EXPECT_EQ(std::string::npos, line.find_first_of("\x1b\xe2\xff")) << line;
     EXPECT_FALSE(log.lines().empty());
