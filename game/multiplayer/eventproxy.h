@@ -119,7 +119,10 @@ private:
     Listener* mListener = nullptr;
     bool mRelaying = true;
     bool mOverflowed = false;
-    // Messages the peer should not have sent, or that do not decode.
-    brix::LogThrottle mRefusedLog;
+    // Messages that do not decode, messages the peer should not have sent, and system events
+    // whose data does not decode.
+    brix::LogThrottle mUndecodableLog;
+    brix::LogThrottle mUnexpectedLog;
+    brix::LogThrottle mUndecodableDataLog;
 };
 } // namespace game

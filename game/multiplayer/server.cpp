@@ -31,7 +31,9 @@ Server::Server()
       mEntryLog(brix::Log::INFO, "clients added to the match"),
       mDownloadLog(brix::Log::INFO, "level downloads sent"),
       mLevelDataLog(brix::Log::ERROR, "level downloads whose data compression failed"),
-      mClientEventLog(brix::Log::DEBUG, "handshake events received from clients"),
+      mConfigureLog(brix::Log::DEBUG, "configure player events received from clients"),
+      mPrepareReadyLog(brix::Log::DEBUG, "prepare ready events received from clients"),
+      mDownloadRequestLog(brix::Log::DEBUG, "level download request events received from clients"),
       mDroppedChatLog(brix::Log::INFO, "chat requests from clients dropped: too many")
 {
     mNetwork.setServerFullReason(REASON_SERVER_FULL);
@@ -382,8 +384,9 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
-    for (brix::LogThrottle* lines : {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog,
-                                     &mLevelDataLog, &mClientEventLog, &mDroppedChatLog})
+    for (brix::LogThrottle* lines :
+         {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mLevelDataLog,
+          &mConfigureLog, &mPrepareReadyLog, &mDownloadRequestLog, &mDroppedChatLog})
         lines->report();
 }
 
@@ -472,7 +475,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     {
     case EventProxy::ConfigurePlayer:
     {
-        if (mClientEventLog.allow())
+        if (mConfigureLog.allow())
             brix::Log::debug("Received configure player event from client %d", node);
         if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
             break;
@@ -491,7 +494,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
         break;
     }
     case EventProxy::PrepareReady:
-        if (mClientEventLog.allow())
+        if (mPrepareReadyLog.allow())
             brix::Log::debug("Received prepare ready event from client %d", node);
         if (seat->state == SLOT_PREPARING)
             seat->state = SLOT_PREPARED;
@@ -518,7 +521,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
         // One download per preparation: a client asking again is not served again.
         const bool due =
             seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
-        if (due || mClientEventLog.allow())
+        if (due || mDownloadRequestLog.allow())
             brix::Log::debug("Received level '%s' download request event from client %d",
                              PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
         if (due)

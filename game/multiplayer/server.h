@@ -231,14 +231,17 @@ private:
     std::string mLevelDataName;
     unsigned int mLevelDataChecksum = 0;
     // Refused connection requests; remote clients let in, gone and added to the match; levels
-    // sent, and levels that could not be; handshake events from clients; chat lines dropped.
+    // sent, and levels that could not be; the configure, prepare-ready and download-request
+    // events from clients; chat lines dropped.
     brix::LogThrottle mRefusalLog;
     brix::LogThrottle mArrivalLog;
     brix::LogThrottle mDepartureLog;
     brix::LogThrottle mEntryLog;
     brix::LogThrottle mDownloadLog;
     brix::LogThrottle mLevelDataLog;
-    brix::LogThrottle mClientEventLog;
+    brix::LogThrottle mConfigureLog;
+    brix::LogThrottle mPrepareReadyLog;
+    brix::LogThrottle mDownloadRequestLog;
     brix::LogThrottle mDroppedChatLog;
 };
 } // namespace game

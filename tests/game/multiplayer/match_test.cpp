@@ -643,16 +643,20 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     stranger.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_PREPARING; }));
 
+    // Requests for the level, and an event only a host may send.
     const RawPeer::Bytes request = RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel");
+    const RawPeer::Bytes unexpected = RawPeer::event(game::EventDispatcher::MatchComplete, 0, 0, "");
     const unsigned int began = brix::Thread::timer();
     for (int round = 0; round < 100; ++round)
     {
-        stranger.send({request, request, request, request});
+        stranger.send({request, request, request, request, unexpected});
         tick();
     }
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
-    // Its name and its readiness in one packet; the name has a right-to-left override.
-    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
+    // A message cut after its id; then its name and its readiness, the name with a
+    // right-to-left override.
+    stranger.send({RawPeer::Bytes{1, 0, game::EventProxy::ChatRequest},
+                   RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
                                   "Raw\xE2\x80\xAE"
                                   "dlo\xC2\x9B"),
                    RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
@@ -660,6 +664,10 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     const Lines lines = log.lines();
     EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);
     EXPECT_LE(count(lines, "download request event from client 1"), seconds + 2);
+    EXPECT_LE(count(lines, "Unexpected event 2 received from node 1"), seconds + 2);
+    // Lines of their own, not hidden by the flood of the others.
+    EXPECT_EQ(count(lines, "D Received configure player event from client 1"), 1u);
+    EXPECT_EQ(count(lines, "D Event 206 decoding from node 1 failed"), 1u);
     EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
     EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
 }
