@@ -10,6 +10,7 @@ namespace game
 {
 EventProxy::EventProxy(unsigned short node, EventDispatcher* dispatcher)
     : mNode(node), mDispatcher(dispatcher), mQueue(node, QUEUE_BUFFER_SIZE, QUEUE_BLOCK_SIZE),
+      mSwitchNumber(dispatcher ? dispatcher->getPostedCount() : 0),
       mUndecodableLog(brix::Log::DEBUG, "undecodable events from node " + std::to_string(node)),
       mUnexpectedLog(brix::Log::DEBUG, "unexpected events from node " + std::to_string(node)),
       mUndecodableDataLog(brix::Log::DEBUG,
@@ -24,6 +25,25 @@ EventProxy::~EventProxy()
 {
     if (mDispatcher)
         mDispatcher->removeListener(this);
+}
+
+void EventProxy::setRelaying(bool relaying)
+{
+    if (relaying == mRelaying)
+        return;
+    // With nothing posted since the last change, that change's boundary still holds.
+    const uint64_t now = mDispatcher ? mDispatcher->getPostedCount() : 0;
+    if (now != mSwitchNumber)
+    {
+        mRelayingBefore = mRelaying;
+        mSwitchNumber = now;
+    }
+    mRelaying = relaying;
+}
+
+bool EventProxy::isRelaying(uint64_t eventNumber) const
+{
+    return eventNumber >= mSwitchNumber ? mRelaying : mRelayingBefore;
 }
 
 bool EventProxy::isRelayed(unsigned int id)
@@ -127,7 +147,7 @@ void EventProxy::reset()
 
 void EventProxy::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    if (mNode != 0 && mRelaying && isRelayed(id))
+    if (mNode != 0 && isRelayed(id) && isRelaying(mDispatcher ? mDispatcher->getDeliveringNumber() : 0))
         sendGameEvent(id, static_cast<unsigned int>(a), static_cast<unsigned int>(b), text);
 }
 

@@ -343,10 +343,6 @@ void Server::tick()
                 dropClient(slot, REASON_TIMEOUT);
             }
         }
-        // A name that came since the last tick reaches the player record through the
-        // dispatcher, last in this tick: the player joins the match the tick after, named.
-        const bool renamed = seat.renamed;
-        seat.renamed = false;
         if (seat.state == SLOT_CONNECTED && mPlayers->getMatchState() != PlayerManager::NoMatch)
         {
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
@@ -355,8 +351,11 @@ void Server::tick()
             seat.levelSent = false;
             seat.state = SLOT_PREPARING;
         }
-        else if (seat.state == SLOT_PREPARED && !renamed)
+        else if (seat.state == SLOT_PREPARED && !mConfigured)
         {
+            // A seat told the players now hears only the events posted from now on: a name
+            // posted before in this tick, not yet in its record, would be told to it by neither.
+            // It enters the tick after, and so a player joins the match named.
             if (mEntryLog.allow())
                 brix::Log::info("Adding client %d to match", node);
             seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
@@ -384,6 +383,8 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
+    // Delivered last in this tick; what arrives from now until the next tick is not.
+    mConfigured = false;
     for (brix::LogThrottle* lines :
          {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mLevelDataLog,
           &mConfigureLog, &mPrepareReadyLog, &mDownloadRequestLog, &mDroppedChatLog})
@@ -430,7 +431,7 @@ void Server::configure(ClientSlot& seat, const std::string& name, unsigned int a
     const int index = static_cast<int>(seat.player->getIndex());
     mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
     mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(appearance), "");
-    seat.renamed = true;
+    mConfigured = true;
 }
 
 void Server::update()
@@ -443,10 +444,10 @@ void Server::sendPlayersTo(unsigned int slot)
 {
     if (mSlots[slot].local)
         return;
-    // Its own player too: its name came while it heard no game events.
+    // Its own player too: its name came while it heard no game events. A player on its way out
+    // and still in the match is told as well, since its departure will be relayed.
     for (unsigned int other = 0; other < mSlots.size(); ++other)
-        if (mSlots[other].state >= SLOT_CONNECTED && mSlots[other].state <= SLOT_IN_MATCH &&
-            mSlots[other].player)
+        if (mSlots[other].state != SLOT_FREE && mSlots[other].player)
             mSlots[other].player->sendStateTo(mSlots[slot].proxy);
 }
 

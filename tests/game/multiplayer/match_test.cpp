@@ -462,6 +462,146 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
     EXPECT_TRUE(until([&] { return inMatch(ann); })) << report();
 }
 
+// What a peer holds of every player: index, name, and out of the match, dead or alive.
+std::string roster(test::MatchPeer& peer)
+{
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text;
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + player->getName() +
+                (player->getState() == game::Player::NotInMatch ? " out; "
+                 : player->getState() == game::Player::Alive    ? " alive; "
+                                                                : " dead; ");
+    return text;
+}
+
+// How often a peer has shown each player leaving: "Ann 1, Bo 2, ".
+std::string departures(test::MatchPeer& peer, const std::vector<std::string>& names)
+{
+    const Lines lines = peer.shown();
+    std::string text;
+    for (const std::string& name : names)
+        text += name + " " +
+                std::to_string(std::count(lines.begin(), lines.end(), "Player " + name + " left match")) +
+                ", ";
+    return text;
+}
+
+TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+{
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(6, port, "", "Duel", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    test::MatchPeer cy(ground, false);
+    // A stranger takes a seat under a name and never enters the match.
+    RawPeer stranger(port);
+    bool strangerHere = true, cyHeld = false;
+    auto step = [&]
+    {
+        tick();
+        if (!cyHeld)
+            cy.tick();
+        if (strangerHere)
+            stranger.send();
+        stranger.receive();
+    };
+    auto until = [&](auto done) { return test::pollUntil(step, done, TIMEOUT_MS, 1, MAX_TICKS); };
+    stranger.connect("", Server::PROTOCOL_VERSION);
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_PREPARING; }));
+    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Raw")});
+    ASSERT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Raw"; }));
+
+    const std::vector<std::string> names = {"Host", "Raw", "Ann", "Bo", "Cy"};
+    auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
+    {
+        for (test::MatchPeer* peer : peers)
+            if (roster(*peer) != roster(host))
+                return false;
+        return true;
+    };
+    auto seated = [&](std::initializer_list<unsigned int> slots)
+    {
+        for (unsigned int slot : slots)
+            if (host.server()->getSlotState(slot) != Server::SLOT_IN_MATCH)
+                return false;
+        return true;
+    };
+    auto told = [&](test::MatchPeer& peer, const std::string& expected)
+    { return departures(peer, names) == expected; };
+    auto state = [&]
+    {
+        std::string text;
+        for (test::MatchPeer* peer : {&host, &ann, &bo, &cy})
+            text += "\n[" + roster(*peer) + "] left: " + departures(*peer, names);
+        return text;
+    };
+    auto restart = [&]
+    {
+        host.players().endMatch();
+        ASSERT_TRUE(host.players().startMatch("duel", 0, false, false));
+        host.server()->updateMatch("duel", 0);
+    };
+
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
+    ASSERT_TRUE(cy.addClient("Cy").connect(address, ""));
+    EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
+
+    // Bo leaves in the match; back, he is told who is there.
+    const std::string boLeft = "Host 0, Raw 0, Ann 0, Bo 1, Cy 0, ";
+    bo.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(4) && agreed({&ann, &cy}) && told(host, boLeft) &&
+                   told(ann, boLeft) && told(cy, boLeft);
+        }))
+        << state();
+    ASSERT_TRUE(bo.client(0).connect(address, ""));
+    EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
+
+    // A restart takes everyone out of the match, and Ann quits before she is back in it.
+    restart();
+    ann.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(3) && seated({0, 3, 4}) && agreed({&bo, &cy}) &&
+                   told(host, "Host 1, Raw 0, Ann 1, Bo 2, Cy 1, ") &&
+                   told(bo, "Host 1, Raw 0, Ann 1, Bo 1, Cy 1, ") &&
+                   told(cy, "Host 1, Raw 0, Ann 1, Bo 2, Cy 1, ");
+        }))
+        << state();
+
+    // Another restart: Bo is back in the match while Cy still prepares, and Cy drops out.
+    restart();
+    cyHeld = true;
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 3}) && host.server()->getSlotState(4) == Server::SLOT_PREPARING;
+        }))
+        << state();
+    cyHeld = false;
+    cy.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(5) && agreed({&bo}) &&
+                   told(host, "Host 2, Raw 0, Ann 1, Bo 3, Cy 2, ") &&
+                   told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ");
+        }))
+        << state();
+
+    // The stranger goes as it came, never told as in the match.
+    strangerHere = false;
+    stranger.leave();
+    EXPECT_TRUE(until([&] { return !host.players().getPlayer(2) && agreed({&bo}); })) << state();
+    EXPECT_EQ(roster(bo), "1 Host alive; 4 Bo alive; ");
+    EXPECT_TRUE(told(host, "Host 2, Raw 0, Ann 1, Bo 3, Cy 2, ")) << state();
+    EXPECT_TRUE(told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ")) << state();
+}
+
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
 {
     test::LogCapture log;
