@@ -758,8 +758,8 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
         host.client(0).sendChatMessage("h" + std::to_string(line));
         bo.client(0).sendChatMessage("b" + std::to_string(line));
     }
-    bo.client(0).configurePlayer("Bob", 0);
-    bo.client(0).configurePlayer("Bobby", 0);
+    bo.client(0).configurePlayer("Bob", 3);
+    bo.client(0).configurePlayer("Bobby", 5);
     ASSERT_TRUE(runUntil(
         [&]
         {
@@ -768,10 +768,22 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
                    host.players().getPlayer(2)->getName() == "Bobby";
         }))
         << report();
+    EXPECT_EQ(host.players().getPlayer(2)->getAppearance(), 5u);
     EXPECT_TRUE(has(host.shown(), "Bo: b0"));
     EXPECT_FALSE(has(host.shown(), "Bo: b" + std::to_string(Server::REQUEST_BURST)));
     EXPECT_FALSE(has(host.shown(), "Chat message dropped: too many"));
     ASSERT_TRUE(runUntil([&] { return bo.players().getPlayer(2)->getName() == "Bobby"; }));
+
+    // Once the budget has grown again, a line dropped again is told again.
+    run(Server::REQUEST_INTERVAL);
+    for (unsigned int line = 0; line <= Server::REQUEST_BURST; ++line)
+        bo.client(0).sendChatMessage("again" + std::to_string(line));
+    auto drops = [&]
+    {
+        const Lines lines = bo.shown();
+        return std::count(lines.begin(), lines.end(), "Chat message dropped: too many");
+    };
+    EXPECT_TRUE(runUntil([&] { return drops() == 2; })) << report();
 }
 
 TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
