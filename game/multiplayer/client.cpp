@@ -366,23 +366,25 @@ void Client::beginMatch(unsigned int scoreLimit, unsigned int checksum, const st
     // that no file holds yet: only a remote client checks its copy.
     if (!mServer)
     {
+        // The host names the level: what of it is shown or logged is cleaned.
+        const std::string shown = PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
         const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
         if (!cache->hasLevel(level))
         {
-            abandon("Match level '" + level + "' not found!");
+            abandon("Match level '" + shown + "' not found!");
             return;
         }
         if (cache->getChecksum(level) != checksum)
         {
-            brix::Log::info("Match level '%s' checksum mismatch: server %08X vs. client %08X", level.c_str(),
+            brix::Log::info("Match level '%s' checksum mismatch: server %08X vs. client %08X", shown.c_str(),
                             checksum, cache->getChecksum(level));
-            abandon("Match level '" + level + "' checksum mismatch!");
+            abandon("Match level '" + shown + "' checksum mismatch!");
             return;
         }
         mPlayers->endMatch();
         if (!mPlayers->startMatch(level, scoreLimit, false, false))
         {
-            abandon("Unable to start match with level '" + level + "', see application.log for details");
+            abandon("Unable to start match with level '" + shown + "', see application.log for details");
             return;
         }
     }
@@ -478,9 +480,13 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
         break;
     }
     case EventDispatcher::PlayerRenamed:
-        if (first && player && !player->getName().empty() && player->getName() != text)
-            show("Player " + player->getName() + " is now known as " + text);
+    {
+        // As the record takes it: a host's name for a player is cleaned like any peer's.
+        const std::string name = PeerText::clean(text, Player::MAX_NAME_SIZE);
+        if (first && player && !player->getName().empty() && player->getName() != name)
+            show("Player " + player->getName() + " is now known as " + name);
         break;
+    }
     case EventDispatcher::PlayerKilled:
     {
         if (!player)

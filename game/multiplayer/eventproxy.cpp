@@ -10,7 +10,11 @@ namespace game
 {
 EventProxy::EventProxy(unsigned short node, EventDispatcher* dispatcher)
     : mNode(node), mDispatcher(dispatcher), mQueue(node, QUEUE_BUFFER_SIZE, QUEUE_BLOCK_SIZE),
-      mRefusedLog(brix::Log::DEBUG, "unexpected or undecodable events from node " + std::to_string(node))
+      mSwitchNumber(dispatcher ? dispatcher->getPostedCount() : 0),
+      mUndecodableLog(brix::Log::DEBUG, "undecodable events from node " + std::to_string(node)),
+      mUnexpectedLog(brix::Log::DEBUG, "unexpected events from node " + std::to_string(node)),
+      mUndecodableDataLog(brix::Log::DEBUG,
+                          "system events of undecodable data from node " + std::to_string(node))
 {
     mQueue.setListener(this);
     if (mDispatcher)
@@ -21,6 +25,25 @@ EventProxy::~EventProxy()
 {
     if (mDispatcher)
         mDispatcher->removeListener(this);
+}
+
+void EventProxy::setRelaying(bool relaying)
+{
+    if (relaying == mRelaying)
+        return;
+    // With nothing posted since the last change, that change's boundary still holds.
+    const uint64_t now = mDispatcher ? mDispatcher->getPostedCount() : 0;
+    if (now != mSwitchNumber)
+    {
+        mRelayingBefore = mRelaying;
+        mSwitchNumber = now;
+    }
+    mRelaying = relaying;
+}
+
+bool EventProxy::isRelaying(uint64_t eventNumber) const
+{
+    return eventNumber >= mSwitchNumber ? mRelaying : mRelayingBefore;
 }
 
 bool EventProxy::isRelayed(unsigned int id)
@@ -106,7 +129,9 @@ void EventProxy::transmit(unsigned int id, const unsigned char* data, unsigned i
 void EventProxy::receive()
 {
     mQueue.receive(this);
-    mRefusedLog.report();
+    mUndecodableLog.report();
+    mUnexpectedLog.report();
+    mUndecodableDataLog.report();
 }
 
 void EventProxy::exchange(EventProxy& other)
@@ -122,7 +147,7 @@ void EventProxy::reset()
 
 void EventProxy::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
-    if (mNode != 0 && mRelaying && isRelayed(id))
+    if (mNode != 0 && isRelayed(id) && isRelaying(mDispatcher ? mDispatcher->getDeliveringNumber() : 0))
         sendGameEvent(id, static_cast<unsigned int>(a), static_cast<unsigned int>(b), text);
 }
 
@@ -135,14 +160,14 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
     const std::string text = stream.decodeString();
     if (stream.getResult() != brix::NetworkStream::SUCCESS)
     {
-        if (mRefusedLog.allow())
+        if (mUndecodableLog.allow())
             brix::Log::debug("Event %u decoding from node %u failed: %s", id, static_cast<unsigned>(node),
                              stream.getResultText());
         return;
     }
     if (!isAcceptedFrom(id, node))
     {
-        if (mRefusedLog.allow())
+        if (mUnexpectedLog.allow())
             brix::Log::debug("Unexpected event %u received from node %u", id, static_cast<unsigned>(node));
         return;
     }
@@ -160,7 +185,7 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
     const unsigned int size = stream.decodeRaw(buffer.data(), SYSTEM_EVENT_DATA_SIZE);
     if (stream.getResult() != brix::NetworkStream::SUCCESS)
     {
-        if (mRefusedLog.allow())
+        if (mUndecodableDataLog.allow())
             brix::Log::debug("System event %u data decoding from node %u failed: %s", id,
                              static_cast<unsigned>(node), stream.getResultText());
         return;

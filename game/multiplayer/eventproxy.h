@@ -4,6 +4,7 @@
 #include "network/networkobject.h"
 #include "toolkit/logthrottle.h"
 
+#include <cstdint>
 #include <string>
 
 namespace game
@@ -71,9 +72,14 @@ public:
 
     unsigned short getNode() const { return mNode; }
     void setListener(Listener* listener) { mListener = listener; }
-    // Whether the game events clients must see are relayed to the peer (on from the start);
-    // events sent directly are not affected.
-    void setRelaying(bool relaying) { mRelaying = relaying; }
+    // Whether the game events clients must see are relayed to the peer (on from the start, for
+    // the events posted after the proxy was made); events sent directly are not affected. The
+    // change holds for the events posted from now on: switched on, those posted before are not
+    // relayed (the peer was just told what they did); switched off, those posted before still
+    // are (what happened before the peer stopped hearing reaches it). Only the latest change
+    // is kept: two changes with events posted between them before those events are delivered
+    // (only ever within one tick) leave the events before the first to the setting between.
+    void setRelaying(bool relaying);
 
     // Ids below 200 go as game events (data ignored), the others as system events. A message
     // that does not encode is logged and dropped; one that finds no room in the queue is
@@ -112,14 +118,22 @@ public:
 
 private:
     void transmit(unsigned int id, const unsigned char* data, unsigned int length);
+    // Whether the event of that number, by when it was posted, goes to the peer.
+    bool isRelaying(uint64_t eventNumber) const;
 
     unsigned short mNode;
     EventDispatcher* mDispatcher;
     brix::NetworkMessageQueue mQueue;
     Listener* mListener = nullptr;
+    // The setting for events numbered from mSwitchNumber on, and the one for those before.
     bool mRelaying = true;
+    bool mRelayingBefore = false;
+    uint64_t mSwitchNumber = 0;
     bool mOverflowed = false;
-    // Messages the peer should not have sent, or that do not decode.
-    brix::LogThrottle mRefusedLog;
+    // Messages that do not decode, messages the peer should not have sent, and system events
+    // whose data does not decode.
+    brix::LogThrottle mUndecodableLog;
+    brix::LogThrottle mUnexpectedLog;
+    brix::LogThrottle mUndecodableDataLog;
 };
 } // namespace game

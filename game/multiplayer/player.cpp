@@ -147,7 +147,9 @@ void Player::leaveMatch()
 
 void Player::sendStateTo(EventProxy* proxy)
 {
-    proxy->sendGameEvent(EventDispatcher::PlayerEnteredMatch, mIndex, mEntityId, "");
+    // Told as entered, a player must be told as departed too: only one in the match is.
+    if (mState != NotInMatch)
+        proxy->sendGameEvent(EventDispatcher::PlayerEnteredMatch, mIndex, mEntityId, "");
     proxy->sendGameEvent(EventDispatcher::PlayerRenamed, mIndex, 0, mName);
     proxy->sendGameEvent(EventDispatcher::PlayerConfigured, mIndex, mAppearance, "");
     proxy->sendGameEvent(EventDispatcher::KillScore, mIndex, mScore, std::to_string(mKills));

@@ -485,21 +485,30 @@ void PlayerManager::tick(unsigned short tick)
 
 void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
 {
-    // A departure that arrives after the slots dropped the player needs no record: a new one
-    // would have no name to tell who left.
-    if (mAuthoritative || !isRelayedAboutPlayer(id) || id == EventDispatcher::PlayerLeftMatch)
+    if (mAuthoritative || !isRelayedAboutPlayer(id))
         return;
     const unsigned int index = static_cast<unsigned int>(a);
     if (index < 1 || index > MAX_PLAYERS)
         return;
-    std::unique_ptr<Player>& slot = mPlayers[index - 1];
-    if (slot && mDeparting[index - 1] && slot->getState() == Player::NotInMatch)
-        // The departure came, and the slot was given again before a block took it away: this
-        // is about the newcomer.
-        forgetDeparted(index - 1);
-    if (!slot)
+    // A departure needs no record when there is none: a new one would have no name to tell
+    // who left.
+    if (id == EventDispatcher::PlayerLeftMatch)
+        releaseDeparted(index - 1, true);
+    else if (!mPlayers[index - 1])
         // Registered last, the new player still hears this event in this delivery.
-        slot.reset(new Player(this, index, mAuthoritative));
+        mPlayers[index - 1].reset(new Player(this, index, mAuthoritative));
+}
+
+// On a client, the one place where a player's record goes, so that none outlives its player:
+// once the slot block has freed the slot, a record out of the match goes at once; one in the
+// match waits for its departure, so that what the player said or scored before leaving bears
+// its name and its leaving is told, and goes when that arrives. The host posts a departure for
+// every player it told a client had entered, and relays it before the client stops hearing.
+void PlayerManager::releaseDeparted(unsigned int slot, bool departureArrived)
+{
+    if (mPlayers[slot] && mDeparting[slot] &&
+        (departureArrived || mPlayers[slot]->getState() == Player::NotInMatch))
+        forgetDeparted(slot);
 }
 
 void PlayerManager::forgetDeparted(unsigned int slot)
@@ -539,12 +548,11 @@ void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
     for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
     {
         const bool set = (occupied & (1u << slot)) != 0;
-        if (!set && mPlayers[slot] && mPlayers[slot]->getState() != Player::NotInMatch)
-            // The block overtook the events: what the player said or scored before leaving,
-            // and its departure, still arrive and need its name.
+        if (!set && mPlayers[slot])
+        {
             mDeparting[slot] = true;
-        else if (!set && mPlayers[slot])
-            forgetDeparted(slot);
+            releaseDeparted(slot, false);
+        }
         else if (set && !mPlayers[slot])
         {
             mDepartedNames[slot].clear();

@@ -92,10 +92,11 @@ public:
     void deleteAllPlayers();
     // Index 1 to 8; null for any other or a free slot.
     Player* getPlayer(unsigned int index) const;
-    // On a client, the name of the player that the last slot block took from index 1 to
-    // MAX_PLAYERS; empty for none. A player in the match keeps its record after the block
-    // until its departure event arrives, so what it said or scored before leaving bears its
-    // name; a departure the block overtook all the same still tells who left.
+    // On a client, the name of the player whose record was let go last from index 1 to
+    // MAX_PLAYERS; empty for none. A player in the match keeps its record after the slot block
+    // freed it until its departure event arrives, so what it said or scored before leaving
+    // bears its name; the departure, heard after this manager has let the record go, still
+    // tells who left.
     std::string getDepartedName(unsigned int index) const;
     Player* getPlayerByEntity(unsigned int entityId) const;
     // Appends every player in slot order.
@@ -145,7 +146,10 @@ private:
     Ogre::Vector3 chooseMultiplayerStart(const Entity* own) const;
     // The placing of the winner's score, 0 when it makes no table; adds it when it does.
     int submitHighScore(const Player& winner);
-    // On a client, drops the record of a player who left, keeping its name for the departure.
+    // On a client, lets a record go once its slot is free and its player out of the match, or
+    // its departure has just arrived.
+    void releaseDeparted(unsigned int slot, bool departureArrived);
+    // Drops the record of a player who left, keeping its name for the departure.
     void forgetDeparted(unsigned int slot);
     // Starts the match on the loaded level; exceptions out of its scene and entities pass
     // through to startMatch.
@@ -160,7 +164,7 @@ private:
     std::unique_ptr<EntityMapSource> mMapSource;
     std::vector<std::unique_ptr<Player>> mPlayers;
     std::vector<std::string> mDepartedNames;
-    // On a client, the slots a block freed while their player was still in the match.
+    // On a client, the slots a block freed whose record has not gone yet.
     std::vector<bool> mDeparting;
     bool mAuthoritative = true;
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.

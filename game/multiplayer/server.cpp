@@ -31,7 +31,9 @@ Server::Server()
       mEntryLog(brix::Log::INFO, "clients added to the match"),
       mDownloadLog(brix::Log::INFO, "level downloads sent"),
       mLevelDataLog(brix::Log::ERROR, "level downloads whose data compression failed"),
-      mClientEventLog(brix::Log::DEBUG, "handshake events received from clients"),
+      mConfigureLog(brix::Log::DEBUG, "configure player events received from clients"),
+      mPrepareReadyLog(brix::Log::DEBUG, "prepare ready events received from clients"),
+      mDownloadRequestLog(brix::Log::DEBUG, "level download request events received from clients"),
       mDroppedChatLog(brix::Log::INFO, "chat requests from clients dropped: too many")
 {
     mNetwork.setServerFullReason(REASON_SERVER_FULL);
@@ -341,10 +343,6 @@ void Server::tick()
                 dropClient(slot, REASON_TIMEOUT);
             }
         }
-        // A name that came since the last tick reaches the player record through the
-        // dispatcher, last in this tick: the player joins the match the tick after, named.
-        const bool renamed = seat.renamed;
-        seat.renamed = false;
         if (seat.state == SLOT_CONNECTED && mPlayers->getMatchState() != PlayerManager::NoMatch)
         {
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
@@ -353,8 +351,11 @@ void Server::tick()
             seat.levelSent = false;
             seat.state = SLOT_PREPARING;
         }
-        else if (seat.state == SLOT_PREPARED && !renamed)
+        else if (seat.state == SLOT_PREPARED && !mConfigured)
         {
+            // A seat told the players now hears only the events posted from now on: a name
+            // posted before in this tick, not yet in its record, would be told to it by neither.
+            // It enters the tick after, and so a player joins the match named.
             if (mEntryLog.allow())
                 brix::Log::info("Adding client %d to match", node);
             seat.proxy->sendSystemEvent(EventProxy::BeginMatch, mPlayers->getScoreLimit(),
@@ -382,8 +383,11 @@ void Server::tick()
     }
     if (mEntities)
         mEntities->updateEntityActivation(false);
-    for (brix::LogThrottle* lines : {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog,
-                                     &mLevelDataLog, &mClientEventLog, &mDroppedChatLog})
+    // Delivered last in this tick; what arrives from now until the next tick is not.
+    mConfigured = false;
+    for (brix::LogThrottle* lines :
+         {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mLevelDataLog,
+          &mConfigureLog, &mPrepareReadyLog, &mDownloadRequestLog, &mDroppedChatLog})
         lines->report();
 }
 
@@ -427,7 +431,7 @@ void Server::configure(ClientSlot& seat, const std::string& name, unsigned int a
     const int index = static_cast<int>(seat.player->getIndex());
     mEvents->post(EventDispatcher::PlayerRenamed, index, 0, name);
     mEvents->post(EventDispatcher::PlayerConfigured, index, static_cast<int>(appearance), "");
-    seat.renamed = true;
+    mConfigured = true;
 }
 
 void Server::update()
@@ -440,10 +444,10 @@ void Server::sendPlayersTo(unsigned int slot)
 {
     if (mSlots[slot].local)
         return;
-    // Its own player too: its name came while it heard no game events.
+    // Its own player too: its name came while it heard no game events. A player on its way out
+    // and still in the match is told as well, since its departure will be relayed.
     for (unsigned int other = 0; other < mSlots.size(); ++other)
-        if (mSlots[other].state >= SLOT_CONNECTED && mSlots[other].state <= SLOT_IN_MATCH &&
-            mSlots[other].player)
+        if (mSlots[other].state != SLOT_FREE && mSlots[other].player)
             mSlots[other].player->sendStateTo(mSlots[slot].proxy);
 }
 
@@ -472,7 +476,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     {
     case EventProxy::ConfigurePlayer:
     {
-        if (mClientEventLog.allow())
+        if (mConfigureLog.allow())
             brix::Log::debug("Received configure player event from client %d", node);
         if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
             break;
@@ -491,7 +495,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
         break;
     }
     case EventProxy::PrepareReady:
-        if (mClientEventLog.allow())
+        if (mPrepareReadyLog.allow())
             brix::Log::debug("Received prepare ready event from client %d", node);
         if (seat->state == SLOT_PREPARING)
             seat->state = SLOT_PREPARED;
@@ -518,7 +522,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
         // One download per preparation: a client asking again is not served again.
         const bool due =
             seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
-        if (due || mClientEventLog.allow())
+        if (due || mDownloadRequestLog.allow())
             brix::Log::debug("Received level '%s' download request event from client %d",
                              PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
         if (due)

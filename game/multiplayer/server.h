@@ -92,8 +92,6 @@ public:
         bool playersSent = false;
         // The level went to this client in this preparation.
         bool levelSent = false;
-        // A name came since the last tick.
-        bool renamed = false;
         // Ticks spent preparing for a match that is there.
         unsigned int handshakeTicks = 0;
         // Chat and configuration requests the client may still send, and the ticks towards
@@ -230,15 +228,21 @@ private:
     std::vector<unsigned char> mLevelData;
     std::string mLevelDataName;
     unsigned int mLevelDataChecksum = 0;
+    // A name or appearance was posted that the player record has not taken yet (it does when
+    // the tick's events are delivered): until then no seat enters and is told the players.
+    bool mConfigured = false;
     // Refused connection requests; remote clients let in, gone and added to the match; levels
-    // sent, and levels that could not be; handshake events from clients; chat lines dropped.
+    // sent, and levels that could not be; the configure, prepare-ready and download-request
+    // events from clients; chat lines dropped.
     brix::LogThrottle mRefusalLog;
     brix::LogThrottle mArrivalLog;
     brix::LogThrottle mDepartureLog;
     brix::LogThrottle mEntryLog;
     brix::LogThrottle mDownloadLog;
     brix::LogThrottle mLevelDataLog;
-    brix::LogThrottle mClientEventLog;
+    brix::LogThrottle mConfigureLog;
+    brix::LogThrottle mPrepareReadyLog;
+    brix::LogThrottle mDownloadRequestLog;
     brix::LogThrottle mDroppedChatLog;
 };
 } // namespace game

@@ -39,6 +39,7 @@ void EventDispatcher::post(unsigned int id, int a, int b, const std::string& tex
     event.a = a;
     event.b = b;
     event.text = text;
+    event.number = mPosted++;
 }
 
 void EventDispatcher::dispatch()
@@ -53,6 +54,7 @@ void EventDispatcher::dispatch()
             // List nodes stay put while listeners post more, so the event can be handed out by
             // reference and only leaves the queue once everyone has heard it.
             const Event& event = mQueue.front();
+            mDelivering = event.number;
             brix::Log::debug("Dispatching event %d to listeners", event.id);
             for (size_t i = 0; i < mListeners.size(); ++i)
                 if (mListeners[i])

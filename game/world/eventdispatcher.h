@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <list>
 #include <string>
 #include <vector>
@@ -67,13 +68,14 @@ public:
         ~Listener() = default;
     };
 
-    // One queued event; the text is a copy.
+    // One queued event; the text is a copy. Events are numbered in posting order, from 0.
     struct Event
     {
         unsigned int id = 0;
         int a = 0;
         int b = 0;
         std::string text;
+        uint64_t number = 0;
     };
 
     EventDispatcher();
@@ -94,6 +96,13 @@ public:
     // the rest of the queue.
     void dispatch();
 
+    // The number of the event being delivered; outside delivery, the number the next event
+    // posted will take. A listener that changes what it does with events can tell by it
+    // whether an event was posted before or after the change.
+    uint64_t getDeliveringNumber() const { return mDispatching ? mDelivering : mPosted; }
+    // How many events have been posted so far: the number of the next one.
+    uint64_t getPostedCount() const { return mPosted; }
+
 private:
     // Removed listeners leave a null entry while delivery runs, compacted afterwards.
     void compactListeners();
@@ -103,5 +112,7 @@ private:
     // Delivered events' nodes kept for reuse, so steady posting allocates nothing.
     std::list<Event> mSpare;
     bool mDispatching = false;
+    uint64_t mPosted = 0;
+    uint64_t mDelivering = 0;
 };
 } // namespace game

@@ -3,7 +3,9 @@
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
+#include "game/world/eventdispatcher.h"
 #include "network/udpsocket.h"
 
 #include "support/logcapture.h"
@@ -107,7 +109,7 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     respond("bomb", bomb);
     EXPECT_EQ(readFile(peer.levelFile("bomb")), "");
     EXPECT_FALSE(peer.level().getLevelCache()->hasLevel("bomb"));
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'bomb'downloadfailed"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'bomb' download failed"));
 
     // A level of more points than the game reads is not kept.
     std::string crowd = "<level><points>";
@@ -119,7 +121,7 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     prepare("crowd");
     respond("crowd", crowded);
     EXPECT_FALSE(std::ifstream(peer.levelFile("crowd")).good());
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'crowd'downloadfailed"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'crowd' download failed"));
 
     // Data too long for one event arrives empty.
     prepare("empty");
@@ -141,12 +143,26 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
 
     prepare("../evil");
     EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'../evil'notfound!"));
+    EXPECT_TRUE(has(peer.shown(), "Match level '../evil' not found!"));
 
     // A host's name for its level reaches neither the screen nor the log with its controls.
     test::LogCapture log;
     prepare("\x1b[2Jev\xe2\x80\xaeil\xff");
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'[2Jevil'notfound!"));
+    EXPECT_TRUE(has(peer.shown(), "Match level '[2Jevil' not found!"));
+    // Nor when it begins a match with a level of that name, nor in a name it gives a player.
+    client.onSystemEvent(0, EventProxy::ConnectionReady, 1, 2, "", nullptr, 0);
+    peer.players().createPlayer();
+    std::ofstream(peer.levelFile("here")) << readFile("levels/arena.xml");
+    peer.level().updateLevelCache();
+    prepare("here");
+    client.tick(0);
+    ASSERT_EQ(client.getConnectionState(), Client::STATE_PREPARED);
+    client.onSystemEvent(0, EventProxy::BeginMatch, 0, 0, "\x1b[2Jgo\xe2\x80\xaene", nullptr, 0);
+    EXPECT_TRUE(has(peer.shown(), "Match level '[2Jgone' not found!"));
+    peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "Ann");
+    peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "E\x1b[2Jve\xe2\x80\xae");
+    peer.events().dispatch();
+    EXPECT_TRUE(has(peer.shown(), "Player Ann is now known as E[2Jve"));
     for (const std::string& line : log.lines())
         EXPECT_EQ(std::string::npos, line.find_first_of("\x1b\xe2\xff")) << line;
     EXPECT_FALSE(log.lines().empty());
@@ -162,7 +178,7 @@ TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
     for (unsigned int tick = 0; tick <= Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
         client.tick(static_cast<unsigned short>(tick));
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
-    EXPECT_FALSE(has(peer.shown(), "Matchlevel'gone'downloadtimedout"));
+    EXPECT_FALSE(has(peer.shown(), "Match level 'gone' download timed out"));
 
     prepare("slow");
     for (unsigned int tick = 1; tick < Client::LEVEL_DOWNLOAD_TIMEOUT; ++tick)
@@ -170,7 +186,7 @@ TEST_F(ClientDownload, GivesUpWaitingForALevelAfterThirtySeconds)
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
     client.tick(0);
     EXPECT_EQ(client.getConnectionState(), Client::STATE_IDLE);
-    EXPECT_TRUE(has(peer.shown(), "Matchlevel'slow'downloadtimedout"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'slow' download timed out"));
 }
 
 TEST(Client, SendsTheConnectionRequestBytes)

@@ -143,13 +143,13 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     EXPECT_TRUE(fileExists(bo.levelFile("duel")));
     EXPECT_EQ(ann.level().getChecksum(), host.level().getChecksum());
     EXPECT_EQ(bo.level().getChecksum(), host.level().getChecksum());
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'notfound,requestingdownloadfromserver"));
+    EXPECT_TRUE(has(ann.shown(), "Match level 'duel' not found, requesting download from server"));
     EXPECT_EQ(host.server()->getAnnounceFlags(), 0x43800000u);
     for (test::MatchPeer* peer : {&host, &ann, &bo})
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Running);
     EXPECT_EQ(bo.client(0).getPlayerIndex(), 3u);
     EXPECT_EQ(bo.client(0).getSlotCount(), 4u);
-    EXPECT_TRUE(has(host.shown(), "PlayerBoenteredmatch"));
+    EXPECT_TRUE(has(host.shown(), "Player Bo entered match"));
 
     // Ann's input reaches her human on the host.
     ann.controller(0).script.assign(40, game::Controller::TInput{0, 1.0f, 0.0f, 0.0f, 0});
@@ -174,11 +174,11 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         EXPECT_EQ(peer->players().getPlayer(2)->getKills(), 2u);
         EXPECT_EQ(peer->players().getPlayer(3)->getScore(), 0u);
     }
-    EXPECT_TRUE(has(bo.shown(), "PlayerBowaskilledbyAnn"));
+    EXPECT_TRUE(has(bo.shown(), "Player Bo was killed by Ann"));
 
     // Control characters go, and chat is cut to 100 bytes before anyone sees it.
     bo.client(0).sendChatMessage("gg\x07 \tnext" + std::string(120, 'x'));
-    const std::string chat = "Bo:ggnext" + std::string(93, 'x');
+    const std::string chat = "Bo: gg next" + std::string(93, 'x');
     EXPECT_TRUE(
         runUntil([&] { return has(host.shown(), chat) && has(ann.shown(), chat) && has(bo.shown(), chat); }))
         << report();
@@ -189,9 +189,9 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         [&]
         {
             return host.server()->getSlotState(2) == Server::SLOT_FREE && !ann.players().getPlayer(3) &&
-                   has(ann.shown(), "PlayerBoleftmatch");
+                   has(ann.shown(), "Player Bo left match");
         }));
-    EXPECT_TRUE(has(ann.shown(), "PlayerBoleftmatch"));
+    EXPECT_TRUE(has(ann.shown(), "Player Bo left match"));
     // Bo's human gives its place back once its end has shown, so that comings and goings
     // never use up the places for new players and shots.
     run(game::EntityManager::DEATH_TICKS + 1);
@@ -203,14 +203,14 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         [&]
         {
             return ann.players().getMatchState() == PlayerManager::Complete &&
-                   has(ann.shown(), "Matchcomplete,playerAnnwins");
+                   has(ann.shown(), "Match complete, player Ann wins");
         }))
         << report();
     for (test::MatchPeer* peer : {&host, &ann})
     {
         EXPECT_EQ(peer->players().getMatchState(), PlayerManager::Complete);
         EXPECT_EQ(peer->players().getPlayer(2)->getScore(), 300u);
-        EXPECT_TRUE(has(peer->shown(), "Matchcomplete,playerAnnwins"));
+        EXPECT_TRUE(has(peer->shown(), "Match complete, player Ann wins"));
     }
     // Labels name the others with their scores; one's own human carries no name.
     EXPECT_EQ(host.human(2)->getDisplayName(), "Ann (300)");
@@ -229,7 +229,7 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(ann.addClient("Ann").connect(address, "Secret"));
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Wrongpassword)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Wrong password)"));
 
     // A level of the same name that differs from the host's is not played.
     ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Other").save(ann.level(), "duel"));
@@ -237,7 +237,7 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(ann.client(0).connect(address, "secret"));
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'duel'checksummismatch!")) << report();
+    EXPECT_TRUE(has(ann.shown(), "Match level 'duel' checksum mismatch!")) << report();
     EXPECT_EQ(ann.players().getMatchState(), PlayerManager::NoMatch);
     std::remove(ann.levelFile("duel").c_str());
     ann.level().updateLevelCache();
@@ -247,14 +247,14 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(bo.addClient("Bo").connect(address, "secret"));
     ASSERT_TRUE(
         runUntil([&] { return bo.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(bo.shown(), "Disconnectedfromserver(Serverfull)"));
+    EXPECT_TRUE(has(bo.shown(), "Disconnected from server (Server full)"));
     EXPECT_FALSE(fileExists(bo.levelFile("duel")));
 
     // The host shutting down tells the joiner why.
     host.server()->stop();
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Servershutdown)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server shutdown)"));
 }
 // A level whose compressed copy is just under the largest a host sends: hints of letters at
 // random, which hardly compress.
@@ -388,7 +388,7 @@ TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }))
         << report();
-    EXPECT_TRUE(has(ann.shown(), "Matchlevel'vast'downloadfailed")) << report();
+    EXPECT_TRUE(has(ann.shown(), "Match level 'vast' download failed")) << report();
     EXPECT_FALSE(fileExists(ann.levelFile("vast")));
 
     // A stranger that asks for it, leaves and comes back, again and again, has the failure
@@ -451,7 +451,7 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
 
     ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
     ASSERT_TRUE(until([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
-    EXPECT_TRUE(has(ann.shown(), "Disconnectedfromserver(Serverfull)"));
+    EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server full)"));
 
     // Their time is up: each is told "Timeout" and the seats are free for someone who plays.
     ASSERT_TRUE(until([&] { return squatters[0]->reason() != 0 && squatters[2]->reason() != 0; }));
@@ -460,6 +460,146 @@ TEST_F(NetworkMatch, SquattersLoseTheirSeatsSoThatARealJoinerGetsIn)
     EXPECT_EQ(count(log.lines(), "did not join the match in time"), 3u);
     ASSERT_TRUE(ann.client(0).connect(address, ""));
     EXPECT_TRUE(until([&] { return inMatch(ann); })) << report();
+}
+
+// What a peer holds of every player: index, name, and out of the match, dead or alive.
+std::string roster(test::MatchPeer& peer)
+{
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text;
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + player->getName() +
+                (player->getState() == game::Player::NotInMatch ? " out; "
+                 : player->getState() == game::Player::Alive    ? " alive; "
+                                                                : " dead; ");
+    return text;
+}
+
+// How often a peer has shown each player leaving: "Ann 1, Bo 2, ".
+std::string departures(test::MatchPeer& peer, const std::vector<std::string>& names)
+{
+    const Lines lines = peer.shown();
+    std::string text;
+    for (const std::string& name : names)
+        text += name + " " +
+                std::to_string(std::count(lines.begin(), lines.end(), "Player " + name + " left match")) +
+                ", ";
+    return text;
+}
+
+TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+{
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(6, port, "", "Duel", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    test::MatchPeer cy(ground, false);
+    // A stranger takes a seat under a name and never enters the match.
+    RawPeer stranger(port);
+    bool strangerHere = true, cyHeld = false;
+    auto step = [&]
+    {
+        tick();
+        if (!cyHeld)
+            cy.tick();
+        if (strangerHere)
+            stranger.send();
+        stranger.receive();
+    };
+    auto until = [&](auto done) { return test::pollUntil(step, done, TIMEOUT_MS, 1, MAX_TICKS); };
+    stranger.connect("", Server::PROTOCOL_VERSION);
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_PREPARING; }));
+    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Raw")});
+    ASSERT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Raw"; }));
+
+    const std::vector<std::string> names = {"Host", "Raw", "Ann", "Bo", "Cy"};
+    auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
+    {
+        for (test::MatchPeer* peer : peers)
+            if (roster(*peer) != roster(host))
+                return false;
+        return true;
+    };
+    auto seated = [&](std::initializer_list<unsigned int> slots)
+    {
+        for (unsigned int slot : slots)
+            if (host.server()->getSlotState(slot) != Server::SLOT_IN_MATCH)
+                return false;
+        return true;
+    };
+    auto told = [&](test::MatchPeer& peer, const std::string& expected)
+    { return departures(peer, names) == expected; };
+    auto state = [&]
+    {
+        std::string text;
+        for (test::MatchPeer* peer : {&host, &ann, &bo, &cy})
+            text += "\n[" + roster(*peer) + "] left: " + departures(*peer, names);
+        return text;
+    };
+    auto restart = [&]
+    {
+        host.players().endMatch();
+        ASSERT_TRUE(host.players().startMatch("duel", 0, false, false));
+        host.server()->updateMatch("duel", 0);
+    };
+
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
+    ASSERT_TRUE(cy.addClient("Cy").connect(address, ""));
+    EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
+
+    // Bo leaves in the match; back, he is told who is there.
+    const std::string boLeft = "Host 0, Raw 0, Ann 0, Bo 1, Cy 0, ";
+    bo.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(4) && agreed({&ann, &cy}) && told(host, boLeft) &&
+                   told(ann, boLeft) && told(cy, boLeft);
+        }))
+        << state();
+    ASSERT_TRUE(bo.client(0).connect(address, ""));
+    EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
+
+    // A restart takes everyone out of the match, and Ann quits before she is back in it.
+    restart();
+    ann.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(3) && seated({0, 3, 4}) && agreed({&bo, &cy}) &&
+                   told(host, "Host 1, Raw 0, Ann 1, Bo 2, Cy 1, ") &&
+                   told(bo, "Host 1, Raw 0, Ann 1, Bo 1, Cy 1, ") &&
+                   told(cy, "Host 1, Raw 0, Ann 1, Bo 2, Cy 1, ");
+        }))
+        << state();
+
+    // Another restart: Bo is back in the match while Cy still prepares, and Cy drops out.
+    restart();
+    cyHeld = true;
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 3}) && host.server()->getSlotState(4) == Server::SLOT_PREPARING;
+        }))
+        << state();
+    cyHeld = false;
+    cy.client(0).disconnect();
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return !host.players().getPlayer(5) && agreed({&bo}) &&
+                   told(host, "Host 2, Raw 0, Ann 1, Bo 3, Cy 2, ") &&
+                   told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ");
+        }))
+        << state();
+
+    // The stranger goes as it came, never told as in the match.
+    strangerHere = false;
+    stranger.leave();
+    EXPECT_TRUE(until([&] { return !host.players().getPlayer(2) && agreed({&bo}); })) << state();
+    EXPECT_EQ(roster(bo), "1 Host alive; 4 Bo alive; ");
+    EXPECT_TRUE(told(host, "Host 2, Raw 0, Ann 1, Bo 3, Cy 2, ")) << state();
+    EXPECT_TRUE(told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ")) << state();
 }
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
@@ -582,7 +722,7 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
                                   host.human(1)->getId());
     }
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
-    ASSERT_TRUE(runUntil([&] { return has(bo.shown(), "PlayerBowaskilledbyHost"); })) << report();
+    ASSERT_TRUE(runUntil([&] { return has(bo.shown(), "Player Bo was killed by Host"); })) << report();
     // A person's pace: a few at once, then one a second.
     EXPECT_GE(watched.count, Server::REQUEST_BURST);
     EXPECT_LE(watched.count, Server::REQUEST_BURST + 400 / Server::REQUEST_INTERVAL + 1);
@@ -618,20 +758,32 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
         host.client(0).sendChatMessage("h" + std::to_string(line));
         bo.client(0).sendChatMessage("b" + std::to_string(line));
     }
-    bo.client(0).configurePlayer("Bob", 0);
-    bo.client(0).configurePlayer("Bobby", 0);
+    bo.client(0).configurePlayer("Bob", 3);
+    bo.client(0).configurePlayer("Bobby", 5);
     ASSERT_TRUE(runUntil(
         [&]
         {
-            return has(bo.shown(), "Host:h" + std::to_string(Server::REQUEST_BURST + 1)) &&
-                   has(bo.shown(), "Chatmessagedropped:toomany") &&
+            return has(bo.shown(), "Host: h" + std::to_string(Server::REQUEST_BURST + 1)) &&
+                   has(bo.shown(), "Chat message dropped: too many") &&
                    host.players().getPlayer(2)->getName() == "Bobby";
         }))
         << report();
-    EXPECT_TRUE(has(host.shown(), "Bo:b0"));
-    EXPECT_FALSE(has(host.shown(), "Bo:b" + std::to_string(Server::REQUEST_BURST)));
-    EXPECT_FALSE(has(host.shown(), "Chatmessagedropped:toomany"));
+    EXPECT_EQ(host.players().getPlayer(2)->getAppearance(), 5u);
+    EXPECT_TRUE(has(host.shown(), "Bo: b0"));
+    EXPECT_FALSE(has(host.shown(), "Bo: b" + std::to_string(Server::REQUEST_BURST)));
+    EXPECT_FALSE(has(host.shown(), "Chat message dropped: too many"));
     ASSERT_TRUE(runUntil([&] { return bo.players().getPlayer(2)->getName() == "Bobby"; }));
+
+    // Once the budget has grown again, a line dropped again is told again.
+    run(Server::REQUEST_INTERVAL);
+    for (unsigned int line = 0; line <= Server::REQUEST_BURST; ++line)
+        bo.client(0).sendChatMessage("again" + std::to_string(line));
+    auto drops = [&]
+    {
+        const Lines lines = bo.shown();
+        return std::count(lines.begin(), lines.end(), "Chat message dropped: too many");
+    };
+    EXPECT_TRUE(runUntil([&] { return drops() == 2; })) << report();
 }
 
 TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
@@ -643,16 +795,20 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     stranger.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_PREPARING; }));
 
+    // Requests for the level, and an event only a host may send.
     const RawPeer::Bytes request = RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel");
+    const RawPeer::Bytes unexpected = RawPeer::event(game::EventDispatcher::MatchComplete, 0, 0, "");
     const unsigned int began = brix::Thread::timer();
     for (int round = 0; round < 100; ++round)
     {
-        stranger.send({request, request, request, request});
+        stranger.send({request, request, request, request, unexpected});
         tick();
     }
     const unsigned int seconds = (brix::Thread::timer() - began) / 1000 + 1;
-    // Its name and its readiness in one packet; the name has a right-to-left override.
-    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
+    // A message cut after its id; then its name and its readiness, the name with a
+    // right-to-left override.
+    stranger.send({RawPeer::Bytes{1, 0, game::EventProxy::ChatRequest},
+                   RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
                                   "Raw\xE2\x80\xAE"
                                   "dlo\xC2\x9B"),
                    RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
@@ -660,6 +816,10 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     const Lines lines = log.lines();
     EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);
     EXPECT_LE(count(lines, "download request event from client 1"), seconds + 2);
+    EXPECT_LE(count(lines, "Unexpected event 2 received from node 1"), seconds + 2);
+    // Lines of their own, not hidden by the flood of the others.
+    EXPECT_EQ(count(lines, "D Received configure player event from client 1"), 1u);
+    EXPECT_EQ(count(lines, "D Event 206 decoding from node 1 failed"), 1u);
     EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
     EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
 }

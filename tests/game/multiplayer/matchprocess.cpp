@@ -108,7 +108,7 @@ bool host(unsigned short port)
     if (!kill(peer, bo, ann) || !kill(peer, bo, ann))
         return false;
     if (!runUntil(
-            peer, [&] { return shows(peer, "Bo:" + std::string(CHAT)); }, "Bo's chat") ||
+            peer, [&] { return shows(peer, "Bo: " + std::string(CHAT)); }, "Bo's chat") ||
         !runUntil(
             peer, [&] { return server.getSlotState(bo - 1) == Server::SLOT_FREE; }, "Bo leaving"))
         return false;
@@ -120,7 +120,7 @@ bool host(unsigned short port)
         return fail("match not complete at the score limit (state " +
                     std::to_string(peer.players().getMatchState()) + ", Ann " +
                     std::to_string(score(peer, ann)) + " points as player " + std::to_string(ann) + ")");
-    if (!shows(peer, "Matchcomplete,playerAnnwins"))
+    if (!shows(peer, "Match complete, player Ann wins"))
         return fail("host messages");
     std::printf("host: match complete, Ann %u points\n", score(peer, ann));
     // Until Ann has seen the end and left.
@@ -148,11 +148,11 @@ bool join(unsigned short port, const std::string& name)
         if (!runUntil(
                 peer, [&] { return score(peer, ann) == 200; }, "Ann's two kills"))
             return false;
-        if (!shows(peer, "PlayerBowaskilledbyAnn"))
+        if (!shows(peer, "Player Bo was killed by Ann"))
             return fail("Bo's death message");
         client.sendChatMessage(CHAT);
         if (!runUntil(
-                peer, [&] { return shows(peer, "Bo:" + std::string(CHAT)); }, "the chat coming back"))
+                peer, [&] { return shows(peer, "Bo: " + std::string(CHAT)); }, "the chat coming back"))
             return false;
         client.disconnect();
         run(peer, 100);
@@ -164,12 +164,12 @@ bool join(unsigned short port, const std::string& name)
             [&]
             {
                 return peer.players().getMatchState() == PlayerManager::Complete &&
-                       shows(peer, "Matchcomplete,playerAnnwins");
+                       shows(peer, "Match complete, player Ann wins");
             },
             "the match end"))
         return false;
-    if (score(peer, ann) != SCORE_LIMIT || !shows(peer, "Bo:" + std::string(CHAT)) ||
-        !shows(peer, "PlayerBoleftmatch"))
+    if (score(peer, ann) != SCORE_LIMIT || !shows(peer, "Bo: " + std::string(CHAT)) ||
+        !shows(peer, "Player Bo left match"))
     {
         std::string seen;
         for (const std::string& line : peer.shown())

@@ -146,13 +146,14 @@ TEST(PlayerManager, AClientMakesThePlayerAnEventNamesBeforeTheSlotsArrive)
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0x04}), brix::NetworkStream::SUCCESS);
     EXPECT_EQ(client.getDepartedName(3), "");
 
-    // A slot given again before a block showed it free: the newcomer's first event, after the
-    // departure, gets a record of its own.
+    // A slot given again before the departure came: the record goes with its departure, and
+    // the newcomer's first event gets a record of its own.
     deliver(EventDispatcher::PlayerEnteredMatch, 3, "");
     deliver(EventDispatcher::PlayerRenamed, 3, "Old");
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0}), brix::NetworkStream::SUCCESS);
-    deliver(EventDispatcher::PlayerLeftMatch, 3, "");
     EXPECT_EQ(decodeBlock(client, 0, Bytes{0, 0x04}), brix::NetworkStream::SUCCESS);
+    deliver(EventDispatcher::PlayerLeftMatch, 3, "");
+    EXPECT_EQ(client.getPlayer(3), nullptr);
     deliver(EventDispatcher::PlayerConfigured, 3, "");
     ASSERT_NE(client.getPlayer(3), nullptr);
     EXPECT_EQ(client.getPlayer(3)->getName(), "");

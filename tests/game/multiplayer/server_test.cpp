@@ -1,5 +1,6 @@
 #include "game/multiplayer/server.h"
 #include "game/multiplayer/client.h"
+#include "game/multiplayer/eventproxy.h"
 #include "game/level/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
@@ -7,6 +8,7 @@
 #include "network/networkdecodestream.h"
 #include "network/udpsocket.h"
 
+#include "support/game/eventlink.h"
 #include "support/game/matchpeer.h"
 #include "support/loopback.h"
 
@@ -81,7 +83,7 @@ TEST_F(Hosting, ChecksRequestsInOrderAndRefusesWithTheirReasons)
     EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair(REFUSED, 103u));
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_CONNECTED);
     EXPECT_NE(host.players().getPlayer(3), nullptr);
-    EXPECT_TRUE(has(host.shown(), "Remoteclientfrom127.0.0.1:5000connected"));
+    EXPECT_TRUE(has(host.shown(), "Remote client from 127.0.0.1:5000 connected"));
 
     // A disconnection frees the slot on the next tick, and its player with it.
     host.server()->onClientDisconnect(2, "127.0.0.1:5000", 1);
@@ -110,8 +112,9 @@ TEST_F(Hosting, SaysItListensOnlyWhenThePortOpened)
     EXPECT_FALSE(host.server()->isStarted());
     EXPECT_EQ(host.server()->getSlotCount(), 0u);
     const std::string number = std::to_string(port);
-    EXPECT_TRUE(has(host.shown(), "Unabletostartserveronport" + number + ",seeapplication.logfordetails"));
-    EXPECT_FALSE(has(host.shown(), "Serverlisteningonport" + number));
+    EXPECT_TRUE(
+        has(host.shown(), "Unable to start server on port " + number + ", see application.log for details"));
+    EXPECT_FALSE(has(host.shown(), "Server listening on port " + number));
 
     // Single player opens no socket at all.
     EXPECT_TRUE(host.server()->start(1, port, "", "", "", 0));
@@ -119,7 +122,7 @@ TEST_F(Hosting, SaysItListensOnlyWhenThePortOpened)
 
     const unsigned short free = test::freeUdpPort();
     EXPECT_TRUE(host.server()->start(4, free, "", "Duel", "", 0));
-    EXPECT_TRUE(has(host.shown(), "Serverlisteningonport" + std::to_string(free)));
+    EXPECT_TRUE(has(host.shown(), "Server listening on port " + std::to_string(free)));
 }
 
 TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
@@ -186,6 +189,46 @@ TEST_F(Hosting, TwoLocalPlayersEnterEveryMatchOnDifferentStarts)
         // The starts of the room are 4 apart.
         EXPECT_NEAR(4.0f, std::fabs(host.human(1)->getPosition().x - host.human(2)->getPosition().x), 0.5f);
     }
+}
+
+// Remote seats that enter in the tick one in the match leaves: each is told every player in
+// the match, and its name, once, from the others' states or as it happens, and told of the
+// departure.
+TEST_F(Hosting, SeatsEnteringTogetherAreToldEachEntryAndDepartureOnce)
+{
+    ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
+    ASSERT_TRUE(host.server()->start(3, port, "", "Duel", "", 0));
+    for (unsigned short node = 1; node <= 3; ++node)
+        ASSERT_EQ(connect(request(0x01040200, 0x00140000, "")).first, node);
+    host.tick();
+    auto ready = [&](unsigned short node)
+    { host.server()->onSystemEvent(node, game::EventProxy::PrepareReady, 0, 0, "", nullptr, 0); };
+    // A name that comes with the seat's readiness holds the entry a tick, whoever's it is.
+    ready(3);
+    host.server()->onSystemEvent(1, game::EventProxy::ConfigurePlayer, 0, 0, "Ann", nullptr, 0);
+    host.tick();
+    EXPECT_EQ(host.server()->getSlotState(2), Server::SLOT_PREPARED);
+    host.tick();
+    ready(1);
+    ready(2);
+    host.server()->onClientDisconnect(3, "127.0.0.1:5000", 3);
+    host.tick();
+    ASSERT_EQ(host.players().getPlayer(3)->getState(), game::Player::NotInMatch);
+
+    // "id:player" of the entries and departures sent to a seat.
+    auto told = [&](unsigned int slot)
+    {
+        std::string text;
+        for (const Bytes& message : test::sentMessages(*host.server()->getSlot(slot)->proxy))
+            if (message[0] == game::EventDispatcher::PlayerEnteredMatch ||
+                message[0] == game::EventDispatcher::PlayerLeftMatch)
+                text += std::to_string(message[0]) + ":" + std::to_string(message[1]) + " ";
+        return text;
+    };
+    EXPECT_EQ(told(0), "14:3 14:1 14:2 15:3 ");
+    EXPECT_EQ(told(1), "14:1 14:3 14:2 15:3 ");
+    const std::vector<Bytes> third = test::sentMessages(*host.server()->getSlot(2)->proxy);
+    EXPECT_EQ(std::count(third.begin(), third.end(), Bytes{17, 1, 0, 3, 'A', 'n', 'n'}), 1);
 }
 
 TEST_F(Hosting, FreesTheSeatOfAClientThatLeavesBeforeAnyMatch)

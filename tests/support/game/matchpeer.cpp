@@ -1,7 +1,5 @@
 #include "support/game/matchpeer.h"
 
-#include "support/ogre/shownlines.h"
-
 #include "engine/core/simulator.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/block.h"
@@ -15,13 +13,10 @@
 #include "game/world/human.h"
 #include "toolkit/file.h"
 
-#include <OgreManualObject.h>
 #include <OgreResourceGroupManager.h>
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
-#include <OgreSceneNode.h>
 
-#include <algorithm>
 #include <fstream>
 
 namespace test
@@ -180,13 +175,7 @@ void MatchPeer::tick()
 
 std::vector<std::string> MatchPeer::shown() const
 {
-    Ogre::SceneNode* root = mSceneManager->getRootSceneNode();
-    if (root->numChildren() == 0)
-        return {};
-    auto* node = static_cast<Ogre::SceneNode*>(root->getChild(0));
-    if (node->numAttachedObjects() == 0)
-        return {};
-    return shownLines(*static_cast<Ogre::ManualObject*>(node->getAttachedObject(0)));
+    return mDisplay->getMessages();
 }
 
 game::Human* MatchPeer::human(unsigned int playerIndex) const

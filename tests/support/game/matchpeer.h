@@ -91,7 +91,7 @@ public:
 
     // One application tick; packets go out at once (no pacing).
     void tick();
-    // The messages shown so far, without blanks (the display draws none).
+    // The messages the display holds, oldest first, as written.
     std::vector<std::string> shown() const;
     // The human of the player of that index, or null.
     game::Human* human(unsigned int playerIndex) const;
