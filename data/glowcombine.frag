@@ -1,14 +1,16 @@
 #version 120
 uniform sampler2D glow;
+uniform vec4 view;
+uniform vec4 bounds;
 uniform float iRedFlashIntensity;
 varying vec2 uv;
 
-// Blended over the picture as colour + (1 - alpha) x picture, which gives the picture with its
-// glow added 1.5 times and, for a hurt player, dimmed to 0.45 and washed with red at full flash,
-// without reading the picture back.
+// The camera's view of the blurred glow picture (view: its left, top, width and height there,
+// its reads kept within bounds) added onto the picture 1.5 times, dimmed to 0.45 at full flash
+// as redflash.frag dims the picture before it.
 void main()
 {
     float flash = 0.55 * clamp(iRedFlashIntensity, 0.0, 1.0);
-    vec3 glowing = 1.5 * texture2D(glow, uv).rgb * (1.0 - flash);
-    gl_FragColor = vec4(glowing + vec3(flash, 0.0, 0.0), flash);
+    vec2 at = clamp(view.xy + uv * view.zw, bounds.xy, bounds.zw);
+    gl_FragColor = vec4(1.5 * texture2D(glow, at).rgb * (1.0 - flash), 1.0);
 }

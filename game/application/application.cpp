@@ -13,6 +13,7 @@
 #include "engine/presentation/textlabelfactory.h"
 #include "game/application/camera.h"
 #include "game/application/characterlabelfactory.h"
+#include "game/application/glowpicture.h"
 #include "game/application/interactionlabelfactory.h"
 #include "game/application/matchbrowser.h"
 #include "game/application/menucontroller.h"
@@ -443,7 +444,7 @@ void Application::showVersionBanner()
 Ogre::Technique* Application::handleSchemeNotFound(unsigned short, const Ogre::String& schemeName,
                                                    Ogre::Material*, unsigned short, const Ogre::Renderable*)
 {
-    if (schemeName != "glow")
+    if (schemeName != GlowPicture::SCHEME)
         return nullptr;
     Ogre::MaterialPtr fallback = Ogre::MaterialManager::getSingleton().getByName(
         "glowignore", Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME);

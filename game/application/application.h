@@ -50,6 +50,7 @@ class Camera;
 class Controller;
 class EntityManager;
 class Client;
+class GlowPicture;
 class CommandProcessor;
 class Level;
 class LevelEditor;
@@ -442,6 +443,8 @@ private:
     LevelEditor* mLevelEditor = nullptr;
     EditorCameraView* mEditorView = nullptr;
     Camera* mCameras[LOCAL_PLAYERS] = {};
+    // The cameras' shared glow picture; it outlives them.
+    GlowPicture* mGlowPicture = nullptr;
     MusicPlayer* mMusicPlayer = nullptr;
     PlayerManager* mViewedPlayers = nullptr;
 };

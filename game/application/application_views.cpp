@@ -1,12 +1,15 @@
 #include "game/application/application.h"
 
 #include "engine/core/audiomanager.h"
+#include "engine/core/body.h"
 #include "engine/core/inputmanager.h"
+#include "engine/core/simulator.h"
 #include "engine/presentation/labelmanager.h"
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenu.h"
 #include "game/application/camera.h"
 #include "game/application/gamepadcontroller.h"
+#include "game/application/glowpicture.h"
 #include "game/application/keyboardcontroller.h"
 #include "game/application/menucontroller.h"
 #include "game/application/menuframe.h"
@@ -36,9 +39,18 @@ namespace game
 void Application::setupPlayerViews()
 {
     mMusicPlayer = new MusicPlayer(mAudioManager);
+    mGlowPicture = new GlowPicture(getRenderWindow(), mSceneManager);
+    mGlowPicture->setHiddenTest(
+        [this](const Ogre::Vector3& from, const Ogre::Vector3& to)
+        {
+            brix::TTraceContact hit;
+            return mLevel && mLevel->getBody() && mSimulator &&
+                   mSimulator->traceRay(from, to, &hit, nullptr) ==
+                       static_cast<brix::Movable*>(mLevel->getBody());
+        });
     for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
     {
-        mCameras[i] = new Camera(static_cast<int>(i), getRenderWindow(), mSceneManager);
+        mCameras[i] = new Camera(static_cast<int>(i), getRenderWindow(), mSceneManager, mGlowPicture);
         mCameras[i]->setFollowSpeed(Camera::DEFAULT_FOLLOW_SPEED);
     }
     setViewedPlayers(mPlayerManager);
@@ -78,6 +90,7 @@ void Application::cleanupPlayerViews()
 {
     for (Camera*& camera : mCameras)
         destroy(camera, "camera");
+    destroy(mGlowPicture, "glow picture");
     destroy(mMusicPlayer, "music player");
     mViewedPlayers = nullptr;
 }

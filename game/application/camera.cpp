@@ -3,6 +3,7 @@
 #include "engine/core/audiomanager.h"
 #include "engine/core/audiosample.h"
 #include "engine/core/ogrescene.h"
+#include "game/application/glowpicture.h"
 #include "game/application/hud.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
@@ -23,6 +24,7 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreTechnique.h>
+#include <OgreTextureUnitState.h>
 #include <OgreViewport.h>
 
 #include <algorithm>
@@ -38,10 +40,13 @@ const char* const Camera::PLAIN_TECHNIQUE = "plain";
 namespace
 {
 const char* const RESOURCE_GROUP = "default";
+const char* const GLOW_COMPOSITOR = "glow";
 const char* const PAUSE_COMPOSITOR = "pause";
 const char* const FLASH_CONSTANT = "iRedFlashIntensity";
-// The material scheme the glow draws the scene in.
-const char* const GLOW_SCHEME = "glow";
+const char* const AREA_CONSTANT = "area";
+const char* const VIEW_CONSTANT = "view";
+const char* const BOUNDS_CONSTANT = "bounds";
+const Ogre::Vector4 WHOLE_VIEW(-1.0f, -1.0f, 1.0f, 1.0f);
 const Ogre::ColourValue BACKGROUND_COLOUR(0.075f, 0.11f, 0.153f, 1.0f);
 const Ogre::Vector3 DEFAULT_LOOK_AT(0.0f, 0.0f, 0.0f);
 const Ogre::Vector3 DEFAULT_POSITION(0.0f, 5.0f, 25.0f);
@@ -69,7 +74,7 @@ bool materialsGlow()
     {
         auto* material = static_cast<Ogre::Material*>(materials.getNext().get());
         for (const Ogre::Technique* technique : material->getTechniques())
-            if (technique->getSchemeName() == GLOW_SCHEME)
+            if (technique->getSchemeName() == GlowPicture::SCHEME)
                 return true;
     }
     return false;
@@ -83,7 +88,7 @@ const TViewportRect VIEWPORT_RECTS[] = {
     {0.0f, 0.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.5f, 1.0f}, {0.5f, 0.0f, 0.5f, 1.0f}};
 } // namespace
 
-Camera::Camera(int index, Ogre::RenderTarget* target, Ogre::SceneManager* sceneManager)
+Camera::Camera(int index, Ogre::RenderTarget* target, Ogre::SceneManager* sceneManager, GlowPicture* glow)
     : mIndex(index), mTarget(target), mSceneManager(sceneManager),
       mCamera(sceneManager->createCamera("camera" + std::to_string(index))),
       mCameraNode(sceneManager->getRootSceneNode()->createChildSceneNode()),
@@ -91,7 +96,7 @@ Camera::Camera(int index, Ogre::RenderTarget* target, Ogre::SceneManager* sceneM
       mLightNode(sceneManager->getRootSceneNode()->createChildSceneNode()), mFixedLookAt(DEFAULT_LOOK_AT),
       mFixedPosition(DEFAULT_POSITION), mLookAt(START), mPosition(START),
       mBackgroundNode(sceneManager->getRootSceneNode()->createChildSceneNode()),
-      mHUD(new HUD(index, sceneManager))
+      mHUD(new HUD(index, sceneManager)), mGlowPicture(glow)
 {
     mCamera->setNearClipDistance(NEAR_CLIP);
     mCamera->setFarClipDistance(FAR_CLIP);
@@ -197,6 +202,8 @@ void Camera::setViewportMode(int mode)
             Ogre::CompositorManager::getSingleton().removeCompositorChain(mViewport);
         mHasChain = false;
         mGlow = nullptr;
+        if (mGlowPicture)
+            mGlowPicture->removeView(mIndex);
         mTarget->removeViewport(mIndex);
         mViewport = nullptr;
     }
@@ -211,6 +218,9 @@ void Camera::setViewportMode(int mode)
         mCamera->setAspectRatio(aspect);
         mHUD->setAspectRatio(aspect);
         mHUD->setSeam(mode == VIEWPORT_LEFT ? 1 : mode == VIEWPORT_RIGHT ? -1 : 0);
+        if (mGlowPicture)
+            mGlowPicture->addView(mIndex, mCamera, rect.left, rect.top, rect.width, rect.height,
+                                  1u << mIndex);
         setUpCompositors();
     }
     mViewportMode = mode;
@@ -230,7 +240,7 @@ void Camera::setUpCompositors()
     if (mCompositorsEnabled && !mHasChain)
     {
         brix::Log::debug("Enabling compositors for camera %d", mIndex);
-        Ogre::CompositorInstance* glow = compositors.addCompositor(mViewport, "glow" + number);
+        Ogre::CompositorInstance* glow = compositors.addCompositor(mViewport, GLOW_COMPOSITOR);
         compositors.addCompositor(mViewport, PAUSE_COMPOSITOR);
         compositors.addCompositor(mViewport, "overlay" + number);
         mHasChain = true;
@@ -254,6 +264,8 @@ void Camera::setUpCompositors()
         compositors.removeCompositorChain(mViewport);
         mHasChain = false;
         mGlow = nullptr;
+        if (mGlowPicture)
+            mGlowPicture->setViewShown(mIndex, false);
     }
 }
 
@@ -261,9 +273,12 @@ void Camera::chooseGlowTechnique()
 {
     if (!mGlow)
         return;
-    const char* scheme = mMaterialsGlow ? "" : mRedFlash > 0.0f ? FLASH_TECHNIQUE : PLAIN_TECHNIQUE;
+    const bool glows = mMaterialsGlow && mGlowPicture;
+    const char* scheme = glows ? "" : mRedFlash > 0.0f ? FLASH_TECHNIQUE : PLAIN_TECHNIQUE;
     if (mGlow->getScheme() != scheme)
         mGlow->setScheme(scheme);
+    if (mGlowPicture)
+        mGlowPicture->setViewShown(mIndex, glows);
 }
 
 void Camera::setPaused(bool paused)
@@ -273,13 +288,34 @@ void Camera::setPaused(bool paused)
         Ogre::CompositorManager::getSingleton().setCompositorEnabled(mViewport, PAUSE_COMPOSITOR, paused);
 }
 
+void Camera::notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material)
+{
+    if (passId == GLOW_PASS && mGlowPicture)
+        material->getTechnique(0)->getPass(0)->getTextureUnitState(0)->setTexture(mGlowPicture->getBlurred());
+}
+
 void Camera::notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material)
 {
-    if (passId != FLASH_PASS)
+    if (passId != FLASH_PASS && passId != GLOW_PASS)
         return;
     Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
-    if (pass->hasFragmentProgram())
-        pass->getFragmentProgramParameters()->setNamedConstant(FLASH_CONSTANT, mRedFlash);
+    // The red flash covers the whole view while it shows, the glow what lies around what glows.
+    Ogre::Vector4 area = Ogre::Vector4::ZERO;
+    if (passId == GLOW_PASS && mGlowPicture)
+        area = mGlowPicture->getGlowArea(mIndex);
+    else if (passId == FLASH_PASS && mRedFlash > 0.0f)
+        area = WHOLE_VIEW;
+    if (pass->hasVertexProgram())
+        pass->getVertexProgramParameters()->setNamedConstant(AREA_CONSTANT, area);
+    if (!pass->hasFragmentProgram())
+        return;
+    const Ogre::GpuProgramParametersSharedPtr& parameters = pass->getFragmentProgramParameters();
+    parameters->setNamedConstant(FLASH_CONSTANT, mRedFlash);
+    if (passId == GLOW_PASS && mGlowPicture)
+    {
+        parameters->setNamedConstant(VIEW_CONSTANT, mGlowPicture->getPictureRect(mIndex));
+        parameters->setNamedConstant(BOUNDS_CONSTANT, mGlowPicture->getPictureBounds(mIndex));
+    }
 }
 
 void Camera::tick()

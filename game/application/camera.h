@@ -26,6 +26,7 @@ class AudioSample;
 namespace game
 {
 class EntityManager;
+class GlowPicture;
 class HUD;
 class PlayerManager;
 
@@ -35,7 +36,8 @@ class PlayerManager;
 // ahead along the aim, sways, shakes on demand, kicks back with the weapon's recoil, flashes red
 // when the player is hurt and plays a heartbeat while the player's health is critical. Without a
 // player it shows a fixed view. What it draws for its player alone carries the visibility flag
-// 1 << index, which is also its viewport's mask. It is the view of the local client of the same
+// 1 << index, which is also its viewport's mask. Its glow comes from the glow picture the
+// cameras share, where it has a view of its own. It is the view of the local client of the same
 // index, which steps it per tick and per frame. Main thread only.
 class Camera : public Ogre::CompositorInstance::Listener, public Client::View
 {
@@ -67,8 +69,10 @@ public:
     static constexpr float HEARTBEAT_GAIN = 0.4f;
     // The recoil the human reports, per unit of camera kick.
     static constexpr float RECOIL_SCALE = 60.0f;
-    // The glow's last pass, where the red flash is set.
+    // The glow's red flash, which covers the whole view while it shows and nothing otherwise,
+    // and the pass that adds the glow, which covers the glow's area.
     static const unsigned int FLASH_PASS = 1;
+    static const unsigned int GLOW_PASS = 2;
     // The glow's techniques besides the whole glow: the red flash alone, and nothing added.
     // The whole glow is used only when some material has a technique of the glow scheme
     // (looked up when the chain is made); the others cost next to nothing.
@@ -77,7 +81,8 @@ public:
     static const char* const HEARTBEAT_SAMPLE;
     static const char* const BACKGROUND_MESH;
 
-    Camera(int index, Ogre::RenderTarget* target, Ogre::SceneManager* sceneManager);
+    // The glow picture is not owned and outlives the camera; without one nothing glows.
+    Camera(int index, Ogre::RenderTarget* target, Ogre::SceneManager* sceneManager, GlowPicture* glow);
     ~Camera() override;
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
@@ -106,6 +111,7 @@ public:
     // Per frame.
     void update(float frameSeconds) override;
 
+    void notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material) override;
     void notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material) override;
 
     int getIndex() const { return mIndex; }
@@ -163,6 +169,7 @@ private:
     bool mCompositorsEnabled = false;
     bool mPaused = false;
     bool mHasChain = false;
+    GlowPicture* mGlowPicture;
     // The glow of the chain, null without one; whether any material glows when it was made.
     Ogre::CompositorInstance* mGlow = nullptr;
     bool mMaterialsGlow = false;

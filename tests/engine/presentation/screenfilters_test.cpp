@@ -10,11 +10,16 @@
 #include <OgreManualObject.h>
 #include <OgreMaterialManager.h>
 #include <OgrePass.h>
+#include <OgreHardwarePixelBuffer.h>
+#include <OgreRectangle2D.h>
 #include <OgreRenderQueue.h>
+#include <OgreRenderTexture.h>
 #include <OgreRenderWindow.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreTechnique.h>
+#include <OgreTextureManager.h>
+#include <OgreTextureUnitState.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
@@ -43,17 +48,28 @@ public:
     }
 };
 
-// What the camera does with the red flash before the glow's last pass.
+// What the camera does before the glow's passes: the red flash, and the glow picture to add.
 class RedFlash : public Ogre::CompositorInstance::Listener
 {
 public:
     float intensity = 0;
+    Ogre::TexturePtr glow;
 
     void notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material) override
     {
+        // Each covers the whole view, the glow only while there is a picture to add.
+        Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
+        const bool covers = passId == 1 || (passId == 2 && glow);
+        pass->getVertexProgramParameters()->setNamedConstant("area", covers ? Ogre::Vector4(-1, -1, 1, 1)
+                                                                            : Ogre::Vector4::ZERO);
         if (passId == 1)
-            material->getTechnique(0)->getPass(0)->getFragmentProgramParameters()->setNamedConstant(
-                "iRedFlashIntensity", intensity);
+            pass->getFragmentProgramParameters()->setNamedConstant("iRedFlashIntensity", intensity);
+    }
+
+    void notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material) override
+    {
+        if (passId == 2 && glow)
+            material->getTechnique(0)->getPass(0)->getTextureUnitState(0)->setTexture(glow);
     }
 };
 
@@ -82,14 +98,14 @@ protected:
         Ogre::CompositorManager& compositors = Ogre::CompositorManager::getSingleton();
         Ogre::Viewport* viewport = mOgre.renderWindow().getViewport(0);
         const std::string index = std::to_string(camera);
-        Ogre::CompositorInstance* glow = compositors.addCompositor(viewport, "glow" + index);
+        Ogre::CompositorInstance* glow = compositors.addCompositor(viewport, "glow");
         EXPECT_TRUE(compositors.addCompositor(viewport, "pause"));
         EXPECT_TRUE(compositors.addCompositor(viewport, "overlay" + index));
         EXPECT_TRUE(glow);
         if (!glow)
             return nullptr;
         glow->addListener(&mFlash);
-        compositors.setCompositorEnabled(viewport, "glow" + index, true);
+        compositors.setCompositorEnabled(viewport, "glow", true);
         compositors.setCompositorEnabled(viewport, "overlay" + index, true);
         return glow;
     }
@@ -119,6 +135,39 @@ protected:
         square->end();
         mOgre.sceneManager().getRootSceneNode()->attachObject(square);
         mOgre.camera().setFOVy(Ogre::Degree(13.7f));
+    }
+
+    // The glow picture as the game draws it before the window: the view in the glow scheme at a
+    // quarter of the size, then blurred into a picture half as large, which the glow adds.
+    void drawGlowPicture()
+    {
+        Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
+        Ogre::TexturePtr source =
+            textures.createManual("glowsource", "ScreenFilters", Ogre::TEX_TYPE_2D, SIZE / 4, SIZE / 4, 0,
+                                  Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
+        mFlash.glow = textures.createManual("glowblurred", "ScreenFilters", Ogre::TEX_TYPE_2D, SIZE / 8,
+                                            SIZE / 8, 0, Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
+        // Drawn here alone, not by every frame.
+        source->getBuffer()->getRenderTarget()->setAutoUpdated(false);
+        mFlash.glow->getBuffer()->getRenderTarget()->setAutoUpdated(false);
+        Ogre::Viewport* view = source->getBuffer()->getRenderTarget()->addViewport(&mOgre.camera());
+        view->setMaterialScheme("glow");
+        view->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 0));
+        view->setOverlaysEnabled(false);
+        source->getBuffer()->getRenderTarget()->update();
+        Ogre::MaterialPtr material =
+            Ogre::MaterialManager::getSingleton().getByName("filter/glowblur", "ScreenFilters");
+        material->load();
+        Ogre::Pass* blur = material->getTechnique(0)->getPass(0);
+        blur->getTextureUnitState(0)->setTexture(source);
+        blur->getVertexProgramParameters()->setNamedConstant("area", Ogre::Vector4(-1, -1, 1, 1));
+        Ogre::Rectangle2D quad(true);
+        quad.setCorners(-1, 1, 1, -1);
+        Ogre::RenderOperation operation;
+        quad.getRenderOperation(operation);
+        mOgre.sceneManager().manualRender(
+            &operation, blur, mFlash.glow->getBuffer()->getRenderTarget()->addViewport(&mOgre.camera()),
+            Ogre::Affine3::IDENTITY, Ogre::Affine3::IDENTITY, Ogre::Matrix4::IDENTITY, true);
     }
 
     Ogre::ColourValue pixel(unsigned x, unsigned y)
@@ -167,6 +216,7 @@ TEST_F(ScreenFilters, GlowSpreadsAroundWhatDrawsInTheGlowScheme)
     const unsigned x = SIZE / 2 + SIZE / 6 + 3;
     const Ogre::ColourValue plain = pixel(x, SIZE / 2);
     expectColour(BACKGROUND, plain);
+    drawGlowPicture();
     ASSERT_TRUE(chain(1));
     const Ogre::ColourValue glowing = pixel(x, SIZE / 2);
     EXPECT_GT(glowing.r, plain.r + 0.1f);
