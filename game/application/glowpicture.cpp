@@ -3,7 +3,7 @@
 #include <OgreCamera.h>
 #include <OgreEntity.h>
 #include <OgreGpuProgramParams.h>
-#include <OgreHardwareBuffer.h>
+#include <OgreHardwareVertexBuffer.h>
 #include <OgreHardwarePixelBuffer.h>
 #include <OgreException.h>
 #include <OgreMaterialManager.h>
@@ -18,6 +18,8 @@
 #include <OgreViewport.h>
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace game
 {
@@ -35,8 +37,9 @@ const Ogre::Vector4 NOTHING_SEEN(1.0f, 1.0f, -1.0f, -1.0f);
 // beyond what it covers, and the blur rounds to its texels, two of the source's each.
 const float BLUR_MARGIN = 4.0f;
 
-// The world box of a batch of the level's blocks: what their vertices span, read once and kept
-// with the batch, which goes with the level's geometry.
+// The world box of a batch of the level's blocks: what their vertices span, read once (copied
+// out of the buffer, which is the graphics card's) and kept with the batch, which goes with the
+// level's geometry.
 Ogre::AxisAlignedBox boundsOf(Ogre::StaticGeometry::GeometryBucket& blocks)
 {
     const char* const KEY = "korvane/bounds";
@@ -52,15 +55,16 @@ Ogre::AxisAlignedBox boundsOf(Ogre::StaticGeometry::GeometryBucket& blocks)
     {
         const Ogre::HardwareVertexBufferSharedPtr& buffer =
             vertices.vertexBufferBinding->getBuffer(position->getSource());
+        const size_t stride = buffer->getVertexSize();
         if (vertices.vertexStart + vertices.vertexCount <= buffer->getNumVertices() &&
-            position->getOffset() + position->getSize() <= buffer->getVertexSize())
+            position->getOffset() + position->getSize() <= stride)
         {
-            Ogre::HardwareBufferLockGuard lock(buffer, Ogre::HardwareBuffer::HBL_READ_ONLY);
-            const auto* at = static_cast<const unsigned char*>(lock.pData) +
-                             vertices.vertexStart * buffer->getVertexSize() + position->getOffset();
-            for (size_t v = 0; v < vertices.vertexCount; ++v, at += buffer->getVertexSize())
+            std::vector<unsigned char> data(vertices.vertexCount * stride);
+            buffer->readData(vertices.vertexStart * stride, data.size(), data.data());
+            for (size_t at = position->getOffset(); at < data.size(); at += stride)
             {
-                const auto* p = reinterpret_cast<const float*>(at);
+                float p[3];
+                std::memcpy(p, &data[at], sizeof(p));
                 box.merge(Ogre::Vector3(p[0], p[1], p[2]));
             }
             Ogre::Matrix4 world;
@@ -98,14 +102,14 @@ GlowPicture::GlowPicture(Ogre::RenderTarget* window, Ogre::SceneManager* sceneMa
     if (!mBlurMaterial)
         OGRE_EXCEPT(Ogre::Exception::ERR_ITEM_NOT_FOUND, std::string("No material ") + BLUR_MATERIAL,
                     "GlowPicture");
-    const unsigned int width = std::max(1u, static_cast<unsigned int>(window->getWidth() * SCALE));
-    const unsigned int height = std::max(1u, static_cast<unsigned int>(window->getHeight() * SCALE));
+    // Whole texels of both pictures on either side of the split between two views.
+    const unsigned int width = std::max(4u, static_cast<unsigned int>(window->getWidth() * SCALE) / 4 * 4);
+    const unsigned int height = std::max(2u, static_cast<unsigned int>(window->getHeight() * SCALE) / 2 * 2);
     Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
     mSource = textures.createManual("glowpicture/source", RESOURCE_GROUP, Ogre::TEX_TYPE_2D, width, height, 0,
                                     Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
-    mBlurred = textures.createManual("glowpicture/blurred", RESOURCE_GROUP, Ogre::TEX_TYPE_2D,
-                                     std::max(1u, width / 2), std::max(1u, height / 2), 0, Ogre::PF_R8G8B8,
-                                     Ogre::TU_RENDERTARGET);
+    mBlurred = textures.createManual("glowpicture/blurred", RESOURCE_GROUP, Ogre::TEX_TYPE_2D, width / 2,
+                                     height / 2, 0, Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
     Ogre::RenderTarget* source = mSource->getBuffer()->getRenderTarget();
     source->setAutoUpdated(false);
     source->addListener(this);

@@ -23,10 +23,10 @@ namespace game
 {
 // The glow's pictures, which the cameras share: what draws in the "glow" material scheme, at a
 // quarter of the window's size, each camera's view where its viewport lies on the window, and
-// that picture blurred within each view. Both are drawn when the window starts an update,
-// before anything of the window, every camera's view together: the window's own picture is then
-// drawn in one go, which the software renderer does at the cost of one picture, not one per
-// change of target. A view draws only while shown.
+// that picture blurred within each view at half its size. Both are drawn when the window starts
+// an update, before any of its viewports, every camera's view together: the window is then drawn
+// without turning to another target between its viewports, which the software renderer would
+// pay for at each turn. A view draws only while shown.
 //
 // While a view draws, the picture watches what is queued: what draws with a technique of the
 // glow scheme gives the part of that view around what glows, so that the blur and the pass that
@@ -37,7 +37,8 @@ namespace game
 class GlowPicture : public Ogre::RenderTargetListener, public Ogre::RenderQueue::RenderableListener
 {
 public:
-    // The picture's size, as a share of the window's; the blurred one is half as wide and high.
+    // The picture's size, as a share of the window's (in whole fours of texels wide and twos
+    // high); the blurred one is half as wide and high.
     static constexpr float SCALE = 0.25f;
     // How far the glow reaches beyond what glows, in texels of the pictures: the blur's reach
     // and the filtering of its reads, with a texel of the picture's own rounding.

@@ -62,13 +62,14 @@ Ogre::Image drawNow(test::GameRun& game)
 const int GLOW_REACH = 20;
 
 // The light (red, green and blue) of a square of pixels around a point of the world, as the
-// camera sees it.
+// camera sees it in its viewport.
 float lightAround(const Ogre::Image& picture, game::Camera& camera, const Ogre::Vector3& point, int half)
 {
     const Ogre::Vector3 screen =
         camera.getCamera()->getProjectionMatrix() * (camera.getCamera()->getViewMatrix() * point);
-    const int cx = static_cast<int>((screen.x + 1.0f) * 0.5f * picture.getWidth());
-    const int cy = static_cast<int>((1.0f - screen.y) * 0.5f * picture.getHeight());
+    const Ogre::Viewport& view = *camera.getViewport();
+    const int cx = view.getActualLeft() + static_cast<int>((screen.x + 1.0f) * 0.5f * view.getActualWidth());
+    const int cy = view.getActualTop() + static_cast<int>((1.0f - screen.y) * 0.5f * view.getActualHeight());
     float light = 0.0f;
     for (int y = std::max(0, cy - half); y < std::min<int>(picture.getHeight(), cy + half); ++y)
         for (int x = std::max(0, cx - half); x < std::min<int>(picture.getWidth(), cx + half); ++x)
@@ -200,10 +201,31 @@ TEST(Camera, ShakesOnlyHarderSwaysOnceIn24SecondsAndFollowsItsHuman)
 TEST(Camera, SplitScreenGivesEachCameraHalfTheWindowKeepingItsFilters)
 {
     withMatch(
-        [](test::GameRun& game, test::LocalMatch&)
+        [](test::GameRun& game, test::LocalMatch& match)
         {
             game::Camera& left = *game.getCamera(0);
             game::Camera& right = *game.getCamera(1);
+            // A weapon glows around itself in the right half, near its edge, where the two views
+            // meet in the glow picture: the right view's part of the picture is where the right
+            // half reads it.
+            const Ogre::Vector3 at = match.human(1)->getPosition() + Ogre::Vector3(1.5f, 0.3f, 0.0f);
+            auto* weapon = static_cast<game::Weapon*>(game.getEntityManager()->createEntity(
+                "pistol", at, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO));
+            ASSERT_TRUE(weapon);
+            right.setFixedView(at + Ogre::Vector3(1.5f, 0.0f, 0.0f), at + Ogre::Vector3(1.5f, 0.0f, 3.0f));
+            game.runTicks(2);
+            right.update(1.0f);
+            turnTo(*weapon, Ogre::Math::PI * 0.25f);
+            const Ogre::Image on = drawNow(game);
+            left.setCompositorsEnabled(false);
+            right.setCompositorsEnabled(false);
+            const Ogre::Image off = drawNow(game);
+            left.setCompositorsEnabled(true);
+            right.setCompositorsEnabled(true);
+            EXPECT_GT(lightAround(on, right, weapon->getRenderPosition(), GLOW_REACH) -
+                          lightAround(off, right, weapon->getRenderPosition(), GLOW_REACH),
+                      10.0f);
+
             EXPECT_EQ(game::Camera::VIEWPORT_LEFT, left.getViewportMode());
             EXPECT_EQ(game::Camera::VIEWPORT_RIGHT, right.getViewportMode());
             // 640 by 360: each half 320 wide, the aspect ratio of half the window.
