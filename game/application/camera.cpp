@@ -24,7 +24,6 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreTechnique.h>
-#include <OgreTextureUnitState.h>
 #include <OgreViewport.h>
 
 #include <algorithm>
@@ -43,10 +42,6 @@ const char* const RESOURCE_GROUP = "default";
 const char* const GLOW_COMPOSITOR = "glow";
 const char* const PAUSE_COMPOSITOR = "pause";
 const char* const FLASH_CONSTANT = "iRedFlashIntensity";
-const char* const AREA_CONSTANT = "area";
-const char* const VIEW_CONSTANT = "view";
-const char* const BOUNDS_CONSTANT = "bounds";
-const Ogre::Vector4 WHOLE_VIEW(-1.0f, -1.0f, 1.0f, 1.0f);
 const Ogre::ColourValue BACKGROUND_COLOUR(0.075f, 0.11f, 0.153f, 1.0f);
 const Ogre::Vector3 DEFAULT_LOOK_AT(0.0f, 0.0f, 0.0f);
 const Ogre::Vector3 DEFAULT_POSITION(0.0f, 5.0f, 25.0f);
@@ -288,34 +283,20 @@ void Camera::setPaused(bool paused)
         Ogre::CompositorManager::getSingleton().setCompositorEnabled(mViewport, PAUSE_COMPOSITOR, paused);
 }
 
-void Camera::notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material)
-{
-    if (passId == GLOW_PASS && mGlowPicture)
-        material->getTechnique(0)->getPass(0)->getTextureUnitState(0)->setTexture(mGlowPicture->getBlurred());
-}
-
 void Camera::notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material)
 {
     if (passId != FLASH_PASS && passId != GLOW_PASS)
         return;
-    Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
-    // The red flash covers the whole view while it shows, the glow what lies around what glows.
-    Ogre::Vector4 area = Ogre::Vector4::ZERO;
+    Ogre::Pass& pass = *material->getTechnique(0)->getPass(0);
+    if (pass.hasFragmentProgram())
+        pass.getFragmentProgramParameters()->setNamedConstant(FLASH_CONSTANT, mRedFlash);
+    // The glow covers what lies around what glows (it is used only with a glow picture), the
+    // red flash the whole view while it shows.
     if (passId == GLOW_PASS && mGlowPicture)
-        area = mGlowPicture->getGlowArea(mIndex);
-    else if (passId == FLASH_PASS && mRedFlash > 0.0f)
-        area = WHOLE_VIEW;
-    if (pass->hasVertexProgram())
-        pass->getVertexProgramParameters()->setNamedConstant(AREA_CONSTANT, area);
-    if (!pass->hasFragmentProgram())
-        return;
-    const Ogre::GpuProgramParametersSharedPtr& parameters = pass->getFragmentProgramParameters();
-    parameters->setNamedConstant(FLASH_CONSTANT, mRedFlash);
-    if (passId == GLOW_PASS && mGlowPicture)
-    {
-        parameters->setNamedConstant(VIEW_CONSTANT, mGlowPicture->getPictureRect(mIndex));
-        parameters->setNamedConstant(BOUNDS_CONSTANT, mGlowPicture->getPictureBounds(mIndex));
-    }
+        mGlowPicture->setUpAddPass(mIndex, pass);
+    else if (passId == FLASH_PASS && pass.hasVertexProgram())
+        pass.getVertexProgramParameters()->setNamedConstant(
+            GlowPicture::AREA_CONSTANT, mRedFlash > 0.0f ? GlowPicture::WHOLE_VIEW : Ogre::Vector4::ZERO);
 }
 
 void Camera::tick()

@@ -111,7 +111,6 @@ public:
     // Per frame.
     void update(float frameSeconds) override;
 
-    void notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material) override;
     void notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material) override;
 
     int getIndex() const { return mIndex; }

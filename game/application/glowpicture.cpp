@@ -14,6 +14,7 @@
 #include <OgreStaticGeometry.h>
 #include <OgreSubEntity.h>
 #include <OgreTechnique.h>
+#include <OgreTextureUnitState.h>
 #include <OgreTextureManager.h>
 #include <OgreViewport.h>
 
@@ -25,13 +26,14 @@ namespace game
 {
 const char* const GlowPicture::SCHEME = "glow";
 const char* const GlowPicture::BLUR_MATERIAL = "filter/glowblur";
+const char* const GlowPicture::AREA_CONSTANT = "area";
+const Ogre::Vector4 GlowPicture::WHOLE_VIEW(-1.0f, -1.0f, 1.0f, 1.0f);
 
 namespace
 {
 const char* const RESOURCE_GROUP = "default";
-const char* const AREA_CONSTANT = "area";
+const char* const VIEW_CONSTANT = "view";
 const char* const BOUNDS_CONSTANT = "bounds";
-const Ogre::Vector4 WHOLE_VIEW(-1.0f, -1.0f, 1.0f, 1.0f);
 const Ogre::Vector4 NOTHING_SEEN(1.0f, 1.0f, -1.0f, -1.0f);
 // The blurred picture is half the size of the other: the glow's addition reads one of its texels
 // beyond what it covers, and the blur rounds to its texels, two of the source's each.
@@ -188,6 +190,17 @@ const GlowPicture::TView* GlowPicture::findShown(int index) const
 {
     auto view = mViews.find(index);
     return view != mViews.end() && view->second.viewport->isAutoUpdated() ? &view->second : nullptr;
+}
+
+void GlowPicture::setUpAddPass(int index, Ogre::Pass& pass) const
+{
+    Ogre::TextureUnitState& picture = *pass.getTextureUnitState(0);
+    if (picture._getTexturePtr() != mBlurred)
+        picture.setTexture(mBlurred);
+    pass.getVertexProgramParameters()->setNamedConstant(AREA_CONSTANT, getGlowArea(index));
+    const Ogre::GpuProgramParametersSharedPtr& parameters = pass.getFragmentProgramParameters();
+    parameters->setNamedConstant(VIEW_CONSTANT, getPictureRect(index));
+    parameters->setNamedConstant(BOUNDS_CONSTANT, getPictureBounds(index));
 }
 
 Ogre::Vector4 GlowPicture::getGlowArea(int index) const

@@ -45,6 +45,10 @@ public:
     static constexpr float REACH = 6.0f;
     static const char* const SCHEME;
     static const char* const BLUR_MATERIAL;
+    // The filters' vertex program's part of the view to cover (-1 to 1: left, bottom, right,
+    // top), and the whole view.
+    static const char* const AREA_CONSTANT;
+    static const Ogre::Vector4 WHOLE_VIEW;
 
     // Neither is owned; both outlive the picture.
     GlowPicture(Ogre::RenderTarget* window, Ogre::SceneManager* sceneManager);
@@ -60,16 +64,10 @@ public:
     void removeView(int index);
     void setViewShown(int index, bool shown);
 
-    // Of a shown view, as the window's update that is under way drew it: the part of the view
-    // (-1 to 1: left, bottom, right, top) around what glows with the glow's reach; all zero
-    // while nothing glows there, or for a view that is hidden or not there.
-    Ogre::Vector4 getGlowArea(int index) const;
-    // Where the view lies in the pictures, as texture coordinates: left, top, width, height.
-    Ogre::Vector4 getPictureRect(int index) const;
-    // The texture coordinates a read of the view in the blurred picture stays within (left,
-    // top, right, bottom): half a texel inside its edges, so that no read takes in the next view.
-    Ogre::Vector4 getPictureBounds(int index) const;
-    const Ogre::TexturePtr& getBlurred() const { return mBlurred; }
+    // Readies a camera's pass that adds its view's glow (see "filter/glowcombine") just before it
+    // draws: the blurred picture, where the view lies in it, and the part of the view to cover,
+    // which is nothing while nothing glows there or the view is hidden.
+    void setUpAddPass(int index, Ogre::Pass& pass) const;
     // Whether the level stands between two points; without it nothing is hidden.
     typedef std::function<bool(const Ogre::Vector3& from, const Ogre::Vector3& to)> THiddenTest;
     void setHiddenTest(const THiddenTest& hidden) { mHidden = hidden; }
@@ -94,6 +92,15 @@ private:
     };
 
     const TView* findShown(int index) const;
+    // Of a shown view, as the window's update that is under way drew it: the part of the view
+    // (-1 to 1: left, bottom, right, top) around what glows with the glow's reach; all zero
+    // while nothing glows there, or for a view that is hidden or not there.
+    Ogre::Vector4 getGlowArea(int index) const;
+    // Where the view lies in the pictures, as texture coordinates: left, top, width, height.
+    Ogre::Vector4 getPictureRect(int index) const;
+    // The texture coordinates a read of the view in the blurred picture stays within (left,
+    // top, right, bottom): half a texel inside its edges, so that no read takes in the next view.
+    Ogre::Vector4 getPictureBounds(int index) const;
     static Ogre::Vector4 getBoundsIn(const TView& view, const Ogre::Texture& picture);
     // Whether the level hides the whole of the entity from the camera drawing now: its centre
     // and the corners of its box drawn in a little.
