@@ -306,19 +306,6 @@ bool Configuration::load(const std::string& path)
         return fail("Configuration file '" + path + "' loading failed (" + StringUtil::toString(result) +
                         "): ",
                     XMLElement::getLastError());
-    // The reader takes a file that ends inside its root as complete; a configuration cut short
-    // would lose its tail to the defaults without a word, so it is refused like a malformed one.
-    // The file read above is a regular one.
-    std::ifstream file(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    text = text.substr(0, text.find('\0'));
-    XMLElement whole("");
-    const int end = whole.parse(text);
-    const std::string closingTag = "</" + root.getName() + ">";
-    if (end < static_cast<int>(closingTag.size()) ||
-        text.compare(static_cast<std::size_t>(end) - closingTag.size(), closingTag.size(), closingTag) != 0)
-        return fail("Configuration file '" + path + "' loading failed: ",
-                    "Unexpected end of file before " + closingTag);
     return load(&root);
 }
 

@@ -327,6 +327,7 @@ int XMLElement::parse(const std::string& source, std::size_t position, TPath& pa
     mValue.clear();
 
     std::string tag;
+    bool closed = false;
     while (position < size)
     {
         if (source[position] != '<')
@@ -348,6 +349,7 @@ int XMLElement::parse(const std::string& source, std::size_t position, TPath& pa
                 return fail("Mismatching closing tag '" + tag.substr(1) + "' while expecting '" + mName +
                                 "' at " + makeLocationString(path),
                             -result);
+            closed = true;
             break;
         }
         if (path.size() >= static_cast<std::size_t>(MAX_DEPTH))
@@ -365,6 +367,9 @@ int XMLElement::parse(const std::string& source, std::size_t position, TPath& pa
             position = static_cast<std::size_t>(result);
         }
     }
+    // A file cut short must not read as a whole one.
+    if (!closed)
+        return fail("Unexpected end of source data at " + makeLocationString(path), -toResult(size));
 
     if (!mValue.empty())
     {
@@ -397,10 +402,7 @@ int XMLElement::parseTag(const std::string& source, std::size_t position, std::s
     {
         std::size_t end = source.find('>', start);
         if (end == std::string::npos)
-        {
-            tag.append(source, start, std::string::npos);
-            return toResult(source.size());
-        }
+            return fail("Unexpected end of source data at " + makeLocationString(path), -toResult(source.size()));
         tag.append(source, start, end - start);
         if (tag.empty())
             return fail("Empty tag at " + makeLocationString(path), -toResult(end + 1));

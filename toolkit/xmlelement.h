@@ -77,9 +77,9 @@ public:
     // "true" or "false".
     void setValue(bool value);
 
-    // Builds the tree from the text: the position after the root's closing tag (or the
-    // length of the text when it ends first), or a negative position on failure. After a
-    // failure the tree holds what was read so far.
+    // Builds the tree from the text: the position after the root's closing tag, or a negative
+    // position on failure. A text that ends before an element's closing tag fails at its end,
+    // naming that element. After a failure the tree holds what was read so far.
     int parse(const std::string& source);
     int load(const std::string& path);
     // Writes the tree (formatted: one element per line, tab-indented) through a temporary

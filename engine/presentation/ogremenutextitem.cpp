@@ -3,7 +3,7 @@
 #include "engine/presentation/ogremenulistener.h"
 #include "engine/presentation/ogremenupage.h"
 #include "engine/presentation/ogremenutextvalidator.h"
-#include "engine/presentation/utf8.h"
+#include "toolkit/utf8.h"
 
 #include <OgreStringConverter.h>
 

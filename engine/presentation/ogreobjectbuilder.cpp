@@ -1,5 +1,5 @@
 #include "engine/presentation/ogreobjectbuilder.h"
-#include "engine/presentation/utf8.h"
+#include "toolkit/utf8.h"
 
 #include <OgreException.h>
 #include <OgreFontManager.h>

@@ -6,7 +6,7 @@
 #include "game/application/menucontroller.h"
 #include "game/application/musicplayer.h"
 #include "game/level/level.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -75,7 +75,7 @@ void Application::showVersionMessages()
     {
         // Stored as the web service sent it: cleaned for the screen.
         const std::string message =
-            PeerText::clean(mConfiguration.getString("misc/message"), MAX_VERSION_MESSAGE_SIZE);
+            brix::PeerText::clean(mConfiguration.getString("misc/message"), MAX_VERSION_MESSAGE_SIZE);
         if (!message.empty())
             mMessageDisplay->writeMessage(message, true);
     }
@@ -209,7 +209,7 @@ void Application::onMenuCommand(int key)
             }
             else
                 brix::Log::error("Download address '%s' is not a web address",
-                                 PeerText::forLog(address).c_str());
+                                 brix::PeerText::forLog(address).c_str());
         }
         break;
     case 5:

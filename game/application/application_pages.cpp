@@ -7,7 +7,7 @@
 #include "game/application/matchbrowser.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "toolkit/stringutil.h"
@@ -229,11 +229,11 @@ void Application::fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int r
     }
     // Local and online tables alike: online names and runs were typed by other players, and
     // a damaged local file holds anything.
-    row->setTitle(std::to_string(rank) + "|" + PeerText::forColumn(entry->name, Player::MAX_NAME_SIZE) + "|" +
-                  std::to_string(entry->score));
+    row->setTitle(std::to_string(rank) + "|" + brix::PeerText::forColumn(entry->name, Player::MAX_NAME_SIZE) +
+                  "|" + std::to_string(entry->score));
     // The run's time, kills and vials, as the player manager writes them.
     const std::vector<std::string> parts =
-        Ogre::StringUtil::tokenise(PeerText::clean(entry->custom, MAX_CUSTOM_SIZE), "|", "\"");
+        Ogre::StringUtil::tokenise(brix::PeerText::clean(entry->custom, MAX_CUSTOM_SIZE), "|", "\"");
     row->setDescription(parts.size() == 3
                             ? "Completion time " + parts[0] + "s, kills " + parts[1] + ", vials " + parts[2]
                             : std::string());
@@ -287,8 +287,9 @@ void Application::fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int 
         row->setState(brix::OgreMenuItem::STATE_DISABLED);
         return;
     }
-    row->setTitle(std::to_string(rank) + "|" + PeerText::forColumn(player->getName(), Player::MAX_NAME_SIZE) +
-                  "|" + std::to_string(player->getScore()));
+    row->setTitle(std::to_string(rank) + "|" +
+                  brix::PeerText::forColumn(player->getName(), Player::MAX_NAME_SIZE) + "|" +
+                  std::to_string(player->getScore()));
     row->setDescription("Kills " + std::to_string(player->getKills()) + ", vials " +
                         std::to_string(player->getVials()));
     row->setState(brix::OgreMenuItem::STATE_READ_ONLY);

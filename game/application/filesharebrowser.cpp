@@ -2,7 +2,7 @@
 
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
@@ -52,8 +52,8 @@ std::string FileShareBrowser::getItemTitle(unsigned int row)
     const brix::FileShare::FileInfo& entry = getEntry(row);
     Ogre::String base, extension;
     Ogre::StringUtil::splitBaseFilename(entry.name, base, extension);
-    std::string title = PeerText::forColumn(base, brix::FileShare::MAX_NAME_LENGTH) + "|" +
-                        PeerText::forColumn(entry.title, Level::MAX_TITLE_SIZE) + "|";
+    std::string title = brix::PeerText::forColumn(base, brix::FileShare::MAX_NAME_LENGTH) + "|" +
+                        brix::PeerText::forColumn(entry.title, Level::MAX_TITLE_SIZE) + "|";
     if (entry.flags & FLAG_SINGLE_PLAYER)
         title += "S";
     if (entry.flags & FLAG_MULTIPLAYER)
@@ -162,8 +162,8 @@ void FileShareBrowser::finishDownload(brix::FileShare::Result result)
         if (!Level::loadTree(downloaded, root, error, &overLimit))
         {
             brix::Log::error("Shared level '%s' refused: %s", mOperationFile.c_str(),
-                             PeerText::forLog(error).c_str());
-            failure = overLimit ? "level too large for the game: " + PeerText::forLog(error)
+                             brix::PeerText::forLog(error).c_str());
+            failure = overLimit ? "level too large for the game: " + brix::PeerText::forLog(error)
                                 : "not a level the game can read";
         }
         else if (!brix::File::renameFile(downloaded, mFileShare->getLocalPath(mOperationFile)))
@@ -208,11 +208,11 @@ void FileShareBrowser::takeListing()
     std::set<std::string> plainNames;
     for (brix::FileShare::FileInfo& entry : mListing)
     {
-        const std::string name = PeerText::clean(entry.name, brix::FileShare::MAX_NAME_LENGTH);
+        const std::string name = brix::PeerText::clean(entry.name, brix::FileShare::MAX_NAME_LENGTH);
         (name == entry.name ? plainNames : mAlteredNames).insert(name);
         entry.name = name;
-        entry.title = PeerText::clean(entry.title, Level::MAX_TITLE_SIZE);
-        entry.author = PeerText::clean(entry.author, Level::MAX_TITLE_SIZE);
+        entry.title = brix::PeerText::clean(entry.title, Level::MAX_TITLE_SIZE);
+        entry.author = brix::PeerText::clean(entry.author, Level::MAX_TITLE_SIZE);
     }
     for (const std::string& name : plainNames)
         mAlteredNames.erase(name);

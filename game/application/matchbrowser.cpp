@@ -1,7 +1,7 @@
 #include "game/application/matchbrowser.h"
 
 #include "engine/presentation/messagedisplay.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/player.h"
 #include "network/networkaddress.h"
@@ -40,8 +40,8 @@ const brix::MatchMakerClient::Match& MatchBrowser::getEntry(unsigned int row) co
 std::string MatchBrowser::getItemTitle(unsigned int row)
 {
     const brix::MatchMakerClient::Match& match = getEntry(row);
-    return PeerText::forColumn(match.name, Player::MAX_NAME_SIZE) + "|" +
-           PeerText::forColumn(match.info, EventProxy::MAX_LEVEL_NAME_SIZE) + "|" +
+    return brix::PeerText::forColumn(match.name, Player::MAX_NAME_SIZE) + "|" +
+           brix::PeerText::forColumn(match.info, EventProxy::MAX_LEVEL_NAME_SIZE) + "|" +
            std::to_string((match.flags >> PLAYERS_SHIFT) & 15u) + "/" +
            std::to_string((match.flags >> SLOTS_SHIFT) & 15u);
 }
@@ -85,8 +85,8 @@ void MatchBrowser::execute()
     // name, and the info is the name of the level the host plays.
     for (brix::MatchMakerClient::Match& match : mResult)
     {
-        match.name = PeerText::clean(match.name, Player::MAX_NAME_SIZE);
-        match.info = PeerText::clean(match.info, EventProxy::MAX_LEVEL_NAME_SIZE);
+        match.name = brix::PeerText::clean(match.name, Player::MAX_NAME_SIZE);
+        match.info = brix::PeerText::clean(match.info, EventProxy::MAX_LEVEL_NAME_SIZE);
     }
     mMutex.lock();
     mBusy = false;

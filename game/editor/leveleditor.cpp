@@ -9,7 +9,7 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
 #include "game/world/entitymanager.h"
@@ -616,7 +616,8 @@ void LevelEditor::rebuildElements(const std::vector<LevelPoint>& points, std::ve
         const LevelElementType* type = getType(point.name);
         if (!type || point.positions.empty())
         {
-            brix::Log::info("Ignoring bad level entity reference '%s'", PeerText::forLog(point.name).c_str());
+            brix::Log::info("Ignoring bad level entity reference '%s'",
+                            brix::PeerText::forLog(point.name).c_str());
             // A point the editor cannot show is written back as it came; one without any
             // position cannot be placed or written.
             if (unknown)

@@ -11,7 +11,7 @@
 #include "game/level/levelentityquery.h"
 #include "game/level/levellightmapgenerator.h"
 #include "game/level/levelsoundmapgenerator.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/stringutil.h"
@@ -212,7 +212,7 @@ bool Level::load(const std::string& name, bool create)
     std::string error;
     if (!loadTree(file, root, error))
     {
-        brix::Log::error("Error loading level '%s': %s", file.c_str(), PeerText::forLog(error).c_str());
+        brix::Log::error("Error loading level '%s': %s", file.c_str(), brix::PeerText::forLog(error).c_str());
         return false;
     }
     mChecksum = calculateDataChecksum(root);
@@ -224,7 +224,7 @@ bool Level::load(const std::string& name, bool create)
     if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
     {
         brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
-                         PeerText::forLog(root.getValue("targettime", "")).c_str());
+                         brix::PeerText::forLog(root.getValue("targettime", "")).c_str());
         mTargetTime = 0.0f;
         ++mRepairCount;
     }
@@ -308,16 +308,16 @@ bool Level::readPoints(const brix::XMLElement* element)
         const bool read = point.read(*child, static_cast<unsigned>(mPoints.size()), error, repairs);
         if (!repairs.empty())
         {
-            brix::Log::error("%s", PeerText::forLog(repairs).c_str());
+            brix::Log::error("%s", brix::PeerText::forLog(repairs).c_str());
             ++mRepairCount;
         }
         if (!read || !checkPoint(point, error))
         {
-            brix::Log::error("%s", PeerText::forLog(error).c_str());
+            brix::Log::error("%s", brix::PeerText::forLog(error).c_str());
             return false;
         }
         if (point.isSpecial(LevelPoint::HINT))
-            point.value = PeerText::clean(point.value, MAX_FILE_SIZE);
+            point.value = brix::PeerText::clean(point.value, MAX_FILE_SIZE);
         const unsigned index = static_cast<unsigned>(mPoints.size());
         mPoints.push_back(point);
         if (point.isSpecial(LevelPoint::MULTIPLAYER_START))
@@ -479,7 +479,7 @@ std::string Level::getLevelNameOfHighScoreName(const std::string& highScoreName)
 
 std::string Level::readTitleText(const brix::XMLElement& element, const char* name)
 {
-    return PeerText::clean(element.getValue(name, ""), MAX_TITLE_SIZE);
+    return brix::PeerText::clean(element.getValue(name, ""), MAX_TITLE_SIZE);
 }
 
 void Level::updateBoundingBox()

@@ -3,7 +3,7 @@
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelpoint.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/xmlelement.h"
@@ -56,7 +56,8 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry)
     std::string error;
     if (!Level::loadTree(path, root, error))
     {
-        brix::Log::error("Error loading level file '%s': %s", path.c_str(), PeerText::forLog(error).c_str());
+        brix::Log::error("Error loading level file '%s': %s", path.c_str(),
+                         brix::PeerText::forLog(error).c_str());
         return false;
     }
     entry.title = Level::readTitleText(root, "title");

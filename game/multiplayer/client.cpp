@@ -3,7 +3,7 @@
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -311,7 +311,7 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
     case EventProxy::PrepareMatch:
     {
         brix::Log::debug("Received prepare match (level '%s') event from server",
-                         PeerText::forLog(text).c_str());
+                         brix::PeerText::forLog(text).c_str());
         // A new preparation ends the wait for a level asked for in an earlier one.
         mDownloadPending = false;
         mRequestedLevel.clear();
@@ -323,7 +323,7 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
             {
                 if (!isPlainLevelName(text))
                 {
-                    const std::string shown = PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE);
+                    const std::string shown = brix::PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE);
                     brix::Log::error("Match level '%s' name contains invalid character(s)", shown.c_str());
                     abandon("Match level '" + shown + "' not found!");
                     return;
@@ -343,14 +343,14 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
         if (state != STATE_PREPARED)
             break;
         brix::Log::debug("Received begin match (level '%s') event from server",
-                         PeerText::forLog(text).c_str());
+                         brix::PeerText::forLog(text).c_str());
         beginMatch(a, b, text);
         return;
     case EventProxy::LevelDownloadResponse:
         if (state != STATE_PREPARING || !mDownloadPending)
             break;
         brix::Log::debug("Received level download response (level '%s') event from server",
-                         PeerText::forLog(text).c_str());
+                         brix::PeerText::forLog(text).c_str());
         mDownloadPending = false;
         storeLevel(text, data, size);
         return;
@@ -367,7 +367,7 @@ void Client::beginMatch(unsigned int scoreLimit, unsigned int checksum, const st
     if (!mServer)
     {
         // The host names the level: what of it is shown or logged is cleaned.
-        const std::string shown = PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
+        const std::string shown = brix::PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
         const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
         if (!cache->hasLevel(level))
         {
@@ -398,13 +398,13 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
 {
     if (level != mRequestedLevel)
     {
-        brix::Log::error("Downloaded level '%s' was not requested", PeerText::forLog(level).c_str());
+        brix::Log::error("Downloaded level '%s' was not requested", brix::PeerText::forLog(level).c_str());
         abandon("Match level '" + mRequestedLevel + "' download failed");
         return;
     }
     if (!isPlainLevelName(level))
     {
-        const std::string shown = PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
+        const std::string shown = brix::PeerText::clean(level, EventProxy::MAX_LEVEL_NAME_SIZE);
         brix::Log::error("Downloaded level '%s' name contains invalid character(s)", shown.c_str());
         abandon("Match level '" + shown + "' download failed");
         return;
@@ -449,7 +449,7 @@ void Client::abandon(const std::string& message)
 void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
 {
     brix::Log::debug("Client %d received event %d: %d, %d, '%s'", mClientIndex, id, a, b,
-                     PeerText::forLog(text).c_str());
+                     brix::PeerText::forLog(text).c_str());
     if (id >= EventProxy::FIRST_SYSTEM_EVENT)
     {
         onSystemEvent(0, id, static_cast<unsigned int>(a), static_cast<unsigned int>(b), text, nullptr, 0);
@@ -482,7 +482,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     case EventDispatcher::PlayerRenamed:
     {
         // As the record takes it: a host's name for a player is cleaned like any peer's.
-        const std::string name = PeerText::clean(text, Player::MAX_NAME_SIZE);
+        const std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (first && player && !player->getName().empty() && player->getName() != name)
             show("Player " + player->getName() + " is now known as " + name);
         break;

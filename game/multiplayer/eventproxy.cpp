@@ -1,5 +1,5 @@
 #include "game/multiplayer/eventproxy.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "network/networkdecodestream.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
@@ -177,7 +177,7 @@ void EventProxy::onMessage(unsigned short node, const unsigned char* data, unsig
         // garbles no screen.
         if (mDispatcher)
             mDispatcher->post(id, static_cast<int>(a), static_cast<int>(b),
-                              id == EventDispatcher::ChatMessage ? PeerText::clean(text, MAX_CHAT_SIZE)
+                              id == EventDispatcher::ChatMessage ? brix::PeerText::clean(text, MAX_CHAT_SIZE)
                                                                  : text);
         return;
     }

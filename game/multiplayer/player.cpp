@@ -1,5 +1,5 @@
 #include "game/multiplayer/player.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "game/multiplayer/eventproxy.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
@@ -102,7 +102,7 @@ void Player::setName(const std::string& name)
 {
     // A peer's name never grows a label or a scoreboard row past the longest name, nor
     // carries what could garble them.
-    mName = PeerText::clean(name, MAX_NAME_SIZE);
+    mName = brix::PeerText::clean(name, MAX_NAME_SIZE);
     mChanged = true;
 }
 

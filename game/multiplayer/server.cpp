@@ -1,6 +1,6 @@
 #include "game/multiplayer/server.h"
 #include "engine/core/zlibcompressor.h"
-#include "game/level/peertext.h"
+#include "toolkit/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
@@ -480,7 +480,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             brix::Log::debug("Received configure player event from client %d", node);
         if (seat->state < SLOT_CONNECTED || seat->state > SLOT_IN_MATCH)
             break;
-        std::string name = PeerText::clean(text, Player::MAX_NAME_SIZE);
+        std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (name.empty())
             name = UNKNOWN_NAME;
         // One that must wait replaces any that waits already: only the latest counts.
@@ -512,7 +512,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             seat->dropTold = true;
             break;
         }
-        const std::string message = PeerText::clean(text, EventProxy::MAX_CHAT_SIZE);
+        const std::string message = brix::PeerText::clean(text, EventProxy::MAX_CHAT_SIZE);
         if (!message.empty())
             mEvents->post(EventDispatcher::ChatMessage, index, 0, message);
         break;
@@ -524,7 +524,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             seat->state == SLOT_PREPARING && !seat->levelSent && text == mPlayers->getLevelName();
         if (due || mDownloadRequestLog.allow())
             brix::Log::debug("Received level '%s' download request event from client %d",
-                             PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
+                             brix::PeerText::clean(text, EventProxy::MAX_LEVEL_NAME_SIZE).c_str(), node);
         if (due)
         {
             seat->levelSent = true;

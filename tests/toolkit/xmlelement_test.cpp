@@ -118,16 +118,26 @@ TEST(XMLElement, ReportsParseErrorsWithPositionAndOpenElements)
     }
 }
 
-TEST(XMLElement, SourceEndingInsideAnElementClosesIt)
+TEST(XMLElement, SourceEndingBeforeAClosingTagFailsAtItsEndNamingTheElement)
 {
     XMLElement root("");
-    EXPECT_EQ(root.parse("<a>1"), 4);
-    EXPECT_EQ(root.getValue(), "1");
-    EXPECT_EQ(root.parse("<abc"), 4);
-    EXPECT_EQ(root.getName(), "abc");
-    EXPECT_EQ(root.parse("<a><!-- cut > off"), 17);
-    ASSERT_NE(root.getChild(""), nullptr);
-    EXPECT_EQ(root.getChild("")->getName(), "!-- cut  off");
+    EXPECT_EQ(root.parse("<a>1"), -4);
+    EXPECT_EQ(XMLElement::getLastError(), "Unexpected end of source data at /a");
+    EXPECT_EQ(root.parse("<abc"), -4);
+    EXPECT_EQ(root.parse("<a><!-- cut > off"), -17);
+    EXPECT_EQ(root.parse("<a><b>2</b>"), -11);
+    EXPECT_EQ(XMLElement::getLastError(), "Unexpected end of source data at /a");
+
+    // A written file cut anywhere before its root's closing tag is refused, never read as whole.
+    XMLElement level("level");
+    level.createChild("title")->setValue("Hall");
+    XMLElement* block = level.createChild("blocks")->createChild("block");
+    block->createChild("type")->setValue("floor");
+    block->createChild("position")->setValue("1 2 0");
+    const std::string text = level.toString();
+    ASSERT_EQ(root.parse(text), static_cast<int>(text.size()));
+    for (std::size_t length = 1; length < text.size(); ++length)
+        EXPECT_LT(root.parse(text.substr(0, length)), 0) << text.substr(0, length);
 }
 
 TEST(XMLElement, RefusesNestingDeeperThanTheLimit)

@@ -257,7 +257,7 @@ TEST(ApplicationStart, DamagedSettingsAreKeptAsideNamedOnTheFirstPageAndKeepTheS
     } cases[] = {
         {replaced("</sharepassword>", "</sharepasword>"), "' loading failed (-", false, true},
         {saved.substr(0, saved.find("</sharepassword>") + 16),
-         "' loading failed: Unexpected end of file before </configuration>", false, true},
+         "' loading failed (-202): Unexpected end of source data at /configuration/misc", false, true},
         {"", "' loading failed (-1): Unable to read source file", false, false},
         {std::string("\x89PNG\r\n\x1a\n\0\x01\xff", 11), "' loading failed (-", false, false},
         {replaced("<width>1024</width>", "<width>abc</width>"),

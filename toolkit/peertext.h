@@ -1,12 +1,12 @@
 #pragma once
 #include <string>
 
-namespace game
+namespace brix
 {
 // Text that comes from another machine (player names, chat, match names and info, level titles,
-// authors and hints, shared level names) made fit to show and to log: valid UTF-8 only, without
-// control characters (C0, DEL and C1) and without the bidirectional controls that could turn the
-// text around or disguise what follows it on the same line.
+// authors and hints, shared level names, what a service replies) made fit to show and to log: valid UTF-8
+// only, without control characters (C0, DEL and C1) and without the bidirectional controls that could turn
+// the text around or disguise what follows it on the same line.
 class PeerText
 {
 public:
@@ -23,4 +23,4 @@ public:
     // stands for an ill-formed sequence.
     static bool isUnwanted(char32_t codePoint);
 };
-} // namespace game
+} // namespace brix

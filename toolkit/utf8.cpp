@@ -1,4 +1,4 @@
-#include "engine/presentation/utf8.h"
+#include "toolkit/utf8.h"
 
 namespace brix
 {

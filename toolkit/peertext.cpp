@@ -1,8 +1,8 @@
-#include "game/level/peertext.h"
-#include "engine/presentation/utf8.h"
+#include "toolkit/peertext.h"
+#include "toolkit/utf8.h"
 #include "toolkit/log.h"
 
-namespace game
+namespace brix
 {
 namespace
 {
@@ -27,7 +27,7 @@ bool PeerText::isUnwanted(char32_t codePoint)
            codePoint == ARABIC_LETTER_MARK || (codePoint >= MARKS_BEGIN && codePoint <= MARKS_END) ||
            (codePoint >= EMBEDDINGS_BEGIN && codePoint <= EMBEDDINGS_END) ||
            (codePoint >= ISOLATES_BEGIN && codePoint <= ISOLATES_END) ||
-           codePoint == brix::UTF8::REPLACEMENT_CHARACTER;
+           codePoint == UTF8::REPLACEMENT_CHARACTER;
 }
 
 std::string PeerText::clean(const std::string& text, unsigned int maxBytes)
@@ -35,12 +35,12 @@ std::string PeerText::clean(const std::string& text, unsigned int maxBytes)
     std::string clean;
     clean.reserve(text.size() < maxBytes ? text.size() : maxBytes);
     std::string character;
-    for (char32_t codePoint : brix::UTF8::decode(text))
+    for (char32_t codePoint : UTF8::decode(text))
     {
         if (isUnwanted(codePoint))
             continue;
         character.clear();
-        brix::UTF8::append(codePoint, character);
+        UTF8::append(codePoint, character);
         if (clean.size() + character.size() > maxBytes)
             break;
         clean += character;
@@ -50,7 +50,7 @@ std::string PeerText::clean(const std::string& text, unsigned int maxBytes)
 
 std::string PeerText::forLog(const std::string& text)
 {
-    return clean(text, brix::Log::MESSAGE_BUFFER_SIZE);
+    return clean(text, Log::MESSAGE_BUFFER_SIZE);
 }
 
 std::string PeerText::forColumn(const std::string& text, unsigned int maxBytes)
@@ -66,4 +66,4 @@ std::string PeerText::forColumn(const std::string& text, unsigned int maxBytes)
     }
     return column;
 }
-} // namespace game
+} // namespace brix
