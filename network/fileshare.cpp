@@ -1,6 +1,7 @@
 #include "network/fileshare.h"
 
 #include "toolkit/log.h"
+#include "toolkit/peertext.h"
 
 #include <cctype>
 #include <fstream>
@@ -108,7 +109,8 @@ bool FileShare::startJob(Job job, const std::string& fileName, const std::string
     mThread.wait();
     if (!isPlainFileName(fileName))
     {
-        Log::error("Refusing file share name '%s'", fileName.substr(0, MAX_NAME_LENGTH).c_str());
+        Log::error("Refusing file share name '%s'",
+                   PeerText::forLog(fileName.substr(0, MAX_NAME_LENGTH)).c_str());
         return false;
     }
     mMutex.lock();
@@ -168,7 +170,7 @@ bool FileShare::matches(const FileInfo& info, const std::string& name, const std
 
 bool FileShare::containsIgnoringCase(const std::string& text, const std::string& part)
 {
-    Log::debug("Search '%s' in '%s'", part.c_str(), text.c_str());
+    Log::debug("Search '%s' in '%s'", PeerText::forLog(part).c_str(), PeerText::forLog(text).c_str());
     if (part.empty())
         return true;
     auto lower = [](std::string s)
@@ -185,7 +187,7 @@ void FileShare::execute()
     mMutex.lock();
     Job job = mJob;
     mMutex.unlock();
-    Log::debug("File share thread starting (%d, '%s')", job, mFileName.c_str());
+    Log::debug("File share thread starting (%d, '%s')", job, PeerText::forLog(mFileName).c_str());
     Result result = RESULT_SUCCESS;
     const bool index = job == JOB_DOWNLOAD && mFileName == INDEX_FILE;
     const std::string localPath = getLocalPath(mFileName);
@@ -199,7 +201,7 @@ void FileShare::execute()
             !mClient.getFile(mRemoteName, index ? localPath : getDownloadPath(mFileName), maxSize))
             result = RESULT_TRANSFER_FAILED;
         else
-            Log::debug("File '%s' downloaded", mFileName.c_str());
+            Log::debug("File '%s' downloaded", PeerText::forLog(mFileName).c_str());
     }
     else if (job == JOB_UPLOAD)
     {

@@ -2,6 +2,7 @@
 
 #include "toolkit/file.h"
 #include "toolkit/log.h"
+#include "toolkit/peertext.h"
 #include "toolkit/temporaryfile.h"
 #include "toolkit/thread.h"
 
@@ -182,7 +183,7 @@ NetworkAddress FTPClient::parsePasvAddress(const std::string& text)
     }
     if (!valid || (numbers[4] == 0 && numbers[5] == 0))
     {
-        Log::error("Unable to parse address from PASV response '%s'", text.c_str());
+        Log::error("Unable to parse address from PASV response '%s'", PeerText::forLog(text).c_str());
         return NetworkAddress();
     }
     unsigned int address = numbers[0] << 24 | numbers[1] << 16 | numbers[2] << 8 | numbers[3];
@@ -192,7 +193,7 @@ NetworkAddress FTPClient::parsePasvAddress(const std::string& text)
 bool FTPClient::executeCommand(const std::string& command, const std::string& expectedCode, std::string& rest)
 {
     mResponse.clear();
-    Log::debug("Executing command '%s'", command.c_str());
+    Log::debug("Executing command '%s'", PeerText::forLog(command).c_str());
     if (!command.empty() && !writeCommand(command))
     {
         Log::error("FTP command writing failed");
@@ -204,10 +205,10 @@ bool FTPClient::executeCommand(const std::string& command, const std::string& ex
         Log::error("FTP command response reading failed");
         return false;
     }
-    Log::debug("Received response '%s'", mResponse.c_str());
+    Log::debug("Received response '%s'", PeerText::forLog(mResponse).c_str());
     if (code != expectedCode)
     {
-        Log::error("Unexpected response '%s' from FTP server", mResponse.c_str());
+        Log::error("Unexpected response '%s' from FTP server", PeerText::forLog(mResponse).c_str());
         return false;
     }
     return true;
@@ -271,7 +272,8 @@ bool FTPClient::readResponse(std::string& code, std::string& rest)
             return true;
         if (taken < 0)
         {
-            Log::error("Invalid response '%s' from FTP server", mResponse.substr(0, 256).c_str());
+            Log::error("Invalid response '%s' from FTP server",
+                       PeerText::forLog(mResponse.substr(0, 256)).c_str());
             mBuffer.clear();
             return false;
         }

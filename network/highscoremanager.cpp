@@ -6,6 +6,7 @@
 #include "toolkit/file.h"
 #include "toolkit/log.h"
 #include "toolkit/md5.h"
+#include "toolkit/peertext.h"
 #include "toolkit/stringutil.h"
 #include "toolkit/xmlelement.h"
 
@@ -348,7 +349,8 @@ bool HighScoreManager::parseDownloadResponse(const HTTPMessage& reply, std::list
     if (reply.hasHeader("Content-type") &&
         !HTTPMessage::equalsIgnoreCase(type.substr(0, expected.size()), expected))
     {
-        Log::error("Unsupported high-score download response content type '%s'", type.c_str());
+        Log::error("Unsupported high-score download response content type '%s'",
+                   PeerText::forLog(type).c_str());
         return false;
     }
     XMLElement root("");
@@ -356,7 +358,7 @@ bool HighScoreManager::parseDownloadResponse(const HTTPMessage& reply, std::list
     {
         Log::error("Failed to parse high-score download response: %s",
                    root.getName() == "highscores" || root.getName().empty()
-                       ? XMLElement::getLastError().c_str()
+                       ? PeerText::forLog(XMLElement::getLastError()).c_str()
                        : "root is not 'highscores'");
         return false;
     }
@@ -397,7 +399,8 @@ void HighScoreManager::execute()
             request.result = STATUS_FAILED;
             if (reply.getStatus() < 200 || reply.getStatus() > 299)
                 Log::error("High-score download for level '%s' failed with HTTP error %d ('%s')",
-                           request.level.c_str(), reply.getStatus(), reply.getBody().c_str());
+                           request.level.c_str(), reply.getStatus(),
+                           PeerText::forLog(reply.getBody()).c_str());
             else if (parseDownloadResponse(reply, scores))
             {
                 sortAndCut(scores);
@@ -413,7 +416,8 @@ void HighScoreManager::execute()
             request.result = STATUS_FAILED;
             if (reply.getStatus() < 200 || reply.getStatus() > 299)
                 Log::error("High-score upload for level '%s' failed with HTTP error %d ('%s')",
-                           request.level.c_str(), reply.getStatus(), reply.getBody().c_str());
+                           request.level.c_str(), reply.getStatus(),
+                           PeerText::forLog(reply.getBody()).c_str());
             else
             {
                 request.result = STATUS_AVAILABLE;

@@ -3,6 +3,7 @@
 #include "network/httpclient.h"
 #include "network/httpquerystring.h"
 #include "toolkit/log.h"
+#include "toolkit/peertext.h"
 #include "toolkit/stringutil.h"
 #include "toolkit/xmlelement.h"
 
@@ -87,11 +88,12 @@ void UpdateChecker::execute()
     if (parsed && root.getName() != "update")
     {
         Log::error("Failed to parse version check response: root element '%s' is not 'update'",
-                   root.getName().c_str());
+                   PeerText::forLog(root.getName()).c_str());
         parsed = false;
     }
     else if (!parsed)
-        Log::error("Failed to parse version check response: %s", XMLElement::getLastError().c_str());
+        Log::error("Failed to parse version check response: %s",
+                   PeerText::forLog(XMLElement::getLastError()).c_str());
 
     mMutex.lock();
     if (parsed)

@@ -5,6 +5,7 @@
 #include "game/application/filesharebrowser.h"
 #include "game/application/listbrowser.h"
 #include "game/editor/leveleditor.h"
+#include "game/level/version.h"
 #include "game/world/eventdispatcher.h"
 #include "network/highscoremanager.h"
 #include "toolkit/configuration.h"
@@ -93,9 +94,8 @@ class Application : public brix::OgreApplication,
                     public LevelEditor::PreviewHost
 {
 public:
-    // Versions are written major << 24 | minor << 16 | patch << 8.
-    static const unsigned int APPLICATION_VERSION = 0x01040200;
-    static const unsigned int PROTOCOL_VERSION = 0x00140000;
+    static const unsigned int APPLICATION_VERSION = game::APPLICATION_VERSION;
+    static const unsigned int PROTOCOL_VERSION = game::PROTOCOL_VERSION;
     static const char* const TITLE;
     static const char* const USER_DIRECTORY_NAME;
     static constexpr float TICK_MS = 25.0f;

@@ -1,5 +1,6 @@
 #pragma once
 #include "game/application/listbrowser.h"
+#include "game/level/version.h"
 #include "network/matchmakerclient.h"
 #include "toolkit/mutex.h"
 #include "toolkit/task.h"
@@ -26,7 +27,7 @@ class MatchBrowser : public ListBrowser, public brix::Task
 public:
     // Matches asked for per query, and the protocol version they must run.
     static const unsigned short MAX_MATCHES = 100;
-    static const unsigned int PROTOCOL_VERSION = 0x00140000;
+    static const unsigned int PROTOCOL_VERSION = game::PROTOCOL_VERSION;
     // Bits of a match's flags word, as the hosting server announces them.
     static const unsigned int SLOTS_SHIFT = 28;
     static const unsigned int PLAYERS_SHIFT = 24;

@@ -11,6 +11,7 @@
 #include "game/level/levelentityquery.h"
 #include "game/level/levellightmapgenerator.h"
 #include "game/level/levelsoundmapgenerator.h"
+#include "game/level/version.h"
 #include "toolkit/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
@@ -53,8 +54,6 @@ namespace
 const char* const BLOCK_CATALOGUE = "blocks.xml";
 const char* const BLOCK_CATALOGUE_ROOT = "blocks";
 const char* const LEVEL_ROOT = "level";
-// Level files carry the version of the application that wrote them.
-const unsigned APPLICATION_VERSION = 0x01040200;
 const char* const SOUND_GROUP = "default";
 const char* const DEFAULT_GROUP = "default";
 const char* const LIGHT_MAP_PARAMETERS = "ambient_lightmap";

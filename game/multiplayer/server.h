@@ -1,4 +1,5 @@
 #pragma once
+#include "game/level/version.h"
 #include "game/multiplayer/eventproxy.h"
 #include "network/networkserver.h"
 #include "toolkit/logthrottle.h"
@@ -52,9 +53,8 @@ class PlayerManager;
 class Server : public brix::NetworkServer::Listener, public EventProxy::Listener
 {
 public:
-    // Versions are written major << 24 | minor << 16 | patch << 8.
-    static constexpr unsigned int APPLICATION_VERSION = 0x01040200;
-    static constexpr unsigned int PROTOCOL_VERSION = 0x00140000;
+    static constexpr unsigned int APPLICATION_VERSION = game::APPLICATION_VERSION;
+    static constexpr unsigned int PROTOCOL_VERSION = game::PROTOCOL_VERSION;
 
     // Disconnect reasons, sent to the client and shown by it.
     enum Reason : unsigned int

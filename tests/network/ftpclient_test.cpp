@@ -87,6 +87,10 @@ TEST(FTPClient, ParsesPassiveAddressesWithinRange)
     EXPECT_FALSE(FTPClient::parsePasvAddress("(10,0,0,1000,1,1)").isValid());
     EXPECT_FALSE(FTPClient::parsePasvAddress("(-1,0,0,5,1,1)").isValid());
     EXPECT_FALSE(FTPClient::parsePasvAddress("(1,2,3,4,5,6").isValid());
+    EXPECT_FALSE(FTPClient::parsePasvAddress("(1,2\x1b[2J\xe2\x80\xae").isValid());
+    auto errors = log.errors();
+    EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(),
+                                      "E Unable to parse address from PASV response '(1,2[2J'"));
 }
 
 TEST(FTPClient, TakesWholeRepliesLineByLine)
@@ -107,6 +111,34 @@ TEST(FTPClient, TakesWholeRepliesLineByLine)
     EXPECT_EQ(-1, FTPClient::takeResponse(bad, code, text, whole));
     std::string endless(FTPClient::MAX_RESPONSE_SIZE + 1, 'x');
     EXPECT_EQ(-1, FTPClient::takeResponse(endless, code, text, whole));
+}
+
+TEST(FTPClient, LogsRefusedGreetingsWithoutTheirControls)
+{
+    const std::string hostile = "\x1b[2J\xe2\x80\xae\x07";
+    const struct
+    {
+        std::string greeting;
+        std::string logged;
+    } cases[] = {
+        {"530 Go" + hostile + " away\r\n", "E Unexpected response '530 Go[2J away' from FTP server"},
+        {"Hello" + hostile + "\r\n", "E Invalid response 'Hello[2J' from FTP server"},
+    };
+    for (const auto& row : cases)
+    {
+        test::LogCapture log;
+        const std::string greeting = row.greeting;
+        ScriptedServer server(
+            [greeting](int control)
+            {
+                ScriptedServer::send(control, greeting);
+                ScriptedServer::readAvailable(control, 300);
+            });
+        FTPClient client;
+        EXPECT_FALSE(client.connect(server.address(), "ftp", ""));
+        auto errors = log.errors();
+        EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), row.logged)) << row.logged;
+    }
 }
 
 TEST(FTPClient, SeesACompletionThatArrivesWithItsPreliminaryReply)

@@ -261,6 +261,37 @@ TEST(HighScoreManager, ReportsFailedDownloadsAndAFullQueue)
                                      "('no such level')"));
 }
 
+TEST(HighScoreManager, LogsWhatTheServiceSaysWithoutItsControls)
+{
+    // An escape sequence, a bell and a right-to-left override in what the service sends.
+    const std::string hostile = "\x1b[2J\xe2\x80\xae\x07";
+    const struct
+    {
+        std::string reply;
+        std::string logged;
+    } cases[] = {
+        {"HTTP/1.0 500 Oops\r\n\r\nno" + hostile + " way",
+         "E High-score download for level 'c' failed with HTTP error 500 ('no[2J way')"},
+        {"HTTP/1.0 200 OK\r\nContent-type: text/" + hostile + "html\r\n\r\n<highscores/>",
+         "E Unsupported high-score download response content type 'text/[2Jhtml'"},
+        {"HTTP/1.0 200 OK\r\n\r\n<highscores></x" + hostile + ">",
+         "E Failed to parse high-score download response: Mismatching closing tag 'x[2J' while expecting "
+         "'highscores' at /highscores"},
+    };
+    for (const auto& row : cases)
+    {
+        test::LogCapture log;
+        ScriptedServer server(answer(row.reply));
+        HighScoreManager manager("", "http://" + server.address(), 1, 3, KEY, VERSION);
+        Recorder recorder;
+        manager.setListener(&recorder);
+        manager.refresh("c");
+        ASSERT_TRUE(waitFor(manager, recorder, 2));
+        auto errors = log.errors();
+        EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), row.logged)) << row.logged;
+    }
+}
+
 TEST(HighScoreManager, UploadsASignedScoreAndReadsTheTableBack)
 {
     test::WebService service;

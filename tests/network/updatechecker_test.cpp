@@ -93,9 +93,19 @@ TEST(UpdateChecker, KeepsNoVersionFromBadReplies)
         EXPECT_EQ(0u, checker.getVersion());
         EXPECT_EQ("", checker.getMessage());
     }
+    {
+        // What the service names is quoted without its controls.
+        ScriptedServer server(answer("<up\x1b[2J\xe2\x80\xae\x07>x</up\x1b[2J\xe2\x80\xae\x07>"));
+        UpdateChecker checker("http://" + server.address() + "/", 1, CURRENT_VERSION);
+        ASSERT_TRUE(runCheck(checker));
+        EXPECT_EQ(0u, checker.getVersion());
+    }
     auto lines = log.lines();
     EXPECT_NE(lines.end(),
               std::find_if(lines.begin(), lines.end(),
                            [](const std::string& line)
                            { return line.rfind("E Failed to parse version check response: ", 0) == 0; }));
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                     "E Failed to parse version check response: root element 'up[2J' is not "
+                                     "'update'"));
 }

@@ -206,11 +206,15 @@ void buildSp06(LevelPlan& plan)
 void buildSp07(LevelPlan& plan)
 {
     hall(plan, "storagefloor", "storagecube", 2, "techceiling", "storagewall", -2, 66, 8);
-    // Picking a weapon up takes it in hand: a switch would go back to the pistol.
+    // Picking up a weapon of a kind not carried takes it in hand: a switch would go back to the
+    // pistol. One of a kind carried already adds its rounds to that one.
     plan.start(0, 0).hint(0, 0,
                           "Pick up the heavy weapon: it is ready at once, no need to switch.|"
-                          "#INTERACT# picks it up and takes it in hand.");
+                          "#INTERACT# takes a new kind of weapon in hand; one you carry adds its rounds.");
     plan.entity("heavyweapon", 5, PACKAGE).entity("ammo", 10, PACKAGE);
+    // A low block ends the soldier's round well out of sight of the start, where a player comes
+    // back after a death.
+    plan.block("techcube", 19.5f, 0.5f);
     plan.entity("soldier", 24, HUMAN).entity("ammo", 30, PACKAGE);
     // A container to climb, a step before it, with a guard on top.
     plan.block("techcube", 33.5f, 0.5f).block("storagecube", 35, 1).block("storagecube", 37, 1);

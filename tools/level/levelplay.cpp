@@ -20,7 +20,6 @@ const char* const ENTITY_DEFINITIONS = "entities.xml";
 const char* const ENTITY_BODIES = "data/entitybodies.xml";
 // A body template the entity definitions bring, to tell whether they are loaded.
 const char* const ENTITY_BODY = "humanstanding";
-const char* const PLAYER = "player";
 } // namespace
 
 LevelPlay::LevelPlay(game::Level& level, brix::Simulator& simulator, Ogre::SceneManager* sceneManager)
@@ -55,17 +54,10 @@ bool LevelPlay::start(const std::string& level, bool singlePlayer)
     if (!mPlayers->startMatch(level, 0, singlePlayer, false))
         return false;
     mPlayer = mPlayers->createPlayer();
-    const Ogre::Vector3 start =
-        singlePlayer ? mLevel.getSinglePlayerStart() : mLevel.getRandomMultiplayerStart();
-    game::Entity* entity = mEntities->createEntity(PLAYER, start, Ogre::Quaternion::IDENTITY,
-                                                   Ogre::Vector3::ZERO, Ogre::Vector3::ZERO);
+    mPlayers->addPlayerToMatch(mPlayer->getIndex(), &mController);
     // A level may fill the world so that no human fits.
-    if (!entity)
+    if (!mPlayer->getHuman())
         return false;
-    game::Human* human = static_cast<game::Human*>(entity);
-    human->setController(&mController);
-    human->setPlayer(true);
-    mPlayer->joinMatch(human);
     mEvents->dispatch();
     return true;
 }

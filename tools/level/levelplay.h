@@ -28,9 +28,10 @@ namespace levels
 {
 // A single-player game of one level without a window, run tick by tick the way the game runs
 // it: the match of the player manager over the shipped entity definitions, the player's human
-// at the level's start, driven by a controller that the caller fills one record a tick. The
-// world is seeded the same on every start, so the same inputs play the same game. The level
-// recorder and the campaign's playthrough test share it.
+// at the level's start, driven by a controller that the caller fills one record a tick, and
+// brought back at the checkpoint after a death. The world is seeded the same on every start,
+// so the same inputs play the same game. The level recorder and the campaign's playthrough
+// test share it.
 class LevelPlay
 {
 public:

@@ -47,6 +47,14 @@ const unsigned MAX_DYNAMIC_ENTITIES = 150;
 const int MAX_SHIFT = 3;
 const unsigned SHIFT_TRIALS = 6;
 const unsigned SHIFT_SEED = 40;
+// A player sent back this many times lives this many ticks (3 s) of each life; he is back this
+// many ticks after a death (5 s and a margin), and takes a checkpoint he is put on in this many.
+const unsigned SENT_BACK = 12;
+const unsigned FIRST_SECONDS_TICKS = 120;
+const unsigned RESPAWN_TICKS = 240;
+const unsigned CHECKPOINT_TICKS = 40;
+// Damage that kills any human outright.
+const float KILLING_BLOW = 1.0e6f;
 // What fights back, and must be shot before it lets a player by.
 const char* const ENEMIES[] = {"human", "drone", "crawler", "sentrygun"};
 
@@ -318,6 +326,65 @@ TEST(Campaign, EveryLevelStartsCleanAndEveryScriptFinishesItsLevel)
             std::printf("%s \"%s\", %s: completed in %.2f s (target %.0f s), score %u\n", run.first.c_str(),
                         world.level().getTitle().c_str(), variant.first.c_str(), play.getTime(),
                         world.level().getTargetTime(), play.player().getScore());
+        }
+    }
+}
+
+// A player sent back to the start or a checkpoint who stands still there lives the first
+// seconds of each new life: no enemy's round brings it within reach of where he comes back. He
+// is sent back again and again (by a blow that kills outright) while the enemies walk on.
+TEST(Campaign, APlayerSentBackLivesHisFirstSecondsThere)
+{
+    std::vector<std::string> singlePlayer;
+    {
+        test::LevelWorld world;
+        world.level().updateLevelCache();
+        singlePlayer = levelNames(*world.level().getLevelCache(), LevelCache::FLAG_SINGLE_PLAYER,
+                                  LevelCache::FLAG_SINGLE_PLAYER);
+    }
+    ASSERT_EQ(CAMPAIGN_LEVELS, singlePlayer.size());
+    for (const std::string& name : singlePlayer)
+    {
+        std::vector<Ogre::Vector3> restarts;
+        {
+            test::LevelWorld world;
+            world.level().updateLevelCache();
+            ASSERT_TRUE(world.level().load(name, false)) << name;
+            restarts.push_back(world.level().getSinglePlayerStart());
+            for (const game::LevelPoint& point : world.level().getPoints())
+                if (point.isSpecial("checkpoint"))
+                    restarts.push_back(point.getPosition());
+        }
+        for (const Ogre::Vector3& restart : restarts)
+        {
+            SCOPED_TRACE(name + " from " + Ogre::StringConverter::toString(restart));
+            test::LevelWorld world(false, {"Codec_STBI"});
+            levels::LevelPlay play(world.level(), world.simulator());
+            ASSERT_TRUE(play.start(name));
+            if (restart != world.level().getSinglePlayerStart())
+            {
+                // Put down on the checkpoint, he takes it.
+                play.human()->respawn(restart, true);
+                for (unsigned tick = 0; tick < CHECKPOINT_TICKS && play.players().getCheckpoint() != restart;
+                     ++tick)
+                    play.tick(game::Controller::TInput());
+                ASSERT_EQ(restart, play.players().getCheckpoint());
+            }
+            for (unsigned life = 0; life < SENT_BACK; ++life)
+            {
+                for (unsigned tick = 0; tick < RESPAWN_TICKS && !play.human(); ++tick)
+                    play.tick(game::Controller::TInput());
+                ASSERT_NE(nullptr, play.human()) << "not back after life " << life;
+                for (unsigned tick = 0; tick < FIRST_SECONDS_TICKS; ++tick)
+                {
+                    play.tick(game::Controller::TInput());
+                    ASSERT_NE(nullptr, play.human())
+                        << "shot on tick " << tick + 1 << " of life " << life << " (" << FIRST_SECONDS_TICKS
+                        << " wanted), at " << std::to_string(play.getTime()) << " s";
+                }
+                game::Human& human = *play.human();
+                human.damage(KILLING_BLOW, human.getPosition(), Ogre::Vector3::ZERO, 0);
+            }
         }
     }
 }
