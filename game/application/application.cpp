@@ -369,6 +369,9 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     // up on the match), nothing of the match is left to play.
     if (mGameMode == MODE_JOINED && isJoinedConnectionOver())
         leaveEndedJoin();
+    // An open scoreboard follows the match: a rename, a score, a player come or gone.
+    if (ticks > 0 && isScoreboardShown())
+        updateScoreboard();
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();

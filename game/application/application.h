@@ -230,7 +230,8 @@ public:
     // The high-score page for a level's high-score name: the local or the online table, its
     // last item reading "Continue" after a completed level, else "Back".
     void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
-    // The scoreboard page: the match's players by score, then the free slots.
+    // The scoreboard page: the match's players by score, then the free slots. While it is
+    // shown it follows the match.
     void updateScoreboard();
     // Deletes a user level's file with its light and sound maps, and its local high scores;
     // built-in levels stay.
@@ -383,6 +384,7 @@ private:
                        unsigned int& row) const;
     void onMatchComplete(int winner, int placing);
     void onScoreboardKey();
+    bool isScoreboardShown() const;
     void fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank, const brix::HighScore* entry);
     void fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player);
 

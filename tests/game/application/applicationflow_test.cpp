@@ -725,6 +725,18 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
             game.then(
                 [&](GameRun& game)
                 {
+                    // Open, it follows the match: the second player's new name shows at once.
+                    game.getConfiguration().setString("player2/name", "Second");
+                    EXPECT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             for (int i = 0; i < 3; ++i)
+                                                 if (row(game, "scoreboard", "player" + std::to_string(i))
+                                                         ->getTitle()
+                                                         .find("|Second|") != std::string::npos)
+                                                     return true;
+                                             return false;
+                                         }));
                     // Tab again closes it; over a hosted match the menu never pauses.
                     game.press(test::KEY_TAB);
                     ASSERT_TRUE(runUntil(game, [&] { return !game.getMenu()->isVisible(); }));
