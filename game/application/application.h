@@ -369,6 +369,8 @@ private:
     void leaveEndedJoin();
     void startRequestedHost();
 
+    // "End game" and "Restart match" are offered only while there is such a game.
+    void updateGameItems();
     // The menu actions, by page.
     void onPageShown(brix::OgreMenuPage* page);
     void onLevelsAction(const std::string& item);

@@ -117,6 +117,8 @@ void Application::endGame()
     mPlayerManager->endMatch();
     setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
     mGameMode = MODE_MENUS;
+    // The menu may be open over the game that ended.
+    updateGameItems();
 }
 
 void Application::setAuthoritative(bool authoritative)

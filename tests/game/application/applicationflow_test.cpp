@@ -746,6 +746,9 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                     // The host ends its game; the joiner leaves once it is back at its menu.
                     activate(game, "main", "abort");
                     EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_EQ("main", game.currentPage());
+                    EXPECT_EQ(brix::OgreMenuItem::STATE_DISABLED, game.item("main", "abort")->getState())
+                        << "no game left to end";
                     int status = -1;
                     runUntil(
                         game, [&] { return waitpid(joiner, &status, WNOHANG) == joiner; }, 60000);
