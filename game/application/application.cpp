@@ -233,7 +233,7 @@ void Application::setup(int argc, const char** argv)
                                    HIGH_SCORES_PER_LEVEL, HIGH_SCORE_KEY, APPLICATION_VERSION);
     mHighScoreManager->setListener(this);
 
-    mMessageDisplay = new brix::MessageDisplay(mSceneManager, 3, 10.0f, FONT_NAME, 0.05f,
+    mMessageDisplay = new brix::MessageDisplay(mSceneManager, 3, MESSAGE_SECONDS, FONT_NAME, 0.05f,
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);

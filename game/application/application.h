@@ -118,6 +118,8 @@ public:
     static const unsigned int INPUT_EDITOR = 4;
     // Players sharing the window, each with a camera and a controller.
     static const unsigned int LOCAL_PLAYERS = 2;
+    // How long a message line stays on screen, unless it is held for the player to read.
+    static constexpr float MESSAGE_SECONDS = 10.0f;
     // The first player's camera closes in on the editor's views faster than on a human.
     static constexpr float EDITOR_FOLLOW_SPEED = 5.0f;
     // Bit of misc/controllerinfo that shows the level editor's help.

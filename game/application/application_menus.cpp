@@ -565,6 +565,9 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
         onPageShown(menuPage);
         return;
     }
+    // The player acts: what was held for reading may go.
+    if (type == EVENT_ITEM_ACTIVATED)
+        mMessageDisplay->setHeld(false);
     const std::string& page = menuPage->getName();
     const std::string name = item->getName();
     auto startsWith = [&name](const char* prefix)
