@@ -23,7 +23,8 @@ MessageDisplay::MessageDisplay(Ogre::SceneManager* sceneManager, unsigned int ma
                                const std::string& fontName, float textSize, const Ogre::ColourValue& colour)
     : mSceneManager(sceneManager), mMaximumLines(maximumLines),
       mLifetime(static_cast<unsigned int>(lifetime * 1000)), mFontName(fontName), mTextSize(textSize),
-      mColour(colour), mObject(nullptr), mNode(nullptr), mAspectRatio(1.0f), mLastLineFinal(false)
+      mColour(colour), mObject(nullptr), mNode(nullptr), mAspectRatio(1.0f), mLastLineFinal(false),
+      mHeld(false)
 {
     OgreScene(sceneManager, 0).createSceneNode(mNode, mObject, nullptr);
     mObject->setRenderQueueGroup(RENDER_QUEUE);
@@ -59,7 +60,7 @@ void MessageDisplay::writeMessage(const std::string& text, bool final)
 
 void MessageDisplay::update()
 {
-    if (!mMessages.empty() && now() - mMessages.front().second > mLifetime)
+    if (!mHeld && !mMessages.empty() && now() - mMessages.front().second > mLifetime)
     {
         mMessages.pop_front();
         updateOverlay();
@@ -78,7 +79,19 @@ void MessageDisplay::clear()
 {
     mMessages.clear();
     mLastLineFinal = false;
+    mHeld = false;
     updateOverlay();
+}
+
+void MessageDisplay::setHeld(bool held)
+{
+    if (mHeld && !held)
+    {
+        const unsigned int time = now();
+        for (TMessage& message : mMessages)
+            message.second = time;
+    }
+    mHeld = held;
 }
 
 void MessageDisplay::setVisibilityFlags(unsigned int flags)

@@ -17,7 +17,8 @@ namespace brix
 {
 // The player's on-screen message log: a few lines in the top-left corner, newest at the
 // bottom, each gone after a fixed lifetime. A line written as provisional (final false) is
-// replaced by the next message, for live readouts and progress. Main thread only.
+// replaced by the next message, for live readouts and progress. Lines that must be read (why a
+// game ended) can be held past their lifetime. Main thread only.
 class MessageDisplay
 {
 public:
@@ -32,7 +33,10 @@ public:
     void writeMessage(const std::string& text, bool final);
     // Drops the oldest line once it has outlived the lifetime; at most one line per call.
     void update();
+    // Clearing also ends a hold.
     void clear();
+    // While held no line expires; once released, every line shown has its whole lifetime again.
+    void setHeld(bool held);
     // The lines shown now, oldest first.
     std::vector<std::string> getMessages() const;
     // Screen width over height; used from the next rebuild.
@@ -59,5 +63,6 @@ private:
     float mAspectRatio;
     std::list<TMessage> mMessages;
     bool mLastLineFinal;
+    bool mHeld;
 };
 } // namespace brix

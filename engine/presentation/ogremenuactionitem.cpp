@@ -13,18 +13,24 @@ OgreMenuActionItem::OgreMenuActionItem(OgreMenuPage* page, const std::string& na
 
 void OgreMenuActionItem::setTitle(const std::string& title)
 {
+    if (title == mTitle)
+        return;
     mTitle = title;
     mPage->setModified();
 }
 
 void OgreMenuActionItem::setTitleFormat(const std::string& format)
 {
+    if (format == mTitleFormat)
+        return;
     mTitleFormat = format;
     mPage->setModified();
 }
 
 void OgreMenuActionItem::setDescription(const std::string& description)
 {
+    if (description == mDescription)
+        return;
     mDescription = description;
     mPage->setModified();
 }

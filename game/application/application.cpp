@@ -233,7 +233,7 @@ void Application::setup(int argc, const char** argv)
                                    HIGH_SCORES_PER_LEVEL, HIGH_SCORE_KEY, APPLICATION_VERSION);
     mHighScoreManager->setListener(this);
 
-    mMessageDisplay = new brix::MessageDisplay(mSceneManager, 3, 10.0f, FONT_NAME, 0.05f,
+    mMessageDisplay = new brix::MessageDisplay(mSceneManager, 3, MESSAGE_SECONDS, FONT_NAME, 0.05f,
                                                Ogre::ColourValue(1.0f, 1.0f, 1.0f, 0.35f));
     mMessageDisplay->setAspectRatio(getWindowAspectRatio());
     mMessageDisplay->setVisibilityFlags(MAIN_VIEWPORT_FLAGS);
@@ -369,6 +369,9 @@ bool Application::update(unsigned int ticks, float elapsedSeconds, float sinceTi
     // up on the match), nothing of the match is left to play.
     if (mGameMode == MODE_JOINED && isJoinedConnectionOver())
         leaveEndedJoin();
+    // An open scoreboard follows the match: a rename, a score, a player come or gone.
+    if (ticks > 0 && isScoreboardShown())
+        updateScoreboard();
     if (ticks > 0)
     {
         mEntityManager->updateObserverVisibility();

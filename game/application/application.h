@@ -118,6 +118,8 @@ public:
     static const unsigned int INPUT_EDITOR = 4;
     // Players sharing the window, each with a camera and a controller.
     static const unsigned int LOCAL_PLAYERS = 2;
+    // How long a message line stays on screen, unless it is held for the player to read.
+    static constexpr float MESSAGE_SECONDS = 10.0f;
     // The first player's camera closes in on the editor's views faster than on a human.
     static constexpr float EDITOR_FOLLOW_SPEED = 5.0f;
     // Bit of misc/controllerinfo that shows the level editor's help.
@@ -230,7 +232,8 @@ public:
     // The high-score page for a level's high-score name: the local or the online table, its
     // last item reading "Continue" after a completed level, else "Back".
     void showHighScores(const std::string& highScoreName, bool online, bool continueMode);
-    // The scoreboard page: the match's players by score, then the free slots.
+    // The scoreboard page: the match's players by score, then the free slots. While it is
+    // shown it follows the match.
     void updateScoreboard();
     // Deletes a user level's file with its light and sound maps, and its local high scores;
     // built-in levels stay.
@@ -368,6 +371,8 @@ private:
     void leaveEndedJoin();
     void startRequestedHost();
 
+    // "End game" and "Restart match" are offered only while there is such a game.
+    void updateGameItems();
     // The menu actions, by page.
     void onPageShown(brix::OgreMenuPage* page);
     void onLevelsAction(const std::string& item);
@@ -383,6 +388,7 @@ private:
                        unsigned int& row) const;
     void onMatchComplete(int winner, int placing);
     void onScoreboardKey();
+    bool isScoreboardShown() const;
     void fillHighScoreRow(brix::OgreMenuActionItem* row, unsigned int rank, const brix::HighScore* entry);
     void fillScoreboardRow(brix::OgreMenuActionItem* row, unsigned int rank, Player* player);
 

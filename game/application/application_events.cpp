@@ -182,8 +182,14 @@ void Application::onScoreboardKey()
         updateScoreboard();
         openMenu("scoreboard");
     }
-    else if (mMenu->getCurrentPage() && mMenu->getCurrentPage()->getName() == "scoreboard")
+    else if (isScoreboardShown())
         closeMenu(false);
+}
+
+bool Application::isScoreboardShown() const
+{
+    return mMenu->isVisible() && mMenu->getCurrentPage() &&
+           mMenu->getCurrentPage()->getName() == "scoreboard";
 }
 
 void Application::toggleControllerInfo(unsigned int bit)

@@ -565,6 +565,9 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
         onPageShown(menuPage);
         return;
     }
+    // The player acts: what was held for reading may go.
+    if (type == EVENT_ITEM_ACTIVATED)
+        mMessageDisplay->setHeld(false);
     const std::string& page = menuPage->getName();
     const std::string name = item->getName();
     auto startsWith = [&name](const char* prefix)
@@ -941,17 +944,22 @@ void Application::deleteLevel(const std::string& name)
 
 // ---- Opening and closing the menu ----------------------------------------------------------
 
-void Application::openMenu(const std::string& page)
+void Application::updateGameItems()
 {
-    std::string name = page;
-    if (name.empty())
-        name = mGameMode == MODE_EDITOR ? "editor" : "main";
     setMenuItemState("mp", "restart",
                      mGameMode == MODE_HOST ? brix::OgreMenuItem::STATE_NORMAL
                                             : brix::OgreMenuItem::STATE_DISABLED);
     const bool inGame = mGameMode >= MODE_SINGLE_PLAYER && mGameMode <= MODE_JOINED;
     setMenuItemState("main", "abort",
                      inGame ? brix::OgreMenuItem::STATE_NORMAL : brix::OgreMenuItem::STATE_DISABLED);
+}
+
+void Application::openMenu(const std::string& page)
+{
+    std::string name = page;
+    if (name.empty())
+        name = mGameMode == MODE_EDITOR ? "editor" : "main";
+    updateGameItems();
     for (const char* player : {"player1", "player2"})
         setMenuItemState(player, "back",
                          name == player ? brix::OgreMenuItem::STATE_DISABLED

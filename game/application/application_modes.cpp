@@ -117,6 +117,8 @@ void Application::endGame()
     mPlayerManager->endMatch();
     setViewports(Camera::VIEWPORT_FULL, Camera::VIEWPORT_NONE);
     mGameMode = MODE_MENUS;
+    // The menu may be open over the game that ended.
+    updateGameItems();
 }
 
 void Application::setAuthoritative(bool authoritative)
@@ -210,11 +212,13 @@ void Application::restartMatch()
 
 void Application::leaveEndedJoin()
 {
-    // Ending the game clears the messages: what they told of the end is written again after it.
+    // Ending the game clears the messages: what they told of the end is written again after it,
+    // and stays until the player has read it and acts at the menu.
     const std::vector<std::string> shown = mMessageDisplay->getMessages();
     endGame();
     for (const std::string& line : shown)
         mMessageDisplay->writeMessage(line, true);
+    mMessageDisplay->setHeld(true);
     openMenu("");
 }
 
@@ -224,8 +228,10 @@ void Application::joinMatch()
     setAuthoritative(false);
     const std::string address =
         getMenuItem("join", "address")->getValue() + ":" + getMenuItem("join", "port")->getValue();
-    mClients[0]->connect(address, getMenuItem("join", "password")->getValue());
     mGameMode = MODE_JOINED;
+    // The client has said why a join could not even be tried.
+    if (!mClients[0]->connect(address, getMenuItem("join", "password")->getValue()))
+        leaveEndedJoin();
 }
 
 } // namespace game

@@ -10,6 +10,7 @@
 #include "game/world/controller.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
+#include "network/networkaddress.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
 
@@ -25,6 +26,8 @@ static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
 namespace
 {
 const char* const UNKNOWN_NAME = "Unknown";
+// Of a server address, what a message quotes: more than the join page's address and port.
+const unsigned int MAX_SHOWN_ADDRESS_SIZE = 64;
 // The observer record a joined client keeps for its own view of the world.
 const unsigned short OWN_NODE = 1;
 
@@ -88,27 +91,38 @@ bool Client::connect(const std::string& serverAddress, const std::string& passwo
 {
     disconnect();
     mNetwork.disconnect(Server::REASON_CLIENT_SHUTDOWN, true);
+    mReasonShown = false;
 
+    // The player typed the address, or a match browser took it from the match maker.
+    const std::string shown = brix::PeerText::clean(serverAddress, MAX_SHOWN_ADDRESS_SIZE);
+    // Looked up once, here, so that a bad address is told apart from a request that went nowhere.
+    const brix::NetworkAddress server(serverAddress);
+    if (!server.isValid())
+    {
+        brix::Log::error("Invalid server address: %s", shown.c_str());
+        show("Invalid server address: " + shown);
+        return false;
+    }
     unsigned char request[Server::REQUEST_SIZE];
     brix::NetworkEncodeStream stream(request, sizeof(request));
     stream.encodeUInt32(Server::APPLICATION_VERSION);
     stream.encodeUInt32(Server::PROTOCOL_VERSION);
     stream.encodeString(password);
     if (stream.getResult() != brix::NetworkStream::SUCCESS)
-    {
         brix::Log::error("Connection request data encoding failed: %s", stream.getResultText());
-        return false;
-    }
-    if (!mNetwork.connect(serverAddress, request, static_cast<unsigned short>(stream.getOffset()), this))
-    {
+    else if (!mNetwork.connect(server.toString(), request, static_cast<unsigned short>(stream.getOffset()),
+                               this))
         brix::Log::error("Connection request sending failed");
-        return false;
+    else
+    {
+        brix::Log::info("Connection attempt: %s", shown.c_str());
+        show("Connecting to " + shown + "..");
+        mInputAdvance = 0;
+        mAdvanceCounter = 0;
+        return true;
     }
-    brix::Log::info("Connection attempt: %s", serverAddress.c_str());
-    show("Connecting to " + serverAddress + "..");
-    mInputAdvance = 0;
-    mAdvanceCounter = 0;
-    return true;
+    show("Unable to connect to " + shown + ", see application.log for details");
+    return false;
 }
 
 bool Client::connectLocal(Server* server)
@@ -443,6 +457,7 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
 void Client::abandon(const std::string& message)
 {
     show(message);
+    mReasonShown = true;
     disconnect();
 }
 
@@ -523,7 +538,10 @@ void Client::onConnect()
 void Client::onDisconnect(unsigned int reason)
 {
     brix::Log::info("Disconnected from server (%s)", getReasonText(reason));
-    show("Disconnected from server (" + std::string(getReasonText(reason)) + ")");
+    // A client that gave up has said why; its own shutdown, a second later, would only push
+    // that reason up the display.
+    if (reason != Server::REASON_CLIENT_SHUTDOWN || !mReasonShown)
+        show("Disconnected from server (" + std::string(getReasonText(reason)) + ")");
 }
 
 const char* Client::getReasonText(unsigned int reason)

@@ -177,5 +177,7 @@ private:
     unsigned int mDownloadTicks = 0;
     bool mHumanBound = false;
     bool mInfoHeld = false;
+    // The connection was given up with its reason shown.
+    bool mReasonShown = false;
 };
 } // namespace game

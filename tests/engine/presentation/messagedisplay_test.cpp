@@ -94,6 +94,19 @@ TEST_F(MessageDisplayTest, LinesExpireOneUpdateAtATimeAfterTheirLifetime)
     display.update();
     EXPECT_EQ(Lines{}, shown());
     display.update();
+
+    // Held lines outlive their lifetime; released, they have all of it again.
+    display.writeMessage("reason", true);
+    display.setHeld(true);
+    display.time = start + 20000;
+    display.update();
+    display.setHeld(false);
+    display.time = start + 25000;
+    display.update();
+    EXPECT_EQ(Lines{"reason"}, shown());
+    display.time = start + 25001;
+    display.update();
+    EXPECT_EQ(Lines{}, shown());
 }
 
 TEST_F(MessageDisplayTest, HangsFromTheTopLeftInScreenCoordinates)

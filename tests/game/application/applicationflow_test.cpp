@@ -725,6 +725,18 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
             game.then(
                 [&](GameRun& game)
                 {
+                    // Open, it follows the match: the second player's new name shows at once.
+                    game.getConfiguration().setString("player2/name", "Second");
+                    EXPECT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             for (int i = 0; i < 3; ++i)
+                                                 if (row(game, "scoreboard", "player" + std::to_string(i))
+                                                         ->getTitle()
+                                                         .find("|Second|") != std::string::npos)
+                                                     return true;
+                                             return false;
+                                         }));
                     // Tab again closes it; over a hosted match the menu never pauses.
                     game.press(test::KEY_TAB);
                     ASSERT_TRUE(runUntil(game, [&] { return !game.getMenu()->isVisible(); }));
@@ -734,6 +746,9 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                     // The host ends its game; the joiner leaves once it is back at its menu.
                     activate(game, "main", "abort");
                     EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_EQ("main", game.currentPage());
+                    EXPECT_EQ(brix::OgreMenuItem::STATE_DISABLED, game.item("main", "abort")->getState())
+                        << "no game left to end";
                     int status = -1;
                     runUntil(
                         game, [&] { return waitpid(joiner, &status, WNOHANG) == joiner; }, 60000);
@@ -757,6 +772,7 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
 {
     UserFolder user;
     user.writeTestConfiguration();
+    const std::vector<std::string> reason{"Invalid server address: 300.0.0.1:26001"};
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
         {
@@ -804,6 +820,28 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
                     // Two screenshots in the same second are two files.
                     game.onEvent(game::EventDispatcher::MenuCommand, 9, 0, "");
                     game.onEvent(game::EventDispatcher::MenuCommand, 9, 0, "");
+                });
+            // A join that cannot even be tried says why, back at the menu, and the reason stays
+            // past a line's lifetime until the player acts.
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.getMessageDisplay()->clear();
+                    game.item("join", "address")->setValue(std::string("300.0.0.1"));
+                    activate(game, "join", "ready");
+                    EXPECT_EQ(0u, game.getGameMode());
+                    EXPECT_EQ("main", game.currentPage());
+                    EXPECT_EQ(reason, messages(game));
+                });
+            game.wait(60);
+            game.then(
+                [&](GameRun& game)
+                {
+                    game.screenshot(screenFolder(user) + "/join-bad-address.png");
+                    const unsigned int lifetime =
+                        static_cast<unsigned int>(game::Application::MESSAGE_SECONDS * 1000);
+                    test::pollFor([&] { game.updateGame(1, 0.025f, 0.0f); }, lifetime + 500, 10);
+                    EXPECT_EQ(reason, messages(game));
                 });
         },
         {"--no-update-check"});

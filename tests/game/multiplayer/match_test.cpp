@@ -389,6 +389,8 @@ TEST_F(NetworkMatch, AJoinerIsToldAtOnceThatALevelTooLargeToSendFailed)
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }))
         << report();
     EXPECT_TRUE(has(ann.shown(), "Match level 'vast' download failed")) << report();
+    // Nothing of its own shutdown comes after the reason it gave up.
+    EXPECT_EQ("Match level 'vast' download failed", ann.shown().back()) << report();
     EXPECT_FALSE(fileExists(ann.levelFile("vast")));
 
     // A stranger that asks for it, leaves and comes back, again and again, has the failure
