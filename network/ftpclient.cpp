@@ -87,12 +87,13 @@ bool FTPClient::deleteFile(const std::string& remotePath)
 
 bool FTPClient::getFile(const std::string& remotePath, const std::string& localPath, unsigned int maxSize)
 {
+    mFileTooLarge = false;
     TCPSocket data;
     std::string rest;
     if (!openDataConnection(data) || !executeCommand("RETR " + remotePath, "150", rest))
         return false;
     std::ostringstream content;
-    if (!readData(data, content, maxSize))
+    if (!readData(data, content, maxSize, &mFileTooLarge))
         return false;
     data.close();
     if (!executeCommand("", "226", rest))
@@ -302,10 +303,10 @@ bool FTPClient::readResponse(std::string& code, std::string& rest)
     }
 }
 
-bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize)
+bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize, bool* exceeded)
 {
     std::string content;
-    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT))
+    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT, exceeded))
     {
         Log::error("Data socket read timeout");
         return false;

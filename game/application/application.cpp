@@ -464,7 +464,7 @@ void Application::createBrowsers()
     mFileShareBrowser = new FileShareBrowser(FILE_SHARE_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
     mFileShareBrowser->initialize(mConfiguration.getString("network/fileshareserver"),
                                   brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER),
-                                  mMessageDisplay);
+                                  mMessageDisplay, *mLevel);
     mFileShareBrowser->setPageListener(this);
     mFileShareBrowser->setTransferListener(this);
     mMatchBrowser = new MatchBrowser(MATCH_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);

@@ -84,8 +84,8 @@ bool hasMessage(GameRun& game, const std::string& text)
 std::string level(const std::string& title, const char* point)
 {
     return "<level><title>" + title +
-           "</title><author>Ann</author><points><point><type>special</type><name>" + point +
-           "</name></point></points></level>\n";
+           "</title><author>Ann</author><points><point><type>special</type><position>0 0 0</position><name>" +
+           point + "</name></point></points></level>\n";
 }
 
 // Where pictures of the pages go: docs/screens when the run asks for them, else the user folder.
@@ -179,13 +179,25 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
                     EXPECT_EQ("Download [0]", shown(game, "preview", "download"));
                     activate(game, "preview", "download");
                     EXPECT_TRUE(hasMessage(game, "Downloading level 'shared17.xml'.."));
+                    // Opening the page again at once keeps the download.
+                    activate(game, "levels", "download");
                     ASSERT_TRUE(runUntil(
                         game, [&] { return hasMessage(game, "Level 'shared17.xml' download complete"); }));
                     EXPECT_EQ(level("Level 17", "spstart"), test::readFile(user.file("levels/shared17.xml")));
                     // The level lists know it at once.
                     game.item("sp", "level")->setValue(std::string("shared17"));
                     EXPECT_EQ("shared17", game.item("sp", "level")->getValue());
-                    // A second look offers to overwrite it.
+                    EXPECT_FALSE(brix::File::fileExists(user.file("levels/shared17.xml.download")));
+                    // A second look, once the page listed the share again, offers to overwrite it.
+                    ASSERT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             game.getFileShareBrowser()->update();
+                                             return game.getFileShareBrowser()->getListState() ==
+                                                    game::ListBrowser::STATE_READY;
+                                         }));
+                    game.item("filter", "title")->setValue(std::string("level 17"));
+                    activate(game, "filter", "ready");
                     activate(game, "download", "level0");
                     EXPECT_EQ("Download (overwrite existing) [0]", shown(game, "preview", "download"));
 
