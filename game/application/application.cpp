@@ -267,6 +267,8 @@ void Application::setup(int argc, const char** argv)
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
+    // The lists take only levels the game plays, which needs the block catalogue.
+    updateLevelLists();
     setupPlayerViews();
     initializePlayers();
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);

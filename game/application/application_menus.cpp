@@ -533,7 +533,6 @@ void Application::buildMenus(brix::OgreMenu* menu)
         if (pageName == "player1" || pageName == "player2")
             onMenuEvent(page->getItem("controller"), EVENT_VALUE_CHANGED);
     }
-    updateLevelLists(menu);
 }
 
 void Application::updateLevelLists(brix::OgreMenu* menu)

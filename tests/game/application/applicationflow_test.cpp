@@ -110,7 +110,11 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
     UserFolder user;
     user.writeTestConfiguration({{"network/fileshareserver", service.server()}});
     brix::File::createDirectory(user.file("levels"));
-    test::writeFile(user.file("levels/mine.xml"), level("My own", "spstart"));
+    // The player's own level has a block: the lists know it only once the catalogue is read.
+    std::string mine = level("My own", "spstart");
+    mine.insert(mine.find("</points>"),
+                "<point><type>block</type><position>0 -0.5 0</position><name>techfloor</name></point>");
+    test::writeFile(user.file("levels/mine.xml"), mine);
     test::writeFile(user.file("levels/mine_lightmap.png"), "png");
     test::writeFile(user.file("levels/mine_soundmap.png"), "png");
 
@@ -120,6 +124,10 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
             game.then(
                 [&](GameRun& game)
                 {
+                    // From the start the lists hold every level the game plays.
+                    EXPECT_TRUE(game.getLevel()->getLevelCache()->hasLevel("sp01"));
+                    game.item("levels", "level")->setValue(std::string("mine"));
+                    EXPECT_EQ("mine", game.item("levels", "level")->getValue());
                     activate(game, "levels", "download");
                     game.getMenu()->show("download");
                     EXPECT_EQ("Updating.. [3]", shown(game, "download", "level0"));
