@@ -306,9 +306,15 @@ bool FTPClient::readResponse(std::string& code, std::string& rest)
 bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize, bool* exceeded)
 {
     std::string content;
-    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT, exceeded))
+    bool over = false;
+    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT, &over))
     {
-        Log::error("Data socket read timeout");
+        if (over)
+            Log::error("Data of more than %u bytes refused", maxSize);
+        else
+            Log::error("Data socket read timeout");
+        if (exceeded)
+            *exceeded = over;
         return false;
     }
     if (!out.write(content.data(), static_cast<std::streamsize>(content.size())))

@@ -233,6 +233,9 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
         EXPECT_TRUE(
             toldUntil(browser, log,
                       "I File 'vast.xml' download failed (larger than the 2097152 bytes a level may have)"));
+        const std::vector<std::string> errors = log.errors();
+        EXPECT_NE(errors.end(),
+                  std::find(errors.begin(), errors.end(), "E Data of more than 2097152 bytes refused"));
     }
     EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
     std::remove((service.levels() + "/vast.xml").c_str());
