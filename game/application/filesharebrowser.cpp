@@ -104,8 +104,7 @@ bool FileShareBrowser::download(const std::string& file)
         return false;
     }
     const std::string extension = Level::FILE_EXTENSION;
-    if (file.size() <= extension.size() ||
-        file.compare(file.size() - extension.size(), extension.size(), extension) != 0)
+    if (file.size() <= extension.size() || !Ogre::StringUtil::endsWith(file, extension, false))
     {
         message("File '" + brix::PeerText::clean(file, brix::FileShare::MAX_NAME_LENGTH) +
                 "' download refused (a level's file name ends in '" + extension + "')");

@@ -503,10 +503,9 @@ std::string Level::getHighScoreName(const std::string& levelName) const
 void Level::deleteMapFiles(const std::string& levelFile)
 {
     const std::string extension = FILE_EXTENSION;
-    const bool named =
-        levelFile.size() > extension.size() &&
-        levelFile.compare(levelFile.size() - extension.size(), extension.size(), extension) == 0;
-    const std::string base = named ? levelFile.substr(0, levelFile.size() - extension.size()) : levelFile;
+    const std::string base = Ogre::StringUtil::endsWith(levelFile, extension, false)
+                                 ? levelFile.substr(0, levelFile.size() - extension.size())
+                                 : levelFile;
     for (const char* suffix : {LIGHT_MAP_SUFFIX, SOUND_MAP_SUFFIX})
     {
         const std::string map = base + suffix;
