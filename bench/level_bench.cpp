@@ -75,7 +75,7 @@ void BM_LevelCacheUpdate(benchmark::State& state)
         state.PauseTiming();
         std::remove(cacheFile.c_str());
         state.ResumeTiming();
-        game::LevelCache cache(world.userDirectory());
+        game::LevelCache cache(world.userDirectory(), world.level());
         cache.update();
         benchmark::DoNotOptimize(cache.hasLevel("user0"));
     }

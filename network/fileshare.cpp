@@ -199,7 +199,7 @@ void FileShare::execute()
         const unsigned int maxSize = index ? FTPClient::MAX_DOWNLOAD_SIZE : mMaxFileSize;
         if (!mClient.changeDirectory(mRemoteDirectory) ||
             !mClient.getFile(mRemoteName, index ? localPath : getDownloadPath(mFileName), maxSize))
-            result = RESULT_TRANSFER_FAILED;
+            result = mClient.isFileTooLarge() && !index ? RESULT_FILE_TOO_LARGE : RESULT_TRANSFER_FAILED;
         else
             Log::debug("File '%s' downloaded", PeerText::forLog(mFileName).c_str());
     }

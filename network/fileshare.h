@@ -36,7 +36,9 @@ public:
         RESULT_SUCCESS = 1,
         RESULT_CONNECTION_FAILED = 2,
         RESULT_TRANSFER_FAILED = 3,
-        RESULT_INDEX_FAILED = 4
+        RESULT_INDEX_FAILED = 4,
+        // A shared file larger than the set maximum (setMaxFileSize); nothing of it is written.
+        RESULT_FILE_TOO_LARGE = 6
     };
 
     static constexpr const char* INDEX_FILE = "index";
@@ -61,8 +63,8 @@ public:
     // name holding '#' is refused.
     bool upload(const std::string& name, const std::string& suffix);
 
-    // Shared files (not the index) larger than this many bytes are refused and not written;
-    // FTPClient::MAX_DOWNLOAD_SIZE until set. Set it between jobs.
+    // Shared files (not the index) larger than this many bytes are refused and not written
+    // (RESULT_FILE_TOO_LARGE); FTPClient::MAX_DOWNLOAD_SIZE until set. Set it between jobs.
     void setMaxFileSize(unsigned int bytes) { mMaxFileSize = bytes; }
 
     // Where the file of that name lives locally (uploads read it), and where a download of it

@@ -88,12 +88,13 @@ bool FTPClient::deleteFile(const std::string& remotePath)
 
 bool FTPClient::getFile(const std::string& remotePath, const std::string& localPath, unsigned int maxSize)
 {
+    mFileTooLarge = false;
     TCPSocket data;
     std::string rest;
     if (!openDataConnection(data) || !executeCommand("RETR " + remotePath, "150", rest))
         return false;
     std::ostringstream content;
-    if (!readData(data, content, maxSize))
+    if (!readData(data, content, maxSize, &mFileTooLarge))
         return false;
     data.close();
     if (!executeCommand("", "226", rest))
@@ -304,12 +305,18 @@ bool FTPClient::readResponse(std::string& code, std::string& rest)
     }
 }
 
-bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize)
+bool FTPClient::readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize, bool* exceeded)
 {
     std::string content;
-    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT))
+    bool over = false;
+    if (!socket.receiveAll(content, maxSize, mResponseTimeout, DATA_TOTAL_TIMEOUT, &over))
     {
-        Log::error("Data socket read timeout");
+        if (over)
+            Log::error("Data of more than %u bytes refused", maxSize);
+        else
+            Log::error("Data socket read timeout");
+        if (exceeded)
+            *exceeded = over;
         return false;
     }
     if (!out.write(content.data(), static_cast<std::streamsize>(content.size())))

@@ -42,6 +42,8 @@ public:
     // maxSize bytes fails.
     bool getFile(const std::string& remotePath, const std::string& localPath,
                  unsigned int maxSize = MAX_DOWNLOAD_SIZE);
+    // True when the last getFile failed for a file of more than its maxSize bytes.
+    bool isFileTooLarge() const { return mFileTooLarge; }
     bool deleteFile(const std::string& remotePath);
     bool listFiles(const std::string& pattern, std::list<std::string>& names);
 
@@ -61,7 +63,7 @@ private:
     bool writeCommand(const std::string& command);
     bool readResponse(std::string& code, std::string& rest);
     bool openDataConnection(TCPSocket& data);
-    bool readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize);
+    bool readData(TCPSocket& socket, std::ostream& out, unsigned int maxSize, bool* exceeded = nullptr);
     bool readData(TCPSocket& socket, std::list<std::string>& lines);
     bool writeData(TCPSocket& socket, std::istream& in);
 
@@ -70,6 +72,7 @@ private:
     unsigned int mConnectTimeout;
     unsigned int mResponseTimeout;
     bool mLoggedIn;
+    bool mFileTooLarge = false;
     // Control-connection bytes received but not yet taken as replies.
     std::string mBuffer;
 };

@@ -253,8 +253,10 @@ bool TCPSocket::wait(unsigned int milliseconds)
 }
 
 bool TCPSocket::receiveAll(std::string& out, unsigned int maxSize, unsigned int idleTimeoutMs,
-                           unsigned int totalTimeoutMs)
+                           unsigned int totalTimeoutMs, bool* exceeded)
 {
+    if (exceeded)
+        *exceeded = false;
     if (totalTimeoutMs != 0 && (idleTimeoutMs == 0 || idleTimeoutMs > totalTimeoutMs))
         idleTimeoutMs = totalTimeoutMs;
     if (!mConnected)
@@ -286,6 +288,8 @@ bool TCPSocket::receiveAll(std::string& out, unsigned int maxSize, unsigned int 
         if (maxSize != 0 && length > maxSize - total)
         {
             Log::error("TCP socket receive size exceeded");
+            if (exceeded)
+                *exceeded = true;
             return false;
         }
         out.append(reinterpret_cast<const char*>(piece), length);

@@ -34,8 +34,9 @@ public:
     // 0 ms waits without limit.
     bool wait(unsigned int milliseconds) override;
     // Appends to out until the peer closes. maxSize 0 has no limit; time-outs of 0 have no limit.
+    // exceeded, when given, tells whether the data went past maxSize.
     bool receiveAll(std::string& out, unsigned int maxSize, unsigned int idleTimeoutMs,
-                    unsigned int totalTimeoutMs);
+                    unsigned int totalTimeoutMs, bool* exceeded = nullptr);
 
     bool isConnected() const { return mConnected; }
     const NetworkAddress& getRemoteAddress() const { return mRemoteAddress; }

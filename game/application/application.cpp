@@ -267,6 +267,8 @@ void Application::setup(int argc, const char** argv)
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
+    // The lists take only levels the game plays, which needs the block catalogue.
+    updateLevelLists();
     setupPlayerViews();
     initializePlayers();
     mEntityManager->loadEntityPrototypes(ENTITY_FILE);
@@ -467,7 +469,7 @@ void Application::createBrowsers()
     mFileShareBrowser = new FileShareBrowser(FILE_SHARE_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);
     mFileShareBrowser->initialize(mConfiguration.getString("network/fileshareserver"),
                                   brix::File::filePath(getUserDataDirectory(), Level::LEVEL_FOLDER),
-                                  mMessageDisplay);
+                                  mMessageDisplay, *mLevel);
     mFileShareBrowser->setPageListener(this);
     mFileShareBrowser->setTransferListener(this);
     mMatchBrowser = new MatchBrowser(MATCH_BROWSER, BROWSER_ROWS, BROWSER_RESERVED);

@@ -533,7 +533,6 @@ void Application::buildMenus(brix::OgreMenu* menu)
         if (pageName == "player1" || pageName == "player2")
             onMenuEvent(page->getItem("controller"), EVENT_VALUE_CHANGED);
     }
-    updateLevelLists(menu);
 }
 
 void Application::updateLevelLists(brix::OgreMenu* menu)
@@ -928,14 +927,7 @@ void Application::deleteLevel(const std::string& name)
         mMessageDisplay->writeMessage("Level '" + name + "' deletion failed", true);
         return;
     }
-    // The maps lie next to the level file; both go with it.
-    const std::string base = path.size() > 4 ? path.substr(0, path.size() - 4) : path;
-    for (const char* suffix : {Level::LIGHT_MAP_SUFFIX, Level::SOUND_MAP_SUFFIX})
-    {
-        const std::string map = base + suffix;
-        if (brix::File::fileExists(map) && brix::File::deleteFile(map))
-            brix::Log::debug("Deleting map '%s'", map.c_str());
-    }
+    Level::deleteMapFiles(path);
     brix::Log::debug("Level file '%s' deleted", path.c_str());
     mMessageDisplay->writeMessage("Level '" + name + "' deleted", true);
     updateLevelLists();

@@ -28,9 +28,11 @@ FileShareBrowser::FileShareBrowser(unsigned int browserId, unsigned int itemsPer
 FileShareBrowser::~FileShareBrowser() = default;
 
 void FileShareBrowser::initialize(const std::string& server, const std::string& localDirectory,
-                                  brix::MessageDisplay* display)
+                                  brix::MessageDisplay* display, const Level& level)
 {
     mFileShare.reset(new brix::FileShare(server, REMOTE_DIRECTORY, localDirectory));
+    mServer = server;
+    mLevel = &level;
     // A level the game would refuse is not fetched.
     mFileShare->setMaxFileSize(Level::MAX_FILE_SIZE);
     mDisplay = display;
@@ -75,7 +77,7 @@ std::string FileShareBrowser::getItemDescription(unsigned int row)
 
 void FileShareBrowser::refresh()
 {
-    settleDownload();
+    settle();
     if (!mFileShare || !mFileShare->refresh())
         return;
     mOperation = OPERATION_LISTING;
@@ -86,7 +88,7 @@ void FileShareBrowser::refresh()
 
 bool FileShareBrowser::upload(const std::string& file, const std::string& password)
 {
-    settleDownload();
+    settle();
     if (!mFileShare || !mFileShare->upload(file, password))
         return false;
     mOperation = OPERATION_UPLOAD;
@@ -101,7 +103,14 @@ bool FileShareBrowser::download(const std::string& file)
         message("File '" + file + "' download refused (its name on the share is not plain text)");
         return false;
     }
-    settleDownload();
+    const std::string extension = Level::FILE_EXTENSION;
+    if (file.size() <= extension.size() || !Ogre::StringUtil::endsWith(file, extension, false))
+    {
+        message("File '" + brix::PeerText::clean(file, brix::FileShare::MAX_NAME_LENGTH) +
+                "' download refused (a level's file name ends in '" + extension + "')");
+        return false;
+    }
+    settle();
     if (!mFileShare || !mFileShare->download(file))
         return false;
     mOperation = OPERATION_DOWNLOAD;
@@ -111,7 +120,13 @@ bool FileShareBrowser::download(const std::string& file)
 
 void FileShareBrowser::update()
 {
-    if (mOperation == OPERATION_NONE || mFileShare->isBusy())
+    if (mOperation != OPERATION_NONE && !mFileShare->isBusy())
+        settle();
+}
+
+void FileShareBrowser::settle()
+{
+    if (mOperation == OPERATION_NONE)
         return;
     const brix::FileShare::Result result = mFileShare->getResult();
     const Operation operation = mOperation;
@@ -129,14 +144,14 @@ void FileShareBrowser::update()
         }
         else
         {
-            message("Shared file listing failed (" + getResultText(result) + ")");
+            message("Shared file listing failed (" + describe(result) + ")");
             mListState = STATE_FAILED;
         }
         setItemCount(static_cast<unsigned int>(mEntries.size()), mListState);
         break;
     case OPERATION_UPLOAD:
         if (!success)
-            message("File '" + mOperationFile + "' upload failed (" + getResultText(result) + ")");
+            message("File '" + mOperationFile + "' upload failed (" + describe(result) + ")");
         else if (mTransferListener)
             mTransferListener->onUploadComplete(mOperationFile);
         break;
@@ -152,25 +167,28 @@ void FileShareBrowser::finishDownload(brix::FileShare::Result result)
 {
     const std::string downloaded = mFileShare->getDownloadPath(mOperationFile);
     std::string failure;
+    const std::string local = mFileShare->getLocalPath(mOperationFile);
     if (result != brix::FileShare::RESULT_SUCCESS)
-        failure = getResultText(result);
+        failure = describe(result);
     else
     {
         brix::XMLElement root("");
         std::string error;
         bool overLimit = false;
-        if (!Level::loadTree(downloaded, root, error, &overLimit))
+        if (!mLevel->loadPlayableTree(downloaded, root, error, &overLimit))
         {
             brix::Log::error("Shared level '%s' refused: %s", mOperationFile.c_str(),
                              brix::PeerText::forLog(error).c_str());
-            failure = overLimit ? "level too large for the game: " + brix::PeerText::forLog(error)
-                                : "not a level the game can read";
+            const std::string cause = brix::PeerText::clean(error, MAX_CAUSE_SIZE);
+            failure = overLimit ? "level too large for the game: " + cause
+                                : "not a level the game can play: " + cause;
         }
-        else if (!brix::File::renameFile(downloaded, mFileShare->getLocalPath(mOperationFile)))
+        else if (!brix::File::renameFile(downloaded, local))
             failure = "the level could not be stored";
     }
     if (failure.empty())
     {
+        Level::deleteMapFiles(local);
         if (mTransferListener)
             mTransferListener->onDownloadComplete(mOperationFile);
         return;
@@ -178,14 +196,6 @@ void FileShareBrowser::finishDownload(brix::FileShare::Result result)
     if (brix::File::fileExists(downloaded))
         brix::File::deleteFile(downloaded);
     message("File '" + mOperationFile + "' download failed (" + failure + ")");
-}
-
-void FileShareBrowser::settleDownload()
-{
-    if (mOperation != OPERATION_DOWNLOAD)
-        return;
-    mOperation = OPERATION_NONE;
-    finishDownload(mFileShare->getResult());
 }
 
 void FileShareBrowser::setFilter(const std::string& title, const std::string& author, unsigned int value,
@@ -225,6 +235,15 @@ void FileShareBrowser::fillList()
             mEntries.push_back(entry);
 }
 
+std::string FileShareBrowser::describe(brix::FileShare::Result result) const
+{
+    if (result == brix::FileShare::RESULT_CONNECTION_FAILED)
+        return getResultText(result) + ": no file share answered at " + mServer;
+    if (result == brix::FileShare::RESULT_FILE_TOO_LARGE)
+        return "larger than the " + std::to_string(Level::MAX_FILE_SIZE) + " bytes a level may have";
+    return getResultText(result);
+}
+
 std::string FileShareBrowser::getResultText(brix::FileShare::Result result)
 {
     switch (static_cast<int>(result))
@@ -239,6 +258,8 @@ std::string FileShareBrowser::getResultText(brix::FileShare::Result result)
         return "File index error";
     case 5:
         return "File operation cancelled";
+    case 6:
+        return "File too large";
     default:
         return "Unknown error";
     }

@@ -14,14 +14,19 @@ class MessageDisplay;
 
 namespace game
 {
+class Level;
+
 // The levels players shared on the FTP file share, filtered by title, author and type, and
 // the one upload or download the player asked for. The file share does one job at a time on
 // its own thread; starting a job waits on the main thread for the running one, and update
-// reports the job once the share is idle. A downloaded level replaces the player's file of that
-// name only when the game's level reader takes it (Level::loadTree); otherwise it is deleted and
-// the player is told why. The listing's names, titles and authors come from strangers: they are
-// shown and logged cleaned (PeerText), a name and a title each in its own column of the row.
-// Main thread only.
+// reports the job once the share is idle. Only a name ending in ".xml" is downloaded, the
+// names the game looks for levels under. A downloaded level replaces the player's file of that
+// name, and takes that level's light and sound maps away, only when it is a level the game
+// loads and plays (Level::loadPlayableTree); otherwise it is deleted and the player's level and
+// maps stay. Each outcome is told in one short line: the file, what happened and why (a limit
+// with its value, a refusal with its cause). The listing's names, titles and authors come from strangers:
+// they are shown and logged cleaned (PeerText), a name and a title each in its own column of the row. Main
+// thread only.
 class FileShareBrowser : public ListBrowser
 {
 public:
@@ -43,9 +48,10 @@ public:
     ~FileShareBrowser() override;
 
     // server is "host:port"; downloads land in localDirectory and uploads are read from it.
-    // Messages for the player go to the display (not owned, may be null).
+    // Messages for the player go to the display (not owned, may be null). The level (not owned)
+    // checks what is downloaded.
     void initialize(const std::string& server, const std::string& localDirectory,
-                    brix::MessageDisplay* display);
+                    brix::MessageDisplay* display, const Level& level);
     // Not owned; may be null.
     void setTransferListener(FileTransferListener* listener) { mTransferListener = listener; }
 
@@ -57,9 +63,9 @@ public:
 
     // False when the transfer could not start (also for a name that is not a plain file name).
     bool upload(const std::string& file, const std::string& password);
-    // Also false, with a message, for the shown name of a listed file whose name on the share
-    // cleaning changed: under the shown name it would be another file, and its own would make a
-    // stranger's text a level name.
+    // Also false, with a message, for a name that does not end in ".xml" and for the shown name
+    // of a listed file whose name on the share cleaning changed: under the shown name it would
+    // be another file, and its own would make a stranger's text a level name.
     bool download(const std::string& file);
     // Shows the entries whose flags AND mask equal value and whose title and author contain
     // the texts (an empty text matches all), from the listing already fetched.
@@ -70,6 +76,8 @@ public:
     int getListState() const { return mListState; }
 
     static std::string getResultText(brix::FileShare::Result result);
+    // The bytes of a refusal's cause that a message shows; the log has all of it.
+    static constexpr unsigned int MAX_CAUSE_SIZE = 128;
 
 private:
     enum Operation
@@ -80,18 +88,24 @@ private:
         OPERATION_DOWNLOAD = 3
     };
 
-    // Puts the file a download left in place when the level reader takes it, else deletes it
-    // and tells the player; then reports the download.
+    // Puts the file a download left in place when the level check takes it, the old level's
+    // maps deleted, else deletes it and tells the player; then reports the download.
     void finishDownload(brix::FileShare::Result result);
-    // A download that ended unseen is finished before the share starts another job, which
-    // would otherwise leave it beside the level, never taken.
-    void settleDownload();
+    // Waits for the running job and reports it as update does. Called before the share starts
+    // another job, which would otherwise leave a download beside the level, never taken, or a
+    // listing the page waits for, never shown.
+    void settle();
     // Takes the share's listing, cleaned, in place of the last one.
     void takeListing();
     void fillList();
     void message(const std::string& text);
 
+    // What went wrong, in the words of a message.
+    std::string describe(brix::FileShare::Result result) const;
+
     std::unique_ptr<brix::FileShare> mFileShare;
+    std::string mServer;
+    const Level* mLevel = nullptr;
     brix::MessageDisplay* mDisplay = nullptr;
     FileTransferListener* mTransferListener = nullptr;
     // The last listing as shown, and the entries of it the filter lets through.

@@ -106,7 +106,8 @@ Ogre::Vector3 middleOf(const Ogre::AxisAlignedBox& box)
 Level::Level(Ogre::SceneManager* sceneManager, brix::Simulator* simulator,
              const std::string& userDataDirectory)
     : mSceneManager(sceneManager), mSimulator(simulator),
-      mLevelCache(std::make_unique<LevelCache>(userDataDirectory)), mUserDataDirectory(userDataDirectory)
+      mLevelCache(std::make_unique<LevelCache>(userDataDirectory, *this)),
+      mUserDataDirectory(userDataDirectory)
 {
     // A headless level (a server, a tool, a test) has no texture manager and shows nothing.
     Ogre::TextureManager* textures = Ogre::TextureManager::getSingletonPtr();
@@ -273,9 +274,30 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
         for (const brix::XMLElement* position = point->getChild("position"); position;
              position = point->getNextChild(position, "position"))
             if (++positions > LevelPoint::MAX_POSITIONS)
-                return refuse("point " + std::to_string(count) + " ('" + point->getValue("name", "") +
-                              "') has more than the " + std::to_string(LevelPoint::MAX_POSITIONS) +
-                              " positions a point may have");
+                return refuse("point " + std::to_string(count) + " (" +
+                              LevelPoint::quote(point->getValue("name", "")) + ") has more than the " +
+                              std::to_string(LevelPoint::MAX_POSITIONS) + " positions a point may have");
+    }
+    return true;
+}
+
+bool Level::loadPlayableTree(const std::string& path, brix::XMLElement& root, std::string& error,
+                             bool* overLimit) const
+{
+    if (!loadTree(path, root, error, overLimit))
+        return false;
+    const brix::XMLElement* points = root.getChild("points");
+    unsigned index = 0;
+    for (const brix::XMLElement* child = points ? points->getChild("point") : nullptr; child;
+         child = points->getNextChild(child, "point"), ++index)
+    {
+        LevelPoint point;
+        std::string repairs;
+        if (!readPoint(*child, index, point, error, repairs))
+        {
+            error = "point " + std::to_string(index) + ": " + error;
+            return false;
+        }
     }
     return true;
 }
@@ -287,7 +309,7 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
     else if (point.positions.size() > LevelPoint::MAX_POSITIONS)
         error = "more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
     else if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
-        error = "Reference to non-existing level block '" + point.name + "'";
+        error = "Reference to non-existing level block " + LevelPoint::quote(point.name);
     else if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
         error = "Level entity point with no name";
     else
@@ -304,13 +326,13 @@ bool Level::readPoints(const brix::XMLElement* element)
         LevelPoint point;
         std::string error;
         std::string repairs;
-        const bool read = point.read(*child, static_cast<unsigned>(mPoints.size()), error, repairs);
+        const bool read = readPoint(*child, static_cast<unsigned>(mPoints.size()), point, error, repairs);
         if (!repairs.empty())
         {
             brix::Log::error("%s", brix::PeerText::forLog(repairs).c_str());
             ++mRepairCount;
         }
-        if (!read || !checkPoint(point, error))
+        if (!read)
         {
             brix::Log::error("%s", brix::PeerText::forLog(error).c_str());
             return false;
@@ -325,6 +347,12 @@ bool Level::readPoints(const brix::XMLElement* element)
             mTriggerPoints.push_back({index, false});
     }
     return true;
+}
+
+bool Level::readPoint(const brix::XMLElement& element, unsigned index, LevelPoint& point, std::string& error,
+                      std::string& repairs) const
+{
+    return point.read(element, index, error, repairs) && checkPoint(point, error);
 }
 
 void Level::writePoints(brix::XMLElement* element) const
@@ -469,6 +497,20 @@ std::string Level::getHighScoreName(const std::string& levelName) const
     char checksum[16];
     std::snprintf(checksum, sizeof checksum, "@%x", mLevelCache->getChecksum(levelName));
     return levelName + checksum;
+}
+
+void Level::deleteMapFiles(const std::string& levelFile)
+{
+    const std::string extension = FILE_EXTENSION;
+    const std::string base = Ogre::StringUtil::endsWith(levelFile, extension, false)
+                                 ? levelFile.substr(0, levelFile.size() - extension.size())
+                                 : levelFile;
+    for (const char* suffix : {LIGHT_MAP_SUFFIX, SOUND_MAP_SUFFIX})
+    {
+        const std::string map = base + suffix;
+        if (brix::File::fileExists(map) && brix::File::deleteFile(map))
+            brix::Log::debug("Deleting map '%s'", map.c_str());
+    }
 }
 
 std::string Level::getLevelNameOfHighScoreName(const std::string& highScoreName)

@@ -142,6 +142,12 @@ public:
     // being unreadable or no level.
     static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error,
                          bool* overLimit = nullptr);
+    // The one rule for a level file from outside (a shared level, a file in the level folders,
+    // a level a host sends): loadTree, then every point read and checked as load reads it, so
+    // that what passes is a level load takes and the game plays. False with the cause, the
+    // point named by its index in the file; overLimit as for loadTree.
+    bool loadPlayableTree(const std::string& path, brix::XMLElement& root, std::string& error,
+                          bool* overLimit = nullptr) const;
     // False, with the cause, for a point the level cannot hold: no positions or more than
     // LevelPoint::MAX_POSITIONS, a block the catalogue lacks or an entity without a prototype
     // name.
@@ -201,6 +207,10 @@ public:
     std::string getHighScoreName(const std::string& levelName) const;
     // The text before the first "@", or the whole text.
     static std::string getLevelNameOfHighScoreName(const std::string& highScoreName);
+    // Deletes the light map and the sound map that lie beside a level file (its path without
+    // FILE_EXTENSION, then LIGHT_MAP_SUFFIX or SOUND_MAP_SUFFIX): a level deleted or replaced
+    // takes its maps with it, and the next one of that name makes its own.
+    static void deleteMapFiles(const std::string& levelFile);
     // The title or author ("title", "author") of a level or level cache element, cleaned and cut
     // to MAX_TITLE_SIZE.
     static std::string readTitleText(const brix::XMLElement& element, const char* name);
@@ -251,6 +261,9 @@ public:
 
 protected:
     bool readPoints(const brix::XMLElement* element);
+    // Reads one point of the file and checks it as load does (LevelPoint::read, checkPoint).
+    bool readPoint(const brix::XMLElement& element, unsigned index, LevelPoint& point, std::string& error,
+                   std::string& repairs) const;
     void writePoints(brix::XMLElement* element) const;
     void preloadSounds();
     void loadBlocks();

@@ -39,7 +39,8 @@ void writeNumber(brix::XMLElement& element, const char* name, unsigned value)
 }
 } // namespace
 
-LevelCache::LevelCache(const std::string& userDataDirectory) : mUserDataDirectory(userDataDirectory)
+LevelCache::LevelCache(const std::string& userDataDirectory, const Level& level)
+    : mUserDataDirectory(userDataDirectory), mLevel(level)
 {
     if (!load(brix::File::filePath(mUserDataDirectory, FILE_NAME)))
     {
@@ -50,11 +51,11 @@ LevelCache::LevelCache(const std::string& userDataDirectory) : mUserDataDirector
 
 LevelCache::~LevelCache() = default;
 
-bool LevelCache::scanLevelFile(const std::string& path, Entry& entry)
+bool LevelCache::scanLevelFile(const std::string& path, Entry& entry) const
 {
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!Level::loadTree(path, root, error))
+    if (!mLevel.loadPlayableTree(path, root, error))
     {
         brix::Log::error("Error loading level file '%s': %s", path.c_str(),
                          brix::PeerText::forLog(error).c_str());

@@ -5,6 +5,8 @@
 
 namespace game
 {
+class Level;
+
 // The header of every level the game can find (title, author, file, next level, flags,
 // modification time and checksum) by level name, so that menus, the match handshake and the
 // high-score names need not open level files. Kept as "levels.xml" in the user data
@@ -15,7 +17,7 @@ public:
     // The cache file's "version"; any other value rejects the file, and the next update scans
     // every level again. Raised whenever the rules for what the cache takes in change, so that
     // no entry kept under older rules stays; it is not the application's version.
-    static constexpr unsigned VERSION = 0x01040201;
+    static constexpr unsigned VERSION = 0x01040202;
     static const char* const FILE_NAME;
     // The resource group searched, and the archive name of the built-in levels in it.
     static const char* const RESOURCE_GROUP;
@@ -42,8 +44,9 @@ public:
     };
 
     // Loads "levels.xml" from the directory; a missing, unreadable or older cache starts
-    // empty. Does not scan the level folders.
-    explicit LevelCache(const std::string& userDataDirectory);
+    // empty. Does not scan the level folders. The level (not owned, usually the owner) holds
+    // the rule a scanned file must pass, with its block catalogue.
+    LevelCache(const std::string& userDataDirectory, const Level& level);
     virtual ~LevelCache();
     LevelCache(const LevelCache&) = delete;
     LevelCache& operator=(const LevelCache&) = delete;
@@ -69,14 +72,15 @@ public:
     void getLevelNames(std::vector<std::string>& names, unsigned value, unsigned mask) const;
 
     // Reads one level file's header into the entry (modification time 0, built-in flag only
-    // from its "builtin" element). False, logged, when the file cannot be read or breaks a
-    // limit of Level::loadTree: the cache lists only levels the game will read.
-    static bool scanLevelFile(const std::string& path, Entry& entry);
+    // from its "builtin" element). False, logged, when the file is not one the level loads and
+    // plays (Level::loadPlayableTree): the cache lists only such levels.
+    bool scanLevelFile(const std::string& path, Entry& entry) const;
 
 private:
     const Entry* find(const std::string& name) const;
 
     std::map<std::string, Entry> mEntries;
     std::string mUserDataDirectory;
+    const Level& mLevel;
 };
 } // namespace game

@@ -1,5 +1,6 @@
 #include "game/level/levelpoint.h"
 
+#include "toolkit/peertext.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreStringConverter.h>
@@ -59,6 +60,14 @@ unsigned LevelPoint::getTypeFromName(const std::string& name)
     return TYPE_DELETED;
 }
 
+std::string LevelPoint::quote(const std::string& text)
+{
+    const std::string cleaned = brix::PeerText::forLog(text);
+    if (cleaned.size() <= MAX_QUOTE_SIZE)
+        return "'" + cleaned + "'";
+    return "'" + brix::PeerText::clean(cleaned, MAX_QUOTE_SIZE) + "...'";
+}
+
 bool LevelPoint::isInsideWorld(const Ogre::Vector3& position)
 {
     return isFinite(position) && std::abs(position.x) <= WORLD_EXTENT.x &&
@@ -80,13 +89,13 @@ bool LevelPoint::read(const brix::XMLElement& element, unsigned index, std::stri
     type = getTypeFromName(typeName);
     if (type == TYPE_DELETED)
     {
-        error = "Unsupported level point type '" + typeName + "'";
+        error = "Unsupported level point type " + quote(typeName);
         return false;
     }
     name = element.getValue("name", "");
     state = element.getValue("state", "");
     value = element.getValue("value", "");
-    const std::string point = "Level point " + std::to_string(index) + " ('" + name + "')";
+    const std::string point = "Level point " + std::to_string(index) + " (" + quote(name) + ")";
 
     positions.clear();
     for (const brix::XMLElement* child = element.getChild("position"); child;

@@ -39,6 +39,8 @@ struct LevelPoint
     static const Ogre::Vector3 WORLD_EXTENT;
     // A point with more positions is refused (the editor gives a moving platform at most 16).
     static constexpr unsigned MAX_POSITIONS = 64;
+    // The most bytes of a point's name or type that a refusal or repair quotes.
+    static constexpr unsigned MAX_QUOTE_SIZE = 32;
 
     unsigned type = TYPE_DELETED;
     // The main position first, then extra ones (the route of a moving platform). Never empty
@@ -60,6 +62,11 @@ struct LevelPoint
     static const char* getTypeName(unsigned type);
     // TYPE_DELETED for a word that names no type.
     static unsigned getTypeFromName(const std::string& name);
+
+    // A name or type from a file as the reader's messages quote it: cleaned (PeerText), cut to
+    // MAX_QUOTE_SIZE bytes ("..." marks the cut) and in single quotes; the file may come from a
+    // stranger, and the message may be shown.
+    static std::string quote(const std::string& text);
 
     // True when the position is a finite one inside WORLD_EXTENT.
     static bool isInsideWorld(const Ogre::Vector3& position);

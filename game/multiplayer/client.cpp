@@ -445,10 +445,10 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
     }
     brix::Log::info("Level '%s' (%d bytes) downloaded from server", level.c_str(), written);
     running->updateLevelCache();
-    // The cache takes only levels the game will read; one it refused is not kept.
+    // The cache takes only levels the game will load and play; one it refused is not kept.
     if (!running->getLevelCache()->hasLevel(level))
     {
-        brix::Log::error("Downloaded level '%s' is not a level the game reads", level.c_str());
+        brix::Log::error("Downloaded level '%s' is not a level the game plays", level.c_str());
         std::remove(path.c_str());
         abandon("Match level '" + level + "' download failed");
     }

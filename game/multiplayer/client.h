@@ -29,10 +29,10 @@ class Server;
 // download), 2 prepared (PrepareReady sent), 3 in the match. A level is downloaded only when
 // the server names it, its name is plain (letters, digits, blank, "_", ".", "-", 1 to 64
 // characters, not starting with "."), no file of that name exists, and it unpacks to at most
-// the size a level file may have (Level::MAX_FILE_SIZE); a level the cache then refuses (over
-// Level::loadTree's limits) is removed again. A download that does not come within
-// LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. Main thread only: the network client is
-// polled by update().
+// the size a level file may have (Level::MAX_FILE_SIZE); a level the cache then refuses (one
+// the game would not load and play, Level::loadPlayableTree) is removed again. A download that does not come
+// within LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. Main thread only: the network
+// client is polled by update().
 class Client : public brix::NetworkClient::Listener,
                public EventDispatcher::Listener,
                public EventProxy::Listener

@@ -84,8 +84,8 @@ bool hasMessage(GameRun& game, const std::string& text)
 std::string level(const std::string& title, const char* point)
 {
     return "<level><title>" + title +
-           "</title><author>Ann</author><points><point><type>special</type><name>" + point +
-           "</name></point></points></level>\n";
+           "</title><author>Ann</author><points><point><type>special</type><position>0 0 0</position><name>" +
+           point + "</name></point></points></level>\n";
 }
 
 // Where pictures of the pages go: docs/screens when the run asks for them, else the user folder.
@@ -110,7 +110,11 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
     UserFolder user;
     user.writeTestConfiguration({{"network/fileshareserver", service.server()}});
     brix::File::createDirectory(user.file("levels"));
-    test::writeFile(user.file("levels/mine.xml"), level("My own", "spstart"));
+    // The player's own level has a block: the lists know it only once the catalogue is read.
+    std::string mine = level("My own", "spstart");
+    mine.insert(mine.find("</points>"),
+                "<point><type>block</type><position>0 -0.5 0</position><name>techfloor</name></point>");
+    test::writeFile(user.file("levels/mine.xml"), mine);
     test::writeFile(user.file("levels/mine_lightmap.png"), "png");
     test::writeFile(user.file("levels/mine_soundmap.png"), "png");
 
@@ -120,6 +124,10 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
             game.then(
                 [&](GameRun& game)
                 {
+                    // From the start the lists hold every level the game plays.
+                    EXPECT_TRUE(game.getLevel()->getLevelCache()->hasLevel("sp01"));
+                    game.item("levels", "level")->setValue(std::string("mine"));
+                    EXPECT_EQ("mine", game.item("levels", "level")->getValue());
                     activate(game, "levels", "download");
                     game.getMenu()->show("download");
                     EXPECT_EQ("Updating.. [3]", shown(game, "download", "level0"));
@@ -179,13 +187,25 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
                     EXPECT_EQ("Download [0]", shown(game, "preview", "download"));
                     activate(game, "preview", "download");
                     EXPECT_TRUE(hasMessage(game, "Downloading level 'shared17.xml'.."));
+                    // Opening the page again at once keeps the download.
+                    activate(game, "levels", "download");
                     ASSERT_TRUE(runUntil(
                         game, [&] { return hasMessage(game, "Level 'shared17.xml' download complete"); }));
                     EXPECT_EQ(level("Level 17", "spstart"), test::readFile(user.file("levels/shared17.xml")));
                     // The level lists know it at once.
                     game.item("sp", "level")->setValue(std::string("shared17"));
                     EXPECT_EQ("shared17", game.item("sp", "level")->getValue());
-                    // A second look offers to overwrite it.
+                    EXPECT_FALSE(brix::File::fileExists(user.file("levels/shared17.xml.download")));
+                    // A second look, once the page listed the share again, offers to overwrite it.
+                    ASSERT_TRUE(runUntil(game,
+                                         [&]
+                                         {
+                                             game.getFileShareBrowser()->update();
+                                             return game.getFileShareBrowser()->getListState() ==
+                                                    game::ListBrowser::STATE_READY;
+                                         }));
+                    game.item("filter", "title")->setValue(std::string("level 17"));
+                    activate(game, "filter", "ready");
                     activate(game, "download", "level0");
                     EXPECT_EQ("Download (overwrite existing) [0]", shown(game, "preview", "download"));
 

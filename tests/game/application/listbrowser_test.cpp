@@ -4,6 +4,7 @@
 #include "game/level/level.h"
 #include "network/networkserver.h"
 
+#include "support/game/levelworld.h"
 #include "support/logcapture.h"
 #include "support/loopback.h"
 #include "support/services.h"
@@ -84,14 +85,19 @@ TEST(ListBrowser, PagesRunsOfEightRowsAndKeepsThePageWithinTheList)
     EXPECT_EQ(0u, browser.getItemCountOnPage());
 }
 
-const char* const SINGLE =
-    "<level><title>Red Canyon</title><author>Ann Lee</author><points><point><name>spstart</name>"
-    "</point></points></level>\n";
-const char* const MULTI = "<level><title>Pit</title><author>Bob</author><points><point><name>mpstart</name>"
-                          "</point></points></level>\n";
-const char* const BOTH =
-    "<level><title>Twin Pit</title><author>Ann Lee</author><points><point><name>spstart</name>"
-    "</point><point><name>mpstart</name></point></points></level>\n";
+// A start point as a level file holds it.
+std::string start(const char* name)
+{
+    return std::string("<point><type>special</type><position>0 0 0</position><name>") + name +
+           "</name></point>";
+}
+
+const std::string SINGLE = "<level><title>Red Canyon</title><author>Ann Lee</author><points>" +
+                           start("spstart") + "</points></level>\n";
+const std::string MULTI =
+    "<level><title>Pit</title><author>Bob</author><points>" + start("mpstart") + "</points></level>\n";
+const std::string BOTH = "<level><title>Twin Pit</title><author>Ann Lee</author><points>" + start("spstart") +
+                         start("mpstart") + "</points></level>\n";
 
 struct Transfers : public FileShareBrowser::FileTransferListener
 {
@@ -127,6 +133,27 @@ void finishTransfer(FileShareBrowser& browser, const Transfers& transfers, size_
                     20);
 }
 
+// Polls until the browser has logged the line (its messages are logged as they are shown).
+bool toldUntil(FileShareBrowser& browser, const test::LogCapture& log, const std::string& line)
+{
+    return test::pollUntil([&] { browser.update(); },
+                           [&]
+                           {
+                               const std::vector<std::string> lines = log.lines();
+                               return std::find(lines.begin(), lines.end(), line) != lines.end();
+                           },
+                           10000, 20);
+}
+
+// The files of a folder by name.
+std::set<std::string> filesIn(const std::string& folder)
+{
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.insert(entry.path().filename().string());
+    return files;
+}
+
 TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
 {
     test::FileShareService service;
@@ -141,9 +168,10 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                     "ert|SM</title><author>Ev\xc2\x85"
                     "e</author><points><point><name>mpstart</name></point></points></level>\n");
     test::TempDir local;
+    test::LevelWorld world;
 
     FileShareBrowser browser(0, 8, 10);
-    browser.initialize(service.server(), local.path(), nullptr);
+    browser.initialize(service.server(), local.path(), nullptr, world.level());
     Pages pages;
     Transfers transfers;
     browser.setPageListener(&pages);
@@ -197,9 +225,18 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     ASSERT_TRUE(browser.download("vast.xml"));
     finishTransfer(browser, transfers, 2);
     test::writeFile(service.levels() + "/vast.xml", largest + "x");
-    ASSERT_TRUE(browser.download("vast.xml"));
-    ASSERT_TRUE(browser.download("canyon.xml"));
-    finishTransfer(browser, transfers, 3);
+    {
+        test::LogCapture log;
+        ASSERT_TRUE(browser.download("vast.xml"));
+        ASSERT_TRUE(browser.download("canyon.xml"));
+        finishTransfer(browser, transfers, 3);
+        EXPECT_TRUE(
+            toldUntil(browser, log,
+                      "I File 'vast.xml' download failed (larger than the 2097152 bytes a level may have)"));
+        const std::vector<std::string> errors = log.errors();
+        EXPECT_NE(errors.end(),
+                  std::find(errors.begin(), errors.end(), "E Data of more than 2097152 bytes refused"));
+    }
     EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
     std::remove((service.levels() + "/vast.xml").c_str());
 
@@ -210,7 +247,7 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     {
         std::string text = "<level><title>Crowd</title><points>";
         while (points-- > 0)
-            text += "<point><name>mpstart</name></point>";
+            text += start("mpstart");
         return text + "</points></level>\n";
     };
     const std::string most = crowd(game::Level::MAX_POINTS);
@@ -241,10 +278,45 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
     EXPECT_EQ(5u, transfers.downloaded.size());
     std::remove((service.levels() + "/crowd.xml").c_str());
     // Nothing of it is left where levels are looked for.
-    std::set<std::string> stored;
-    for (const auto& entry : std::filesystem::directory_iterator(local.path()))
-        stored.insert(entry.path().filename().string());
-    EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "vast.xml"}), stored);
+    EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "vast.xml"}), filesIn(local.path()));
+
+    // Nor does a level the game would not play, or one cut short, take the place of the player's
+    // level: the line says why, in few words, and the level and its maps stay byte for byte.
+    test::writeFile(local.file("own.xml"), MULTI);
+    test::writeFile(local.file("own_lightmap.png"), "light");
+    test::writeFile(local.file("own_soundmap.png"), "sound");
+    const std::pair<std::string, std::string> unplayable[] = {
+        {"<level><points>" + start("mpstart") + "<point><type>" + std::string(1024, 't') +
+             "</type><position>0 0 0</position></point></points></level>\n",
+         "not a level the game can play: point 1: Unsupported level point type '" +
+             std::string(game::LevelPoint::MAX_QUOTE_SIZE, 't') + "...'"},
+        {BOTH.substr(0, BOTH.size() / 2),
+         "not a level the game can play: Unexpected end of source data at /level/points/point"}};
+    for (const auto& level : unplayable)
+    {
+        test::writeFile(service.levels() + "/own.xml", level.first);
+        test::LogCapture log;
+        ASSERT_TRUE(browser.download("own.xml"));
+        EXPECT_TRUE(toldUntil(browser, log, "I File 'own.xml' download failed (" + level.second + ")"));
+        EXPECT_EQ(MULTI, test::readFile(local.file("own.xml")));
+        EXPECT_EQ("light", test::readFile(local.file("own_lightmap.png")));
+        EXPECT_EQ("sound", test::readFile(local.file("own_soundmap.png")));
+        EXPECT_FALSE(brix::File::fileExists(local.file("own.xml.download")));
+    }
+    // One the game plays does, and the maps of the level it replaces go with that level; a
+    // refresh asked for while it runs waits for it and reports it, and a download asked for
+    // while the listing runs shows the listing first.
+    test::writeFile(service.levels() + "/own.xml", BOTH);
+    ASSERT_TRUE(browser.download("own.xml"));
+    browser.refresh();
+    EXPECT_EQ(6u, transfers.downloaded.size());
+    ASSERT_TRUE(browser.download("canyon.xml"));
+    EXPECT_NE(ListBrowser::STATE_REFRESHING, browser.getListState());
+    finishTransfer(browser, transfers, 7);
+    EXPECT_EQ(BOTH, test::readFile(local.file("own.xml")));
+    EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "own.xml", "vast.xml"}),
+              filesIn(local.path()));
+    EXPECT_TRUE(listUntil(browser, 5));
 
     // Names from outside never reach a path: the share refuses them before any transfer. Nor is
     // a name that cleaning changed taken, under the name shown or its own.
@@ -257,26 +329,43 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                   log.lines());
     }
     EXPECT_FALSE(browser.upload("sub/mine.xml", "pw"));
+    // A file the game would never look for as a level is not fetched.
+    for (const char* name : {"notes.txt", ".xml", "own.xml.bak"})
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(browser.download(name));
+        EXPECT_EQ(std::vector<std::string>{"I File '" + std::string(name) +
+                                           "' download refused (a level's file name ends in '.xml')"},
+                  log.lines());
+    }
 
     test::writeFile(local.file("mine.xml"), BOTH);
     ASSERT_TRUE(browser.upload("mine.xml", "secret"));
-    finishTransfer(browser, transfers, 6);
+    finishTransfer(browser, transfers, 8);
     EXPECT_EQ(std::vector<std::string>{"mine.xml"}, transfers.uploaded);
-    EXPECT_TRUE(listUntil(browser, 5));
+    EXPECT_TRUE(listUntil(browser, 6));
 }
 
 TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
 {
     test::TempDir local;
+    test::LevelWorld world;
     FileShareBrowser browser(0, 8, 10);
     // Nobody listens on this port.
-    browser.initialize("127.0.0.1:" + std::to_string(test::freeTcpPort()), local.path(), nullptr);
+    const std::string server = "127.0.0.1:" + std::to_string(test::freeTcpPort());
+    browser.initialize(server, local.path(), nullptr, world.level());
     Pages pages;
     browser.setPageListener(&pages);
+    test::LogCapture log;
     browser.refresh();
     ASSERT_TRUE(test::pollUntil([&] { browser.update(); },
                                 [&] { return browser.getListState() != ListBrowser::STATE_REFRESHING; },
                                 10000, 20));
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                     "I Shared file listing failed (Server connection error: no file share "
+                                     "answered at " +
+                                         server + ")"));
     EXPECT_EQ(ListBrowser::STATE_FAILED, browser.getListState());
     EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
     EXPECT_EQ(0u, browser.getItemCount());

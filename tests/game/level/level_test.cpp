@@ -125,17 +125,19 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         std::string error;
     };
     const TCase cases[] = {
-        {"<point><type>door</type><position>0 0 0</position></point>",
-         "E Unsupported level point type 'door'"},
+        {"<point><type>door</type><position>0 0 0</position></point>", "Unsupported level point type 'door'"},
         {"<point><type>special</type><name>hint</name></point>",
-         "E Level point definition without position(s)"},
+         "Level point definition without position(s)"},
         {"<point><type>block</type><position>0 0 0</position><name>nosuch</name></point>",
-         "E Reference to non-existing level block 'nosuch'"},
-        {"<point><type>entity</type><position>0 0 0</position></point>", "E Level entity point with no name"},
+         "Reference to non-existing level block 'nosuch'"},
+        {"<point><type>entity</type><position>0 0 0</position></point>", "Level entity point with no name"},
         // What the file names reaches the log as cleanly as its texts reach the screen.
         {"<point><type>block</type><position>0 0 0</position>"
          "<name>no\x1b[2J\xe2\x80\xaesuch\xff</name></point>",
-         "E Reference to non-existing level block 'no[2Jsuch'"},
+         "Reference to non-existing level block 'no[2Jsuch'"},
+        // A stranger's long name is quoted short.
+        {"<point><type>" + std::string(1024, 'd') + "</type><position>0 0 0</position></point>",
+         "Unsupported level point type '" + std::string(game::LevelPoint::MAX_QUOTE_SIZE, 'd') + "...'"},
     };
     test::LevelWorld world;
     for (const TCase& bad : cases)
@@ -149,8 +151,11 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
                                    "<name>mpstart</name></point>") +
                            bad.points + "</points>");
         test::LogCapture log;
+        // The level cache lists no level that load refuses: it checks the same way.
         EXPECT_FALSE(world.load("bad"));
-        EXPECT_TRUE(contains(log.errors(), bad.error));
+        EXPECT_FALSE(world.level().getLevelCache()->hasLevel("bad"));
+        EXPECT_TRUE(contains(log.errors(), "E Error loading level file '" + world.userLevelFile("bad") +
+                                               "': point 1: " + bad.error));
         const game::Level& level = world.level();
         EXPECT_EQ("", level.getName());
         EXPECT_EQ("", level.getTitle());

@@ -4,6 +4,7 @@
 #include "support/ogre/headlessogre.h"
 #include "support/workingfolder.h"
 
+#include "engine/core/simulator.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 
@@ -77,7 +78,7 @@ TEST(LevelCache, FindsBuiltInAndUserLevelsWithTheirFlags)
     EXPECT_EQ("", cache.getFileName("nosuch"));
 
     // The saved cache reads back the same, checksums of any size included.
-    LevelCache reread(world.userDirectory());
+    LevelCache reread(world.userDirectory(), world.level());
     for (const char* name : {"sp01", "arena", "myarena"})
     {
         EXPECT_EQ(cache.getChecksum(name), reread.getChecksum(name)) << name;
@@ -90,10 +91,12 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 {
     test::TempDir user;
     test::writeFile(user.file("levels.xml"),
-                    "<levels><version>17039873</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
+                    "<levels><version>17039874</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
                     "</title><file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
                     "<modificationtime>7</modificationtime></level></levels>");
-    LevelCache cache(user.path());
+    brix::Simulator simulator(false, 0.0125f);
+    const game::Level level(nullptr, &simulator, user.path());
+    const LevelCache& cache = *level.getLevelCache();
     EXPECT_EQ(0xABCD0000u, cache.getChecksum("big"));
     EXPECT_EQ("Big", cache.getTitle("big"));
     cache.save(user.file("copy.xml"));
@@ -103,38 +106,36 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 
 TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
 {
-    // The older cache was written before the level limits: it lists a level over them whose
-    // file has not changed since.
+    // The older cache was written under the rules before: it lists a level the game does not
+    // play (a point of no known type) whose file has not changed since.
     for (std::string content :
-         {"<levels><version>17039872</version><level><name>huge</name><file>FILE</file>"
+         {"<levels><version>17039873</version><level><name>odd</name><file>FILE</file>"
           "<flags>2</flags><modificationtime>1000000</modificationtime></level></levels>",
-          "<levels><version>17039873</version><level><name>broken</level></levels>"})
+          "<levels><version>17039874</version><level><name>broken</level></levels>"})
     {
         test::LevelWorld world;
-        const std::string path = world.userDirectory() + "/levels.xml", huge = world.userLevelFile("huge");
-        std::string points;
-        for (unsigned point = 0; point <= game::Level::MAX_POINTS; ++point)
-            points += "<point><name>mpstart</name></point>";
-        test::writeFile(huge, "<level><points>" + points + "</points></level>");
-        setFileTime(huge, 1000000);
-        const bool older = content.find("17039872") != std::string::npos;
+        const std::string path = world.userDirectory() + "/levels.xml", odd = world.userLevelFile("odd");
+        test::writeFile(odd, "<level><points><point><type>portal</type><position>0 0 0</position>"
+                             "<name>mpstart</name></point></points></level>");
+        setFileTime(odd, 1000000);
+        const bool older = content.find("17039873") != std::string::npos;
         if (older)
-            content.replace(content.find("FILE"), 4, huge);
+            content.replace(content.find("FILE"), 4, odd);
         test::writeFile(path, content);
         test::LogCapture log;
-        LevelCache cache(world.userDirectory());
-        EXPECT_FALSE(cache.hasLevel("huge"));
+        LevelCache cache(world.userDirectory(), world.level());
+        EXPECT_FALSE(cache.hasLevel("odd"));
         EXPECT_TRUE(contains(log.errors(), "E Level cache loading failed, recreating cache.."));
         if (older)
         {
             EXPECT_TRUE(contains(log.errors(),
-                                 "E Level cache (" + path + ") version mismatch (01040200 vs 01040201)"));
+                                 "E Level cache (" + path + ") version mismatch (01040201 vs 01040202)"));
         }
         cache.update();
         EXPECT_TRUE(cache.hasLevel("sp01"));
-        EXPECT_FALSE(cache.hasLevel("huge"));
-        EXPECT_FALSE(contains(levelNames(cache, 2, 2), "huge"));
-        EXPECT_TRUE(LevelCache(world.userDirectory()).hasLevel("sp01"));
+        EXPECT_FALSE(cache.hasLevel("odd"));
+        EXPECT_FALSE(contains(levelNames(cache, 2, 2), "odd"));
+        EXPECT_TRUE(LevelCache(world.userDirectory(), world.level()).hasLevel("sp01"));
     }
 }
 
@@ -170,6 +171,26 @@ TEST(LevelCache, RescansTouchedLevelsAndDropsMissingOnes)
         EXPECT_FALSE(cache.hasLevel("mine"));
         EXPECT_TRUE(contains(log.lines(), "I Removing invalid level 'mine' from cache"));
     }
+    // So is one that reads but that the game would refuse to load, each for its cause.
+    const std::string start = "<type>special</type><position>0 0 0</position><name>mpstart</name>";
+    const std::pair<const char*, std::string> unplayable[] = {
+        {"unknown type", "<type>portal</type><position>0 0 0</position><name>mpstart</name>"},
+        {"no position", "<type>special</type><name>mpstart</name>"},
+        {"unknown block", "<type>block</type><position>0 0 0</position><name>nosuchblock</name>"},
+        {"nameless entity", "<type>entity</type><position>0 0 0</position>"}};
+    time_t time = 3000000;
+    for (const auto& level : unplayable)
+    {
+        test::writeFile(file, "<level><points><point>" + start + "</point><point>" + level.second +
+                                  "</point></points></level>");
+        setFileTime(file, time += 1000);
+        world.level().updateLevelCache();
+        EXPECT_FALSE(cache.hasLevel("mine")) << level.first;
+        test::writeFile(file, "<level><points><point>" + start + "</point></points></level>");
+        setFileTime(file, time += 1000);
+        world.level().updateLevelCache();
+        EXPECT_TRUE(cache.hasLevel("mine")) << level.first;
+    }
     ASSERT_TRUE(builder.save(world.level(), "gone"));
     world.level().updateLevelCache();
     ASSERT_TRUE(cache.hasLevel("gone"));
@@ -193,7 +214,9 @@ TEST(LevelCache, FlagsEveryLevelOfTheBuiltInFolderBuiltInAlsoAfterARescan)
     groups.createResourceGroup(LevelCache::RESOURCE_GROUP);
     groups.addResourceLocation(LevelCache::BUILTIN_ARCHIVE, "FileSystem", LevelCache::RESOURCE_GROUP);
 
-    LevelCache cache(user.path());
+    brix::Simulator simulator(false, 0.0125f);
+    game::Level owner(nullptr, &simulator, user.path());
+    LevelCache& cache = *owner.getLevelCache();
     cache.update();
     const unsigned builtInSinglePlayer = LevelCache::FLAG_SINGLE_PLAYER | LevelCache::FLAG_BUILTIN;
     EXPECT_EQ(builtInSinglePlayer, cache.getFlags("plain"));

@@ -123,6 +123,16 @@ TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
     EXPECT_FALSE(std::ifstream(peer.levelFile("crowd")).good());
     EXPECT_TRUE(has(peer.shown(), "Match level 'crowd' download failed"));
 
+    // Nor is a level the game would not play: a point of no known type.
+    std::ofstream(dir.file("odd.xml"))
+        << "<level><points><point><type>portal</type><position>0 0 0</position>"
+           "<name>mpstart</name></point></points></level>";
+    prepare("odd");
+    respond("odd", pack(dir.file("odd.xml")));
+    EXPECT_FALSE(std::ifstream(peer.levelFile("odd")).good());
+    EXPECT_FALSE(peer.level().getLevelCache()->hasLevel("odd"));
+    EXPECT_TRUE(has(peer.shown(), "Match level 'odd' download failed"));
+
     // Data too long for one event arrives empty.
     prepare("empty");
     respond("empty", Bytes());
