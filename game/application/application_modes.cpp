@@ -197,10 +197,7 @@ void Application::restartMatch()
     const std::string level = getMenuItem("restart", "level")->getValue();
     const unsigned int scoreLimit =
         static_cast<unsigned int>(std::max(0, getMenuItem("restart", "scorelimit")->getValueAsInteger()));
-    mPlayerManager->endMatch();
-    if (mPlayerManager->startMatch(level, scoreLimit, false, false))
-        mServer->updateMatch(level, 0);
-    else
+    if (!mServer->restartMatch(level, scoreLimit))
     {
         // Ending the game clears the messages: the failure is written after it, or it is lost.
         endGame();

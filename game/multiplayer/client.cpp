@@ -481,7 +481,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
         break;
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.
-        if (first && player && !player->getName().empty())
+        if (first && player && !player->getName().empty() && isNews(a))
             show("Player " + player->getName() + " entered match");
         break;
     case EventDispatcher::PlayerLeftMatch:
@@ -506,7 +506,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     {
         if (!player)
             break;
-        if (first)
+        if (first && isNews(a))
         {
             const Player* killer = mPlayers->getPlayer(static_cast<unsigned int>(b));
             if (a == b)
@@ -527,6 +527,14 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     default:
         break;
     }
+}
+
+bool Client::isNews(int index) const
+{
+    if (mServer || static_cast<unsigned int>(index) == mPlayerIndex)
+        return true;
+    const Player* own = mPlayers ? mPlayers->getPlayer(mPlayerIndex) : nullptr;
+    return own && own->getState() != Player::NotInMatch;
 }
 
 void Client::onConnect()

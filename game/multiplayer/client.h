@@ -145,6 +145,9 @@ public:
 
 private:
     bool isConnected() const;
+    // Whether an entry or a death of the player of that index is news here. A joiner is told
+    // the others' states before its own player enters: what they tell happened before it came.
+    bool isNews(int index) const;
     void updateInputAdvance();
     void beginMatch(unsigned int scoreLimit, unsigned int checksum, const std::string& level);
     void storeLevel(const std::string& level, const void* data, unsigned int size);

@@ -154,6 +154,10 @@ void Player::sendStateTo(EventProxy* proxy)
     proxy->sendGameEvent(EventDispatcher::PlayerConfigured, mIndex, mAppearance, "");
     proxy->sendGameEvent(EventDispatcher::KillScore, mIndex, mScore, std::to_string(mKills));
     proxy->sendGameEvent(EventDispatcher::VialScore, mIndex, mScore, std::to_string(mVials));
+    // Dead until its respawn, or for good in a complete match. The peer takes it as a state:
+    // it shows no death for what happened before it was in the match.
+    if (mState == Dead || mState == RespawnDue)
+        proxy->sendGameEvent(EventDispatcher::PlayerKilled, mIndex, 0, "");
 }
 
 Player::KillKind Player::getKillKind(float sinceLastKill)

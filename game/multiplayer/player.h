@@ -107,7 +107,7 @@ public:
     // Posts PlayerLeftMatch when in the match, then clears the record.
     void leaveMatch();
     // Sends this player's whole state to one peer: entered (only when in the match), renamed,
-    // configured, kill and vial scores, in that order.
+    // configured, kill and vial scores, and killed when dead, in that order.
     void sendStateTo(EventProxy* proxy);
 
     // Credits a kill of the victim worth its kill score, times 1, 2 or 3 by how soon it came

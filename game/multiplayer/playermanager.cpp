@@ -114,6 +114,9 @@ void PlayerManager::deletePlayer(Player* player)
         {
             mPlayers[slot].reset();
             mDeparting[slot] = false;
+            // Whoever takes the seat next did not win.
+            if (mWinner == slot + 1)
+                mWinner = 0;
         }
 }
 
@@ -124,6 +127,7 @@ void PlayerManager::deleteAllPlayers()
         mPlayers[slot].reset();
         mDeparting[slot] = false;
     }
+    mWinner = 0;
 }
 
 Player* PlayerManager::getPlayer(unsigned int index) const
@@ -287,6 +291,7 @@ void PlayerManager::buildMatch(const std::string& level, unsigned int scoreLimit
     mMatchTime = 0.0f;
     mVoicePlayed = false;
     mMatchState = Running;
+    mWinner = 0;
     mScoreLimit = scoreLimit;
     mEntities->setSyncEnabled(true);
     if (singlePlayer && !editorPreview && mHighScores)
@@ -413,6 +418,7 @@ void PlayerManager::completeMatch(unsigned int winnerIndex)
 {
     mMatchState = Complete;
     const Player* winner = getPlayer(winnerIndex);
+    mWinner = winner ? winnerIndex : 0;
     const int placing = mSinglePlayer && winner && mHighScores && mLevel ? submitHighScore(*winner) : 0;
     brix::Log::info("Level '%s' completed in %fs", getLevelName().c_str(), mMatchTime);
     if (mEvents)
@@ -443,6 +449,7 @@ void PlayerManager::endMatch()
             player->forgetLabels();
     if (mLevel)
         mLevel->destroyScene();
+    mWinner = 0;
     if (mMatchState != NoMatch)
     {
         mMatchState = NoMatch;
@@ -504,10 +511,15 @@ void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
 // match waits for its departure, so that what the player said or scored before leaving bears
 // its name and its leaving is told, and goes when that arrives. The host posts a departure for
 // every player it told a client had entered, and relays it before the client stops hearing.
+// A departure ends the record whatever the block says: the host may give the seat again
+// before a block shows it free, and whoever takes it is new here. A player who stays seated
+// (the host restarts) is told again, name and all, when this client enters the next match.
+// This client's own player is still seated as long as it hears, and keeps its record.
 void PlayerManager::releaseDeparted(unsigned int slot, bool departureArrived)
 {
-    if (mPlayers[slot] && mDeparting[slot] &&
-        (departureArrived || mPlayers[slot]->getState() == Player::NotInMatch))
+    const Player* player = mPlayers[slot].get();
+    if (player && (departureArrived ? !player->isLocal() || mDeparting[slot]
+                                    : mDeparting[slot] && player->getState() == Player::NotInMatch))
         forgetDeparted(slot);
 }
 

@@ -76,6 +76,8 @@ public:
     MatchState getMatchState() const { return mMatchState; }
     float getMatchTime() const { return mMatchTime; }
     unsigned int getScoreLimit() const { return mScoreLimit; }
+    // The index of the winner of the complete match while its player is there, else 0.
+    unsigned int getWinner() const { return mWinner; }
     bool isSinglePlayer() const { return mSinglePlayer; }
     Level* getLevel() const { return mLevel; }
     EntityManager* getEntityManager() const { return mEntities; }
@@ -173,6 +175,7 @@ private:
     bool mSinglePlayer = false;
     MatchState mMatchState = NoMatch;
     unsigned int mScoreLimit = 0;
+    unsigned int mWinner = 0;
     float mMatchTime = 0.0f;
     Ogre::Vector3 mCheckpoint = Ogre::Vector3::ZERO;
     // Loaded when there is an audio manager; the voice's handle while it plays.

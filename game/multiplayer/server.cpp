@@ -239,9 +239,12 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
     mSlots[slot].address = address;
+    // A stranger connecting again and again would push the players' lines off the screen.
     if (logged)
+    {
         brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
-    show("Remote client from " + address + " connected");
+        show("Remote client from " + address + " connected");
+    }
     return node;
 }
 
@@ -285,8 +288,10 @@ void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
 void Server::onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason)
 {
     if (mDepartureLog.allow())
+    {
         brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
-    show("Remote client from " + address + " disconnected");
+        show("Remote client from " + address + " disconnected");
+    }
     if (ClientSlot* seat = getSlotOfNode(node))
         seat->state = SLOT_REMOVING;
 }
@@ -343,6 +348,13 @@ void Server::tick()
                 dropClient(slot, REASON_TIMEOUT);
             }
         }
+        if (seat.state == SLOT_IN_MATCH && seat.completionDue)
+        {
+            // Its own entry went out in the tick it entered: the result follows it.
+            seat.completionDue = false;
+            if (mPlayers->getMatchState() == PlayerManager::Complete)
+                seat.proxy->sendGameEvent(EventDispatcher::MatchComplete, mPlayers->getWinner(), 0, "");
+        }
         if (seat.state == SLOT_CONNECTED && mPlayers->getMatchState() != PlayerManager::NoMatch)
         {
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
@@ -366,6 +378,7 @@ void Server::tick()
             if (mEntities)
                 mEntities->setObserverFocus(node, seat.player->getEntityId());
             seat.handshakeTicks = 0;
+            seat.completionDue = !seat.local && mPlayers->getMatchState() == PlayerManager::Complete;
             seat.state = SLOT_IN_MATCH;
         }
         else if (seat.state == SLOT_REMOVING)
@@ -407,6 +420,7 @@ void Server::leaveMatch(ClientSlot& seat)
     // What happens until it is back in the match reaches it as the others' states again.
     seat.proxy->setRelaying(false);
     seat.playersSent = false;
+    seat.completionDue = false;
 }
 
 void Server::dropClient(unsigned int slot, unsigned int reason)
@@ -463,6 +477,17 @@ void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlag
             seat.state = SLOT_CONNECTED;
             seat.handshakeTicks = 0;
         }
+}
+
+bool Server::restartMatch(const std::string& level, unsigned int scoreLimit)
+{
+    // Ended before the seats stop hearing the match: their departures are posted now, and a
+    // seat hears what was posted before it stopped.
+    mPlayers->endMatch();
+    if (!mPlayers->startMatch(level, scoreLimit, false, false))
+        return false;
+    updateMatch(level, 0);
+    return true;
 }
 
 void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a, unsigned int,

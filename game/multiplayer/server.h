@@ -45,8 +45,10 @@ class PlayerManager;
 // disconnected. Both leave with "Timeout". Clients in this process are not limited.
 // A remote client hears the match's game events only once it is in the match, so that its
 // level download and the events after it always fit its event stream; what happened before
-// reaches it as the other players' states. Lines about what clients send, and about clients
-// coming and going, are logged one a second at most, the rest counted.
+// reaches it as the other players' states, and one entering a complete match is told who won.
+// Lines about what clients send, and about clients coming and going, are logged one a second
+// at most, the rest counted; the messages shown about clients coming and going go with their
+// log lines.
 // Network objects on every connection: 2 player manager, 3 entity manager, 4 event proxy,
 // 5 controller. Node 0 is the server, a slot's node its index + 1. Main thread only: the
 // embedded network server is polled by update() and runs no thread.
@@ -94,6 +96,9 @@ public:
         bool levelSent = false;
         // Ticks spent preparing for a match that is there.
         unsigned int handshakeTicks = 0;
+        // A remote client that entered a match already complete is told so on the next tick,
+        // after its own entry.
+        bool completionDue = false;
         // Chat and configuration requests the client may still send, and the ticks towards
         // the next one.
         unsigned int requests = REQUEST_BURST;
@@ -173,6 +178,11 @@ public:
     // New announcement info and match flags, and every connected client is prepared again for
     // the match now running.
     void updateMatch(const std::string& announceInfo, unsigned int matchFlags);
+    // The host's restart: the match ends, the level starts with the score limit and every
+    // connected client prepares it (the level names the match). The players leave the old match
+    // while the joiners still hear it, so that each is told who left. False, with no match, when
+    // the level does not start.
+    bool restartMatch(const std::string& level, unsigned int scoreLimit);
     unsigned int getAnnounceFlags() const;
 
     void setUpdateInterval(unsigned int milliseconds);

@@ -538,12 +538,8 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
             text += "\n[" + roster(*peer) + "] left: " + departures(*peer, names);
         return text;
     };
-    auto restart = [&]
-    {
-        host.players().endMatch();
-        ASSERT_TRUE(host.players().startMatch("duel", 0, false, false));
-        host.server()->updateMatch("duel", 0);
-    };
+    auto restart = [&](unsigned int scoreLimit)
+    { ASSERT_TRUE(host.server()->restartMatch("duel", scoreLimit)); };
 
     ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
     ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
@@ -564,7 +560,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
 
     // A restart takes everyone out of the match, and Ann quits before she is back in it.
-    restart();
+    restart(0);
     ann.client(0).disconnect();
     EXPECT_TRUE(until(
         [&]
@@ -577,7 +573,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         << state();
 
     // Another restart: Bo is back in the match while Cy still prepares, and Cy drops out.
-    restart();
+    restart(0);
     cyHeld = true;
     EXPECT_TRUE(until(
         [&] {
@@ -602,6 +598,57 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     EXPECT_EQ(roster(bo), "1 Host alive; 4 Bo alive; ");
     EXPECT_TRUE(told(host, "Host 2, Raw 0, Ann 1, Bo 3, Cy 2, ")) << state();
     EXPECT_TRUE(told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ")) << state();
+
+    // Bo leaves, and the frame that frees his seat gives it to a stranger, new to everyone.
+    ASSERT_TRUE(ann.client(0).connect(address, ""));
+    ASSERT_TRUE(cy.client(0).connect(address, ""));
+    EXPECT_TRUE(until([&] { return seated({0, 1, 2, 3}) && agreed({&ann, &bo, &cy}); })) << state();
+    bo.client(0).disconnect();
+    ASSERT_TRUE(until([&] { return host.players().getPlayer(4)->getState() == game::Player::NotInMatch; }));
+    stranger.connect("", Server::PROTOCOL_VERSION);
+    strangerHere = true;
+    EXPECT_TRUE(until(
+        [&] {
+            return roster(host) == "1 Host alive; 2 Ann alive; 3 Cy alive; 4  out; " && agreed({&ann, &cy});
+        }))
+        << state();
+    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Dee")});
+    EXPECT_TRUE(until(
+        [&] {
+            return host.players().getPlayer(4)->getName() == "Dee" && agreed({&ann, &cy});
+        }));
+    EXPECT_FALSE(has(ann.shown(), "Player Bo is now known as Dee")) << state();
+
+    // Host shoots Ann, and Bo is back before she is: he holds her dead, and was shown no death.
+    auto shoot = [&](unsigned int victim) {
+        host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO, host.human(1)->getId());
+    };
+    shoot(2);
+    ASSERT_TRUE(bo.client(0).connect(address, ""));
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return seated({0, 1, 2, 4}) && roster(host).find("2 Ann dead") != std::string::npos &&
+                   agreed({&ann, &bo, &cy});
+        }))
+        << state();
+    EXPECT_TRUE(has(cy.shown(), "Player Ann was killed by Host"));
+    EXPECT_EQ(count(bo.shown(), "Player Ann was killed") + count(bo.shown(), "Player Ann died"), 0u);
+
+    // A match to 100 ends while Bo is away; back, he is told who won, as the others were.
+    restart(100);
+    EXPECT_TRUE(until([&] { return seated({0, 1, 2, 4}) && agreed({&ann, &bo, &cy}); })) << state();
+    bo.client(0).disconnect();
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(4) == Server::SLOT_FREE; }));
+    shoot(3);
+    const std::string result = "Match complete, player Host wins";
+    EXPECT_TRUE(until([&] { return has(ann.shown(), result) && has(cy.shown(), result); })) << state();
+    ASSERT_TRUE(bo.client(0).connect(address, ""));
+    EXPECT_TRUE(until(
+        [&] {
+            return inMatch(bo) && agreed({&ann, &bo, &cy}) && has(bo.shown(), result);
+        }))
+        << state();
 }
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
@@ -671,6 +718,8 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_GE(count(lines, "more connection requests refused"), 1u);
     EXPECT_LE(count(lines, "' connected"), seconds + 2);
     EXPECT_LE(count(lines, "' disconnected (reason 3)"), seconds + 1);
+    // The host's screen is told as much, and keeps room for the players' lines.
+    EXPECT_LE(count(host.shown(), "Remote client from"), 2 * seconds + 3);
     EXPECT_LE(count(lines, "Added player"), seconds + 2);
     EXPECT_LE(count(lines, "Removed player"), seconds + 1);
     EXPECT_LE(count(lines, "Level 'duel' download request from client"), seconds + 2);
@@ -821,6 +870,7 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     EXPECT_LE(count(lines, "Unexpected event 2 received from node 1"), seconds + 2);
     // Lines of their own, not hidden by the flood of the others.
     EXPECT_EQ(count(lines, "D Received configure player event from client 1"), 1u);
+    EXPECT_EQ(count(lines, "D Received prepare ready event from client 1"), 1u);
     EXPECT_EQ(count(lines, "D Event 206 decoding from node 1 failed"), 1u);
     EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
     EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
