@@ -18,10 +18,15 @@ public:
     {
         if (mIgnore && result.m_collisionObject->getUserPointer() == mIgnore)
             return 1.0f;
+        mTriangles.push_back(result.m_localShapeInfo ? result.m_localShapeInfo->m_triangleIndex : -1);
         return btCollisionWorld::AllHitsRayResultCallback::addSingleResult(result, normalInWorldSpace);
     }
 
+    // Each hit's triangle of a mesh shape, or -1, in the order of the hits.
+    const btAlignedObjectArray<int>& getTriangles() const { return mTriangles; }
+
 private:
     const Movable* mIgnore;
+    btAlignedObjectArray<int> mTriangles;
 };
 } // namespace brix

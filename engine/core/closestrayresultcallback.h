@@ -25,8 +25,12 @@ public:
     {
         if (mIgnore && result.m_collisionObject->getUserPointer() == mIgnore)
             return 1.0f;
+        mTriangle = result.m_localShapeInfo ? result.m_localShapeInfo->m_triangleIndex : -1;
         return btCollisionWorld::ClosestRayResultCallback::addSingleResult(result, normalInWorldSpace);
     }
+
+    // The closest hit's triangle of a mesh shape, or -1.
+    int getTriangle() const { return mTriangle; }
 
     // The ignored movable's objects are passed over before any narrow-phase work: a sweep that
     // starts inside its own body would otherwise solve that overlap on every call.
@@ -38,5 +42,6 @@ public:
 
 private:
     const Movable* mIgnore;
+    int mTriangle = -1;
 };
 } // namespace brix

@@ -454,6 +454,7 @@ Movable* Simulator::traceRay(const Ogre::Vector3& from, const Ogre::Vector3& to,
         contact->position = Convert::toOgre(callback.m_hitPointWorld);
         contact->normal = Convert::toOgre(callback.m_hitNormalWorld);
         contact->distance = (contact->position - from).length();
+        contact->triangle = callback.getTriangle();
     }
     return movable;
 }
@@ -479,6 +480,7 @@ void Simulator::traceRayAll(const Ogre::Vector3& from, const Ogre::Vector3& to,
         contact.position = Convert::toOgre(callback.m_hitPointWorld[i]);
         contact.normal = Convert::toOgre(callback.m_hitNormalWorld[i]);
         contact.distance = (contact.position - from).length();
+        contact.triangle = callback.getTriangles()[i];
         contacts.push_back(contact);
     }
 }

@@ -41,6 +41,9 @@ struct TTraceContact
     Ogre::Vector3 normal = Ogre::Vector3::ZERO;
     // World distance from the start of the trace.
     float distance = 0.0f;
+    // Of a ray's hit on a mesh shape, the triangle hit by its place in the shape's points
+    // (three to a triangle); -1 for any other shape and for convex traces.
+    int triangle = -1;
 };
 
 // The physics world: one Bullet dynamics world, the registries of materials and body

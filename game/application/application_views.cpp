@@ -1,9 +1,7 @@
 #include "game/application/application.h"
 
 #include "engine/core/audiomanager.h"
-#include "engine/core/body.h"
 #include "engine/core/inputmanager.h"
-#include "engine/core/simulator.h"
 #include "engine/presentation/labelmanager.h"
 #include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenu.h"
@@ -40,14 +38,8 @@ void Application::setupPlayerViews()
 {
     mMusicPlayer = new MusicPlayer(mAudioManager);
     mGlowPicture = new GlowPicture(getRenderWindow(), mSceneManager);
-    mGlowPicture->setHiddenTest(
-        [this](const Ogre::Vector3& from, const Ogre::Vector3& to)
-        {
-            brix::TTraceContact hit;
-            return mLevel && mLevel->getBody() && mSimulator &&
-                   mSimulator->traceRay(from, to, &hit, nullptr) ==
-                       static_cast<brix::Movable*>(mLevel->getBody());
-        });
+    mGlowPicture->setHiddenTest([this](const Ogre::Vector3& from, const Ogre::Vector3& to)
+                                { return mLevel && mLevel->hides(from, to); });
     for (unsigned int i = 0; i < LOCAL_PLAYERS; ++i)
     {
         mCameras[i] = new Camera(static_cast<int>(i), getRenderWindow(), mSceneManager, mGlowPicture);

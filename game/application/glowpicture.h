@@ -68,7 +68,7 @@ public:
     // draws: the blurred picture, where the view lies in it, and the part of the view to cover,
     // which is nothing while nothing glows there or the view is hidden.
     void setUpAddPass(int index, Ogre::Pass& pass) const;
-    // Whether the level stands between two points; without it nothing is hidden.
+    // Whether what the level draws stands between two points; without it nothing is hidden.
     typedef std::function<bool(const Ogre::Vector3& from, const Ogre::Vector3& to)> THiddenTest;
     void setHiddenTest(const THiddenTest& hidden) { mHidden = hidden; }
 

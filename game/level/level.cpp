@@ -578,10 +578,31 @@ void Level::createBodyTemplate()
                 mesh.points.push_back(transform * vertex);
         }
     }
+    mFirstDepthWallTriangle = static_cast<int>(mesh.points.size() / 3);
     addDepthWall(mesh.points, mBoundingBox, DEPTH_WALL_Z);
     addDepthWall(mesh.points, mBoundingBox, -DEPTH_WALL_Z);
     brix::Log::debug("Created level body template with %d vertices", static_cast<int>(mesh.points.size()));
     levelTemplate->addShape(mesh);
+}
+
+bool Level::hides(const Ogre::Vector3& from, const Ogre::Vector3& to) const
+{
+    if (!mBody)
+        return false;
+    auto drawn = [this](const brix::TTraceContact& hit)
+    { return hit.movable == mBody && hit.triangle < mFirstDepthWallTriangle; };
+    brix::TTraceContact hit;
+    if (mSimulator->traceRay(from, to, &hit, nullptr) != mBody)
+        return false;
+    if (drawn(hit))
+        return true;
+    // A depth wall came first: what lies beyond it, or where it stands, decides.
+    std::vector<brix::TTraceContact> hits;
+    mSimulator->traceRayAll(from, to, hits);
+    for (const brix::TTraceContact& each : hits)
+        if (each.movable != mBody || drawn(each))
+            return drawn(each);
+    return false;
 }
 
 void Level::createScene()

@@ -165,6 +165,9 @@ public:
     brix::Simulator* getSimulator() const { return mSimulator; }
     // The level's static body, null without a scene; doors attach to it.
     brix::Body* getBody() const { return mBody; }
+    // Whether what the level draws is the first thing met on the way from one point to another:
+    // its blocks' bodies hide, the invisible depth walls do not. False without a scene.
+    bool hides(const Ogre::Vector3& from, const Ogre::Vector3& to) const;
     // The points in file order; the editor edits them in place before saving.
     std::vector<LevelPoint>& getPoints() { return mPoints; }
     const std::vector<LevelPoint>& getPoints() const { return mPoints; }
@@ -297,6 +300,8 @@ private:
     std::map<std::string, Block*> mBlocks;
     std::vector<LevelPoint> mPoints;
     brix::Body* mBody = nullptr;
+    // The body's triangles from this one on are the depth walls', after the blocks'.
+    int mFirstDepthWallTriangle = 0;
     std::vector<unsigned> mMultiplayerStarts;
     unsigned mVersion = 0;
     bool mBuiltin = false;

@@ -1,12 +1,14 @@
 #include "game/application/camera.h"
 
 #include "game/application/hud.h"
+#include "game/level/level.h"
 #include "game/multiplayer/player.h"
 #include "game/world/eventdispatcher.h"
 #include "game/world/entitymanager.h"
 #include "game/world/human.h"
 #include "game/world/weapon.h"
 #include "support/game/gamerun.h"
+#include "support/game/levelbuilder.h"
 #include "support/game/localmatch.h"
 #include "support/tempdir.h"
 
@@ -23,16 +25,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 namespace
 {
-// Runs check once in a frame of a running game with sp01 under way, its one human followed by
-// camera 0, then ends the match and the game.
+// Runs check once in a frame of a running game with sp01 under way (or the level given, saved
+// as a user level), its one human followed by camera 0, then ends the match and the game.
 void withMatch(const std::function<void(test::GameRun&, test::LocalMatch&)>& check, unsigned int humans = 1,
-               std::vector<std::pair<std::string, std::string>> configuration = {})
+               std::vector<std::pair<std::string, std::string>> configuration = {},
+               const test::LevelBuilder* level = nullptr)
 {
     test::UserFolder user;
     user.writeTestConfiguration(configuration);
@@ -40,7 +44,13 @@ void withMatch(const std::function<void(test::GameRun&, test::LocalMatch&)>& che
     const test::GameRun::TOutcome outcome = test::GameRun::play(
         [&](test::GameRun& game)
         {
-            game.then([&](test::GameRun& game) { match.reset(new test::LocalMatch(game, "sp01", humans)); });
+            game.then(
+                [&](test::GameRun& game)
+                {
+                    const bool saved = !level || level->save(*game.getLevel(), "hall");
+                    ASSERT_TRUE(saved);
+                    match.reset(new test::LocalMatch(game, level ? "hall" : "sp01", humans));
+                });
             game.then([&](test::GameRun& game) { check(game, *match); });
             game.then([&](test::GameRun&) { match.reset(); });
         });
@@ -88,6 +98,62 @@ void turnTo(game::Item& item, float phase)
                      1.0f);
 }
 
+// The mean colour of a picture.
+Ogre::ColourValue meanColour(const Ogre::Image& picture)
+{
+    Ogre::ColourValue sum(0.0f, 0.0f, 0.0f, 0.0f);
+    for (uint32_t y = 0; y < picture.getHeight(); ++y)
+        for (uint32_t x = 0; x < picture.getWidth(); ++x)
+            sum += picture.getColourAt(x, y, 0);
+    return sum / static_cast<float>(picture.getWidth() * picture.getHeight());
+}
+
+// The window drawn now with the cameras' filters, and without them.
+struct TFiltered
+{
+    Ogre::Image on, off;
+};
+TFiltered drawFiltered(test::GameRun& game)
+{
+    TFiltered pictures{drawNow(game), Ogre::Image()};
+    bool enabled[game::Application::LOCAL_PLAYERS];
+    for (unsigned int i = 0; i < game::Application::LOCAL_PLAYERS; ++i)
+    {
+        enabled[i] = game.getCamera(i)->isCompositorsEnabled();
+        game.getCamera(i)->setCompositorsEnabled(false);
+    }
+    pictures.off = drawNow(game);
+    for (unsigned int i = 0; i < game::Application::LOCAL_PLAYERS; ++i)
+        game.getCamera(i)->setCompositorsEnabled(enabled[i]);
+    return pictures;
+}
+
+// How much the filters add to the light around a point of the world in a camera's view.
+float glowAround(const TFiltered& pictures, game::Camera& camera, const Ogre::Vector3& point,
+                 int half = GLOW_REACH)
+{
+    return lightAround(pictures.on, camera, point, half) - lightAround(pictures.off, camera, point, half);
+}
+
+// A hall without a back wall: the small room's floor, longer, with a wall of the walkway's
+// depth at x = 14; far from the start, and from the middles of the parts the level's geometry is
+// drawn in, a ceiling with its lamps and a lab wall with its window.
+test::LevelBuilder hall()
+{
+    test::LevelBuilder hall;
+    hall.smallRoom()
+        .row("techfloor", 10.0f, 22.0f, 4.0f, -0.5f)
+        .block("techwall", Ogre::Vector3(14.0f, 2.0f, 0.0f))
+        .block("techceiling", Ogre::Vector3(60.0f, -15.5f, 0.0f))
+        .block("labwall", Ogre::Vector3(-60.0f, 2.0f, -1.8f));
+    return hall;
+}
+// A lamp behind the hall's wall, and where cameras see it hidden and past the wall (near enough
+// that the lamp is over a texel of the glow picture wide).
+const Ogre::Vector3 BEHIND_WALL(14.0f, 1.5f, -3.0f);
+const Ogre::Vector3 WALL_HIDES[2] = {{14.0f, 1.5f, -1.0f}, {14.0f, 2.0f, 3.0f}};
+const Ogre::Vector3 PAST_WALL[2] = {{15.0f, 1.5f, -1.0f}, {18.0f, 2.0f, 2.0f}};
+
 // The human's health becomes exactly this (the shipped player's integrity is 100).
 void hurtTo(game::Human* human, float health)
 {
@@ -110,6 +176,19 @@ TEST(Camera, FlashesRedOnHealthDropsAndBeatsTheHeartWhileCritical)
             hurtTo(human, 0.86f);
             camera.tick();
             EXPECT_NEAR(0.5f, camera.getRedFlash(), 1e-4f);
+            // On the screen: the picture dimmed to 0.725 and washed with 0.275 of red, then
+            // left alone once the flash is gone.
+            float redder[2];
+            for (int faded = 0; faded < 2; ++faded)
+            {
+                const TFiltered pictures = drawFiltered(game);
+                redder[faded] = meanColour(pictures.on).r - meanColour(pictures.off).r;
+                camera.update(0.5f);
+            }
+            EXPECT_GT(redder[0], 0.15f);
+            EXPECT_NEAR(0.0f, redder[1], 0.05f);
+            hurtTo(human, 0.76f);
+            camera.tick();
             camera.update(0.25f);
             EXPECT_NEAR(0.25f, camera.getRedFlash(), 1e-4f);
             // The game's materials glow: the whole glow stays, its last pass showing the flash.
@@ -200,31 +279,50 @@ TEST(Camera, ShakesOnlyHarderSwaysOnceIn24SecondsAndFollowsItsHuman)
 
 TEST(Camera, SplitScreenGivesEachCameraHalfTheWindowKeepingItsFilters)
 {
+    const test::LevelBuilder level = hall();
     withMatch(
-        [](test::GameRun& game, test::LocalMatch& match)
+        [&](test::GameRun& game, test::LocalMatch& match)
         {
             game::Camera& left = *game.getCamera(0);
             game::Camera& right = *game.getCamera(1);
-            // A weapon glows around itself in the right half, near its edge, where the two views
-            // meet in the glow picture: the right view's part of the picture is where the right
-            // half reads it.
+            // Two weapons glow around themselves in the right half: one near its inner edge,
+            // where the two views meet in the glow picture, one near its outer edge. The right
+            // view's part of the picture is where the right half reads it.
             const Ogre::Vector3 at = match.human(1)->getPosition() + Ogre::Vector3(1.5f, 0.3f, 0.0f);
-            auto* weapon = static_cast<game::Weapon*>(game.getEntityManager()->createEntity(
-                "pistol", at, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO));
-            ASSERT_TRUE(weapon);
+            game::Weapon* weapons[2];
+            for (int outer = 0; outer < 2; ++outer)
+            {
+                weapons[outer] = static_cast<game::Weapon*>(game.getEntityManager()->createEntity(
+                    "pistol", at + Ogre::Vector3(outer ? 2.8f : 0.0f, 0.0f, 0.0f), Ogre::Quaternion::IDENTITY,
+                    Ogre::Vector3::ZERO, Ogre::Vector3::ZERO));
+                ASSERT_TRUE(weapons[outer]);
+            }
             right.setFixedView(at + Ogre::Vector3(1.5f, 0.0f, 0.0f), at + Ogre::Vector3(1.5f, 0.0f, 3.0f));
             game.runTicks(2);
             right.update(1.0f);
-            turnTo(*weapon, Ogre::Math::PI * 0.25f);
-            const Ogre::Image on = drawNow(game);
-            left.setCompositorsEnabled(false);
-            right.setCompositorsEnabled(false);
-            const Ogre::Image off = drawNow(game);
-            left.setCompositorsEnabled(true);
-            right.setCompositorsEnabled(true);
-            EXPECT_GT(lightAround(on, right, weapon->getRenderPosition(), GLOW_REACH) -
-                          lightAround(off, right, weapon->getRenderPosition(), GLOW_REACH),
-                      10.0f);
+            for (game::Weapon* weapon : weapons)
+                turnTo(*weapon, Ogre::Math::PI * 0.25f);
+            const TFiltered pictures = drawFiltered(game);
+            for (game::Weapon* weapon : weapons)
+                EXPECT_GT(glowAround(pictures, right, weapon->getRenderPosition()), 10.0f);
+
+            // A lamp behind the wall that one camera sees past it glows in that camera's half
+            // alone, whichever camera that is, the other's wall hiding it.
+            ASSERT_TRUE(game.getEntityManager()->createEntity("lamp", BEHIND_WALL, Ogre::Quaternion::IDENTITY,
+                                                              Ogre::Vector3::ZERO, Ogre::Vector3::ZERO));
+            for (int swapped = 0; swapped < 2; ++swapped)
+            {
+                SCOPED_TRACE(swapped);
+                game::Camera& seeing = swapped ? left : right;
+                game::Camera& hidden = swapped ? right : left;
+                seeing.setFixedView(PAST_WALL[0], PAST_WALL[1]);
+                hidden.setFixedView(WALL_HIDES[0], WALL_HIDES[1]);
+                seeing.update(1.0f);
+                hidden.update(1.0f);
+                const TFiltered lamp = drawFiltered(game);
+                EXPECT_GT(glowAround(lamp, seeing, BEHIND_WALL), 10.0f);
+                EXPECT_NEAR(0.0f, glowAround(lamp, hidden, BEHIND_WALL), 0.5f);
+            }
 
             EXPECT_EQ(game::Camera::VIEWPORT_LEFT, left.getViewportMode());
             EXPECT_EQ(game::Camera::VIEWPORT_RIGHT, right.getViewportMode());
@@ -257,7 +355,7 @@ TEST(Camera, SplitScreenGivesEachCameraHalfTheWindowKeepingItsFilters)
             right.setViewportMode(game::Camera::VIEWPORT_NONE);
             EXPECT_EQ(nullptr, right.getViewport());
         },
-        2);
+        2, {}, &level);
 }
 
 // A weapon lying in view beside a lamp and the exit: the camera draws the whole glow, and the
@@ -300,18 +398,12 @@ TEST(Camera, AWeaponLyingInViewPulsesInTheGlowBesideALampAndTheExit)
                 // The weapon turned to a phase where its glow is at its height, then to one where
                 // it is off.
                 turnTo(*weapon, Ogre::Math::PI * (down ? 0.75f : 0.25f));
-                Ogre::Image on = drawNow(game);
+                TFiltered pictures = drawFiltered(game);
                 if (!down)
-                    on.save(picture);
-                camera.setCompositorsEnabled(false);
-                const Ogre::Image off = drawNow(game);
-                camera.setCompositorsEnabled(true);
-                added[down] = lightAround(on, camera, weapon->getRenderPosition(), GLOW_REACH) -
-                              lightAround(off, camera, weapon->getRenderPosition(), GLOW_REACH);
-                addedInHand[down] = lightAround(on, camera, hand, GLOW_REACH / 2) -
-                                    lightAround(off, camera, hand, GLOW_REACH / 2);
-                addedInWall[down] = lightAround(on, camera, inWall, GLOW_REACH) -
-                                    lightAround(off, camera, inWall, GLOW_REACH);
+                    pictures.on.save(picture);
+                added[down] = glowAround(pictures, camera, weapon->getRenderPosition());
+                addedInHand[down] = glowAround(pictures, camera, hand, GLOW_REACH / 2);
+                addedInWall[down] = glowAround(pictures, camera, inWall);
             }
             EXPECT_GT(added[0], 10.0f);
             EXPECT_NEAR(0.0f, added[1], 0.5f);
@@ -322,4 +414,58 @@ TEST(Camera, AWeaponLyingInViewPulsesInTheGlowBesideALampAndTheExit)
         });
     if (std::getenv("KORVANE_UPDATE_REFERENCE"))
         test::writeFile(test::sourcePath("docs/screens/glow.png"), test::readFile(picture));
+}
+
+// In a hall without a back wall what glows in sight glows, however far back it stands; what a
+// wall of the level hides does not, until the camera sees it past the wall; the level's own
+// glowing blocks glow where they stand, far from the start. The depth walls that keep bodies on
+// the walkway are not drawn and hide nothing.
+TEST(Camera, WhatGlowsInSightGlowsAndWhatTheLevelHidesDoesNot)
+{
+    const test::LevelBuilder level = hall();
+    withMatch(
+        [&](test::GameRun& game, test::LocalMatch&)
+        {
+            struct TView
+            {
+                const char* what;
+                Ogre::Vector3 lookAt, position, glowing;
+                bool glows;
+            };
+            const TView views[] = {
+                {"a lamp at depth -1.6", {1.5f, 1.5f, -1}, {1.5f, 2, 3}, {-1, 1.5f, -1.6f}, true},
+                {"a lamp at depth -2", {1.5f, 1.5f, -1}, {1.5f, 2, 3}, {1.5f, 1.5f, -2}, true},
+                {"a lamp at depth -3", {1.5f, 1.5f, -1}, {1.5f, 2, 3}, {4, 1.5f, -3}, true},
+                {"a lamp behind a wall", WALL_HIDES[0], WALL_HIDES[1], BEHIND_WALL, false},
+                {"the lamp seen past the wall", PAST_WALL[0], PAST_WALL[1], BEHIND_WALL, true},
+                // Its centre under the floor, its sign above it.
+                {"an exit sunk past its centre", {7, 0.5f, 0}, {7, 2, 5}, {7, 0.95f, 0}, true},
+                {"a ceiling's lamp", {60, -16, 0}, {60, -19, 6}, {61, -16.01f, 0}, true},
+                {"a lab wall's window", {-60, 2.6f, 0}, {-60, 2.6f, 6}, {-60, 2.6f, -1.55f}, true},
+            };
+            game::EntityManager& entities = *game.getEntityManager();
+            auto place = [&](const char* name, const Ogre::Vector3& at)
+            {
+                return entities.createEntity(name, at, Ogre::Quaternion::IDENTITY, Ogre::Vector3::ZERO,
+                                             Ogre::Vector3::ZERO) != nullptr;
+            };
+            for (unsigned int i = 0; i < 4; ++i)
+                ASSERT_TRUE(place("lamp", views[i].glowing));
+            // The exit's sign stands 2.95 above its foot.
+            ASSERT_TRUE(place("exit", views[5].glowing - Ogre::Vector3(0.0f, 2.95f, 0.0f)));
+            game.runTicks(10);
+            game::Camera& camera = *game.getCamera(0);
+            for (const TView& view : views)
+            {
+                SCOPED_TRACE(view.what);
+                camera.setFixedView(view.lookAt, view.position);
+                camera.update(1.0f);
+                const float added = glowAround(drawFiltered(game), camera, view.glowing);
+                if (view.glows)
+                    EXPECT_GT(added, 10.0f);
+                else
+                    EXPECT_NEAR(0.0f, added, 0.5f);
+            }
+        },
+        1, {}, &level);
 }

@@ -1,5 +1,6 @@
 // The players' screen filters (glow, pause, overlay compositors with their GLSL programs),
-// drawn by RenderSystem_GL the way a camera chains them.
+// drawn by RenderSystem_GL the way a camera chains them, with the cameras' glow picture.
+#include "game/application/glowpicture.h"
 #include "support/ogre/ogrewindow.h"
 #include "support/ogre/scriptgroup.h"
 
@@ -10,20 +11,17 @@
 #include <OgreManualObject.h>
 #include <OgreMaterialManager.h>
 #include <OgrePass.h>
-#include <OgreHardwarePixelBuffer.h>
-#include <OgreRectangle2D.h>
 #include <OgreRenderQueue.h>
-#include <OgreRenderTexture.h>
+#include <OgreResourceGroupManager.h>
 #include <OgreRenderWindow.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <OgreTechnique.h>
-#include <OgreTextureManager.h>
-#include <OgreTextureUnitState.h>
 #include <OgreViewport.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace
@@ -48,28 +46,28 @@ public:
     }
 };
 
-// What the camera does before the glow's passes: the red flash, and the glow picture to add.
+// What the camera does before the glow's passes: the red flash over the whole view, and the
+// glow picture's view to add, which covers what glows.
 class RedFlash : public Ogre::CompositorInstance::Listener
 {
 public:
     float intensity = 0;
-    Ogre::TexturePtr glow;
+    game::GlowPicture* glow = nullptr;
 
     void notifyMaterialRender(Ogre::uint32 passId, Ogre::MaterialPtr& material) override
     {
-        // Each covers the whole view, the glow only while there is a picture to add.
         Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
-        const bool covers = passId == 1 || (passId == 2 && glow);
-        pass->getVertexProgramParameters()->setNamedConstant("area", covers ? Ogre::Vector4(-1, -1, 1, 1)
-                                                                            : Ogre::Vector4::ZERO);
         if (passId == 1)
+        {
+            pass->getVertexProgramParameters()->setNamedConstant(game::GlowPicture::AREA_CONSTANT,
+                                                                 game::GlowPicture::WHOLE_VIEW);
             pass->getFragmentProgramParameters()->setNamedConstant("iRedFlashIntensity", intensity);
-    }
-
-    void notifyMaterialSetup(Ogre::uint32 passId, Ogre::MaterialPtr& material) override
-    {
-        if (passId == 2 && glow)
-            material->getTechnique(0)->getPass(0)->getTextureUnitState(0)->setTexture(glow);
+        }
+        else if (passId == 2 && glow)
+            glow->setUpAddPass(0, *pass);
+        else if (passId == 2)
+            pass->getVertexProgramParameters()->setNamedConstant(game::GlowPicture::AREA_CONSTANT,
+                                                                 Ogre::Vector4::ZERO);
     }
 };
 
@@ -89,6 +87,11 @@ protected:
     ~ScreenFilters() override
     {
         Ogre::CompositorManager::getSingleton().removeCompositorChain(mOgre.renderWindow().getViewport(0));
+        if (mGlow)
+        {
+            mGlow.reset();
+            Ogre::ResourceGroupManager::getSingleton().destroyResourceGroup("default");
+        }
         Ogre::MaterialManager::getSingleton().removeListener(&mFallback);
     }
 
@@ -137,37 +140,16 @@ protected:
         mOgre.camera().setFOVy(Ogre::Degree(13.7f));
     }
 
-    // The glow picture as the game draws it before the window: the view in the glow scheme at a
-    // quarter of the size, then blurred into a picture half as large, which the glow adds.
-    void drawGlowPicture()
+    // The cameras' glow picture, with the one camera's view on the whole window, drawn before
+    // the window as the game draws it.
+    void addGlowPicture()
     {
-        Ogre::TextureManager& textures = Ogre::TextureManager::getSingleton();
-        Ogre::TexturePtr source =
-            textures.createManual("glowsource", "ScreenFilters", Ogre::TEX_TYPE_2D, SIZE / 4, SIZE / 4, 0,
-                                  Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
-        mFlash.glow = textures.createManual("glowblurred", "ScreenFilters", Ogre::TEX_TYPE_2D, SIZE / 8,
-                                            SIZE / 8, 0, Ogre::PF_R8G8B8, Ogre::TU_RENDERTARGET);
-        // Drawn here alone, not by every frame.
-        source->getBuffer()->getRenderTarget()->setAutoUpdated(false);
-        mFlash.glow->getBuffer()->getRenderTarget()->setAutoUpdated(false);
-        Ogre::Viewport* view = source->getBuffer()->getRenderTarget()->addViewport(&mOgre.camera());
-        view->setMaterialScheme("glow");
-        view->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 0));
-        view->setOverlaysEnabled(false);
-        source->getBuffer()->getRenderTarget()->update();
-        Ogre::MaterialPtr material =
-            Ogre::MaterialManager::getSingleton().getByName("filter/glowblur", "ScreenFilters");
-        material->load();
-        Ogre::Pass* blur = material->getTechnique(0)->getPass(0);
-        blur->getTextureUnitState(0)->setTexture(source);
-        blur->getVertexProgramParameters()->setNamedConstant("area", Ogre::Vector4(-1, -1, 1, 1));
-        Ogre::Rectangle2D quad(true);
-        quad.setCorners(-1, 1, 1, -1);
-        Ogre::RenderOperation operation;
-        quad.getRenderOperation(operation);
-        mOgre.sceneManager().manualRender(
-            &operation, blur, mFlash.glow->getBuffer()->getRenderTarget()->addViewport(&mOgre.camera()),
-            Ogre::Affine3::IDENTITY, Ogre::Affine3::IDENTITY, Ogre::Matrix4::IDENTITY, true);
+        // Its pictures go in the game's group.
+        Ogre::ResourceGroupManager::getSingleton().createResourceGroup("default");
+        mGlow.reset(new game::GlowPicture(&mOgre.renderWindow(), &mOgre.sceneManager()));
+        mGlow->addView(0, &mOgre.camera(), 0.0f, 0.0f, 1.0f, 1.0f, 0xFFFFFFFF);
+        mGlow->setViewShown(0, true);
+        mFlash.glow = mGlow.get();
     }
 
     Ogre::ColourValue pixel(unsigned x, unsigned y)
@@ -187,6 +169,7 @@ protected:
         "data"};
     GlowFallback mFallback;
     RedFlash mFlash;
+    std::unique_ptr<game::GlowPicture> mGlow;
 };
 
 void expectColour(const Ogre::ColourValue& expected, const Ogre::ColourValue& actual)
@@ -216,7 +199,7 @@ TEST_F(ScreenFilters, GlowSpreadsAroundWhatDrawsInTheGlowScheme)
     const unsigned x = SIZE / 2 + SIZE / 6 + 3;
     const Ogre::ColourValue plain = pixel(x, SIZE / 2);
     expectColour(BACKGROUND, plain);
-    drawGlowPicture();
+    addGlowPicture();
     ASSERT_TRUE(chain(1));
     const Ogre::ColourValue glowing = pixel(x, SIZE / 2);
     EXPECT_GT(glowing.r, plain.r + 0.1f);
