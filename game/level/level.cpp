@@ -596,13 +596,15 @@ bool Level::hides(const Ogre::Vector3& from, const Ogre::Vector3& to) const
         return false;
     if (drawn(hit))
         return true;
-    // A depth wall came first: what lies beyond it, or where it stands, decides.
-    std::vector<brix::TTraceContact> hits;
-    mSimulator->traceRayAll(from, to, hits);
-    for (const brix::TTraceContact& each : hits)
-        if (each.movable != mBody || drawn(each))
-            return drawn(each);
-    return false;
+    // A depth wall came first: the nearest thing beyond it decides. The hits come in no
+    // particular order.
+    mRayHits.clear();
+    mSimulator->traceRayAll(from, to, mRayHits);
+    const brix::TTraceContact* nearest = nullptr;
+    for (const brix::TTraceContact& each : mRayHits)
+        if ((each.movable != mBody || drawn(each)) && (!nearest || each.distance < nearest->distance))
+            nearest = &each;
+    return nearest && drawn(*nearest);
 }
 
 void Level::createScene()

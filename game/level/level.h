@@ -27,6 +27,7 @@ class Body;
 class DecalManager;
 class Movable;
 class Simulator;
+struct TTraceContact;
 class XMLElement;
 } // namespace brix
 
@@ -302,6 +303,8 @@ private:
     brix::Body* mBody = nullptr;
     // The body's triangles from this one on are the depth walls', after the blocks'.
     int mFirstDepthWallTriangle = 0;
+    // Kept between calls of hides, which runs every frame.
+    mutable std::vector<brix::TTraceContact> mRayHits;
     std::vector<unsigned> mMultiplayerStarts;
     unsigned mVersion = 0;
     bool mBuiltin = false;
