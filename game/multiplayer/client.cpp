@@ -496,9 +496,12 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     }
     case EventDispatcher::PlayerRenamed:
     {
-        // As the record takes it: a host's name for a player is cleaned like any peer's.
+        // As the record takes it: a host's name for a player is cleaned like any peer's. Only a
+        // player in the match is told renamed: a seat out of it may have been given to a newcomer
+        // before a slot block showed it free, and the old name is not the newcomer's.
         const std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
-        if (first && player && !player->getName().empty() && player->getName() != name)
+        if (first && player && player->getState() != Player::NotInMatch && !player->getName().empty() &&
+            player->getName() != name)
             show("Player " + player->getName() + " is now known as " + name);
         break;
     }

@@ -169,6 +169,7 @@ TEST_F(ClientDownload, RefusesLevelNamesThatAreNotPlainBeforeAskingForThem)
     ASSERT_EQ(client.getConnectionState(), Client::STATE_PREPARED);
     client.onSystemEvent(0, EventProxy::BeginMatch, 0, 0, "\x1b[2Jgo\xe2\x80\xaene", nullptr, 0);
     EXPECT_TRUE(has(peer.shown(), "Match level '[2Jgone' not found!"));
+    peer.events().post(game::EventDispatcher::PlayerEnteredMatch, 1, 0, "");
     peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "Ann");
     peer.events().post(game::EventDispatcher::PlayerRenamed, 1, 0, "E\x1b[2Jve\xe2\x80\xae");
     peer.events().dispatch();

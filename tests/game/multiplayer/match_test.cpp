@@ -591,6 +591,12 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         }))
         << state();
 
+    // Out of the match, a seat's new name is no news: the seat may have been given again
+    // before a block showed it free.
+    stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Eve")});
+    EXPECT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Eve" && agreed({&bo}); }));
+    EXPECT_FALSE(has(bo.shown(), "Player Raw is now known as Eve")) << state();
+
     // The stranger goes as it came, never told as in the match.
     strangerHere = false;
     stranger.leave();
