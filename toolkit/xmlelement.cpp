@@ -20,6 +20,8 @@ std::string XMLElement::m_LastError;
 namespace
 {
 const char* const WHITESPACE = " \t\n\r";
+// Where a source ends before what it opened is closed: a file cut short.
+const char* const UNEXPECTED_END = "Unexpected end of source data at ";
 
 // Guards m_LastError: background tasks parse their own trees at the same time.
 Mutex& lastErrorMutex()
@@ -315,7 +317,7 @@ int XMLElement::parse(const std::string& source, std::size_t position, TPath& pa
 {
     const std::size_t size = source.size();
     if (position >= size)
-        return fail("Unexpected end of source data at " + makeLocationString(path), -toResult(position));
+        return fail(UNEXPECTED_END + makeLocationString(path), -toResult(position));
     if (path.empty())
     {
         int result = parseTag(source, position, mName, path);
@@ -369,7 +371,7 @@ int XMLElement::parse(const std::string& source, std::size_t position, TPath& pa
     }
     // A file cut short must not read as a whole one.
     if (!closed)
-        return fail("Unexpected end of source data at " + makeLocationString(path), -toResult(size));
+        return fail(UNEXPECTED_END + makeLocationString(path), -toResult(size));
 
     if (!mValue.empty())
     {
@@ -402,7 +404,7 @@ int XMLElement::parseTag(const std::string& source, std::size_t position, std::s
     {
         std::size_t end = source.find('>', start);
         if (end == std::string::npos)
-            return fail("Unexpected end of source data at " + makeLocationString(path), -toResult(source.size()));
+            return fail(UNEXPECTED_END + makeLocationString(path), -toResult(source.size()));
         tag.append(source, start, end - start);
         if (tag.empty())
             return fail("Empty tag at " + makeLocationString(path), -toResult(end + 1));
