@@ -12,6 +12,7 @@
 #include "engine/presentation/ogremenutextitem.h"
 #include "engine/presentation/ogremenuvalueitem.h"
 #include "engine/presentation/ogreparticlepool.h"
+#include "game/application/keyboardcontroller.h"
 #include "game/application/matchbrowser.h"
 #include "game/application/menuframe.h"
 #include "game/editor/leveleditor.h"
@@ -36,8 +37,35 @@ namespace game
 namespace
 {
 const char* const GAMEPAD_LAYOUT_FILE = "gamepads.xml";
+const char* const CONTROLLER_DESCRIPTION = "Type of player controller";
 // An online table fetched this many seconds ago is shown without a new download.
 const unsigned int ONLINE_HIGH_SCORES_MAX_AGE = 20;
+
+// The help line of both player pages' controller items: the keys that one press drives both
+// players with, when the two chosen controllers share keys.
+void describeSharedControls(brix::OgreMenu* menu)
+{
+    brix::OgreMenuPage* pages[] = {menu->getPage("player1"), menu->getPage("player2")};
+    if (!pages[0] || !pages[1])
+        return;
+    // The list's index is one below the controller type: "Keyboard" is type 1.
+    auto type = [](brix::OgreMenuPage* page)
+    { return static_cast<int>(page->getItem("controller")->getIndex()) + 1; };
+    const std::vector<std::string> shared =
+        KeyboardController::getSharedControls(type(pages[0]), type(pages[1]));
+    for (int player = 0; player < 2; ++player)
+    {
+        std::string description = CONTROLLER_DESCRIPTION;
+        if (!shared.empty())
+        {
+            description = "Keys that also drive player " + std::to_string(2 - player) + ": ";
+            for (size_t i = 0; i < shared.size(); ++i)
+                description += (i > 0 ? ", " : "") + shared[i];
+        }
+        static_cast<brix::OgreMenuListItem*>(pages[player]->getItem("controller"))
+            ->setDescription(description);
+    }
+}
 
 // ---- The menu tree -------------------------------------------------------------------------
 
@@ -241,7 +269,7 @@ const TMenuItem SETTINGS_ITEMS[] = {
 const TMenuItem PLAYER_ITEMS[] = {
     text("name", "Name", "Player name visible to others in multiplayer matches", 15, "", "name"),
     image("skin", "Multiplayer skin", "Player skin visible to others in multiplayer matches", 0.28f, "skin"),
-    list("controller", "Controller", "Type of player controller", LIST_CONTROLLERS, "controller"),
+    list("controller", "Controller", CONTROLLER_DESCRIPTION, LIST_CONTROLLERS, "controller"),
     list("gamepadlayout", "Gamepad type", NONE, LIST_GAMEPAD_LAYOUTS, "gamepadlayout"),
     action("ready", READY, NONE, "main"),
     action("back", BACK, NONE, "settings"),
@@ -663,7 +691,10 @@ void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)
     else if (page == "player1" || page == "player2")
     {
         if (name == "controller")
+        {
             updateGamepadItems(menuPage);
+            describeSharedControls(menuPage->getMenu());
+        }
         else if (name == "ready")
             storePlayerSettings(page);
     }

@@ -28,9 +28,83 @@ const TControlText MOUSE_TEXTS[] = {{"WALK", "A and D"},
                                     {"RELOAD", "right mouse button or R"},
                                     {"SHIELD", "C"},
                                     {"INFO", "F1"}};
+
+// What a key does while held: walk and face that way (the arrows), walk only (A and D), turn
+// the aim (Up and Down, only without mouse aiming), hold a button, or ask for the controls.
+enum KeyRole
+{
+    ARROW_WALK,
+    KEY_WALK,
+    AIM,
+    BUTTON,
+    INFO
+};
+
+struct TKey
+{
+    brix::KeyCode code;
+    // As the player knows the key.
+    const char* name;
+    KeyRole role;
+    // The walk or aim direction, or the button held.
+    int value;
+};
+
+// Every key the controller acts on; the arrows and A and D walk by -1 or 1, Up and Down turn
+// the aim up (1) or down (-1).
+const TKey KEYS[] = {{GLFW_KEY_A, "A", KEY_WALK, -1},
+                     {GLFW_KEY_D, "D", KEY_WALK, 1},
+                     {GLFW_KEY_LEFT, "Left", ARROW_WALK, -1},
+                     {GLFW_KEY_RIGHT, "Right", ARROW_WALK, 1},
+                     {GLFW_KEY_UP, "Up", AIM, 1},
+                     {GLFW_KEY_DOWN, "Down", AIM, -1},
+                     {GLFW_KEY_SPACE, "Space", BUTTON, Controller::BUTTON_JUMP},
+                     {GLFW_KEY_W, "W", BUTTON, Controller::BUTTON_JUMP},
+                     {GLFW_KEY_S, "S", BUTTON, Controller::BUTTON_CROUCH},
+                     {GLFW_KEY_LEFT_CONTROL, "Ctrl", BUTTON, Controller::BUTTON_SHOOT},
+                     {GLFW_KEY_RIGHT_CONTROL, "Ctrl", BUTTON, Controller::BUTTON_SHOOT},
+                     {GLFW_KEY_R, "R", BUTTON, Controller::BUTTON_RELOAD},
+                     {GLFW_KEY_F, "F", BUTTON, Controller::BUTTON_SWITCH},
+                     {GLFW_KEY_E, "E", BUTTON, Controller::BUTTON_INTERACT},
+                     {GLFW_KEY_C, "C", BUTTON, Controller::BUTTON_SHIELD},
+                     {GLFW_KEY_F1, "F1", INFO, 0}};
+
+const TKey* findKey(brix::KeyCode code)
+{
+    for (const TKey& key : KEYS)
+        if (key.code == code)
+            return &key;
+    return nullptr;
+}
+
+// The names of the keys a layout acts on, each once, in the table's order.
+std::vector<std::string> keyNames(bool mouseEnabled)
+{
+    std::vector<std::string> names;
+    for (const TKey& key : KEYS)
+        if ((key.role != AIM || !mouseEnabled) &&
+            std::find(names.begin(), names.end(), key.name) == names.end())
+            names.push_back(key.name);
+    return names;
+}
 } // namespace
 
 KeyboardController::KeyboardController(unsigned short nodeId) : Controller(nodeId) {}
+
+std::vector<std::string> KeyboardController::getSharedControls(int type, int otherType)
+{
+    std::vector<std::string> shared;
+    auto keyboard = [](int controllerType) { return controllerType == 1 || controllerType == 2; };
+    if (!keyboard(type) || !keyboard(otherType))
+        return shared;
+    const std::vector<std::string> others = keyNames(otherType == 2);
+    for (const std::string& name : keyNames(type == 2))
+        if (std::find(others.begin(), others.end(), name) != others.end())
+            shared.push_back(name);
+    if (type == 2 && otherType == 2)
+        shared.push_back("mouse");
+    return shared;
+}
 
 void KeyboardController::setMouseEnabled(bool enabled)
 {
@@ -99,76 +173,53 @@ void KeyboardController::onListenerEnable(bool enabled)
     mInfoHeld = false;
 }
 
-void KeyboardController::onKeyPress(brix::KeyCode key, unsigned int character)
+void KeyboardController::onKeyPress(brix::KeyCode key, unsigned int)
 {
-    switch (key)
-    {
-    case GLFW_KEY_LEFT:
-        mArrowWalk = -1.0f;
-        mFacing = -1.0f;
-        break;
-    case GLFW_KEY_RIGHT:
-        mArrowWalk = 1.0f;
-        mFacing = 1.0f;
-        break;
-    case GLFW_KEY_A:
-        mKeyWalk = -1.0f;
-        break;
-    case GLFW_KEY_D:
-        mKeyWalk = 1.0f;
-        break;
-    case GLFW_KEY_UP:
-        mAimRate = AIM_START_RATE;
-        mAimAcceleration = AIM_ACCELERATION;
-        break;
-    case GLFW_KEY_DOWN:
-        mAimRate = -AIM_START_RATE;
-        mAimAcceleration = -AIM_ACCELERATION;
-        break;
-    case GLFW_KEY_F1:
-        mInfoHeld = true;
-        break;
-    default:
-        mInput.buttons |= keyButton(key);
-        break;
-    }
+    holdKey(key, true);
 }
 
 void KeyboardController::onKeyRelease(brix::KeyCode key)
 {
+    holdKey(key, false);
+}
+
+void KeyboardController::holdKey(brix::KeyCode key, bool held)
+{
+    const TKey* binding = findKey(key);
+    if (!binding)
+        return;
     // A key lets go only of what it holds itself: with Left and Right both pressed, releasing
     // the first keeps the walk of the second.
-    switch (key)
+    const float direction = static_cast<float>(binding->value);
+    const unsigned int button = static_cast<unsigned int>(binding->value);
+    switch (binding->role)
     {
-    case GLFW_KEY_LEFT:
-        if (mArrowWalk < 0.0f)
+    case ARROW_WALK:
+        if (held)
+            mArrowWalk = mFacing = direction;
+        else if (mArrowWalk == direction)
             mArrowWalk = 0.0f;
         break;
-    case GLFW_KEY_RIGHT:
-        if (mArrowWalk > 0.0f)
-            mArrowWalk = 0.0f;
-        break;
-    case GLFW_KEY_A:
-        if (mKeyWalk < 0.0f)
+    case KEY_WALK:
+        if (held)
+            mKeyWalk = direction;
+        else if (mKeyWalk == direction)
             mKeyWalk = 0.0f;
         break;
-    case GLFW_KEY_D:
-        if (mKeyWalk > 0.0f)
-            mKeyWalk = 0.0f;
-        break;
-    case GLFW_KEY_UP:
-        if (mAimAcceleration > 0.0f)
+    case AIM:
+        if (held)
+        {
+            mAimRate = AIM_START_RATE * direction;
+            mAimAcceleration = AIM_ACCELERATION * direction;
+        }
+        else if (mAimAcceleration * direction > 0.0f)
             mAimRate = mAimAcceleration = 0.0f;
         break;
-    case GLFW_KEY_DOWN:
-        if (mAimAcceleration < 0.0f)
-            mAimRate = mAimAcceleration = 0.0f;
+    case BUTTON:
+        mInput.buttons = held ? mInput.buttons | button : mInput.buttons & ~button;
         break;
-    case GLFW_KEY_F1:
-        mInfoHeld = false;
-        break;
-    default:
-        mInput.buttons &= ~keyButton(key);
+    case INFO:
+        mInfoHeld = held;
         break;
     }
 }
@@ -196,31 +247,6 @@ void KeyboardController::onMouseButtonRelease(brix::MouseButton button)
 {
     // Also without mouse aiming: a button held while it was switched off must not stay down.
     mInput.buttons &= ~mouseButton(button);
-}
-
-unsigned int KeyboardController::keyButton(brix::KeyCode key)
-{
-    switch (key)
-    {
-    case GLFW_KEY_LEFT_CONTROL:
-    case GLFW_KEY_RIGHT_CONTROL:
-        return BUTTON_SHOOT;
-    case GLFW_KEY_F:
-        return BUTTON_SWITCH;
-    case GLFW_KEY_R:
-        return BUTTON_RELOAD;
-    case GLFW_KEY_SPACE:
-    case GLFW_KEY_W:
-        return BUTTON_JUMP;
-    case GLFW_KEY_S:
-        return BUTTON_CROUCH;
-    case GLFW_KEY_E:
-        return BUTTON_INTERACT;
-    case GLFW_KEY_C:
-        return BUTTON_SHIELD;
-    default:
-        return 0;
-    }
 }
 
 unsigned int KeyboardController::mouseButton(brix::MouseButton button)

@@ -1,6 +1,9 @@
 #pragma once
 #include "game/world/controller.h"
 
+#include <string>
+#include <vector>
+
 namespace game
 {
 // A player's controls on the keyboard, optionally aiming with the mouse. Keys and mouse events
@@ -39,6 +42,12 @@ public:
     // Switching on points the mouse pointer straight ahead (1, 0); switching off clears it.
     void setMouseEnabled(bool enabled);
 
+    // What the layouts of two controller types (1 the keyboard, 2 the keyboard with mouse
+    // aiming, any other none) both act on, so that one press drives both players: the names
+    // of the keys, in the order of the key table, and "mouse" when both aim with it. Up and
+    // Down do not aim with the mouse.
+    static std::vector<std::string> getSharedControls(int type, int otherType);
+
     // 2 with mouse aiming, else 1.
     int getType() const override;
     void update(unsigned short tick) override;
@@ -55,8 +64,9 @@ public:
     void onMouseButtonRelease(brix::MouseButton button) override;
 
 private:
-    // The button bit a key or mouse button holds; 0 for none.
-    static unsigned int keyButton(brix::KeyCode key);
+    // What the key does, pressed or released; nothing for a key the controller does not use.
+    void holdKey(brix::KeyCode key, bool held);
+    // The button bit a mouse button holds; 0 for none.
     static unsigned int mouseButton(brix::MouseButton button);
 
     bool mMouseEnabled = false;

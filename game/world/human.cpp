@@ -208,10 +208,12 @@ void Human::setId(uint32_t id, bool authoritative)
 
 void Human::applySkin()
 {
-    // A skin missing from the content keeps the mesh's own material.
+    // A skin missing from the content keeps the mesh's own material. The skins are looked
+    // for in every group: the content's are not in OGRE's default one.
+    const std::string& group = Ogre::ResourceGroupManager::AUTODETECT_RESOURCE_GROUP_NAME;
     std::string material = "skin" + mSkinName;
-    if (mMeshEntity && Ogre::MaterialManager::getSingleton().resourceExists(material))
-        mMeshEntity->setMaterialName(material);
+    if (mMeshEntity && Ogre::MaterialManager::getSingleton().resourceExists(material, group))
+        mMeshEntity->setMaterialName(material, group);
 }
 
 void Human::spawn()

@@ -142,6 +142,8 @@ public:
     HumanAI* getAI() const { return mAI.get(); }
     // Null without a label manager.
     WorldLabel* getLabel() const { return mLabel; }
+    // The drawn figure, which wears the skin; null without a scene.
+    Ogre::Entity* getMeshEntity() const { return mMeshEntity; }
 
     unsigned getCurrentWeaponIndex() const { return mSelectedSlot; }
     // The slot's weapon prototype with its rounds; null with 0 and 0 when the slot is empty.

@@ -407,6 +407,28 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
                     controller->setIndex(0);
                     EXPECT_EQ(3, layout->getState());
 
+                    // "Keyboard" and "Keyboard+mouse" read the same keys: both pages say which
+                    // of them drive both players, whichever of the two controllers changed.
+                    auto help = [&](const char* page) {
+                        return static_cast<brix::OgreMenuChoiceItem*>(game.item(page, "controller"))
+                            ->getDescription();
+                    };
+                    EXPECT_EQ("Type of player controller", help("player1"))
+                        << "player 2 plays with gamepad 1";
+                    EXPECT_EQ("Type of player controller", help("player2"));
+                    game.item("player2", "controller")->setIndex(1);
+                    EXPECT_EQ(
+                        "Keys that also drive player 2: A, D, Left, Right, Space, W, S, Ctrl, R, F, E, C, F1",
+                        help("player1"));
+                    EXPECT_EQ(
+                        "Keys that also drive player 1: A, D, Left, Right, Space, W, S, Ctrl, R, F, E, C, F1",
+                        help("player2"));
+                    controller->setIndex(3);
+                    EXPECT_EQ("Type of player controller", help("player1"));
+                    EXPECT_EQ("Type of player controller", help("player2"));
+                    game.item("player2", "controller")->setIndex(2);
+                    controller->setIndex(0);
+
                     // Only the user's own levels can be edited without --developer.
                     brix::OgreMenuItem* levels = game.item("levels", "level");
                     levels->setIndex(0);

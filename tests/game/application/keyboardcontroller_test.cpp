@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -253,4 +255,22 @@ TEST_F(KeyboardControllerTest, MouseAimsOnceThePointerIsLongEnough)
     rig.unclick(GLFW_MOUSE_BUTTON_LEFT);
     rig.unclick(GLFW_MOUSE_BUTTON_MIDDLE);
     EXPECT_EQ(tick().buttons, 0u);
+}
+
+TEST(KeyboardControllers, TwoPlayersShareTheKeysBothLayoutsActOn)
+{
+    using Names = std::vector<std::string>;
+    const Names keys = {"A", "D", "Left", "Right", "Space", "W", "S", "Ctrl", "R", "F", "E", "C", "F1"};
+    // Up and Down aim only without the mouse; both players on the mouse share it too.
+    EXPECT_EQ(KeyboardController::getSharedControls(1, 2), keys);
+    EXPECT_EQ(KeyboardController::getSharedControls(2, 1), keys);
+    Names aiming = keys;
+    aiming.insert(aiming.begin() + 4, {"Up", "Down"});
+    EXPECT_EQ(KeyboardController::getSharedControls(1, 1), aiming);
+    Names mouse = keys;
+    mouse.push_back("mouse");
+    EXPECT_EQ(KeyboardController::getSharedControls(2, 2), mouse);
+    // A gamepad shares no key.
+    EXPECT_EQ(KeyboardController::getSharedControls(1, 3), Names());
+    EXPECT_EQ(KeyboardController::getSharedControls(4, 2), Names());
 }

@@ -14,6 +14,8 @@
 #include "support/logcapture.h"
 #include "support/loopback.h"
 
+#include <OgreEntity.h>
+#include <OgreSubEntity.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,15 +121,31 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
     ASSERT_TRUE(host.startMatch(
         test::LevelBuilder().smallRoom().row("techfloor", 56, 64, 4, -0.5f).title("Duel"), "duel", 300));
     ASSERT_TRUE(host.server()->start(4, port, "secret", "Duel", "", 0));
-    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    // Each player chose a skin, which every peer draws on that player's human.
+    host.addClient("Host").configurePlayer("Host", 1);
+    ASSERT_TRUE(host.client(0).connectLocal(host.server()));
     ASSERT_FALSE(fileExists(ann.levelFile("duel")));
 
-    ASSERT_TRUE(ann.addClient("Ann").connect(address, "secret"));
+    ann.addClient("Ann").configurePlayer("Ann", 2);
+    ASSERT_TRUE(ann.client(0).connect(address, "secret"));
     ASSERT_TRUE(runUntil([&] { return inMatch(host) && inMatch(ann); })) << report();
-    ASSERT_TRUE(bo.addClient("Bo").connect(address, "secret"));
+    bo.addClient("Bo").configurePlayer("Bo", 3);
+    ASSERT_TRUE(bo.client(0).connect(address, "secret"));
     // What a joiner knows comes over the network: each check waits for it, bounded in ticks.
     auto named = [&](test::MatchPeer& peer, unsigned int index, const std::string& name)
     { return peer.players().getPlayer(index) && peer.players().getPlayer(index)->getName() == name; };
+    const std::vector<std::string> skins = {"skinsecurityguard", "skinmilitaryguard", "skinsupporter"};
+    auto worn = [&](test::MatchPeer& peer)
+    {
+        std::vector<std::string> materials;
+        for (unsigned int index = 1; index <= 3; ++index)
+        {
+            game::Human* human = peer.human(index);
+            Ogre::Entity* figure = human ? human->getMeshEntity() : nullptr;
+            materials.push_back(figure ? figure->getSubEntity(0)->getMaterialName() : "-");
+        }
+        return materials;
+    };
     ASSERT_TRUE(runUntil(
         [&]
         {
@@ -137,6 +155,9 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
             return known;
         }))
         << report();
+    EXPECT_TRUE(runUntil([&] { return worn(host) == skins && worn(ann) == skins && worn(bo) == skins; }));
+    for (test::MatchPeer* peer : {&host, &ann, &bo})
+        EXPECT_EQ(worn(*peer), skins);
 
     // Each joiner fetched the level into its own folder and runs the host's copy of it.
     EXPECT_TRUE(fileExists(ann.levelFile("duel")));
@@ -175,6 +196,10 @@ TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreL
         EXPECT_EQ(peer->players().getPlayer(3)->getScore(), 0u);
     }
     EXPECT_TRUE(has(bo.shown(), "Player Bo was killed by Ann"));
+    // Back from the dead, Bo wears what he chose.
+    EXPECT_TRUE(runUntil([&] { return host.players().getPlayer(3)->getState() == game::Player::Alive; }));
+    for (test::MatchPeer* peer : {&host, &ann, &bo})
+        EXPECT_EQ(worn(*peer), skins);
 
     // Control characters go, and chat is cut to 100 bytes before anyone sees it.
     bo.client(0).sendChatMessage("gg\x07 \tnext" + std::string(120, 'x'));

@@ -13,6 +13,7 @@
 #include "game/world/human.h"
 #include "toolkit/file.h"
 
+#include <OgreMaterialManager.h>
 #include <OgreResourceGroupManager.h>
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
@@ -24,6 +25,7 @@ namespace test
 namespace
 {
 const char* const DATA_FOLDER = "data";
+const char* const SKIN_GROUP = "skins";
 const float PHYSICS_STEP = 0.0125f;
 const unsigned int MESSAGE_LINES = 64;
 const float MESSAGE_LIFETIME = 3600.0f;
@@ -34,7 +36,8 @@ const float VISIBLE_HEIGHT = 20.0f;
 
 const char* const MatchPeer::DEFINITIONS = R"(<entities>
 <human>
-    <name>player</name><id>1</id><body>human</body><standheight>0.95</standheight><eyeheight>0.75</eyeheight>
+    <name>player</name><id>1</id><body>human</body><mesh>human.mesh</mesh>
+    <standheight>0.95</standheight><eyeheight>0.75</eyeheight>
     <weapon>pistol</weapon><integrity>100</integrity><killscore>100</killscore>
 </human>
 <weapon><name>pistol</name><id>199</id><displayname>Pistol</displayname><mesh>pistol.mesh</mesh>
@@ -50,11 +53,18 @@ MatchGround::MatchGround()
     groups.addResourceLocation(DATA_FOLDER, "FileSystem", game::Block::MESH_GROUP);
     groups.createResourceGroup(game::Level::RESOURCE_GROUP);
     groups.addResourceLocation(game::Level::LEVEL_FOLDER, "FileSystem", game::Level::RESOURCE_GROUP);
+    groups.createResourceGroup(SKIN_GROUP);
+    std::ifstream script(std::string(DATA_FOLDER) + "/human.material");
+    const std::string keyword = "material ";
+    for (std::string line; std::getline(script, line);)
+        if (line.compare(0, keyword.size(), keyword) == 0)
+            Ogre::MaterialManager::getSingleton().create(line.substr(keyword.size()), SKIN_GROUP);
 }
 
 MatchGround::~MatchGround()
 {
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.destroyResourceGroup(SKIN_GROUP);
     groups.destroyResourceGroup(game::Level::RESOURCE_GROUP);
     groups.removeResourceLocation(DATA_FOLDER, game::Block::MESH_GROUP);
 }
@@ -91,7 +101,8 @@ MatchPeer::MatchPeer(MatchGround& ground, bool host)
     mLevel->initialize(nullptr);
 
     mEvents = std::make_unique<game::EventDispatcher>();
-    mEntities = std::make_unique<game::EntityManager>(mSimulator.get(), nullptr, nullptr);
+    mEntities = std::make_unique<game::EntityManager>(mSimulator.get(), mSceneManager,
+                                                      mSceneManager->getRootSceneNode());
     mEntities->setServices(mEvents.get(), nullptr, nullptr, nullptr, mLevel.get());
     mEntities->setAuthoritative(host);
     mEntities->setVisibleArea(VISIBLE_WIDTH, VISIBLE_HEIGHT);

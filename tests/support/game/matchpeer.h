@@ -36,8 +36,10 @@ class Server;
 namespace test
 {
 // What every peer of a networked match in one process shares, headless: one OGRE root, the
-// content pack's meshes, and the resource group "levels" over the built-in levels, to which each
-// peer adds its own level folder. Make it before the peers and drop it after them.
+// content pack's meshes, the materials of the content's human (untextured, in a group of their own
+// as the game's are not in OGRE's default group), and the resource group "levels" over the
+// built-in levels, to which each peer adds its own level folder. Make it before the peers and
+// drop it after them.
 class MatchGround
 {
 public:
@@ -65,15 +67,15 @@ public:
 
 // One game process's share of a match, set up as the application does it, without a window:
 // its own user folder and level folder, physics world, game::Level, event dispatcher, entity
-// manager with the match definitions, player manager and message display, and a game::Server
-// (host) or nothing but a game::Client (joiner). Every tick runs as the application's: network
-// traffic, the server's and clients' ticks, the world simulated to the tick, the players and
-// events, then the server's packets.
+// manager with the match definitions (its entities drawn in the peer's own scene), player
+// manager and message display, and a game::Server (host) or nothing but a game::Client
+// (joiner). Every tick runs as the application's: network traffic, the server's and clients'
+// ticks, the world simulated to the tick, the players and events, then the server's packets.
 class MatchPeer
 {
 public:
-    // "player": a human of integrity 100 with a "pistol", whose kill scores KILL_SCORE;
-    // "crate": a prop.
+    // "player": the content's human figure, of integrity 100 with a "pistol", whose kill
+    // scores KILL_SCORE; "crate": a prop.
     static const char* const DEFINITIONS;
     static constexpr unsigned int KILL_SCORE = 100;
 
