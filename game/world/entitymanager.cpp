@@ -758,6 +758,10 @@ void EntityManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
             // that happened before.
             if (entity->getState() != Entity::ACTIVE)
             {
+                // One that ended here first goes whole before it spawns again: spawning over
+                // it would leave what it showed in the scene with nothing to take it away.
+                if (entity->getState() == Entity::KILLED)
+                    entity->remove();
                 entity->spawn();
                 decodeState(*entity, stream, length);
             }

@@ -159,9 +159,11 @@ void Projectile::postUpdate(uint16_t tick, bool newTick)
                 hit();
             // The aura also burns at the point of impact, on the tick the shot dies.
             applyPeriodicDamage(mPeriodicDamage);
+            // Only the host's shot runs out: a joiner's copy flies the ticks after each of the
+            // host's states again, so its count runs far ahead of the way it went.
+            if (mState == ACTIVE && mDistanceLimit > 0.0f && mTravelledDistance > mDistanceLimit)
+                kill();
         }
-        if (mState == ACTIVE && mDistanceLimit > 0.0f && mTravelledDistance > mDistanceLimit)
-            kill();
     }
     mTick = tick;
 }

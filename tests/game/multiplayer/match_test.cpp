@@ -11,6 +11,7 @@
 
 #include "support/game/matchpeer.h"
 #include "support/game/rawpeer.h"
+#include "support/ogre/sceneobjects.h"
 #include "support/logcapture.h"
 #include "support/loopback.h"
 
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <limits>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -905,5 +907,73 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
     EXPECT_EQ(count(lines, "D Event 206 decoding from node 1 failed"), 1u);
     EXPECT_EQ(count(lines, "I Added player 'Rawdlo' to match"), 1u);
     EXPECT_EQ(host.players().getPlayer(1)->getName(), "Rawdlo");
+}
+
+// Ann shoots along a long floor, away from the host's player and Bo, with both joiners' worlds
+// ahead of the host's states as over a real line. What a joiner was shown of the shots leaves
+// its scene with them, nothing of them comes back after a restart, and nothing of the match
+// stays in the scene of a joiner who left.
+TEST_F(NetworkMatch, NothingOfShotsOrOfTheMatchStaysInAJoinersScene)
+{
+    ASSERT_TRUE(
+        host.startMatch(test::LevelBuilder().smallRoom().row("techfloor", -42, -10, 4, -0.5f), "range", 0));
+    ASSERT_TRUE(host.server()->start(4, port, "", "Range", "", 0));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    const std::map<std::string, unsigned> unplayed = test::sceneObjects(bo.scene());
+    ann.setLead(2);
+    bo.setLead(2);
+    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
+    ASSERT_TRUE(runUntil([&] { return inMatch(ann); })) << report();
+    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
+    ASSERT_TRUE(runUntil([&] { return inMatch(bo) && host.human(3); })) << report();
+
+    // Shots in the slots, shown or not.
+    auto shots = [](test::MatchPeer& peer)
+    {
+        size_t count = 0;
+        for (unsigned int id = 1; id <= game::EntityManager::DYNAMIC_ENTITY_COUNT; ++id)
+            if (const game::Entity* entity = peer.entities().getEntity(id))
+                count += entity->getType() == "projectile" ? 1 : 0;
+        return count;
+    };
+    auto drawn = [](test::MatchPeer& peer) { return test::sceneObjects(peer.scene())["projectile.mesh"]; };
+    auto volley = [&]
+    {
+        host.human(1)->respawn(Ogre::Vector3(6.0f, 1.0f, 0.0f), true);
+        host.human(2)->respawn(Ogre::Vector3(0.0f, 1.0f, 0.0f), true);
+        host.human(3)->respawn(Ogre::Vector3(4.0f, 1.0f, 0.0f), true);
+        ann.controller(0).script.assign(
+            80, game::Controller::TInput{0, 0.0f, -1.0f, 0.0f, game::Controller::BUTTON_SHOOT});
+        size_t seen = 0;
+        ASSERT_TRUE(runUntil(
+            [&]
+            {
+                seen = std::max(seen, shots(bo));
+                return ann.controller(0).script.empty() && shots(host) == 0 && shots(ann) == 0 &&
+                       shots(bo) == 0;
+            }))
+            << report();
+        EXPECT_GT(seen, 0u) << "Bo was shown the shots";
+        EXPECT_EQ(drawn(bo), 0u);
+        EXPECT_EQ(drawn(ann), 0u);
+    };
+    volley();
+
+    ASSERT_TRUE(host.server()->restartMatch("range", 0));
+    bool annOut = false, boOut = false;
+    ASSERT_TRUE(runUntil(
+        [&]
+        {
+            annOut = annOut || !inMatch(ann);
+            boOut = boOut || !inMatch(bo);
+            return annOut && boOut && inMatch(ann) && inMatch(bo) && host.human(2) && host.human(3);
+        }))
+        << report();
+    EXPECT_EQ(drawn(bo), 0u);
+    volley();
+
+    bo.client(0).disconnect();
+    run(10);
+    EXPECT_EQ(test::sceneObjects(bo.scene()), unplayed);
 }
 } // namespace

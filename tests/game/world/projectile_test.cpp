@@ -129,6 +129,15 @@ TEST_F(ProjectileTest, DiesOnTheFirstTickPastItsDistanceLimit)
     EXPECT_EQ(shot->getState(), game::Entity::ACTIVE);
     world.tick(1);
     EXPECT_EQ(shot->getState(), game::Entity::KILLED);
+
+    // A joiner's copy flies the ticks after each of the host's states again, so its own count
+    // says nothing: it flies on until the host's record takes it away.
+    test::GameWorld joiner{ogre.createSceneManager(), false};
+    joiner.loadEntities(PROJECTILES);
+    game::Entity* copy =
+        joiner.create("limited", Ogre::Vector3(0.0f, 20.0f, 0.0f), Ogre::Vector3(36.0f, 0.0f, 0.0f));
+    joiner.tick(20);
+    EXPECT_EQ(copy->getState(), game::Entity::ACTIVE);
 }
 
 TEST_F(ProjectileTest, UnknownExplosionIsLoggedAndTheShotStillDies)

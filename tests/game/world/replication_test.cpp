@@ -6,6 +6,7 @@
 #include "support/game/entitylink.h"
 #include "support/game/gameworld.h"
 #include "support/logcapture.h"
+#include "support/ogre/sceneobjects.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -81,7 +82,7 @@ protected:
 
     test::GameOgre ogre;
     test::GameWorld server{nullptr};
-    test::GameWorld client{nullptr, false};
+    test::GameWorld client{ogre.createSceneManager(), false};
 };
 } // namespace
 
@@ -194,6 +195,36 @@ TEST_F(ReplicationTest, ASlotEmptiedUnderAClientPropTakesItsBodyAway)
     client.tick(2);
     EXPECT_EQ(client.entities().getSimulatedTick(), 42);
     EXPECT_LT(top->getLinearVelocity().y, -0.15f);
+}
+
+// A mirror that ended on the client before the server's entity did comes back whole when the
+// server names it alive again, and once: the client's scene holds one of it, and none after the
+// server's slot is emptied.
+TEST_F(ReplicationTest, AMirrorEndedFirstComesBackOnceAndGoesWithItsSlot)
+{
+    game::Entity* player = server.create("player", Ogre::Vector3(0.0f, 1.0f, 0.0f));
+    // Falling, so that every message describes it in full.
+    game::Entity* crate = server.create("crate", Ogre::Vector3(2.0f, 8.0f, 0.0f));
+    lookFrom(player);
+    decode(client.entities(), encode(server.entities()));
+    game::Entity* mirror = client.entities().getEntity(crate->getId());
+    ASSERT_NE(mirror, nullptr);
+    auto crates = [&] { return test::sceneObjects(*client.entities().getSceneManager())["crate.mesh"]; };
+    EXPECT_EQ(crates(), 1u);
+
+    mirror->kill();
+    lookFrom(player);
+    decode(client.entities(), encode(server.entities()));
+    EXPECT_EQ(mirror->getState(), game::Entity::ACTIVE);
+    EXPECT_EQ(crates(), 1u);
+
+    const uint32_t slot = crate->getId();
+    crate->addRuntimeFlags(game::Entity::RUNTIME_PURGE_AT_ONCE);
+    crate->kill();
+    lookFrom(player);
+    decode(client.entities(), encode(server.entities()));
+    EXPECT_EQ(client.entities().getEntity(slot), nullptr);
+    EXPECT_EQ(crates(), 0u);
 }
 
 TEST_F(ReplicationTest, LogsMalformedMessagesAndKeepsWhatWasApplied)

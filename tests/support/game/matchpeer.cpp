@@ -2,6 +2,7 @@
 
 #include "engine/core/simulator.h"
 #include "engine/presentation/messagedisplay.h"
+#include "game/application/application.h"
 #include "game/level/block.h"
 #include "game/level/level.h"
 #include "game/multiplayer/client.h"
@@ -18,6 +19,7 @@
 #include <OgreRoot.h>
 #include <OgreSceneManager.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace test
@@ -41,8 +43,11 @@ const char* const MatchPeer::DEFINITIONS = R"(<entities>
     <weapon>pistol</weapon><integrity>100</integrity><killscore>100</killscore>
 </human>
 <weapon><name>pistol</name><id>199</id><displayname>Pistol</displayname><mesh>pistol.mesh</mesh>
+    <projectile><name>bullet</name><speed>40</speed><offset>0.26 0.06 0</offset><count>1</count></projectile>
     <shootdelay>0.3</shootdelay><reloaddelay>1</reloaddelay><rounds>60</rounds><roundsperclip>12</roundsperclip>
 </weapon>
+<projectile><name>bullet</name><id>20</id><mass>0.05</mass><mesh>projectile.mesh</mesh><damage>10</damage>
+    <noexplosiontype>human</noexplosiontype><distancelimit>30</distancelimit></projectile>
 <prop><name>crate</name><id>10</id><body>crate</body><mesh>crate.mesh</mesh><integrity>20</integrity></prop>
 </entities>
 )";
@@ -171,7 +176,10 @@ void MatchPeer::tick()
 {
     for (auto& client : mClients)
         client->update();
-    const unsigned short tick = mEntities->nextTick();
+    // As the game runs it: a joiner's world ahead of the host's states by its input advance.
+    const int advance = mClients.empty() ? 0 : std::max(0, mClients.front()->getInputAdvance());
+    const unsigned short tick = game::Application::predictTick(
+        mEntities->nextTick(), static_cast<unsigned int>(advance) + mLead, 1.0f);
     if (mServer)
         mServer->tick();
     for (auto& client : mClients)

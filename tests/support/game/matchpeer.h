@@ -75,7 +75,7 @@ class MatchPeer
 {
 public:
     // "player": the content's human figure, of integrity 100 with a "pistol", whose kill
-    // scores KILL_SCORE; "crate": a prop.
+    // scores KILL_SCORE, and which fires a "bullet" that runs out after 30; "crate": a prop.
     static const char* const DEFINITIONS;
     static constexpr unsigned int KILL_SCORE = 100;
 
@@ -93,6 +93,9 @@ public:
 
     // One application tick; packets go out at once (no pacing).
     void tick();
+    // A joiner's world runs that many ticks further ahead of the host's states than its input
+    // advance takes it, as a real line's latency makes it run (on loopback the advance stays 0).
+    void setLead(unsigned int ticks) { mLead = ticks; }
     // The messages the display holds, oldest first, as written.
     std::vector<std::string> shown() const;
     // The human of the player of that index, or null.
@@ -100,6 +103,8 @@ public:
     // The path the level of that name has in this peer's level folder.
     std::string levelFile(const std::string& name) const;
 
+    // Where this peer's world is drawn.
+    Ogre::SceneManager& scene() { return *mSceneManager; }
     game::Level& level() { return *mLevel; }
     game::EntityManager& entities() { return *mEntities; }
     game::PlayerManager& players() { return *mPlayers; }
@@ -122,5 +127,6 @@ private:
     std::unique_ptr<game::Server> mServer;
     std::vector<std::unique_ptr<game::Client>> mClients;
     std::vector<ScriptedController*> mControllers;
+    unsigned int mLead = 0;
 };
 } // namespace test
