@@ -270,13 +270,16 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
     {
         if (count == MAX_POINTS)
             return refuse("more than the " + std::to_string(MAX_POINTS) + " points a level may have");
+        // Counted no further than one past the limit.
         unsigned positions = 0;
-        for (const brix::XMLElement* position = point->getChild("position"); position;
+        for (const brix::XMLElement* position = point->getChild("position");
+             position && positions <= LevelPoint::MAX_POSITIONS;
              position = point->getNextChild(position, "position"))
-            if (++positions > LevelPoint::MAX_POSITIONS)
-                return refuse("point " + std::to_string(count) + " (" +
-                              LevelPoint::quote(point->getValue("name", "")) + ") has more than the " +
-                              std::to_string(LevelPoint::MAX_POSITIONS) + " positions a point may have");
+            ++positions;
+        std::string cause;
+        if (!LevelPoint::checkPositionLimit(positions, cause))
+            return refuse("point " + std::to_string(count) + " (" +
+                          LevelPoint::quote(point->getValue("name", "")) + "): " + cause);
     }
     return true;
 }
@@ -306,8 +309,8 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
 {
     if (point.positions.empty())
         error = "Level point definition without position(s)";
-    else if (point.positions.size() > LevelPoint::MAX_POSITIONS)
-        error = "more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
+    else if (!LevelPoint::checkPositionLimit(point.positions.size(), error))
+        return false;
     else if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
         error = "Reference to non-existing level block " + LevelPoint::quote(point.name);
     else if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())

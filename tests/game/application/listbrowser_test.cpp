@@ -92,6 +92,15 @@ std::string start(const char* name)
            "</name></point>";
 }
 
+// A multiplayer start with as many positions as given, as a level file holds it.
+std::string route(unsigned int positions)
+{
+    std::string point = "<point><type>special</type>";
+    while (positions-- > 0)
+        point += "<position>0 0 0</position>";
+    return point + "<name>mpstart</name></point>";
+}
+
 const std::string SINGLE = "<level><title>Red Canyon</title><author>Ann Lee</author><points>" +
                            start("spstart") + "</points></level>\n";
 const std::string MULTI =
@@ -291,7 +300,9 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
          "not a level the game can play: point 1: Unsupported level point type '" +
              std::string(game::LevelPoint::MAX_QUOTE_SIZE, 't') + "...'"},
         {BOTH.substr(0, BOTH.size() / 2),
-         "not a level the game can play: Unexpected end of source data at /level/points/point"}};
+         "not a level the game can play: Unexpected end of source data at /level/points/point"},
+        {"<level><points>" + route(game::LevelPoint::MAX_POSITIONS + 1) + "</points></level>\n",
+         "level too large for the game: point 0 ('mpstart'): more than the 64 positions a point may have"}};
     for (const auto& level : unplayable)
     {
         test::writeFile(service.levels() + "/own.xml", level.first);
@@ -303,17 +314,20 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
         EXPECT_EQ("sound", test::readFile(local.file("own_soundmap.png")));
         EXPECT_FALSE(brix::File::fileExists(local.file("own.xml.download")));
     }
-    // One the game plays does, and the maps of the level it replaces go with that level; a
-    // refresh asked for while it runs waits for it and reports it, and a download asked for
-    // while the listing runs shows the listing first.
-    test::writeFile(service.levels() + "/own.xml", BOTH);
+    // One the game plays does, a point of as many positions as the game reads among its points,
+    // and the maps of the level it replaces go with that level; a refresh asked for while it
+    // runs waits for it and reports it, and a download asked for while the listing runs shows
+    // the listing first.
+    const std::string farthest = "<level><title>Far</title><points>" + start("spstart") +
+                                 route(game::LevelPoint::MAX_POSITIONS) + "</points></level>\n";
+    test::writeFile(service.levels() + "/own.xml", farthest);
     ASSERT_TRUE(browser.download("own.xml"));
     browser.refresh();
     EXPECT_EQ(6u, transfers.downloaded.size());
     ASSERT_TRUE(browser.download("canyon.xml"));
     EXPECT_NE(ListBrowser::STATE_REFRESHING, browser.getListState());
     finishTransfer(browser, transfers, 7);
-    EXPECT_EQ(BOTH, test::readFile(local.file("own.xml")));
+    EXPECT_EQ(farthest, test::readFile(local.file("own.xml")));
     EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "own.xml", "vast.xml"}),
               filesIn(local.path()));
     EXPECT_TRUE(listUntil(browser, 5));

@@ -215,7 +215,8 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
         EXPECT_EQ(limit.second, level.getLevelCache()->hasLevel(name));
     }
 
-    // Written at the limits; one point or position past them, not written.
+    // Written at the limits; one point or position past them, not written. The readers and the
+    // writer word the position limit alike.
     ASSERT_TRUE(world.load("limit0"));
     level.getPoints()[0].positions.assign(route, Ogre::Vector3::UNIT_X);
     EXPECT_TRUE(level.save());
@@ -223,7 +224,12 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
     EXPECT_FALSE(level.save());
     level.getPoints().pop_back();
     level.getPoints()[0].positions.push_back(Ogre::Vector3::UNIT_X);
-    EXPECT_FALSE(level.save());
+    const std::string tooMany = "point 0 ('lift'): more than the 64 positions a point may have";
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(level.save());
+        EXPECT_TRUE(contains(log.errors(), "E Error saving level '" + level.getFileName() + "': " + tooMany));
+    }
     // A file of the largest size is written and read; one byte more keeps the file as it was.
     level.getPoints().assign(1, level.getPoints()[1]);
     level.setTitle(std::string(100, 'x'));
@@ -248,6 +254,15 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
                                            "': 4294967297 bytes, more than the 2097152 a level may have"));
     level.updateLevelCache();
     EXPECT_FALSE(level.getLevelCache()->hasLevel("limit0"));
+    // A listed level whose file came to hold a position too many since: load and the cache's
+    // scan refuse it in the writer's words.
+    const std::string route2 = world.userLevelFile("limit2");
+    test::writeFile(route2, points(1, route + 1));
+    EXPECT_FALSE(level.load("limit2", false));
+    level.updateLevelCache();
+    EXPECT_FALSE(level.getLevelCache()->hasLevel("limit2"));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level '" + route2 + "': " + tooMany));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level file '" + route2 + "': " + tooMany));
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
