@@ -315,6 +315,9 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
         error = "Reference to non-existing level block " + LevelPoint::quote(point.name);
     else if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
         error = "Level entity point with no name";
+    // The match start creates the level's entities from their prototypes.
+    else if (point.type == LevelPoint::TYPE_ENTITY && mEntityQuery && !mEntityQuery->hasPrototype(point.name))
+        error = "Reference to non-existing entity " + LevelPoint::quote(point.name);
     else
         return true;
     return false;

@@ -17,7 +17,7 @@ public:
     // The cache file's "version"; any other value rejects the file, and the next update scans
     // every level again. Raised whenever the rules for what the cache takes in change, so that
     // no entry kept under older rules stays; it is not the application's version.
-    static constexpr unsigned VERSION = 0x01040202;
+    static constexpr unsigned VERSION = 0x01040203;
     static const char* const FILE_NAME;
     // The resource group searched, and the archive name of the built-in levels in it.
     static const char* const RESOURCE_GROUP;

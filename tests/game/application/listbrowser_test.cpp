@@ -4,6 +4,7 @@
 #include "game/level/level.h"
 #include "network/networkserver.h"
 
+#include "support/game/gameworld.h"
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
 #include "support/loopback.h"
@@ -178,6 +179,9 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                     "e</author><points><point><name>mpstart</name></point></points></level>\n");
     test::TempDir local;
     test::LevelWorld world;
+    // The game world tells the level which prototypes exist, as in the game.
+    test::GameWorld entities(world);
+    entities.loadEntities();
 
     FileShareBrowser browser(0, 8, 10);
     browser.initialize(service.server(), local.path(), nullptr, world.level());
@@ -301,6 +305,9 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
              std::string(game::LevelPoint::MAX_QUOTE_SIZE, 't') + "...'"},
         {BOTH.substr(0, BOTH.size() / 2),
          "not a level the game can play: Unexpected end of source data at /level/points/point"},
+        {"<level><points>" + start("mpstart") + "<point><type>entity</type><position>0 0 0</position>" +
+             "<name>ghost</name></point></points></level>\n",
+         "not a level the game can play: point 1: Reference to non-existing entity 'ghost'"},
         {"<level><points>" + route(game::LevelPoint::MAX_POSITIONS + 1) + "</points></level>\n",
          "level too large for the game: point 0 ('mpstart'): more than the 64 positions a point may have"}};
     for (const auto& level : unplayable)

@@ -1,3 +1,4 @@
+#include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
@@ -10,6 +11,7 @@
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/playermanager.h"
 #include "toolkit/file.h"
 #include "toolkit/xmlelement.h"
 
@@ -138,8 +140,15 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         // A stranger's long name is quoted short.
         {"<point><type>" + std::string(1024, 'd') + "</type><position>0 0 0</position></point>",
          "Unsupported level point type '" + std::string(game::LevelPoint::MAX_QUOTE_SIZE, 'd') + "...'"},
+        {"<point><type>entity</type><position>0 0 0</position><name>ghost</name></point>",
+         "Reference to non-existing entity 'ghost'"},
     };
     test::LevelWorld world;
+    // The game world tells the level which prototypes exist, and the match start is the host's.
+    test::GameWorld entities(world);
+    entities.loadEntities();
+    game::PlayerManager players;
+    players.initialize(&entities.events(), nullptr, &world.level(), &entities.entities(), nullptr);
     for (const TCase& bad : cases)
     {
         SCOPED_TRACE(bad.error);
@@ -156,6 +165,13 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_FALSE(world.level().getLevelCache()->hasLevel("bad"));
         EXPECT_TRUE(contains(log.errors(), "E Error loading level file '" + world.userLevelFile("bad") +
                                                "': point 1: " + bad.error));
+        // Nor does the match start take it, for the same cause, from a listed level's file that has
+        // come to hold it since the last scan.
+        test::writeFile(world.userLevelFile("good"), test::readFile(world.userLevelFile("bad")));
+        world.level().clear();
+        EXPECT_FALSE(players.startMatch("good", 0, false, false));
+        EXPECT_TRUE(contains(log.errors(), "E " + bad.error));
+        EXPECT_TRUE(contains(log.errors(), "E Level 'good' loading failed"));
         const game::Level& level = world.level();
         EXPECT_EQ("", level.getName());
         EXPECT_EQ("", level.getTitle());
