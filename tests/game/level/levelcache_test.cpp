@@ -151,16 +151,21 @@ TEST(LevelCache, RescansTouchedLevelsAndDropsMissingOnes)
     world.level().updateLevelCache();
     const unsigned firstChecksum = cache.getChecksum("mine");
 
-    // New content under the old time is not looked at.
-    ASSERT_TRUE(test::LevelBuilder(builder).title("Second").save(world.level(), "mine"));
+    // New content of the same size under the old time is not looked at.
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Fifth").save(world.level(), "mine"));
     setFileTime(file, 1000000);
     world.level().updateLevelCache();
     EXPECT_EQ("First", cache.getTitle("mine"));
     // A new time is.
     setFileTime(file, 2000000);
     world.level().updateLevelCache();
-    EXPECT_EQ("Second", cache.getTitle("mine"));
+    EXPECT_EQ("Fifth", cache.getTitle("mine"));
     EXPECT_NE(firstChecksum, cache.getChecksum("mine"));
+    // So is a file rewritten within the same second to another size.
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Second").save(world.level(), "mine"));
+    setFileTime(file, 2000000);
+    world.level().updateLevelCache();
+    EXPECT_EQ("Second", cache.getTitle("mine"));
 
     // A file that no longer reads is dropped, and so is a deleted one; the cache file follows.
     test::writeFile(file, "<level><title>broken</level>");
