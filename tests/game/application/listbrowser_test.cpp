@@ -15,9 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +29,7 @@ namespace
 {
 using game::FileShareBrowser;
 using game::ListBrowser;
+using test::ScriptedServer;
 
 // What the page listener was told, call by call.
 struct Pages : public ListBrowser::PageListener
@@ -251,6 +255,20 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                   std::find(errors.begin(), errors.end(), "E Data of more than 2097152 bytes refused"));
     }
     EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
+    // A download that fails right after one refused for its size is told for what it is.
+    {
+        test::LogCapture log;
+        ASSERT_TRUE(browser.download("vast.xml"));
+        EXPECT_TRUE(
+            toldUntil(browser, log,
+                      "I File 'vast.xml' download failed (larger than the 2097152 bytes a level may have)"));
+        struct stat folder;
+        ASSERT_EQ(0, stat(service.levels().c_str(), &folder));
+        ASSERT_EQ(0, chmod(service.levels().c_str(), 0));
+        ASSERT_TRUE(browser.download("canyon.xml"));
+        EXPECT_TRUE(toldUntil(browser, log, "I File 'canyon.xml' download failed (File operation error)"));
+        ASSERT_EQ(0, chmod(service.levels().c_str(), folder.st_mode & 07777));
+    }
     std::remove((service.levels() + "/vast.xml").c_str());
 
     // A level of as many points as the game reads replaces the player's own of that name, also
@@ -390,6 +408,40 @@ TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
     EXPECT_EQ(ListBrowser::STATE_FAILED, browser.getListState());
     EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
     EXPECT_EQ(0u, browser.getItemCount());
+
+    // A share that answers and turns the session down is told apart, with its reply cleaned; once
+    // it is gone, the next listing says so.
+    const std::pair<ScriptedServer::Script, std::string> refusals[] = {
+        {[](int control) { ScriptedServer::send(control, "421 Too\x1b[2J many\xe2\x80\xae users\r\n"); },
+         "421 Too[2J many users"},
+        {[](int control)
+         {
+             ScriptedServer::send(control, "220 Ready\r\n");
+             ScriptedServer::readLine(control);
+             ScriptedServer::send(control, "331 Password\r\n");
+             ScriptedServer::readLine(control);
+             ScriptedServer::send(control, "530 Login incorrect.\r\n");
+             ScriptedServer::readAvailable(control, 300);
+         },
+         "530 Login incorrect."}};
+    for (const auto& refusal : refusals)
+    {
+        auto share = std::make_unique<ScriptedServer>(refusal.first);
+        const std::string address = share->address();
+        FileShareBrowser refused(0, 8, 10);
+        refused.initialize(address, local.path(), nullptr, world.level());
+        test::LogCapture told;
+        refused.refresh();
+        EXPECT_TRUE(toldUntil(refused, told,
+                              "I Shared file listing failed (Server connection error: the file share at " +
+                                  address + " refused: " + refusal.second + ")"));
+        share.reset();
+        refused.refresh();
+        EXPECT_TRUE(
+            toldUntil(refused, told,
+                      "I Shared file listing failed (Server connection error: no file share answered at " +
+                          address + ")"));
+    }
 
     EXPECT_EQ("Operation successful", FileShareBrowser::getResultText(brix::FileShare::RESULT_SUCCESS));
     EXPECT_EQ("Server connection error",
