@@ -595,22 +595,21 @@ bool Level::hides(const Ogre::Vector3& from, const Ogre::Vector3& to) const
 {
     if (!mBody)
         return false;
-    auto drawn = [this](const brix::TTraceContact& hit)
-    { return hit.movable == mBody && hit.triangle < mFirstDepthWallTriangle; };
+    auto depthWall = [this](const brix::TTraceContact& hit)
+    { return hit.movable == mBody && hit.triangle >= mFirstDepthWallTriangle; };
     brix::TTraceContact hit;
     if (mSimulator->traceRay(from, to, &hit, nullptr) != mBody)
         return false;
-    if (drawn(hit))
+    if (!depthWall(hit))
         return true;
-    // A depth wall came first: the nearest thing beyond it decides. The hits come in no
-    // particular order.
+    // A depth wall came first: the first thing beyond the walls decides. The hits come nearest
+    // first.
     mRayHits.clear();
     mSimulator->traceRayAll(from, to, mRayHits);
-    const brix::TTraceContact* nearest = nullptr;
     for (const brix::TTraceContact& each : mRayHits)
-        if ((each.movable != mBody || drawn(each)) && (!nearest || each.distance < nearest->distance))
-            nearest = &each;
-    return nearest && drawn(*nearest);
+        if (!depthWall(each))
+            return each.movable == mBody;
+    return false;
 }
 
 void Level::createScene()

@@ -461,6 +461,53 @@ TEST(Level, BuildsABodyThatHoldsCratesOnTheFloorAndInsideTheDepth)
               world.simulator().traceRay(Ogre::Vector3(0, 3, 0), Ogre::Vector3(0, 3, 5), &contact, nullptr));
 }
 
+// What the level draws hides what stands behind it; the invisible depth walls do not, and past
+// them the first thing met decides. Each ray is judged on its own hits.
+TEST(Level, HidesWhatItsBlocksStandBeforeButNotWhatOnlyItsDepthWallsDo)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    // Cubes as deep as the walkway: one in the play plane, and two beyond the far depth wall,
+    // the second behind a crate.
+    builder.block("techcube", Ogre::Vector3(0, 0, 0))
+        .block("techcube", Ogre::Vector3(4, 0, -5))
+        .block("techcube", Ogre::Vector3(8, 0, -5));
+    ASSERT_TRUE(world.load(builder, "cubes", true));
+    const game::Level& level = world.level();
+    addCrateTemplate(world.simulator());
+    dropCrate(world.simulator(), Ogre::Vector3(8, 0, -2.5f));
+
+    // Seen from before the near wall, which faces the play plane and so lets the view through.
+    const struct
+    {
+        const char* what;
+        float x;
+        bool hidden;
+    } views[] = {
+        {"a cube in the play plane", 0, true},
+        {"a cube beyond the far wall", 4, true},
+        {"nothing beyond the far wall", 12, false},
+        {"a crate before a cube beyond the far wall", 8, false},
+    };
+    for (const auto& view : views)
+        EXPECT_EQ(view.hidden, level.hides(Ogre::Vector3(view.x, 0, 5), Ogre::Vector3(view.x, 0, -5)))
+            << view.what;
+
+    // Every triangle of the blocks hides, seen from its front; no triangle of the walls does.
+    const std::vector<Ogre::Vector3>& mesh =
+        world.simulator().getTemplate(game::Level::LEVEL_BODY)->getShape(0).points;
+    const size_t walls = mesh.size() / 3 - 4;
+    for (size_t triangle = 0; triangle < mesh.size() / 3; ++triangle)
+    {
+        const Ogre::Vector3 &a = mesh[3 * triangle], &b = mesh[3 * triangle + 1], &c = mesh[3 * triangle + 2];
+        const Ogre::Vector3 normal = (b - a).crossProduct(c - a);
+        if (normal.length() < 1e-6f)
+            continue;
+        const Ogre::Vector3 middle = (a + b + c) / 3.0f, front = normal.normalisedCopy() * 0.2f;
+        EXPECT_EQ(triangle < walls, level.hides(middle + front, middle - front)) << triangle;
+    }
+}
+
 TEST(Level, GivesALevelWithoutBlocksABoxAroundTheOrigin)
 {
     test::LevelWorld world;
