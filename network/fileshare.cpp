@@ -116,6 +116,7 @@ bool FileShare::startJob(Job job, const std::string& fileName, const std::string
     mMutex.lock();
     mJob = job;
     mResult = RESULT_NONE;
+    mRefusal.clear();
     mFileName = fileName;
     mRemoteName = remoteName;
     mMutex.unlock();
@@ -142,6 +143,15 @@ FileShare::Result FileShare::getResult()
     Result result = mResult;
     mMutex.unlock();
     return result;
+}
+
+std::string FileShare::getRefusal()
+{
+    mThread.wait();
+    mMutex.lock();
+    std::string refusal = mRefusal;
+    mMutex.unlock();
+    return refusal;
 }
 
 void FileShare::getFileList(std::vector<FileInfo>& files)
@@ -189,11 +199,15 @@ void FileShare::execute()
     mMutex.unlock();
     Log::debug("File share thread starting (%d, '%s')", job, PeerText::forLog(mFileName).c_str());
     Result result = RESULT_SUCCESS;
+    std::string refusal;
     const bool index = job == JOB_DOWNLOAD && mFileName == INDEX_FILE;
     const std::string localPath = getLocalPath(mFileName);
 
     if (!mClient.connect(mServer, "ftp", ""))
+    {
         result = RESULT_CONNECTION_FAILED;
+        refusal = mClient.getRefusal();
+    }
     else if (job == JOB_DOWNLOAD)
     {
         const unsigned int maxSize = index ? FTPClient::MAX_DOWNLOAD_SIZE : mMaxFileSize;
@@ -228,6 +242,7 @@ void FileShare::execute()
     mMutex.lock();
     mJob = JOB_IDLE;
     mResult = result;
+    mRefusal = refusal;
     mMutex.unlock();
 }
 

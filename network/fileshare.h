@@ -78,6 +78,10 @@ public:
     bool isBusy();
     // Waits for the job to end.
     Result getResult();
+    // The reply with which the share turned down the last job's connection or login (code and
+    // text, as the server sent them); empty when it did not or no share answered. Waits for the
+    // job to end.
+    std::string getRefusal();
     void getFileList(std::vector<FileInfo>& files);
     // Appends the entries that match the filter (see matches).
     void getFileList(const std::string& name, const std::string& title, const std::string& author,
@@ -117,6 +121,7 @@ private:
     FTPClient mClient;
     Job mJob;
     Result mResult;
+    std::string mRefusal;
     std::vector<FileInfo> mFiles;
     std::string mFileName;
     std::string mRemoteName;

@@ -51,6 +51,9 @@ FTPClient::~FTPClient()
 bool FTPClient::connect(const std::string& server, const std::string& user, const std::string& password)
 {
     disconnect();
+    mFileTooLarge = false;
+    mResponse.clear();
+    mRefusal.clear();
     NetworkAddress address(server);
     if (!address.isValid() || !mSocket.connect(address, mConnectTimeout))
         return false;
@@ -194,6 +197,7 @@ NetworkAddress FTPClient::parsePasvAddress(const std::string& text)
 bool FTPClient::executeCommand(const std::string& command, const std::string& expectedCode, std::string& rest)
 {
     mResponse.clear();
+    mRefusal.clear();
     Log::debug("Executing command '%s'", PeerText::forLog(command).c_str());
     if (!command.empty() && !writeCommand(command))
     {
@@ -209,6 +213,7 @@ bool FTPClient::executeCommand(const std::string& command, const std::string& ex
     Log::debug("Received response '%s'", PeerText::forLog(mResponse).c_str());
     if (code != expectedCode)
     {
+        mRefusal = rest.empty() ? code : code + " " + rest;
         Log::error("Unexpected response '%s' from FTP server", PeerText::forLog(mResponse).c_str());
         return false;
     }

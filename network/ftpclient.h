@@ -31,7 +31,8 @@ public:
     FTPClient();
     virtual ~FTPClient();
 
-    // server is "host:port"; logs in with user and password.
+    // server is "host:port"; logs in with user and password. Every connect starts a job
+    // afresh: what the last one left (isFileTooLarge, getRefusal) is forgotten.
     bool connect(const std::string& server, const std::string& user, const std::string& password);
     void disconnect();
 
@@ -49,6 +50,10 @@ public:
 
     // The text of the last reply read from the server.
     const std::string& getLastError() const { return mResponse; }
+    // The code and text of the reply with which the server turned down the last command (a
+    // busy greeting, a refused login); empty when the last command failed without an FTP reply
+    // or succeeded.
+    const std::string& getRefusal() const { return mRefusal; }
 
     // The address from a 227 reply "... (h1,h2,h3,h4,p1,p2)": each number 0 to 255. Invalid
     // when the text does not hold one.
@@ -73,6 +78,7 @@ private:
     unsigned int mResponseTimeout;
     bool mLoggedIn;
     bool mFileTooLarge = false;
+    std::string mRefusal;
     // Control-connection bytes received but not yet taken as replies.
     std::string mBuffer;
 };

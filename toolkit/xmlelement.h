@@ -79,7 +79,9 @@ public:
 
     // Builds the tree from the text: the position after the root's closing tag, or a negative
     // position on failure. A text that ends before an element's closing tag fails at its end,
-    // naming that element. After a failure the tree holds what was read so far.
+    // naming the path of the elements whose content had begun: one cut right after a start tag
+    // names the parent ("<a><b>" names /a, "<a><b>2" names /a/b). After a failure the tree
+    // holds what was read so far.
     int parse(const std::string& source);
     int load(const std::string& path);
     // Writes the tree (formatted: one element per line, tab-indented) through a temporary

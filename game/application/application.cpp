@@ -267,11 +267,12 @@ void Application::setup(int argc, const char** argv)
     mEntityManager->setServices(mEventDispatcher, mLabelManager, mShadowManager, mParticlePool, mLevel);
     mDecalManager->initialize();
     mLevel->initialize(mDecalManager);
-    // The lists take only levels the game plays, which needs the block catalogue.
+    mEntityManager->loadEntityPrototypes(ENTITY_FILE);
+    // The lists take only levels the game plays, which needs the block catalogue and the
+    // entity prototypes.
     updateLevelLists();
     setupPlayerViews();
     initializePlayers();
-    mEntityManager->loadEntityPrototypes(ENTITY_FILE);
 
     mConfiguration.addListener(this);
     mConfiguration.updateAllParameters();

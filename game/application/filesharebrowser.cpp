@@ -238,7 +238,13 @@ void FileShareBrowser::fillList()
 std::string FileShareBrowser::describe(brix::FileShare::Result result) const
 {
     if (result == brix::FileShare::RESULT_CONNECTION_FAILED)
-        return getResultText(result) + ": no file share answered at " + mServer;
+    {
+        const std::string refusal = mFileShare->getRefusal();
+        if (refusal.empty())
+            return getResultText(result) + ": no file share answered at " + mServer;
+        return getResultText(result) + ": the file share at " + mServer +
+               " refused: " + brix::PeerText::clean(refusal, MAX_CAUSE_SIZE);
+    }
     if (result == brix::FileShare::RESULT_FILE_TOO_LARGE)
         return "larger than the " + std::to_string(Level::MAX_FILE_SIZE) + " bytes a level may have";
     return getResultText(result);

@@ -24,7 +24,8 @@ class Level;
 // name, and takes that level's light and sound maps away, only when it is a level the game
 // loads and plays (Level::loadPlayableTree); otherwise it is deleted and the player's level and
 // maps stay. Each outcome is told in one short line: the file, what happened and why (a limit
-// with its value, a refusal with its cause). The listing's names, titles and authors come from strangers:
+// with its value, a refusal with its cause, a share that turned the session down with its
+// reply). The listing's names, titles and authors come from strangers:
 // they are shown and logged cleaned (PeerText), a name and a title each in its own column of the row. Main
 // thread only.
 class FileShareBrowser : public ListBrowser

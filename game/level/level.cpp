@@ -270,13 +270,16 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
     {
         if (count == MAX_POINTS)
             return refuse("more than the " + std::to_string(MAX_POINTS) + " points a level may have");
+        // Counted no further than one past the limit.
         unsigned positions = 0;
-        for (const brix::XMLElement* position = point->getChild("position"); position;
+        for (const brix::XMLElement* position = point->getChild("position");
+             position && positions <= LevelPoint::MAX_POSITIONS;
              position = point->getNextChild(position, "position"))
-            if (++positions > LevelPoint::MAX_POSITIONS)
-                return refuse("point " + std::to_string(count) + " (" +
-                              LevelPoint::quote(point->getValue("name", "")) + ") has more than the " +
-                              std::to_string(LevelPoint::MAX_POSITIONS) + " positions a point may have");
+            ++positions;
+        std::string cause;
+        if (!LevelPoint::checkPositionLimit(positions, cause))
+            return refuse("point " + std::to_string(count) + " (" +
+                          LevelPoint::quote(point->getValue("name", "")) + "): " + cause);
     }
     return true;
 }
@@ -306,12 +309,15 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
 {
     if (point.positions.empty())
         error = "Level point definition without position(s)";
-    else if (point.positions.size() > LevelPoint::MAX_POSITIONS)
-        error = "more than " + std::to_string(LevelPoint::MAX_POSITIONS) + " positions";
+    else if (!LevelPoint::checkPositionLimit(point.positions.size(), error))
+        return false;
     else if (point.type == LevelPoint::TYPE_BLOCK && !getBlock(point.name))
         error = "Reference to non-existing level block " + LevelPoint::quote(point.name);
     else if (point.type == LevelPoint::TYPE_ENTITY && point.name.empty())
         error = "Level entity point with no name";
+    // The match start creates the level's entities from their prototypes.
+    else if (point.type == LevelPoint::TYPE_ENTITY && mEntityQuery && !mEntityQuery->hasPrototype(point.name))
+        error = "Reference to non-existing entity " + LevelPoint::quote(point.name);
     else
         return true;
     return false;
@@ -589,22 +595,21 @@ bool Level::hides(const Ogre::Vector3& from, const Ogre::Vector3& to) const
 {
     if (!mBody)
         return false;
-    auto drawn = [this](const brix::TTraceContact& hit)
-    { return hit.movable == mBody && hit.triangle < mFirstDepthWallTriangle; };
+    auto depthWall = [this](const brix::TTraceContact& hit)
+    { return hit.movable == mBody && hit.triangle >= mFirstDepthWallTriangle; };
     brix::TTraceContact hit;
     if (mSimulator->traceRay(from, to, &hit, nullptr) != mBody)
         return false;
-    if (drawn(hit))
+    if (!depthWall(hit))
         return true;
-    // A depth wall came first: the nearest thing beyond it decides. The hits come in no
-    // particular order.
+    // A depth wall came first: the first thing beyond the walls decides. The hits come nearest
+    // first.
     mRayHits.clear();
     mSimulator->traceRayAll(from, to, mRayHits);
-    const brix::TTraceContact* nearest = nullptr;
     for (const brix::TTraceContact& each : mRayHits)
-        if ((each.movable != mBody || drawn(each)) && (!nearest || each.distance < nearest->distance))
-            nearest = &each;
-    return nearest && drawn(*nearest);
+        if (!depthWall(each))
+            return each.movable == mBody;
+    return false;
 }
 
 void Level::createScene()

@@ -145,13 +145,14 @@ public:
                          bool* overLimit = nullptr);
     // The one rule for a level file from outside (a shared level, a file in the level folders,
     // a level a host sends): loadTree, then every point read and checked as load reads it, so
-    // that what passes is a level load takes and the game plays. False with the cause, the
+    // that what passes is a level load and the match start take. False with the cause, the
     // point named by its index in the file; overLimit as for loadTree.
     bool loadPlayableTree(const std::string& path, brix::XMLElement& root, std::string& error,
                           bool* overLimit = nullptr) const;
-    // False, with the cause, for a point the level cannot hold: no positions or more than
-    // LevelPoint::MAX_POSITIONS, a block the catalogue lacks or an entity without a prototype
-    // name.
+    // False, with the cause, for a point the level cannot hold or the match start would refuse:
+    // no positions or more than LevelPoint::MAX_POSITIONS, a block the catalogue lacks, an
+    // entity without a prototype name or, once the game world answers the level's entity
+    // queries, with the name of no prototype. Load, loadPlayableTree and save all check so.
     bool checkPoint(const LevelPoint& point, std::string& error) const;
     // Appends every block name in name order.
     virtual void getBlockNames(std::vector<std::string>& names) const;
@@ -186,7 +187,9 @@ public:
     bool hasSoundMap() const { return mSoundMap.getWidth() != 0; }
     // True while the level shows a light map of its own rather than the default one.
     bool hasLightMap() const { return mLightMap.getWidth() != 0; }
-    // Tells the level what its traces hit; null (the default) lets no entity take decals.
+    // Tells the level what its traces hit and which prototypes exist; null (the default) lets no
+    // entity take decals and leaves the prototype names of entity points unchecked (a tool or
+    // a test without a game world).
     void setEntityQuery(const LevelEntityQuery* query) { mEntityQuery = query; }
 
     // True when the level's file is a shipped one whose checksum no longer matches.

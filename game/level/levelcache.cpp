@@ -67,6 +67,7 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry) const
     entry.file = path;
     entry.flags = 0;
     entry.modificationTime = 0;
+    entry.size = 0;
     if (const brix::XMLElement* points = root.getChild("points"))
         for (const brix::XMLElement* point = points->getChild("point"); point;
              point = points->getNextChild(point, "point"))
@@ -107,6 +108,7 @@ void LevelCache::update()
         const std::string archive = info.archive->getName();
         const std::string path = archive + "/" + info.filename;
         const uint64_t time = static_cast<uint64_t>(info.archive->getModifiedTime(info.filename));
+        const uint64_t size = static_cast<uint64_t>(info.uncompressedSize);
         found.insert(path);
         brix::Log::debug("Found level '%s' in '%s'", name.c_str(), path.c_str());
 
@@ -118,17 +120,20 @@ void LevelCache::update()
             if (!scanLevelFile(path, entry))
                 continue;
             entry.modificationTime = static_cast<unsigned>(time);
+            entry.size = static_cast<unsigned>(size);
             if (archive == BUILTIN_ARCHIVE)
                 entry.flags |= FLAG_BUILTIN;
             mEntries[name] = entry;
             changed = true;
         }
-        else if (cached->second.file == path && uint64_t(cached->second.modificationTime) != time)
+        else if (cached->second.file == path &&
+                 (uint64_t(cached->second.modificationTime) != time || uint64_t(cached->second.size) != size))
         {
             brix::Log::info("Updating cached information for level '%s'", name.c_str());
             if (scanLevelFile(path, cached->second))
             {
                 cached->second.modificationTime = static_cast<unsigned>(time);
+                cached->second.size = static_cast<unsigned>(size);
                 if (archive == BUILTIN_ARCHIVE)
                     cached->second.flags |= FLAG_BUILTIN;
             }
@@ -182,6 +187,7 @@ bool LevelCache::load(const std::string& path)
         entry.flags = readNumber(*level, "flags");
         entry.checksum = readNumber(*level, "checksum");
         entry.modificationTime = readNumber(*level, "modificationtime");
+        entry.size = readNumber(*level, "size");
         mEntries.emplace(level->getValue("name", ""), entry);
     }
     brix::Log::info("Loaded level cache (%s) with %d levels", path.c_str(),
@@ -205,6 +211,7 @@ void LevelCache::save(const std::string& path) const
         writeNumber(*level, "flags", entry.flags);
         writeNumber(*level, "checksum", entry.checksum);
         writeNumber(*level, "modificationtime", entry.modificationTime);
+        writeNumber(*level, "size", entry.size);
     }
     if (root.save(path, true) < 0)
         brix::Log::error("Level cache (%s) saving failed: %s", path.c_str(),

@@ -17,7 +17,7 @@ public:
     // The cache file's "version"; any other value rejects the file, and the next update scans
     // every level again. Raised whenever the rules for what the cache takes in change, so that
     // no entry kept under older rules stays; it is not the application's version.
-    static constexpr unsigned VERSION = 0x01040202;
+    static constexpr unsigned VERSION = 0x01040203;
     static const char* const FILE_NAME;
     // The resource group searched, and the archive name of the built-in levels in it.
     static const char* const RESOURCE_GROUP;
@@ -38,8 +38,10 @@ public:
         std::string file;
         std::string next;
         unsigned flags = 0;
-        // Low 32 bits of the archive's modification time of the file.
+        // Low 32 bits of the archive's modification time of the file, in seconds, and the
+        // file's size: a file rewritten within the same second mostly changes its size.
         unsigned modificationTime = 0;
+        unsigned size = 0;
         unsigned checksum = 0;
     };
 
@@ -51,8 +53,9 @@ public:
     LevelCache(const LevelCache&) = delete;
     LevelCache& operator=(const LevelCache&) = delete;
 
-    // Rescans the resource group: adds new levels, rescans changed ones, drops missing and
-    // unreadable ones, and saves the cache when anything changed.
+    // Rescans the resource group: adds new levels, rescans changed ones (another modification
+    // time or size), drops missing and unreadable ones, and saves the cache when anything
+    // changed.
     void update();
     // False, with the cause logged, for an unreadable file or another version; entries read
     // before are kept.
@@ -71,8 +74,8 @@ public:
     // Appends, in name order, every level whose flags AND mask equal the value.
     void getLevelNames(std::vector<std::string>& names, unsigned value, unsigned mask) const;
 
-    // Reads one level file's header into the entry (modification time 0, built-in flag only
-    // from its "builtin" element). False, logged, when the file is not one the level loads and
+    // Reads one level file's header into the entry (modification time and size 0, built-in flag
+    // only from its "builtin" element). False, logged, when the file is not one the level loads and
     // plays (Level::loadPlayableTree): the cache lists only such levels.
     bool scanLevelFile(const std::string& path, Entry& entry) const;
 

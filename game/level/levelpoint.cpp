@@ -68,6 +68,14 @@ std::string LevelPoint::quote(const std::string& text)
     return "'" + brix::PeerText::clean(cleaned, MAX_QUOTE_SIZE) + "...'";
 }
 
+bool LevelPoint::checkPositionLimit(std::size_t count, std::string& error)
+{
+    if (count <= MAX_POSITIONS)
+        return true;
+    error = "more than the " + std::to_string(MAX_POSITIONS) + " positions a point may have";
+    return false;
+}
+
 bool LevelPoint::isInsideWorld(const Ogre::Vector3& position)
 {
     return isFinite(position) && std::abs(position.x) <= WORLD_EXTENT.x &&

@@ -2,6 +2,7 @@
 #include <OgreQuaternion.h>
 #include <OgreVector.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,10 @@ struct LevelPoint
     // stranger, and the message may be shown.
     static std::string quote(const std::string& text);
 
+    // False, with the refusal every reader and the writer of levels give, for more than
+    // MAX_POSITIONS positions.
+    static bool checkPositionLimit(std::size_t count, std::string& error);
+
     // True when the position is a finite one inside WORLD_EXTENT.
     static bool isInsideWorld(const Ogre::Vector3& position);
     // The nearest position inside WORLD_EXTENT: a finite position beyond it is brought to its edge.
@@ -78,9 +83,9 @@ struct LevelPoint
     // orientation (identity when missing, malformed, non-finite or of no length; otherwise made
     // unit length), name, state and value. Returns false, with the cause in the error text, for
     // a type that is not one of the three words or a point without positions; the record is
-    // then partial. The count of positions is the reader's limit (Level::loadTree). Values read
-    // in place of what the file holds are described in the repairs text, which names the point
-    // by its index in the file.
+    // then partial. Any count of positions is read: the level's readers and its writer hold it
+    // to checkPositionLimit. Values read in place of what the file holds are described in the
+    // repairs text, which names the point by its index in the file.
     bool read(const brix::XMLElement& element, unsigned index, std::string& error, std::string& repairs);
     // Appends the point's children in file order; only what its type uses is written.
     void write(brix::XMLElement& element) const;

@@ -179,17 +179,6 @@ int PlayerManager::getTimeBonus() const
     return bonus < TIME_BONUS ? static_cast<int>(bonus) : TIME_BONUS;
 }
 
-bool PlayerManager::checkEntityReferences() const
-{
-    for (const LevelPoint& point : mLevel->getPoints())
-        if (point.type == LevelPoint::TYPE_ENTITY && !mEntities->getPrototype(point.name))
-        {
-            brix::Log::error("Reference to non-existing entity '%s'", point.name.c_str());
-            return false;
-        }
-    return true;
-}
-
 bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer,
                                bool editorPreview)
 {
@@ -200,7 +189,7 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
     const bool held = mLevel->getName() == level;
     try
     {
-        if (!held && (!mLevel->load(level, false) || !checkEntityReferences()))
+        if (!held && !mLevel->load(level, false))
         {
             brix::Log::error("Level '%s' loading failed", level.c_str());
             mLevel->clear();

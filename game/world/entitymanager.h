@@ -182,6 +182,7 @@ public:
 
     // The flags of the entity that a physics movable carries as user data.
     unsigned getEntityFlags(const void* userData) const override;
+    bool hasPrototype(const std::string& name) const override { return getPrototype(name) != nullptr; }
 
     // 16-bit tick order: a is after b when (a - b) lies in 1..32767.
     static bool isTickAfter(uint16_t a, uint16_t b)

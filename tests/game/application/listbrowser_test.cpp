@@ -4,6 +4,7 @@
 #include "game/level/level.h"
 #include "network/networkserver.h"
 
+#include "support/game/gameworld.h"
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
 #include "support/loopback.h"
@@ -14,9 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +29,7 @@ namespace
 {
 using game::FileShareBrowser;
 using game::ListBrowser;
+using test::ScriptedServer;
 
 // What the page listener was told, call by call.
 struct Pages : public ListBrowser::PageListener
@@ -90,6 +95,15 @@ std::string start(const char* name)
 {
     return std::string("<point><type>special</type><position>0 0 0</position><name>") + name +
            "</name></point>";
+}
+
+// A multiplayer start with as many positions as given, as a level file holds it.
+std::string route(unsigned int positions)
+{
+    std::string point = "<point><type>special</type>";
+    while (positions-- > 0)
+        point += "<position>0 0 0</position>";
+    return point + "<name>mpstart</name></point>";
 }
 
 const std::string SINGLE = "<level><title>Red Canyon</title><author>Ann Lee</author><points>" +
@@ -169,6 +183,9 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                     "e</author><points><point><name>mpstart</name></point></points></level>\n");
     test::TempDir local;
     test::LevelWorld world;
+    // The game world tells the level which prototypes exist, as in the game.
+    test::GameWorld entities(world);
+    entities.loadEntities();
 
     FileShareBrowser browser(0, 8, 10);
     browser.initialize(service.server(), local.path(), nullptr, world.level());
@@ -238,6 +255,20 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
                   std::find(errors.begin(), errors.end(), "E Data of more than 2097152 bytes refused"));
     }
     EXPECT_EQ(largest, test::readFile(local.file("vast.xml")));
+    // A download that fails right after one refused for its size is told for what it is.
+    {
+        test::LogCapture log;
+        ASSERT_TRUE(browser.download("vast.xml"));
+        EXPECT_TRUE(
+            toldUntil(browser, log,
+                      "I File 'vast.xml' download failed (larger than the 2097152 bytes a level may have)"));
+        struct stat folder;
+        ASSERT_EQ(0, stat(service.levels().c_str(), &folder));
+        ASSERT_EQ(0, chmod(service.levels().c_str(), 0));
+        ASSERT_TRUE(browser.download("canyon.xml"));
+        EXPECT_TRUE(toldUntil(browser, log, "I File 'canyon.xml' download failed (File operation error)"));
+        ASSERT_EQ(0, chmod(service.levels().c_str(), folder.st_mode & 07777));
+    }
     std::remove((service.levels() + "/vast.xml").c_str());
 
     // A level of as many points as the game reads replaces the player's own of that name, also
@@ -291,7 +322,12 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
          "not a level the game can play: point 1: Unsupported level point type '" +
              std::string(game::LevelPoint::MAX_QUOTE_SIZE, 't') + "...'"},
         {BOTH.substr(0, BOTH.size() / 2),
-         "not a level the game can play: Unexpected end of source data at /level/points/point"}};
+         "not a level the game can play: Unexpected end of source data at /level/points/point"},
+        {"<level><points>" + start("mpstart") + "<point><type>entity</type><position>0 0 0</position>" +
+             "<name>ghost</name></point></points></level>\n",
+         "not a level the game can play: point 1: Reference to non-existing entity 'ghost'"},
+        {"<level><points>" + route(game::LevelPoint::MAX_POSITIONS + 1) + "</points></level>\n",
+         "level too large for the game: point 0 ('mpstart'): more than the 64 positions a point may have"}};
     for (const auto& level : unplayable)
     {
         test::writeFile(service.levels() + "/own.xml", level.first);
@@ -303,17 +339,20 @@ TEST(FileShareBrowser, ListsFiltersDownloadsAndUploadsSharedLevels)
         EXPECT_EQ("sound", test::readFile(local.file("own_soundmap.png")));
         EXPECT_FALSE(brix::File::fileExists(local.file("own.xml.download")));
     }
-    // One the game plays does, and the maps of the level it replaces go with that level; a
-    // refresh asked for while it runs waits for it and reports it, and a download asked for
-    // while the listing runs shows the listing first.
-    test::writeFile(service.levels() + "/own.xml", BOTH);
+    // One the game plays does, a point of as many positions as the game reads among its points,
+    // and the maps of the level it replaces go with that level; a refresh asked for while it
+    // runs waits for it and reports it, and a download asked for while the listing runs shows
+    // the listing first.
+    const std::string farthest = "<level><title>Far</title><points>" + start("spstart") +
+                                 route(game::LevelPoint::MAX_POSITIONS) + "</points></level>\n";
+    test::writeFile(service.levels() + "/own.xml", farthest);
     ASSERT_TRUE(browser.download("own.xml"));
     browser.refresh();
     EXPECT_EQ(6u, transfers.downloaded.size());
     ASSERT_TRUE(browser.download("canyon.xml"));
     EXPECT_NE(ListBrowser::STATE_REFRESHING, browser.getListState());
     finishTransfer(browser, transfers, 7);
-    EXPECT_EQ(BOTH, test::readFile(local.file("own.xml")));
+    EXPECT_EQ(farthest, test::readFile(local.file("own.xml")));
     EXPECT_EQ((std::set<std::string>{"canyon.xml", "crowd.xml", "index", "own.xml", "vast.xml"}),
               filesIn(local.path()));
     EXPECT_TRUE(listUntil(browser, 5));
@@ -369,6 +408,40 @@ TEST(FileShareBrowser, FailedListingEmptiesTheListAndNamesTheCause)
     EXPECT_EQ(ListBrowser::STATE_FAILED, browser.getListState());
     EXPECT_EQ(ListBrowser::STATE_FAILED, pages.reports.back().second);
     EXPECT_EQ(0u, browser.getItemCount());
+
+    // A share that answers and turns the session down is told apart, with its reply cleaned; once
+    // it is gone, the next listing says so.
+    const std::pair<ScriptedServer::Script, std::string> refusals[] = {
+        {[](int control) { ScriptedServer::send(control, "421 Too\x1b[2J many\xe2\x80\xae users\r\n"); },
+         "421 Too[2J many users"},
+        {[](int control)
+         {
+             ScriptedServer::send(control, "220 Ready\r\n");
+             ScriptedServer::readLine(control);
+             ScriptedServer::send(control, "331 Password\r\n");
+             ScriptedServer::readLine(control);
+             ScriptedServer::send(control, "530 Login incorrect.\r\n");
+             ScriptedServer::readAvailable(control, 300);
+         },
+         "530 Login incorrect."}};
+    for (const auto& refusal : refusals)
+    {
+        auto share = std::make_unique<ScriptedServer>(refusal.first);
+        const std::string address = share->address();
+        FileShareBrowser refused(0, 8, 10);
+        refused.initialize(address, local.path(), nullptr, world.level());
+        test::LogCapture told;
+        refused.refresh();
+        EXPECT_TRUE(toldUntil(refused, told,
+                              "I Shared file listing failed (Server connection error: the file share at " +
+                                  address + " refused: " + refusal.second + ")"));
+        share.reset();
+        refused.refresh();
+        EXPECT_TRUE(
+            toldUntil(refused, told,
+                      "I Shared file listing failed (Server connection error: no file share answered at " +
+                          address + ")"));
+    }
 
     EXPECT_EQ("Operation successful", FileShareBrowser::getResultText(brix::FileShare::RESULT_SUCCESS));
     EXPECT_EQ("Server connection error",

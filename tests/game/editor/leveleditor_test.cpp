@@ -536,7 +536,7 @@ TEST(LevelEditor, KeepsPointsItCannotShowThroughASave)
     EditorRig rig;
     test::LevelBuilder builder;
     builder.smallRoom().title("Kept").entity("ghost", Ogre::Vector3(1.0f, 1.0f, 0.0f));
-    builder.entity("nonesuch", Ogre::Vector3(2.0f, 1.0f, 0.0f), "open");
+    builder.entity("pistol", Ogre::Vector3(2.0f, 1.0f, 0.0f), "open");
     builder.special("hint", Ogre::Vector3(3.0f, 1.0f, 0.0f), "Jump!");
     ASSERT_TRUE(rig.levelWorld().load(builder, "kept"));
     const size_t pointCount = rig.level().getPoints().size();
@@ -554,7 +554,7 @@ TEST(LevelEditor, KeepsPointsItCannotShowThroughASave)
     EXPECT_EQ(points[pointCount - 3].name, "hint");
     EXPECT_EQ(points[pointCount - 3].value, "Jump!");
     EXPECT_EQ(points[pointCount - 2].name, "ghost");
-    EXPECT_EQ(points[pointCount - 1].name, "nonesuch");
+    EXPECT_EQ(points[pointCount - 1].name, "pistol");
     EXPECT_EQ(points[pointCount - 1].state, "open");
     EXPECT_EQ(points[pointCount - 1].getPosition(), Ogre::Vector3(2.0f, 1.0f, 0.0f));
 

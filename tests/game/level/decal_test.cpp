@@ -18,6 +18,7 @@ class FixedFlags : public game::LevelEntityQuery
 public:
     unsigned flags = 0;
     unsigned getEntityFlags(const void*) const override { return flags; }
+    bool hasPrototype(const std::string&) const override { return true; }
 };
 
 class LevelDecals : public testing::Test

@@ -1,3 +1,4 @@
+#include "support/game/gameworld.h"
 #include "support/game/levelbuilder.h"
 #include "support/game/levelworld.h"
 #include "support/logcapture.h"
@@ -10,6 +11,7 @@
 #include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
+#include "game/multiplayer/playermanager.h"
 #include "toolkit/file.h"
 #include "toolkit/xmlelement.h"
 
@@ -138,8 +140,15 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         // A stranger's long name is quoted short.
         {"<point><type>" + std::string(1024, 'd') + "</type><position>0 0 0</position></point>",
          "Unsupported level point type '" + std::string(game::LevelPoint::MAX_QUOTE_SIZE, 'd') + "...'"},
+        {"<point><type>entity</type><position>0 0 0</position><name>ghost</name></point>",
+         "Reference to non-existing entity 'ghost'"},
     };
     test::LevelWorld world;
+    // The game world tells the level which prototypes exist, and the match start is the host's.
+    test::GameWorld entities(world);
+    entities.loadEntities();
+    game::PlayerManager players;
+    players.initialize(&entities.events(), nullptr, &world.level(), &entities.entities(), nullptr);
     for (const TCase& bad : cases)
     {
         SCOPED_TRACE(bad.error);
@@ -156,6 +165,13 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_FALSE(world.level().getLevelCache()->hasLevel("bad"));
         EXPECT_TRUE(contains(log.errors(), "E Error loading level file '" + world.userLevelFile("bad") +
                                                "': point 1: " + bad.error));
+        // Nor does the match start take it, for the same cause, from a listed level's file that has
+        // come to hold it since the last scan.
+        test::writeFile(world.userLevelFile("good"), test::readFile(world.userLevelFile("bad")));
+        world.level().clear();
+        EXPECT_FALSE(players.startMatch("good", 0, false, false));
+        EXPECT_TRUE(contains(log.errors(), "E " + bad.error));
+        EXPECT_TRUE(contains(log.errors(), "E Level 'good' loading failed"));
         const game::Level& level = world.level();
         EXPECT_EQ("", level.getName());
         EXPECT_EQ("", level.getTitle());
@@ -215,7 +231,8 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
         EXPECT_EQ(limit.second, level.getLevelCache()->hasLevel(name));
     }
 
-    // Written at the limits; one point or position past them, not written.
+    // Written at the limits; one point or position past them, not written. The readers and the
+    // writer word the position limit alike.
     ASSERT_TRUE(world.load("limit0"));
     level.getPoints()[0].positions.assign(route, Ogre::Vector3::UNIT_X);
     EXPECT_TRUE(level.save());
@@ -223,7 +240,12 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
     EXPECT_FALSE(level.save());
     level.getPoints().pop_back();
     level.getPoints()[0].positions.push_back(Ogre::Vector3::UNIT_X);
-    EXPECT_FALSE(level.save());
+    const std::string tooMany = "point 0 ('lift'): more than the 64 positions a point may have";
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(level.save());
+        EXPECT_TRUE(contains(log.errors(), "E Error saving level '" + level.getFileName() + "': " + tooMany));
+    }
     // A file of the largest size is written and read; one byte more keeps the file as it was.
     level.getPoints().assign(1, level.getPoints()[1]);
     level.setTitle(std::string(100, 'x'));
@@ -248,6 +270,15 @@ TEST(Level, TakesALevelExactlyAtEachLimitAndNoneOnePast)
                                            "': 4294967297 bytes, more than the 2097152 a level may have"));
     level.updateLevelCache();
     EXPECT_FALSE(level.getLevelCache()->hasLevel("limit0"));
+    // A listed level whose file came to hold a position too many since: load and the cache's
+    // scan refuse it in the writer's words.
+    const std::string route2 = world.userLevelFile("limit2");
+    test::writeFile(route2, points(1, route + 1));
+    EXPECT_FALSE(level.load("limit2", false));
+    level.updateLevelCache();
+    EXPECT_FALSE(level.getLevelCache()->hasLevel("limit2"));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level '" + route2 + "': " + tooMany));
+    EXPECT_TRUE(contains(log.errors(), "E Error loading level file '" + route2 + "': " + tooMany));
 }
 
 TEST(Level, ReadsWhatAHandWrittenFileLeavesOut)
@@ -428,6 +459,53 @@ TEST(Level, BuildsABodyThatHoldsCratesOnTheFloorAndInsideTheDepth)
     EXPECT_FALSE(world.simulator().hasTemplate(game::Level::LEVEL_BODY));
     EXPECT_EQ(nullptr,
               world.simulator().traceRay(Ogre::Vector3(0, 3, 0), Ogre::Vector3(0, 3, 5), &contact, nullptr));
+}
+
+// What the level draws hides what stands behind it; the invisible depth walls do not, and past
+// them the first thing met decides. Each ray is judged on its own hits.
+TEST(Level, HidesWhatItsBlocksStandBeforeButNotWhatOnlyItsDepthWallsDo)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    // Cubes as deep as the walkway: one in the play plane, and two beyond the far depth wall,
+    // the second behind a crate.
+    builder.block("techcube", Ogre::Vector3(0, 0, 0))
+        .block("techcube", Ogre::Vector3(4, 0, -5))
+        .block("techcube", Ogre::Vector3(8, 0, -5));
+    ASSERT_TRUE(world.load(builder, "cubes", true));
+    const game::Level& level = world.level();
+    addCrateTemplate(world.simulator());
+    dropCrate(world.simulator(), Ogre::Vector3(8, 0, -2.5f));
+
+    // Seen from before the near wall, which faces the play plane and so lets the view through.
+    const struct
+    {
+        const char* what;
+        float x;
+        bool hidden;
+    } views[] = {
+        {"a cube in the play plane", 0, true},
+        {"a cube beyond the far wall", 4, true},
+        {"nothing beyond the far wall", 12, false},
+        {"a crate before a cube beyond the far wall", 8, false},
+    };
+    for (const auto& view : views)
+        EXPECT_EQ(view.hidden, level.hides(Ogre::Vector3(view.x, 0, 5), Ogre::Vector3(view.x, 0, -5)))
+            << view.what;
+
+    // Every triangle of the blocks hides, seen from its front; no triangle of the walls does.
+    const std::vector<Ogre::Vector3>& mesh =
+        world.simulator().getTemplate(game::Level::LEVEL_BODY)->getShape(0).points;
+    const size_t walls = mesh.size() / 3 - 4;
+    for (size_t triangle = 0; triangle < mesh.size() / 3; ++triangle)
+    {
+        const Ogre::Vector3 &a = mesh[3 * triangle], &b = mesh[3 * triangle + 1], &c = mesh[3 * triangle + 2];
+        const Ogre::Vector3 normal = (b - a).crossProduct(c - a);
+        if (normal.length() < 1e-6f)
+            continue;
+        const Ogre::Vector3 middle = (a + b + c) / 3.0f, front = normal.normalisedCopy() * 0.2f;
+        EXPECT_EQ(triangle < walls, level.hides(middle + front, middle - front)) << triangle;
+    }
 }
 
 TEST(Level, GivesALevelWithoutBlocksABoxAroundTheOrigin)

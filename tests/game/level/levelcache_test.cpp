@@ -91,7 +91,7 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 {
     test::TempDir user;
     test::writeFile(user.file("levels.xml"),
-                    "<levels><version>17039874</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
+                    "<levels><version>17039875</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
                     "</title><file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
                     "<modificationtime>7</modificationtime></level></levels>");
     brix::Simulator simulator(false, 0.0125f);
@@ -109,16 +109,16 @@ TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
     // The older cache was written under the rules before: it lists a level the game does not
     // play (a point of no known type) whose file has not changed since.
     for (std::string content :
-         {"<levels><version>17039873</version><level><name>odd</name><file>FILE</file>"
+         {"<levels><version>17039874</version><level><name>odd</name><file>FILE</file>"
           "<flags>2</flags><modificationtime>1000000</modificationtime></level></levels>",
-          "<levels><version>17039874</version><level><name>broken</level></levels>"})
+          "<levels><version>17039875</version><level><name>broken</level></levels>"})
     {
         test::LevelWorld world;
         const std::string path = world.userDirectory() + "/levels.xml", odd = world.userLevelFile("odd");
         test::writeFile(odd, "<level><points><point><type>portal</type><position>0 0 0</position>"
                              "<name>mpstart</name></point></points></level>");
         setFileTime(odd, 1000000);
-        const bool older = content.find("17039873") != std::string::npos;
+        const bool older = content.find("17039874") != std::string::npos;
         if (older)
             content.replace(content.find("FILE"), 4, odd);
         test::writeFile(path, content);
@@ -129,7 +129,7 @@ TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
         if (older)
         {
             EXPECT_TRUE(contains(log.errors(),
-                                 "E Level cache (" + path + ") version mismatch (01040201 vs 01040202)"));
+                                 "E Level cache (" + path + ") version mismatch (01040202 vs 01040203)"));
         }
         cache.update();
         EXPECT_TRUE(cache.hasLevel("sp01"));
@@ -151,16 +151,21 @@ TEST(LevelCache, RescansTouchedLevelsAndDropsMissingOnes)
     world.level().updateLevelCache();
     const unsigned firstChecksum = cache.getChecksum("mine");
 
-    // New content under the old time is not looked at.
-    ASSERT_TRUE(test::LevelBuilder(builder).title("Second").save(world.level(), "mine"));
+    // New content of the same size under the old time is not looked at.
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Fifth").save(world.level(), "mine"));
     setFileTime(file, 1000000);
     world.level().updateLevelCache();
     EXPECT_EQ("First", cache.getTitle("mine"));
     // A new time is.
     setFileTime(file, 2000000);
     world.level().updateLevelCache();
-    EXPECT_EQ("Second", cache.getTitle("mine"));
+    EXPECT_EQ("Fifth", cache.getTitle("mine"));
     EXPECT_NE(firstChecksum, cache.getChecksum("mine"));
+    // So is a file rewritten within the same second to another size.
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Second").save(world.level(), "mine"));
+    setFileTime(file, 2000000);
+    world.level().updateLevelCache();
+    EXPECT_EQ("Second", cache.getTitle("mine"));
 
     // A file that no longer reads is dropped, and so is a deleted one; the cache file follows.
     test::writeFile(file, "<level><title>broken</level>");

@@ -57,7 +57,6 @@ MatchGround::MatchGround()
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
     groups.addResourceLocation(DATA_FOLDER, "FileSystem", game::Block::MESH_GROUP);
     groups.createResourceGroup(game::Level::RESOURCE_GROUP);
-    groups.addResourceLocation(game::Level::LEVEL_FOLDER, "FileSystem", game::Level::RESOURCE_GROUP);
     groups.createResourceGroup(SKIN_GROUP);
     std::ifstream script(std::string(DATA_FOLDER) + "/human.material");
     const std::string keyword = "material ";

@@ -37,9 +37,10 @@ namespace test
 {
 // What every peer of a networked match in one process shares, headless: one OGRE root, the
 // content pack's meshes, the materials of the content's human (untextured, in a group of their own
-// as the game's are not in OGRE's default group), and the resource group "levels" over the
-// built-in levels, to which each peer adds its own level folder. Make it before the peers and
-// drop it after them.
+// as the game's are not in OGRE's default group), and the resource group "levels", to which each
+// peer adds its own level folder. The built-in levels are left out: they name prototypes the
+// peers' definitions lack, so no peer would play them. Make it before the peers and drop it
+// after them.
 class MatchGround
 {
 public:
