@@ -712,7 +712,7 @@ void LevelEditor::saveLevel()
 
     storeLevelPoints();
     if (mLevel->save())
-        message("Level '" + mLevel->getName() + "' succesfully saved");
+        message("Level '" + mLevel->getName() + "' successfully saved");
     else
         message("Level file saving failed!");
 }

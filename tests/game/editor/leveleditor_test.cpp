@@ -195,7 +195,7 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
     editor.saveLevel();
     EXPECT_EQ(rig.messages(),
               unblanked({"Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'built' succesfully saved"}));
+                         "Level 'built' successfully saved"}));
 
     editor.newLevel("other");
     EXPECT_TRUE(rig.elements().empty());
@@ -422,7 +422,7 @@ TEST(LevelEditor, KeepsEveryPositionInsideTheWorldThroughDragsKeysAndASave)
     EXPECT_EQ(rig.elements(), (Lines{"crate@-250.0,-249.5,-100.0", "crate@0.0,-246.5,-100.0"}));
 
     rig.editor().saveLevel();
-    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' succesfully saved"));
+    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' successfully saved"));
     ASSERT_TRUE(rig.levelWorld().load("edge"));
     EXPECT_EQ(rig.level().getRepairCount(), 0u);
     EXPECT_EQ(rig.level().getPoints().at(0).getPosition(), Ogre::Vector3(-250.0f, -249.5f, -100.0f));
@@ -498,7 +498,7 @@ TEST(LevelEditor, SavingWarnsInOrderAndStillSaves)
                          "Warning: Too many dynamic entities in level!",
                          "Warning: Dynamic entities outside outer walls!", "Warning: No title set for level!",
                          "Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'busy' succesfully saved"}));
+                         "Level 'busy' successfully saved"}));
 
     // 150 dynamic entities, on the edge of the walls, with only a multiplayer start.
     test::LevelBuilder calm;
@@ -513,7 +513,7 @@ TEST(LevelEditor, SavingWarnsInOrderAndStillSaves)
     rig.editor().saveLevel();
     EXPECT_EQ(rig.messages(),
               unblanked({"Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'calm' succesfully saved"}));
+                         "Level 'calm' successfully saved"}));
 
     // A dynamic entity just outside in y is caught; a failed write is told as such.
     rig.press(EditorRig::SPACE);
@@ -788,7 +788,7 @@ TEST(LevelEditor, ShippedLevelsSurviveASaveFromTheEditor)
         ASSERT_TRUE(rig.editor().loadLevel(copy));
         EXPECT_EQ(rig.elements().size(), original.size());
         rig.editor().saveLevel();
-        EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level '" + copy + "' succesfully saved"));
+        EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level '" + copy + "' successfully saved"));
         for (const std::string& line : rig.messages())
             EXPECT_EQ(line.find("Ignored"), std::string::npos) << line;
 
