@@ -1082,7 +1082,10 @@ void LevelEditor::finishDrag()
         applyPick(hits, true, isShiftHeld());
         mSelectionNode->setVisible(false);
     }
-    else if (mDragKind != DRAG_CURSOR)
+    else if (mDragKind == DRAG_CURSOR)
+        // The item carried under the cursor is placed where it is let go, as a click places it.
+        placeElement();
+    else
     {
         mLayer->setSnapGrid(getGrid());
         mLayer->endTransform(true);

@@ -171,8 +171,16 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
                   game::Weapon::GLOW_PARAMETER));
     rig.choose("spstart");
     rig.place(-1.2f, 1.4f);
+    // What is carried from the palette and let go in the level lies there, a marker or a block;
+    // the next one carried is a new one.
+    rig.choose("exit");
+    rig.drag(3.0f, 2.0f);
+    rig.drag(5.0f, 2.0f);
+    rig.choose("techwall");
+    rig.drag(-4.0f, 3.0f);
     const Lines built{"techfloor@-2.0,0.5,0.0", "techfloor@-1.0,0.5,0.0", "techfloor@0.0,0.5,0.0",
-                      "techfloor@1.0,0.5,0.0",  "crate@0.5,0.5,0.0",      "spstart@-1.0,1.5,0.0"};
+                      "techfloor@1.0,0.5,0.0",  "crate@0.5,0.5,0.0",      "spstart@-1.0,1.5,0.0",
+                      "exit@3.0,2.0,0.0",       "exit@5.0,2.0,0.0",       "techwall@-3.5,3.0,0.0"};
     EXPECT_EQ(rig.elements(), built);
 
     withCommand(rig, EditorRig::Z);
