@@ -9,6 +9,7 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "toolkit/peertext.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
@@ -712,7 +713,12 @@ void LevelEditor::saveLevel()
 
     storeLevelPoints();
     if (mLevel->save())
+    {
+        // What the cache holds of the level (its checksum keys the level's scores, a preview's
+        // among them) is the file's as written now.
+        mLevel->getLevelCache()->refresh(mLevel->getName());
         message("Level '" + mLevel->getName() + "' successfully saved");
+    }
     else
         message("Level file saving failed!");
 }

@@ -155,6 +155,14 @@ void LevelCache::update()
         save(brix::File::filePath(mUserDataDirectory, FILE_NAME));
 }
 
+void LevelCache::refresh(const std::string& name)
+{
+    // Found again as a level new to the cache, under the rules every found level passes.
+    if (Ogre::ResourceGroupManager::getSingleton().resourceGroupExists(RESOURCE_GROUP))
+        mEntries.erase(name);
+    update();
+}
+
 bool LevelCache::load(const std::string& path)
 {
     brix::XMLElement root(CACHE_ROOT);

@@ -54,6 +54,9 @@ public:
     // Rescans the resource group: adds new levels, rescans changed ones, drops missing and
     // unreadable ones, and saves the cache when anything changed.
     void update();
+    // Updates with the level read again from its file, whatever its time says: for a level
+    // just written, which may keep the time the cache knows.
+    void refresh(const std::string& name);
     // False, with the cause logged, for an unreadable file or another version; entries read
     // before are kept.
     bool load(const std::string& path);

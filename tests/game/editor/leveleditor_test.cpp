@@ -5,6 +5,7 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "game/multiplayer/player.h"
 #include "game/world/controller.h"
 #include "game/world/entity.h"
@@ -205,9 +206,13 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
               unblanked({"Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
                          "Level 'built' successfully saved"}));
 
+    // The cache has the level as it was written: its scores are keyed by that file's checksum.
+    game::LevelCache::Entry written;
+    ASSERT_TRUE(rig.level().getLevelCache()->scanLevelFile(rig.level().getFileName(), written));
+    EXPECT_EQ(rig.level().getLevelCache()->getChecksum("built"), written.checksum);
+
     editor.newLevel("other");
     EXPECT_TRUE(rig.elements().empty());
-    rig.level().updateLevelCache();
     ASSERT_TRUE(editor.loadLevel("built"));
     EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Loaded level 'built' for editing"));
     EXPECT_EQ(rig.elements(), built);
