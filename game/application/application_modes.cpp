@@ -8,6 +8,7 @@
 #include "game/application/editorcameraview.h"
 #include "game/editor/leveleditor.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -104,6 +105,9 @@ void Application::updateLevel()
     mLevel->updateMapGenerators();
     if (mLevelEditor)
         mLevelEditor->update();
+    // A level the cache took in (downloaded from a host, saved by the editor) is offered at once.
+    if (mLevel->getLevelCache()->getRevision() != mListedLevelRevision)
+        updateLevelLists();
 }
 
 // ---- Game modes ----------------------------------------------------------------------------

@@ -152,7 +152,10 @@ void LevelCache::update()
         changed = true;
     }
     if (changed)
+    {
+        ++mRevision;
         save(brix::File::filePath(mUserDataDirectory, FILE_NAME));
+    }
 }
 
 void LevelCache::refresh(const std::string& name)

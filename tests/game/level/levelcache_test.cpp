@@ -233,7 +233,7 @@ TEST(LevelCache, FlagsEveryLevelOfTheBuiltInFolderBuiltInAlsoAfterARescan)
 }
 
 // A level written anew under the time and size the cache knows is read again when refreshed by
-// name, as the editor does after a save.
+// name, as the editor does after a save, and the cache counts the change.
 TEST(LevelCache, RefreshReadsALevelAgainWhateverItsTimeSays)
 {
     test::LevelWorld world;
@@ -245,7 +245,9 @@ TEST(LevelCache, RefreshReadsALevelAgainWhateverItsTimeSays)
     ASSERT_TRUE(test::LevelBuilder(builder).title("Other").save(world.level(), "mine"));
     setFileTime(file, 1000000);
     LevelCache& cache = *world.level().getLevelCache();
+    const unsigned revision = cache.getRevision();
     cache.refresh("mine");
     EXPECT_EQ("Other", cache.getTitle("mine"));
+    EXPECT_NE(revision, cache.getRevision());
 }
 } // namespace
