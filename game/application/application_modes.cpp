@@ -96,6 +96,8 @@ void Application::detachPreviewPlayer()
 {
     mClients[0]->disconnect();
     mServer->stop();
+    // The preview's results go with it: Escape opens the editor's own page again.
+    mNextMenuPage.clear();
     updateInputMask();
 }
 

@@ -164,7 +164,11 @@ LevelEditor::LevelEditor(Ogre::SceneManager* sceneManager, Ogre::SceneNode* root
     : mSceneManager(sceneManager), mRootNode(rootNode->createChildSceneNode()), mDeveloper(developer),
       mFoundAmbientLight(sceneManager->getAmbientLight())
 {
-    if (brix::InputManager* input = brix::InputManager::getSingletonPtr())
+    // Without an input manager the editor is driven directly and always hears its input; with
+    // one it hears it once its group is enabled, which the registration tells at once.
+    brix::InputManager* input = brix::InputManager::getSingletonPtr();
+    mListening = !input;
+    if (input)
         input->addListener(this, INPUT_GROUP);
 }
 
@@ -477,6 +481,8 @@ void LevelEditor::updateCursor()
     const bool rotating = !mPlacementMode && (mDragKind == DRAG_ROTATE_Z || mDragKind == DRAG_ROTATE_Y ||
                                               (!dragging && isShiftHeld()));
     mCursorEntity->setMaterialName(rotating ? ROTATE_CURSOR_MATERIAL : MOVE_CURSOR_MATERIAL, MESH_GROUP);
+    // The cursor is drawn only while it answers: not over a preview, its results or a menu.
+    mCursorNode->setVisible(mListening && !mPreviewRunning);
     mGridNode->setVisible(!mPreviewRunning && !paletteOpen);
     mPreviewElement->updateDisplay();
 }
@@ -748,7 +754,13 @@ void LevelEditor::restoreHistory(bool redo)
 
 void LevelEditor::onListenerEnable(bool enabled)
 {
-    if (!enabled && mLayer)
+    mListening = enabled;
+    if (!mLayer)
+        return;
+    // Either shows or hides the cursor.
+    if (enabled)
+        updateCursor();
+    else
         cancelDrag();
 }
 
