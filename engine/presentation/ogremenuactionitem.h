@@ -11,6 +11,8 @@ public:
                        const std::string& description, const std::string& targetPage);
 
     void setTitle(const std::string& title);
+    // The page shown after the activation; empty for none.
+    void setTargetPage(const std::string& page) { mTargetPage = page; }
     void setDescription(const std::string& description);
     // Columns for the title's "|"-separated cells, such as "0.4l|0.2r_".
     void setTitleFormat(const std::string& format);

@@ -83,6 +83,6 @@ void OgreOverlayLoadScreen::resourceGroupLoadStarted(const Ogre::String& groupNa
 
 void OgreOverlayLoadScreen::resourceGroupLoadEnded(const Ogre::String& groupName)
 {
-    setStatusText("Intializing application..");
+    setStatusText("Initializing application..");
 }
 } // namespace brix

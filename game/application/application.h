@@ -413,6 +413,8 @@ private:
     bool mHighScoreContinue = false;
     // The shared-level file the preview shows or the upload page offers.
     std::string mSharedLevelFile;
+    // The level cache's revision the level lists were filled from.
+    unsigned int mListedLevelRevision = 0;
     // The browser page's cursor when it last showed a ready list.
     unsigned int mBrowserItemIndex = 0;
     int mBrowserState = ListBrowser::STATE_READY;

@@ -120,11 +120,21 @@ void Application::onEvent(unsigned int id, int a, int b, const std::string& text
             closeMenu(false);
             break;
         }
-        if (mGameMode == MODE_SINGLE_PLAYER && mPlayerManager->getMatchState() == PlayerManager::Complete)
-            endGame();
-        openMenu(mNextMenuPage);
-        mNextMenuPage.clear();
-        break;
+        {
+            const std::string page = mNextMenuPage;
+            // A finished game ends here; a finished preview gives the level back to the editor,
+            // over which its results are shown.
+            if (mPlayerManager->getMatchState() == PlayerManager::Complete)
+            {
+                if (mGameMode == MODE_SINGLE_PLAYER)
+                    endGame();
+                else if (mGameMode == MODE_EDITOR)
+                    mLevelEditor->stopPreview();
+            }
+            openMenu(page);
+            mNextMenuPage.clear();
+            break;
+        }
     case EventDispatcher::MenuChat:
         if (mGameMode != MODE_EDITOR && !mMenu->isVisible())
             openMenu("chat");

@@ -567,6 +567,7 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
 {
     mLevel->updateLevelCache();
     const LevelCache* cache = mLevel->getLevelCache();
+    mListedLevelRevision = cache->getRevision();
     // Flag bits of a cached level: a single-player start, a multiplayer start, built in.
     Ogre::StringVector singlePlayer, multiplayer, editable;
     cache->getLevelNames(singlePlayer, 1, 1);

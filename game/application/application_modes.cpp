@@ -8,6 +8,7 @@
 #include "game/application/editorcameraview.h"
 #include "game/editor/leveleditor.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -95,6 +96,8 @@ void Application::detachPreviewPlayer()
 {
     mClients[0]->disconnect();
     mServer->stop();
+    // The preview's results go with it: Escape opens the editor's own page again.
+    mNextMenuPage.clear();
     updateInputMask();
 }
 
@@ -104,6 +107,9 @@ void Application::updateLevel()
     mLevel->updateMapGenerators();
     if (mLevelEditor)
         mLevelEditor->update();
+    // A level the cache took in (downloaded from a host, saved by the editor) is offered at once.
+    if (mLevel->getLevelCache()->getRevision() != mListedLevelRevision)
+        updateLevelLists();
 }
 
 // ---- Game modes ----------------------------------------------------------------------------

@@ -185,6 +185,12 @@ void Application::showHighScores(const std::string& highScoreName, bool online, 
     brix::OgreMenuPage* page = mMenu->getPage("highscore");
     page->setTitle(std::string(online ? "Online" : "Local") + " high-scores: " + title);
     getActionItem("highscore", "back")->setTitle(continueMode ? "Continue" : "Back");
+    // The results of an editor's preview lead back to the editor, where the level may be
+    // played again with its changes; those of a game lead on to the single-player page.
+    const bool preview = mGameMode == MODE_EDITOR;
+    getActionItem("highscore", "back")->setTargetPage(preview ? "editor" : "sp");
+    setMenuItemState("highscore", "replay",
+                     preview ? brix::OgreMenuItem::STATE_DISABLED : brix::OgreMenuItem::STATE_NORMAL);
     getActionItem("highscore", "switch")->setTitle(online ? "Show local" : "Show online");
 
     std::list<brix::HighScore> scores;

@@ -9,6 +9,7 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "toolkit/peertext.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/entity.h"
@@ -163,7 +164,11 @@ LevelEditor::LevelEditor(Ogre::SceneManager* sceneManager, Ogre::SceneNode* root
     : mSceneManager(sceneManager), mRootNode(rootNode->createChildSceneNode()), mDeveloper(developer),
       mFoundAmbientLight(sceneManager->getAmbientLight())
 {
-    if (brix::InputManager* input = brix::InputManager::getSingletonPtr())
+    // Without an input manager the editor is driven directly and always hears its input; with
+    // one it hears it once its group is enabled, which the registration tells at once.
+    brix::InputManager* input = brix::InputManager::getSingletonPtr();
+    mListening = !input;
+    if (input)
         input->addListener(this, INPUT_GROUP);
 }
 
@@ -476,6 +481,8 @@ void LevelEditor::updateCursor()
     const bool rotating = !mPlacementMode && (mDragKind == DRAG_ROTATE_Z || mDragKind == DRAG_ROTATE_Y ||
                                               (!dragging && isShiftHeld()));
     mCursorEntity->setMaterialName(rotating ? ROTATE_CURSOR_MATERIAL : MOVE_CURSOR_MATERIAL, MESH_GROUP);
+    // The cursor is drawn only while it answers: not over a preview, its results or a menu.
+    mCursorNode->setVisible(mListening && !mPreviewRunning);
     mGridNode->setVisible(!mPreviewRunning && !paletteOpen);
     mPreviewElement->updateDisplay();
 }
@@ -712,7 +719,12 @@ void LevelEditor::saveLevel()
 
     storeLevelPoints();
     if (mLevel->save())
-        message("Level '" + mLevel->getName() + "' succesfully saved");
+    {
+        // What the cache holds of the level (its checksum keys the level's scores, a preview's
+        // among them) is the file's as written now.
+        mLevel->getLevelCache()->refresh(mLevel->getName());
+        message("Level '" + mLevel->getName() + "' successfully saved");
+    }
     else
         message("Level file saving failed!");
 }
@@ -742,7 +754,13 @@ void LevelEditor::restoreHistory(bool redo)
 
 void LevelEditor::onListenerEnable(bool enabled)
 {
-    if (!enabled && mLayer)
+    mListening = enabled;
+    if (!mLayer)
+        return;
+    // Either shows or hides the cursor.
+    if (enabled)
+        updateCursor();
+    else
         cancelDrag();
 }
 
@@ -1082,7 +1100,10 @@ void LevelEditor::finishDrag()
         applyPick(hits, true, isShiftHeld());
         mSelectionNode->setVisible(false);
     }
-    else if (mDragKind != DRAG_CURSOR)
+    else if (mDragKind == DRAG_CURSOR)
+        // The item carried under the cursor is placed where it is let go, as a click places it.
+        placeElement();
+    else
     {
         mLayer->setSnapGrid(getGrid());
         mLayer->endTransform(true);

@@ -158,6 +158,8 @@ public:
     bool loadLevel(const std::string& name);
     // Warns about what looks wrong, then writes the level; the outcome is shown as a message.
     void saveLevel();
+    // Ends a running play preview and shows the level for editing again; also without one.
+    void stopPreview();
     // One point per element, in layer order.
     void storeElements(std::vector<LevelPoint>& points) const;
     // Rebuilds the elements from the points; points naming no known type are reported, left
@@ -210,7 +212,6 @@ private:
     Ogre::Vector3 getGrid() const { return Ogre::Vector3(mGridSize); }
 
     void startPreview();
-    void stopPreview();
     void regenerateMaps();
     void openPalette();
     void closePalette();
@@ -281,6 +282,8 @@ private:
     Ogre::SceneNode* mHelpNode = nullptr;
     Ogre::ManualObject* mHelpObject = nullptr;
     bool mHelpBuilt = false;
+    // The editor's input group is enabled: its cursor is drawn only then.
+    bool mListening = true;
     // Level points naming no type the editor knows, written back unchanged.
     std::vector<LevelPoint> mCarriedPoints;
 };

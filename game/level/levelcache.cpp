@@ -157,7 +157,18 @@ void LevelCache::update()
         changed = true;
     }
     if (changed)
+    {
+        ++mRevision;
         save(brix::File::filePath(mUserDataDirectory, FILE_NAME));
+    }
+}
+
+void LevelCache::refresh(const std::string& name)
+{
+    // Found again as a level new to the cache, under the rules every found level passes.
+    if (Ogre::ResourceGroupManager::getSingleton().resourceGroupExists(RESOURCE_GROUP))
+        mEntries.erase(name);
+    update();
 }
 
 bool LevelCache::load(const std::string& path)

@@ -57,6 +57,12 @@ public:
     // time or size), drops missing and unreadable ones, and saves the cache when anything
     // changed.
     void update();
+    // Updates with the level read again from its file, whatever its time says: for a level
+    // just written, which may keep the time the cache knows.
+    void refresh(const std::string& name);
+    // Counts the updates that changed anything, so that whatever lists the levels can tell
+    // when to list them anew.
+    unsigned getRevision() const { return mRevision; }
     // False, with the cause logged, for an unreadable file or another version; entries read
     // before are kept.
     bool load(const std::string& path);
@@ -85,5 +91,6 @@ private:
     std::map<std::string, Entry> mEntries;
     std::string mUserDataDirectory;
     const Level& mLevel;
+    unsigned mRevision = 0;
 };
 } // namespace game

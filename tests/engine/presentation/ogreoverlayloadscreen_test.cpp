@@ -80,7 +80,7 @@ TEST_F(OverlayLoadScreenTest, StatusLineFollowsResourceLoadingUntilHidden)
     groups.initialiseResourceGroup("default");
     groups.loadResourceGroup("default");
     EXPECT_EQ((std::vector<std::string>{"", "Parsing resource scripts..", "Loading resources..",
-                                        "Intializing application.."}),
+                                        "Initializing application.."}),
               mFrames.captions);
 
     screen.hide(0);

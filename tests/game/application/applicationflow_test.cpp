@@ -660,6 +660,15 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
                                              game.getPlayerManager()->getPlayers(players);
                                              return players.size() == 3;
                                          }));
+                    // The host moves the match to a level of its own: downloaded, it is offered
+                    // at once for single play and for editing.
+                    ASSERT_TRUE(runUntil(
+                        game, [&] { return game.getPlayerManager()->getLevelName() == "hostroom"; }, 60000));
+                    for (const char* page : {"sp", "levels"})
+                    {
+                        game.item(page, "level")->setValue(std::string("hostroom"));
+                        EXPECT_EQ("hostroom", game.item(page, "level")->getValue()) << page;
+                    }
                     // The host's end drops this game back to its menu, saying why, with
                     // nothing of the match left.
                     ASSERT_TRUE(runUntil(
@@ -685,6 +694,13 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
     const std::string maker = "127.0.0.1:" + std::to_string(service.port);
     UserFolder user;
     user.writeTestConfiguration({{"network/announceserver", maker}});
+    brix::File::createDirectory(user.file("levels"));
+    std::string room = level("Host room", "spstart");
+    room.insert(room.find("</points>"),
+                "<point><type>special</type><position>0 0 0</position><name>mpstart</name>"
+                "</point><point><type>block</type><position>0 -0.5 0</position>"
+                "<name>techfloor</name></point>");
+    test::writeFile(user.file("levels/hostroom.xml"), room);
     pid_t joiner = 0;
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
@@ -736,6 +752,13 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                             return players.size() == 3 &&
                                    game.getServer()->getSlotState(2) == game::Server::SLOT_IN_MATCH;
                         },
+                        60000));
+                    // The match moves to a level of this host's own, which the joiner downloads.
+                    game.item("restart", "level")->setValue(std::string("hostroom"));
+                    activate(game, "restart", "ready");
+                    ASSERT_TRUE(runUntil(
+                        game,
+                        [&] { return game.getServer()->getSlotState(2) == game::Server::SLOT_IN_MATCH; },
                         60000));
 
                     // Tab opens the scoreboard: three players, the fourth slot free, the rest empty.

@@ -13,9 +13,12 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
 #include "game/world/human.h"
+#include "engine/presentation/ogremenuactionitem.h"
 #include "support/game/gamerun.h"
 
 #include <GLFW/glfw3.h>
+#include <OgreEntity.h>
+#include <OgreSceneManager.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -260,12 +263,44 @@ game::Human* previewHuman(GameRun& game)
     game::Player* player = game.getPlayerManager()->getPlayer(game.getClient(0)->getPlayerIndex());
     return player ? static_cast<game::Human*>(player->getHuman()) : nullptr;
 }
+
+// The editor's cursor is drawn.
+bool cursorShown(GameRun& game)
+{
+    auto entities = game.getSceneManager()->getMovableObjectIterator("Entity");
+    while (entities.hasMoreElements())
+    {
+        const auto* entity = static_cast<const Ogre::Entity*>(entities.getNext());
+        if (entity->getMesh()->getName() == "leveleditorcursor")
+            return entity->isVisible();
+    }
+    return false;
+}
+
+// The preview's human walks right, the arrow key held, until the level is complete; false when
+// that did not happen within the ticks.
+bool playToExit(GameRun& game)
+{
+    bool complete = false;
+    for (int i = 0; i < 400 && !previewHuman(game); ++i)
+        game.runTicks(1);
+    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 1, 0);
+    for (int i = 0; i < 800 && !complete; ++i)
+    {
+        game.runTicks(1);
+        complete = game.getPlayerManager()->getMatchState() == game::PlayerManager::Complete;
+    }
+    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 0, 0);
+    return complete;
+}
 } // namespace
 
-// The editor opened from the level page on a new level, a floor and a start placed, the level
-// played in the preview (the first local client joins the server's preview match, the camera
-// follows its human, the arrow keys walk it), the preview stopped, and "Exit editor" back to
-// the menus, which look exactly as they did before: the editor leaves nothing in the scene.
+// The editor opened from the level page on a new level, a floor, a start and an exit placed,
+// the level saved and played in the preview (the first local client joins the server's preview
+// match, the camera follows its human, the arrow keys walk it to the exit) with no editor cursor
+// over it. P or Escape after the end gives the level back to the editor; Escape shows the
+// results over it, filed under the saved level, and they lead back to the editor's page. "Exit
+// editor" goes back to the menus, which look exactly as before: the editor leaves nothing.
 TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
 {
     test::UserFolder user;
@@ -278,7 +313,7 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
     bool menuShown = true, inMatch = false, followed = false, stopped = false;
     int viewport = -1;
     float walked = 0.0f;
-    std::string exitPage;
+    std::string exitPage, score;
 
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
@@ -305,18 +340,21 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                         pointer->moveTo(x, -0.5f);
                         pointer->click();
                     }
-                    pointer->moveTo(-1.0f, 0.0f);
-                    game.press(test::KEY_TAB);
-                    choose(game, *pointer, "spstart");
-                });
-            game.wait(2);
-            game.then(
-                [&](GameRun& game)
-                {
-                    pointer->click();
-                    pointer->moveTo(-4.0f, 0.5f);
-                    pointer->click();
+                    for (const std::string marker : {"spstart", "exit"})
+                    {
+                        pointer->moveTo(-1.0f, 0.0f);
+                        game.press(test::KEY_TAB);
+                        choose(game, *pointer, marker);
+                        game.runTicks(1);
+                        pointer->click();
+                        pointer->moveTo(marker == "exit" ? -1.0f : -4.0f, 0.5f);
+                        pointer->click();
+                    }
                     game.press(KEY_SPACE);
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+                    game.press(test::KEY_ENTER);
+
                     game.press(KEY_P);
                     masks[1] = game.getInputManager()->getListenerEnableMask();
                     for (int i = 0; i < 400 && !inMatch; ++i)
@@ -328,19 +366,48 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                     if (!inMatch)
                         return;
                     followed = game.getCamera(0)->getPlayer() == game.getClient(0)->getPlayerIndex();
-                    game::Human* human = previewHuman(game);
-                    game.runTicks(20);
-                    const float start = human->getPosition().x;
-                    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 1, 0);
-                    game.runTicks(30);
-                    game.getInputManager()->keyCallback(game.getWindow(), test::KEY_RIGHT, 0, 0, 0);
-                    walked = human->getPosition().x - start;
+                    const float start = previewHuman(game)->getPosition().x;
+                    ASSERT_TRUE(playToExit(game));
+                    walked = previewHuman(game)->getPosition().x - start;
+                    EXPECT_FALSE(cursorShown(game));
+                    // P ends it: the results that Escape would have shown are gone with it.
                     game.press(KEY_P);
                     stopped = !game.getServer()->isStarted() &&
                               game.getClient(0)->getConnectionState() == game::Client::STATE_IDLE &&
                               game.getCamera(0)->getPlayer() == 0;
                     modes[1] = game.getGameMode();
                     masks[2] = game.getInputManager()->getListenerEnableMask();
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+                    EXPECT_EQ("editor", game.currentPage());
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+
+                    // Escape after the end: the editor has the level back, nothing of the match
+                    // is left, and the results come over the level without the cursor.
+                    game.press(KEY_P);
+                    ASSERT_TRUE(playToExit(game));
+                    score = std::to_string(
+                        game.getPlayerManager()->getPlayer(game.getClient(0)->getPlayerIndex())->getScore());
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+                    EXPECT_EQ("newscore", game.currentPage());
+                    EXPECT_EQ(game::Application::MODE_EDITOR, game.getGameMode());
+                    EXPECT_EQ(game::PlayerManager::NoMatch, game.getPlayerManager()->getMatchState());
+                    std::vector<game::LevelElement*> elements;
+                    game.getLevelEditor()->getLayer()->collectElements(elements);
+                    ASSERT_EQ(15u, elements.size());
+                    EXPECT_TRUE(elements.back()->getPosition(0)->isVisible());
+                    EXPECT_FALSE(cursorShown(game));
+                    game.press(test::KEY_ENTER);
+                    EXPECT_EQ("highscore", game.currentPage());
+                    EXPECT_EQ(brix::OgreMenuItem::STATE_DISABLED,
+                              game.item("highscore", "replay")->getState());
+                    game.press(test::KEY_ENTER);
+                    EXPECT_EQ("editor", game.currentPage());
+                    game.press(test::KEY_ESCAPE);
+                    game.runTicks(1);
+                    EXPECT_TRUE(cursorShown(game));
                 });
             game.then(
                 [&](GameRun& game)
@@ -351,6 +418,12 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                     game.press(test::KEY_ENTER);
                     modes[2] = game.getGameMode();
                     exitPage = game.currentPage();
+                    // The score the preview won is the saved level's in Single player.
+                    game.item("sp", "level")->setValue(std::string("xvfbplay"));
+                    game.onMenuEvent(game.item("sp", "score"), brix::OgreMenuListener::EVENT_ITEM_ACTIVATED);
+                    EXPECT_EQ(
+                        "1|Tester|" + score,
+                        static_cast<brix::OgreMenuActionItem*>(game.item("highscore", "score0"))->getTitle());
                 });
             game.wait(SETTLE_FRAMES);
             game.then([&](GameRun& game) { game.screenshot(user.file("menu-after.png")); });

@@ -5,6 +5,7 @@
 #include "game/editor/levelelementselector.h"
 #include "game/editor/levelelementtype.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "game/multiplayer/player.h"
 #include "game/world/controller.h"
 #include "game/world/entity.h"
@@ -171,8 +172,16 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
                   game::Weapon::GLOW_PARAMETER));
     rig.choose("spstart");
     rig.place(-1.2f, 1.4f);
+    // What is carried from the palette and let go in the level lies there, a marker or a block;
+    // the next one carried is a new one.
+    rig.choose("exit");
+    rig.drag(3.0f, 2.0f);
+    rig.drag(5.0f, 2.0f);
+    rig.choose("techwall");
+    rig.drag(-4.0f, 3.0f);
     const Lines built{"techfloor@-2.0,0.5,0.0", "techfloor@-1.0,0.5,0.0", "techfloor@0.0,0.5,0.0",
-                      "techfloor@1.0,0.5,0.0",  "crate@0.5,0.5,0.0",      "spstart@-1.0,1.5,0.0"};
+                      "techfloor@1.0,0.5,0.0",  "crate@0.5,0.5,0.0",      "spstart@-1.0,1.5,0.0",
+                      "exit@3.0,2.0,0.0",       "exit@5.0,2.0,0.0",       "techwall@-3.5,3.0,0.0"};
     EXPECT_EQ(rig.elements(), built);
 
     withCommand(rig, EditorRig::Z);
@@ -195,11 +204,15 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
     editor.saveLevel();
     EXPECT_EQ(rig.messages(),
               unblanked({"Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'built' succesfully saved"}));
+                         "Level 'built' successfully saved"}));
+
+    // The cache has the level as it was written: its scores are keyed by that file's checksum.
+    game::LevelCache::Entry written;
+    ASSERT_TRUE(rig.level().getLevelCache()->scanLevelFile(rig.level().getFileName(), written));
+    EXPECT_EQ(rig.level().getLevelCache()->getChecksum("built"), written.checksum);
 
     editor.newLevel("other");
     EXPECT_TRUE(rig.elements().empty());
-    rig.level().updateLevelCache();
     ASSERT_TRUE(editor.loadLevel("built"));
     EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Loaded level 'built' for editing"));
     EXPECT_EQ(rig.elements(), built);
@@ -422,7 +435,7 @@ TEST(LevelEditor, KeepsEveryPositionInsideTheWorldThroughDragsKeysAndASave)
     EXPECT_EQ(rig.elements(), (Lines{"crate@-250.0,-249.5,-100.0", "crate@0.0,-246.5,-100.0"}));
 
     rig.editor().saveLevel();
-    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' succesfully saved"));
+    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'edge' successfully saved"));
     ASSERT_TRUE(rig.levelWorld().load("edge"));
     EXPECT_EQ(rig.level().getRepairCount(), 0u);
     EXPECT_EQ(rig.level().getPoints().at(0).getPosition(), Ogre::Vector3(-250.0f, -249.5f, -100.0f));
@@ -498,7 +511,7 @@ TEST(LevelEditor, SavingWarnsInOrderAndStillSaves)
                          "Warning: Too many dynamic entities in level!",
                          "Warning: Dynamic entities outside outer walls!", "Warning: No title set for level!",
                          "Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'busy' succesfully saved"}));
+                         "Level 'busy' successfully saved"}));
 
     // 150 dynamic entities, on the edge of the walls, with only a multiplayer start.
     test::LevelBuilder calm;
@@ -513,7 +526,7 @@ TEST(LevelEditor, SavingWarnsInOrderAndStillSaves)
     rig.editor().saveLevel();
     EXPECT_EQ(rig.messages(),
               unblanked({"Warning: Light map might not be up-to-date (press L -key to regenerate light map)",
-                         "Level 'calm' succesfully saved"}));
+                         "Level 'calm' successfully saved"}));
 
     // A dynamic entity just outside in y is caught; a failed write is told as such.
     rig.press(EditorRig::SPACE);
@@ -788,7 +801,7 @@ TEST(LevelEditor, ShippedLevelsSurviveASaveFromTheEditor)
         ASSERT_TRUE(rig.editor().loadLevel(copy));
         EXPECT_EQ(rig.elements().size(), original.size());
         rig.editor().saveLevel();
-        EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level '" + copy + "' succesfully saved"));
+        EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level '" + copy + "' successfully saved"));
         for (const std::string& line : rig.messages())
             EXPECT_EQ(line.find("Ignored"), std::string::npos) << line;
 

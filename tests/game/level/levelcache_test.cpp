@@ -236,4 +236,23 @@ TEST(LevelCache, FlagsEveryLevelOfTheBuiltInFolderBuiltInAlsoAfterARescan)
     cache.update();
     EXPECT_TRUE(cache.hasLevel("plain"));
 }
+
+// A level written anew under the time and size the cache knows is read again when refreshed by
+// name, as the editor does after a save, and the cache counts the change.
+TEST(LevelCache, RefreshReadsALevelAgainWhateverItsTimeSays)
+{
+    test::LevelWorld world;
+    test::LevelBuilder builder;
+    ASSERT_TRUE(world.load(builder.smallRoom().title("First"), "mine"));
+    const std::string file = world.userLevelFile("mine");
+    setFileTime(file, 1000000);
+    world.level().updateLevelCache();
+    ASSERT_TRUE(test::LevelBuilder(builder).title("Other").save(world.level(), "mine"));
+    setFileTime(file, 1000000);
+    LevelCache& cache = *world.level().getLevelCache();
+    const unsigned revision = cache.getRevision();
+    cache.refresh("mine");
+    EXPECT_EQ("Other", cache.getTitle("mine"));
+    EXPECT_NE(revision, cache.getRevision());
+}
 } // namespace
