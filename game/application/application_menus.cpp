@@ -576,13 +576,20 @@ void Application::updateLevelLists(brix::OgreMenu* menu)
     for (Ogre::StringVector* names : {&singlePlayer, &multiplayer, &editable})
         std::sort(names->begin(), names->end());
     editable.insert(editable.begin(), CREATE_NEW_LEVEL);
-    auto levelList = [menu](const char* page)
-    { return static_cast<brix::OgreMenuListItem*>(menu->getPage(page)->getItem("level")); };
-    levelList("host")->setValues(multiplayer);
-    levelList("restart")->setValues(multiplayer);
-    levelList("sp")->setValues(singlePlayer);
-    levelList("levels")->setValues(editable);
-    onMenuEvent(levelList("levels"), EVENT_VALUE_CHANGED);
+    // Filled anew while a page may show them (a level arrived): each stays on the level chosen
+    // while it is listed.
+    auto fill = [menu](const char* page, const Ogre::StringVector& names)
+    {
+        auto* list = static_cast<brix::OgreMenuListItem*>(menu->getPage(page)->getItem("level"));
+        const std::string chosen = list->getValue();
+        list->setValues(names);
+        list->setValue(chosen);
+        return list;
+    };
+    fill("host", multiplayer);
+    fill("restart", multiplayer);
+    fill("sp", singlePlayer);
+    onMenuEvent(fill("levels", editable), EVENT_VALUE_CHANGED);
 }
 
 void Application::onMenuEvent(brix::OgreMenuItem* item, EventType type)

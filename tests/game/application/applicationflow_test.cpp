@@ -664,6 +664,8 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
                     // at once for single play and for editing.
                     ASSERT_TRUE(runUntil(
                         game, [&] { return game.getPlayerManager()->getLevelName() == "hostroom"; }, 60000));
+                    // Listed before it, the new level leaves the choice where it was.
+                    EXPECT_EQ("sp01", game.item("sp", "level")->getValue());
                     for (const char* page : {"sp", "levels"})
                     {
                         game.item(page, "level")->setValue(std::string("hostroom"));
