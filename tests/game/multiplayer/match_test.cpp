@@ -490,6 +490,24 @@ std::string departures(test::MatchPeer& peer, const std::vector<std::string>& na
     return text;
 }
 
+// The name a peer holds for the player of that index, "-" when it holds none.
+std::string nameOf(test::MatchPeer& peer, unsigned int index)
+{
+    const game::Player* player = peer.players().getPlayer(index);
+    return player ? player->getName() : "-";
+}
+
+// Who a peer holds in each seat, by index and name: "1 Host; 3 ; ".
+std::string seats(test::MatchPeer& peer)
+{
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text;
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + player->getName() + "; ";
+    return text;
+}
+
 TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
 {
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
@@ -498,7 +516,9 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     test::MatchPeer cy(ground, false);
     // A stranger takes a seat under a name and never enters the match.
     RawPeer stranger(port);
-    bool strangerHere = true, cyHeld = false;
+    // Another that comes later.
+    RawPeer newcomer(port);
+    bool strangerHere = true, cyHeld = false, newcomerHere = false;
     auto step = [&]
     {
         tick();
@@ -507,12 +527,14 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         if (strangerHere)
             stranger.send();
         stranger.receive();
+        if (newcomerHere)
+            newcomer.send();
     };
     auto until = [&](auto done) { return test::pollUntil(step, done, TIMEOUT_MS, 1, MAX_TICKS); };
     stranger.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_PREPARING; }));
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Raw")});
-    ASSERT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Raw"; }));
+    ASSERT_TRUE(until([&] { return nameOf(host, 2) == "Raw"; }));
 
     const std::vector<std::string> names = {"Host", "Raw", "Ann", "Bo", "Cy"};
     auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
@@ -594,7 +616,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     // Out of the match, a seat's new name is no news: the seat may have been given again
     // before a block showed it free.
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Eve")});
-    EXPECT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Eve" && agreed({&bo}); }));
+    EXPECT_TRUE(until([&] { return nameOf(host, 2) == "Eve" && agreed({&bo}); }));
     EXPECT_FALSE(has(bo.shown(), "Player Raw is now known as Eve")) << state();
 
     // The stranger goes as it came, never told as in the match.
@@ -610,7 +632,12 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     ASSERT_TRUE(cy.client(0).connect(address, ""));
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 3}) && agreed({&ann, &bo, &cy}); })) << state();
     bo.client(0).disconnect();
-    ASSERT_TRUE(until([&] { return host.players().getPlayer(4)->getState() == game::Player::NotInMatch; }));
+    ASSERT_TRUE(until(
+        [&]
+        {
+            return host.players().getPlayer(4) &&
+                   host.players().getPlayer(4)->getState() == game::Player::NotInMatch;
+        }));
     stranger.connect("", Server::PROTOCOL_VERSION);
     strangerHere = true;
     EXPECT_TRUE(until(
@@ -619,15 +646,15 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         }))
         << state();
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Dee")});
-    EXPECT_TRUE(until(
-        [&] {
-            return host.players().getPlayer(4)->getName() == "Dee" && agreed({&ann, &cy});
-        }));
+    EXPECT_TRUE(until([&] { return nameOf(host, 4) == "Dee" && agreed({&ann, &cy}); }));
     EXPECT_FALSE(has(ann.shown(), "Player Bo is now known as Dee")) << state();
 
     // Host shoots Ann, and Bo is back before she is: he holds her dead, and was shown no death.
-    auto shoot = [&](unsigned int victim) {
-        host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO, host.human(1)->getId());
+    auto shoot = [&](unsigned int victim, unsigned int killer = 1)
+    {
+        ASSERT_TRUE(host.human(victim) && host.human(killer)) << state();
+        host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO,
+                                   host.human(killer)->getId());
     };
     shoot(2);
     ASSERT_TRUE(bo.client(0).connect(address, ""));
@@ -655,6 +682,80 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
             return inMatch(bo) && agreed({&ann, &bo, &cy}) && has(bo.shown(), result);
         }))
         << state();
+
+    // A restart takes everyone out of the match, not out of their seats: every peer holds each
+    // seated player under his name at every step of the handshake, its own player too.
+    restart(0);
+    std::string renamed;
+    EXPECT_TRUE(until(
+        [&]
+        {
+            for (test::MatchPeer* peer : {&ann, &bo, &cy})
+                if (renamed.empty() && seats(*peer) != seats(host))
+                    renamed = seats(*peer) + " where the host holds " + seats(host);
+            return seated({0, 1, 2, 4}) && agreed({&ann, &bo, &cy});
+        }))
+        << state();
+    EXPECT_EQ(renamed, "");
+
+    // Cy and Bo wait out of the match; Cy leaves, and the frame that frees his seat gives it to
+    // a stranger who never names itself. The seat is new on every peer, under no name as on the
+    // host: for Ann, who hears the match, and for Bo, who hears no events out of it.
+    restart(0);
+    cyHeld = true;
+    bo.holdClients(true);
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return seated({0, 1}) && host.server()->getSlotState(2) == Server::SLOT_PREPARING &&
+                   host.server()->getSlotState(4) == Server::SLOT_PREPARING && agreed({&ann}) &&
+                   seats(bo) == seats(host);
+        }))
+        << state();
+    cy.client(0).disconnect();
+    cyHeld = false;
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_REMOVING; }));
+    newcomer.connect("", Server::PROTOCOL_VERSION);
+    newcomerHere = true;
+    step();
+    ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_CONNECTED) << "given in the frame it was freed";
+    ASSERT_EQ(nameOf(host, 3), "");
+    EXPECT_TRUE(until([&] { return agreed({&ann}) && seats(bo) == seats(host); })) << state() << seats(bo);
+    // What it says and its entry bear no one's name.
+    ann.clearShown();
+    newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 1, 2}) && agreed({&ann}) && seats(bo) == seats(host) &&
+                   has(ann.shown(), ": hello");
+        }))
+        << state();
+    EXPECT_EQ(ann.shown(), Lines{": hello"});
+    bo.holdClients(false);
+    EXPECT_TRUE(until([&] { return seated({0, 1, 2, 4}) && agreed({&ann, &bo}); })) << state();
+    newcomerHere = false;
+    newcomer.leave();
+    EXPECT_TRUE(until([&] { return !host.players().getPlayer(3) && agreed({&ann, &bo}); })) << state();
+
+    // A match to 100 that Ann wins. She leaves, and Cy comes back into her seat: entering the
+    // complete match, he is told it is complete, and nobody in the seat that won.
+    restart(100);
+    EXPECT_TRUE(until([&] { return seated({0, 1, 4}) && agreed({&ann, &bo}); })) << state();
+    shoot(1, 2);
+    EXPECT_TRUE(until([&] { return has(bo.shown(), "Match complete, player Ann wins"); })) << state();
+    ann.client(0).disconnect();
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_FREE; }));
+    cy.clearShown();
+    ASSERT_TRUE(cy.client(0).connect(address, ""));
+    EXPECT_TRUE(until(
+        [&] {
+            return inMatch(cy) && agreed({&bo, &cy}) && has(cy.shown(), "Match complete");
+        }))
+        << state();
+    EXPECT_EQ(cy.client(0).getPlayerIndex(), 2u);
+    EXPECT_FALSE(has(cy.shown(), "Match complete, player Cy wins"));
 }
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)

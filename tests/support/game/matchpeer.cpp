@@ -163,8 +163,9 @@ void MatchPeer::tick()
     const unsigned short tick = mEntities->nextTick();
     if (mServer)
         mServer->tick();
-    for (auto& client : mClients)
-        client->tick(tick);
+    if (!mClientsHeld)
+        for (auto& client : mClients)
+            client->tick(tick);
     mEntities->simulateTo(tick);
     mPlayers->tick(tick);
     mEvents->dispatch();
@@ -176,6 +177,11 @@ void MatchPeer::tick()
 std::vector<std::string> MatchPeer::shown() const
 {
     return mDisplay->getMessages();
+}
+
+void MatchPeer::clearShown()
+{
+    mDisplay->clear();
 }
 
 game::Human* MatchPeer::human(unsigned int playerIndex) const

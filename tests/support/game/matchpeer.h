@@ -91,8 +91,13 @@ public:
 
     // One application tick; packets go out at once (no pacing).
     void tick();
+    // While held, the clients' ticks are skipped: they hear all that comes over the network,
+    // but never say they are prepared, so a joiner stays out of the match until let go.
+    void holdClients(bool held) { mClientsHeld = held; }
     // The messages the display holds, oldest first, as written.
     std::vector<std::string> shown() const;
+    // Empties the display, so that what is shown next is read alone.
+    void clearShown();
     // The human of the player of that index, or null.
     game::Human* human(unsigned int playerIndex) const;
     // The path the level of that name has in this peer's level folder.
@@ -120,5 +125,6 @@ private:
     std::unique_ptr<game::Server> mServer;
     std::vector<std::unique_ptr<game::Client>> mClients;
     std::vector<ScriptedController*> mControllers;
+    bool mClientsHeld = false;
 };
 } // namespace test
