@@ -59,7 +59,7 @@ bool isRelayedAboutPlayer(unsigned int id)
 const char* const PlayerManager::VOICE_SOUNDS[2] = {"quellan1.wav", "quellan2.wav"};
 
 PlayerManager::PlayerManager()
-    : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS), mDeparting(MAX_PLAYERS),
+    : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS), mDeparting(MAX_PLAYERS), mSeatVisits(MAX_PLAYERS),
       mFreedSeats(MAX_PLAYERS + 1)
 {
     if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
@@ -110,6 +110,7 @@ Player* PlayerManager::makePlayer(unsigned int slot)
 {
     mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
     mDeparting[slot] = false;
+    ++mSeatVisits[slot];
     return mPlayers[slot].get();
 }
 
@@ -144,6 +145,11 @@ Player* PlayerManager::getPlayer(unsigned int index) const
 std::string PlayerManager::getDepartedName(unsigned int index) const
 {
     return index >= 1 && index <= MAX_PLAYERS ? mDepartedNames[index - 1] : std::string();
+}
+
+unsigned int PlayerManager::getSeatVisit(unsigned int index) const
+{
+    return index >= 1 && index <= MAX_PLAYERS ? mSeatVisits[index - 1] : 0;
 }
 
 Player* PlayerManager::getPlayerByEntity(unsigned int entityId) const

@@ -103,6 +103,9 @@ public:
     // bears its name; the departure, heard after this manager has let the record go, still
     // tells who left.
     std::string getDepartedName(unsigned int index) const;
+    // Counts the records the seat of that index has had (0 for an index past the seats): a new
+    // number is a new player in the seat, one the host has just given it to.
+    unsigned int getSeatVisit(unsigned int index) const;
     Player* getPlayerByEntity(unsigned int entityId) const;
     // Appends every player in slot order.
     void getPlayers(std::vector<Player*>& players) const;
@@ -183,7 +186,7 @@ private:
     void releaseDeparted(unsigned int slot, bool departureArrived);
     // Drops the record of a player who left, keeping its name for the departure.
     void forgetDeparted(unsigned int slot);
-    // A new record in the slot.
+    // A new record in the slot, the seat's next visit.
     Player* makePlayer(unsigned int slot);
     // Starts the match on the loaded level; exceptions out of its scene and entities pass
     // through to startMatch.
@@ -200,6 +203,7 @@ private:
     std::vector<std::string> mDepartedNames;
     // On a client, the slots a block freed whose record has not gone yet.
     std::vector<bool> mDeparting;
+    std::vector<unsigned int> mSeatVisits;
     // On the host, by client node.
     std::vector<FreedSeats> mFreedSeats;
     bool mAuthoritative = true;

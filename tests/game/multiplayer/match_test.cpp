@@ -835,6 +835,60 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_LE(
         std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line[0] == 'E'; }),
         3 * seconds + 3);
+
+    // The visitor goes round the match as fast as it can, named, in and out again and again,
+    // back in the frame its seat is freed. The host's player and Ann are shown its first
+    // visits, then about one a second.
+    ASSERT_TRUE(runUntil(
+        [&]
+        {
+            unsigned int used = 0;
+            for (unsigned int slot = 0; slot < host.server()->getSlotCount(); ++slot)
+                used += host.server()->getSlotState(slot) != Server::SLOT_FREE;
+            return used == 1;
+        }));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(runUntil([&] { return inMatch(host); }));
+    host.clearShown();
+    ann.clearShown();
+    // New players in the host's seats.
+    auto visits = [&]
+    {
+        unsigned int made = 0;
+        for (unsigned int index = 1; index <= PlayerManager::MAX_PLAYERS; ++index)
+            made += host.players().getSeatVisit(index);
+        return made;
+    };
+    const unsigned int before = visits();
+    unsigned int turn = 0;
+    const unsigned int visiting = brix::Thread::timer();
+    EXPECT_TRUE(test::pollUntil(
+        [&]
+        {
+            switch (turn++ % 6)
+            {
+            case 0:
+                visitor.connect("", Server::PROTOCOL_VERSION);
+                visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
+                break;
+            case 1:
+                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                break;
+            case 4:
+                visitor.leave();
+                break;
+            }
+            tick();
+        },
+        [&] { return visits() >= before + 40; }, TIMEOUT_MS, 1, MAX_TICKS));
+    const unsigned int shownVisits = Client::SEAT_VISIT_BURST + (brix::Thread::timer() - visiting) / 1000 + 1;
+    for (test::MatchPeer* peer : {&host, &ann})
+    {
+        EXPECT_GE(count(peer->shown(), "Player Visitor entered match"), 1u);
+        EXPECT_LE(count(peer->shown(), "Player Visitor entered match"), shownVisits);
+        EXPECT_LE(count(peer->shown(), "Player Visitor left match"), shownVisits);
+    }
+    EXPECT_GE(count(log.lines(), "Line withheld: Player Visitor"), 1u);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.
