@@ -95,11 +95,13 @@ bool Client::connect(const std::string& serverAddress, const std::string& passwo
     disconnect();
     mNetwork.disconnect(Server::REASON_CLIENT_SHUTDOWN, true);
     mReasonShown = false;
+    mAnswered = false;
     // Every seat is news to a new connection.
     mSeatLines.assign(PlayerManager::MAX_PLAYERS, SeatLines());
 
     // The player typed the address, or a match browser took it from the match maker.
     const std::string shown = brix::PeerText::clean(serverAddress, MAX_SHOWN_ADDRESS_SIZE);
+    mShownAddress = shown;
     // Looked up once, here, so that a bad address is told apart from a request that went nowhere.
     const brix::NetworkAddress server(serverAddress);
     if (!server.isValid())
@@ -576,12 +578,20 @@ void Client::showSeatLine(int index, const std::string& text)
 
 void Client::onConnect()
 {
+    mAnswered = true;
     brix::Log::info("Connected to server");
     show("Connected to server");
 }
 
 void Client::onDisconnect(unsigned int reason)
 {
+    // No connection was made to lose.
+    if (reason == Server::REASON_TIMEOUT && !mAnswered)
+    {
+        brix::Log::info("Connection attempt to %s not answered", mShownAddress.c_str());
+        show("Unable to connect to " + mShownAddress + " (host did not answer)");
+        return;
+    }
     brix::Log::info("Disconnected from server (%s)", getReasonText(reason));
     // A client that gave up has said why; its own shutdown, a second later, would only push
     // that reason up the display.

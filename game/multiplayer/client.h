@@ -33,11 +33,12 @@ class Server;
 // characters, not starting with "."), no file of that name exists, and it unpacks to at most
 // the size a level file may have (Level::MAX_FILE_SIZE); a level the cache then refuses (one
 // the game would not load and play, Level::loadPlayableTree) is removed again. A download that does not come
-// within LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. The lines of players
-// entering and leaving the match are shown for SEAT_VISIT_BURST new players of a seat at once,
-// then for one more a SEAT_VISIT_INTERVAL; those of the others are logged about once a second
-// and counted, so that a stranger going round the match again and again leaves room for every
-// other line. Main thread only: the network client is polled by update().
+// within LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. A server that never
+// answers is told apart from a connection lost. The lines of players entering and leaving the
+// match are shown for SEAT_VISIT_BURST new players of a seat at once, then for one more a
+// SEAT_VISIT_INTERVAL; those of the others are logged about once a second and counted, so that
+// a stranger going round the match again and again leaves room for every other line. Main
+// thread only: the network client is polled by update().
 class Client : public brix::NetworkClient::Listener,
                public EventDispatcher::Listener,
                public EventProxy::Listener
@@ -204,5 +205,8 @@ private:
     };
     std::vector<SeatLines> mSeatLines;
     brix::LogThrottle mWithheldLines;
+    // The server's address as messages quote it, and whether it has answered since connect.
+    std::string mShownAddress;
+    bool mAnswered = false;
 };
 } // namespace game

@@ -255,6 +255,16 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server shutdown)"));
+
+    // A host that answered and then falls silent has lost the connection: it timed out.
+    ASSERT_TRUE(host.server()->start(2, port, "secret", "Duel", "", 0));
+    ASSERT_TRUE(ann.client(0).connect(address, "secret"));
+    ASSERT_TRUE(runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::CONNECTED; }));
+    ASSERT_TRUE(
+        test::pollUntil([&] { ann.tick(); },
+                        [&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; },
+                        TIMEOUT_MS, 1));
+    EXPECT_EQ(ann.shown().back(), "Disconnected from server (Timeout)");
 }
 // A level whose compressed copy is just under the largest a host sends: hints of letters at
 // random, which hardly compress.
