@@ -862,6 +862,10 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
                         static_cast<unsigned int>(game::Application::MESSAGE_SECONDS * 1000);
                     test::pollFor([&] { game.updateGame(1, 0.025f, 0.0f); }, lifetime + 500, 10);
                     EXPECT_EQ(reason, messages(game));
+                    // Once the player acts at the menu, it goes as any line goes.
+                    activate(game, "main", "mp");
+                    EXPECT_TRUE(runUntil(
+                        game, [&] { return messages(game).empty(); }, lifetime + 5000));
                 });
             // A join to a port where nobody answers says so, and made no connection to lose.
             game.then(
