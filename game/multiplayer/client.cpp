@@ -13,7 +13,9 @@
 #include "network/networkaddress.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
+#include "toolkit/thread.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +46,8 @@ bool fileExists(const std::string& path)
 
 Client::Client(unsigned int clientIndex, const std::string& userDataDirectory)
     : mClientIndex(clientIndex), mNetwork(TIMEOUT_MS, UPDATE_INTERVAL_MS),
-      mUserDataDirectory(userDataDirectory)
+      mUserDataDirectory(userDataDirectory), mSeatLines(PlayerManager::MAX_PLAYERS),
+      mWithheldLines(brix::Log::INFO, "lines of players entering or leaving the match withheld")
 {
     mNetwork.setInvalidDataReason(Server::REASON_INVALID_DATA);
 }
@@ -92,9 +95,13 @@ bool Client::connect(const std::string& serverAddress, const std::string& passwo
     disconnect();
     mNetwork.disconnect(Server::REASON_CLIENT_SHUTDOWN, true);
     mReasonShown = false;
+    mAnswered = false;
+    // Every seat is news to a new connection.
+    mSeatLines.assign(PlayerManager::MAX_PLAYERS, SeatLines());
 
     // The player typed the address, or a match browser took it from the match maker.
     const std::string shown = brix::PeerText::clean(serverAddress, MAX_SHOWN_ADDRESS_SIZE);
+    mShownAddress = shown;
     // Looked up once, here, so that a bad address is told apart from a request that went nowhere.
     const brix::NetworkAddress server(serverAddress);
     if (!server.isValid())
@@ -131,6 +138,7 @@ bool Client::connectLocal(Server* server)
     const unsigned short node = server ? server->connectLocalClient(mController.get()) : 0;
     if (node == 0)
         return false;
+    mSeatLines.assign(PlayerManager::MAX_PLAYERS, SeatLines());
     brix::Log::info("Connected to local server (client node id %d)", node);
     mServer = server;
     mNode = node;
@@ -264,6 +272,7 @@ void Client::tick(unsigned short tick)
     }
     if (mView)
         mView->tick();
+    mWithheldLines.report();
 }
 
 void Client::updateCamera(float frameSeconds)
@@ -482,7 +491,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.
         if (first && player && !player->getName().empty() && isNews(a))
-            show("Player " + player->getName() + " entered match");
+            showSeatLine(a, "Player " + player->getName() + " entered match");
         break;
     case EventDispatcher::PlayerLeftMatch:
     {
@@ -491,7 +500,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
                                  : mPlayers ? mPlayers->getDepartedName(static_cast<unsigned int>(a))
                                             : "";
         if (first && !left.empty())
-            show("Player " + left + " left match");
+            showSeatLine(a, "Player " + left + " left match");
         break;
     }
     case EventDispatcher::PlayerRenamed:
@@ -540,14 +549,49 @@ bool Client::isNews(int index) const
     return own && own->getState() != Player::NotInMatch;
 }
 
+void Client::showSeatLine(int index, const std::string& text)
+{
+    if (index < 1 || index > static_cast<int>(mSeatLines.size()))
+        return;
+    SeatLines& seat = mSeatLines[index - 1];
+    const unsigned int visit = mPlayers ? mPlayers->getSeatVisit(static_cast<unsigned int>(index)) : 0;
+    if (visit != seat.shown)
+    {
+        const unsigned int now = brix::Thread::timer();
+        const unsigned int regained = (now - seat.since) / SEAT_VISIT_INTERVAL;
+        if (regained > 0)
+        {
+            seat.visits = std::min(SEAT_VISIT_BURST, seat.visits + regained);
+            seat.since = now;
+        }
+        if (seat.visits == 0)
+        {
+            if (mWithheldLines.allow())
+                brix::Log::info("Line withheld: %s", text.c_str());
+            return;
+        }
+        --seat.visits;
+        seat.shown = visit;
+    }
+    show(text);
+}
+
 void Client::onConnect()
 {
+    mAnswered = true;
     brix::Log::info("Connected to server");
     show("Connected to server");
 }
 
 void Client::onDisconnect(unsigned int reason)
 {
+    // No connection was made to lose.
+    if (reason == Server::REASON_TIMEOUT && !mAnswered)
+    {
+        brix::Log::info("Connection attempt to %s not answered", mShownAddress.c_str());
+        show("Unable to connect to " + mShownAddress + " (host did not answer)");
+        return;
+    }
     brix::Log::info("Disconnected from server (%s)", getReasonText(reason));
     // A client that gave up has said why; its own shutdown, a second later, would only push
     // that reason up the display.

@@ -58,7 +58,9 @@ bool isRelayedAboutPlayer(unsigned int id)
 
 const char* const PlayerManager::VOICE_SOUNDS[2] = {"quellan1.wav", "quellan2.wav"};
 
-PlayerManager::PlayerManager() : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS), mDeparting(MAX_PLAYERS)
+PlayerManager::PlayerManager()
+    : mPlayers(MAX_PLAYERS), mDepartedNames(MAX_PLAYERS), mDeparting(MAX_PLAYERS), mSeatVisits(MAX_PLAYERS),
+      mFreedSeats(MAX_PLAYERS + 1)
 {
     if (brix::AudioManager* audio = brix::AudioManager::getSingletonPtr())
         for (const char* name : VOICE_SOUNDS)
@@ -100,11 +102,16 @@ Player* PlayerManager::createPlayer()
 {
     for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
         if (!mPlayers[slot])
-        {
-            mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
-            return mPlayers[slot].get();
-        }
+            return makePlayer(slot);
     return nullptr;
+}
+
+Player* PlayerManager::makePlayer(unsigned int slot)
+{
+    mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
+    mDeparting[slot] = false;
+    ++mSeatVisits[slot];
+    return mPlayers[slot].get();
 }
 
 void PlayerManager::deletePlayer(Player* player)
@@ -138,6 +145,11 @@ Player* PlayerManager::getPlayer(unsigned int index) const
 std::string PlayerManager::getDepartedName(unsigned int index) const
 {
     return index >= 1 && index <= MAX_PLAYERS ? mDepartedNames[index - 1] : std::string();
+}
+
+unsigned int PlayerManager::getSeatVisit(unsigned int index) const
+{
+    return index >= 1 && index <= MAX_PLAYERS ? mSeatVisits[index - 1] : 0;
 }
 
 Player* PlayerManager::getPlayerByEntity(unsigned int entityId) const
@@ -479,36 +491,45 @@ void PlayerManager::tick(unsigned short tick)
     }
 }
 
-void PlayerManager::onEvent(unsigned int id, int a, int, const std::string&)
+void PlayerManager::onEvent(unsigned int id, int a, int, const std::string& text)
 {
     if (mAuthoritative || !isRelayedAboutPlayer(id))
         return;
     const unsigned int index = static_cast<unsigned int>(a);
     if (index < 1 || index > MAX_PLAYERS)
         return;
+    const unsigned int slot = index - 1;
     // A departure needs no record when there is none: a new one would have no name to tell
     // who left.
     if (id == EventDispatcher::PlayerLeftMatch)
-        releaseDeparted(index - 1, true);
-    else if (!mPlayers[index - 1])
-        // Registered last, the new player still hears this event in this delivery.
-        mPlayers[index - 1].reset(new Player(this, index, mAuthoritative));
+        releaseDeparted(slot, true);
+    // Registered last, the new player still hears this event in this delivery.
+    else if (!mPlayers[slot])
+        makePlayer(slot);
+    // The host names nobody so but a newcomer it has just given the seat to: whoever held the
+    // seat here, out of the match by now, is gone.
+    else if (id == EventDispatcher::PlayerRenamed && text.empty() &&
+             mPlayers[slot]->getState() == Player::NotInMatch)
+    {
+        mDepartedNames[slot].clear();
+        makePlayer(slot);
+    }
 }
 
-// On a client, the one place where a player's record goes, so that none outlives its player:
-// once the slot block has freed the slot, a record out of the match goes at once; one in the
-// match waits for its departure, so that what the player said or scored before leaving bears
-// its name and its leaving is told, and goes when that arrives. The host posts a departure for
-// every player it told a client had entered, and relays it before the client stops hearing.
-// A departure ends the record whatever the block says: the host may give the seat again
-// before a block shows it free, and whoever takes it is new here. A player who stays seated
-// (the host restarts) is told again, name and all, when this client enters the next match.
-// This client's own player is still seated as long as it hears, and keeps its record.
+// On a client, the one place where a player's record goes, so that none outlives its player.
+// A departure takes a player out of the match, not out of his seat: one who stays seated (the
+// host restarts) keeps his record, name and all, this client's own player too. The record goes
+// once a slot block has shown the seat free: at once when it is out of the match; in the match,
+// when its departure arrives, so that what the player said or scored before leaving bears his
+// name and his leaving is told. The host posts a departure for every player it told a client
+// had entered, and relays it before the client stops hearing. A seat the host gives again
+// before a block showed it free is told as new: a client in the match hears the newcomer's
+// empty name after the departure (onEvent), and a client out of the match, which hears no
+// game events, is shown the seat free by its blocks first (showSeatFreed).
 void PlayerManager::releaseDeparted(unsigned int slot, bool departureArrived)
 {
     const Player* player = mPlayers[slot].get();
-    if (player && (departureArrived ? !player->isLocal() || mDeparting[slot]
-                                    : mDeparting[slot] && player->getState() == Player::NotInMatch))
+    if (player && mDeparting[slot] && (departureArrived || player->getState() == Player::NotInMatch))
         forgetDeparted(slot);
 }
 
@@ -519,17 +540,66 @@ void PlayerManager::forgetDeparted(unsigned int slot)
     mPlayers[slot].reset();
 }
 
+void PlayerManager::showSeatFreed(unsigned short node, unsigned int index)
+{
+    if (node >= 1 && node < mFreedSeats.size() && index >= 1 && index <= MAX_PLAYERS)
+        mFreedSeats[node].slots |= static_cast<unsigned char>(1u << (index - 1));
+}
+
+void PlayerManager::stopShowingFreedSeats(unsigned short node)
+{
+    if (node < mFreedSeats.size())
+        mFreedSeats[node] = FreedSeats();
+}
+
+void PlayerManager::FreedSeats::carry(unsigned short sequence)
+{
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+        if ((slots & ~carried) & (1u << slot))
+            since[slot] = sequence;
+    carried = slots;
+    const unsigned short distance = static_cast<unsigned short>(sequence - newest);
+    carriers = carriers == 0 || distance >= CARRIER_WINDOW ? 1u : carriers << distance | 1u;
+    newest = sequence;
+}
+
+void PlayerManager::acknowledgeNetworkData(unsigned short node, unsigned short sequence)
+{
+    if (node >= mFreedSeats.size())
+        return;
+    FreedSeats& freed = mFreedSeats[node];
+    // Only a packet that carried the block proves the node was shown the seats free: one
+    // acknowledged after it may be one that did not.
+    const unsigned short distance = static_cast<unsigned short>(freed.newest - sequence);
+    if (freed.carried == 0 || distance >= CARRIER_WINDOW || !(freed.carriers & (1u << distance)))
+        return;
+    for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
+        if ((freed.carried & (1u << slot)) &&
+            static_cast<short>(static_cast<unsigned short>(sequence - freed.since[slot])) >= 0)
+        {
+            freed.slots &= static_cast<unsigned char>(~(1u << slot));
+            freed.carried &= static_cast<unsigned char>(~(1u << slot));
+        }
+    if (freed.slots == 0)
+        freed = FreedSeats();
+}
+
 void PlayerManager::encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
                                       unsigned short sequence)
 {
-    if (node == 0 || sequence % BLOCK_INTERVAL != 0 || stream.getRemaining() < BLOCK_SIZE)
+    FreedSeats* freed = node < mFreedSeats.size() ? &mFreedSeats[node] : nullptr;
+    const unsigned char shownFree = freed ? freed->slots : 0;
+    // Seats shown free go in every packet, so that any the node acknowledges proves it saw them.
+    if (node == 0 || (sequence % BLOCK_INTERVAL != 0 && shownFree == 0) || stream.getRemaining() < BLOCK_SIZE)
         return;
     unsigned char occupied = 0;
     for (unsigned int slot = 0; slot < MAX_PLAYERS; ++slot)
         if (mPlayers[slot])
             occupied |= static_cast<unsigned char>(1u << slot);
     stream.encodeUInt8(static_cast<unsigned char>(mMatchState));
-    stream.encodeUInt8(occupied);
+    stream.encodeUInt8(static_cast<unsigned char>(occupied & ~shownFree));
+    if (shownFree)
+        freed->carry(sequence);
 }
 
 void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeStream& stream, unsigned short)
@@ -557,7 +627,7 @@ void PlayerManager::decodeNetworkData(unsigned short node, brix::NetworkDecodeSt
         else if (set && !mPlayers[slot])
         {
             mDepartedNames[slot].clear();
-            mPlayers[slot].reset(new Player(this, slot + 1, mAuthoritative));
+            makePlayer(slot);
         }
     }
 }

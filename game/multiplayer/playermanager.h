@@ -6,6 +6,7 @@
 #include <OgreSharedPtr.h>
 #include <OgreVector.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,8 @@ class Player;
 // every client the match state and which slots hold a player.
 //
 // The block, to client nodes only, in every fourth data packet: UInt8 match state, UInt8
-// occupied slots (bit i for slot i). Main thread only.
+// occupied slots (bit i for slot i). While a node is shown a seat freed (showSeatFreed), every
+// packet to it carries the block. Main thread only.
 class PlayerManager : public brix::NetworkObject, public EventDispatcher::Listener
 {
 public:
@@ -76,7 +78,8 @@ public:
     MatchState getMatchState() const { return mMatchState; }
     float getMatchTime() const { return mMatchTime; }
     unsigned int getScoreLimit() const { return mScoreLimit; }
-    // The index of the winner of the complete match while its player is there, else 0.
+    // The index of the winner of the complete match while its player is there, else 0: whoever
+    // takes the seat next did not win.
     unsigned int getWinner() const { return mWinner; }
     bool isSinglePlayer() const { return mSinglePlayer; }
     Level* getLevel() const { return mLevel; }
@@ -100,6 +103,9 @@ public:
     // bears its name; the departure, heard after this manager has let the record go, still
     // tells who left.
     std::string getDepartedName(unsigned int index) const;
+    // Counts the records the seat of that index has had (0 for an index past the seats): a new
+    // number is a new player in the seat, one the host has just given it to.
+    unsigned int getSeatVisit(unsigned int index) const;
     Player* getPlayerByEntity(unsigned int entityId) const;
     // Appends every player in slot order.
     void getPlayers(std::vector<Player*>& players) const;
@@ -133,15 +139,42 @@ public:
     void tick(unsigned short tick);
 
     // A client learns of players from the events the server relays: one named before the
-    // occupancy block arrives is made at once, so nothing said about it is lost.
+    // occupancy block arrives is made at once, so nothing said about it is lost. An empty name
+    // is the host's word that it gave the seat to a newcomer, who gets a record of his own.
     void onEvent(unsigned int id, int a, int b, const std::string& text) override;
 
+    // On the host, for a client out of the match, which hears no game events: its blocks show
+    // the seat of that player index free, whoever holds it by then, until the node has
+    // acknowledged a packet that carried one. So a seat freed and given again in one frame is
+    // new there too.
+    void showSeatFreed(unsigned short node, unsigned int index);
+    // The node's blocks show every seat as it is again (it entered the match and was told every
+    // seat, or its own seat went).
+    void stopShowingFreedSeats(unsigned short node);
+
+    void acknowledgeNetworkData(unsigned short node, unsigned short sequence) override;
     void encodeNetworkData(unsigned short node, brix::NetworkEncodeStream& stream,
                            unsigned short sequence) override;
     void decodeNetworkData(unsigned short node, brix::NetworkDecodeStream& stream,
                            unsigned short sequence) override;
 
 private:
+    // Packets remembered as carriers of seats shown free.
+    static constexpr unsigned short CARRIER_WINDOW = 32;
+    // The seats a node's blocks show free.
+    struct FreedSeats
+    {
+        unsigned char slots = 0;
+        // Of those, the ones a packet has carried, and the first packet that carried each.
+        unsigned char carried = 0;
+        unsigned short since[MAX_PLAYERS] = {};
+        // The newest packet that carried the block, and bit k set when packet newest - k did.
+        unsigned short newest = 0;
+        uint32_t carriers = 0;
+
+        void carry(unsigned short sequence);
+    };
+
     // A random multiplayer start no other player's human stands on; any start when all are taken.
     Ogre::Vector3 chooseMultiplayerStart(const Entity* own) const;
     // The placing of the winner's score, 0 when it makes no table; adds it when it does.
@@ -151,6 +184,8 @@ private:
     void releaseDeparted(unsigned int slot, bool departureArrived);
     // Drops the record of a player who left, keeping its name for the departure.
     void forgetDeparted(unsigned int slot);
+    // A new record in the slot, the seat's next visit.
+    Player* makePlayer(unsigned int slot);
     // Starts the match on the loaded level; exceptions out of its scene and entities pass
     // through to startMatch.
     void buildMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
@@ -166,6 +201,9 @@ private:
     std::vector<std::string> mDepartedNames;
     // On a client, the slots a block freed whose record has not gone yet.
     std::vector<bool> mDeparting;
+    std::vector<unsigned int> mSeatVisits;
+    // On the host, by client node.
+    std::vector<FreedSeats> mFreedSeats;
     bool mAuthoritative = true;
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.
     bool mGameDataModified = false;

@@ -159,6 +159,12 @@ void Server::openSlot(unsigned int slot, Player* player, Controller* controller,
     }
     if (mEntities)
         mEntities->addObserver(node, local ? 1 : 0);
+    if (mPlayers)
+        mPlayers->stopShowingFreedSeats(node);
+    // Whoever held the seat before may still hold it on the peers in the match, where no block
+    // showed it free. An empty name, which no player is ever given, tells them the seat is new.
+    if (mEvents)
+        mEvents->post(EventDispatcher::PlayerRenamed, static_cast<int>(player->getIndex()), 0, "");
     seat.proxy->sendSystemEvent(EventProxy::ConnectionReady, player->getIndex(), getSlotCount(), "", nullptr,
                                 0);
     seat.state = SLOT_CONNECTED;
@@ -175,7 +181,16 @@ void Server::freeSlot(unsigned int slot)
         delete seat.controller;
     }
     if (seat.player && mPlayers)
+    {
+        // The peers out of the match hear nothing of who takes the seat next: their blocks show
+        // it free first.
+        for (unsigned int other = 0; other < mSlots.size(); ++other)
+            if (!mSlots[other].local && mSlots[other].state >= SLOT_CONNECTED &&
+                mSlots[other].state < SLOT_IN_MATCH)
+                mPlayers->showSeatFreed(static_cast<unsigned short>(other + 1), seat.player->getIndex());
         mPlayers->deletePlayer(seat.player);
+        mPlayers->stopShowingFreedSeats(node);
+    }
     if (seat.proxy)
     {
         mNetwork.unregisterObject(seat.proxy);
@@ -412,6 +427,9 @@ void Server::enterMatch(unsigned int slot)
         sendPlayersTo(slot);
         seat.playersSent = true;
     }
+    // Told every seat, it hears from now on who takes one.
+    if (!seat.local)
+        mPlayers->stopShowingFreedSeats(static_cast<unsigned short>(slot + 1));
     seat.proxy->setRelaying(true);
 }
 

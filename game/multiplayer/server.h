@@ -46,6 +46,9 @@ class PlayerManager;
 // A remote client hears the match's game events only once it is in the match, so that its
 // level download and the events after it always fit its event stream; what happened before
 // reaches it as the other players' states, and one entering a complete match is told who won.
+// A seat given is told as new to the clients in the match (an empty name, which no player is
+// ever given), and a seat freed is shown free to those out of it before it shows taken again,
+// so that no client holds a newcomer as whoever had the seat before.
 // Lines about what clients send, and about clients coming and going, are logged one a second
 // at most, the rest counted; the messages shown about clients coming and going go with their
 // log lines.

@@ -909,6 +909,27 @@ TEST(ApplicationModes, FailedStartsFunctionKeysAndScreenshotsReportThemselves)
                         static_cast<unsigned int>(game::Application::MESSAGE_SECONDS * 1000);
                     test::pollFor([&] { game.updateGame(1, 0.025f, 0.0f); }, lifetime + 500, 10);
                     EXPECT_EQ(reason, messages(game));
+                    // Once the player acts at the menu, it goes as any line goes.
+                    activate(game, "main", "mp");
+                    EXPECT_TRUE(runUntil(
+                        game, [&] { return messages(game).empty(); }, lifetime + 5000));
+                });
+            // A join to a port where nobody answers says so, and made no connection to lose.
+            game.then(
+                [&](GameRun& game)
+                {
+                    const std::string silent = "127.0.0.1:" + std::to_string(test::freeUdpPort());
+                    game.item("join", "address")->setValue(std::string("127.0.0.1"));
+                    game.item("join", "port")->setValue(silent.substr(silent.find(':') + 1));
+                    activate(game, "join", "ready");
+                    EXPECT_EQ(3u, game.getGameMode());
+                    EXPECT_TRUE(runUntil(
+                        game, [&] { return game.getGameMode() == 0u; }, 20000));
+                    EXPECT_EQ("main", game.currentPage());
+                    EXPECT_EQ((std::vector<std::string>{"Connecting to " + silent + "..",
+                                                        "Unable to connect to " + silent +
+                                                            " (host did not answer)"}),
+                              messages(game));
                 });
         },
         {"--no-update-check"});

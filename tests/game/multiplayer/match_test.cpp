@@ -282,6 +282,16 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
     ASSERT_TRUE(
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Disconnected from server (Server shutdown)"));
+
+    // A host that answered and then falls silent has lost the connection: it timed out.
+    ASSERT_TRUE(host.server()->start(2, port, "secret", "Duel", "", 0));
+    ASSERT_TRUE(ann.client(0).connect(address, "secret"));
+    ASSERT_TRUE(runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::CONNECTED; }));
+    ASSERT_TRUE(
+        test::pollUntil([&] { ann.tick(); },
+                        [&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; },
+                        TIMEOUT_MS, 1));
+    EXPECT_EQ(ann.shown().back(), "Disconnected from server (Timeout)");
 }
 // A level whose compressed copy is just under the largest a host sends: hints of letters at
 // random, which hardly compress.
@@ -517,6 +527,24 @@ std::string departures(test::MatchPeer& peer, const std::vector<std::string>& na
     return text;
 }
 
+// The name a peer holds for the player of that index, "-" when it holds none.
+std::string nameOf(test::MatchPeer& peer, unsigned int index)
+{
+    const game::Player* player = peer.players().getPlayer(index);
+    return player ? player->getName() : "-";
+}
+
+// Who a peer holds in each seat, by index and name: "1 Host; 3 ; ".
+std::string seats(test::MatchPeer& peer)
+{
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text;
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + player->getName() + "; ";
+    return text;
+}
+
 TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
 {
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
@@ -525,7 +553,9 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     test::MatchPeer cy(ground, false);
     // A stranger takes a seat under a name and never enters the match.
     RawPeer stranger(port);
-    bool strangerHere = true, cyHeld = false;
+    // Another that comes later.
+    RawPeer newcomer(port);
+    bool strangerHere = true, cyHeld = false, newcomerHere = false;
     auto step = [&]
     {
         tick();
@@ -534,12 +564,14 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         if (strangerHere)
             stranger.send();
         stranger.receive();
+        if (newcomerHere)
+            newcomer.send();
     };
     auto until = [&](auto done) { return test::pollUntil(step, done, TIMEOUT_MS, 1, MAX_TICKS); };
     stranger.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_PREPARING; }));
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Raw")});
-    ASSERT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Raw"; }));
+    ASSERT_TRUE(until([&] { return nameOf(host, 2) == "Raw"; }));
 
     const std::vector<std::string> names = {"Host", "Raw", "Ann", "Bo", "Cy"};
     auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
@@ -621,7 +653,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     // Out of the match, a seat's new name is no news: the seat may have been given again
     // before a block showed it free.
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Eve")});
-    EXPECT_TRUE(until([&] { return host.players().getPlayer(2)->getName() == "Eve" && agreed({&bo}); }));
+    EXPECT_TRUE(until([&] { return nameOf(host, 2) == "Eve" && agreed({&bo}); }));
     EXPECT_FALSE(has(bo.shown(), "Player Raw is now known as Eve")) << state();
 
     // The stranger goes as it came, never told as in the match.
@@ -637,7 +669,12 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     ASSERT_TRUE(cy.client(0).connect(address, ""));
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 3}) && agreed({&ann, &bo, &cy}); })) << state();
     bo.client(0).disconnect();
-    ASSERT_TRUE(until([&] { return host.players().getPlayer(4)->getState() == game::Player::NotInMatch; }));
+    ASSERT_TRUE(until(
+        [&]
+        {
+            return host.players().getPlayer(4) &&
+                   host.players().getPlayer(4)->getState() == game::Player::NotInMatch;
+        }));
     stranger.connect("", Server::PROTOCOL_VERSION);
     strangerHere = true;
     EXPECT_TRUE(until(
@@ -646,15 +683,15 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         }))
         << state();
     stranger.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Dee")});
-    EXPECT_TRUE(until(
-        [&] {
-            return host.players().getPlayer(4)->getName() == "Dee" && agreed({&ann, &cy});
-        }));
+    EXPECT_TRUE(until([&] { return nameOf(host, 4) == "Dee" && agreed({&ann, &cy}); }));
     EXPECT_FALSE(has(ann.shown(), "Player Bo is now known as Dee")) << state();
 
     // Host shoots Ann, and Bo is back before she is: he holds her dead, and was shown no death.
-    auto shoot = [&](unsigned int victim) {
-        host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO, host.human(1)->getId());
+    auto shoot = [&](unsigned int victim, unsigned int killer = 1)
+    {
+        ASSERT_TRUE(host.human(victim) && host.human(killer)) << state();
+        host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO,
+                                   host.human(killer)->getId());
     };
     shoot(2);
     ASSERT_TRUE(bo.client(0).connect(address, ""));
@@ -682,6 +719,80 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
             return inMatch(bo) && agreed({&ann, &bo, &cy}) && has(bo.shown(), result);
         }))
         << state();
+
+    // A restart takes everyone out of the match, not out of their seats: every peer holds each
+    // seated player under his name at every step of the handshake, its own player too.
+    restart(0);
+    std::string renamed;
+    EXPECT_TRUE(until(
+        [&]
+        {
+            for (test::MatchPeer* peer : {&ann, &bo, &cy})
+                if (renamed.empty() && seats(*peer) != seats(host))
+                    renamed = seats(*peer) + " where the host holds " + seats(host);
+            return seated({0, 1, 2, 4}) && agreed({&ann, &bo, &cy});
+        }))
+        << state();
+    EXPECT_EQ(renamed, "");
+
+    // Cy and Bo wait out of the match; Cy leaves, and the frame that frees his seat gives it to
+    // a stranger who never names itself. The seat is new on every peer, under no name as on the
+    // host: for Ann, who hears the match, and for Bo, who hears no events out of it.
+    restart(0);
+    cyHeld = true;
+    bo.holdClients(true);
+    EXPECT_TRUE(until(
+        [&]
+        {
+            return seated({0, 1}) && host.server()->getSlotState(2) == Server::SLOT_PREPARING &&
+                   host.server()->getSlotState(4) == Server::SLOT_PREPARING && agreed({&ann}) &&
+                   seats(bo) == seats(host);
+        }))
+        << state();
+    cy.client(0).disconnect();
+    cyHeld = false;
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_REMOVING; }));
+    newcomer.connect("", Server::PROTOCOL_VERSION);
+    newcomerHere = true;
+    step();
+    ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_CONNECTED) << "given in the frame it was freed";
+    ASSERT_EQ(nameOf(host, 3), "");
+    EXPECT_TRUE(until([&] { return agreed({&ann}) && seats(bo) == seats(host); })) << state() << seats(bo);
+    // What it says and its entry bear no one's name.
+    ann.clearShown();
+    newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 1, 2}) && agreed({&ann}) && seats(bo) == seats(host) &&
+                   has(ann.shown(), ": hello");
+        }))
+        << state();
+    EXPECT_EQ(ann.shown(), Lines{": hello"});
+    bo.holdClients(false);
+    EXPECT_TRUE(until([&] { return seated({0, 1, 2, 4}) && agreed({&ann, &bo}); })) << state();
+    newcomerHere = false;
+    newcomer.leave();
+    EXPECT_TRUE(until([&] { return !host.players().getPlayer(3) && agreed({&ann, &bo}); })) << state();
+
+    // A match to 100 that Ann wins. She leaves, and Cy comes back into her seat: entering the
+    // complete match, he is told it is complete, and nobody in the seat that won.
+    restart(100);
+    EXPECT_TRUE(until([&] { return seated({0, 1, 4}) && agreed({&ann, &bo}); })) << state();
+    shoot(1, 2);
+    EXPECT_TRUE(until([&] { return has(bo.shown(), "Match complete, player Ann wins"); })) << state();
+    ann.client(0).disconnect();
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(1) == Server::SLOT_FREE; }));
+    cy.clearShown();
+    ASSERT_TRUE(cy.client(0).connect(address, ""));
+    EXPECT_TRUE(until(
+        [&] {
+            return inMatch(cy) && agreed({&bo, &cy}) && has(cy.shown(), "Match complete");
+        }))
+        << state();
+    EXPECT_EQ(cy.client(0).getPlayerIndex(), 2u);
+    EXPECT_FALSE(has(cy.shown(), "Match complete, player Cy wins"));
 }
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
@@ -761,6 +872,60 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_LE(
         std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line[0] == 'E'; }),
         3 * seconds + 3);
+
+    // The visitor goes round the match as fast as it can, named, in and out again and again,
+    // back in the frame its seat is freed. The host's player and Ann are shown its first
+    // visits, then about one a second.
+    ASSERT_TRUE(runUntil(
+        [&]
+        {
+            unsigned int used = 0;
+            for (unsigned int slot = 0; slot < host.server()->getSlotCount(); ++slot)
+                used += host.server()->getSlotState(slot) != Server::SLOT_FREE;
+            return used == 1;
+        }));
+    ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
+    ASSERT_TRUE(runUntil([&] { return inMatch(host); }));
+    host.clearShown();
+    ann.clearShown();
+    // New players in the host's seats.
+    auto visits = [&]
+    {
+        unsigned int made = 0;
+        for (unsigned int index = 1; index <= PlayerManager::MAX_PLAYERS; ++index)
+            made += host.players().getSeatVisit(index);
+        return made;
+    };
+    const unsigned int before = visits();
+    unsigned int turn = 0;
+    const unsigned int visiting = brix::Thread::timer();
+    EXPECT_TRUE(test::pollUntil(
+        [&]
+        {
+            switch (turn++ % 6)
+            {
+            case 0:
+                visitor.connect("", Server::PROTOCOL_VERSION);
+                visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
+                break;
+            case 1:
+                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                break;
+            case 4:
+                visitor.leave();
+                break;
+            }
+            tick();
+        },
+        [&] { return visits() >= before + 40; }, TIMEOUT_MS, 1, MAX_TICKS));
+    const unsigned int shownVisits = Client::SEAT_VISIT_BURST + (brix::Thread::timer() - visiting) / 1000 + 1;
+    for (test::MatchPeer* peer : {&host, &ann})
+    {
+        EXPECT_GE(count(peer->shown(), "Player Visitor entered match"), 1u);
+        EXPECT_LE(count(peer->shown(), "Player Visitor entered match"), shownVisits);
+        EXPECT_LE(count(peer->shown(), "Player Visitor left match"), shownVisits);
+    }
+    EXPECT_GE(count(log.lines(), "Line withheld: Player Visitor"), 1u);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.

@@ -181,8 +181,9 @@ void MatchPeer::tick()
         mEntities->nextTick(), static_cast<unsigned int>(advance) + mLead, 1.0f);
     if (mServer)
         mServer->tick();
-    for (auto& client : mClients)
-        client->tick(tick);
+    if (!mClientsHeld)
+        for (auto& client : mClients)
+            client->tick(tick);
     mEntities->simulateTo(tick);
     mPlayers->tick(tick);
     mEvents->dispatch();
@@ -194,6 +195,11 @@ void MatchPeer::tick()
 std::vector<std::string> MatchPeer::shown() const
 {
     return mDisplay->getMessages();
+}
+
+void MatchPeer::clearShown()
+{
+    mDisplay->clear();
 }
 
 game::Human* MatchPeer::human(unsigned int playerIndex) const

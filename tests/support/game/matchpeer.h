@@ -97,8 +97,13 @@ public:
     // A joiner's world runs that many ticks further ahead of the host's states than its input
     // advance takes it, as a real line's latency makes it run (on loopback the advance stays 0).
     void setLead(unsigned int ticks) { mLead = ticks; }
+    // While held, the clients' ticks are skipped: they hear all that comes over the network,
+    // but never say they are prepared, so a joiner stays out of the match until let go.
+    void holdClients(bool held) { mClientsHeld = held; }
     // The messages the display holds, oldest first, as written.
     std::vector<std::string> shown() const;
+    // Empties the display, so that what is shown next is read alone.
+    void clearShown();
     // The human of the player of that index, or null.
     game::Human* human(unsigned int playerIndex) const;
     // The path the level of that name has in this peer's level folder.
@@ -129,5 +134,6 @@ private:
     std::vector<std::unique_ptr<game::Client>> mClients;
     std::vector<ScriptedController*> mControllers;
     unsigned int mLead = 0;
+    bool mClientsHeld = false;
 };
 } // namespace test
