@@ -887,7 +887,9 @@ void Application::editLevel()
         mMessageDisplay->writeMessage("Please enter a name for the level to create", true);
         return;
     }
-    if (index == 0 && mLevel->getLevelCache()->hasLevel(name))
+    // A file the lists leave out (one the game cannot play) is the player's all the same.
+    if (index == 0 &&
+        (mLevel->getLevelCache()->hasLevel(name) || brix::File::fileExists(mLevel->getUserLevelFile(name))))
     {
         mMessageDisplay->writeMessage("Level '" + name + "' already exists, choose another name", true);
         return;

@@ -193,7 +193,7 @@ bool Level::load(const std::string& name, bool create)
     if (create)
     {
         mName = name;
-        mFile = brix::File::filePath(mUserDataDirectory, LEVEL_FOLDER) + "/" + name + FILE_EXTENSION;
+        mFile = getUserLevelFile(name);
         reloadLightMapTexture();
         loadSoundMap();
         return true;
@@ -792,6 +792,11 @@ bool Level::generateSoundMap(const LevelMapSource* entities)
         this, getUserMapFile(SOUND_MAP_SUFFIX), SOUND_MAP_SIZE, SOUND_MAP_SIZE, entities));
     brix::Log::debug("Level '%s' sound map generation requested", mName.c_str());
     return true;
+}
+
+std::string Level::getUserLevelFile(const std::string& name) const
+{
+    return brix::File::filePath(mUserDataDirectory, LEVEL_FOLDER) + "/" + name + FILE_EXTENSION;
 }
 
 std::string Level::getUserMapFile(const char* suffix) const

@@ -161,6 +161,8 @@ public:
 
     const std::string& getName() const { return mName; }
     const std::string& getFileName() const { return mFile; }
+    // Where a level of that name lies in the player's level folder, listed or not.
+    std::string getUserLevelFile(const std::string& name) const;
     const std::string& getUserDataDirectory() const { return mUserDataDirectory; }
     const Ogre::AxisAlignedBox& getBoundingBox() const { return mBoundingBox; }
     Ogre::SceneManager* getSceneManager() const { return mSceneManager; }

@@ -433,8 +433,7 @@ void Client::storeLevel(const std::string& level, const void* data, unsigned int
         return;
     }
     Level* running = mPlayers->getLevel();
-    const std::string path =
-        mUserDataDirectory + "/" + Level::LEVEL_FOLDER + "/" + level + Level::FILE_EXTENSION;
+    const std::string path = running->getUserLevelFile(level);
     if (running->getLevelCache()->hasLevel(level) || fileExists(path))
     {
         brix::Log::error("Downloaded level '%s' already exists", level.c_str());

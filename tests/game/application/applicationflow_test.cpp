@@ -347,6 +347,11 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
     user.writeTestConfiguration();
     brix::File::createDirectory(user.file("levels"));
     test::writeFile(user.file("levels/mine.xml"), level("My own", "spstart"));
+    // Not listed, as its point names no prototype, and still not to be written over.
+    std::string unplayable = level("Unplayable", "spstart");
+    unplayable.insert(unplayable.find("</points>"),
+                      "<point><type>entity</type><position>0 0 0</position><name>ghost</name></point>");
+    test::writeFile(user.file("levels/kept.xml"), unplayable);
     GameRun::TOutcome outcome = GameRun::play(
         [&](GameRun& game)
         {
@@ -450,11 +455,16 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
                     game.getMessageDisplay()->clear();
                     levels->setIndex(0);
                     activate(game, "levels", "edit");
-                    game.item("levels", "new")->setValue(std::string("sp01"));
-                    activate(game, "levels", "edit");
+                    for (const char* taken : {"sp01", "kept"})
+                    {
+                        game.item("levels", "new")->setValue(std::string(taken));
+                        activate(game, "levels", "edit");
+                    }
                     EXPECT_EQ((std::vector<std::string>{"Please enter a name for the level to create",
-                                                        "Level 'sp01' already exists, choose another name"}),
+                                                        "Level 'sp01' already exists, choose another name",
+                                                        "Level 'kept' already exists, choose another name"}),
                               messages(game));
+                    EXPECT_EQ(unplayable, test::readFile(user.file("levels/kept.xml")));
                     EXPECT_EQ(0u, game.getGameMode());
 
                     // A slash line is a console command, not chat; the line empties and the
