@@ -509,7 +509,7 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
         // before a slot block showed it free, and the old name is not the newcomer's.
         const std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (first && player && player->getState() != Player::NotInMatch && !player->getName().empty() &&
-            player->getName() != name)
+            !name.empty() && player->getName() != name)
             show("Player " + player->getName() + " is now known as " + name);
         break;
     }
@@ -554,7 +554,9 @@ void Client::showSeatLine(int index, const std::string& text)
         return;
     SeatLines& seat = mSeatLines[index - 1];
     const unsigned int visit = mPlayers ? mPlayers->getSeatVisit(static_cast<unsigned int>(index)) : 0;
-    if (visit != seat.shown)
+    // A new visit is shown while the seat may show one; one whose entry was withheld keeps its
+    // leaving withheld too.
+    if (visit != seat.shown && visit != seat.withheld)
     {
         const unsigned int now = brix::Thread::timer();
         const unsigned int regained = (now - seat.since) / SEAT_VISIT_INTERVAL;
@@ -563,14 +565,19 @@ void Client::showSeatLine(int index, const std::string& text)
             seat.visits = std::min(SEAT_VISIT_BURST, seat.visits + regained);
             seat.since = now;
         }
-        if (seat.visits == 0)
+        if (seat.visits > 0)
         {
-            if (mWithheldLines.allow())
-                brix::Log::info("Line withheld: %s", text.c_str());
-            return;
+            --seat.visits;
+            seat.shown = visit;
         }
-        --seat.visits;
-        seat.shown = visit;
+        else
+            seat.withheld = visit;
+    }
+    if (visit != seat.shown)
+    {
+        if (mWithheldLines.allow())
+            brix::Log::info("Line withheld: %s", text.c_str());
+        return;
     }
     show(text);
 }

@@ -196,12 +196,14 @@ private:
     // The connection was given up with its reason shown.
     bool mReasonShown = false;
     // Per seat (player index - 1): the new players whose lines it may still show, when it last
-    // had one more, and the visit (PlayerManager::getSeatVisit) whose lines it shows.
+    // had one more, the visit (PlayerManager::getSeatVisit) whose lines it shows, and the last
+    // one whose lines it withholds.
     struct SeatLines
     {
         unsigned int visits = SEAT_VISIT_BURST;
         unsigned int since = 0;
         unsigned int shown = 0;
+        unsigned int withheld = 0;
     };
     std::vector<SeatLines> mSeatLines;
     brix::LogThrottle mWithheldLines;

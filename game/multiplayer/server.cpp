@@ -160,7 +160,12 @@ void Server::openSlot(unsigned int slot, Player* player, Controller* controller,
     if (mEntities)
         mEntities->addObserver(node, local ? 1 : 0);
     if (mPlayers)
+    {
         mPlayers->stopShowingFreedSeats(node);
+        // A peer in the match when the seat was freed may be out of it now (a restart came
+        // between): it was shown nothing then, and hears no name now.
+        showSeatFreedOutOfMatch(player->getIndex());
+    }
     // Whoever held the seat before may still hold it on the peers in the match, where no block
     // showed it free. An empty name, which no player is ever given, tells them the seat is new.
     if (mEvents)
@@ -169,6 +174,14 @@ void Server::openSlot(unsigned int slot, Player* player, Controller* controller,
                                 0);
     seat.state = SLOT_CONNECTED;
     mNetwork.updateAnnounceFlags(getAnnounceFlags());
+}
+
+void Server::showSeatFreedOutOfMatch(unsigned int index)
+{
+    for (unsigned int other = 0; other < mSlots.size(); ++other)
+        if (!mSlots[other].local && mSlots[other].state >= SLOT_CONNECTED &&
+            mSlots[other].state < SLOT_IN_MATCH)
+            mPlayers->showSeatFreed(static_cast<unsigned short>(other + 1), index);
 }
 
 void Server::freeSlot(unsigned int slot)
@@ -182,12 +195,7 @@ void Server::freeSlot(unsigned int slot)
     }
     if (seat.player && mPlayers)
     {
-        // The peers out of the match hear nothing of who takes the seat next: their blocks show
-        // it free first.
-        for (unsigned int other = 0; other < mSlots.size(); ++other)
-            if (!mSlots[other].local && mSlots[other].state >= SLOT_CONNECTED &&
-                mSlots[other].state < SLOT_IN_MATCH)
-                mPlayers->showSeatFreed(static_cast<unsigned short>(other + 1), seat.player->getIndex());
+        showSeatFreedOutOfMatch(seat.player->getIndex());
         mPlayers->deletePlayer(seat.player);
         mPlayers->stopShowingFreedSeats(node);
     }

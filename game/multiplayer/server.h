@@ -211,6 +211,9 @@ private:
     // Gives the slot its player, proxy and observer record and sends ConnectionReady.
     void openSlot(unsigned int slot, Player* player, Controller* controller, bool local);
     void freeSlot(unsigned int slot);
+    // The remote clients out of the match hear nothing of who holds the seat of that player
+    // index: their blocks show it free first, whether it was freed or given while they were out.
+    void showSeatFreedOutOfMatch(unsigned int index);
     // The states of the players of every seat, its own included, to a remote slot.
     void sendPlayersTo(unsigned int slot);
     void sendLevel(unsigned int slot, const std::string& level);

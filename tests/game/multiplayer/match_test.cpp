@@ -776,6 +776,42 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     newcomer.leave();
     EXPECT_TRUE(until([&] { return !host.players().getPlayer(3) && agreed({&ann, &bo}); })) << state();
 
+    // Gus plays and leaves, and a restart comes between the frame that frees his seat and the
+    // one that gives it to a stranger without a name: Ann, in the match when it was freed and out
+    // of it when it was given, holds the seat as new too.
+    newcomer.connect("", Server::PROTOCOL_VERSION);
+    newcomerHere = true;
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+    newcomer.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Gus"),
+                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 1, 2, 4}) && agreed({&ann, &bo}) && nameOf(ann, 3) == "Gus";
+        }))
+        << state();
+    newcomerHere = false;
+    newcomer.leave();
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_REMOVING; }));
+    // Out of the match, then freed: server ticks alone, with no packet between them and the restart.
+    for (int i = 0; i < 2 && host.server()->getSlotState(2) != Server::SLOT_FREE; ++i)
+        host.server()->tick();
+    ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_FREE);
+    restart(0);
+    newcomer.connect("", Server::PROTOCOL_VERSION);
+    newcomerHere = true;
+    ann.holdClients(true);
+    step();
+    ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_CONNECTED);
+    EXPECT_TRUE(until([&] { return seats(ann) == seats(host); })) << state() << seats(ann);
+    ann.holdClients(false);
+    newcomerHere = false;
+    newcomer.leave();
+    EXPECT_TRUE(until(
+        [&] {
+            return !host.players().getPlayer(3) && seated({0, 1, 4}) && agreed({&ann, &bo});
+        }))
+        << state();
+
     // A match to 100 that Ann wins. She leaves, and Cy comes back into her seat: entering the
     // complete match, he is told it is complete, and nobody in the seat that won.
     restart(100);
@@ -926,6 +962,47 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         EXPECT_LE(count(peer->shown(), "Player Visitor left match"), shownVisits);
     }
     EXPECT_GE(count(log.lines(), "Line withheld: Player Visitor"), 1u);
+
+    // A visit whose entry the host's player was not shown keeps its leaving unshown, however
+    // long it stays: the seat's allowance, back after a second, goes to a later visit.
+    auto visitorHere = [&](bool entered)
+    {
+        std::vector<game::Player*> players;
+        host.players().getPlayers(players);
+        for (const game::Player* player : players)
+            if (player->getName() == "Visitor")
+                return !entered || player->getState() != game::Player::NotInMatch;
+        return false;
+    };
+    const std::string entry = "Player Visitor entered match", leaving = "Player Visitor left match";
+    bool unshown = false;
+    for (int attempt = 0; attempt < 10 && !unshown; ++attempt)
+    {
+        visitor.leave();
+        ASSERT_TRUE(runUntil([&] { return !visitorHere(false); }));
+        const size_t entries = count(host.shown(), entry);
+        visitor.connect("", Server::PROTOCOL_VERSION);
+        visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
+        ASSERT_TRUE(runUntil([&] { return visitorHere(false); }));
+        visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+        ASSERT_TRUE(runUntil([&] { return visitorHere(true); }));
+        unshown = count(host.shown(), entry) == entries;
+    }
+    ASSERT_TRUE(unshown);
+    const size_t leavings = count(host.shown(), leaving);
+    const unsigned int entered = brix::Thread::timer();
+    ASSERT_TRUE(test::pollUntil(
+        [&]
+        {
+            visitor.send();
+            tick();
+        },
+        [&] { return brix::Thread::timer() - entered > Client::SEAT_VISIT_INTERVAL + 100; }, TIMEOUT_MS, 1,
+        MAX_TICKS));
+    visitor.leave();
+    ASSERT_TRUE(runUntil([&] { return !visitorHere(false); }));
+    run(5);
+    EXPECT_EQ(count(host.shown(), leaving), leavings);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.

@@ -69,6 +69,46 @@ TEST(PlayerManager, SendsStateAndSlotsToClientsInEveryFourthPacket)
     EXPECT_EQ(server.getPlayer(9), nullptr);
 }
 
+// A seat shown free to a node goes in every packet to it, and shows taken again only once the
+// node acknowledged a packet that carried it free: not one that did not, nor one that carried
+// only seats shown free before it, nor one too old to be remembered, across the sequence wrap.
+TEST(PlayerManager, ASeatShownFreeStaysFreeUntilAPacketThatCarriedItIsAcknowledged)
+{
+    PlayerManager server;
+    for (int i = 0; i < 3; ++i)
+        server.createPlayer();
+    server.showSeatFreed(2, 2);
+    server.showSeatFreed(0, 1);
+    server.showSeatFreed(9, 1);
+    server.showSeatFreed(2, 9);
+    EXPECT_EQ(encodeBlock(server, 1, 65533), Bytes{});
+    EXPECT_EQ(encodeBlock(server, 2, 65533), (Bytes{0, 0x05}));
+    // Sent before it, or too full to carry it.
+    server.acknowledgeNetworkData(2, 65532);
+    EXPECT_EQ(encodeBlock(server, 2, 65534, 1), Bytes{});
+    EXPECT_EQ(encodeBlock(server, 2, 65535), (Bytes{0, 0x05}));
+    server.acknowledgeNetworkData(2, 65534);
+    EXPECT_EQ(encodeBlock(server, 2, 0), (Bytes{0, 0x05}));
+    server.acknowledgeNetworkData(2, 0);
+    EXPECT_EQ(encodeBlock(server, 2, 1), Bytes{});
+
+    // A packet that carried seat 1 free says nothing of seat 3, shown free after it.
+    server.showSeatFreed(2, 1);
+    EXPECT_EQ(encodeBlock(server, 2, 2), (Bytes{0, 0x06}));
+    server.showSeatFreed(2, 3);
+    EXPECT_EQ(encodeBlock(server, 2, 3), (Bytes{0, 0x02}));
+    server.acknowledgeNetworkData(2, 2);
+    EXPECT_EQ(encodeBlock(server, 2, 5), (Bytes{0, 0x03}));
+    // Nor one older than the packets remembered.
+    for (unsigned short sequence = 6; sequence < 40; ++sequence)
+        encodeBlock(server, 2, sequence);
+    server.acknowledgeNetworkData(2, 5);
+    EXPECT_EQ(encodeBlock(server, 2, 41), (Bytes{0, 0x03}));
+    server.acknowledgeNetworkData(2, 41);
+    EXPECT_EQ(encodeBlock(server, 2, 42), Bytes{});
+    EXPECT_EQ(encodeBlock(server, 2, 44), (Bytes{0, 0x07}));
+}
+
 TEST(PlayerManager, AClientTakesSlotsFromTheServerButOnlyTheCompletionOfItsMatch)
 {
     PlayerManager client;
