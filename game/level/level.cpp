@@ -217,7 +217,8 @@ bool Level::load(const std::string& name, bool create)
     }
     mChecksum = calculateDataChecksum(root);
     mVersion = brix::StringUtil::versionStringToNumber(root.getValue("version", ""));
-    mBuiltin = root.getValueAsBoolean("builtin", false);
+    // As the cache tells it, from the folder the file lies in: a file's own claim is not taken.
+    mBuiltin = (mLevelCache->getFlags(name) & LevelCache::FLAG_BUILTIN) != 0;
     mTitle = readTitleText(root, "title");
     mAuthor = readTitleText(root, "author");
     mTargetTime = root.getValueAsFloat("targettime", 0.0f);

@@ -176,6 +176,8 @@ public:
     std::vector<LevelPoint>& getPoints() { return mPoints; }
     const std::vector<LevelPoint>& getPoints() const { return mPoints; }
     unsigned getVersion() const { return mVersion; }
+    // Whether the loaded level lies in the built-in folder, as its cache entry says; saving
+    // writes it into the file, which no reader takes it from.
     bool isBuiltin() const { return mBuiltin; }
     float getTargetTime() const { return mTargetTime; }
     void setTargetTime(float seconds) { mTargetTime = seconds; }

@@ -80,8 +80,8 @@ bool LevelCache::scanLevelFile(const std::string& path, Entry& entry) const
             else if (name == LevelPoint::MULTIPLAYER_START)
                 entry.flags |= FLAG_MULTIPLAYER;
         }
-    if (root.getValueAsBoolean("builtin", false))
-        entry.flags |= FLAG_BUILTIN;
+    // Whether a level is built in is told by the folder it lies in (update), never by what its
+    // file claims: a level downloaded into the player's folder is the player's.
     entry.checksum = calculateDataChecksum(root);
     return true;
 }

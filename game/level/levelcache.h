@@ -17,7 +17,7 @@ public:
     // The cache file's "version"; any other value rejects the file, and the next update scans
     // every level again. Raised whenever the rules for what the cache takes in change, so that
     // no entry kept under older rules stays; it is not the application's version.
-    static constexpr unsigned VERSION = 0x01040203;
+    static constexpr unsigned VERSION = 0x01040204;
     static const char* const FILE_NAME;
     // The resource group searched, and the archive name of the built-in levels in it.
     static const char* const RESOURCE_GROUP;
@@ -80,9 +80,10 @@ public:
     // Appends, in name order, every level whose flags AND mask equal the value.
     void getLevelNames(std::vector<std::string>& names, unsigned value, unsigned mask) const;
 
-    // Reads one level file's header into the entry (modification time and size 0, built-in flag
-    // only from its "builtin" element). False, logged, when the file is not one the level loads and
-    // plays (Level::loadPlayableTree): the cache lists only such levels.
+    // Reads one level file's header into the entry (modification time and size 0, no built-in
+    // flag: only update gives it, to the levels of the built-in folder, whatever a file's "builtin"
+    // element says). False, logged, when the file is not one the level loads and plays
+    // (Level::loadPlayableTree): the cache lists only such levels.
     bool scanLevelFile(const std::string& path, Entry& entry) const;
 
 private:

@@ -141,14 +141,19 @@ int main(int argc, char** argv)
             return 1;
         }
 
-        // The round trip runs on a user level with the same content: the checksum is over the
-        // element tree, so the copy starts with the original's.
-        const unsigned checksum = level.getChecksum();
+        // The round trip runs on a user level with the same content, which is not built in
+        // whatever the original says: the checksum is over the element tree, the copy's own.
         const std::string copy = name + ROUND_TRIP_SUFFIX;
         brix::XMLElement original("");
         std::string error;
-        if (!game::Level::loadTree(level.getFileName(), original, error) ||
-            original.save(user + "/" + game::Level::LEVEL_FOLDER + "/" + copy + game::Level::FILE_EXTENSION,
+        if (!game::Level::loadTree(level.getFileName(), original, error))
+        {
+            std::fprintf(stderr, "Copying '%s' failed\n", level.getFileName().c_str());
+            return 1;
+        }
+        original.findChild("builtin", true)->setValue(false);
+        const unsigned checksum = game::calculateDataChecksum(original);
+        if (original.save(user + "/" + game::Level::LEVEL_FOLDER + "/" + copy + game::Level::FILE_EXTENSION,
                           true) < 0)
         {
             std::fprintf(stderr, "Copying '%s' failed\n", level.getFileName().c_str());

@@ -23,7 +23,8 @@ bool write(game::Level& level, const levels::TBuiltinLevel& definition)
     levels::makeBuiltinPlan(definition.name, plan);
     if (!plan.layout().save(level, definition.name))
         return false;
-    // The shipped levels are built-in, which only the file itself can say.
+    // The shipped files say they are built in, and their recorded checksums include it; the
+    // game itself tells a built-in level by the folder it ships in.
     brix::XMLElement root("level");
     if (root.load(level.getFileName()) < 0)
         return false;

@@ -88,6 +88,12 @@ std::string level(const std::string& title, const char* point)
            point + "</name></point></points></level>\n";
 }
 
+// The level as a shipped file has it.
+std::string claimBuiltin(std::string level)
+{
+    return level.insert(level.find("<title>"), "<builtin>true</builtin>");
+}
+
 // Where pictures of the pages go: docs/screens when the run asks for them, else the user folder.
 std::string screenFolder(const UserFolder& user)
 {
@@ -107,6 +113,9 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
         test::writeFile(service.levels() + "/" + name + ".xml",
                         level("Level " + std::to_string(i), i % 2 ? "spstart" : "mpstart"));
     }
+    // The last one says it is built in, which a level in the player's folder never is.
+    const std::string claimer = claimBuiltin(level("Level 17", "spstart"));
+    test::writeFile(service.levels() + "/shared17.xml", claimer);
     UserFolder user;
     user.writeTestConfiguration({{"network/fileshareserver", service.server()}});
     brix::File::createDirectory(user.file("levels"));
@@ -191,10 +200,14 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
                     activate(game, "levels", "download");
                     ASSERT_TRUE(runUntil(
                         game, [&] { return hasMessage(game, "Level 'shared17.xml' download complete"); }));
-                    EXPECT_EQ(level("Level 17", "spstart"), test::readFile(user.file("levels/shared17.xml")));
-                    // The level lists know it at once.
+                    EXPECT_EQ(claimer, test::readFile(user.file("levels/shared17.xml")));
+                    // The level lists know it at once, as the player's own, whose scores are its file's.
                     game.item("sp", "level")->setValue(std::string("shared17"));
                     EXPECT_EQ("shared17", game.item("sp", "level")->getValue());
+                    game.item("levels", "level")->setValue(std::string("shared17"));
+                    EXPECT_EQ("shared17", game.item("levels", "level")->getValue());
+                    EXPECT_EQ(0, game.item("levels", "delete")->getState());
+                    EXPECT_NE("shared17", game.getLevel()->getHighScoreName("shared17"));
                     EXPECT_FALSE(brix::File::fileExists(user.file("levels/shared17.xml.download")));
                     // A second look, once the page listed the share again, offers to overwrite it.
                     ASSERT_TRUE(runUntil(game,

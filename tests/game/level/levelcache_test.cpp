@@ -16,6 +16,7 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace
 {
@@ -51,6 +52,10 @@ TEST(LevelCache, FindsBuiltInAndUserLevelsWithTheirFlags)
     // A user level named like a built-in one stays hidden behind it.
     test::LevelBuilder impostor;
     ASSERT_TRUE(impostor.smallRoom().title("Impostor").save(world.level(), "sp01"));
+    // A file in the player's folder is the player's, whatever it says of itself.
+    test::writeFile(world.userLevelFile("claimer"),
+                    "<level><builtin>true</builtin><points><point><type>special</type><position>0 0 0"
+                    "</position><name>spstart</name></point></points></level>");
     world.level().updateLevelCache();
 
     const LevelCache& cache = *world.level().getLevelCache();
@@ -62,20 +67,32 @@ TEST(LevelCache, FindsBuiltInAndUserLevelsWithTheirFlags)
     EXPECT_EQ("Mine", cache.getTitle("myarena"));
     EXPECT_EQ("Me", cache.getAuthor("myarena"));
     EXPECT_EQ(world.userLevelFile("myarena"), cache.getFileName("myarena"));
+    EXPECT_EQ(unsigned(LevelCache::FLAG_SINGLE_PLAYER), cache.getFlags("claimer"));
 
     const std::vector<std::string> campaign = {"sp01", "sp02", "sp03", "sp04", "sp05",
                                                "sp06", "sp07", "sp08", "sp09", "sp10"};
     const std::vector<std::string> arenas = {"arena", "armory", "myarena", "pit", "square"};
-    EXPECT_EQ(campaign, levelNames(cache, 1, 1));
+    std::vector<std::string> singles = campaign;
+    singles.insert(singles.begin(), "claimer");
+    EXPECT_EQ(singles, levelNames(cache, 1, 1));
     EXPECT_EQ(arenas, levelNames(cache, 2, 2));
-    EXPECT_EQ(std::vector<std::string>({"myarena"}), levelNames(cache, 0, 4));
+    EXPECT_EQ(std::vector<std::string>({"claimer", "myarena"}), levelNames(cache, 0, 4));
     std::vector<std::string> all = arenas;
-    all.insert(all.end(), campaign.begin(), campaign.end());
+    all.insert(all.end(), singles.begin(), singles.end());
     std::sort(all.begin(), all.end());
     EXPECT_EQ(all, levelNames(cache, 0, 0));
     EXPECT_FALSE(cache.hasLevel("Arena"));
     EXPECT_EQ(0u, cache.getChecksum("nosuch"));
     EXPECT_EQ("", cache.getFileName("nosuch"));
+    // The level as loaded, and where its scores are kept, agree with the cache.
+    char claimer[32];
+    std::snprintf(claimer, sizeof claimer, "claimer@%x", cache.getChecksum("claimer"));
+    EXPECT_EQ(claimer, world.level().getHighScoreName("claimer"));
+    EXPECT_EQ("sp01", world.level().getHighScoreName("sp01"));
+    ASSERT_TRUE(world.level().load("claimer", false));
+    EXPECT_FALSE(world.level().isBuiltin());
+    ASSERT_TRUE(world.level().load("sp01", false));
+    EXPECT_TRUE(world.level().isBuiltin());
 
     // The saved cache reads back the same, checksums of any size included.
     LevelCache reread(world.userDirectory(), world.level());
@@ -91,7 +108,7 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 {
     test::TempDir user;
     test::writeFile(user.file("levels.xml"),
-                    "<levels><version>17039875</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
+                    "<levels><version>17039876</version><level><name>big</name><title>Bi\x1bg\xe2\x80\xae"
                     "</title><file>x.xml</file><flags>4</flags><checksum>-1412628480</checksum>"
                     "<modificationtime>7</modificationtime></level></levels>");
     brix::Simulator simulator(false, 0.0125f);
@@ -107,20 +124,32 @@ TEST(LevelCache, StoresChecksumsAboveTheSignedRangeAsNegativeNumbers)
 TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
 {
     // The older cache was written under the rules before: it lists a level the game does not
-    // play (a point of no known type) whose file has not changed since.
+    // play (a point of no known type), and a player's level as built in for what its file says,
+    // neither file changed since.
+    const std::string claim = "<level><builtin>true</builtin><points><point><type>special</type>"
+                              "<position>0 0 0</position><name>spstart</name></point></points></level>";
     for (std::string content :
-         {"<levels><version>17039874</version><level><name>odd</name><file>FILE</file>"
-          "<flags>2</flags><modificationtime>1000000</modificationtime></level></levels>",
-          "<levels><version>17039875</version><level><name>broken</level></levels>"})
+         {"<levels><version>17039875</version><level><name>odd</name><file>FILE</file>"
+          "<flags>2</flags><modificationtime>1000000</modificationtime></level><level><name>claimer"
+          "</name><file>CLAIMER</file><flags>5</flags><modificationtime>1000000</modificationtime>"
+          "<size>SIZE</size></level></levels>",
+          "<levels><version>17039876</version><level><name>broken</level></levels>"})
     {
         test::LevelWorld world;
         const std::string path = world.userDirectory() + "/levels.xml", odd = world.userLevelFile("odd");
+        const std::string claimer = world.userLevelFile("claimer");
         test::writeFile(odd, "<level><points><point><type>portal</type><position>0 0 0</position>"
                              "<name>mpstart</name></point></points></level>");
+        test::writeFile(claimer, claim);
         setFileTime(odd, 1000000);
-        const bool older = content.find("17039874") != std::string::npos;
+        setFileTime(claimer, 1000000);
+        const bool older = content.find("17039875") != std::string::npos;
         if (older)
+        {
             content.replace(content.find("FILE"), 4, odd);
+            content.replace(content.find("CLAIMER"), 7, claimer);
+            content.replace(content.find("SIZE"), 4, std::to_string(claim.size()));
+        }
         test::writeFile(path, content);
         test::LogCapture log;
         LevelCache cache(world.userDirectory(), world.level());
@@ -129,12 +158,13 @@ TEST(LevelCache, StartsOverFromAnOlderOrBrokenCacheFile)
         if (older)
         {
             EXPECT_TRUE(contains(log.errors(),
-                                 "E Level cache (" + path + ") version mismatch (01040202 vs 01040203)"));
+                                 "E Level cache (" + path + ") version mismatch (01040203 vs 01040204)"));
         }
         cache.update();
         EXPECT_TRUE(cache.hasLevel("sp01"));
         EXPECT_FALSE(cache.hasLevel("odd"));
         EXPECT_FALSE(contains(levelNames(cache, 2, 2), "odd"));
+        EXPECT_EQ(unsigned(LevelCache::FLAG_SINGLE_PLAYER), cache.getFlags("claimer"));
         EXPECT_TRUE(LevelCache(world.userDirectory(), world.level()).hasLevel("sp01"));
     }
 }

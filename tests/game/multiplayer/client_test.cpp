@@ -79,15 +79,20 @@ protected:
 
 TEST_F(ClientDownload, StoresOnlyTheRequestedPlainNewLevelWithinItsSize)
 {
-    const std::string file = room();
+    // The host's file says it is built in; in the joiner's folder it is the joiner's.
+    std::string claim = readFile(room());
+    claim.replace(claim.find("<builtin>false"), 14, "<builtin>true");
+    const std::string file = dir.file("claim.xml");
+    std::ofstream(file) << claim;
     const Bytes packed = pack(file);
     ASSERT_FALSE(packed.empty());
 
     prepare("fresh");
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
     respond("fresh", packed);
-    EXPECT_EQ(readFile(peer.levelFile("fresh")), readFile(file));
+    EXPECT_EQ(readFile(peer.levelFile("fresh")), claim);
     EXPECT_TRUE(peer.level().getLevelCache()->hasLevel("fresh"));
+    EXPECT_EQ(peer.level().getLevelCache()->getFlags("fresh") & game::LevelCache::FLAG_BUILTIN, 0u);
     EXPECT_EQ(client.getConnectionState(), Client::STATE_PREPARING);
 
     // A second answer without a request is not taken.
