@@ -2,6 +2,7 @@
 
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "toolkit/peertext.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
@@ -108,6 +109,14 @@ bool FileShareBrowser::download(const std::string& file)
     {
         message("File '" + brix::PeerText::clean(file, brix::FileShare::MAX_NAME_LENGTH) +
                 "' download refused (a level's file name ends in '" + extension + "')");
+        return false;
+    }
+    // The shipped level of that name would hide the download: it would never be listed, played
+    // or deleted.
+    const std::string name = file.substr(0, file.size() - extension.size());
+    if (mLevel && (mLevel->getLevelCache()->getFlags(name) & LevelCache::FLAG_BUILTIN))
+    {
+        message("File '" + file + "' download refused (a level that comes with the game has that name)");
         return false;
     }
     settle();

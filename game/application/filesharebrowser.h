@@ -64,9 +64,10 @@ public:
 
     // False when the transfer could not start (also for a name that is not a plain file name).
     bool upload(const std::string& file, const std::string& password);
-    // Also false, with a message, for a name that does not end in ".xml" and for the shown name
-    // of a listed file whose name on the share cleaning changed: under the shown name it would
-    // be another file, and its own would make a stranger's text a level name.
+    // Also false, with a message, for a name that does not end in ".xml", for the name of a
+    // level that comes with the game, and for the shown name of a listed file whose name on the
+    // share cleaning changed: under the shown name it would be another file, and its own would
+    // make a stranger's text a level name.
     bool download(const std::string& file);
     // Shows the entries whose flags AND mask equal value and whose title and author contain
     // the texts (an empty text matches all), from the listing already fetched.

@@ -221,6 +221,18 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
                     activate(game, "filter", "ready");
                     activate(game, "download", "level0");
                     EXPECT_EQ("Download (overwrite existing) [0]", shown(game, "preview", "download"));
+                    // A shared level named like one that comes with the game is refused before
+                    // anything of it is fetched.
+                    test::writeFile(service.levels() + "/sp01.xml", level("Not the first", "spstart"));
+                    const std::string shipped = test::readFile("levels/sp01.xml");
+                    game.getMessageDisplay()->clear();
+                    EXPECT_FALSE(game.getFileShareBrowser()->download("sp01.xml"));
+                    EXPECT_EQ(std::vector<std::string>{"File 'sp01.xml' download refused (a level that comes "
+                                                       "with the game has that name)"},
+                              messages(game));
+                    EXPECT_FALSE(brix::File::fileExists(user.file("levels/sp01.xml")));
+                    EXPECT_FALSE(brix::File::fileExists(user.file("levels/sp01.xml.download")));
+                    EXPECT_EQ(shipped, test::readFile("levels/sp01.xml"));
 
                     // Sharing one's own level under a new password keeps the password.
                     game.item("levels", "level")->setValue(std::string("mine"));
