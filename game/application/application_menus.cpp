@@ -24,7 +24,9 @@
 #include "game/world/controller.h"
 #include "toolkit/file.h"
 #include "toolkit/log.h"
+#include "toolkit/peertext.h"
 #include "toolkit/stringutil.h"
+#include "toolkit/xmlelement.h"
 
 #include <OgreException.h>
 
@@ -427,6 +429,31 @@ std::string parameterName(const std::string& page, const char* key)
     return name.find('/') == std::string::npos ? page + "/" + name : name;
 }
 
+// True, with the reason shown, when a new level may not take the name: a level of it is listed,
+// or a file of it lies in the player's level folder.
+bool refuseTakenLevelName(const Level& level, brix::MessageDisplay& display, const std::string& name)
+{
+    if (!level.getLevelCache()->hasLevel(name))
+    {
+        // A file the lists leave out is the player's all the same, never written over; one the
+        // game does not play is named, for the player to mend or remove it, and why in the log.
+        const std::string file = level.getUserLevelFile(name);
+        if (!brix::File::fileExists(file))
+            return false;
+        brix::XMLElement root("");
+        std::string error;
+        if (!level.loadPlayableTree(file, root, error))
+        {
+            brix::Log::error("Level file '%s' is not played: %s", file.c_str(),
+                             brix::PeerText::forLog(error).c_str());
+            display.writeMessage(
+                "Level file '" + file + "' cannot be played, remove it or choose another name", true);
+            return true;
+        }
+    }
+    display.writeMessage("Level '" + name + "' already exists, choose another name", true);
+    return true;
+}
 } // namespace
 
 // ---- Menus ---------------------------------------------------------------------------------
@@ -887,13 +914,8 @@ void Application::editLevel()
         mMessageDisplay->writeMessage("Please enter a name for the level to create", true);
         return;
     }
-    // A file the lists leave out (one the game cannot play) is the player's all the same.
-    if (index == 0 &&
-        (mLevel->getLevelCache()->hasLevel(name) || brix::File::fileExists(mLevel->getUserLevelFile(name))))
-    {
-        mMessageDisplay->writeMessage("Level '" + name + "' already exists, choose another name", true);
+    if (index == 0 && refuseTakenLevelName(*mLevel, *mMessageDisplay, name))
         return;
-    }
     if (index == 0)
     {
         openLevelEditor(name, true);

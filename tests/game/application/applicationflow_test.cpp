@@ -485,9 +485,11 @@ TEST(ApplicationMenus, SettingsLevelsChatAndEditorActionsFollowTheirPages)
                         game.item("levels", "new")->setValue(std::string(taken));
                         activate(game, "levels", "edit");
                     }
-                    EXPECT_EQ((std::vector<std::string>{"Please enter a name for the level to create",
-                                                        "Level 'sp01' already exists, choose another name",
-                                                        "Level 'kept' already exists, choose another name"}),
+                    EXPECT_EQ((std::vector<std::string>{
+                                  "Please enter a name for the level to create",
+                                  "Level 'sp01' already exists, choose another name",
+                                  "Level file '" + user.file("levels/kept.xml") +
+                                      "' cannot be played, remove it or choose another name"}),
                               messages(game));
                     EXPECT_EQ(unplayable, test::readFile(user.file("levels/kept.xml")));
                     EXPECT_EQ(0u, game.getGameMode());
