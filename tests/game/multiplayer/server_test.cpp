@@ -11,6 +11,8 @@
 #include "support/game/matchpeer.h"
 #include "support/loopback.h"
 
+#include <OgreEntity.h>
+#include <OgreSubEntity.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,13 +168,15 @@ TEST_F(Hosting, PreparesALocalPlayerAndPreparesItAgainForTheNextMatch)
 }
 
 // Split screen on a level with two starts: match after match, the second local player enters
-// on the start the first one leaves free.
-TEST_F(Hosting, TwoLocalPlayersEnterEveryMatchOnDifferentStarts)
+// on the start the first one leaves free, and each wears the skin he chose.
+TEST_F(Hosting, TwoLocalPlayersEnterEveryMatchOnDifferentStartsInTheirSkins)
 {
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(2, 0, "", "", "", 0));
-    ASSERT_TRUE(host.addClient("Left").connectLocal(host.server()));
-    ASSERT_TRUE(host.addClient("Right").connectLocal(host.server()));
+    host.addClient("Left").configurePlayer("Left", 3);
+    host.addClient("Right").configurePlayer("Right", 1);
+    ASSERT_TRUE(host.client(0).connectLocal(host.server()));
+    ASSERT_TRUE(host.client(1).connectLocal(host.server()));
     for (int match = 0; match < 8; ++match)
     {
         SCOPED_TRACE(match);
@@ -187,6 +191,8 @@ TEST_F(Hosting, TwoLocalPlayersEnterEveryMatchOnDifferentStarts)
         ASSERT_TRUE(host.human(1) && host.human(2));
         // The starts of the room are 4 apart.
         EXPECT_NEAR(4.0f, std::fabs(host.human(1)->getPosition().x - host.human(2)->getPosition().x), 0.5f);
+        EXPECT_EQ(host.human(1)->getMeshEntity()->getSubEntity(0)->getMaterialName(), "skinsupporter");
+        EXPECT_EQ(host.human(2)->getMeshEntity()->getSubEntity(0)->getMaterialName(), "skinsecurityguard");
     }
 }
 
