@@ -189,9 +189,9 @@ Block* Level::getBlock(const std::string& name) const
 
 bool Level::load(const std::string& name, bool create)
 {
-    clear();
     if (create)
     {
+        clear();
         mName = name;
         mFile = getUserLevelFile(name);
         reloadLightMapTexture();
@@ -199,9 +199,8 @@ bool Level::load(const std::string& name, bool create)
         return true;
     }
 
-    // Clearing keeps the target time for the editor's new level; a level that fails to load
-    // must not pass on the previous one's either.
-    mTargetTime = 0.0f;
+    // The file is read whole before anything of the level held goes: one that fails leaves the
+    // level (and whoever edits or plays it) as it was.
     const std::string file = mLevelCache->getFileName(name);
     if (file.empty())
     {
@@ -215,28 +214,34 @@ bool Level::load(const std::string& name, bool create)
         brix::Log::error("Error loading level '%s': %s", file.c_str(), brix::PeerText::forLog(error).c_str());
         return false;
     }
+    unsigned repairs = 0;
+    float targetTime = root.getValueAsFloat("targettime", 0.0f);
+    if (!std::isfinite(targetTime) || targetTime < 0.0f)
+    {
+        brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
+                         brix::PeerText::forLog(root.getValue("targettime", "")).c_str());
+        targetTime = 0.0f;
+        ++repairs;
+    }
+    std::vector<LevelPoint> points;
+    std::vector<unsigned> starts;
+    std::vector<TTriggerPoint> triggers;
+    if (const brix::XMLElement* element = root.getChild("points"))
+        if (!readPoints(element, points, starts, triggers, repairs))
+            return false;
+
+    clear();
     mChecksum = calculateDataChecksum(root);
     mVersion = brix::StringUtil::versionStringToNumber(root.getValue("version", ""));
     mBuiltin = root.getValueAsBoolean("builtin", false);
     mTitle = readTitleText(root, "title");
     mAuthor = readTitleText(root, "author");
-    mTargetTime = root.getValueAsFloat("targettime", 0.0f);
-    if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
-    {
-        brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
-                         brix::PeerText::forLog(root.getValue("targettime", "")).c_str());
-        mTargetTime = 0.0f;
-        ++mRepairCount;
-    }
+    mTargetTime = targetTime;
     mNext = root.getValue("next", "");
-    if (const brix::XMLElement* points = root.getChild("points"))
-        if (!readPoints(points))
-        {
-            // Nothing of a level that failed half-way may pass for a level.
-            clear();
-            mTargetTime = 0.0f;
-            return false;
-        }
+    mPoints.swap(points);
+    mMultiplayerStarts.swap(starts);
+    mTriggerPoints.swap(triggers);
+    mRepairCount = repairs;
     preloadSounds();
     mName = name;
     mFile = file;
@@ -323,20 +328,21 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
     return false;
 }
 
-bool Level::readPoints(const brix::XMLElement* element)
+bool Level::readPoints(const brix::XMLElement* element, std::vector<LevelPoint>& points,
+                       std::vector<unsigned>& multiplayerStarts, std::vector<TTriggerPoint>& triggers,
+                       unsigned& repairCount) const
 {
-    mPoints.clear();
     for (const brix::XMLElement* child = element->getChild("point"); child;
          child = element->getNextChild(child, "point"))
     {
         LevelPoint point;
         std::string error;
         std::string repairs;
-        const bool read = readPoint(*child, static_cast<unsigned>(mPoints.size()), point, error, repairs);
+        const bool read = readPoint(*child, static_cast<unsigned>(points.size()), point, error, repairs);
         if (!repairs.empty())
         {
             brix::Log::error("%s", brix::PeerText::forLog(repairs).c_str());
-            ++mRepairCount;
+            ++repairCount;
         }
         if (!read)
         {
@@ -345,12 +351,12 @@ bool Level::readPoints(const brix::XMLElement* element)
         }
         if (point.isSpecial(LevelPoint::HINT))
             point.value = brix::PeerText::clean(point.value, MAX_FILE_SIZE);
-        const unsigned index = static_cast<unsigned>(mPoints.size());
-        mPoints.push_back(point);
+        const unsigned index = static_cast<unsigned>(points.size());
+        points.push_back(point);
         if (point.isSpecial(LevelPoint::MULTIPLAYER_START))
-            mMultiplayerStarts.push_back(index);
+            multiplayerStarts.push_back(index);
         else if (point.isSpecial(LevelPoint::HINT) || point.isSpecial(LevelPoint::SOUND))
-            mTriggerPoints.push_back({index, false});
+            triggers.push_back({index, false});
     }
     return true;
 }

@@ -115,10 +115,11 @@ public:
     // Stores the decal manager (may be null) and reads the block catalogue "blocks.xml".
     // Catalogue errors throw OGRE exceptions.
     virtual void initialize(brix::DecalManager* decals);
-    // Clears, then with create only names the level (its file in the user's level folder);
-    // otherwise reads the file the cache knows for the name. False, logged, when the name is
-    // unknown or the file unreadable, invalid or over the limits above; the level is then
-    // left cleared. A target time that is not a number of seconds reads as 0.
+    // With create, clears and only names the level (its file in the user's level folder);
+    // otherwise reads the file the cache knows for the name and, once it has read whole, holds
+    // it in place of the level held before. False, logged, when the name is unknown or the file
+    // unreadable, invalid or over the limits above; the level held stays as it was. A target
+    // time that is not a number of seconds reads as 0.
     virtual bool load(const std::string& name, bool create);
     virtual unsigned getChecksum() const { return mChecksum; }
     // How many points, and the target time, the last load read with values in place of what
@@ -269,7 +270,11 @@ public:
     static Ogre::ColourValue sampleImage(const Ogre::Image& image, float u, float v);
 
 protected:
-    bool readPoints(const brix::XMLElement* element);
+    // Reads the points of the file with the multiplayer starts and trigger points among them,
+    // counting repairs. False, logged, at the first point load refuses.
+    bool readPoints(const brix::XMLElement* element, std::vector<LevelPoint>& points,
+                    std::vector<unsigned>& multiplayerStarts, std::vector<TTriggerPoint>& triggers,
+                    unsigned& repairCount) const;
     // Reads one point of the file and checks it as load does (LevelPoint::read, checkPoint).
     bool readPoint(const brix::XMLElement& element, unsigned index, LevelPoint& point, std::string& error,
                    std::string& repairs) const;

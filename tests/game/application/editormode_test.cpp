@@ -13,6 +13,7 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
 #include "game/world/human.h"
+#include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuactionitem.h"
 #include "support/game/gamerun.h"
 
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -427,6 +429,26 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                 });
             game.wait(SETTLE_FRAMES);
             game.then([&](GameRun& game) { game.screenshot(user.file("menu-after.png")); });
+            // A listed level whose file went since the lists were filled opens no editor, which
+            // could never save: the game stays at the menus, says why and lists it no more.
+            game.then(
+                [&](GameRun& game)
+                {
+                    std::remove(user.file("levels/xvfbplay.xml").c_str());
+                    game.getMenu()->show("levels");
+                    game.item("levels", "level")->setValue(std::string("xvfbplay"));
+                    game.getMessageDisplay()->clear();
+                    game.onMenuEvent(game.item("levels", "edit"),
+                                     brix::OgreMenuListener::EVENT_ITEM_ACTIVATED);
+                    EXPECT_EQ(game::Application::MODE_MENUS, game.getGameMode());
+                    EXPECT_EQ(nullptr, game.getLevelEditor());
+                    EXPECT_EQ("levels", game.currentPage());
+                    EXPECT_EQ(std::vector<std::string>{"Unable to load level 'xvfbplay' for editing, see "
+                                                       "application.log for details"},
+                              game.getMessageDisplay()->getMessages());
+                    game.item("levels", "level")->setValue(std::string("xvfbplay"));
+                    EXPECT_NE("xvfbplay", game.item("levels", "level")->getValue());
+                });
         },
         {"--no-update-check"});
 
