@@ -209,7 +209,8 @@ bool Level::load(const std::string& name, bool create)
     }
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!loadTree(file, root, error))
+    std::string source;
+    if (!loadTree(file, root, error, nullptr, &source))
     {
         brix::Log::error("Error loading level '%s': %s", file.c_str(), brix::PeerText::forLog(error).c_str());
         return false;
@@ -242,6 +243,7 @@ bool Level::load(const std::string& name, bool create)
     mMultiplayerStarts.swap(starts);
     mTriggerPoints.swap(triggers);
     mRepairCount = repairs;
+    mSource.swap(source);
     preloadSounds();
     mName = name;
     mFile = file;
@@ -250,7 +252,8 @@ bool Level::load(const std::string& name, bool create)
     return true;
 }
 
-bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error, bool* overLimit)
+bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error, bool* overLimit,
+                     std::string* text)
 {
     if (overLimit)
         *overLimit = false;
@@ -266,7 +269,7 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
     if (size > MAX_FILE_SIZE)
         return refuse(std::to_string(size) + " bytes, more than the " + std::to_string(MAX_FILE_SIZE) +
                       " a level may have");
-    if (!loadDataTree(path, LEVEL_ROOT, root, error))
+    if (!loadDataTree(path, LEVEL_ROOT, root, error, text))
         return false;
     const brix::XMLElement* points = root.getChild("points");
     unsigned count = 0;
@@ -413,6 +416,8 @@ bool Level::save()
                          brix::XMLElement::getLastError().c_str());
         return false;
     }
+    // The text read before is not what the file holds now.
+    mSource.clear();
     return true;
 }
 
@@ -445,6 +450,7 @@ void Level::clear()
     mNext.clear();
     mChecksum = 0;
     mRepairCount = 0;
+    mSource.clear();
 }
 
 bool Level::isModified() const

@@ -130,6 +130,9 @@ public:
     // MAX_POINTS points or a file over MAX_FILE_SIZE give false, logged with the point or the
     // limit, and the file keeps what it held.
     virtual bool save();
+    // The file's text as the last load read it (what a host sends of the level it plays);
+    // empty for a level created or saved since.
+    const std::string& getSource() const { return mSource; }
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
     // Throws OGRE exceptions when the render geometry cannot be built; destroyScene then
@@ -143,7 +146,7 @@ public:
     // error text; overLimit, when given, tells whether a limit refused the file rather than its
     // being unreadable or no level.
     static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error,
-                         bool* overLimit = nullptr);
+                         bool* overLimit = nullptr, std::string* text = nullptr);
     // The one rule for a level file from outside (a shared level, a file in the level folders,
     // a level a host sends): loadTree, then every point read and checked as load reads it, so
     // that what passes is a level load and the match start take. False with the cause, the
@@ -324,6 +327,7 @@ private:
     std::string mNext;
     unsigned mChecksum = 0;
     unsigned mRepairCount = 0;
+    std::string mSource;
     Ogre::Image mSoundMap;
     Ogre::TexturePtr mLightMapTexture;
     Ogre::Image mDefaultLightMap;

@@ -196,9 +196,10 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
 {
     brix::Log::info("Starting match with level '%s'", level.c_str());
     // A level from outside may fail anywhere on the way: loading, its scene or its entities.
-    // Whatever failed, the start ends here and nothing of it stays in the world; a level that
-    // was held already (the editor's) stays loaded.
-    const bool held = mLevel->getName() == level;
+    // Whatever failed, the start ends here and nothing of it stays in the world; the editor's
+    // level stays loaded. Only the editor's preview plays the level held, as it is edited now:
+    // every other start plays what the file holds now.
+    const bool held = editorPreview && mLevel->getName() == level;
     try
     {
         if (!held && !mLevel->load(level, false))

@@ -115,11 +115,12 @@ public:
     // never more than TIME_BONUS, whatever the target time.
     int getTimeBonus() const;
 
-    // Loads the level unless it is the one held, builds its scene, asks for its light map and
-    // sound map when it lacks them (outside the editor preview) and creates its entities.
-    // False, logged, with the world cleared and the level unloaded (one already held, the
-    // editor's, stays), when the level fails to load (Level::checkPoint: an unknown prototype
-    // among them), or its scene or an entity cannot be built. Posts MatchStarted.
+    // Loads the level from its file (the editor's preview plays the level held, as edited),
+    // builds its scene, asks for its light map and sound map when it lacks them (outside the
+    // editor preview) and creates its entities. False, logged, with the world cleared and the
+    // level unloaded (the editor's stays), when the level fails to load (Level::checkPoint: an
+    // unknown prototype among them), or its scene or an entity cannot be built. Posts
+    // MatchStarted.
     bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
     // Spawns a human of the prototype "player" for the player (at the single-player start, else
     // at a random multiplayer start; every key outside single player), driven by the controller
