@@ -244,6 +244,7 @@ bool Level::load(const std::string& name, bool create)
     mTriggerPoints.swap(triggers);
     mRepairCount = repairs;
     mSource.swap(source);
+    mWrittenChecksum = getWrittenChecksum();
     preloadSounds();
     mName = name;
     mFile = file;
@@ -403,6 +404,22 @@ bool Level::save()
         ++index;
     }
     brix::XMLElement root(LEVEL_ROOT);
+    writeTree(root);
+    if (root.save(mFile, true, MAX_FILE_SIZE) < 0)
+    {
+        brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
+                         brix::XMLElement::getLastError().c_str());
+        return false;
+    }
+    // What is held is now what the file holds; the text read before is not.
+    mChecksum = calculateDataChecksum(root);
+    mWrittenChecksum = mChecksum;
+    mSource.clear();
+    return true;
+}
+
+void Level::writeTree(brix::XMLElement& root) const
+{
     root.createChild("version")->setValue(brix::StringUtil::versionNumberToString(APPLICATION_VERSION));
     root.createChild("builtin")->setValue(mBuiltin);
     root.createChild("title")->setValue(mTitle);
@@ -410,15 +427,21 @@ bool Level::save()
     root.createChild("targettime")->setValue(mTargetTime);
     root.createChild("next")->setValue(mNext);
     writePoints(root.createChild("points"));
-    if (root.save(mFile, true, MAX_FILE_SIZE) < 0)
-    {
-        brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
-                         brix::XMLElement::getLastError().c_str());
+}
+
+unsigned Level::getWrittenChecksum() const
+{
+    brix::XMLElement root(LEVEL_ROOT);
+    writeTree(root);
+    return calculateDataChecksum(root);
+}
+
+bool Level::holdsFile() const
+{
+    // A level the cache knows otherwise (or not at all) is not what its file holds now.
+    if (mName.empty() || !mLevelCache->hasLevel(mName) || mLevelCache->getChecksum(mName) != mChecksum)
         return false;
-    }
-    // The text read before is not what the file holds now.
-    mSource.clear();
-    return true;
+    return getWrittenChecksum() == mWrittenChecksum;
 }
 
 void Level::preloadSounds()
@@ -449,6 +472,7 @@ void Level::clear()
     mAuthor.clear();
     mNext.clear();
     mChecksum = 0;
+    mWrittenChecksum = 0;
     mRepairCount = 0;
     mSource.clear();
 }

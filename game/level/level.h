@@ -125,11 +125,15 @@ public:
     // How many points, and the target time, the last load read with values in place of what
     // the file holds (logged as each was read); saving writes those values.
     unsigned getRepairCount() const { return mRepairCount; }
-    // Writes the level file from the header and the points; does not recompute the checksum.
-    // Nothing load would refuse is written: a point that checkPoint refuses, more than
+    // Writes the level file from the header and the points; the checksum becomes the written
+    // file's. Nothing load would refuse is written: a point that checkPoint refuses, more than
     // MAX_POINTS points or a file over MAX_FILE_SIZE give false, logged with the point or the
     // limit, and the file keeps what it held.
     virtual bool save();
+    // True while what the level holds is what its file holds: nothing written differs from
+    // what was loaded or saved last, and the cache knows the file with that checksum still.
+    // False for a level only created, and for one whose points or header were changed since.
+    bool holdsFile() const;
     // The file's text as the last load read it (what a host sends of the level it plays);
     // empty for a level created or saved since.
     const std::string& getSource() const { return mSource; }
@@ -282,6 +286,9 @@ protected:
     bool readPoint(const brix::XMLElement& element, unsigned index, LevelPoint& point, std::string& error,
                    std::string& repairs) const;
     void writePoints(brix::XMLElement* element) const;
+    // The level file's tree as save writes it, and its checksum.
+    void writeTree(brix::XMLElement& root) const;
+    unsigned getWrittenChecksum() const;
     void preloadSounds();
     void loadBlocks();
     void unloadBlocks();
@@ -326,6 +333,8 @@ private:
     float mTargetTime = 0.0f;
     std::string mNext;
     unsigned mChecksum = 0;
+    // The checksum of the level as save would write it, when it was loaded or saved last.
+    unsigned mWrittenChecksum = 0;
     unsigned mRepairCount = 0;
     std::string mSource;
     Ogre::Image mSoundMap;

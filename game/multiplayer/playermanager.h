@@ -130,7 +130,8 @@ public:
     void removePlayerFromMatch(unsigned int index);
     // Complete for the winner (0: none); posts MatchComplete. A single-player winner's score
     // goes to the high scores when it places; the placing travels with the event (online
-    // placings + 16, never from changed data).
+    // placings + 16, never from changed data nor a preview of a built-in level). A preview of
+    // edits not saved files no score.
     void completeMatch(unsigned int winnerIndex);
     // With authority every player leaves; the world is cleared; posts MatchEnded when a match
     // was on.
@@ -209,6 +210,9 @@ private:
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.
     bool mGameDataModified = false;
     bool mLevelModified = false;
+    // The match's score may be filed as the level's; and it stays off the online table.
+    bool mScoreFiled = true;
+    bool mScoreOffline = false;
     bool mSinglePlayer = false;
     MatchState mMatchState = NoMatch;
     unsigned int mScoreLimit = 0;
