@@ -521,7 +521,7 @@ std::string XMLElement::toString() const
     return text;
 }
 
-int XMLElement::load(const std::string& path)
+int XMLElement::load(const std::string& path, std::string* text)
 {
     clear();
     // Opened without waiting, so that a pipe or device at the path cannot hold the caller.
@@ -553,6 +553,8 @@ int XMLElement::load(const std::string& path)
     ::close(file);
     if (failed || content.empty())
         return fail("Unable to read source file '" + path + "'", -1);
+    if (text)
+        *text = content;
     // Read as text: a file saved with Windows line ends gives the same values, and so the same
     // checksum, as one with plain line feeds. A lone carriage return stays.
     std::string::size_type kept = 0;

@@ -83,7 +83,9 @@ public:
     // names the parent ("<a><b>" names /a, "<a><b>2" names /a/b). After a failure the tree
     // holds what was read so far.
     int parse(const std::string& source);
-    int load(const std::string& path);
+    // Reads the file and builds the tree from it. With text given, the file's characters as
+    // read (up to a NUL) are kept there, so that the caller has the very text the tree came from.
+    int load(const std::string& path, std::string* text = nullptr);
     // Writes the tree (formatted: one element per line, tab-indented) through a temporary
     // file that replaces the target only when complete. Returns the number of characters
     // written, or -1 with the previous file untouched; a maximum above 0 refuses a text of

@@ -15,20 +15,52 @@ const char* errorText(const z_stream& stream, int result)
 {
     return stream.msg ? stream.msg : zError(result);
 }
+
+// A packing stream into the buffer; false, logged, when zlib cannot start one.
+bool startPacking(z_stream& stream, unsigned char* buffer, unsigned int bufferSize)
+{
+    const int result = deflateInit(&stream, ZLibCompressor::COMPRESSION_LEVEL);
+    if (result != Z_OK)
+    {
+        Log::error("ZLib deflateInit failed: %s", errorText(stream, result));
+        return false;
+    }
+    stream.next_out = buffer;
+    stream.avail_out = buffer ? bufferSize : 0;
+    return true;
+}
+
+// Ends the stream: the bytes written in all, or 0, logged, when it could not end.
+unsigned int finishPacking(z_stream& stream)
+{
+    const int result = deflate(&stream, Z_FINISH);
+    if (result == Z_STREAM_END)
+        return static_cast<unsigned int>(stream.total_out);
+    // Z_OK here means the stream could not end for want of room.
+    Log::error("ZLib deflate (finish) failed: %s", errorText(stream, result == Z_OK ? Z_BUF_ERROR : result));
+    return 0;
+}
 } // namespace
+
+unsigned int ZLibCompressor::compress(const void* data, unsigned int size, unsigned char* buffer,
+                                      unsigned int bufferSize)
+{
+    z_stream stream = {};
+    if (!startPacking(stream, buffer, bufferSize))
+        return 0;
+    stream.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+    stream.avail_in = data ? size : 0;
+    const unsigned int written = finishPacking(stream);
+    deflateEnd(&stream);
+    return written;
+}
 
 unsigned int ZLibCompressor::compressFile(const std::string& path, unsigned char* buffer,
                                           unsigned int bufferSize)
 {
     z_stream stream = {};
-    int result = deflateInit(&stream, COMPRESSION_LEVEL);
-    if (result != Z_OK)
-    {
-        Log::error("ZLib deflateInit failed: %s", errorText(stream, result));
+    if (!startPacking(stream, buffer, bufferSize))
         return 0;
-    }
-    stream.next_out = buffer;
-    stream.avail_out = buffer ? bufferSize : 0;
 
     FILE* file = std::fopen(path.c_str(), "rb");
     unsigned int written = 0;
@@ -40,7 +72,7 @@ unsigned int ZLibCompressor::compressFile(const std::string& path, unsigned char
         {
             stream.next_in = block;
             stream.avail_in = static_cast<uInt>(count);
-            result = deflate(&stream, Z_NO_FLUSH);
+            const int result = deflate(&stream, Z_NO_FLUSH);
             if (result != Z_OK)
             {
                 Log::error("ZLib deflate failed: %s", errorText(stream, result));
@@ -54,13 +86,7 @@ unsigned int ZLibCompressor::compressFile(const std::string& path, unsigned char
         }
         if (std::feof(file))
         {
-            result = deflate(&stream, Z_FINISH);
-            if (result == Z_STREAM_END)
-                written = static_cast<unsigned int>(stream.total_out);
-            else
-                // Z_OK here means the stream could not end for want of room.
-                Log::error("ZLib deflate (finish) failed: %s",
-                           errorText(stream, result == Z_OK ? Z_BUF_ERROR : result));
+            written = finishPacking(stream);
             break;
         }
         if (count < sizeof(block))

@@ -15,6 +15,9 @@ public:
     ZLibCompressor() {}
     virtual ~ZLibCompressor() {}
 
+    // Packs the bytes into the buffer: the number written, 0 when their packed form does not fit.
+    unsigned int compress(const void* data, unsigned int size, unsigned char* buffer,
+                          unsigned int bufferSize);
     // The number of bytes written to the buffer; 0 when the file cannot be read or its packed
     // form does not fit.
     unsigned int compressFile(const std::string& path, unsigned char* buffer, unsigned int bufferSize);

@@ -42,8 +42,16 @@ void Application::openLevelEditor(const std::string& level, bool create)
     if (create)
         mLevelEditor->newLevel(level);
     else if (!mLevelEditor->loadLevel(level))
+    {
+        // An editor without its level could never save what is built in it: the game stays at
+        // the menus, whose lists lose a level whose file went.
+        closeLevelEditor();
+        mCameras[0]->setFollowSpeed(Camera::DEFAULT_FOLLOW_SPEED);
+        updateLevelLists();
         mMessageDisplay->writeMessage(
             "Unable to load level '" + level + "' for editing, see application.log for details", true);
+        return;
+    }
     mGameMode = MODE_EDITOR;
     brix::OgreMenuPage* properties = mMenu->getPage("level");
     properties->getItem("title")->setValue(mLevel->getTitle());

@@ -6,9 +6,9 @@
 namespace game
 {
 bool loadDataTree(const std::string& path, const std::string& root, brix::XMLElement& tree,
-                  std::string& error)
+                  std::string& error, std::string* text)
 {
-    if (tree.load(path) < 0)
+    if (tree.load(path, text) < 0)
         error = brix::XMLElement::getLastError();
     else if (tree.getName() != root)
         error = "Root element is '" + tree.getName() + "', not '" + root + "'";

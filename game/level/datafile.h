@@ -19,9 +19,10 @@ inline unsigned calculateDataChecksum(const brix::XMLElement& root)
 }
 
 // Reads a data file into the tree and checks its root element's name. False with the reason
-// (the reader's error, or the wrong root) in the error text.
+// (the reader's error, or the wrong root) in the error text. Text, when given, receives the
+// file's text as read (XMLElement::load).
 bool loadDataTree(const std::string& path, const std::string& root, brix::XMLElement& tree,
-                  std::string& error);
+                  std::string& error, std::string* text = nullptr);
 
 // One shipped file and its checksum. The table DATA_FILE_CHECKSUMS is generated from the data
 // files at build time and ends with a record whose file is null.

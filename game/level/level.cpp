@@ -189,9 +189,9 @@ Block* Level::getBlock(const std::string& name) const
 
 bool Level::load(const std::string& name, bool create)
 {
-    clear();
     if (create)
     {
+        clear();
         mName = name;
         mFile = getUserLevelFile(name);
         reloadLightMapTexture();
@@ -199,9 +199,8 @@ bool Level::load(const std::string& name, bool create)
         return true;
     }
 
-    // Clearing keeps the target time for the editor's new level; a level that fails to load
-    // must not pass on the previous one's either.
-    mTargetTime = 0.0f;
+    // The file is read whole before anything of the level held goes: one that fails leaves the
+    // level (and whoever edits or plays it) as it was.
     const std::string file = mLevelCache->getFileName(name);
     if (file.empty())
     {
@@ -210,34 +209,43 @@ bool Level::load(const std::string& name, bool create)
     }
     brix::XMLElement root(LEVEL_ROOT);
     std::string error;
-    if (!loadTree(file, root, error))
+    std::string source;
+    if (!loadTree(file, root, error, nullptr, &source))
     {
         brix::Log::error("Error loading level '%s': %s", file.c_str(), brix::PeerText::forLog(error).c_str());
         return false;
     }
+    unsigned repairs = 0;
+    float targetTime = root.getValueAsFloat("targettime", 0.0f);
+    if (!std::isfinite(targetTime) || targetTime < 0.0f)
+    {
+        brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
+                         brix::PeerText::forLog(root.getValue("targettime", "")).c_str());
+        targetTime = 0.0f;
+        ++repairs;
+    }
+    std::vector<LevelPoint> points;
+    std::vector<unsigned> starts;
+    std::vector<TTriggerPoint> triggers;
+    if (const brix::XMLElement* element = root.getChild("points"))
+        if (!readPoints(element, points, starts, triggers, repairs))
+            return false;
+
+    clear();
     mChecksum = calculateDataChecksum(root);
     mVersion = brix::StringUtil::versionStringToNumber(root.getValue("version", ""));
     // As the cache tells it, from the folder the file lies in: a file's own claim is not taken.
     mBuiltin = (mLevelCache->getFlags(name) & LevelCache::FLAG_BUILTIN) != 0;
     mTitle = readTitleText(root, "title");
     mAuthor = readTitleText(root, "author");
-    mTargetTime = root.getValueAsFloat("targettime", 0.0f);
-    if (!std::isfinite(mTargetTime) || mTargetTime < 0.0f)
-    {
-        brix::Log::error("Level '%s' target time '%s' is not a number of seconds, read as 0", name.c_str(),
-                         brix::PeerText::forLog(root.getValue("targettime", "")).c_str());
-        mTargetTime = 0.0f;
-        ++mRepairCount;
-    }
+    mTargetTime = targetTime;
     mNext = root.getValue("next", "");
-    if (const brix::XMLElement* points = root.getChild("points"))
-        if (!readPoints(points))
-        {
-            // Nothing of a level that failed half-way may pass for a level.
-            clear();
-            mTargetTime = 0.0f;
-            return false;
-        }
+    mPoints.swap(points);
+    mMultiplayerStarts.swap(starts);
+    mTriggerPoints.swap(triggers);
+    mRepairCount = repairs;
+    mSource.swap(source);
+    mWrittenChecksum = getWrittenChecksum();
     preloadSounds();
     mName = name;
     mFile = file;
@@ -246,7 +254,8 @@ bool Level::load(const std::string& name, bool create)
     return true;
 }
 
-bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error, bool* overLimit)
+bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::string& error, bool* overLimit,
+                     std::string* text)
 {
     if (overLimit)
         *overLimit = false;
@@ -262,7 +271,7 @@ bool Level::loadTree(const std::string& path, brix::XMLElement& root, std::strin
     if (size > MAX_FILE_SIZE)
         return refuse(std::to_string(size) + " bytes, more than the " + std::to_string(MAX_FILE_SIZE) +
                       " a level may have");
-    if (!loadDataTree(path, LEVEL_ROOT, root, error))
+    if (!loadDataTree(path, LEVEL_ROOT, root, error, text))
         return false;
     const brix::XMLElement* points = root.getChild("points");
     unsigned count = 0;
@@ -324,20 +333,21 @@ bool Level::checkPoint(const LevelPoint& point, std::string& error) const
     return false;
 }
 
-bool Level::readPoints(const brix::XMLElement* element)
+bool Level::readPoints(const brix::XMLElement* element, std::vector<LevelPoint>& points,
+                       std::vector<unsigned>& multiplayerStarts, std::vector<TTriggerPoint>& triggers,
+                       unsigned& repairCount) const
 {
-    mPoints.clear();
     for (const brix::XMLElement* child = element->getChild("point"); child;
          child = element->getNextChild(child, "point"))
     {
         LevelPoint point;
         std::string error;
         std::string repairs;
-        const bool read = readPoint(*child, static_cast<unsigned>(mPoints.size()), point, error, repairs);
+        const bool read = readPoint(*child, static_cast<unsigned>(points.size()), point, error, repairs);
         if (!repairs.empty())
         {
             brix::Log::error("%s", brix::PeerText::forLog(repairs).c_str());
-            ++mRepairCount;
+            ++repairCount;
         }
         if (!read)
         {
@@ -346,12 +356,12 @@ bool Level::readPoints(const brix::XMLElement* element)
         }
         if (point.isSpecial(LevelPoint::HINT))
             point.value = brix::PeerText::clean(point.value, MAX_FILE_SIZE);
-        const unsigned index = static_cast<unsigned>(mPoints.size());
-        mPoints.push_back(point);
+        const unsigned index = static_cast<unsigned>(points.size());
+        points.push_back(point);
         if (point.isSpecial(LevelPoint::MULTIPLAYER_START))
-            mMultiplayerStarts.push_back(index);
+            multiplayerStarts.push_back(index);
         else if (point.isSpecial(LevelPoint::HINT) || point.isSpecial(LevelPoint::SOUND))
-            mTriggerPoints.push_back({index, false});
+            triggers.push_back({index, false});
     }
     return true;
 }
@@ -395,6 +405,22 @@ bool Level::save()
         ++index;
     }
     brix::XMLElement root(LEVEL_ROOT);
+    writeTree(root);
+    if (root.save(mFile, true, MAX_FILE_SIZE) < 0)
+    {
+        brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
+                         brix::XMLElement::getLastError().c_str());
+        return false;
+    }
+    // What is held is now what the file holds; the text read before is not.
+    mChecksum = calculateDataChecksum(root);
+    mWrittenChecksum = mChecksum;
+    mSource.clear();
+    return true;
+}
+
+void Level::writeTree(brix::XMLElement& root) const
+{
     root.createChild("version")->setValue(brix::StringUtil::versionNumberToString(APPLICATION_VERSION));
     root.createChild("builtin")->setValue(mBuiltin);
     root.createChild("title")->setValue(mTitle);
@@ -402,13 +428,21 @@ bool Level::save()
     root.createChild("targettime")->setValue(mTargetTime);
     root.createChild("next")->setValue(mNext);
     writePoints(root.createChild("points"));
-    if (root.save(mFile, true, MAX_FILE_SIZE) < 0)
-    {
-        brix::Log::error("Error saving level '%s': %s", mFile.c_str(),
-                         brix::XMLElement::getLastError().c_str());
+}
+
+unsigned Level::getWrittenChecksum() const
+{
+    brix::XMLElement root(LEVEL_ROOT);
+    writeTree(root);
+    return calculateDataChecksum(root);
+}
+
+bool Level::holdsFile() const
+{
+    // A level the cache knows otherwise (or not at all) is not what its file holds now.
+    if (mName.empty() || !mLevelCache->hasLevel(mName) || mLevelCache->getChecksum(mName) != mChecksum)
         return false;
-    }
-    return true;
+    return getWrittenChecksum() == mWrittenChecksum;
 }
 
 void Level::preloadSounds()
@@ -439,7 +473,9 @@ void Level::clear()
     mAuthor.clear();
     mNext.clear();
     mChecksum = 0;
+    mWrittenChecksum = 0;
     mRepairCount = 0;
+    mSource.clear();
 }
 
 bool Level::isModified() const

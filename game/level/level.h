@@ -115,20 +115,28 @@ public:
     // Stores the decal manager (may be null) and reads the block catalogue "blocks.xml".
     // Catalogue errors throw OGRE exceptions.
     virtual void initialize(brix::DecalManager* decals);
-    // Clears, then with create only names the level (its file in the user's level folder);
-    // otherwise reads the file the cache knows for the name. False, logged, when the name is
-    // unknown or the file unreadable, invalid or over the limits above; the level is then
-    // left cleared. A target time that is not a number of seconds reads as 0.
+    // With create, clears and only names the level (its file in the user's level folder);
+    // otherwise reads the file the cache knows for the name and, once it has read whole, holds
+    // it in place of the level held before. False, logged, when the name is unknown or the file
+    // unreadable, invalid or over the limits above; the level held stays as it was. A target
+    // time that is not a number of seconds reads as 0.
     virtual bool load(const std::string& name, bool create);
     virtual unsigned getChecksum() const { return mChecksum; }
     // How many points, and the target time, the last load read with values in place of what
     // the file holds (logged as each was read); saving writes those values.
     unsigned getRepairCount() const { return mRepairCount; }
-    // Writes the level file from the header and the points; does not recompute the checksum.
-    // Nothing load would refuse is written: a point that checkPoint refuses, more than
+    // Writes the level file from the header and the points; the checksum becomes the written
+    // file's. Nothing load would refuse is written: a point that checkPoint refuses, more than
     // MAX_POINTS points or a file over MAX_FILE_SIZE give false, logged with the point or the
     // limit, and the file keeps what it held.
     virtual bool save();
+    // True while what the level holds is what its file holds: nothing written differs from
+    // what was loaded or saved last, and the cache knows the file with that checksum still.
+    // False for a level only created, and for one whose points or header were changed since.
+    bool holdsFile() const;
+    // The file's text as the last load read it (what a host sends of the level it plays);
+    // empty for a level created or saved since.
+    const std::string& getSource() const { return mSource; }
     // Destroys the scene and forgets the loaded level; blocks, cache and target time stay.
     virtual void clear();
     // Throws OGRE exceptions when the render geometry cannot be built; destroyScene then
@@ -142,7 +150,7 @@ public:
     // error text; overLimit, when given, tells whether a limit refused the file rather than its
     // being unreadable or no level.
     static bool loadTree(const std::string& path, brix::XMLElement& root, std::string& error,
-                         bool* overLimit = nullptr);
+                         bool* overLimit = nullptr, std::string* text = nullptr);
     // The one rule for a level file from outside (a shared level, a file in the level folders,
     // a level a host sends): loadTree, then every point read and checked as load reads it, so
     // that what passes is a level load and the match start take. False with the cause, the
@@ -271,11 +279,18 @@ public:
     static Ogre::ColourValue sampleImage(const Ogre::Image& image, float u, float v);
 
 protected:
-    bool readPoints(const brix::XMLElement* element);
+    // Reads the points of the file with the multiplayer starts and trigger points among them,
+    // counting repairs. False, logged, at the first point load refuses.
+    bool readPoints(const brix::XMLElement* element, std::vector<LevelPoint>& points,
+                    std::vector<unsigned>& multiplayerStarts, std::vector<TTriggerPoint>& triggers,
+                    unsigned& repairCount) const;
     // Reads one point of the file and checks it as load does (LevelPoint::read, checkPoint).
     bool readPoint(const brix::XMLElement& element, unsigned index, LevelPoint& point, std::string& error,
                    std::string& repairs) const;
     void writePoints(brix::XMLElement* element) const;
+    // The level file's tree as save writes it, and its checksum.
+    void writeTree(brix::XMLElement& root) const;
+    unsigned getWrittenChecksum() const;
     void preloadSounds();
     void loadBlocks();
     void unloadBlocks();
@@ -320,7 +335,10 @@ private:
     float mTargetTime = 0.0f;
     std::string mNext;
     unsigned mChecksum = 0;
+    // The checksum of the level as save would write it, when it was loaded or saved last.
+    unsigned mWrittenChecksum = 0;
     unsigned mRepairCount = 0;
+    std::string mSource;
     Ogre::Image mSoundMap;
     Ogre::TexturePtr mLightMapTexture;
     Ogre::Image mDefaultLightMap;

@@ -5,6 +5,7 @@
 #include "engine/presentation/ogreparticlepool.h"
 #include "game/level/datafile.h"
 #include "game/level/level.h"
+#include "game/level/levelcache.h"
 #include "game/level/levelpoint.h"
 #include "game/multiplayer/player.h"
 #include "game/world/entity.h"
@@ -196,9 +197,10 @@ bool PlayerManager::startMatch(const std::string& level, unsigned int scoreLimit
 {
     brix::Log::info("Starting match with level '%s'", level.c_str());
     // A level from outside may fail anywhere on the way: loading, its scene or its entities.
-    // Whatever failed, the start ends here and nothing of it stays in the world; a level that
-    // was held already (the editor's) stays loaded.
-    const bool held = mLevel->getName() == level;
+    // Whatever failed, the start ends here and nothing of it stays in the world; the editor's
+    // level stays loaded. Only the editor's preview plays the level held, as it is edited now:
+    // every other start plays what the file holds now.
+    const bool held = editorPreview && mLevel->getName() == level;
     try
     {
         if (!held && !mLevel->load(level, false))
@@ -229,6 +231,11 @@ void PlayerManager::buildMatch(const std::string& level, unsigned int scoreLimit
     mLevelModified = mLevel->isBuiltin() && mLevel->isModified();
     if (mLevelModified)
         brix::Log::info("Built-in level '%s' modification detected", level.c_str());
+    // A preview's score is the saved level's only while the preview plays what the file holds,
+    // and a shipped level's online table takes none of it.
+    mScoreFiled = !editorPreview || mLevel->holdsFile();
+    mScoreOffline =
+        editorPreview && (mLevel->getLevelCache()->getFlags(level) & LevelCache::FLAG_BUILTIN) != 0;
     mLevel->resetTriggerPoints();
     mLevel->createScene();
 
@@ -387,6 +394,11 @@ void PlayerManager::removePlayerFromMatch(unsigned int index)
 
 int PlayerManager::submitHighScore(const Player& winner)
 {
+    if (!mScoreFiled)
+    {
+        brix::Log::info("Level preview differs from the saved level, score not filed");
+        return 0;
+    }
     const bool modified = mGameDataModified || mLevelModified;
     const std::string key = mLevel->getHighScoreName(mLevel->getName());
     const int score = static_cast<int>(winner.getScore());
@@ -397,6 +409,8 @@ int PlayerManager::submitHighScore(const Player& winner)
     {
         if (modified)
             brix::Log::info("Level or configuration modified, ignoring online high-score");
+        else if (mScoreOffline)
+            brix::Log::info("Built-in level preview, ignoring online high-score");
         else
             result = online | ONLINE_RANK;
     }
@@ -410,7 +424,7 @@ int PlayerManager::submitHighScore(const Player& winner)
     entry.score = score;
     entry.timestamp = static_cast<unsigned int>(std::time(nullptr));
     entry.custom = custom;
-    mHighScores->add(entry, !modified);
+    mHighScores->add(entry, !modified && !mScoreOffline);
     brix::Log::info("Local high-score rank %d, online %d", local, online);
     return result;
 }

@@ -115,11 +115,12 @@ public:
     // never more than TIME_BONUS, whatever the target time.
     int getTimeBonus() const;
 
-    // Loads the level unless it is the one held, builds its scene, asks for its light map and
-    // sound map when it lacks them (outside the editor preview) and creates its entities.
-    // False, logged, with the world cleared and the level unloaded (one already held, the
-    // editor's, stays), when the level fails to load (Level::checkPoint: an unknown prototype
-    // among them), or its scene or an entity cannot be built. Posts MatchStarted.
+    // Loads the level from its file (the editor's preview plays the level held, as edited),
+    // builds its scene, asks for its light map and sound map when it lacks them (outside the
+    // editor preview) and creates its entities. False, logged, with the world cleared and the
+    // level unloaded (the editor's stays), when the level fails to load (Level::checkPoint: an
+    // unknown prototype among them), or its scene or an entity cannot be built. Posts
+    // MatchStarted.
     bool startMatch(const std::string& level, unsigned int scoreLimit, bool singlePlayer, bool editorPreview);
     // Spawns a human of the prototype "player" for the player (at the single-player start, else
     // at a random multiplayer start; every key outside single player), driven by the controller
@@ -129,7 +130,8 @@ public:
     void removePlayerFromMatch(unsigned int index);
     // Complete for the winner (0: none); posts MatchComplete. A single-player winner's score
     // goes to the high scores when it places; the placing travels with the event (online
-    // placings + 16, never from changed data).
+    // placings + 16, never from changed data nor a preview of a built-in level). A preview of
+    // edits not saved files no score.
     void completeMatch(unsigned int winnerIndex);
     // With authority every player leaves; the world is cleared; posts MatchEnded when a match
     // was on.
@@ -208,6 +210,9 @@ private:
     // The shipped entity definitions or block catalogue, or the built-in level, were changed.
     bool mGameDataModified = false;
     bool mLevelModified = false;
+    // The match's score may be filed as the level's; and it stays off the online table.
+    bool mScoreFiled = true;
+    bool mScoreOffline = false;
     bool mSinglePlayer = false;
     MatchState mMatchState = NoMatch;
     unsigned int mScoreLimit = 0;

@@ -3,7 +3,6 @@
 #include "toolkit/peertext.h"
 #include "engine/presentation/messagedisplay.h"
 #include "game/level/level.h"
-#include "game/level/levelcache.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/world/controller.h"
@@ -596,14 +595,19 @@ void Server::sendLevel(unsigned int slot, const std::string& level)
         brix::Log::info("Level '%s' download request from client %d", level.c_str(), node);
     // Compressed once for every client that asks while the level runs, and so is a level too
     // large to send found too large once.
-    const unsigned int checksum = mPlayers->getLevel()->getChecksum();
+    const Level* running = mPlayers->getLevel();
+    const unsigned int checksum = running->getChecksum();
     if (mLevelDataName != level || mLevelDataChecksum != checksum)
     {
-        const LevelCache* cache = mPlayers->getLevel()->getLevelCache();
+        // The text this host read and plays, whatever its file holds by now: the bytes sent are
+        // always those of the checksum announced.
+        const std::string& text = running->getSource();
         mLevelData.resize(MAX_LEVEL_DATA);
         brix::ZLibCompressor compressor;
         const unsigned int size =
-            cache ? compressor.compressFile(cache->getFileName(level), mLevelData.data(), MAX_LEVEL_DATA) : 0;
+            text.empty() ? 0
+                         : compressor.compress(text.data(), static_cast<unsigned int>(text.size()),
+                                               mLevelData.data(), MAX_LEVEL_DATA);
         mLevelData.resize(size);
         mLevelDataName = level;
         mLevelDataChecksum = checksum;

@@ -7,12 +7,14 @@
 #include "engine/presentation/ogremenutitleitem.h"
 #include "game/application/filesharebrowser.h"
 #include "game/application/matchbrowser.h"
+#include "game/level/datafile.h"
 #include "game/level/level.h"
 #include "game/level/levelcache.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
+#include "game/world/entity.h"
 #include "game/world/entitymanager.h"
 #include "network/highscoremanager.h"
 #include "support/game/gamerun.h"
@@ -247,6 +249,72 @@ TEST(ApplicationBrowsers, SharedLevelPagesPageFilterDownloadUploadAndDelete)
                     EXPECT_TRUE(test::pollUntil(
                         [] {}, [&] { return brix::File::fileExists(service.levels() + "/mine.xml"); }, 10000,
                         100));
+
+                    // The player plays his "mine" and gives it up; the share's "mine.xml", made
+                    // anew meanwhile, is downloaded over it. The next start plays the new
+                    // layout, and its score is filed under the new file's checksum.
+                    game.item("sp", "level")->setValue(std::string("mine"));
+                    activate(game, "sp", "ready");
+                    ASSERT_EQ(1u, game.getGameMode());
+                    ASSERT_TRUE(runUntil(
+                        game, [&] { return game.getLevel()->getMapGeneratorCount() == 0; }, 60000));
+                    game.openMenu("");
+                    activate(game, "main", "abort");
+                    std::string remade = level("Mine remade", "spstart");
+                    remade.replace(remade.find("0 0 0"), 5, "3 1 0");
+                    remade.insert(remade.find("</points>"), "<point><type>block</type><position>3 -0.5 "
+                                                            "0</position><name>techfloor</name></point>");
+                    test::writeFile(service.levels() + "/mine.xml", remade);
+                    ASSERT_TRUE(
+                        runUntil(game,
+                                 [&]
+                                 {
+                                     game.getFileShareBrowser()->update();
+                                     if (game.getFileShareBrowser()->getListState() ==
+                                         game::ListBrowser::STATE_REFRESHING)
+                                         return false;
+                                     game.item("filter", "title")->setValue(std::string("Mine remade"));
+                                     activate(game, "filter", "ready");
+                                     if (game.getFileShareBrowser()->getItemCount() == 1)
+                                         return true;
+                                     game.getFileShareBrowser()->refresh();
+                                     return false;
+                                 }));
+                    activate(game, "download", "level0");
+                    EXPECT_EQ("Download (overwrite existing) [0]", shown(game, "preview", "download"));
+                    activate(game, "preview", "download");
+                    ASSERT_TRUE(runUntil(game, [&]
+                                         { return hasMessage(game, "Level 'mine.xml' download complete"); }));
+                    EXPECT_EQ("Mine remade", game.getLevel()->getLevelCache()->getTitle("mine"));
+                    activate(game, "sp", "ready");
+                    ASSERT_EQ(1u, game.getGameMode());
+                    game::Client* client = game.getClient(0);
+                    ASSERT_TRUE(runUntil(
+                        game, [&] { return client->getConnectionState() == game::Client::STATE_IN_MATCH; }));
+                    game::Player* player = game.getPlayerManager()->getPlayer(client->getPlayerIndex());
+                    ASSERT_TRUE(player && player->getHuman());
+                    EXPECT_NEAR(3.0f, player->getHuman()->getPosition().x, 0.5f);
+                    brix::XMLElement file("level");
+                    ASSERT_GE(file.load(user.file("levels/mine.xml")), 0);
+                    char key[32];
+                    std::snprintf(key, sizeof(key), "mine@%x", game::calculateDataChecksum(file));
+                    game.getEventDispatcher()->post(game::EventDispatcher::ExitReached,
+                                                    static_cast<int>(player->getEntityId()), 0, "");
+                    ASSERT_TRUE(runUntil(
+                        game,
+                        [&]
+                        {
+                            return game.getPlayerManager()->getMatchState() ==
+                                       game::PlayerManager::Complete &&
+                                   game.getLevel()->getMapGeneratorCount() == 0;
+                        },
+                        60000));
+                    game.onEvent(game::EventDispatcher::MenuEscape, 0, 0, "");
+                    EXPECT_EQ("newscore", game.currentPage());
+                    activate(game, "newscore", "ready");
+                    std::list<brix::HighScore> filed;
+                    game.getHighScoreManager()->getLocalHighScores(key, filed);
+                    EXPECT_EQ(1u, filed.size()) << key;
 
                     // Deleting takes the file, both its maps and its scores.
                     brix::HighScore score;
@@ -701,6 +769,7 @@ TEST(ApplicationModes, DISABLED_JoinerProcess)
                     // at once for single play and for editing.
                     ASSERT_TRUE(runUntil(
                         game, [&] { return game.getPlayerManager()->getLevelName() == "hostroom"; }, 60000));
+                    EXPECT_EQ("Host room", game.getLevel()->getTitle());
                     // Listed before it, the new level leaves the choice where it was.
                     EXPECT_EQ("sp01", game.item("sp", "level")->getValue());
                     for (const char* page : {"sp", "levels"})
@@ -792,9 +861,14 @@ TEST(ApplicationModes, HostsSplitScreenAndAProcessJoinsThroughTheMatchBrowser)
                                    game.getServer()->getSlotState(2) == game::Server::SLOT_IN_MATCH;
                         },
                         60000));
-                    // The match moves to a level of this host's own, which the joiner downloads.
+                    // The match moves to a level of this host's own, which the joiner downloads:
+                    // the level this host plays, also when its file is rewritten meanwhile.
                     game.item("restart", "level")->setValue(std::string("hostroom"));
                     activate(game, "restart", "ready");
+                    std::string rewritten = room;
+                    rewritten.replace(rewritten.find("Host room"), 9, "Another room");
+                    test::writeFile(user.file("levels/hostroom.xml"), rewritten);
+                    EXPECT_EQ("Host room", game.getLevel()->getTitle());
                     ASSERT_TRUE(runUntil(
                         game,
                         [&] { return game.getServer()->getSlotState(2) == game::Server::SLOT_IN_MATCH; },

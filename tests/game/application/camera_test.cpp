@@ -49,6 +49,8 @@ void withMatch(const std::function<void(test::GameRun&, test::LocalMatch&)>& che
                 {
                     const bool saved = !level || level->save(*game.getLevel(), "hall");
                     ASSERT_TRUE(saved);
+                    // A match plays what the lists know of the level's file.
+                    game.getLevel()->updateLevelCache();
                     match.reset(new test::LocalMatch(game, level ? "hall" : "sp01", humans));
                 });
             game.then([&](test::GameRun& game) { check(game, *match); });

@@ -13,8 +13,12 @@
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
 #include "game/world/human.h"
+#include "engine/presentation/messagedisplay.h"
 #include "engine/presentation/ogremenuactionitem.h"
+#include "network/highscoremanager.h"
 #include "support/game/gamerun.h"
+#include "support/loopback.h"
+#include "support/services.h"
 
 #include <GLFW/glfw3.h>
 #include <OgreEntity.h>
@@ -22,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -427,6 +432,26 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
                 });
             game.wait(SETTLE_FRAMES);
             game.then([&](GameRun& game) { game.screenshot(user.file("menu-after.png")); });
+            // A listed level whose file went since the lists were filled opens no editor, which
+            // could never save: the game stays at the menus, says why and lists it no more.
+            game.then(
+                [&](GameRun& game)
+                {
+                    std::remove(user.file("levels/xvfbplay.xml").c_str());
+                    game.getMenu()->show("levels");
+                    game.item("levels", "level")->setValue(std::string("xvfbplay"));
+                    game.getMessageDisplay()->clear();
+                    game.onMenuEvent(game.item("levels", "edit"),
+                                     brix::OgreMenuListener::EVENT_ITEM_ACTIVATED);
+                    EXPECT_EQ(game::Application::MODE_MENUS, game.getGameMode());
+                    EXPECT_EQ(nullptr, game.getLevelEditor());
+                    EXPECT_EQ("levels", game.currentPage());
+                    EXPECT_EQ(std::vector<std::string>{"Unable to load level 'xvfbplay' for editing, see "
+                                                       "application.log for details"},
+                              game.getMessageDisplay()->getMessages());
+                    game.item("levels", "level")->setValue(std::string("xvfbplay"));
+                    EXPECT_NE("xvfbplay", game.item("levels", "level")->getValue());
+                });
         },
         {"--no-update-check"});
 
@@ -451,4 +476,94 @@ TEST(EditorMode, OpensFromTheMenusPreviewPlaysTheLevelAndExits)
     EXPECT_FALSE(before.empty());
     EXPECT_TRUE(before == test::readFile(user.file("menu-after.png")))
         << "the menu after the editor differs from the menu before it";
+}
+
+namespace
+{
+// The game's update, one tick at a time, until the level's online table has come anew.
+bool fetchOnlineTable(GameRun& game, const std::string& level, std::list<brix::HighScore>& scores)
+{
+    game.getHighScoreManager()->refresh(level);
+    return test::pollUntil([&] { game.runTicks(1); },
+                           [&]
+                           {
+                               return game.getHighScoreManager()->getOnlineHighScores(level, scores) ==
+                                      brix::HighScoreManager::STATUS_AVAILABLE;
+                           },
+                           15000, 10);
+}
+} // namespace
+
+// With --developer a campaign level opens in the editor. A preview of it as shipped files its
+// score in the local table only, never in its online one; a preview of edits not saved files
+// none at all.
+TEST(EditorMode, PreviewsOfACampaignLevelStayOffItsOnlineTableAndEditsFileNoScore)
+{
+    test::WebService web;
+    ASSERT_TRUE(web.process.isRunning());
+    test::UserFolder user;
+    user.writeTestConfiguration({{"network/highscoresurl", web.url("/api/v1/highscores")}});
+    std::vector<std::string> pages;
+    std::vector<size_t> local;
+    size_t online = 0;
+
+    GameRun::TOutcome outcome = GameRun::play(
+        [&](GameRun& game)
+        {
+            game.then(
+                [&](GameRun& game)
+                {
+                    // Known and empty, the online table would take any score.
+                    std::list<brix::HighScore> scores;
+                    ASSERT_TRUE(fetchOnlineTable(game, "sp01", scores));
+                    ASSERT_TRUE(scores.empty());
+                    game.getMenu()->show("levels");
+                    game.item("levels", "level")->setValue(std::string("sp01"));
+                    game.onMenuEvent(game.item("levels", "edit"),
+                                     brix::OgreMenuListener::EVENT_ITEM_ACTIVATED);
+                    ASSERT_EQ(game::Application::MODE_EDITOR, game.getGameMode());
+                    Pointer pointer(game);
+                    pointer.synchronise();
+                    for (bool edited : {false, true})
+                    {
+                        if (edited)
+                        {
+                            game.press(KEY_SPACE);
+                            const Ogre::Vector2 cursor = game.getLevelEditor()->getCursorPosition();
+                            pointer.moveTo(cursor.x, cursor.y + 20.0f);
+                            pointer.click();
+                            game.press(KEY_SPACE);
+                        }
+                        game.press(KEY_P);
+                        for (int i = 0; i < 400 && !previewHuman(game); ++i)
+                            game.runTicks(1);
+                        ASSERT_NE(nullptr, previewHuman(game));
+                        game.getEventDispatcher()->post(game::EventDispatcher::ExitReached,
+                                                        static_cast<int>(previewHuman(game)->getId()), 0, "");
+                        for (int i = 0; i < 10 && game.getPlayerManager()->getMatchState() !=
+                                                      game::PlayerManager::Complete;
+                             ++i)
+                            game.runTicks(1);
+                        game.press(test::KEY_ESCAPE);
+                        game.runTicks(1);
+                        pages.push_back(game.currentPage());
+                        // The name asked for, the results, and back to the editor.
+                        if (game.currentPage() == "newscore")
+                            game.press(test::KEY_ENTER);
+                        game.press(test::KEY_ENTER);
+                        game.press(test::KEY_ESCAPE);
+                        game.runTicks(1);
+                        game.getHighScoreManager()->getLocalHighScores("sp01", scores);
+                        local.push_back(scores.size());
+                    }
+                    ASSERT_TRUE(fetchOnlineTable(game, "sp01", scores));
+                    online = scores.size();
+                });
+        },
+        {"--no-update-check", "--developer"});
+
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_EQ((std::vector<std::string>{"newscore", "highscore"}), pages);
+    EXPECT_EQ((std::vector<size_t>{1, 1}), local);
+    EXPECT_EQ(0u, online);
 }

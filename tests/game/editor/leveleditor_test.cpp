@@ -228,6 +228,19 @@ TEST(LevelEditor, BuildsALevelUndoesRedoesSavesAndReopensIt)
     EXPECT_EQ(rig.elements(), built);
     EXPECT_FALSE(editor.loadLevel("missing"));
     EXPECT_EQ(rig.elements(), built);
+    // Nor does a listed level whose file broke since: the editor keeps its level, and what is
+    // built after is saved with it.
+    std::filesystem::copy_file(rig.levelWorld().userLevelFile("built"),
+                               rig.levelWorld().userLevelFile("broken"));
+    rig.level().updateLevelCache();
+    test::writeFile(rig.levelWorld().userLevelFile("broken"), "<level><title>Cut</level>");
+    EXPECT_FALSE(editor.loadLevel("broken"));
+    rig.choose("crate");
+    rig.place(-2.0f, 2.0f);
+    editor.saveLevel();
+    EXPECT_EQ(rig.lastMessage(), EditorRig::unblanked("Level 'built' successfully saved"));
+    ASSERT_TRUE(rig.levelWorld().load("built"));
+    EXPECT_EQ(rig.level().getPoints().size(), built.size() + 1);
 }
 
 TEST(LevelEditor, StepsAndTurnsByTheGridWithTheirLeastSteps)

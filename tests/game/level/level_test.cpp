@@ -180,18 +180,21 @@ TEST(Level, RefusesBadPointsAndLeavesNothingOfTheLevelBehind)
         EXPECT_TRUE(level.getPoints().empty());
         EXPECT_TRUE(level.getMultiplayerStarts().empty());
     }
-    // Nor does a level the cache does not know or one whose file no longer reads.
+    // Nor does a level the cache does not know or one whose file no longer reads: the level held
+    // stays as it was, nothing of the failed one mixed in.
     test::LevelBuilder timed;
     ASSERT_TRUE(world.load(timed.smallRoom().targetTime(30), "timed"));
+    const unsigned checksum = world.level().getChecksum();
+    const size_t points = world.level().getPoints().size();
     test::writeFile(world.userLevelFile("timed"), "<level><title>Cut</level>");
     test::LogCapture log;
     EXPECT_FALSE(world.level().load("timed", false));
-    EXPECT_EQ(0.0f, world.level().getTargetTime());
-    ASSERT_TRUE(world.load(timed, "timed"));
     EXPECT_FALSE(world.level().load("missing", false));
     EXPECT_TRUE(contains(log.errors(), "E File name for level 'missing' not found in cache"));
-    EXPECT_EQ("", world.level().getName());
-    EXPECT_EQ(0.0f, world.level().getTargetTime());
+    EXPECT_EQ("timed", world.level().getName());
+    EXPECT_EQ(30.0f, world.level().getTargetTime());
+    EXPECT_EQ(checksum, world.level().getChecksum());
+    EXPECT_EQ(points, world.level().getPoints().size());
 }
 
 // The game, the level cache and the level's writer draw each limit at the same place: a level
