@@ -27,7 +27,6 @@ static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
 
 namespace
 {
-const char* const UNKNOWN_NAME = "Unknown";
 // Of a server address, what a message quotes: more than the join page's address and port.
 const unsigned int MAX_SHOWN_ADDRESS_SIZE = 64;
 // The observer record a joined client keeps for its own view of the world.
@@ -207,7 +206,7 @@ void Client::setController(std::unique_ptr<Controller> controller)
 void Client::configurePlayer(const std::string& name, unsigned int appearance)
 {
     brix::Log::debug("Client::configurePlayer(%s, %d)", name.c_str(), appearance);
-    mName = name.empty() ? UNKNOWN_NAME : name;
+    mName = name.empty() ? Player::UNKNOWN_NAME : name;
     mAppearance = appearance;
     if (mState != STATE_IDLE)
         mProxy->sendSystemEvent(EventProxy::ConfigurePlayer, mAppearance, 0, mName, nullptr, 0);
@@ -483,10 +482,14 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     switch (id)
     {
     case EventDispatcher::ChatMessage:
-        // Player 0 is the host telling this client something (its chat was dropped).
+    {
+        // Player 0 is the host telling this client something (its chat was dropped). A stranger
+        // who never named himself speaks under the name the host gives a player who names none.
+        const std::string name = player ? player->getName() : "";
         if (first)
-            show(a == 0 ? text : (player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
+            show(a == 0 ? text : (name.empty() ? std::string(Player::UNKNOWN_NAME) : name) + ": " + text);
         break;
+    }
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.
         if (first && player && !player->getName().empty() && isNews(a))

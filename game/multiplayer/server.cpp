@@ -20,7 +20,6 @@ namespace
 const unsigned int SLOTS_SHIFT = 28;
 const unsigned int CONNECTED_SHIFT = 24;
 const unsigned int NIBBLE = 0xF;
-const char* const UNKNOWN_NAME = "Unknown";
 } // namespace
 
 Server::Server()
@@ -533,7 +532,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             break;
         std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (name.empty())
-            name = UNKNOWN_NAME;
+            name = Player::UNKNOWN_NAME;
         // One that must wait replaces any that waits already: only the latest counts.
         if (seat->configurationPending || !takeRequest(*seat))
         {

@@ -758,18 +758,20 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_CONNECTED) << "given in the frame it was freed";
     ASSERT_EQ(nameOf(host, 3), "");
     EXPECT_TRUE(until([&] { return agreed({&ann}) && seats(bo) == seats(host); })) << state() << seats(bo);
-    // What it says and its entry bear no one's name.
+    // What it says and its entry bear no one's name: it speaks as a player who names none.
     ann.clearShown();
     newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
     newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
     EXPECT_TRUE(until(
-        [&] {
+        [&]
+        {
             return seated({0, 1, 2}) && agreed({&ann}) && seats(bo) == seats(host) &&
-                   has(ann.shown(), ": hello");
+                   has(ann.shown(), "Unknown: hello");
         }))
         << state();
-    EXPECT_EQ(ann.shown(), Lines{": hello"});
+    EXPECT_EQ(ann.shown(), Lines{"Unknown: hello"});
+    EXPECT_TRUE(has(host.shown(), "Unknown: hello"));
     bo.holdClients(false);
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 4}) && agreed({&ann, &bo}); })) << state();
     newcomerHere = false;
