@@ -55,6 +55,7 @@ void Server::initialize(EventDispatcher* events, PlayerManager* players, EntityM
     mPlayers = players;
     mEntities = entities;
     mMessages = messages;
+    mNewcomerLines.reset(mMessages ? mMessages->getLifetime() : 0);
     if (mPlayers)
         mNetwork.registerObject(mPlayers, OBJECT_PLAYERS);
     if (mEntities)
@@ -261,12 +262,9 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
     mSlots[slot].address = address;
-    // A stranger connecting again and again would push the players' lines off the screen.
     if (logged)
-    {
         brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
-        show("Remote client from " + address + " connected");
-    }
+    showNewcomerLine(mSlots[slot], "Remote client from " + address + " connected");
     return node;
 }
 
@@ -310,12 +308,12 @@ void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
 void Server::onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason)
 {
     if (mDepartureLog.allow())
-    {
         brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
-        show("Remote client from " + address + " disconnected");
-    }
     if (ClientSlot* seat = getSlotOfNode(node))
+    {
+        showNewcomerLine(*seat, "Remote client from " + address + " disconnected");
         seat->state = SLOT_REMOVING;
+    }
 }
 
 void Server::onAnnounceVerification(bool verified)
@@ -424,6 +422,7 @@ void Server::tick()
          {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mLevelDataLog,
           &mConfigureLog, &mPrepareReadyLog, &mDownloadRequestLog, &mDroppedChatLog})
         lines->report();
+    mNewcomerLines.report();
 }
 
 void Server::enterMatch(unsigned int slot)
@@ -633,6 +632,13 @@ bool Server::setPunchThroughServer(const std::string& address)
 const brix::NetworkManager::Statistics& Server::getStatistics() const
 {
     return mNetwork.getStatistics();
+}
+
+void Server::showNewcomerLine(const ClientSlot& seat, const std::string& text)
+{
+    const unsigned int index = seat.player->getIndex();
+    if (mNewcomerLines.allow(index, mPlayers->getSeatVisit(index), text))
+        show(text);
 }
 
 void Server::show(const std::string& text)
