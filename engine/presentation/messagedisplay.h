@@ -39,6 +39,8 @@ public:
     void setHeld(bool held);
     // The lines shown now, oldest first.
     std::vector<std::string> getMessages() const;
+    // How long a line stays on screen, in ms.
+    unsigned int getLifetime() const { return mLifetime; }
     // Screen width over height; used from the next rebuild.
     void setAspectRatio(float aspectRatio) { mAspectRatio = aspectRatio; }
     void setVisibilityFlags(unsigned int flags);

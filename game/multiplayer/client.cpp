@@ -13,9 +13,7 @@
 #include "network/networkaddress.h"
 #include "network/networkencodestream.h"
 #include "toolkit/log.h"
-#include "toolkit/thread.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +25,6 @@ static_assert(Server::HANDSHAKE_TIMEOUT > Client::LEVEL_DOWNLOAD_TIMEOUT,
 
 namespace
 {
-const char* const UNKNOWN_NAME = "Unknown";
 // Of a server address, what a message quotes: more than the join page's address and port.
 const unsigned int MAX_SHOWN_ADDRESS_SIZE = 64;
 // The observer record a joined client keeps for its own view of the world.
@@ -46,8 +43,7 @@ bool fileExists(const std::string& path)
 
 Client::Client(unsigned int clientIndex, const std::string& userDataDirectory)
     : mClientIndex(clientIndex), mNetwork(TIMEOUT_MS, UPDATE_INTERVAL_MS),
-      mUserDataDirectory(userDataDirectory), mSeatLines(PlayerManager::MAX_PLAYERS),
-      mWithheldLines(brix::Log::INFO, "lines of players entering or leaving the match withheld")
+      mUserDataDirectory(userDataDirectory)
 {
     mNetwork.setInvalidDataReason(Server::REASON_INVALID_DATA);
 }
@@ -97,7 +93,7 @@ bool Client::connect(const std::string& serverAddress, const std::string& passwo
     mReasonShown = false;
     mAnswered = false;
     // Every seat is news to a new connection.
-    mSeatLines.assign(PlayerManager::MAX_PLAYERS, SeatLines());
+    mNewcomerLines.reset(mMessages ? mMessages->getLifetime() : 0);
 
     // The player typed the address, or a match browser took it from the match maker.
     const std::string shown = brix::PeerText::clean(serverAddress, MAX_SHOWN_ADDRESS_SIZE);
@@ -138,7 +134,6 @@ bool Client::connectLocal(Server* server)
     const unsigned short node = server ? server->connectLocalClient(mController.get()) : 0;
     if (node == 0)
         return false;
-    mSeatLines.assign(PlayerManager::MAX_PLAYERS, SeatLines());
     brix::Log::info("Connected to local server (client node id %d)", node);
     mServer = server;
     mNode = node;
@@ -207,7 +202,7 @@ void Client::setController(std::unique_ptr<Controller> controller)
 void Client::configurePlayer(const std::string& name, unsigned int appearance)
 {
     brix::Log::debug("Client::configurePlayer(%s, %d)", name.c_str(), appearance);
-    mName = name.empty() ? UNKNOWN_NAME : name;
+    mName = name.empty() ? Player::UNKNOWN_NAME : name;
     mAppearance = appearance;
     if (mState != STATE_IDLE)
         mProxy->sendSystemEvent(EventProxy::ConfigurePlayer, mAppearance, 0, mName, nullptr, 0);
@@ -272,7 +267,7 @@ void Client::tick(unsigned short tick)
     }
     if (mView)
         mView->tick();
-    mWithheldLines.report();
+    mNewcomerLines.report();
 }
 
 void Client::updateCamera(float frameSeconds)
@@ -483,10 +478,14 @@ void Client::onEvent(unsigned int id, int a, int b, const std::string& text)
     switch (id)
     {
     case EventDispatcher::ChatMessage:
-        // Player 0 is the host telling this client something (its chat was dropped).
+    {
+        // Player 0 is the host telling this client something (its chat was dropped). A stranger
+        // who never named himself speaks under the name the host gives a player who names none.
+        const std::string name = player ? player->getName() : "";
         if (first)
-            show(a == 0 ? text : (player ? player->getName() : std::string(UNKNOWN_NAME)) + ": " + text);
+            show(a == 0 ? text : (name.empty() ? std::string(Player::UNKNOWN_NAME) : name) + ": " + text);
         break;
+    }
     case EventDispatcher::PlayerEnteredMatch:
         // A player whose name has not come yet was in the match before this client.
         if (first && player && !player->getName().empty() && isNews(a))
@@ -550,36 +549,12 @@ bool Client::isNews(int index) const
 
 void Client::showSeatLine(int index, const std::string& text)
 {
-    if (index < 1 || index > static_cast<int>(mSeatLines.size()))
-        return;
-    SeatLines& seat = mSeatLines[index - 1];
+    // The players of this screen are always told their own comings and goings.
+    const Player* player = mPlayers ? mPlayers->getPlayer(static_cast<unsigned int>(index)) : nullptr;
     const unsigned int visit = mPlayers ? mPlayers->getSeatVisit(static_cast<unsigned int>(index)) : 0;
-    // A new visit is shown while the seat may show one; one whose entry was withheld keeps its
-    // leaving withheld too.
-    if (visit != seat.shown && visit != seat.withheld)
-    {
-        const unsigned int now = brix::Thread::timer();
-        const unsigned int regained = (now - seat.since) / SEAT_VISIT_INTERVAL;
-        if (regained > 0)
-        {
-            seat.visits = std::min(SEAT_VISIT_BURST, seat.visits + regained);
-            seat.since = now;
-        }
-        if (seat.visits > 0)
-        {
-            --seat.visits;
-            seat.shown = visit;
-        }
-        else
-            seat.withheld = visit;
-    }
-    if (visit != seat.shown)
-    {
-        if (mWithheldLines.allow())
-            brix::Log::info("Line withheld: %s", text.c_str());
-        return;
-    }
-    show(text);
+    NewcomerLines& lines = mServer ? mServer->getNewcomerLines() : mNewcomerLines;
+    if ((player && player->isLocal()) || lines.allow(static_cast<unsigned int>(index), visit, text))
+        show(text);
 }
 
 void Client::onConnect()

@@ -1,12 +1,11 @@
 #pragma once
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/newcomerlines.h"
 #include "game/world/eventdispatcher.h"
 #include "network/networkclient.h"
-#include "toolkit/logthrottle.h"
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace brix
 {
@@ -34,10 +33,8 @@ class Server;
 // the size a level file may have (Level::MAX_FILE_SIZE); a level the cache then refuses (one
 // the game would not load and play, Level::loadPlayableTree) is removed again. A download that does not come
 // within LEVEL_DOWNLOAD_TIMEOUT ticks ends the connection with a message. A server that never
-// answers is told apart from a connection lost. The lines of players entering and leaving the
-// match are shown for SEAT_VISIT_BURST new players of a seat at once, then for one more a
-// SEAT_VISIT_INTERVAL; those of the others are logged about once a second and counted, so that
-// a stranger going round the match again and again leaves room for every other line. Main
+// answers is told apart from a connection lost. The lines of other players entering and leaving
+// the match are shown as the screen's NewcomerLines allow (a host's are its server's). Main
 // thread only: the network client is polled by update().
 class Client : public brix::NetworkClient::Listener,
                public EventDispatcher::Listener,
@@ -80,10 +77,6 @@ public:
     static constexpr int TICK_MS = 25;
     static constexpr int ADVANCE_JUMP = 4;
     static constexpr int ADVANCE_PATIENCE = 40;
-    // The new players of one seat whose entered and left lines are shown at once, and the ms
-    // after which one more may be.
-    static constexpr unsigned int SEAT_VISIT_BURST = 4;
-    static constexpr unsigned int SEAT_VISIT_INTERVAL = 1000;
 
     Client(unsigned int clientIndex, const std::string& userDataDirectory);
     ~Client() override;
@@ -163,8 +156,8 @@ private:
     void storeLevel(const std::string& level, const void* data, unsigned int size);
     // Ends a connection that cannot go on, with the message shown first.
     void abandon(const std::string& message);
-    // Shows a line about the player of that index entering or leaving the match when his are
-    // shown, or his seat may show a new player's; the others are withheld.
+    // Shows a line about the player of that index entering or leaving the match when it is one
+    // of this screen's players, or the screen may show his lines.
     void showSeatLine(int index, const std::string& text);
     void show(const std::string& text);
 
@@ -195,18 +188,7 @@ private:
     bool mInfoHeld = false;
     // The connection was given up with its reason shown.
     bool mReasonShown = false;
-    // Per seat (player index - 1): the new players whose lines it may still show, when it last
-    // had one more, the visit (PlayerManager::getSeatVisit) whose lines it shows, and the last
-    // one whose lines it withholds.
-    struct SeatLines
-    {
-        unsigned int visits = SEAT_VISIT_BURST;
-        unsigned int since = 0;
-        unsigned int shown = 0;
-        unsigned int withheld = 0;
-    };
-    std::vector<SeatLines> mSeatLines;
-    brix::LogThrottle mWithheldLines;
+    NewcomerLines mNewcomerLines;
     // The server's address as messages quote it, and whether it has answered since connect.
     std::string mShownAddress;
     bool mAnswered = false;

@@ -53,6 +53,8 @@ public:
     static constexpr unsigned int HEALTH_BONUS = 2000;
     // Longest name kept, in bytes.
     static constexpr unsigned int MAX_NAME_SIZE = 60;
+    // The name a player who names none goes by.
+    static constexpr const char* UNKNOWN_NAME = "Unknown";
     // Floating texts: over the position by FLOAT_OFFSET, rising and fading away.
     static constexpr float FLOAT_SIZE = 0.4f;
     static constexpr float FLOAT_SECONDS = 2.0f;

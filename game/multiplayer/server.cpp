@@ -19,7 +19,6 @@ namespace
 const unsigned int SLOTS_SHIFT = 28;
 const unsigned int CONNECTED_SHIFT = 24;
 const unsigned int NIBBLE = 0xF;
-const char* const UNKNOWN_NAME = "Unknown";
 } // namespace
 
 Server::Server()
@@ -55,6 +54,7 @@ void Server::initialize(EventDispatcher* events, PlayerManager* players, EntityM
     mPlayers = players;
     mEntities = entities;
     mMessages = messages;
+    mNewcomerLines.reset(mMessages ? mMessages->getLifetime() : 0);
     if (mPlayers)
         mNetwork.registerObject(mPlayers, OBJECT_PLAYERS);
     if (mEntities)
@@ -261,12 +261,9 @@ unsigned short Server::onClientConnect(const std::string& address, brix::Network
     const unsigned short node = static_cast<unsigned short>(slot + 1);
     openSlot(static_cast<unsigned int>(slot), player, new Controller(node), false);
     mSlots[slot].address = address;
-    // A stranger connecting again and again would push the players' lines off the screen.
     if (logged)
-    {
         brix::Log::info("Remote client %d from '%s' connected", node, address.c_str());
-        show("Remote client from " + address + " connected");
-    }
+    showNewcomerLine(mSlots[slot], "Remote client from " + address + " connected");
     return node;
 }
 
@@ -310,12 +307,12 @@ void Server::exchangeLocalMessages(unsigned short node, EventProxy* clientProxy)
 void Server::onClientDisconnect(unsigned short node, const std::string& address, unsigned int reason)
 {
     if (mDepartureLog.allow())
-    {
         brix::Log::info("Remote client %d from '%s' disconnected (reason %d)", node, address.c_str(), reason);
-        show("Remote client from " + address + " disconnected");
-    }
     if (ClientSlot* seat = getSlotOfNode(node))
+    {
+        showNewcomerLine(*seat, "Remote client from " + address + " disconnected");
         seat->state = SLOT_REMOVING;
+    }
 }
 
 void Server::onAnnounceVerification(bool verified)
@@ -424,6 +421,7 @@ void Server::tick()
          {&mRefusalLog, &mArrivalLog, &mDepartureLog, &mEntryLog, &mDownloadLog, &mLevelDataLog,
           &mConfigureLog, &mPrepareReadyLog, &mDownloadRequestLog, &mDroppedChatLog})
         lines->report();
+    mNewcomerLines.report();
 }
 
 void Server::enterMatch(unsigned int slot)
@@ -532,7 +530,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
             break;
         std::string name = brix::PeerText::clean(text, Player::MAX_NAME_SIZE);
         if (name.empty())
-            name = UNKNOWN_NAME;
+            name = Player::UNKNOWN_NAME;
         // One that must wait replaces any that waits already: only the latest counts.
         if (seat->configurationPending || !takeRequest(*seat))
         {
@@ -638,6 +636,13 @@ bool Server::setPunchThroughServer(const std::string& address)
 const brix::NetworkManager::Statistics& Server::getStatistics() const
 {
     return mNetwork.getStatistics();
+}
+
+void Server::showNewcomerLine(const ClientSlot& seat, const std::string& text)
+{
+    const unsigned int index = seat.player->getIndex();
+    if (mNewcomerLines.allow(index, mPlayers->getSeatVisit(index), text))
+        show(text);
 }
 
 void Server::show(const std::string& text)

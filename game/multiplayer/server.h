@@ -1,6 +1,7 @@
 #pragma once
 #include "game/level/version.h"
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/newcomerlines.h"
 #include "network/networkserver.h"
 #include "toolkit/logthrottle.h"
 
@@ -50,8 +51,8 @@ class PlayerManager;
 // ever given), and a seat freed is shown free to those out of it before it shows taken again,
 // so that no client holds a newcomer as whoever had the seat before.
 // Lines about what clients send, and about clients coming and going, are logged one a second
-// at most, the rest counted; the messages shown about clients coming and going go with their
-// log lines.
+// at most, the rest counted; the messages shown about clients coming and going are shown as
+// the host's screen shows its newcomers (NewcomerLines, shared with a client in this process).
 // Network objects on every connection: 2 player manager, 3 entity manager, 4 event proxy,
 // 5 controller. Node 0 is the server, a slot's node its index + 1. Main thread only: the
 // embedded network server is polled by update() and runs no thread.
@@ -192,6 +193,9 @@ public:
     bool setAnnounceServer(const std::string& address);
     bool setPunchThroughServer(const std::string& address);
     const brix::NetworkManager::Statistics& getStatistics() const;
+    // What the host's screen shows of players coming and going; a client in this process
+    // shows its lines through it too.
+    NewcomerLines& getNewcomerLines() { return mNewcomerLines; }
 
     unsigned int getSlotCount() const { return static_cast<unsigned int>(mSlots.size()); }
     // The slot's state, SLOT_FREE for an index past the table.
@@ -228,6 +232,9 @@ private:
     // others' states.
     void enterMatch(unsigned int slot);
     void leaveMatch(ClientSlot& seat);
+    // A line about the remote client of the seat connecting or going, shown as the screen's
+    // newcomer lines allow.
+    void showNewcomerLine(const ClientSlot& seat, const std::string& text);
     void show(const std::string& text);
 
     brix::NetworkServer mNetwork;
@@ -235,6 +242,7 @@ private:
     PlayerManager* mPlayers = nullptr;
     EntityManager* mEntities = nullptr;
     brix::MessageDisplay* mMessages = nullptr;
+    NewcomerLines mNewcomerLines;
     std::vector<ClientSlot> mSlots;
     bool mStarted = false;
     std::string mPassword;

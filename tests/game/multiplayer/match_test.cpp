@@ -2,6 +2,7 @@
 #include "game/level/level.h"
 #include "game/multiplayer/client.h"
 #include "game/multiplayer/eventproxy.h"
+#include "game/multiplayer/newcomerlines.h"
 #include "game/multiplayer/player.h"
 #include "game/multiplayer/playermanager.h"
 #include "game/multiplayer/server.h"
@@ -59,10 +60,13 @@ bool fileExists(const std::string& path)
 }
 
 // A host with a player of its own, and two players joining over loopback who lack the level.
+// Each screen shows new players' lines at the pace of a display that holds its lines that long.
 class NetworkMatch : public ::testing::Test
 {
 protected:
-    NetworkMatch() : host(ground, true), ann(ground, false), bo(ground, false)
+    explicit NetworkMatch(float messageSeconds = test::MatchPeer::MESSAGE_SECONDS)
+        : host(ground, true, messageSeconds), ann(ground, false, messageSeconds),
+          bo(ground, false, messageSeconds)
     {
         port = test::freeUdpPort();
         address = "127.0.0.1:" + std::to_string(port);
@@ -545,12 +549,20 @@ std::string seats(test::MatchPeer& peer)
     return text;
 }
 
-TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+// Screens that let each line go at once, and so have room for every new player's lines: each
+// tells every departure it hears.
+class QuickScreenMatch : public NetworkMatch
+{
+protected:
+    QuickScreenMatch() : NetworkMatch(0.0f) {}
+};
+
+TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
 {
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(6, port, "", "Duel", "", 0));
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
-    test::MatchPeer cy(ground, false);
+    test::MatchPeer cy(ground, false, 0.0f);
     // A stranger takes a seat under a name and never enters the match.
     RawPeer stranger(port);
     // Another that comes later.
@@ -758,18 +770,20 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     ASSERT_EQ(host.server()->getSlotState(2), Server::SLOT_CONNECTED) << "given in the frame it was freed";
     ASSERT_EQ(nameOf(host, 3), "");
     EXPECT_TRUE(until([&] { return agreed({&ann}) && seats(bo) == seats(host); })) << state() << seats(bo);
-    // What it says and its entry bear no one's name.
+    // What it says and its entry bear no one's name: it speaks as a player who names none.
     ann.clearShown();
     newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
     newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
     EXPECT_TRUE(until(
-        [&] {
+        [&]
+        {
             return seated({0, 1, 2}) && agreed({&ann}) && seats(bo) == seats(host) &&
-                   has(ann.shown(), ": hello");
+                   has(ann.shown(), "Unknown: hello");
         }))
         << state();
-    EXPECT_EQ(ann.shown(), Lines{": hello"});
+    EXPECT_EQ(ann.shown(), Lines{"Unknown: hello"});
+    EXPECT_TRUE(has(host.shown(), "Unknown: hello"));
     bo.holdClients(false);
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 4}) && agreed({&ann, &bo}); })) << state();
     newcomerHere = false;
@@ -898,8 +912,9 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
     EXPECT_GE(count(lines, "more connection requests refused"), 1u);
     EXPECT_LE(count(lines, "' connected"), seconds + 2);
     EXPECT_LE(count(lines, "' disconnected (reason 3)"), seconds + 1);
-    // The host's screen is told as much, and keeps room for the players' lines.
-    EXPECT_LE(count(host.shown(), "Remote client from"), 2 * seconds + 3);
+    // The host's screen shows the comings and goings of the first two newcomers alone, and
+    // keeps its room for the players' lines.
+    EXPECT_LE(count(host.shown(), "Remote client from"), 2 * game::NewcomerLines::BURST);
     EXPECT_LE(count(lines, "Added player"), seconds + 2);
     EXPECT_LE(count(lines, "Removed player"), seconds + 1);
     EXPECT_LE(count(lines, "Level 'duel' download request from client"), seconds + 2);
@@ -909,9 +924,8 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line[0] == 'E'; }),
         3 * seconds + 3);
 
-    // The visitor goes round the match as fast as it can, named, in and out again and again,
-    // back in the frame its seat is freed. The host's player and Ann are shown its first
-    // visits, then about one a second.
+    // The players come back: the host, who is shown his own entry though the flood spent what
+    // his screen shows of newcomers; Dee, whose display holds a line a second; Ann anew.
     ASSERT_TRUE(runUntil(
         [&]
         {
@@ -920,11 +934,31 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
                 used += host.server()->getSlotState(slot) != Server::SLOT_FREE;
             return used == 1;
         }));
+    const unsigned int deeLifetime = 1000;
+    test::MatchPeer dee(ground, false, deeLifetime / 1000.0f);
+    auto all = [&]
+    {
+        tick();
+        dee.tick();
+    };
+    auto until = [&](auto done) { return test::pollUntil(all, done, TIMEOUT_MS, 1, MAX_TICKS); };
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
-    ASSERT_TRUE(runUntil([&] { return inMatch(host); }));
-    host.clearShown();
-    ann.clearShown();
-    // New players in the host's seats.
+    ASSERT_TRUE(until([&] { return inMatch(host); }));
+    EXPECT_TRUE(has(host.shown(), "Player Host entered match"));
+    const unsigned int deeJoined = brix::Thread::timer();
+    ASSERT_TRUE(dee.addClient("Dee").connect(address, ""));
+    ASSERT_TRUE(until([&] { return inMatch(dee) && host.human(dee.client(0).getPlayerIndex()); }));
+    ASSERT_TRUE(ann.client(0).connect(address, ""));
+    ASSERT_TRUE(
+        until([&] { return inMatch(ann) && dee.players().getPlayer(ann.client(0).getPlayerIndex()); }));
+    for (test::MatchPeer* peer : {&host, &ann, &dee})
+        peer->clearShown();
+
+    // The visitor goes round the match as fast as it can, named, in and out again and again,
+    // back in the frame its seat is freed, while Ann chats and the host shoots Dee. Each screen
+    // shows two new players' lines at once, then one more's each time it lets a line go: Ann's
+    // the visitor's first two visits, Dee's about one a second, the host's none, nor of the
+    // visitor's connections. Chat and kills reach every screen.
     auto visits = [&]
     {
         unsigned int made = 0;
@@ -932,9 +966,10 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
             made += host.players().getSeatVisit(index);
         return made;
     };
+    const std::string entry = "Player Visitor entered match", leaving = "Player Visitor left match";
+    const std::string chat = "Ann: still here", death = "Player Dee was killed by Host";
     const unsigned int before = visits();
     unsigned int turn = 0;
-    const unsigned int visiting = brix::Thread::timer();
     EXPECT_TRUE(test::pollUntil(
         [&]
         {
@@ -951,58 +986,76 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
                 visitor.leave();
                 break;
             }
-            tick();
+            if (turn == 60)
+            {
+                ann.client(0).sendChatMessage("still here");
+                game::Human* victim = host.human(dee.client(0).getPlayerIndex());
+                victim->damage(1000.0f, victim->getPosition(), Ogre::Vector3::ZERO,
+                               host.human(host.client(0).getPlayerIndex())->getId());
+            }
+            all();
         },
-        [&] { return visits() >= before + 40; }, TIMEOUT_MS, 1, MAX_TICKS));
-    const unsigned int shownVisits = Client::SEAT_VISIT_BURST + (brix::Thread::timer() - visiting) / 1000 + 1;
-    for (test::MatchPeer* peer : {&host, &ann})
-    {
-        EXPECT_GE(count(peer->shown(), "Player Visitor entered match"), 1u);
-        EXPECT_LE(count(peer->shown(), "Player Visitor entered match"), shownVisits);
-        EXPECT_LE(count(peer->shown(), "Player Visitor left match"), shownVisits);
-    }
+        [&]
+        {
+            return visits() >= before + 40 && count(ann.shown(), entry) >= game::NewcomerLines::BURST &&
+                   count(dee.shown(), entry) > game::NewcomerLines::BURST && has(dee.shown(), death);
+        },
+        TIMEOUT_MS, 1, MAX_TICKS));
+    const unsigned int deeVisits =
+        game::NewcomerLines::BURST + (brix::Thread::timer() - deeJoined) / deeLifetime;
+    EXPECT_EQ(count(ann.shown(), entry), game::NewcomerLines::BURST);
+    EXPECT_LE(count(ann.shown(), leaving), game::NewcomerLines::BURST);
+    EXPECT_LE(count(dee.shown(), entry), deeVisits);
+    EXPECT_LE(count(dee.shown(), leaving), deeVisits);
+    EXPECT_EQ(count(host.shown(), "Visitor"), 0u);
+    EXPECT_EQ(count(host.shown(), "Remote client from"), 0u);
     EXPECT_GE(count(log.lines(), "Line withheld: Player Visitor"), 1u);
+    EXPECT_GE(count(log.lines(), "Line withheld: Remote client from"), 1u);
+    for (test::MatchPeer* peer : {&host, &ann, &dee})
+    {
+        EXPECT_TRUE(has(peer->shown(), chat)) << report();
+        EXPECT_TRUE(has(peer->shown(), death)) << report();
+    }
 
-    // A visit whose entry the host's player was not shown keeps its leaving unshown, however
-    // long it stays: the seat's allowance, back after a second, goes to a later visit.
-    auto visitorHere = [&](bool entered)
+    // A visit whose entry Dee was not shown keeps its leaving unshown, however long it stays:
+    // what Dee's screen may show again, back after a second, goes to a later visit.
+    auto visitorHere = [&](test::MatchPeer& peer, bool entered)
     {
         std::vector<game::Player*> players;
-        host.players().getPlayers(players);
+        peer.players().getPlayers(players);
         for (const game::Player* player : players)
             if (player->getName() == "Visitor")
                 return !entered || player->getState() != game::Player::NotInMatch;
         return false;
     };
-    const std::string entry = "Player Visitor entered match", leaving = "Player Visitor left match";
     bool unshown = false;
     for (int attempt = 0; attempt < 10 && !unshown; ++attempt)
     {
         visitor.leave();
-        ASSERT_TRUE(runUntil([&] { return !visitorHere(false); }));
-        const size_t entries = count(host.shown(), entry);
+        ASSERT_TRUE(until([&] { return !visitorHere(host, false) && !visitorHere(dee, false); }));
+        const size_t entries = count(dee.shown(), entry);
         visitor.connect("", Server::PROTOCOL_VERSION);
         visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
-        ASSERT_TRUE(runUntil([&] { return visitorHere(false); }));
+        ASSERT_TRUE(until([&] { return visitorHere(host, false); }));
         visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
-        ASSERT_TRUE(runUntil([&] { return visitorHere(true); }));
-        unshown = count(host.shown(), entry) == entries;
+        ASSERT_TRUE(until([&] { return visitorHere(dee, true); }));
+        unshown = count(dee.shown(), entry) == entries;
     }
     ASSERT_TRUE(unshown);
-    const size_t leavings = count(host.shown(), leaving);
+    const size_t leavings = count(dee.shown(), leaving);
     const unsigned int entered = brix::Thread::timer();
     ASSERT_TRUE(test::pollUntil(
         [&]
         {
             visitor.send();
-            tick();
+            all();
         },
-        [&] { return brix::Thread::timer() - entered > Client::SEAT_VISIT_INTERVAL + 100; }, TIMEOUT_MS, 1,
-        MAX_TICKS));
+        [&] { return brix::Thread::timer() - entered > deeLifetime + 100; }, TIMEOUT_MS, 1, MAX_TICKS));
     visitor.leave();
-    ASSERT_TRUE(runUntil([&] { return !visitorHere(false); }));
-    run(5);
-    EXPECT_EQ(count(host.shown(), leaving), leavings);
+    ASSERT_TRUE(until([&] { return !visitorHere(dee, false); }));
+    for (int i = 0; i < 5; ++i)
+        all();
+    EXPECT_EQ(count(dee.shown(), leaving), leavings);
 }
 
 // Counts the chat messages a peer's dispatcher delivers.

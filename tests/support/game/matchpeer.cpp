@@ -30,7 +30,6 @@ const char* const DATA_FOLDER = "data";
 const char* const SKIN_GROUP = "skins";
 const float PHYSICS_STEP = 0.0125f;
 const unsigned int MESSAGE_LINES = 64;
-const float MESSAGE_LIFETIME = 3600.0f;
 // The game's default view of the world around each player.
 const float VISIBLE_WIDTH = 30.0f;
 const float VISIBLE_HEIGHT = 20.0f;
@@ -88,7 +87,7 @@ void ScriptedController::update(unsigned short tick)
     addInput(input);
 }
 
-MatchPeer::MatchPeer(MatchGround& ground, bool host)
+MatchPeer::MatchPeer(MatchGround& ground, bool host, float messageSeconds)
 {
     mLevelFolder = brix::File::filePath(mUser.path(), game::Level::LEVEL_FOLDER);
     brix::File::createDirectory(mLevelFolder);
@@ -117,7 +116,7 @@ MatchPeer::MatchPeer(MatchGround& ground, bool host)
     mPlayers = std::make_unique<game::PlayerManager>();
     mPlayers->setAuthoritative(host);
     mPlayers->initialize(mEvents.get(), nullptr, mLevel.get(), mEntities.get(), nullptr);
-    mDisplay = std::make_unique<brix::MessageDisplay>(mSceneManager, MESSAGE_LINES, MESSAGE_LIFETIME,
+    mDisplay = std::make_unique<brix::MessageDisplay>(mSceneManager, MESSAGE_LINES, messageSeconds,
                                                       ImageFont::NAME, 0.05f, Ogre::ColourValue::White);
     if (host)
     {

@@ -79,9 +79,13 @@ public:
     // scores KILL_SCORE, and which fires a "bullet" that runs out after 30; "crate": a prop.
     static const char* const DEFINITIONS;
     static constexpr unsigned int KILL_SCORE = 100;
+    // How long the display holds a line by default, and so paces what it shows of newcomers:
+    // longer than any test runs.
+    static constexpr float MESSAGE_SECONDS = 3600.0f;
 
     // host: authoritative, with a server; otherwise a joiner's world that mirrors the host.
-    MatchPeer(MatchGround& ground, bool host);
+    // Lines shown stay on the display however long it holds them (it is never updated).
+    MatchPeer(MatchGround& ground, bool host, float messageSeconds = MESSAGE_SECONDS);
     ~MatchPeer();
     MatchPeer(const MatchPeer&) = delete;
     MatchPeer& operator=(const MatchPeer&) = delete;
