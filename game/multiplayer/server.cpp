@@ -383,6 +383,7 @@ void Server::tick()
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
                                         mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
                                         nullptr, 0);
+            ++seat.preparations;
             seat.levelSent = false;
             seat.state = SLOT_PREPARING;
         }
@@ -548,7 +549,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     case EventProxy::PrepareReady:
         if (mPrepareReadyLog.allow())
             brix::Log::debug("Received prepare ready event from client %d", node);
-        if (seat->state == SLOT_PREPARING)
+        if (seat->state == SLOT_PREPARING && a == seat->preparations)
             seat->state = SLOT_PREPARED;
         break;
     case EventProxy::ChatRequest:

@@ -9,6 +9,7 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 
+#include "support/badnetwork.h"
 #include "support/game/matchpeer.h"
 #include "support/game/rawpeer.h"
 #include "support/ogre/sceneobjects.h"
@@ -68,8 +69,37 @@ protected:
         address = "127.0.0.1:" + std::to_string(port);
     }
 
+    // The joiners connect over a line of about 100 ms round trip that loses 5% of the datagrams
+    // each way and doubles and reorders a few, at random from the seed. Its clock is the ticks, a
+    // game's 25 ms each, so that what the line does is the same in ticks on any machine. A
+    // connection request lost on it is asked again after a second of the wall clock: while a
+    // joiner waits for an answer, a tick takes a game's 25 ms too.
+    void overLine(unsigned int seed)
+    {
+        test::BadNetwork::Faults faults;
+        faults.minDelay = 20;
+        faults.maxDelay = 40;
+        faults.loss = 0.05;
+        faults.duplication = 0.02;
+        faults.reordering = 0.05;
+        faults.holdBack = 50;
+        faults.seed = seed;
+        line = std::make_unique<test::BadNetwork>(port, faults);
+        address = line->address();
+    }
     void tick()
     {
+        if (line)
+        {
+            bool connecting = false;
+            for (test::MatchPeer* joiner : joiners)
+                for (unsigned int index = 0; index < joiner->clientCount(); ++index)
+                    connecting = connecting ||
+                                 joiner->client(index).getNetworkState() == brix::NetworkManager::CONNECTING;
+            if (connecting)
+                brix::Thread::sleep(Client::TICK_MS);
+            line->pump(lineTime += Client::TICK_MS);
+        }
         host.tick();
         ann.tick();
         bo.tick();
@@ -114,7 +144,11 @@ protected:
     test::MatchPeer ann;
     test::MatchPeer bo;
     unsigned short port = 0;
+    // Where the joiners connect: the host's port, or the near end of the line.
     std::string address;
+    std::unique_ptr<test::BadNetwork> line;
+    unsigned int lineTime = 0;
+    std::vector<test::MatchPeer*> joiners = {&ann, &bo};
 };
 
 TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreLimitEndsIt)
@@ -545,12 +579,39 @@ std::string seats(test::MatchPeer& peer)
     return text;
 }
 
-TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+// What a peer holds of the match beyond its roster: the match state, each player's score, and
+// whose human its scene holds.
+std::string standing(test::MatchPeer& peer)
 {
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text = std::to_string(peer.players().getMatchState()) + ": ";
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + std::to_string(player->getScore()) +
+                (peer.human(player->getIndex()) ? " drawn; " : "; ");
+    return text;
+}
+
+// The four-peer match over loopback (0) and over a line of a real network's faults (its seed).
+class NetworkMatchOver : public NetworkMatch, public ::testing::WithParamInterface<unsigned int>
+{
+protected:
+    NetworkMatchOver()
+    {
+        if (GetParam() != 0)
+            overLine(GetParam());
+    }
+};
+
+TEST_P(NetworkMatchOver, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+{
+    // A level none of the joiners has, for a restart.
+    ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Arena").save(host.level(), "arena"));
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(6, port, "", "Duel", "", 0));
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
     test::MatchPeer cy(ground, false);
+    joiners.push_back(&cy);
     // A stranger takes a seat under a name and never enters the match.
     RawPeer stranger(port);
     // Another that comes later.
@@ -577,7 +638,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
     {
         for (test::MatchPeer* peer : peers)
-            if (roster(*peer) != roster(host))
+            if (roster(*peer) != roster(host) || standing(*peer) != standing(host))
                 return false;
         return true;
     };
@@ -594,15 +655,25 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     {
         std::string text;
         for (test::MatchPeer* peer : {&host, &ann, &bo, &cy})
-            text += "\n[" + roster(*peer) + "] left: " + departures(*peer, names);
+            text += "\n[" + roster(*peer) + "] [" + standing(*peer) + "] left: " + departures(*peer, names);
         return text;
     };
     auto restart = [&](unsigned int scoreLimit)
     { ASSERT_TRUE(host.server()->restartMatch("duel", scoreLimit)); };
 
-    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
-    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
-    ASSERT_TRUE(cy.addClient("Cy").connect(address, ""));
+    // Joiners take seats in the order their requests come, which a line may change: each one
+    // is let in before the next asks.
+    auto join = [&](test::MatchPeer& peer, unsigned int slot)
+    {
+        ASSERT_TRUE(peer.client(0).connect(address, ""));
+        ASSERT_TRUE(until([&] { return host.server()->getSlotState(slot) != Server::SLOT_FREE; })) << state();
+    };
+    ann.addClient("Ann");
+    bo.addClient("Bo");
+    cy.addClient("Cy");
+    join(ann, 2);
+    join(bo, 3);
+    join(cy, 4);
     EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
 
     // Bo leaves in the match; back, he is told who is there.
@@ -665,8 +736,8 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     EXPECT_TRUE(told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ")) << state();
 
     // Bo leaves, and the frame that frees his seat gives it to a stranger, new to everyone.
-    ASSERT_TRUE(ann.client(0).connect(address, ""));
-    ASSERT_TRUE(cy.client(0).connect(address, ""));
+    join(ann, 1);
+    join(cy, 2);
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 3}) && agreed({&ann, &bo, &cy}); })) << state();
     bo.client(0).disconnect();
     ASSERT_TRUE(until(
@@ -686,15 +757,19 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     EXPECT_TRUE(until([&] { return nameOf(host, 4) == "Dee" && agreed({&ann, &cy}); }));
     EXPECT_FALSE(has(ann.shown(), "Player Bo is now known as Dee")) << state();
 
-    // Host shoots Ann, and Bo is back before she is: he holds her dead, and was shown no death.
+    // Host shoots Ann while Bo prepares, and Bo is back before she is: he holds her dead, and was
+    // shown no death.
     auto shoot = [&](unsigned int victim, unsigned int killer = 1)
     {
         ASSERT_TRUE(host.human(victim) && host.human(killer)) << state();
         host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO,
                                    host.human(killer)->getId());
     };
-    shoot(2);
+    bo.holdClients(true);
     ASSERT_TRUE(bo.client(0).connect(address, ""));
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(4) == Server::SLOT_PREPARING; })) << state();
+    shoot(2);
+    bo.holdClients(false);
     EXPECT_TRUE(until(
         [&]
         {
@@ -762,7 +837,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     ann.clearShown();
     newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
-    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     EXPECT_TRUE(until(
         [&] {
             return seated({0, 1, 2}) && agreed({&ann}) && seats(bo) == seats(host) &&
@@ -783,7 +858,7 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     newcomerHere = true;
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
     newcomer.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Gus"),
-                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                   RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     EXPECT_TRUE(until(
         [&] {
             return seated({0, 1, 2, 4}) && agreed({&ann, &bo}) && nameOf(ann, 3) == "Gus";
@@ -812,6 +887,37 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
         }))
         << state();
 
+    // Two quick restarts, the second onto a level no joiner has: Ann's readiness for the first is
+    // on its way when the second comes. Every joiner downloads the level and enters the match it
+    // prepared.
+    restart(0);
+    ASSERT_TRUE(until([&] { return ann.client(0).getConnectionState() == Client::STATE_PREPARED; }));
+    ASSERT_TRUE(host.server()->restartMatch("arena", 0));
+    ASSERT_TRUE(until(
+        [&] {
+            return seated({0, 1, 4}) && agreed({&ann, &bo}) && inMatch(ann) && inMatch(bo);
+        }))
+        << state();
+    for (test::MatchPeer* peer : {&ann, &bo})
+    {
+        EXPECT_TRUE(fileExists(peer->levelFile("arena")));
+        EXPECT_EQ(peer->level().getChecksum(), host.level().getChecksum());
+    }
+
+    // Bo speaks and takes another name: every peer shows the line and the new name.
+    bo.client(0).sendChatMessage("gg");
+    bo.client(0).configurePlayer("Bob", 0);
+    EXPECT_TRUE(until(
+        [&]
+        {
+            bool shown = agreed({&ann, &bo});
+            for (test::MatchPeer* peer : {&host, &ann, &bo})
+                shown = shown && has(peer->shown(), "Bo: gg") && nameOf(*peer, 5) == "Bob" &&
+                        has(peer->shown(), "Player Bo is now known as Bob");
+            return shown;
+        }))
+        << state();
+
     // A match to 100 that Ann wins. She leaves, and Cy comes back into her seat: entering the
     // complete match, he is told it is complete, and nobody in the seat that won.
     restart(100);
@@ -830,6 +936,8 @@ TEST_F(NetworkMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOu
     EXPECT_EQ(cy.client(0).getPlayerIndex(), 2u);
     EXPECT_FALSE(has(cy.shown(), "Match complete, player Cy wins"));
 }
+INSTANTIATE_TEST_SUITE_P(Loopback, NetworkMatchOver, ::testing::Values(0u));
+INSTANTIATE_TEST_SUITE_P(BadLine, NetworkMatchOver, ::testing::Values(1u, 2u));
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
 {
@@ -867,7 +975,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
             break;
         case 1:
             visitor.send({RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel"),
-                          RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                          RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
             break;
         case 15:
             visitor.leave();
@@ -945,7 +1053,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
                 visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
                 break;
             case 1:
-                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
                 break;
             case 4:
                 visitor.leave();
@@ -984,7 +1092,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         visitor.connect("", Server::PROTOCOL_VERSION);
         visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
         ASSERT_TRUE(runUntil([&] { return visitorHere(false); }));
-        visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+        visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
         ASSERT_TRUE(runUntil([&] { return visitorHere(true); }));
         unshown = count(host.shown(), entry) == entries;
     }
@@ -1031,7 +1139,7 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     RawPeer flooder(port);
     flooder.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
-    const RawPeer::Bytes ready = RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "");
+    const RawPeer::Bytes ready = RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "");
     flooder.send({ready});
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_IN_MATCH; }));
 
@@ -1137,7 +1245,7 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
                    RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
                                   "Raw\xE2\x80\xAE"
                                   "dlo\xC2\x9B"),
-                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                   RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_IN_MATCH; }));
     const Lines lines = log.lines();
     EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);
