@@ -486,10 +486,18 @@ void Server::sendPlayersTo(unsigned int slot)
     if (mSlots[slot].local)
         return;
     // Its own player too: its name came while it heard no game events. A player on its way out
-    // and still in the match is told as well, since its departure will be relayed.
+    // and still in the match is told as well, since its departure will be relayed. A seat its
+    // blocks may never have shown free (the packets were lost) may still hold whoever had it
+    // before there: it is told new first, as the peers in the match were.
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
     for (unsigned int other = 0; other < mSlots.size(); ++other)
         if (mSlots[other].state != SLOT_FREE && mSlots[other].player)
-            mSlots[other].player->sendStateTo(mSlots[slot].proxy);
+        {
+            Player& player = *mSlots[other].player;
+            if (mPlayers->isSeatShownFree(node, player.getIndex()))
+                mSlots[slot].proxy->sendGameEvent(EventDispatcher::PlayerRenamed, player.getIndex(), 0, "");
+            player.sendStateTo(mSlots[slot].proxy);
+        }
 }
 
 void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlags)

@@ -887,6 +887,52 @@ TEST_P(NetworkMatchOver, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
         }))
         << state();
 
+    // Gus plays again, and a restart takes everyone out of the match. Over the line, what Ann
+    // sends is lost from when she is prepared, and what the host sends the joiners is lost while
+    // Gus leaves and Fay takes his seat and plays: Ann enters never shown the seat free. Fay is
+    // new to her, not Gus renamed.
+    auto cut = [&](test::BadNetwork::Direction direction, bool lost)
+    {
+        if (line)
+            line->cut(direction, lost);
+    };
+    auto arrive = [&](const std::string& name)
+    {
+        newcomer.connect("", Server::PROTOCOL_VERSION);
+        newcomerHere = true;
+        ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+        newcomer.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, name),
+                       RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
+        ASSERT_TRUE(until([&] { return seated({2}) && nameOf(host, 3) == name; })) << state();
+    };
+    auto depart = [&]
+    {
+        newcomerHere = false;
+        newcomer.leave();
+        ASSERT_TRUE(until([&] { return !host.players().getPlayer(3); })) << state();
+    };
+    arrive("Gus");
+    EXPECT_TRUE(until([&] { return agreed({&ann, &bo}) && nameOf(ann, 3) == "Gus"; })) << state();
+    restart(0);
+    ASSERT_TRUE(until([&] { return ann.client(0).getConnectionState() == Client::STATE_PREPARED; }));
+    cut(test::BadNetwork::TO_SERVER, true);
+    // Her readiness goes out with the packets after the next one she hears.
+    const unsigned int heard = ann.client(0).getStatistics().receivedPackets;
+    ASSERT_TRUE(until([&] { return ann.client(0).getStatistics().receivedPackets > heard; }));
+    cut(test::BadNetwork::TO_CLIENTS, true);
+    depart();
+    arrive("Fay");
+    cut(test::BadNetwork::TO_SERVER, false);
+    ASSERT_TRUE(until([&] { return seated({1}); })) << state();
+    cut(test::BadNetwork::TO_CLIENTS, false);
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 1, 2, 4}) && agreed({&ann, &bo}) && nameOf(ann, 3) == "Fay";
+        }))
+        << state();
+    EXPECT_FALSE(has(ann.shown(), "Player Gus is now known as Fay")) << state();
+    depart();
+
     // Two quick restarts, the second onto a level no joiner has: Ann's readiness for the first is
     // on its way when the second comes. Every joiner downloads the level and enters the match it
     // prepared.
