@@ -7,5 +7,5 @@ namespace game
 // when joining, signed into high-score uploads and compared with what the update check offers;
 // a host, its clients and the match maker's list must share the protocol's.
 constexpr unsigned int APPLICATION_VERSION = 0x01040200;
-constexpr unsigned int PROTOCOL_VERSION = 0x00140000;
+constexpr unsigned int PROTOCOL_VERSION = 0x00150000;
 } // namespace game

@@ -94,6 +94,7 @@ bool Client::connect(const std::string& serverAddress, const std::string& passwo
     mAnswered = false;
     // Every seat is news to a new connection.
     mNewcomerLines.reset(mMessages ? mMessages->getLifetime() : 0);
+    mPreparations = 0;
 
     // The player typed the address, or a match browser took it from the match maker.
     const std::string shown = brix::PeerText::clean(serverAddress, MAX_SHOWN_ADDRESS_SIZE);
@@ -134,6 +135,7 @@ bool Client::connectLocal(Server* server)
     const unsigned short node = server ? server->connectLocalClient(mController.get()) : 0;
     if (node == 0)
         return false;
+    mPreparations = 0;
     brix::Log::info("Connected to local server (client node id %d)", node);
     mServer = server;
     mNode = node;
@@ -263,7 +265,7 @@ void Client::tick(unsigned short tick)
         brix::Log::debug("Match preparation complete");
         player->setLocal(true);
         mState = STATE_PREPARED;
-        mProxy->sendSystemEvent(EventProxy::PrepareReady, 0, 0, "", nullptr, 0);
+        mProxy->sendSystemEvent(EventProxy::PrepareReady, mPreparations, 0, "", nullptr, 0);
     }
     if (mView)
         mView->tick();
@@ -330,6 +332,7 @@ void Client::onSystemEvent(unsigned short, unsigned int id, unsigned int a, unsi
     {
         brix::Log::debug("Received prepare match (level '%s') event from server",
                          brix::PeerText::forLog(text).c_str());
+        ++mPreparations;
         // A new preparation ends the wait for a level asked for in an earlier one.
         mDownloadPending = false;
         mRequestedLevel.clear();

@@ -178,6 +178,8 @@ private:
     std::unique_ptr<EventProxy> mProxy;
     std::unique_ptr<Controller> mController;
     ConnectionState mState = STATE_IDLE;
+    // The PrepareMatch events of this connection, which a readiness names.
+    unsigned int mPreparations = 0;
     int mInputAdvance = 0;
     int mAdvanceCounter = 0;
     bool mDownloadPending = false;

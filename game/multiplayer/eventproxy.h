@@ -29,7 +29,8 @@ public:
         ConnectionReady = 201,      // server: a = the client's player index, b = slot count
         ConfigurePlayer = 202,      // client: a = appearance, text = name
         PrepareMatch = 203,         // server: a = score limit, b = level checksum, text = level
-        PrepareReady = 204,         // client
+        PrepareReady = 204,         // client: a = the preparation it answers, the count of
+                                    // PrepareMatch events the connection has had
         BeginMatch = 205,           // server: as PrepareMatch
         ChatRequest = 206,          // client: text = the message
         LevelDownloadRequest = 207, // client: text = level name

@@ -560,6 +560,12 @@ void PlayerManager::showSeatFreed(unsigned short node, unsigned int index)
         mFreedSeats[node].slots |= static_cast<unsigned char>(1u << (index - 1));
 }
 
+bool PlayerManager::isSeatShownFree(unsigned short node, unsigned int index) const
+{
+    return node < mFreedSeats.size() && index >= 1 && index <= MAX_PLAYERS &&
+           (mFreedSeats[node].slots & (1u << (index - 1))) != 0;
+}
+
 void PlayerManager::stopShowingFreedSeats(unsigned short node)
 {
     if (node < mFreedSeats.size())

@@ -150,6 +150,9 @@ public:
     // acknowledged a packet that carried one. So a seat freed and given again in one frame is
     // new there too.
     void showSeatFreed(unsigned short node, unsigned int index);
+    // Whether the node's blocks show the seat of that player index free and no packet that
+    // carried it has been acknowledged yet: for all the host knows, the node never saw it free.
+    bool isSeatShownFree(unsigned short node, unsigned int index) const;
     // The node's blocks show every seat as it is again (it entered the match and was told every
     // seat, or its own seat went).
     void stopShowingFreedSeats(unsigned short node);

@@ -379,6 +379,7 @@ void Server::tick()
             seat.proxy->sendSystemEvent(EventProxy::PrepareMatch, mPlayers->getScoreLimit(),
                                         mPlayers->getLevel()->getChecksum(), mPlayers->getLevelName(),
                                         nullptr, 0);
+            ++seat.preparations;
             seat.levelSent = false;
             seat.state = SLOT_PREPARING;
         }
@@ -482,10 +483,18 @@ void Server::sendPlayersTo(unsigned int slot)
     if (mSlots[slot].local)
         return;
     // Its own player too: its name came while it heard no game events. A player on its way out
-    // and still in the match is told as well, since its departure will be relayed.
+    // and still in the match is told as well, since its departure will be relayed. A seat its
+    // blocks may never have shown free (the packets were lost) may still hold whoever had it
+    // before there: it is told new first, as the peers in the match were.
+    const unsigned short node = static_cast<unsigned short>(slot + 1);
     for (unsigned int other = 0; other < mSlots.size(); ++other)
         if (mSlots[other].state != SLOT_FREE && mSlots[other].player)
-            mSlots[other].player->sendStateTo(mSlots[slot].proxy);
+        {
+            Player& player = *mSlots[other].player;
+            if (mPlayers->isSeatShownFree(node, player.getIndex()))
+                mSlots[slot].proxy->sendGameEvent(EventDispatcher::PlayerRenamed, player.getIndex(), 0, "");
+            player.sendStateTo(mSlots[slot].proxy);
+        }
 }
 
 void Server::updateMatch(const std::string& announceInfo, unsigned int matchFlags)
@@ -545,7 +554,7 @@ void Server::onSystemEvent(unsigned short node, unsigned int id, unsigned int a,
     case EventProxy::PrepareReady:
         if (mPrepareReadyLog.allow())
             brix::Log::debug("Received prepare ready event from client %d", node);
-        if (seat->state == SLOT_PREPARING)
+        if (seat->state == SLOT_PREPARING && a == seat->preparations)
             seat->state = SLOT_PREPARED;
         break;
     case EventProxy::ChatRequest:

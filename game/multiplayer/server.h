@@ -100,6 +100,9 @@ public:
         bool levelSent = false;
         // Ticks spent preparing for a match that is there.
         unsigned int handshakeTicks = 0;
+        // The PrepareMatch events sent on this connection: a readiness names the one it answers,
+        // and one that answers an earlier preparation (it crossed a restart) counts for nothing.
+        unsigned int preparations = 0;
         // A remote client that entered a match already complete is told so on the next tick,
         // after its own entry.
         bool completionDue = false;

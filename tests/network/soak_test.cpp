@@ -5,109 +5,19 @@
 #include "network/networkobject.h"
 #include "network/networkserver.h"
 #include "network/networkstatecodec.h"
-#include "network/udpsocket.h"
 
+#include "support/badnetwork.h"
 #include "support/loopback.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
-using brix::NetworkAddress;
 using brix::Thread;
-using brix::UDPSocket;
 
 namespace
 {
-// A bad network between a client and a server on loopback: the client talks to the front
-// socket, the server sees the back socket. Datagrams are lost, doubled, delayed and reordered.
-class BadNetwork
-{
-public:
-    BadNetwork(unsigned short frontPort, unsigned short serverPort)
-        : mServer(test::LOOPBACK, serverPort), mRandom(1234)
-    {
-        mFront.open(frontPort);
-        mBack.open(0);
-    }
-
-    void pump()
-    {
-        unsigned char buffer[1024];
-        unsigned int length = 0;
-        unsigned int now = Thread::timer();
-        while (mFront.receive(buffer, sizeof(buffer), length))
-        {
-            mClient = mFront.getRemoteAddress();
-            impair(true, buffer, length, now);
-        }
-        while (mBack.receive(buffer, sizeof(buffer), length))
-            impair(false, buffer, length, now);
-        for (size_t i = 0; i < mPending.size();)
-        {
-            TDatagram& datagram = mPending[i];
-            if (now - datagram.sent < datagram.delay)
-            {
-                ++i;
-                continue;
-            }
-            if (datagram.toServer)
-                mBack.transmit(datagram.bytes.data(), static_cast<unsigned int>(datagram.bytes.size()),
-                               mServer);
-            else
-                mFront.transmit(datagram.bytes.data(), static_cast<unsigned int>(datagram.bytes.size()),
-                                mClient);
-            mPending.erase(mPending.begin() + static_cast<long>(i));
-        }
-    }
-
-    unsigned int mLost = 0, mDoubled = 0, mReordered = 0;
-
-private:
-    struct TDatagram
-    {
-        bool toServer;
-        unsigned int sent;
-        unsigned int delay;
-        std::vector<unsigned char> bytes;
-    };
-
-    void impair(bool toServer, const unsigned char* data, unsigned int length, unsigned int now)
-    {
-        std::uniform_real_distribution<double> chance(0.0, 1.0);
-        if (chance(mRandom) < 0.20)
-        {
-            ++mLost;
-            return;
-        }
-        int copies = 1;
-        if (chance(mRandom) < 0.05)
-        {
-            ++mDoubled;
-            copies = 2;
-        }
-        for (int i = 0; i < copies; ++i)
-        {
-            unsigned int delay = 1 + mRandom() % 3;
-            // Held back long enough for the next few packets to overtake it.
-            if (chance(mRandom) < 0.05)
-            {
-                ++mReordered;
-                delay += 25;
-            }
-            mPending.push_back(
-                TDatagram{toServer, now, delay, std::vector<unsigned char>(data, data + length)});
-        }
-    }
-
-    UDPSocket mFront, mBack;
-    NetworkAddress mServer, mClient;
-    std::mt19937 mRandom;
-    std::vector<TDatagram> mPending;
-};
-
 // Numbered messages of varying length; the receiver checks that each comes once and in order.
 class Traffic : public brix::NetworkMessageQueue::Listener
 {
@@ -206,8 +116,11 @@ public:
 TEST(NetworkSoak, ReliableMessagesAndStateSurviveABadNetwork)
 {
     unsigned short serverPort = test::freeUdpPort();
-    unsigned short frontPort = test::freeUdpPort();
-    BadNetwork network(frontPort, serverPort);
+    test::BadNetwork::Faults faults;
+    faults.loss = 0.20;
+    faults.duplication = 0.05;
+    faults.reordering = 0.05;
+    test::BadNetwork network(serverPort, faults);
 
     Host host;
     Guest guest;
@@ -224,7 +137,7 @@ TEST(NetworkSoak, ReliableMessagesAndStateSurviveABadNetwork)
     client.registerObject(&copy, 2);
 
     ASSERT_TRUE(server.start(serverPort, &host, "", "", 0, 0));
-    ASSERT_TRUE(client.connect("127.0.0.1:" + std::to_string(frontPort), nullptr, 0, &guest));
+    ASSERT_TRUE(client.connect(network.address(), nullptr, 0, &guest));
 
     unsigned int step = 0;
     bool done = test::pollUntil(
@@ -241,9 +154,9 @@ TEST(NetworkSoak, ReliableMessagesAndStateSurviveABadNetwork)
                 authority.mVisible = step % 3 == 0;
             }
             client.update();
-            network.pump();
+            network.pump(Thread::timer());
             server.update();
-            network.pump();
+            network.pump(Thread::timer());
         },
         [&]
         {

@@ -171,7 +171,7 @@ TEST_F(ApplicationConfiguration, DeclaresAllParametersWithTheirDefaultsInOrder)
     EXPECT_EQ(application->getPrediction(), 1.0f);
     application.reset();
     EXPECT_TRUE(logged(log(), 'I', "Application version: 1.4.2")) << log();
-    EXPECT_TRUE(logged(log(), 'I', "Network protocol version: 0.20.0"));
+    EXPECT_TRUE(logged(log(), 'I', "Network protocol version: 0.21.0"));
 }
 
 TEST_F(ApplicationConfiguration, ClipsStoredNumbersToTheirLimitsAndKeepsLongStrings)

@@ -227,7 +227,7 @@ TEST(Client, SendsTheConnectionRequestBytes)
                                 [&] { return server.receive(packet, sizeof(packet), length) && length > 0; },
                                 5000));
     EXPECT_EQ(Bytes(packet, packet + length),
-              (Bytes{1, 0x00, 0x02, 0x04, 0x01, 0x00, 0x00, 0x14, 0x00, 2, 'p', 'w'}));
+              (Bytes{1, 0x00, 0x02, 0x04, 0x01, 0x00, 0x00, 0x15, 0x00, 2, 'p', 'w'}));
 }
 
 TEST(Client, NamesDisconnectReasonsAndPlansItsInputAdvance)

@@ -107,7 +107,7 @@ TEST_F(Console, ShowsVersionsPostsCheatsAndRefusesTheRest)
     events.dispatch();
 
     EXPECT_EQ(journal.events, (Lines{"24,0,1,", "24,1,0,"}));
-    EXPECT_EQ(shown(), unblanked({"Application version: 1.4.2 network protocol version: 0.20.0",
+    EXPECT_EQ(shown(), unblanked({"Application version: 1.4.2 network protocol version: 0.21.0",
                                   "Error: empty command", "Error: Unknown command"}));
 }
 } // namespace

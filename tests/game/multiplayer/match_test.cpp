@@ -10,6 +10,7 @@
 #include "game/world/eventdispatcher.h"
 #include "game/world/human.h"
 
+#include "support/badnetwork.h"
 #include "support/game/matchpeer.h"
 #include "support/game/rawpeer.h"
 #include "support/ogre/sceneobjects.h"
@@ -72,8 +73,37 @@ protected:
         address = "127.0.0.1:" + std::to_string(port);
     }
 
+    // The joiners connect over a line of about 100 ms round trip that loses 5% of the datagrams
+    // each way and doubles and reorders a few, at random from the seed. Its clock is the ticks, a
+    // game's 25 ms each, so that what the line does is the same in ticks on any machine. A
+    // connection request lost on it is asked again after a second of the wall clock: while a
+    // joiner waits for an answer, a tick takes a game's 25 ms too.
+    void overLine(unsigned int seed)
+    {
+        test::BadNetwork::Faults faults;
+        faults.minDelay = 20;
+        faults.maxDelay = 40;
+        faults.loss = 0.05;
+        faults.duplication = 0.02;
+        faults.reordering = 0.05;
+        faults.holdBack = 50;
+        faults.seed = seed;
+        line = std::make_unique<test::BadNetwork>(port, faults);
+        address = line->address();
+    }
     void tick()
     {
+        if (line)
+        {
+            bool connecting = false;
+            for (test::MatchPeer* joiner : joiners)
+                for (unsigned int index = 0; index < joiner->clientCount(); ++index)
+                    connecting = connecting ||
+                                 joiner->client(index).getNetworkState() == brix::NetworkManager::CONNECTING;
+            if (connecting)
+                brix::Thread::sleep(Client::TICK_MS);
+            line->pump(lineTime += Client::TICK_MS);
+        }
         host.tick();
         ann.tick();
         bo.tick();
@@ -118,7 +148,11 @@ protected:
     test::MatchPeer ann;
     test::MatchPeer bo;
     unsigned short port = 0;
+    // Where the joiners connect: the host's port, or the near end of the line.
     std::string address;
+    std::unique_ptr<test::BadNetwork> line;
+    unsigned int lineTime = 0;
+    std::vector<test::MatchPeer*> joiners = {&ann, &bo};
 };
 
 TEST_F(NetworkMatch, JoinersDownloadTheLevelScoreChatAndOneLeavesBeforeTheScoreLimitEndsIt)
@@ -549,20 +583,41 @@ std::string seats(test::MatchPeer& peer)
     return text;
 }
 
-// Screens that let each line go at once, and so have room for every new player's lines: each
+// What a peer holds of the match beyond its roster: the match state, each player's score, and
+// whose human its scene holds.
+std::string standing(test::MatchPeer& peer)
+{
+    std::vector<game::Player*> players;
+    peer.players().getPlayers(players);
+    std::string text = std::to_string(peer.players().getMatchState()) + ": ";
+    for (const game::Player* player : players)
+        text += std::to_string(player->getIndex()) + " " + std::to_string(player->getScore()) +
+                (peer.human(player->getIndex()) ? " drawn; " : "; ");
+    return text;
+}
+
+// The four-peer match over loopback (0) and over a line of a real network's faults (its seed).
+// Its screens let each line go at once, and so have room for every new player's lines: each
 // tells every departure it hears.
-class QuickScreenMatch : public NetworkMatch
+class NetworkMatchOver : public NetworkMatch, public ::testing::WithParamInterface<unsigned int>
 {
 protected:
-    QuickScreenMatch() : NetworkMatch(0.0f) {}
+    NetworkMatchOver() : NetworkMatch(0.0f)
+    {
+        if (GetParam() != 0)
+            overLine(GetParam());
+    }
 };
 
-TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
+TEST_P(NetworkMatchOver, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDropOuts)
 {
+    // A level none of the joiners has, for a restart.
+    ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Arena").save(host.level(), "arena"));
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(6, port, "", "Duel", "", 0));
     ASSERT_TRUE(host.addClient("Host").connectLocal(host.server()));
     test::MatchPeer cy(ground, false, 0.0f);
+    joiners.push_back(&cy);
     // A stranger takes a seat under a name and never enters the match.
     RawPeer stranger(port);
     // Another that comes later.
@@ -589,7 +644,7 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     auto agreed = [&](std::initializer_list<test::MatchPeer*> peers)
     {
         for (test::MatchPeer* peer : peers)
-            if (roster(*peer) != roster(host))
+            if (roster(*peer) != roster(host) || standing(*peer) != standing(host))
                 return false;
         return true;
     };
@@ -606,15 +661,25 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     {
         std::string text;
         for (test::MatchPeer* peer : {&host, &ann, &bo, &cy})
-            text += "\n[" + roster(*peer) + "] left: " + departures(*peer, names);
+            text += "\n[" + roster(*peer) + "] [" + standing(*peer) + "] left: " + departures(*peer, names);
         return text;
     };
     auto restart = [&](unsigned int scoreLimit)
     { ASSERT_TRUE(host.server()->restartMatch("duel", scoreLimit)); };
 
-    ASSERT_TRUE(ann.addClient("Ann").connect(address, ""));
-    ASSERT_TRUE(bo.addClient("Bo").connect(address, ""));
-    ASSERT_TRUE(cy.addClient("Cy").connect(address, ""));
+    // Joiners take seats in the order their requests come, which a line may change: each one
+    // is let in before the next asks.
+    auto join = [&](test::MatchPeer& peer, unsigned int slot)
+    {
+        ASSERT_TRUE(peer.client(0).connect(address, ""));
+        ASSERT_TRUE(until([&] { return host.server()->getSlotState(slot) != Server::SLOT_FREE; })) << state();
+    };
+    ann.addClient("Ann");
+    bo.addClient("Bo");
+    cy.addClient("Cy");
+    join(ann, 2);
+    join(bo, 3);
+    join(cy, 4);
     EXPECT_TRUE(until([&] { return seated({0, 2, 3, 4}) && agreed({&ann, &bo, &cy}); })) << state();
 
     // Bo leaves in the match; back, he is told who is there.
@@ -677,8 +742,8 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     EXPECT_TRUE(told(bo, "Host 2, Raw 0, Ann 1, Bo 2, Cy 2, ")) << state();
 
     // Bo leaves, and the frame that frees his seat gives it to a stranger, new to everyone.
-    ASSERT_TRUE(ann.client(0).connect(address, ""));
-    ASSERT_TRUE(cy.client(0).connect(address, ""));
+    join(ann, 1);
+    join(cy, 2);
     EXPECT_TRUE(until([&] { return seated({0, 1, 2, 3}) && agreed({&ann, &bo, &cy}); })) << state();
     bo.client(0).disconnect();
     ASSERT_TRUE(until(
@@ -698,15 +763,19 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     EXPECT_TRUE(until([&] { return nameOf(host, 4) == "Dee" && agreed({&ann, &cy}); }));
     EXPECT_FALSE(has(ann.shown(), "Player Bo is now known as Dee")) << state();
 
-    // Host shoots Ann, and Bo is back before she is: he holds her dead, and was shown no death.
+    // Host shoots Ann while Bo prepares, and Bo is back before she is: he holds her dead, and was
+    // shown no death.
     auto shoot = [&](unsigned int victim, unsigned int killer = 1)
     {
         ASSERT_TRUE(host.human(victim) && host.human(killer)) << state();
         host.human(victim)->damage(1000.0f, Ogre::Vector3::ZERO, Ogre::Vector3::ZERO,
                                    host.human(killer)->getId());
     };
-    shoot(2);
+    bo.holdClients(true);
     ASSERT_TRUE(bo.client(0).connect(address, ""));
+    ASSERT_TRUE(until([&] { return host.server()->getSlotState(4) == Server::SLOT_PREPARING; })) << state();
+    shoot(2);
+    bo.holdClients(false);
     EXPECT_TRUE(until(
         [&]
         {
@@ -774,7 +843,7 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     ann.clearShown();
     newcomer.send({RawPeer::event(game::EventProxy::ChatRequest, 0, 0, "hello")});
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
-    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+    newcomer.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     EXPECT_TRUE(until(
         [&]
         {
@@ -797,7 +866,7 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     newcomerHere = true;
     ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
     newcomer.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Gus"),
-                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                   RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     EXPECT_TRUE(until(
         [&] {
             return seated({0, 1, 2, 4}) && agreed({&ann, &bo}) && nameOf(ann, 3) == "Gus";
@@ -826,6 +895,83 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
         }))
         << state();
 
+    // Gus plays again, and a restart takes everyone out of the match. Over the line, what Ann
+    // sends is lost from when she is prepared, and what the host sends the joiners is lost while
+    // Gus leaves and Fay takes his seat and plays: Ann enters never shown the seat free. Fay is
+    // new to her, not Gus renamed.
+    auto cut = [&](test::BadNetwork::Direction direction, bool lost)
+    {
+        if (line)
+            line->cut(direction, lost);
+    };
+    auto arrive = [&](const std::string& name)
+    {
+        newcomer.connect("", Server::PROTOCOL_VERSION);
+        newcomerHere = true;
+        ASSERT_TRUE(until([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
+        newcomer.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, name),
+                       RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
+        ASSERT_TRUE(until([&] { return seated({2}) && nameOf(host, 3) == name; })) << state();
+    };
+    auto depart = [&]
+    {
+        newcomerHere = false;
+        newcomer.leave();
+        ASSERT_TRUE(until([&] { return !host.players().getPlayer(3); })) << state();
+    };
+    arrive("Gus");
+    EXPECT_TRUE(until([&] { return agreed({&ann, &bo}) && nameOf(ann, 3) == "Gus"; })) << state();
+    restart(0);
+    ASSERT_TRUE(until([&] { return ann.client(0).getConnectionState() == Client::STATE_PREPARED; }));
+    cut(test::BadNetwork::TO_SERVER, true);
+    // Her readiness goes out with the packets after the next one she hears.
+    const unsigned int heard = ann.client(0).getStatistics().receivedPackets;
+    ASSERT_TRUE(until([&] { return ann.client(0).getStatistics().receivedPackets > heard; }));
+    cut(test::BadNetwork::TO_CLIENTS, true);
+    depart();
+    arrive("Fay");
+    cut(test::BadNetwork::TO_SERVER, false);
+    ASSERT_TRUE(until([&] { return seated({1}); })) << state();
+    cut(test::BadNetwork::TO_CLIENTS, false);
+    EXPECT_TRUE(until(
+        [&] {
+            return seated({0, 1, 2, 4}) && agreed({&ann, &bo}) && nameOf(ann, 3) == "Fay";
+        }))
+        << state();
+    EXPECT_FALSE(has(ann.shown(), "Player Gus is now known as Fay")) << state();
+    depart();
+
+    // Two quick restarts, the second onto a level no joiner has: Ann's readiness for the first is
+    // on its way when the second comes. Every joiner downloads the level and enters the match it
+    // prepared.
+    restart(0);
+    ASSERT_TRUE(until([&] { return ann.client(0).getConnectionState() == Client::STATE_PREPARED; }));
+    ASSERT_TRUE(host.server()->restartMatch("arena", 0));
+    ASSERT_TRUE(until(
+        [&] {
+            return seated({0, 1, 4}) && agreed({&ann, &bo}) && inMatch(ann) && inMatch(bo);
+        }))
+        << state();
+    for (test::MatchPeer* peer : {&ann, &bo})
+    {
+        EXPECT_TRUE(fileExists(peer->levelFile("arena")));
+        EXPECT_EQ(peer->level().getChecksum(), host.level().getChecksum());
+    }
+
+    // Bo speaks and takes another name: every peer shows the line and the new name.
+    bo.client(0).sendChatMessage("gg");
+    bo.client(0).configurePlayer("Bob", 0);
+    EXPECT_TRUE(until(
+        [&]
+        {
+            bool shown = agreed({&ann, &bo});
+            for (test::MatchPeer* peer : {&host, &ann, &bo})
+                shown = shown && has(peer->shown(), "Bo: gg") && nameOf(*peer, 5) == "Bob" &&
+                        has(peer->shown(), "Player Bo is now known as Bob");
+            return shown;
+        }))
+        << state();
+
     // A match to 100 that Ann wins. She leaves, and Cy comes back into her seat: entering the
     // complete match, he is told it is complete, and nobody in the seat that won.
     restart(100);
@@ -844,6 +990,8 @@ TEST_F(QuickScreenMatch, EveryPeerHoldsTheHostsPlayersThroughLeavesRestartsAndDr
     EXPECT_EQ(cy.client(0).getPlayerIndex(), 2u);
     EXPECT_FALSE(has(cy.shown(), "Match complete, player Cy wins"));
 }
+INSTANTIATE_TEST_SUITE_P(Loopback, NetworkMatchOver, ::testing::Values(0u));
+INSTANTIATE_TEST_SUITE_P(BadLine, NetworkMatchOver, ::testing::Values(1u, 2u));
 
 TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
 {
@@ -881,7 +1029,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
             break;
         case 1:
             visitor.send({RawPeer::event(game::EventProxy::LevelDownloadRequest, 0, 0, "duel"),
-                          RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                          RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
             break;
         case 15:
             visitor.leave();
@@ -980,7 +1128,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
                 visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
                 break;
             case 1:
-                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
                 break;
             case 4:
                 visitor.leave();
@@ -1037,7 +1185,7 @@ TEST_F(NetworkMatch, AFloodOfRequestsNeitherKeepsAJoinerOutNorFillsTheLog)
         visitor.connect("", Server::PROTOCOL_VERSION);
         visitor.send({RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0, "Visitor")});
         ASSERT_TRUE(until([&] { return visitorHere(host, false); }));
-        visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+        visitor.send({RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
         ASSERT_TRUE(until([&] { return visitorHere(dee, true); }));
         unshown = count(dee.shown(), entry) == entries;
     }
@@ -1084,7 +1232,7 @@ TEST_F(NetworkMatch, OneFloodingPeerCostsAWatcherNoEventAndIsDroppedWhenItFallsB
     RawPeer flooder(port);
     flooder.connect("", Server::PROTOCOL_VERSION);
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_PREPARING; }));
-    const RawPeer::Bytes ready = RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "");
+    const RawPeer::Bytes ready = RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "");
     flooder.send({ready});
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(2) == Server::SLOT_IN_MATCH; }));
 
@@ -1190,7 +1338,7 @@ TEST_F(NetworkMatch, AStrangerGetsTheLevelOnceAndJoinsUnderItsCleanedName)
                    RawPeer::event(game::EventProxy::ConfigurePlayer, 0, 0,
                                   "Raw\xE2\x80\xAE"
                                   "dlo\xC2\x9B"),
-                   RawPeer::event(game::EventProxy::PrepareReady, 0, 0, "")});
+                   RawPeer::event(game::EventProxy::PrepareReady, 1, 0, "")});
     ASSERT_TRUE(runUntil([&] { return host.server()->getSlotState(0) == Server::SLOT_IN_MATCH; }));
     const Lines lines = log.lines();
     EXPECT_EQ(count(lines, "I Level 'duel' download request from client 1"), 1u);

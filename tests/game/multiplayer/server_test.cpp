@@ -75,13 +75,13 @@ TEST_F(Hosting, ChecksRequestsInOrderAndRefusesWithTheirReasons)
     EXPECT_EQ(connect(request(0x01040200, 0x00130000, nullptr)), std::make_pair(REFUSED, 100u));
     EXPECT_EQ(connect(Bytes{0, 2}), std::make_pair(REFUSED, 100u));
     EXPECT_EQ(connect(request(0x01040200, 0x00130000, "pw")), std::make_pair(REFUSED, 101u));
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "PW")), std::make_pair(REFUSED, 102u));
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "")), std::make_pair(REFUSED, 102u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "PW")), std::make_pair(REFUSED, 102u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "")), std::make_pair(REFUSED, 102u));
     // Another application version is welcome.
-    EXPECT_EQ(connect(request(0x01050000, 0x00140000, "pw")), std::make_pair<unsigned short>(1, 103u));
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair<unsigned short>(2, 103u));
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair<unsigned short>(3, 103u));
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair(REFUSED, 103u));
+    EXPECT_EQ(connect(request(0x01050000, 0x00150000, "pw")), std::make_pair<unsigned short>(1, 103u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "pw")), std::make_pair<unsigned short>(2, 103u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "pw")), std::make_pair<unsigned short>(3, 103u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "pw")), std::make_pair(REFUSED, 103u));
     EXPECT_EQ(host.server()->getSlotState(0), Server::SLOT_CONNECTED);
     EXPECT_NE(host.players().getPlayer(3), nullptr);
     EXPECT_TRUE(has(host.shown(), "Remote client from 127.0.0.1:5000 connected"));
@@ -92,7 +92,7 @@ TEST_F(Hosting, ChecksRequestsInOrderAndRefusesWithTheirReasons)
     host.tick();
     EXPECT_EQ(host.server()->getSlotState(1), Server::SLOT_FREE);
     EXPECT_EQ(host.players().getPlayer(2), nullptr);
-    EXPECT_EQ(connect(request(0x01040200, 0x00140000, "pw")), std::make_pair<unsigned short>(2, 103u));
+    EXPECT_EQ(connect(request(0x01040200, 0x00150000, "pw")), std::make_pair<unsigned short>(2, 103u));
 }
 
 TEST_F(Hosting, AnnouncesSlotsPlayersPasswordAndTheLowTwentyBitsOfTheMatchFlags)
@@ -204,10 +204,10 @@ TEST_F(Hosting, SeatsEnteringTogetherAreToldEachEntryAndDepartureOnce)
     ASSERT_TRUE(host.startMatch(test::LevelBuilder().smallRoom(), "duel", 0));
     ASSERT_TRUE(host.server()->start(3, port, "", "Duel", "", 0));
     for (unsigned short node = 1; node <= 3; ++node)
-        ASSERT_EQ(connect(request(0x01040200, 0x00140000, "")).first, node);
+        ASSERT_EQ(connect(request(0x01040200, 0x00150000, "")).first, node);
     host.tick();
     auto ready = [&](unsigned short node)
-    { host.server()->onSystemEvent(node, game::EventProxy::PrepareReady, 0, 0, "", nullptr, 0); };
+    { host.server()->onSystemEvent(node, game::EventProxy::PrepareReady, 1, 0, "", nullptr, 0); };
     // A name that comes with the seat's readiness holds the entry a tick, whoever's it is.
     ready(3);
     host.server()->onSystemEvent(1, game::EventProxy::ConfigurePlayer, 0, 0, "Ann", nullptr, 0);

@@ -121,6 +121,7 @@ public:
     game::EventDispatcher& events() { return *mEvents; }
     game::Server* server() { return mServer.get(); }
     game::Client& client(unsigned int index) { return *mClients[index]; }
+    unsigned int clientCount() const { return static_cast<unsigned int>(mClients.size()); }
     ScriptedController& controller(unsigned int index) { return *mControllers[index]; }
     const std::string& userDirectory() const { return mUser.path(); }
 
