@@ -395,19 +395,27 @@ void Client::beginMatch(unsigned int scoreLimit, unsigned int checksum, const st
             abandon("Match level '" + shown + "' not found!");
             return;
         }
-        if (cache->getChecksum(level) != checksum)
+        // Checked against the lists, and again against what was loaded, as the file may have
+        // changed since the lists read it (a connection given up ends the match).
+        auto differs = [&](unsigned int held)
         {
+            if (held == checksum)
+                return false;
             brix::Log::info("Match level '%s' checksum mismatch: server %08X vs. client %08X", shown.c_str(),
-                            checksum, cache->getChecksum(level));
+                            checksum, held);
             abandon("Match level '" + shown + "' checksum mismatch!");
+            return true;
+        };
+        if (differs(cache->getChecksum(level)))
             return;
-        }
         mPlayers->endMatch();
         if (!mPlayers->startMatch(level, scoreLimit, false, false))
         {
             abandon("Unable to start match with level '" + shown + "', see application.log for details");
             return;
         }
+        if (differs(mPlayers->getLevel()->getChecksum()))
+            return;
     }
     mHumanBound = false;
     if (mView)

@@ -304,6 +304,17 @@ TEST_F(NetworkMatch, RefusesAWrongPasswordAnotherLevelOfItsNameAndAFullServer)
         runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
     EXPECT_TRUE(has(ann.shown(), "Match level 'duel' checksum mismatch!")) << report();
     EXPECT_EQ(ann.players().getMatchState(), PlayerManager::NoMatch);
+    // Nor is one her lists took for the host's and that was rewritten since: what she would
+    // play is checked, not what her lists read last.
+    ASSERT_TRUE(test::LevelBuilder().smallRoom().save(ann.level(), "duel"));
+    ann.level().updateLevelCache();
+    ASSERT_TRUE(test::LevelBuilder().smallRoom().title("Other").save(ann.level(), "duel"));
+    ann.clearShown();
+    ASSERT_TRUE(ann.client(0).connect(address, "secret"));
+    ASSERT_TRUE(
+        runUntil([&] { return ann.client(0).getNetworkState() == brix::NetworkManager::DISCONNECTED; }));
+    EXPECT_TRUE(has(ann.shown(), "Match level 'duel' checksum mismatch!")) << report();
+    EXPECT_EQ(ann.players().getMatchState(), PlayerManager::NoMatch);
     std::remove(ann.levelFile("duel").c_str());
     ann.level().updateLevelCache();
 
