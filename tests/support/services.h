@@ -17,9 +17,10 @@ class ServiceProcess
 {
 public:
     // arguments follow "python3 tools/services/<script>". Waits until the TCP port accepts,
-    // at most timeoutMs; isRunning tells whether it came up.
+    // at most timeoutMs (on a machine busy with other tests a service may take many seconds to
+    // come up); isRunning tells whether it came up.
     ServiceProcess(const std::string& script, const std::vector<std::string>& arguments, unsigned short port,
-                   unsigned int timeoutMs = 10000);
+                   unsigned int timeoutMs = 60000);
     ~ServiceProcess();
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
