@@ -1,7 +1,7 @@
 // The game's own costs under Xvfb: start-up from the constructor to the first frame of the
 // menu (target at most 3 s), building the whole menu tree, and the update of a menu frame.
-// Run with a display: xvfb-run -a build/bin/bench_application. A game that cannot start (no
-// display) shows its error and each benchmark reports that instead of a figure.
+// Run: build/bin/bench_application (the game starts an X server of its own, Xvfb). A game that
+// cannot start shows its error and each benchmark reports that instead of a figure.
 #include "engine/presentation/ogremenu.h"
 #include "support/game/gamerun.h"
 

@@ -3,8 +3,9 @@
 // in view, with the screen filters on and off side by side (targets: under 16.7 ms, and with
 // filters at most 1.4 times the frame without), a rebuild of the HUD, and 50 world labels that
 // all change every frame.
-// Run with a display: xvfb-run -a build/bin/bench_playing --benchmark_filter=Frame. A game that
-// cannot start (no display) shows its error and each benchmark reports that instead of a figure.
+// Run: build/bin/bench_playing --benchmark_filter=Frame (the game starts an X server of its own,
+// Xvfb). A game that cannot start shows its error and each benchmark reports that instead of a
+// figure.
 #include "engine/presentation/labelmanager.h"
 #include "game/application/camera.h"
 #include "game/application/hud.h"

@@ -14,6 +14,7 @@ std::string Log::m_LogPath;
 
 bool Log::open(const char* path, bool append)
 {
+    close();
     if (!m_LogMutex)
         m_LogMutex = new Mutex();
     m_LogPath = path ? path : "";

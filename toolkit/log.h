@@ -26,7 +26,8 @@ public:
     // Formatted messages are cut to this many bytes, terminator included.
     static const int MESSAGE_BUFFER_SIZE = 1024;
 
-    // Opening resets the level to DEBUG: set the wanted level afterwards.
+    // Opening resets the level to DEBUG: set the wanted level afterwards. A log that is open is
+    // closed first, even when the new file does not open.
     static bool open(const char* path, bool append);
     static void close();
     // The file of the last open, whether it opened or not; kept after close.

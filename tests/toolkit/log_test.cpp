@@ -56,12 +56,24 @@ TEST_F(LogTest, OpenEmptiesOrAppendsAndStampsEachLine)
     ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(all[1].substr(26), "Log closed");
     EXPECT_EQ(all[2].substr(26), "Log opened");
+
+    // Opening another file finishes the one that was open, with its closing line.
+    ASSERT_TRUE(brix::Log::open(mPath.c_str(), false));
+    ASSERT_TRUE(brix::Log::open(mDir.file("other.log").c_str(), false));
+    brix::Log::info("elsewhere");
+    all = lines(mPath);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1].substr(26), "Log closed");
+    EXPECT_EQ(lines(mDir.file("other.log")).size(), 2u);
 }
 
 TEST_F(LogTest, OpenFailsOnAMissingFolder)
 {
+    ASSERT_TRUE(brix::Log::open(mPath.c_str(), false));
     EXPECT_FALSE(brix::Log::open(mDir.file("no/such/folder.log").c_str(), false));
     EXPECT_FALSE(brix::Log::isOpen());
+    brix::Log::error("lost");
+    EXPECT_EQ(lines(mPath).size(), 2u);
 }
 
 TEST_F(LogTest, LevelFiltersMessagesAndIsResetByOpen)

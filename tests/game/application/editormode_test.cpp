@@ -57,9 +57,9 @@ class Pointer
 public:
     explicit Pointer(GameRun& game) : mGame(game) {}
 
-    // Makes the input manager's last position known: two reports of one place far out. The X
-    // server's own pointer reports are cut off first: other tests' windows on the shared server
-    // move the pointer too.
+    // Makes the input manager's last position known: two reports of one place far out. The
+    // window system's own pointer reports are cut off first, so that only the test moves it: the
+    // window's capture of the cursor moves the pointer too.
     void synchronise()
     {
         glfwSetCursorPosCallback(mGame.getWindow(), nullptr);

@@ -132,8 +132,8 @@ THalves measureHalves(const std::string& path, unsigned int seamBand)
 }
 
 // Points the first player's mouse-aiming controller along a unit direction, as moving the
-// mouse does. The X server's own pointer reports are cut off first: other tests' windows on the
-// shared server move the pointer too.
+// mouse does. The window system's own pointer reports are cut off first, so that only the test
+// aims: the window's capture of the cursor moves the pointer too.
 void aimWithMouse(test::GameRun& game, const Ogre::Vector2& direction)
 {
     glfwSetCursorPosCallback(game.getWindow(), nullptr);
@@ -215,6 +215,7 @@ TEST(Playing, SinglePlayerFromTheMainMenuWalksJumpsAndShootsOnSp01)
                     game::Human* human = humanOf(game, 0);
                     ASSERT_NE(nullptr, human);
                     sameController = human->getController() == game.getController(0);
+                    aimWithMouse(game, Ogre::Vector2(1.0f, 0.0f));
                     game.runTicks(40);
                     hintAhead[0] = hintMiddle(game, human->getPosition()) - human->getPosition().x;
                     aimWithMouse(game, Ogre::Vector2(-1.0f, 0.0f));

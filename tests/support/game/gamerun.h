@@ -7,6 +7,7 @@
 #include "game/application/application.h"
 #include "game/world/worldlabel.h"
 #include "support/tempdir.h"
+#include "support/xserver.h"
 #include "toolkit/xmlelement.h"
 
 #include <OgreFrameListener.h>
@@ -21,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-// The whole game in the test's process, on the test run's X server: a fresh user data folder,
+// The whole game in the test's process, on an X server of its own: a fresh user data folder,
 // a configuration written before the start, and a script of steps run one per frame, with keys
 // injected through the game's own input manager. Header-only, shared by the application's tests
 // and benchmarks.
@@ -97,9 +98,11 @@ public:
     };
 
     // Runs a game the way the export does, with the command-line options given after the
-    // program name. prepare adds the steps to the game before it starts.
+    // program name. prepare adds the steps to the game before it starts. The game has an X server
+    // of its own: on a shared one, other tests' windows move its pointer and take its focus.
     static TOutcome play(const std::function<void(GameRun&)>& prepare, std::vector<std::string> options = {})
     {
+        XServer display;
         TOutcome outcome;
         options.insert(options.begin(), "korvane");
         std::vector<const char*> argv;
