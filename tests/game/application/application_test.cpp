@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -1048,11 +1049,15 @@ TEST(ApplicationUpdate, AdvancesTheWorldOneTickPerDueTickAndNoneOnFramesWithout)
 
 TEST(ApplicationVersionCheck, EndingTheGameWaitsForARunningCheckAndDropsItsAnswer)
 {
-    // A service that takes its time and then answers a newer version.
+    // A service that answers a newer version only once the game is on its way out, however
+    // long the game took to start (it answers anyway after a minute).
+    std::atomic<bool> stopping{false};
     test::ScriptedServer slow(
-        [](int socket)
+        [&](int socket)
         {
             test::ScriptedServer::readLine(socket);
+            for (int waited = 0; !stopping && waited < 60000; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             std::this_thread::sleep_for(std::chrono::milliseconds(800));
             const std::string body = "<update><version>9.0.0</version><url>http://example.invalid</url>"
                                      "<message>Late</message></update>";
@@ -1070,6 +1075,7 @@ TEST(ApplicationVersionCheck, EndingTheGameWaitsForARunningCheckAndDropsItsAnswe
                 [&](GameRun& game)
                 {
                     running = game.isUpdateCheckRunning();
+                    stopping = true;
                     game.stop();
                 });
         });
