@@ -922,8 +922,14 @@ struct TVersionCheck
     std::vector<std::string> messages;
 };
 
+// A scripted service waits this long for the game to ask: the game asks once it has started,
+// which takes a loaded machine many seconds.
+const unsigned int GAME_START_PATIENCE_MS = 60000;
+
 // Starts the game with these stored values and runs it until its version check, if it makes
-// one, has its answer, at most 400 frames. Asked: the stored time of the last check changed.
+// one, has its answer: at most 3000 frames, of 10 ms at least, which outlast the HTTP client's
+// own time-outs however slowly a loaded machine answers. Asked: the stored time of the last
+// check changed.
 TVersionCheck checkVersion(const UserFolder& user, std::vector<std::pair<std::string, std::string>> values)
 {
     std::string lastCheck = "0";
@@ -935,7 +941,7 @@ TVersionCheck checkVersion(const UserFolder& user, std::vector<std::pair<std::st
     GameRun::play(
         [&](GameRun& game)
         {
-            for (int frame = 0; frame < 400; ++frame)
+            for (int frame = 0; frame < 3000; ++frame)
                 game.then(
                     [&](GameRun& game)
                     {
@@ -992,7 +998,8 @@ TEST(ApplicationVersionCheck, AsksOnceADayAndKeepsTheAnswer)
                                      "<message>Re\x1b[2Jad\xe2\x80\xae me\xc2\x9b</message></update>";
             test::ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\nContent-Length: " +
                                                    std::to_string(body.size()) + "\r\n\r\n" + body);
-        });
+        },
+        1, GAME_START_PATIENCE_MS);
     check =
         checkVersion(user, {{"network/versioncheckurl", "http://" + stranger.address() + "/api/v1/updates"}});
     EXPECT_TRUE(check.asked);
@@ -1063,7 +1070,8 @@ TEST(ApplicationVersionCheck, EndingTheGameWaitsForARunningCheckAndDropsItsAnswe
                                      "<message>Late</message></update>";
             test::ScriptedServer::send(socket, "HTTP/1.0 200 OK\r\nContent-Length: " +
                                                    std::to_string(body.size()) + "\r\n\r\n" + body);
-        });
+        },
+        1, GAME_START_PATIENCE_MS);
     UserFolder user;
     user.writeTestConfiguration(
         {{"network/versioncheckurl", "http://" + slow.address() + "/api/v1/updates"}});
